@@ -1,0 +1,199 @@
+#include "common/dialogs.h"
+#include <QApplication>
+#include <QMessageBox>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QFileDialog>
+#include <QDialog>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+
+namespace qm {
+
+namespace {
+std::unique_ptr<DialogBackend>& slot()
+{
+    static std::unique_ptr<DialogBackend> b = std::make_unique<WidgetDialogs>();
+    return b;
+}
+}
+
+namespace dlg {
+DialogBackend& backend() { return *slot(); }
+void setBackend(std::unique_ptr<DialogBackend> b) { slot() = std::move(b); }
+void resetBackend() { slot() = std::make_unique<WidgetDialogs>(); }
+
+void showMessage(const QString& text) { backend().messageBox(text, appTitle(), Buttons::Ok, Icon::None); }
+Answer messageBox(const QString& text, const QString& caption, Buttons b, Icon icon) { return backend().messageBox(text, caption, b, icon); }
+void warning(const QString& text, const QString& caption) { backend().messageBox(text, caption, Buttons::Ok, Icon::Warning); }
+void information(const QString& text, const QString& caption) { backend().messageBox(text, caption, Buttons::Ok, Icon::Information); }
+void error(const QString& text, const QString& caption) { backend().messageBox(text, caption, Buttons::Ok, Icon::Error); }
+bool confirm(const QString& text, const QString& caption)
+{
+    return backend().messageBox(text, caption, Buttons::OkCancel, Icon::Question) == Answer::Ok;
+}
+bool askYesNo(const QString& text, const QString& caption)
+{
+    return backend().messageBox(text, caption, Buttons::YesNo, Icon::Question) == Answer::Yes;
+}
+bool inputPassword(const QString& caption, const QString& prompt, QString& value) { return backend().input(caption, prompt, value, true); }
+bool inputText(const QString& caption, const QString& prompt, QString& value) { return backend().input(caption, prompt, value, false); }
+int exec(QDialog* dialog) { return backend().exec(dialog); }
+QString openFile(const QString& c, const QString& d, const QString& f) { return backend().openFile(c, d, f); }
+QString saveFile(const QString& c, const QString& d, const QString& f) { return backend().saveFile(c, d, f); }
+QString chooseFolder(const QString& c, const QString& d) { return backend().chooseFolder(c, d); }
+bool printerSetup(QPrinter* printer) { return backend().printerSetup(printer); }
+}
+
+// ------------------------------------------------------------- real dialogs
+
+Answer WidgetDialogs::messageBox(const QString& text, const QString& caption, Buttons b, Icon icon)
+{
+    QMessageBox box(QApplication::activeWindow());
+    box.setWindowTitle(caption);
+    box.setText(text);
+    switch (icon) {
+    case Icon::Information: box.setIcon(QMessageBox::Information); break;
+    case Icon::Warning: box.setIcon(QMessageBox::Warning); break;
+    case Icon::Error: box.setIcon(QMessageBox::Critical); break;
+    case Icon::Question: box.setIcon(QMessageBox::Question); break;
+    default: break;
+    }
+    QPushButton *ok = nullptr, *cancel = nullptr, *yes = nullptr, *no = nullptr;
+    switch (b) {
+    case Buttons::Ok: ok = box.addButton(QStringLiteral("确定"), QMessageBox::AcceptRole); break;
+    case Buttons::OkCancel:
+        ok = box.addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
+        cancel = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+        break;
+    case Buttons::YesNo:
+        yes = box.addButton(QStringLiteral("是"), QMessageBox::YesRole);
+        no = box.addButton(QStringLiteral("否"), QMessageBox::NoRole);
+        break;
+    case Buttons::YesNoCancel:
+        yes = box.addButton(QStringLiteral("是"), QMessageBox::YesRole);
+        no = box.addButton(QStringLiteral("否"), QMessageBox::NoRole);
+        cancel = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+        break;
+    }
+    if (ok) box.setDefaultButton(ok);
+    if (yes) box.setDefaultButton(yes);
+    if (cancel) box.setEscapeButton(cancel);
+    else if (no) box.setEscapeButton(no);
+    box.exec();
+    auto* clicked = box.clickedButton();
+    if (clicked == ok && ok) return Answer::Ok;
+    if (clicked == yes && yes) return Answer::Yes;
+    if (clicked == no && no) return Answer::No;
+    if (b == Buttons::Ok) return Answer::Ok;
+    return Answer::Cancel;
+}
+
+bool WidgetDialogs::input(const QString& caption, const QString& prompt, QString& value, bool masked)
+{
+    QInputDialog d(QApplication::activeWindow());
+    d.setWindowTitle(caption);
+    d.setLabelText(prompt);
+    d.setTextValue(value);
+    d.setTextEchoMode(masked ? QLineEdit::Password : QLineEdit::Normal);
+    d.setOkButtonText(QStringLiteral("确定"));
+    d.setCancelButtonText(QStringLiteral("取消"));
+    if (d.exec() != QDialog::Accepted) return false;
+    value = d.textValue();
+    return true;
+}
+
+int WidgetDialogs::exec(QDialog* dialog) { return dialog->exec(); }
+
+QString WidgetDialogs::openFile(const QString& caption, const QString& dir, const QString& filter)
+{
+    return QFileDialog::getOpenFileName(QApplication::activeWindow(), caption, dir, filter);
+}
+
+QString WidgetDialogs::saveFile(const QString& caption, const QString& dir, const QString& filter)
+{
+    return QFileDialog::getSaveFileName(QApplication::activeWindow(), caption, dir, filter);
+}
+
+QString WidgetDialogs::chooseFolder(const QString& caption, const QString& dir)
+{
+    return QFileDialog::getExistingDirectory(QApplication::activeWindow(), caption, dir);
+}
+
+bool WidgetDialogs::printerSetup(QPrinter* printer)
+{
+    QPrintDialog d(printer, QApplication::activeWindow());
+    d.setWindowTitle(QStringLiteral("打印设置"));
+    return d.exec() == QDialog::Accepted;
+}
+
+// --------------------------------------------------------- scripted dialogs
+
+Answer ScriptedDialogs::messageBox(const QString& text, const QString& caption, Buttons b, Icon icon)
+{
+    shown.push_back({QStringLiteral("message"), caption, text, b, icon});
+    if (b == Buttons::Ok) return Answer::Ok;
+    Answer a = b == Buttons::OkCancel ? Answer::Ok : Answer::Yes;
+    if (!answers.empty()) { a = answers.front(); answers.pop_front(); }
+    return a;
+}
+
+bool ScriptedDialogs::input(const QString& caption, const QString& prompt, QString& value, bool)
+{
+    shown.push_back({QStringLiteral("input"), caption, prompt});
+    if (inputs.empty()) return false;
+    value = inputs.front();
+    inputs.pop_front();
+    return true;
+}
+
+int ScriptedDialogs::exec(QDialog* dialog)
+{
+    shown.push_back({QStringLiteral("exec"), dialog->windowTitle(), dialog->objectName()});
+    if (onExec) return onExec(dialog);
+    return QDialog::Rejected;
+}
+
+QString ScriptedDialogs::openFile(const QString& caption, const QString&, const QString&)
+{
+    shown.push_back({QStringLiteral("open"), caption, QString()});
+    if (files.empty()) return QString();
+    QString f = files.front(); files.pop_front(); return f;
+}
+
+QString ScriptedDialogs::saveFile(const QString& caption, const QString&, const QString&)
+{
+    shown.push_back({QStringLiteral("save"), caption, QString()});
+    if (files.empty()) return QString();
+    QString f = files.front(); files.pop_front(); return f;
+}
+
+QString ScriptedDialogs::chooseFolder(const QString& caption, const QString&)
+{
+    shown.push_back({QStringLiteral("folder"), caption, QString()});
+    if (files.empty()) return QString();
+    QString f = files.front(); files.pop_front(); return f;
+}
+
+bool ScriptedDialogs::printerSetup(QPrinter*)
+{
+    shown.push_back({QStringLiteral("printer"), QStringLiteral("打印设置"), QString()});
+    return true;
+}
+
+QStringList ScriptedDialogs::messages() const
+{
+    QStringList out;
+    for (const auto& s : shown)
+        if (s.kind == QLatin1String("message")) out << s.text;
+    return out;
+}
+
+QString ScriptedDialogs::lastMessage() const
+{
+    QStringList m = messages();
+    return m.isEmpty() ? QString() : m.last();
+}
+
+}

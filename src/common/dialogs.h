@@ -1,0 +1,111 @@
+#pragma once
+// Every message, question, input dialog, file chooser and modal window of the
+// program goes through here. Tests install a scripted backend that records
+// what was shown and answers from a queue, so nothing ever blocks.
+#include <QString>
+#include <QStringList>
+#include <QDate>
+#include <functional>
+#include <memory>
+#include <deque>
+#include <vector>
+
+class QDialog;
+class QWidget;
+class QPrinter;
+
+namespace qm {
+
+enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class Answer { Ok, Cancel, Yes, No };
+enum class Icon { None, Information, Warning, Error, Question };
+
+// The application title: the caption of plain messages.
+inline QString appTitle() { return QStringLiteral("Velkan软件"); }
+
+class DialogBackend {
+public:
+    virtual ~DialogBackend() = default;
+    virtual Answer messageBox(const QString& text, const QString& caption, Buttons b, Icon icon) = 0;
+    // Masked or plain one-line input; false for Cancel.
+    virtual bool input(const QString& caption, const QString& prompt, QString& value, bool masked) = 0;
+    // Modal show of a dialog; returns its result code (QDialog::Accepted/Rejected).
+    virtual int exec(QDialog* dialog) = 0;
+    virtual QString openFile(const QString& caption, const QString& dir, const QString& filter) = 0;
+    virtual QString saveFile(const QString& caption, const QString& dir, const QString& filter) = 0;
+    virtual QString chooseFolder(const QString& caption, const QString& dir) = 0;
+    virtual bool printerSetup(QPrinter* printer) = 0;
+};
+
+namespace dlg {
+// The backend in use (the real one unless a test replaced it).
+DialogBackend& backend();
+void setBackend(std::unique_ptr<DialogBackend> b);
+void resetBackend();
+
+// A plain message (caption: the application title).
+void showMessage(const QString& text);
+// A message box with a caption and buttons.
+Answer messageBox(const QString& text, const QString& caption, Buttons b = Buttons::Ok, Icon icon = Icon::None);
+// Warning/information/error boxes with OK.
+void warning(const QString& text, const QString& caption = appTitle());
+void information(const QString& text, const QString& caption = appTitle());
+void error(const QString& text, const QString& caption = appTitle());
+// OK/Cancel question under "提示！"; true for OK.
+bool confirm(const QString& text, const QString& caption = QStringLiteral("提示！"));
+// Yes/No question; true for Yes.
+bool askYesNo(const QString& text, const QString& caption = QStringLiteral("提示"));
+// The masked password dialog; `value` receives the text on OK.
+bool inputPassword(const QString& caption, const QString& prompt, QString& value);
+bool inputText(const QString& caption, const QString& prompt, QString& value);
+int exec(QDialog* dialog);
+QString openFile(const QString& caption, const QString& dir, const QString& filter = QString());
+QString saveFile(const QString& caption, const QString& dir, const QString& filter = QString());
+QString chooseFolder(const QString& caption, const QString& dir);
+bool printerSetup(QPrinter* printer);
+}
+
+// The backend that shows real Qt dialogs.
+class WidgetDialogs : public DialogBackend {
+public:
+    Answer messageBox(const QString& text, const QString& caption, Buttons b, Icon icon) override;
+    bool input(const QString& caption, const QString& prompt, QString& value, bool masked) override;
+    int exec(QDialog* dialog) override;
+    QString openFile(const QString& caption, const QString& dir, const QString& filter) override;
+    QString saveFile(const QString& caption, const QString& dir, const QString& filter) override;
+    QString chooseFolder(const QString& caption, const QString& dir) override;
+    bool printerSetup(QPrinter* printer) override;
+};
+
+// The scripted backend of the tests.
+class ScriptedDialogs : public DialogBackend {
+public:
+    struct Shown {
+        QString kind;    // "message", "input", "exec", "open", "save", "folder", "printer"
+        QString caption;
+        QString text;    // message text, prompt, or the dialog's objectName
+        Buttons buttons = Buttons::Ok;
+        Icon icon = Icon::None;
+    };
+    std::vector<Shown> shown;
+    std::deque<Answer> answers;        // for questions; default: Ok/Yes
+    std::deque<QString> inputs;        // for input(); an empty queue answers Cancel
+    std::deque<QString> files;         // for the choosers; empty answers ""
+    // Modal dialogs: called with the dialog; returns the result code. Default: Rejected.
+    std::function<int(QDialog*)> onExec;
+
+    Answer messageBox(const QString& text, const QString& caption, Buttons b, Icon icon) override;
+    bool input(const QString& caption, const QString& prompt, QString& value, bool masked) override;
+    int exec(QDialog* dialog) override;
+    QString openFile(const QString& caption, const QString& dir, const QString& filter) override;
+    QString saveFile(const QString& caption, const QString& dir, const QString& filter) override;
+    QString chooseFolder(const QString& caption, const QString& dir) override;
+    bool printerSetup(QPrinter* printer) override;
+
+    // Texts of the messages shown, in order.
+    QStringList messages() const;
+    QString lastMessage() const;
+    void clear() { shown.clear(); }
+};
+
+}

@@ -1,0 +1,45 @@
+#pragma once
+// Exception types of the program. The global error handler names a category
+// after the most derived of these classes; SilentStop never reaches it.
+#include <stdexcept>
+#include <QString>
+
+namespace qm {
+
+class AppError : public std::runtime_error {
+public:
+    explicit AppError(const QString& msg) : std::runtime_error(msg.toStdString()) {}
+    QString message() const { return QString::fromUtf8(what()); }
+};
+
+// Text that does not convert to a number or a date.
+class ConversionError : public AppError { using AppError::AppError; };
+
+class IntError : public AppError { using AppError::AppError; };
+class IntDivByZero : public IntError { using IntError::IntError; };
+class IntOverflow : public IntError { using IntError::IntError; };
+class RangeError : public IntError { using IntError::IntError; };
+
+class FloatError : public AppError { using AppError::AppError; };
+class InvalidFloatOp : public FloatError { using FloatError::FloatError; };
+class FloatOverflow : public FloatError { using FloatError::FloatError; };
+class FloatUnderflow : public FloatError { using FloatError::FloatError; };
+class FloatDivByZero : public FloatError { using FloatError::FloatError; };
+
+class InvalidCast : public AppError { using AppError::AppError; };
+class DbError : public AppError { using AppError::AppError; };
+class FileOpenError : public AppError { using AppError::AppError; };
+class AccessViolation : public AppError { using AppError::AppError; };
+
+// Stops a handler after its message has been shown; caught and dropped by the
+// event loop guard, never logged.
+class SilentStop {};
+
+// The program is ending on purpose (login refused, 关闭系统, a start-up failure).
+class ProgramExit {
+public:
+    explicit ProgramExit(int code = 0) : code(code) {}
+    int code;
+};
+
+} // namespace qm

@@ -1,0 +1,35 @@
+#pragma once
+// Number and date display of the program.
+#include <QString>
+#include <QDate>
+#include <QDateTime>
+
+namespace qm {
+
+// Formats a number by a display pattern of digit placeholders: "0" (always a
+// digit), "#" (a digit when significant), "." (decimal point, shown only when
+// digits follow it), "," anywhere in the integer part (thousands separators),
+// quoted or other characters as literals, and up to three sections
+// "positive;negative;zero". Rounds halves away from zero on the number's
+// shortest decimal form, so 2.675 with "0.00" gives "2.68". An empty pattern
+// gives the general form with up to 15 significant digits.
+QString formatFloat(const QString& pattern, double value);
+
+// Rounds half away from zero to the given number of decimals, on the decimal form.
+double roundDecimal(double value, int decimals);
+
+// Dates are shown and typed as yyyy-mm-dd.
+QString formatDate(const QDate& d);
+// Parses "yyyy-mm-dd" (also "yyyy-m-d" and "yyyy/mm/dd"); invalid date when not a date.
+QDate parseDate(const QString& text);
+
+// Storage form of dates and times in the database.
+QString toDbDateTime(const QDateTime& dt);
+QString toDbDate(const QDate& d);            // midnight
+QDateTime fromDbDateTime(const QString& s);  // invalid when empty or unparsable
+
+// Text to number for typed input: trimmed, "." as decimal point; throws
+// ConversionError when the text is not a number. Empty text is an error too.
+double parseNumber(const QString& text);
+
+}

@@ -1,0 +1,349 @@
+#include "data/connection.h"
+#include "data/dataset.h"
+#include "common/errors.h"
+#include <QFile>
+#include <QFileInfo>
+#include <QDir>
+#include <sqlite3.h>
+#include <algorithm>
+
+namespace qm {
+
+// ---------------------------------------------------------------- Statement
+
+Statement::Statement(sqlite3* db, const QString& sql) : db_(db), sql_(sql)
+{
+    if (!db) throw DbError(QStringLiteral("数据库未连接"));
+    QByteArray u = sql.toUtf8();
+    if (sqlite3_prepare_v2(db, u.constData(), int(u.size()), &stmt_, nullptr) != SQLITE_OK) {
+        QString msg = QString::fromUtf8(sqlite3_errmsg(db));
+        sqlite3_finalize(stmt_);
+        stmt_ = nullptr;
+        throw DbError(msg + QStringLiteral(" [") + sql + QStringLiteral("]"));
+    }
+}
+
+Statement::~Statement() { sqlite3_finalize(stmt_); }
+
+void Statement::bindIndex(int idx, const QVariant& v)
+{
+    if (!stmt_) return;
+    int rc;
+    if (!v.isValid() || v.isNull()) {
+        rc = sqlite3_bind_null(stmt_, idx);
+    } else {
+        switch (v.typeId()) {
+        case QMetaType::Bool:
+            rc = sqlite3_bind_int(stmt_, idx, v.toBool() ? 1 : 0);
+            break;
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+        case QMetaType::Long:
+        case QMetaType::ULong:
+            rc = sqlite3_bind_int64(stmt_, idx, v.toLongLong());
+            break;
+        case QMetaType::Double:
+        case QMetaType::Float:
+            rc = sqlite3_bind_double(stmt_, idx, v.toDouble());
+            break;
+        case QMetaType::QDate:
+            {
+                QByteArray b = (v.toDate().toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 00:00:00")).toUtf8();
+                rc = sqlite3_bind_text(stmt_, idx, b.constData(), int(b.size()), SQLITE_TRANSIENT);
+            }
+            break;
+        case QMetaType::QDateTime:
+            {
+                QByteArray b = v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toUtf8();
+                rc = sqlite3_bind_text(stmt_, idx, b.constData(), int(b.size()), SQLITE_TRANSIENT);
+            }
+            break;
+        case QMetaType::QByteArray:
+            {
+                QByteArray b = v.toByteArray();
+                rc = sqlite3_bind_blob(stmt_, idx, b.constData(), int(b.size()), SQLITE_TRANSIENT);
+            }
+            break;
+        default:
+            {
+                QByteArray b = v.toString().toUtf8();
+                rc = sqlite3_bind_text(stmt_, idx, b.constData(), int(b.size()), SQLITE_TRANSIENT);
+            }
+        }
+    }
+    if (rc != SQLITE_OK) throw DbError(QString::fromUtf8(sqlite3_errmsg(db_)));
+}
+
+void Statement::bind(const QString& name, const QVariant& v)
+{
+    if (!stmt_) return;
+    QString n = name.startsWith(':') ? name : QStringLiteral(":") + name;
+    int idx = sqlite3_bind_parameter_index(stmt_, n.toUtf8().constData());
+    if (idx == 0) return; // the statement does not use it
+    bindIndex(idx, v);
+}
+
+void Statement::bind(const Params& params)
+{
+    for (const auto& p : params) bind(p.first, p.second);
+}
+
+bool Statement::step()
+{
+    if (!stmt_) return false;
+    int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW) return true;
+    if (rc == SQLITE_DONE) return false;
+    throw DbError(QString::fromUtf8(sqlite3_errmsg(db_)) + QStringLiteral(" [") + sql_ + QStringLiteral("]"));
+}
+
+void Statement::reset()
+{
+    if (stmt_) { sqlite3_reset(stmt_); sqlite3_clear_bindings(stmt_); }
+}
+
+int Statement::columnCount() const { return stmt_ ? sqlite3_column_count(stmt_) : 0; }
+QString Statement::columnName(int i) const { return QString::fromUtf8(sqlite3_column_name(stmt_, i)); }
+
+QVariant Statement::value(int i) const
+{
+    switch (sqlite3_column_type(stmt_, i)) {
+    case SQLITE_INTEGER: return QVariant(qlonglong(sqlite3_column_int64(stmt_, i)));
+    case SQLITE_FLOAT: return QVariant(sqlite3_column_double(stmt_, i));
+    case SQLITE_TEXT:
+        return QVariant(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt_, i)),
+                                          sqlite3_column_bytes(stmt_, i)));
+    case SQLITE_BLOB:
+        return QVariant(QByteArray(reinterpret_cast<const char*>(sqlite3_column_blob(stmt_, i)),
+                                   sqlite3_column_bytes(stmt_, i)));
+    default: return QVariant();
+    }
+}
+
+// --------------------------------------------------------------- Connection
+
+Connection::~Connection() { close(); }
+
+void Connection::open(const QString& path, bool create)
+{
+    close();
+    if (!create && !QFileInfo::exists(path))
+        throw DbError(QStringLiteral("找不到数据库文件: ") + path);
+    int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        QString msg = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("cannot open");
+        sqlite3_close(db);
+        throw DbError(msg + QStringLiteral(": ") + path);
+    }
+    sqlite3_busy_timeout(db, 5000);
+    sqlite3_extended_result_codes(db, 1);
+    db_ = db;
+    path_ = path;
+    try {
+        // Reading the schema proves the file is a database at all.
+        exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
+        exec(QStringLiteral("PRAGMA synchronous=FULL"));
+        scalar(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+    } catch (...) {
+        sqlite3_close(db_);
+        db_ = nullptr;
+        path_.clear();
+        throw;
+    }
+}
+
+void Connection::close()
+{
+    // Datasets detach themselves as they close.
+    auto copy = datasets_;
+    for (Dataset* ds : copy) ds->close();
+    if (db_) {
+        sqlite3_close_v2(db_);
+        db_ = nullptr;
+    }
+}
+
+void Connection::fail(const QString& context) const
+{
+    QString msg = db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QStringLiteral("数据库未连接");
+    throw DbError(context.isEmpty() ? msg : msg + QStringLiteral(" [") + context + QStringLiteral("]"));
+}
+
+int Connection::exec(const QString& sql, const Params& params)
+{
+    Statement st(db_, sql);
+    st.bind(params);
+    while (st.step()) {}
+    return sqlite3_changes(db_);
+}
+
+void Connection::execScript(const QString& sql)
+{
+    if (!db_) throw DbError(QStringLiteral("数据库未连接"));
+    char* err = nullptr;
+    if (sqlite3_exec(db_, sql.toUtf8().constData(), nullptr, nullptr, &err) != SQLITE_OK) {
+        QString msg = QString::fromUtf8(err ? err : "error");
+        sqlite3_free(err);
+        throw DbError(msg);
+    }
+}
+
+QVariant Connection::scalar(const QString& sql, const Params& params)
+{
+    Statement st(db_, sql);
+    st.bind(params);
+    if (st.step()) return st.value(0);
+    return QVariant();
+}
+
+std::vector<QVariantList> Connection::rows(const QString& sql, const Params& params)
+{
+    Statement st(db_, sql);
+    st.bind(params);
+    std::vector<QVariantList> out;
+    int n = st.columnCount();
+    while (st.step()) {
+        QVariantList r;
+        r.reserve(n);
+        for (int i = 0; i < n; ++i) r << st.value(i);
+        out.push_back(std::move(r));
+    }
+    return out;
+}
+
+qint64 Connection::lastInsertRowid() const { return db_ ? sqlite3_last_insert_rowid(db_) : 0; }
+
+bool Connection::inTransaction() const { return db_ && !sqlite3_get_autocommit(db_); }
+
+bool Connection::tableExists(const QString& table)
+{
+    return scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='table' AND name=:t COLLATE NOCASE"),
+                  {{"t", table}}).toInt() > 0;
+}
+
+QStringList Connection::columns(const QString& table)
+{
+    QStringList out;
+    Statement st(db_, QStringLiteral("SELECT name FROM pragma_table_info(:t)"));
+    st.bind("t", table);
+    while (st.step()) out << st.value(0).toString();
+    return out;
+}
+
+bool Connection::columnExists(const QString& table, const QString& column)
+{
+    return columns(table).contains(column, Qt::CaseInsensitive);
+}
+
+void Connection::backupTo(const QString& target)
+{
+    if (!db_) throw DbError(QStringLiteral("数据库未连接"));
+    QFileInfo ti(target);
+    QDir().mkpath(ti.absolutePath());
+    QString tmp = ti.absolutePath() + QStringLiteral("/.") + ti.fileName() + QStringLiteral(".part");
+    QFile::remove(tmp);
+    sqlite3* dst = nullptr;
+    if (sqlite3_open_v2(tmp.toUtf8().constData(), &dst, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+        sqlite3_close(dst);
+        throw FileOpenError(QStringLiteral("不能创建备份文件: ") + tmp);
+    }
+    sqlite3_busy_timeout(dst, 5000);
+    sqlite3_backup* b = sqlite3_backup_init(dst, "main", db_, "main");
+    int rc = SQLITE_OK;
+    if (b) {
+        // Copy in one step: the copy is a consistent snapshot even while
+        // another connection writes.
+        do {
+            rc = sqlite3_backup_step(b, -1);
+            if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) sqlite3_sleep(20);
+        } while (rc == SQLITE_OK || rc == SQLITE_BUSY || rc == SQLITE_LOCKED);
+        sqlite3_backup_finish(b);
+    }
+    QString err = QString::fromUtf8(sqlite3_errmsg(dst));
+    if (!b) err = QString::fromUtf8(sqlite3_errmsg(dst));
+    if (rc == SQLITE_DONE && b) {
+        sqlite3_exec(dst, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
+    }
+    sqlite3_close(dst);
+    if (!b || rc != SQLITE_DONE) {
+        QFile::remove(tmp);
+        throw DbError(QStringLiteral("备份失败: ") + err);
+    }
+    if (::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(target).constData()) != 0) {
+        QFile::remove(tmp);
+        throw FileOpenError(QStringLiteral("不能写入备份文件: ") + target);
+    }
+}
+
+void Connection::compact() { exec(QStringLiteral("VACUUM")); }
+
+void Connection::attach(Dataset* ds)
+{
+    if (std::find(datasets_.begin(), datasets_.end(), ds) == datasets_.end()) datasets_.push_back(ds);
+}
+
+void Connection::detach(Dataset* ds)
+{
+    datasets_.erase(std::remove(datasets_.begin(), datasets_.end(), ds), datasets_.end());
+}
+
+// -------------------------------------------------------------- Transaction
+
+Transaction::Transaction(Connection& c) : c_(c)
+{
+    static int counter = 0;
+    if (c_.inTransaction()) {
+        nested_ = true;
+        savepoint_ = QStringLiteral("sp%1").arg(++counter);
+        c_.exec(QStringLiteral("SAVEPOINT ") + savepoint_);
+    } else {
+        c_.exec(QStringLiteral("BEGIN IMMEDIATE"));
+    }
+}
+
+Transaction::~Transaction()
+{
+    if (done_ || !c_.isOpen()) return;
+    try {
+        if (nested_) {
+            c_.exec(QStringLiteral("ROLLBACK TO ") + savepoint_);
+            c_.exec(QStringLiteral("RELEASE ") + savepoint_);
+        } else if (c_.inTransaction()) {
+            c_.exec(QStringLiteral("ROLLBACK"));
+        }
+    } catch (...) {
+    }
+}
+
+void Transaction::commit()
+{
+    if (done_) return;
+    if (nested_) c_.exec(QStringLiteral("RELEASE ") + savepoint_);
+    else c_.exec(QStringLiteral("COMMIT"));
+    done_ = true;
+}
+
+bool isUsableDatabase(const QString& path)
+{
+    if (!QFileInfo(path).isFile()) return false;
+    sqlite3* db = nullptr;
+    bool ok = false;
+    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db, "PRAGMA quick_check", -1, &st, nullptr) == SQLITE_OK) {
+            if (sqlite3_step(st) == SQLITE_ROW) {
+                const char* r = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+                ok = r && QByteArray(r) == "ok";
+            }
+        }
+        sqlite3_finalize(st);
+    }
+    sqlite3_close(db);
+    return ok;
+}
+
+}

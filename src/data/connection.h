@@ -1,0 +1,119 @@
+#pragma once
+// One SQLite database, opened and closed explicitly. Parameters are named
+// (":p1", ":pa2") and always bound, never spliced into the SQL text.
+#include <QString>
+#include <QVariant>
+#include <QList>
+#include <QPair>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace qm {
+
+class Dataset;
+
+// Named parameters: {"p1", value}. A name may be given with or without its colon.
+using Params = QList<QPair<QString, QVariant>>;
+
+// A prepared statement; finalized when it goes out of scope.
+class Statement {
+public:
+    Statement(sqlite3* db, const QString& sql);
+    ~Statement();
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    void bind(const Params& params);
+    void bind(const QString& name, const QVariant& v);
+    void bindIndex(int index, const QVariant& v); // 1-based
+    // Steps once; true while a row is available.
+    bool step();
+    void reset();
+    int columnCount() const;
+    QString columnName(int i) const;
+    QVariant value(int i) const;
+    sqlite3_stmt* handle() { return stmt_; }
+
+private:
+    sqlite3* db_;
+    sqlite3_stmt* stmt_ = nullptr;
+    QString sql_;
+};
+
+class Connection {
+public:
+    Connection() = default;
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    // Opens an existing database file (or creates it when create is true).
+    // Throws DbError when the file cannot be opened or is not a database.
+    void open(const QString& path, bool create = false);
+    // Closes every dataset bound to this connection, then the database.
+    void close();
+    bool isOpen() const { return db_ != nullptr; }
+    QString path() const { return path_; }
+    sqlite3* handle() const { return db_; }
+
+    // Runs one command; returns the number of rows changed.
+    int exec(const QString& sql, const Params& params = {});
+    // Runs several commands separated by ";" (no parameters): schema scripts.
+    void execScript(const QString& sql);
+    // First column of the first row, or an invalid QVariant when no row.
+    QVariant scalar(const QString& sql, const Params& params = {});
+    // All rows.
+    std::vector<QVariantList> rows(const QString& sql, const Params& params = {});
+    qint64 lastInsertRowid() const;
+
+    bool inTransaction() const;
+    bool tableExists(const QString& table);
+    bool columnExists(const QString& table, const QString& column);
+    QStringList columns(const QString& table);
+
+    // Copies the open database through the online backup API into a temporary
+    // file beside `target`, then renames it over `target`: the previous copy
+    // stays whole until the new one is complete. Throws DbError/FileOpenError.
+    void backupTo(const QString& target);
+    // Rewrites the database file compactly (VACUUM). Must not be in a transaction.
+    void compact();
+
+    // Datasets register themselves so that close() closes them.
+    void attach(Dataset* ds);
+    void detach(Dataset* ds);
+
+    // Raises DbError with the database's last message.
+    [[noreturn]] void fail(const QString& context) const;
+
+private:
+    sqlite3* db_ = nullptr;
+    QString path_;
+    std::vector<Dataset*> datasets_;
+};
+
+// RAII transaction: BEGIN IMMEDIATE, or a savepoint when one is already open.
+// Rolled back unless commit() is called.
+class Transaction {
+public:
+    explicit Transaction(Connection& c);
+    ~Transaction();
+    void commit();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+private:
+    Connection& c_;
+    bool nested_ = false;
+    bool done_ = false;
+    QString savepoint_;
+};
+
+// Quick test whether a file is a usable SQLite database: it opens and passes
+// "PRAGMA quick_check".
+bool isUsableDatabase(const QString& path);
+
+}

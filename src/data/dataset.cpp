@@ -1,0 +1,648 @@
+#include "data/dataset.h"
+#include "common/errors.h"
+#include "common/formats.h"
+#include <QRegularExpression>
+#include <sqlite3.h>
+#include <cstring>
+
+namespace qm {
+
+namespace {
+enum : quint8 { TagNull = 0, TagInt = 1, TagReal = 2, TagText = 3 };
+
+FieldType typeFromDecl(const char* decl)
+{
+    if (!decl) return FieldType::Text;
+    QByteArray d = QByteArray(decl).toUpper();
+    if (d.contains("BOOL")) return FieldType::Bool;
+    if (d.contains("DATE") || d.contains("TIME")) return FieldType::DateTime;
+    if (d.contains("INT")) return FieldType::Integer;
+    if (d.contains("REAL") || d.contains("FLOA") || d.contains("DOUB") || d.contains("NUMERIC")) return FieldType::Float;
+    if (d.contains("MEMO")) return FieldType::Memo;
+    return FieldType::Text;
+}
+}
+
+Dataset::Dataset(Connection* conn, const QString& name, QObject* parent) : QObject(parent), conn_(conn)
+{
+    setObjectName(name);
+}
+
+Dataset::~Dataset()
+{
+    if (conn_) conn_->detach(this);
+}
+
+void Dataset::setConnection(Connection* c)
+{
+    close();
+    conn_ = c;
+}
+
+void Dataset::setSql(const QString& sql)
+{
+    close();
+    sql_ = sql;
+    params_.clear();
+    detectTable();
+}
+
+void Dataset::setTable(const QString& table) { setSql(QStringLiteral("SELECT * FROM ") + table); }
+
+void Dataset::setParam(const QString& name, const QVariant& value)
+{
+    QString n = name.startsWith(':') ? name.mid(1) : name;
+    for (auto& p : params_)
+        if (p.first == n) { p.second = value; return; }
+    params_.append({n, value});
+}
+
+void Dataset::setPersistentFields(const std::vector<FieldDef>& defs)
+{
+    close();
+    persistent_ = defs;
+    fields_.clear();
+    for (const auto& d : persistent_) {
+        auto f = std::make_unique<Field>();
+        f->name = d.name; f->type = d.type; f->size = d.size; f->label = d.label;
+        f->displayFormat = d.displayFormat; f->visible = d.visible; f->displayWidth = d.displayWidth;
+        f->index = int(fields_.size());
+        fields_.push_back(std::move(f));
+    }
+}
+
+FieldDef* Dataset::persistentField(const QString& name)
+{
+    for (auto& d : persistent_)
+        if (d.name.compare(name, Qt::CaseInsensitive) == 0) return &d;
+    return nullptr;
+}
+
+void Dataset::detectTable()
+{
+    // Updatable when the text reads "select <list> from <one table> [where|order ...]".
+    static const QRegularExpression re(
+        QStringLiteral("^\\s*select\\s+(.+?)\\s+from\\s+\\[?([A-Za-z_][A-Za-z0-9_]*)\\]?\\s*(?:(?:as\\s+)?([A-Za-z_][A-Za-z0-9_]*))?\\s*(where\\b.*|order\\b.*|limit\\b.*)?$"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    table_.clear();
+    updatable_ = false;
+    auto m = re.match(sql_);
+    if (!m.hasMatch()) return;
+    QString list = m.captured(1).trimmed();
+    QString alias = m.captured(3);
+    static const QStringList keywords = {"where", "order", "group", "limit", "join", "left", "inner", "union"};
+    if (!alias.isEmpty() && keywords.contains(alias.toLower())) return;
+    if (list.startsWith(QStringLiteral("distinct"), Qt::CaseInsensitive)) return;
+    QString rest = m.captured(4);
+    if (rest.contains(QRegularExpression(QStringLiteral("\\b(group\\s+by|union|join)\\b"), QRegularExpression::CaseInsensitiveOption))) return;
+    if (list.contains(QRegularExpression(QStringLiteral("\\b(sum|count|max|min|avg)\\s*\\("), QRegularExpression::CaseInsensitiveOption))) return;
+    table_ = m.captured(2);
+    updatable_ = true;
+}
+
+QString Dataset::selectSql() const
+{
+    if (!updatable_) return sql_;
+    static const QRegularExpression sel(QStringLiteral("^\\s*select\\s+"), QRegularExpression::CaseInsensitiveOption);
+    QString s = sql_;
+    auto m = sel.match(s);
+    return s.replace(0, m.capturedLength(), QStringLiteral("SELECT rowid AS __rowid__, "));
+}
+
+void Dataset::buildFields(Statement& st, std::vector<int>& srcIndex)
+{
+    int n = st.columnCount();
+    int first = updatable_ ? 1 : 0;
+    srcIndex.clear();
+    if (!persistent_.empty()) {
+        for (auto& f : fields_) {
+            int found = -1;
+            for (int i = first; i < n; ++i)
+                if (st.columnName(i).compare(f->name, Qt::CaseInsensitive) == 0) { found = i; break; }
+            if (found < 0)
+                throw DbError(QStringLiteral("%1: Field '%2' not found").arg(objectName(), f->name));
+            srcIndex.push_back(found);
+        }
+        return;
+    }
+    fields_.clear();
+    for (int i = first; i < n; ++i) {
+        auto f = std::make_unique<Field>();
+        f->name = st.columnName(i);
+        f->type = typeFromDecl(sqlite3_column_decltype(st.handle(), i));
+        f->index = int(fields_.size());
+        fields_.push_back(std::move(f));
+        srcIndex.push_back(i);
+    }
+}
+
+void Dataset::appendCellRaw(Column& c, Statement& st, int src)
+{
+    sqlite3_stmt* h = st.handle();
+    switch (sqlite3_column_type(h, src)) {
+    case SQLITE_INTEGER: {
+        qint64 v = sqlite3_column_int64(h, src);
+        quint64 p; std::memcpy(&p, &v, 8);
+        c.payload.push_back(p); c.tag.push_back(TagInt);
+        break;
+    }
+    case SQLITE_FLOAT: {
+        double v = sqlite3_column_double(h, src);
+        quint64 p; std::memcpy(&p, &v, 8);
+        c.payload.push_back(p); c.tag.push_back(TagReal);
+        break;
+    }
+    case SQLITE_NULL:
+        c.payload.push_back(0); c.tag.push_back(TagNull);
+        break;
+    default: {
+        const char* t = reinterpret_cast<const char*>(sqlite3_column_text(h, src));
+        int len = sqlite3_column_bytes(h, src);
+        quint64 off = arena_.size();
+        arena_.append(t, size_t(len));
+        c.payload.push_back((off << 24) | quint64(len & 0xFFFFFF));
+        c.tag.push_back(TagText);
+    }
+    }
+}
+
+void Dataset::open()
+{
+    if (active()) return;
+    if (!conn_ || !conn_->isOpen()) throw DbError(objectName() + QStringLiteral(": 数据库未连接"));
+    if (sql_.trimmed().isEmpty()) throw DbError(objectName() + QStringLiteral(": SQL 为空"));
+    Statement st(conn_->handle(), selectSql());
+    st.bind(params_);
+    std::vector<int> src;
+    buildFields(st, src);
+    cols_.assign(fields_.size(), Column());
+    rowids_.clear();
+    arena_.clear();
+    sqlite3_stmt* h = st.handle();
+    while (st.step()) {
+        rowids_.push_back(updatable_ ? sqlite3_column_int64(h, 0) : qint64(rowids_.size()));
+        for (size_t i = 0; i < src.size(); ++i) appendCellRaw(cols_[i], st, src[i]);
+    }
+    state_ = State::Browse;
+    conn_->attach(this);
+    cur_ = rowids_.empty() ? -1 : 0;
+    bof_ = true;
+    eof_ = rowids_.empty();
+    emit opened();
+    emit currentChanged(cur_);
+}
+
+void Dataset::close()
+{
+    if (state_ == State::Inactive) return;
+    state_ = State::Inactive;
+    cols_.clear();
+    rowids_.clear();
+    arena_.clear();
+    arena_.shrink_to_fit();
+    buf_.clear();
+    modified_.clear();
+    cur_ = -1;
+    bof_ = eof_ = true;
+    if (conn_) conn_->detach(this);
+    emit closed();
+}
+
+void Dataset::requery()
+{
+    int keep = cur_;
+    close();
+    open();
+    if (keep >= 0 && !isEmpty()) moveTo(std::min(keep, recordCount() - 1));
+}
+
+Field* Dataset::findField(const QString& name) const
+{
+    for (auto& f : fields_)
+        if (f->name.compare(name, Qt::CaseInsensitive) == 0) return f.get();
+    return nullptr;
+}
+
+Field* Dataset::fieldByName(const QString& name) const
+{
+    Field* f = findField(name);
+    if (!f) throw DbError(QStringLiteral("%1: Field '%2' not found").arg(objectName(), name));
+    return f;
+}
+
+int Dataset::fieldIndex(const QString& name) const
+{
+    Field* f = findField(name);
+    return f ? f->index : -1;
+}
+
+// ------------------------------------------------------------- navigation
+
+void Dataset::setCurrent(int row)
+{
+    if (state_ == State::Edit || state_ == State::Insert) post();
+    if (row != cur_) {
+        cur_ = row;
+        emit currentChanged(cur_);
+    }
+}
+
+void Dataset::first()
+{
+    if (!active()) return;
+    setCurrent(isEmpty() ? -1 : 0);
+    bof_ = true;
+    eof_ = isEmpty();
+}
+
+void Dataset::last()
+{
+    if (!active()) return;
+    setCurrent(recordCount() - 1);
+    eof_ = true;
+    bof_ = isEmpty();
+}
+
+void Dataset::next()
+{
+    if (!active()) return;
+    if (cur_ + 1 < recordCount()) { setCurrent(cur_ + 1); bof_ = false; eof_ = false; }
+    else { if (state_ != State::Browse) post(); eof_ = true; }
+}
+
+void Dataset::prior()
+{
+    if (!active()) return;
+    if (cur_ > 0) { setCurrent(cur_ - 1); bof_ = false; eof_ = false; }
+    else { if (state_ != State::Browse) post(); bof_ = true; }
+}
+
+void Dataset::moveTo(int row)
+{
+    if (!active() || row < 0 || row >= recordCount()) return;
+    setCurrent(row);
+    bof_ = eof_ = false;
+}
+
+bool Dataset::locate(const QString& fieldName, const QVariant& value, bool partial)
+{
+    if (!active()) return false;
+    Field* f = fieldByName(fieldName);
+    QString want = value.toString();
+    for (int r = 0; r < recordCount(); ++r) {
+        QVariant v = cell(r, f->index);
+        bool hit;
+        if (f->type == FieldType::Float || f->type == FieldType::Integer) {
+            hit = !v.isNull() && v.toDouble() == value.toDouble();
+        } else {
+            QString s = v.toString();
+            hit = partial ? s.startsWith(want, Qt::CaseInsensitive) : s.compare(want, Qt::CaseInsensitive) == 0;
+        }
+        if (hit) { moveTo(r); return true; }
+    }
+    return false;
+}
+
+// ----------------------------------------------------------------- values
+
+QVariant Dataset::cell(int row, int col) const
+{
+    const Column& c = cols_[size_t(col)];
+    quint64 p = c.payload[size_t(row)];
+    switch (c.tag[size_t(row)]) {
+    case TagInt: { qint64 v; std::memcpy(&v, &p, 8); return QVariant(qlonglong(v)); }
+    case TagReal: { double v; std::memcpy(&v, &p, 8); return QVariant(v); }
+    case TagText: {
+        quint64 off = p >> 24, len = p & 0xFFFFFF;
+        return QVariant(QString::fromUtf8(arena_.data() + off, qsizetype(len)));
+    }
+    default: return QVariant();
+    }
+}
+
+void Dataset::storeCell(int row, int col, const QVariant& v)
+{
+    Column& c = cols_[size_t(col)];
+    quint64 p = 0;
+    quint8 tag = TagNull;
+    if (v.isValid() && !v.isNull()) {
+        switch (v.typeId()) {
+        case QMetaType::Bool: { qint64 i = v.toBool() ? 1 : 0; std::memcpy(&p, &i, 8); tag = TagInt; break; }
+        case QMetaType::Int: case QMetaType::LongLong: case QMetaType::UInt: case QMetaType::ULongLong:
+        case QMetaType::Long: case QMetaType::ULong:
+            { qint64 i = v.toLongLong(); std::memcpy(&p, &i, 8); tag = TagInt; break; }
+        case QMetaType::Double: case QMetaType::Float:
+            { double d = v.toDouble(); std::memcpy(&p, &d, 8); tag = TagReal; break; }
+        default: {
+            QByteArray u = v.toString().toUtf8();
+            quint64 off = arena_.size();
+            arena_.append(u.constData(), size_t(u.size()));
+            p = (off << 24) | quint64(u.size() & 0xFFFFFF);
+            tag = TagText;
+        }
+        }
+    }
+    c.payload[size_t(row)] = p;
+    c.tag[size_t(row)] = tag;
+}
+
+QVariant Dataset::valueAt(int row, int fieldIndex) const
+{
+    if (!active() || row < 0 || row >= recordCount() || fieldIndex < 0 || fieldIndex >= fieldCount()) return QVariant();
+    if (row == cur_ && (state_ == State::Edit || state_ == State::Insert)) return buf_[size_t(fieldIndex)];
+    return cell(row, fieldIndex);
+}
+
+QVariant Dataset::value(int fieldIndex) const
+{
+    if (state_ == State::Edit || state_ == State::Insert) return buf_[size_t(fieldIndex)];
+    if (cur_ < 0) return QVariant();
+    return cell(cur_, fieldIndex);
+}
+
+QVariant Dataset::value(const QString& field) const
+{
+    Field* f = fieldByName(field);
+    if (!active()) throw DbError(objectName() + QStringLiteral(": Cannot perform this operation on a closed dataset"));
+    return value(f->index);
+}
+
+QString Dataset::asString(const QString& field) const
+{
+    Field* f = fieldByName(field);
+    QVariant v = value(field);
+    if (v.isNull()) return QString();
+    if (f->type == FieldType::Float || f->type == FieldType::Integer) {
+        if (v.typeId() == QMetaType::QString) return v.toString();
+        return formatFloat(QString(), v.toDouble());
+    }
+    return v.toString();
+}
+
+double Dataset::asFloat(const QString& field) const
+{
+    QVariant v = value(field);
+    if (v.isNull()) return 0.0;
+    if (v.typeId() == QMetaType::QString) {
+        bool ok; double d = v.toString().trimmed().toDouble(&ok);
+        return ok ? d : 0.0;
+    }
+    return v.toDouble();
+}
+
+qint64 Dataset::asInt(const QString& field) const
+{
+    QVariant v = value(field);
+    return v.isNull() ? 0 : v.toLongLong();
+}
+
+bool Dataset::asBool(const QString& field) const
+{
+    QVariant v = value(field);
+    if (v.isNull()) return false;
+    if (v.typeId() == QMetaType::QString) {
+        QString s = v.toString().trimmed().toLower();
+        return s == "1" || s == "true" || s == "-1" || s == "yes";
+    }
+    return v.toLongLong() != 0;
+}
+
+QDateTime Dataset::asDateTime(const QString& field) const
+{
+    QVariant v = value(field);
+    if (v.isNull()) return QDateTime();
+    return fromDbDateTime(v.toString());
+}
+
+bool Dataset::isNull(const QString& field) const { return value(field).isNull(); }
+
+QString Dataset::formatValue(const Field& f, const QVariant& v)
+{
+    if (!v.isValid() || v.isNull()) return QString();
+    switch (f.type) {
+    case FieldType::Float:
+    case FieldType::Integer: {
+        bool ok = true;
+        double d = v.typeId() == QMetaType::QString ? v.toString().toDouble(&ok) : v.toDouble();
+        if (!ok) return v.toString();
+        if (f.type == FieldType::Integer && f.displayFormat.isEmpty()) return QString::number(v.toLongLong());
+        return formatFloat(f.displayFormat, d);
+    }
+    case FieldType::Bool: {
+        bool b = v.typeId() == QMetaType::QString ? (v.toString() == "1" || v.toString().compare("true", Qt::CaseInsensitive) == 0)
+                                                  : v.toLongLong() != 0;
+        return b ? f.trueText : f.falseText;
+    }
+    case FieldType::DateTime: {
+        QDateTime dt = fromDbDateTime(v.toString());
+        if (!dt.isValid()) return v.toString();
+        if (!f.displayFormat.isEmpty()) return dt.toString(f.displayFormat);
+        if (dt.time() == QTime(0, 0)) return dt.date().toString(QStringLiteral("yyyy-MM-dd"));
+        return dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    }
+    default:
+        return v.toString();
+    }
+}
+
+QString Dataset::displayText(int row, int fieldIndex) const
+{
+    if (fieldIndex < 0 || fieldIndex >= fieldCount()) return QString();
+    return formatValue(*fields_[size_t(fieldIndex)], valueAt(row, fieldIndex));
+}
+
+QString Dataset::displayText(const QString& field) const
+{
+    Field* f = fieldByName(field);
+    return formatValue(*f, value(f->index));
+}
+
+// ---------------------------------------------------------------- editing
+
+void Dataset::loadBuffer()
+{
+    buf_.assign(fields_.size(), QVariant());
+    modified_.assign(fields_.size(), false);
+    if (cur_ >= 0 && state_ == State::Browse)
+        for (size_t i = 0; i < fields_.size(); ++i) buf_[i] = cell(cur_, int(i));
+}
+
+void Dataset::edit()
+{
+    if (!active()) throw DbError(objectName() + QStringLiteral(": Dataset not open"));
+    if (state_ == State::Edit || state_ == State::Insert) return;
+    if (readOnly_ || !updatable_) throw DbError(objectName() + QStringLiteral(": Cannot modify a read-only dataset"));
+    if (cur_ < 0) { append(); return; }
+    loadBuffer();
+    state_ = State::Edit;
+    emit stateChanged();
+}
+
+void Dataset::append()
+{
+    if (!active()) throw DbError(objectName() + QStringLiteral(": Dataset not open"));
+    if (readOnly_ || !updatable_) throw DbError(objectName() + QStringLiteral(": Cannot modify a read-only dataset"));
+    if (state_ == State::Edit || state_ == State::Insert) post();
+    // The new row sits at the end, as the current row.
+    for (auto& c : cols_) { c.payload.push_back(0); c.tag.push_back(TagNull); }
+    rowids_.push_back(0);
+    cur_ = recordCount() - 1;
+    buf_.assign(fields_.size(), QVariant());
+    modified_.assign(fields_.size(), false);
+    state_ = State::Insert;
+    bof_ = eof_ = false;
+    emit rowInserted(cur_);
+    emit currentChanged(cur_);
+    emit stateChanged();
+}
+
+QVariant Dataset::toStorage(const Field& f, const QVariant& v) const
+{
+    if (!v.isValid() || v.isNull()) return QVariant();
+    switch (f.type) {
+    case FieldType::Bool:
+        if (v.typeId() == QMetaType::QString) {
+            QString s = v.toString().trimmed().toLower();
+            return QVariant(qlonglong(s == "1" || s == "true" || s == "-1" ? 1 : 0));
+        }
+        return QVariant(qlonglong(v.toBool() ? 1 : 0));
+    case FieldType::Float:
+        if (v.typeId() == QMetaType::QString) return QVariant(parseNumber(v.toString()));
+        return QVariant(v.toDouble());
+    case FieldType::Integer:
+        if (v.typeId() == QMetaType::QString) return QVariant(qlonglong(parseNumber(v.toString())));
+        return QVariant(v.toLongLong());
+    case FieldType::DateTime:
+        if (v.typeId() == QMetaType::QDate) return QVariant(toDbDate(v.toDate()));
+        if (v.typeId() == QMetaType::QDateTime) return QVariant(toDbDateTime(v.toDateTime()));
+        return QVariant(v.toString());
+    default:
+        return QVariant(v.toString());
+    }
+}
+
+void Dataset::setValue(const QString& fieldName, const QVariant& v)
+{
+    Field* f = fieldByName(fieldName);
+    if (state_ == State::Browse) edit();
+    if (state_ != State::Edit && state_ != State::Insert)
+        throw DbError(objectName() + QStringLiteral(": Dataset not in edit or insert mode"));
+    buf_[size_t(f->index)] = toStorage(*f, v);
+    modified_[size_t(f->index)] = true;
+    emit rowChanged(cur_);
+}
+
+void Dataset::setText(const QString& fieldName, const QString& text)
+{
+    Field* f = fieldByName(fieldName);
+    if (f->onSetText) { f->onSetText(*this, *f, text); return; }
+    switch (f->type) {
+    case FieldType::Float:
+    case FieldType::Integer:
+        if (text.trimmed().isEmpty()) setValue(fieldName, QVariant());
+        else setValue(fieldName, parseNumber(text));
+        break;
+    case FieldType::DateTime: {
+        if (text.trimmed().isEmpty()) { setValue(fieldName, QVariant()); break; }
+        QDate d = parseDate(text);
+        if (!d.isValid()) throw ConversionError(QStringLiteral("'%1' is not a valid date").arg(text));
+        setValue(fieldName, d);
+        break;
+    }
+    case FieldType::Bool:
+        setValue(fieldName, text.trimmed() == f->trueText || text.trimmed() == "1" || text.trimmed().compare("true", Qt::CaseInsensitive) == 0);
+        break;
+    default:
+        setValue(fieldName, text);
+    }
+}
+
+void Dataset::refreshRowFromTable(int row)
+{
+    QStringList names;
+    for (auto& f : fields_) names << f->name;
+    Statement st(conn_->handle(), QStringLiteral("SELECT %1 FROM %2 WHERE rowid=:r").arg(names.join(','), table_));
+    st.bind("r", rowids_[size_t(row)]);
+    if (!st.step()) return;
+    for (size_t i = 0; i < fields_.size(); ++i) storeCell(row, int(i), st.value(int(i)));
+}
+
+void Dataset::post()
+{
+    if (state_ != State::Edit && state_ != State::Insert) return;
+    if (beforePost) beforePost(*this);
+    if (state_ == State::Insert) {
+        QStringList cols, marks;
+        Params ps;
+        for (size_t i = 0; i < fields_.size(); ++i) {
+            if (!modified_[i]) continue;
+            cols << fields_[i]->name;
+            marks << QStringLiteral(":c%1").arg(i);
+            ps.append({QStringLiteral("c%1").arg(i), buf_[i]});
+        }
+        QString sql = cols.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table_)
+                                     : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table_, cols.join(','), marks.join(','));
+        conn_->exec(sql, ps);
+        rowids_[size_t(cur_)] = conn_->lastInsertRowid();
+        state_ = State::Browse;
+        refreshRowFromTable(cur_);
+    } else {
+        QStringList sets;
+        Params ps;
+        for (size_t i = 0; i < fields_.size(); ++i) {
+            if (!modified_[i]) continue;
+            sets << QStringLiteral("%1=:c%2").arg(fields_[i]->name).arg(i);
+            ps.append({QStringLiteral("c%1").arg(i), buf_[i]});
+        }
+        if (!sets.isEmpty()) {
+            ps.append({QStringLiteral("rid"), rowids_[size_t(cur_)]});
+            conn_->exec(QStringLiteral("UPDATE %1 SET %2 WHERE rowid=:rid").arg(table_, sets.join(',')), ps);
+            for (size_t i = 0; i < fields_.size(); ++i)
+                if (modified_[i]) storeCell(cur_, int(i), buf_[i]);
+        }
+        state_ = State::Browse;
+    }
+    buf_.clear();
+    modified_.clear();
+    emit rowChanged(cur_);
+    emit stateChanged();
+}
+
+void Dataset::cancel()
+{
+    if (state_ == State::Insert) {
+        int row = cur_;
+        for (auto& c : cols_) { c.payload.erase(c.payload.begin() + row); c.tag.erase(c.tag.begin() + row); }
+        rowids_.erase(rowids_.begin() + row);
+        state_ = State::Browse;
+        cur_ = std::min(row, recordCount() - 1);
+        emit rowRemoved(row);
+        emit currentChanged(cur_);
+    } else if (state_ == State::Edit) {
+        state_ = State::Browse;
+        emit rowChanged(cur_);
+    }
+    buf_.clear();
+    modified_.clear();
+    emit stateChanged();
+}
+
+void Dataset::remove()
+{
+    if (!active()) throw DbError(objectName() + QStringLiteral(": Dataset not open"));
+    if (state_ == State::Insert) { cancel(); return; }
+    if (cur_ < 0) throw DbError(objectName() + QStringLiteral(": Cannot perform this operation on an empty dataset"));
+    if (readOnly_ || !updatable_) throw DbError(objectName() + QStringLiteral(": Cannot modify a read-only dataset"));
+    if (state_ == State::Edit) cancel();
+    if (beforeDelete) beforeDelete(*this);
+    int row = cur_;
+    conn_->exec(QStringLiteral("DELETE FROM %1 WHERE rowid=:rid").arg(table_), {{"rid", rowids_[size_t(row)]}});
+    for (auto& c : cols_) { c.payload.erase(c.payload.begin() + row); c.tag.erase(c.tag.begin() + row); }
+    rowids_.erase(rowids_.begin() + row);
+    cur_ = std::min(row, recordCount() - 1);
+    eof_ = isEmpty();
+    emit rowRemoved(row);
+    emit currentChanged(cur_);
+}
+
+}

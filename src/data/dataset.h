@@ -1,0 +1,195 @@
+#pragma once
+// A dataset: SQL text that windows replace, named parameters, rows held in
+// memory with their rowid, a current row, fields with label, display format
+// and width, and Edit/Append/Post/Cancel/Delete written through to the table.
+#include "data/connection.h"
+#include <QObject>
+#include <QString>
+#include <QVariant>
+#include <QDateTime>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace qm {
+
+enum class FieldType { Text, Float, Integer, Bool, DateTime, Memo };
+
+struct FieldDef {
+    QString name;
+    FieldType type = FieldType::Text;
+    int size = 0;           // characters, for text fields
+    QString label;          // grid heading; empty means the name
+    QString displayFormat;  // number pattern, or date pattern in Qt notation
+    bool visible = true;
+    int displayWidth = 0;   // characters; 0 means from size
+};
+
+class Dataset;
+
+class Field {
+public:
+    QString name;
+    FieldType type = FieldType::Text;
+    int size = 0;
+    QString label;
+    QString displayFormat;
+    bool visible = true;
+    int displayWidth = 0;
+    bool readOnly = false;
+    QString trueText = QStringLiteral("True");
+    QString falseText = QStringLiteral("False");
+    int index = -1; // position among the dataset's fields
+    // Set-text handler: replaces the default conversion of typed text.
+    std::function<void(Dataset&, Field&, const QString&)> onSetText;
+
+    QString displayLabel() const { return label.isEmpty() ? name : label; }
+};
+
+class Dataset : public QObject {
+    Q_OBJECT
+public:
+    enum class State { Inactive, Browse, Edit, Insert };
+
+    Dataset(Connection* conn, const QString& name, QObject* parent = nullptr);
+    ~Dataset() override;
+
+    QString name() const { return objectName(); }
+    Connection* connection() const { return conn_; }
+    void setConnection(Connection* c);
+
+    // SQL text. Replacing it closes the dataset and clears the parameters' values.
+    void setSql(const QString& sql);
+    QString sql() const { return sql_; }
+    // A table dataset: "SELECT * FROM table".
+    void setTable(const QString& table);
+    void setParam(const QString& name, const QVariant& value);
+    void clearParams() { params_.clear(); }
+    const Params& params() const { return params_; }
+
+    // Persistent fields: when given, opening fails with a field-not-found
+    // DbError if the result lacks one, and only these fields are exposed.
+    void setPersistentFields(const std::vector<FieldDef>& defs);
+    bool hasPersistentFields() const { return !persistent_.empty(); }
+    // Design-time settings by field name, kept across re-opens.
+    FieldDef* persistentField(const QString& name);
+
+    void open();
+    void close();
+    // Closes and opens again, keeping the current row number where possible.
+    void requery();
+    bool active() const { return state_ != State::Inactive; }
+    State state() const { return state_; }
+    bool readOnly() const { return readOnly_; }
+    void setReadOnly(bool r) { readOnly_ = r; }
+    // The table that edits are written to; empty when the SQL is not updatable.
+    QString updateTable() const { return table_; }
+
+    // Fields of the open dataset (or the persistent ones when closed).
+    int fieldCount() const { return int(fields_.size()); }
+    Field* field(int i) { return fields_[size_t(i)].get(); }
+    const Field* field(int i) const { return fields_[size_t(i)].get(); }
+    Field* findField(const QString& name) const;
+    // Throws DbError "Field 'x' not found".
+    Field* fieldByName(const QString& name) const;
+    int fieldIndex(const QString& name) const;
+
+    // Navigation.
+    int recordCount() const { return int(rowids_.size()); }
+    bool isEmpty() const { return rowids_.empty(); }
+    int recNo() const { return cur_; } // 0-based, -1 when empty
+    bool bof() const { return bof_; }
+    bool eof() const { return eof_; }
+    void first();
+    void last();
+    void next();
+    void prior();
+    void moveTo(int row);
+    // Finds the first row whose field equals value (texts: case-insensitively;
+    // partial: the text starts with value). Moves there and returns true.
+    bool locate(const QString& field, const QVariant& value, bool partial = false);
+
+    // Values of the current row (the edit buffer while editing).
+    QVariant value(const QString& field) const;
+    QVariant value(int fieldIndex) const;
+    QString asString(const QString& field) const;
+    double asFloat(const QString& field) const; // null counts as 0
+    qint64 asInt(const QString& field) const;
+    bool asBool(const QString& field) const;
+    QDateTime asDateTime(const QString& field) const; // invalid when null
+    bool isNull(const QString& field) const;
+    // Value of any row without moving.
+    QVariant valueAt(int row, int fieldIndex) const;
+    qint64 rowidAt(int row) const { return rowids_[size_t(row)]; }
+    qint64 rowid() const { return cur_ >= 0 ? rowids_[size_t(cur_)] : 0; }
+
+    // Display text of a value through its field's format.
+    QString displayText(int row, int fieldIndex) const;
+    QString displayText(const QString& field) const;
+    static QString formatValue(const Field& f, const QVariant& v);
+
+    // Editing. setValue enters Edit from Browse by itself.
+    void edit();
+    void append();
+    void setValue(const QString& field, const QVariant& v);
+    // Typed text, through the field's set-text handler or the default conversion.
+    // Throws ConversionError for a text that is not a number or date.
+    void setText(const QString& field, const QString& text);
+    void post();
+    void cancel();
+    // Runs the before-delete handler (it may throw SilentStop), then deletes.
+    void remove();
+
+    // Handlers.
+    std::function<void(Dataset&)> beforeDelete;
+    std::function<void(Dataset&)> beforePost;
+
+    // Tells views that display formats or labels changed.
+    void notifyFieldsChanged() { emit fieldsChanged(); }
+
+signals:
+    void opened();
+    void closed();
+    void currentChanged(int row);
+    void rowChanged(int row);
+    void rowInserted(int row);
+    void rowRemoved(int row);
+    void fieldsChanged();
+    void stateChanged();
+
+private:
+    struct Column {
+        std::vector<quint64> payload;
+        std::vector<quint8> tag; // 0 null, 1 integer, 2 real, 3 text
+    };
+    void buildFields(class Statement& st, std::vector<int>& srcIndex);
+    QVariant cell(int row, int col) const;
+    void storeCell(int row, int col, const QVariant& v);
+    void appendCellRaw(Column& c, class Statement& st, int src);
+    void loadBuffer();
+    void setCurrent(int row);
+    void detectTable();
+    QString selectSql() const;
+    void refreshRowFromTable(int row);
+    QVariant toStorage(const Field& f, const QVariant& v) const;
+
+    Connection* conn_;
+    QString sql_;
+    QString table_;
+    bool updatable_ = false;
+    Params params_;
+    std::vector<FieldDef> persistent_;
+    std::vector<std::unique_ptr<Field>> fields_;
+    std::vector<Column> cols_;
+    std::vector<qint64> rowids_;
+    std::string arena_;
+    int cur_ = -1;
+    bool bof_ = true, eof_ = true;
+    State state_ = State::Inactive;
+    bool readOnly_ = false;
+    std::vector<QVariant> buf_;
+    std::vector<bool> modified_;
+};
+
+}

@@ -1,0 +1,108 @@
+#include "data/connection.h"
+#include "data/dataset.h"
+#include "common/errors.h"
+#include <gtest/gtest.h>
+#include <QTemporaryDir>
+
+using namespace qm;
+
+namespace {
+struct Db {
+    QTemporaryDir dir;
+    Connection c;
+    Db()
+    {
+        c.open(dir.path() + "/t.db", true);
+        c.execScript("CREATE TABLE item (code TEXT COLLATE NOCASE DEFAULT '', name TEXT DEFAULT '', price REAL DEFAULT 0, "
+                     "made DATETIME, mark BOOLEAN NOT NULL DEFAULT 0);"
+                     "INSERT INTO item(code,name,price) VALUES ('001','可乐',2.5),('002','雪碧',3);");
+    }
+};
+}
+
+TEST(Dataset, OpenNavigateEditAppendDeleteWriteThrough)
+{
+    Db db;
+    Dataset ds(&db.c, "q");
+    ds.setSql("select * from item order by code");
+    ds.open();
+    ASSERT_EQ(ds.recordCount(), 2);
+    EXPECT_EQ(ds.asString("name"), "可乐");
+    ds.next();
+    EXPECT_EQ(ds.asFloat("price"), 3.0);
+    ds.next();
+    EXPECT_TRUE(ds.eof());
+
+    ds.first();
+    ds.setValue("price", 2.75);
+    ds.post();
+    EXPECT_DOUBLE_EQ(db.c.scalar("select price from item where code='001'").toDouble(), 2.75);
+
+    ds.append();
+    ds.setValue("code", "003");
+    ds.setText("made", "2026-12-06");
+    ds.post();
+    EXPECT_EQ(ds.recordCount(), 3);
+    EXPECT_EQ(ds.asString("name"), ""); // the table's default came back
+    EXPECT_EQ(db.c.scalar("select made from item where code='003'").toString(), "2026-12-06 00:00:00");
+
+    ASSERT_TRUE(ds.locate("code", "002"));
+    ds.remove();
+    EXPECT_EQ(db.c.scalar("select count(*) from item").toInt(), 2);
+    EXPECT_EQ(ds.recordCount(), 2);
+}
+
+TEST(Dataset, PersistentFieldsFailOnMissingColumnAndFormatDisplay)
+{
+    Db db;
+    Dataset ds(&db.c, "q");
+    ds.setSql("select * from item");
+    ds.setPersistentFields({{"code", FieldType::Text, 3, "编号"}, {"price", FieldType::Float, 0, "价", "0.00"}});
+    ds.open();
+    EXPECT_EQ(ds.fieldCount(), 2);
+    EXPECT_EQ(ds.displayText(0, 1), "2.50");
+    ds.close();
+    ds.setPersistentFields({{"code"}, {"nosuch"}});
+    EXPECT_THROW(ds.open(), DbError);
+}
+
+TEST(Dataset, SetTextConversionBeforeDeleteAndReadOnlyQueries)
+{
+    Db db;
+    Dataset ds(&db.c, "q");
+    ds.setSql("select * from item where code=:p1");
+    ds.setParam("p1", "001");
+    ds.open();
+    ASSERT_EQ(ds.recordCount(), 1);
+    EXPECT_THROW(ds.setText("price", "abc"), ConversionError);
+    ds.cancel();
+    EXPECT_DOUBLE_EQ(ds.asFloat("price"), 2.5);
+    ds.beforeDelete = [](Dataset&) { throw SilentStop(); };
+    EXPECT_THROW(ds.remove(), SilentStop);
+    EXPECT_EQ(db.c.scalar("select count(*) from item").toInt(), 2);
+
+    Dataset sum(&db.c, "s");
+    sum.setSql("select count(*) as n from item group by mark");
+    sum.open();
+    EXPECT_THROW(sum.edit(), DbError);
+}
+
+TEST(Connection, TransactionRollsBackUnlessCommitted)
+{
+    Db db;
+    {
+        Transaction t(db.c);
+        db.c.exec("delete from item");
+    }
+    EXPECT_EQ(db.c.scalar("select count(*) from item").toInt(), 2);
+    {
+        Transaction outer(db.c);
+        db.c.exec("delete from item where code='001'");
+        {
+            Transaction inner(db.c);
+            db.c.exec("delete from item");
+        }
+        outer.commit();
+    }
+    EXPECT_EQ(db.c.scalar("select count(*) from item").toInt(), 1);
+}

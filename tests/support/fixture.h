@@ -1,0 +1,56 @@
+#pragma once
+// A fresh program folder with a fresh database, the administrator logged in,
+// and the dialogs layer scripted.
+#include "app/tfrmain.h"
+#include "common/clock.h"
+#include "common/dialogs.h"
+#include "common/paths.h"
+#include "data/schema.h"
+#include "data/tfrdm.h"
+#include <gtest/gtest.h>
+#include <QTemporaryDir>
+#include <QDir>
+
+class AppFixture : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    qm::ScriptedDialogs* dialogs = nullptr;
+
+    QString folder() const { return dir.path() + "/"; }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        qm::AppPaths::setProgramFolder(dir.path());
+        QDir().mkpath(dir.path() + "/works");
+        QDir().mkpath(dir.path() + "/bak");
+        qm::createInitialDatabase(qm::AppPaths::workingDatabase());
+        auto d = std::make_unique<qm::ScriptedDialogs>();
+        dialogs = d.get();
+        qm::dlg::setBackend(std::move(d));
+        frmain = new Tfrmain;
+        frdm = new Tfrdm;
+        frdm->connectTo(qm::AppPaths::workingDatabase());
+        frmain->operatorCode = "999";
+        frmain->operatorName = QStringLiteral("管理员");
+        frmain->loginPassword = "123456";
+    }
+
+    void TearDown() override
+    {
+        delete frdm;
+        frdm = nullptr;
+        delete frmain;
+        frmain = nullptr;
+        qm::dlg::resetBackend();
+        dialogs = nullptr;
+        qm::Clock::reset();
+    }
+
+    // Logs in as another operator (no window involved).
+    void loginAs(const QString& code, const QString& password = "123456")
+    {
+        frmain->operatorCode = code;
+        frmain->loginPassword = password;
+    }
+};
