@@ -1,0 +1,24 @@
+#include "admin/rights.h"
+#include "app/tfrmain.h"
+#include "common/dialogs.h"
+
+namespace qm {
+bool requireAdministrator(const QString& refusal)
+{
+    if (frmain && frmain->operatorCode == QLatin1String("999")) return true;
+    dlg::showMessage(refusal);
+    return false;
+}
+
+bool recheckPassword()
+{
+    QString typed;
+    if (!dlg::inputPassword(QStringLiteral("提示信息"), QStringLiteral("请输入操作员密码:          "), typed)) typed.clear();
+    QString login = frmain ? frmain->loginPassword : QString();
+    if (typed.trimmed() != login.trimmed()) {
+        dlg::warning(QStringLiteral("输入操作员密码错误,请重新操作！"));
+        return false;
+    }
+    return true;
+}
+}

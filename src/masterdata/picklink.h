@@ -1,0 +1,30 @@
+#pragma once
+// A master list opened by another window to pick a record keeps a guarded
+// reference to its opener, writes the chosen value through it, and closes
+// when the opener closes. Shared by the product list and the partner lists.
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+
+namespace qm {
+
+class PickLink : public QObject {
+    Q_OBJECT
+public:
+    // `list` closes when `opener` is destroyed or hidden for good.
+    PickLink(QWidget* list, QWidget* opener, int pickCode);
+    QWidget* opener() const { return opener_; }
+    QWidget* list() const { return list_; }
+    int pickCode() const { return pickCode_; }
+    bool openerAlive() const { return !opener_.isNull(); }
+    // Sets the text of the opener's child widget named `boxName` (a line edit,
+    // combo box, label or spin box). False when the opener or the box is gone.
+    bool writeBox(const QString& boxName, const QString& text);
+
+private:
+    QPointer<QWidget> list_;
+    QPointer<QWidget> opener_;
+    int pickCode_;
+};
+
+}
