@@ -55,6 +55,10 @@ public:
 
     // Every dataset, for iteration.
     QList<qm::Dataset*> datasets() const;
+
+private:
+    // Persistent fields, labels, design-time formats and set-text handlers.
+    void defineFields();
 };
 
 extern Tfrdm* frdm;
