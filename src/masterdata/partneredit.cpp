@@ -1,0 +1,416 @@
+#include "masterdata/partneredit.h"
+#include "app/tfrmain.h"
+#include "common/dialogs.h"
+#include "common/errors.h"
+#include "data/tfrdm.h"
+#include <QCheckBox>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+#include <map>
+
+namespace qm {
+
+// ------------------------------------------------------------------ logic
+
+QString PartnerEditing::nextIntno() const
+{
+    QVariant last = frdm->ADOCon.scalar(QStringLiteral("SELECT intno from %1 order by intno desc limit 1").arg(d_.table));
+    qint64 n = 1;
+    if (last.isValid() && !last.isNull()) n = last.toString().trimmed().toLongLong() + 1;
+    return zeroPad(QString::number(n), 10);
+}
+
+QString PartnerEditing::proposedId() const
+{
+    return nextIntno().right(d_.idWidth);
+}
+
+QMap<QString, QString> PartnerEditing::currentValues() const
+{
+    QMap<QString, QString> v;
+    Dataset* ds = partnerDataset(d_.kind);
+    if (!ds || !ds->active() || ds->isEmpty()) return v;
+    for (const EditorBox& b : d_.editor.boxes) v.insert(b.column, ds->asString(b.column));
+    v.insert(QStringLiteral("intno"), ds->asString(QStringLiteral("intno")));
+    return v;
+}
+
+namespace {
+// True when any row of the look-up holds exactly `text` in `column`.
+bool taken(const QString& sql, const Params& params, const QString& column, const QString& text)
+{
+    Dataset* q = frdm->openSql(sql, params);
+    bool hit = false;
+    for (q->first(); !q->eof(); q->next()) {
+        if (q->asString(column) == text) { hit = true; break; }
+    }
+    q->close();
+    return hit;
+}
+}
+
+bool PartnerEditing::save(const QMap<QString, QString>& values, QString* focusColumn)
+{
+    const QString id = values.value(QStringLiteral("id"));
+    const QString name = values.value(QStringLiteral("name"));
+    const QString& t = d_.table;
+    auto refuse = [focusColumn](const QString& text, const QString& column) {
+        if (!text.isEmpty()) dlg::showMessage(text);
+        if (focusColumn) *focusColumn = column;
+        return false;
+    };
+    if (id.isEmpty()) return refuse(QStringLiteral("编号不能为空!"), QStringLiteral("id"));
+
+    const bool adding = frmain->editMode != QLatin1String("F");
+    if (adding) {
+        if (taken(QStringLiteral("SELECT * from %1 where id=:p1").arg(t), {{"p1", id}}, "id", id))
+            return refuse(QStringLiteral("该编号已存在,不能再录入！ "), QStringLiteral("id"));
+        if (taken(QStringLiteral("SELECT * from %1 where name=:p1").arg(t), {{"p1", name}}, "name", name))
+            return refuse(QStringLiteral("该名称已存在,不能再录入！ "), QStringLiteral("name"));
+    } else {
+        if (taken(QStringLiteral("SELECT * from %1 where id=:p1 and intno<>:p2").arg(t),
+                  {{"p1", id}, {"p2", frmain->currentIntno}}, "id", id))
+            return refuse(QStringLiteral("该编号已存在,不能再录入！ "), QStringLiteral("id"));
+        if (taken(QStringLiteral("SELECT * from %1 where name=:p1").arg(t), {{"p1", name}}, "name", name)
+            && !dlg::confirm(QStringLiteral("该名称已存在,是否要保存这次修改?"), QStringLiteral("提示！")))
+            return refuse(QString(), QStringLiteral("name"));
+    }
+
+    Dataset* ds = partnerDataset(d_.kind);
+    Transaction tx(frdm->ADOCon);
+    try {
+        if (adding) {
+            // Numbered afresh: the number shown was only the proposed code.
+            const QString no = nextIntno();
+            ds->close();
+            ds->setSql(QStringLiteral("SELECT * from %1 ").arg(t));
+            ds->open();
+            ds->append();
+            ds->setValue(QStringLiteral("intno"), no);
+            for (const EditorBox& b : d_.editor.boxes) ds->setValue(b.column, values.value(b.column));
+            ds->post();
+            tx.commit();
+            frmain->currentIntno = no;
+        } else {
+            if (!ds->active()) ds->open();
+            // The record being changed is the one the editor was handed; never
+            // write the boxes over another row.
+            if (ds->isEmpty() || (ds->asString(QStringLiteral("intno")) != frmain->currentIntno
+                                  && !ds->locate(QStringLiteral("intno"), frmain->currentIntno)))
+                throw DbError(QStringLiteral("%1: 记录 %2 不存在").arg(t, frmain->currentIntno));
+            ds->edit();
+            for (const EditorBox& b : d_.editor.boxes) ds->setValue(b.column, values.value(b.column));
+            ds->post();
+            tx.commit();
+        }
+    } catch (...) {
+        if (ds->active()) ds->cancel();
+        throw;
+    }
+    frmain->editMode = QStringLiteral("F");
+    dlg::showMessage(QStringLiteral("数据保存完毕！ "));
+    return true;
+}
+
+// ----------------------------------------------------------------- window
+
+namespace {
+std::map<PartnerKind, QPointer<PartnerEditor>>& editors()
+{
+    static std::map<PartnerKind, QPointer<PartnerEditor>> m;
+    return m;
+}
+
+PartnerEditor* createEditor(PartnerKind kind, QWidget* owner)
+{
+    switch (kind) {
+    case PartnerKind::Customer: return new Tfrcustomeredit(owner);
+    case PartnerKind::Supplier: return new Tfrbranchedit(owner);
+    case PartnerKind::Account: return new Tfrbankedit(owner);
+    case PartnerKind::Employee: return new Tfremployeeedit(owner);
+    case PartnerKind::Store: return new Tfrstoreedit(owner);
+    }
+    return nullptr;
+}
+}
+
+PartnerEditor* openPartnerEditor(PartnerKind kind)
+{
+    auto it = editors().find(kind);
+    return it == editors().end() ? nullptr : it->second.data();
+}
+
+PartnerEditor* showPartnerEditor(PartnerKind kind, QWidget* list)
+{
+    PartnerEditor* e = openPartnerEditor(kind);
+    if (!e) {
+        e = createEditor(kind, list);
+        editors()[kind] = e;
+        QPointer<QWidget> owner = list;
+        QObject::connect(e, &QObject::destroyed, list, [owner]() {
+            if (!owner) return;
+            owner->setEnabled(true);
+            owner->raise();
+            owner->activateWindow();
+        });
+    }
+    if (list) list->setEnabled(false);
+    // The list is disabled while its editor is open; the editor is a window of
+    // its own and stays usable.
+    e->setEnabled(true);
+    e->show();
+    e->raise();
+    e->activateWindow();
+    return e;
+}
+
+PartnerEditor::PartnerEditor(PartnerKind kind, QWidget* owner)
+    : QWidget(owner, Qt::Window | Qt::WindowStaysOnTopHint), kind_(kind), logic_(kind)
+{
+    const PartnerDesc& d = partnerDesc(kind);
+    const EditorDesc& ed = d.editor;
+    setObjectName(ed.instance);
+    setWindowTitle(ed.caption);
+    setAttribute(Qt::WA_DeleteOnClose, true);
+
+    auto* outer = new QVBoxLayout(this);
+    auto* frame = new QFrame(this);
+    frame->setFrameShape(QFrame::StyledPanel);
+    auto* grid = new QGridLayout(frame);
+    grid->setHorizontalSpacing(10);
+    grid->setVerticalSpacing(8);
+    const int n = int(ed.boxes.size());
+    const int rows = (n + 1) / 2;
+    for (int i = 0; i < n; ++i) {
+        const EditorBox& b = ed.boxes[size_t(i)];
+        auto* edit = new QLineEdit(frame);
+        edit->setObjectName(b.box);
+        if (b.maxLength > 0) edit->setMaxLength(b.maxLength);
+        edit->setMinimumWidth(170);
+        edit->installEventFilter(this);
+        if (b.chinese) edit->setProperty("imeName", frmain ? frmain->imeName : QString());
+        auto* label = new QLabel(b.label + QStringLiteral("："), frame);
+        label->setBuddy(edit);
+        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        // The first half down the left column, the rest down the right one.
+        const int row = i < rows ? i : i - rows;
+        const int col = i < rows ? 0 : 2;
+        grid->addWidget(label, row, col);
+        grid->addWidget(edit, row, col + 1);
+        edits_.push_back(edit);
+    }
+    if (!ed.note.isEmpty()) {
+        auto* note = new QLabel(ed.note, frame);
+        note->setObjectName(QStringLiteral("Label9"));
+        note->setStyleSheet(QStringLiteral("color: #b00000;"));
+        grid->addWidget(note, rows, 1, 1, 3);
+    }
+    outer->addWidget(frame);
+
+    auto* checks = new QHBoxLayout;
+    CheckBox1 = new QCheckBox(QStringLiteral("修改"), this);
+    CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
+    CheckBox2 = new QCheckBox(QStringLiteral("新增时复制上一记录"), this);
+    CheckBox2->setObjectName(QStringLiteral("CheckBox2"));
+    checks->addWidget(CheckBox1);
+    checks->addWidget(CheckBox2);
+    checks->addStretch();
+    auto nav = [this, checks](const char* name, const QString& text, void (PartnerEditor::*slot)()) {
+        auto* b = new QPushButton(text, this);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setAutoDefault(false);
+        connect(b, &QPushButton::clicked, this, slot);
+        checks->addWidget(b);
+    };
+    nav("BitBtn1", QStringLiteral("首记录"), &PartnerEditor::BitBtn1Click);
+    nav("BitBtn3", QStringLiteral("上一条"), &PartnerEditor::BitBtn3Click);
+    nav("BitBtn4", QStringLiteral("下一条"), &PartnerEditor::BitBtn4Click);
+    nav("BitBtn2", QStringLiteral("末记录"), &PartnerEditor::BitBtn2Click);
+    outer->addLayout(checks);
+    connect(CheckBox1, &QCheckBox::clicked, this, &PartnerEditor::CheckBox1Click);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    auto button = [this, buttons](const char* name, const QString& text, auto slot) {
+        auto* b = new QPushButton(text, this);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setAutoDefault(false);
+        b->setMinimumWidth(90);
+        connect(b, &QPushButton::clicked, this, slot);
+        buttons->addWidget(b);
+        return b;
+    };
+    QPushButton* save = button("Button1", QStringLiteral("保存"), [this] { Button1Click(); });
+    if (ed.saveAndAddButtons) {
+        save->hide();
+        saveTarget_ = button("Button3", QStringLiteral("保存并新增"), [this] { Button3Click(); });
+        button("Button4", QStringLiteral("保存并退出"), [this] { Button4Click(); });
+        button("Button5", QStringLiteral("取消"), [this] { Button5Click(); });
+    } else {
+        saveTarget_ = save;
+        button("Button2", QStringLiteral("新增"), [this] { Button2Click(); });
+        button("Button5", QStringLiteral("返回"), [this] { Button5Click(); });
+    }
+    outer->addLayout(buttons);
+
+    for (size_t i = 1; i < edits_.size(); ++i) setTabOrder(edits_[i - 1], edits_[i]);
+    adjustSize();
+    if (QScreen* s = QGuiApplication::primaryScreen()) move(s->availableGeometry().center() - rect().center());
+}
+
+PartnerEditor::~PartnerEditor() = default;
+
+QLineEdit* PartnerEditor::box(const QString& column) const
+{
+    const auto& boxes = partnerDesc(kind_).editor.boxes;
+    for (size_t i = 0; i < boxes.size(); ++i)
+        if (boxes[i].column == column) return edits_[i];
+    return nullptr;
+}
+
+QMap<QString, QString> PartnerEditor::values() const
+{
+    QMap<QString, QString> v;
+    const auto& boxes = partnerDesc(kind_).editor.boxes;
+    for (size_t i = 0; i < boxes.size(); ++i) v.insert(boxes[i].column, edits_[i]->text());
+    return v;
+}
+
+void PartnerEditor::showEvent(QShowEvent* e)
+{
+    QWidget::showEvent(e);
+    if (!shown_) {
+        shown_ = true;
+        FormShow();
+    }
+}
+
+void PartnerEditor::FormShow()
+{
+    if (frmain->editMode != QLatin1String("F")) {
+        frmain->editMode = QStringLiteral("T");
+        clearBoxes(false);
+        box(QStringLiteral("id"))->setText(logic_.proposedId());
+        CheckBox1->setChecked(true);
+    } else {
+        loadCurrent();
+        CheckBox1->setChecked(false);
+    }
+    CheckBox1Click();
+}
+
+void PartnerEditor::CheckBox1Click()
+{
+    for (QLineEdit* e : edits_) e->setReadOnly(!CheckBox1->isChecked());
+}
+
+void PartnerEditor::loadCurrent()
+{
+    const QMap<QString, QString> v = logic_.currentValues();
+    const auto& boxes = partnerDesc(kind_).editor.boxes;
+    for (size_t i = 0; i < boxes.size(); ++i) edits_[i]->setText(v.value(boxes[i].column));
+}
+
+void PartnerEditor::clearBoxes(bool keepOthers)
+{
+    if (keepOthers) return;
+    for (QLineEdit* e : edits_) e->clear();
+}
+
+bool PartnerEditor::Button1Click()
+{
+    QString focus;
+    if (!logic_.save(values(), &focus)) {
+        if (QLineEdit* e = box(focus)) e->setFocus();
+        return false;
+    }
+    if (auto* add = findChild<QPushButton*>(QStringLiteral("Button2"))) add->setFocus();
+    return true;
+}
+
+void PartnerEditor::Button2Click()
+{
+    frmain->editMode = QStringLiteral("T");
+    clearBoxes(CheckBox2->isChecked());
+    QLineEdit* id = box(QStringLiteral("id"));
+    id->setText(logic_.proposedId());
+    id->setFocus();
+    CheckBox1->setChecked(true);
+    CheckBox1Click();
+}
+
+void PartnerEditor::Button5Click()
+{
+    close();
+}
+
+void PartnerEditor::Button3Click()
+{
+    if (Button1Click()) Button2Click();
+}
+
+void PartnerEditor::Button4Click()
+{
+    if (Button1Click()) close();
+}
+
+void PartnerEditor::navigate(int step)
+{
+    Dataset* ds = partnerDataset(kind_);
+    if (!ds || !ds->active() || ds->isEmpty()) return;
+    switch (step) {
+    case 0: ds->first(); break;
+    case 1: ds->prior(); break;
+    case 2: ds->next(); break;
+    default: ds->last(); break;
+    }
+    frmain->editMode = QStringLiteral("F");
+    frmain->currentIntno = ds->asString(QStringLiteral("intno"));
+    loadCurrent();
+    CheckBox1->setChecked(false);
+    CheckBox1Click();
+}
+
+void PartnerEditor::BitBtn1Click() { navigate(0); }
+void PartnerEditor::BitBtn3Click() { navigate(1); }
+void PartnerEditor::BitBtn4Click() { navigate(2); }
+void PartnerEditor::BitBtn2Click() { navigate(3); }
+
+bool PartnerEditor::eventFilter(QObject* o, QEvent* e)
+{
+    auto* edit = qobject_cast<QLineEdit*>(o);
+    if (!edit || e->type() != QEvent::KeyPress) return QWidget::eventFilter(o, e);
+    auto* k = static_cast<QKeyEvent*>(e);
+    const int key = k->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        auto it = std::find(edits_.begin(), edits_.end(), edit);
+        if (it != edits_.end() && it + 1 != edits_.end()) (*(it + 1))->setFocus();
+        else if (saveTarget_) saveTarget_->setFocus();
+        return true;
+    }
+    if (key == Qt::Key_Up || key == Qt::Key_Down) {
+        focusNextPrevChild(key == Qt::Key_Down);
+        return true;
+    }
+    if (key == Qt::Key_Backspace || k->text().isEmpty() || !k->text().at(0).isPrint()) return false;
+    const auto& boxes = partnerDesc(kind_).editor.boxes;
+    auto it = std::find(edits_.begin(), edits_.end(), edit);
+    if (it == edits_.end()) return false;
+    const BoxFilter f = boxes[size_t(it - edits_.begin())].filter;
+    if (f == BoxFilter::Any) return false;
+    for (QChar c : k->text()) {
+        const bool ok = (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || (f == BoxFilter::Phone && c == QLatin1Char('-'));
+        if (!ok) return true; // discarded
+    }
+    return false;
+}
+
+}
