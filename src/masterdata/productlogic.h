@@ -1,0 +1,67 @@
+#pragma once
+// Product numbering, code checks, saving, searching, marks, deletion and the
+// pick into a document row: the logic behind the product list and editor.
+#include "data/connection.h"
+#include "data/dataset.h"
+#include <QDate>
+#include <QString>
+
+namespace qm::product {
+
+// The next internal number: the largest stored `intno` plus one (1 for an empty table).
+qint64 nextNumber(Connection& c);
+// `intno` of a number: eight digits with leading zeros.
+QString intnoOf(qint64 n);
+// The code proposed for a new product: the last five digits of the number.
+QString proposedCodeOf(qint64 n);
+inline QString proposeCode(Connection& c) { return proposedCodeOf(nextNumber(c)); }
+
+// True when another product already uses `code` (compared without the
+// surrounding blanks). When modifying, the product `currentIntno` does not count.
+bool codeTaken(Connection& c, const QString& code, bool adding, const QString& currentIntno);
+
+// What the editor stores. Dates left invalid are stored as no date (NULL).
+struct Values {
+    QString bz, sphh, spmc, spbzxh, splb, branchname, factory, spgg, name, spph;
+    double maxsl = 0, minsl = 0, fitsl = 0, rest = 0, dj_w = 0, dj_n = 0, spmz = 0, spzz = 0, hydj = 0, csdj = 0;
+    QDate outdate, enddate;
+};
+
+// Stores the values in one transaction. Adding re-points `products` on every
+// product, appends a row with a new `intno` (taking `avdj` from the own
+// purchase price and clearing the mark) and returns that `intno`; modifying
+// writes the current row of `products` and keeps its `intno`, `avdj` and mark.
+// A failure rolls everything back and leaves `products` in browse state.
+QString store(Dataset& products, const Values& v, bool adding);
+
+// Stored date value of a date column (NULL for an invalid date).
+QVariant dbDate(const QDate& d);
+
+// The search of the product list.
+enum class Field { Pinyin, Code, Name, Category, Supplier, Expiry, Unknown };
+Field fieldOf(const QString& chooserText);
+struct Query {
+    QString sql;
+    Params params;
+    bool valid = true; // false: the chooser text names no field, the query stays as it was
+};
+// `text` is the search text or the value chooser's text; `exact` is 精确.
+Query searchQuery(Field f, const QString& text, bool exact, const QDate& today);
+
+// Sets the selection mark of every product.
+void markAll(Connection& c, bool mark);
+// Toggles the mark of the current product of `products` at once.
+void toggleMark(Dataset& products);
+
+// Deletes every marked product in one statement; returns the number deleted.
+int deleteMarked(Connection& c);
+// True when some marked product holds stock.
+bool markedHoldStock(Connection& c);
+
+// The carried-forward first row of a document.
+inline QString carriedForwardName() { return QStringLiteral("上期结转"); }
+enum class PickResult { Written, NoProduct, CarriedForwardRow, NoRow };
+// Writes the current product into the current row of the document rows.
+PickResult pickIntoRow(Dataset& products, Dataset& rows);
+
+}

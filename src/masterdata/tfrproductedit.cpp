@@ -1,0 +1,567 @@
+#include "masterdata/tfrproductedit.h"
+#include "app/tfrmain.h"
+#include "common/clock.h"
+#include "common/dialogs.h"
+#include "common/errors.h"
+#include "common/formats.h"
+#include "common/paths.h"
+#include "common/pinyin.h"
+#include "data/tfrdm.h"
+#include "masterdata/productlogic.h"
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFile>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QVBoxLayout>
+#if __has_include("common/datepicker.h")
+#include "common/datepicker.h"
+#define QM_HAVE_DATEPICKER 1
+#endif
+
+Tfrproductedit* frproductedit = nullptr;
+
+using namespace qm;
+
+namespace {
+const QColor kFocusColour(0, 255, 255); // aqua
+const QString kEmptyZero = QStringLiteral("0");
+
+QString twoDecimals(double v) { return formatFloat(QStringLiteral("0.00"), v); }
+QString plain(double v) { return formatFloat(QString(), v); }
+
+bool hasDigits(const QString& s)
+{
+    for (QChar c : s)
+        if (c.isDigit()) return true;
+    return false;
+}
+
+// The date of a date box: invalid when empty; throws ConversionError for a
+// text that is not a date.
+QDate dateOfBox(const QLineEdit* box)
+{
+    if (!hasDigits(box->text())) return QDate();
+    QDate d = parseDate(box->text().trimmed());
+    if (!d.isValid()) throw ConversionError(QStringLiteral("'%1' is not a valid date").arg(box->text()));
+    return d;
+}
+
+void showDate(QLineEdit* box, const QDate& d) { box->setText(d.isValid() ? formatDate(d) : QString()); }
+}
+
+Tfrproductedit::Tfrproductedit(QWidget* owner) : QWidget(owner, Qt::Window | Qt::WindowStaysOnTopHint)
+{
+    setObjectName(QStringLiteral("frproductedit"));
+    setWindowTitle(QStringLiteral("商品录入修改"));
+    frproductedit = this;
+
+    auto edit = [this](const char* name, int maxLen, Keys keys) {
+        auto* e = new QLineEdit(this);
+        e->setObjectName(QString::fromLatin1(name));
+        if (maxLen > 0) e->setMaxLength(maxLen);
+        keys_[e] = keys;
+        e->installEventFilter(this);
+        return e;
+    };
+    auto combo = [this](const char* name, int maxLen) {
+        auto* c = new QComboBox(this);
+        c->setObjectName(QString::fromLatin1(name));
+        c->setEditable(true);
+        c->setInsertPolicy(QComboBox::NoInsert);
+        c->lineEdit()->setMaxLength(maxLen);
+        keys_[c] = Keys::Any;
+        c->installEventFilter(this);
+        return c;
+    };
+    Edit7 = edit("Edit7", 15, Keys::Any);
+    Edit22 = edit("Edit22", 13, Keys::Any);
+    Edit8 = edit("Edit8", 40, Keys::Any);
+    ComboBox2 = combo("ComboBox2", 12);
+    Edit25 = edit("Edit25", 20, Keys::Any);
+    ComboBox1 = combo("ComboBox1", 18);
+    Edit14 = edit("Edit14", 0, Keys::Digits);
+    Edit5 = edit("Edit5", 0, Keys::Decimal);
+    Edit9 = edit("Edit9", 0, Keys::Decimal);
+    Edit10 = edit("Edit10", 0, Keys::Decimal);
+    Edit17 = edit("Edit17", 0, Keys::Decimal);
+    Edit18 = edit("Edit18", 0, Keys::Decimal);
+    Edit11 = edit("Edit11", 0, Keys::Decimal);
+    Edit15 = edit("Edit15", 0, Keys::Decimal);
+    Edit16 = edit("Edit16", 0, Keys::Decimal);
+    Edit2 = edit("Edit2", 0, Keys::Decimal);
+    Edit3 = edit("Edit3", 0, Keys::Decimal);
+    MaskEdit1 = edit("MaskEdit1", 10, Keys::Date);
+    MaskEdit2 = edit("MaskEdit2", 10, Keys::Date);
+    Edit1 = edit("Edit1", 30, Keys::Any);
+    ComboBox3 = combo("ComboBox3", 30);
+    Edit4 = edit("Edit4", 18, Keys::Any);
+    Edit6 = edit("Edit6", 30, Keys::Any);
+    for (QLineEdit* d : {MaskEdit1, MaskEdit2}) {
+        d->setToolTip(QStringLiteral("双击选取日期"));
+        d->setPlaceholderText(QStringLiteral("    -  -  "));
+    }
+
+    auto button = [this](const char* name, const QString& text) {
+        auto* b = new QPushButton(text, this);
+        b->setObjectName(QString::fromLatin1(name));
+        return b;
+    };
+    CheckBox1 = new QCheckBox(QStringLiteral("修改"), this);
+    CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
+    BitBtn1 = button("BitBtn1", QStringLiteral("首记录"));
+    BitBtn3 = button("BitBtn3", QStringLiteral("上一条"));
+    BitBtn4 = button("BitBtn4", QStringLiteral("下一条"));
+    BitBtn2 = button("BitBtn2", QStringLiteral("末记录"));
+    BitBtn1->setToolTip(QStringLiteral("首记录"));
+    BitBtn3->setToolTip(QStringLiteral("上一条"));
+    BitBtn4->setToolTip(QStringLiteral("下一条"));
+    BitBtn2->setToolTip(QStringLiteral("末记录"));
+    Button1 = button("Button1", QStringLiteral("保存"));
+    Button2 = button("Button2", QStringLiteral("新增"));
+    Button5 = button("Button5", QStringLiteral("返回"));
+    CheckBox2 = new QCheckBox(QStringLiteral("新增时复制上一记录"), this);
+    CheckBox2->setObjectName(QStringLiteral("CheckBox2"));
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setSizeGripEnabled(false);
+    StatusBar1->addWidget(new QLabel(QStringLiteral("货品单位和类型的下拉式内容可在系统设置中预先录入."), StatusBar1), 1);
+
+    // Rows of captions and boxes, three pairs to a row.
+    auto* grid = new QGridLayout;
+    grid->setHorizontalSpacing(8);
+    grid->setVerticalSpacing(6);
+    auto put = [grid, this](int row, int pair, const QString& caption, QWidget* w, int span = 1) {
+        auto* l = new QLabel(caption, this);
+        l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        l->setBuddy(w);
+        grid->addWidget(l, row, pair * 2);
+        grid->addWidget(w, row, pair * 2 + 1, 1, span);
+    };
+    put(0, 0, QStringLiteral("货品代码"), Edit7);
+    put(0, 1, QStringLiteral("条形码"), Edit22, 3);
+    put(1, 0, QStringLiteral("品名规格"), Edit8, 3);
+    put(1, 2, QStringLiteral("类别"), ComboBox2);
+    put(2, 0, QStringLiteral("拼音首字"), Edit25);
+    put(2, 1, QStringLiteral("单位"), ComboBox1);
+    put(2, 2, QStringLiteral("期初库存量"), Edit14);
+    put(3, 0, QStringLiteral("最大存量"), Edit5);
+    put(3, 1, QStringLiteral("最小存量"), Edit9);
+    put(3, 2, QStringLiteral("标准存量"), Edit10);
+    put(4, 0, QStringLiteral("自定进价"), Edit17);
+    put(4, 1, QStringLiteral("最近进价"), Edit18);
+    put(4, 2, QStringLiteral("平均进价"), Edit11);
+    put(5, 0, QStringLiteral("零售价"), Edit15);
+    put(5, 1, QStringLiteral("批发价"), Edit16);
+    put(5, 2, QStringLiteral("会员价"), Edit2);
+    put(6, 0, QStringLiteral("促销价"), Edit3);
+    put(6, 1, QStringLiteral("生产日期"), MaskEdit1);
+    put(6, 2, QStringLiteral("有效期至"), MaskEdit2);
+    put(7, 0, QStringLiteral("厂家"), Edit1, 3);
+    put(7, 2, QStringLiteral("最近供应商"), ComboBox3);
+    put(8, 0, QStringLiteral("产品批号"), Edit4);
+    put(8, 1, QStringLiteral("备注"), Edit6, 3);
+    for (int c = 1; c < 6; c += 2) grid->setColumnStretch(c, 1);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(CheckBox1);
+    buttons->addSpacing(12);
+    for (QPushButton* b : {BitBtn1, BitBtn3, BitBtn4, BitBtn2}) buttons->addWidget(b);
+    buttons->addStretch(1);
+    for (QPushButton* b : {Button1, Button2, Button5}) buttons->addWidget(b);
+
+    auto* v = new QVBoxLayout(this);
+    v->setContentsMargins(12, 12, 12, 0);
+    v->addLayout(grid);
+    v->addSpacing(6);
+    v->addLayout(buttons);
+    v->addWidget(CheckBox2);
+    v->addWidget(StatusBar1);
+
+    // Tab order: the boxes in row order, the buttons, the drop-down boxes, then the rest.
+    QList<QWidget*> order;
+    for (QLineEdit* e : edits()) order << e;
+    order << Button1 << Button2 << Button5 << ComboBox3 << ComboBox1 << ComboBox2 << CheckBox1 << CheckBox2 << BitBtn1
+          << BitBtn3 << BitBtn4 << BitBtn2;
+    for (int i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+
+    connect(Button1, &QPushButton::clicked, this, &Tfrproductedit::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &Tfrproductedit::Button2Click);
+    connect(Button5, &QPushButton::clicked, this, &Tfrproductedit::Button5Click);
+    connect(CheckBox1, &QCheckBox::clicked, this, &Tfrproductedit::CheckBox1Click);
+    connect(BitBtn1, &QPushButton::clicked, this, &Tfrproductedit::BitBtn1Click);
+    connect(BitBtn3, &QPushButton::clicked, this, &Tfrproductedit::BitBtn3Click);
+    connect(BitBtn4, &QPushButton::clicked, this, &Tfrproductedit::BitBtn4Click);
+    connect(BitBtn2, &QPushButton::clicked, this, &Tfrproductedit::BitBtn2Click);
+    connect(Edit8, &QLineEdit::textChanged, this, &Tfrproductedit::Edit8Change);
+    setMinimumWidth(640);
+}
+
+Tfrproductedit::~Tfrproductedit()
+{
+    if (frproductedit == this) frproductedit = nullptr;
+}
+
+QList<QLineEdit*> Tfrproductedit::edits() const
+{
+    return {Edit7, Edit22, Edit8, Edit25, Edit14, Edit5, Edit9, Edit10, Edit17, Edit18,
+            Edit11, Edit15, Edit16, Edit2, Edit3, MaskEdit1, MaskEdit2, Edit1, Edit4, Edit6};
+}
+
+Tfrproductedit* Tfrproductedit::openFrom(QWidget* opener)
+{
+    auto* w = new Tfrproductedit(opener);
+    w->setAttribute(Qt::WA_DeleteOnClose, true);
+    w->opener_ = opener;
+    w->opener98_ = frmain && frmain->pickCode == 98;
+    if (opener) opener->setEnabled(false);
+    w->setEnabled(true);
+    w->show();
+    if (QScreen* s = QGuiApplication::primaryScreen()) w->move(s->availableGeometry().center() - w->rect().center());
+    w->raise();
+    w->activateWindow();
+    return w;
+}
+
+Tfrproductedit* Tfrproductedit::openForPurchase(QWidget* purchaseWindow)
+{
+    frmain->pickCode = 98;
+    frmain->editMode = QStringLiteral("T");
+    frdm->Aqproduct->setSql(QStringLiteral("SELECT * from product "));
+    frdm->Aqproduct->open();
+    return openFrom(purchaseWindow);
+}
+
+void Tfrproductedit::showEvent(QShowEvent* e)
+{
+    QWidget::showEvent(e);
+    if (!e->spontaneous()) FormShow();
+}
+
+void Tfrproductedit::closeEvent(QCloseEvent* e)
+{
+    QWidget::closeEvent(e);
+    if (!e->isAccepted()) return;
+    if (opener_) opener_->setEnabled(true);
+    if (frmain && frmain->pickCode == 98) {
+        frmain->pickCode = 0;
+    } else if (opener_) {
+        opener_->raise();
+        opener_->activateWindow();
+    }
+}
+
+void Tfrproductedit::fillLists()
+{
+    for (QComboBox* c : {ComboBox1, ComboBox2, ComboBox3}) {
+        c->clear();
+        c->setEditText(QString());
+    }
+    Dataset* spec = frdm->AQspec;
+    auto load = [spec](QComboBox* box, const QString& sql) {
+        spec->close();
+        spec->setSql(sql);
+        spec->open();
+        for (spec->first(); !spec->eof(); spec->next()) box->addItem(spec->asString("name").trimmed());
+        spec->close();
+    };
+    load(ComboBox2, QStringLiteral("SELECT * from spec where specno='03'"));
+    load(ComboBox1, QStringLiteral("SELECT * from spec where specno='02'"));
+    Dataset* br = frdm->AQbranch;
+    br->close();
+    br->setSql(QStringLiteral("SELECT * from branch"));
+    br->open();
+    for (br->first(); !br->eof(); br->next()) ComboBox3->addItem(br->asString("name").trimmed());
+    br->close();
+    for (QComboBox* c : {ComboBox1, ComboBox2, ComboBox3}) c->setEditText(QString());
+}
+
+void Tfrproductedit::resetBoxes(bool clearSupplier)
+{
+    for (QLineEdit* e : {Edit1, Edit8, Edit22, Edit25, Edit4}) e->clear();
+    ComboBox1->setEditText(QString());
+    ComboBox2->setEditText(QString());
+    if (clearSupplier) ComboBox3->setEditText(QString());
+    for (QLineEdit* e : {Edit14, Edit5, Edit9, Edit10, Edit11}) e->setText(kEmptyZero);
+    for (QLineEdit* e : {Edit15, Edit16, Edit2, Edit3, Edit17, Edit18}) e->setText(QStringLiteral("0.00"));
+}
+
+void Tfrproductedit::fillFromProduct()
+{
+    Dataset* p = frdm->Aqproduct;
+    Edit1->setText(p->asString("factory"));
+    Edit6->setText(p->asString("bz"));
+    Edit7->setText(p->asString("sphh"));
+    Edit8->setText(p->asString("spmc"));
+    ComboBox1->setEditText(p->asString("spbzxh"));
+    ComboBox2->setEditText(p->asString("splb"));
+    ComboBox3->setEditText(p->asString("branchname"));
+    Edit25->setText(p->asString("spgg"));
+    Edit22->setText(p->asString("name"));
+    Edit4->setText(p->asString("spph"));
+    Edit14->setText(plain(p->asFloat("rest")));
+    Edit5->setText(plain(p->asFloat("maxsl")));
+    Edit9->setText(plain(p->asFloat("minsl")));
+    Edit10->setText(plain(p->asFloat("fitsl")));
+    Edit11->setText(twoDecimals(p->asFloat("avdj")));
+    Edit15->setText(twoDecimals(p->asFloat("spmz")));
+    Edit16->setText(twoDecimals(p->asFloat("spzz")));
+    Edit2->setText(twoDecimals(p->asFloat("hydj")));
+    Edit3->setText(twoDecimals(p->asFloat("csdj")));
+    Edit17->setText(twoDecimals(p->asFloat("dj_w")));
+    Edit18->setText(twoDecimals(p->asFloat("dj_n")));
+    // A product without a date shows an empty box; no date is invented.
+    showDate(MaskEdit1, p->asDateTime("outdate").date());
+    showDate(MaskEdit2, p->asDateTime("enddate").date());
+}
+
+void Tfrproductedit::FormShow()
+{
+    fillLists();
+    if (frmain->editMode != QLatin1String("F")) {
+        Edit6->clear();
+        Edit7->setText(product::proposeCode(frdm->ADOCon));
+        resetBoxes(true);
+        // A new product starts without dates: an invented expiry date would
+        // list it as expired from tomorrow on.
+        MaskEdit1->clear();
+        MaskEdit2->clear();
+        CheckBox1->setChecked(true);
+    } else {
+        Dataset* p = frdm->Aqproduct;
+        if (p->active() && !p->isEmpty() && !frmain->currentIntno.isEmpty() &&
+            p->asString("intno") != frmain->currentIntno)
+            p->locate("intno", frmain->currentIntno);
+        if (p->active() && !p->isEmpty()) fillFromProduct();
+        CheckBox1->setChecked(false);
+    }
+    CheckBox1Click();
+}
+
+void Tfrproductedit::CheckBox1Click()
+{
+    bool editable = CheckBox1->isChecked();
+    for (QLineEdit* e : edits())
+        if (e != MaskEdit1 && e != MaskEdit2) e->setReadOnly(!editable);
+    for (QComboBox* c : {ComboBox1, ComboBox2, ComboBox3}) c->setEnabled(editable);
+}
+
+void Tfrproductedit::Edit8Change() { Edit25->setText(GetPinyinCode(Edit8->text(), true)); }
+
+void Tfrproductedit::Button1Click()
+{
+    if (Edit7->text().trimmed().isEmpty()) {
+        dlg::showMessage(QStringLiteral("商品货码不能为空!"));
+        return;
+    }
+    for (QLineEdit* e : {Edit14, Edit15, Edit16, Edit17, Edit18, Edit2, Edit3, Edit5, Edit9, Edit10, Edit11})
+        if (e->text().isEmpty()) e->setText(kEmptyZero);
+    const bool adding = frmain->editMode == QLatin1String("T");
+    if (product::codeTaken(frdm->ADOCon, Edit7->text(), adding, frmain->currentIntno)) {
+        dlg::showMessage(QStringLiteral("该商品代码已存在,不能再录入！ "));
+        Edit7->setFocus();
+        return;
+    }
+    // Every conversion happens before anything is stored.
+    product::Values v;
+    v.bz = Edit6->text();
+    v.sphh = Edit7->text().trimmed();
+    v.spmc = Edit8->text();
+    v.spbzxh = ComboBox1->currentText();
+    v.splb = ComboBox2->currentText();
+    v.branchname = ComboBox3->currentText();
+    v.factory = Edit1->text();
+    v.spgg = Edit25->text();
+    v.name = Edit22->text();
+    v.maxsl = parseNumber(Edit5->text());
+    v.minsl = parseNumber(Edit9->text());
+    v.fitsl = parseNumber(Edit10->text());
+    v.rest = parseNumber(Edit14->text());
+    v.dj_w = parseNumber(Edit17->text());
+    v.dj_n = parseNumber(Edit18->text());
+    v.spmz = parseNumber(Edit15->text());
+    v.spzz = parseNumber(Edit16->text());
+    v.hydj = parseNumber(Edit2->text());
+    v.csdj = parseNumber(Edit3->text());
+    parseNumber(Edit11->text());
+    v.outdate = dateOfBox(MaskEdit1);
+    v.enddate = dateOfBox(MaskEdit2);
+    v.spph = Edit4->text();
+
+    Dataset* p = frdm->Aqproduct;
+    if (!adding) {
+        if (!p->active()) p->open();
+        if (p->asString("intno") != frmain->currentIntno && !p->locate("intno", frmain->currentIntno)) return;
+    }
+    QString intno = product::store(*p, v, adding);
+    if (adding) frmain->currentIntno = intno;
+    Edit7->setText(v.sphh);
+    frmain->editMode = QStringLiteral("F");
+
+    if (!QFile::exists(AppPaths::workingDatabase())) {
+        dlg::showMessage(QStringLiteral("数据没有成功复制,请检查前台连接线路及前台数据位置的设置！ "));
+    } else {
+        try {
+            frdm->ADOCon.backupTo(AppPaths::backupDatabase());
+        } catch (const AppError&) {
+            dlg::showMessage(QStringLiteral("请检查本系统的数据备份目录bak是否存在！ "));
+        }
+    }
+    Button2->setFocus();
+}
+
+void Tfrproductedit::Button2Click()
+{
+    frmain->editMode = QStringLiteral("T");
+    Edit6->clear();
+    Edit7->setText(product::proposeCode(frdm->ADOCon));
+    if (!CheckBox2->isChecked()) resetBoxes(true);
+    MaskEdit1->clear();
+    MaskEdit2->clear();
+    Edit7->setFocus();
+    CheckBox1->setChecked(true);
+    CheckBox1Click();
+}
+
+void Tfrproductedit::Button5Click() { close(); }
+
+void Tfrproductedit::navigate(int how)
+{
+    Dataset* p = frdm->Aqproduct;
+    if (!p->active() || p->isEmpty()) return;
+    switch (how) {
+    case 0: p->first(); break;
+    case 1: p->prior(); break;
+    case 2: p->next(); break;
+    default: p->last(); break;
+    }
+    frmain->editMode = QStringLiteral("F");
+    frmain->currentIntno = p->asString("intno");
+    FormShow();
+}
+
+void Tfrproductedit::BitBtn1Click() { navigate(0); }
+void Tfrproductedit::BitBtn3Click() { navigate(1); }
+void Tfrproductedit::BitBtn4Click() { navigate(2); }
+void Tfrproductedit::BitBtn2Click() { navigate(3); }
+
+void Tfrproductedit::pickDate(QLineEdit* box)
+{
+#ifdef QM_HAVE_DATEPICKER
+    pickDateFor(box);
+#else
+    Q_UNUSED(box);
+#endif
+}
+
+void Tfrproductedit::MaskEdit1DblClick() { pickDate(MaskEdit1); }
+void Tfrproductedit::MaskEdit2DblClick() { pickDate(MaskEdit2); }
+
+bool Tfrproductedit::checkDate(QLineEdit* box)
+{
+    if (!hasDigits(box->text())) return true;
+    if (parseDate(box->text().trimmed()).isValid()) return true;
+    dlg::showMessage(box->text() + QStringLiteral("是无效日期!"));
+    box->setFocus();
+    return false;
+}
+
+bool Tfrproductedit::MaskEdit1Exit() { return checkDate(MaskEdit1); }
+bool Tfrproductedit::MaskEdit2Exit() { return checkDate(MaskEdit2); }
+
+void Tfrproductedit::enterFrom(QWidget* box)
+{
+    QWidget* next = nullptr;
+    if (box == Edit7) next = Edit22;
+    else if (box == Edit22) next = Edit8;
+    else if (box == Edit8) next = ComboBox2->isEnabled() ? static_cast<QWidget*>(ComboBox2) : Edit25;
+    else if (box == ComboBox2) next = Edit25;
+    else if (box == Edit25) next = ComboBox1->isEnabled() ? static_cast<QWidget*>(ComboBox1) : Edit14;
+    else if (box == ComboBox1) next = Edit14;
+    else if (box == Edit14) next = Edit5;
+    else if (box == Edit5) next = Edit9;
+    else if (box == Edit9) next = Edit10;
+    else if (box == Edit10) next = Edit17;
+    else if (box == Edit17) next = Edit18;
+    else if (box == Edit18) next = Edit11;
+    else if (box == Edit11) next = Edit15;
+    else if (box == Edit15) next = Edit16;
+    else if (box == Edit16) next = Edit2;
+    else if (box == Edit2) next = Edit3;
+    else if (box == Edit3) next = MaskEdit1;
+    else if (box == MaskEdit1) next = MaskEdit2;
+    else if (box == MaskEdit2) next = Edit1;
+    else if (box == Edit1) next = ComboBox3->isEnabled() ? static_cast<QWidget*>(ComboBox3) : Edit4;
+    else if (box == ComboBox3) next = Edit4;
+    else if (box == Edit4) next = Edit6;
+    else if (box == Edit6) { Button1->click(); return; }
+    if (next) next->setFocus(Qt::TabFocusReason);
+}
+
+bool Tfrproductedit::eventFilter(QObject* o, QEvent* e)
+{
+    QObject* box = o;
+    auto it = keys_.constFind(box);
+    if (it == keys_.constEnd()) return QWidget::eventFilter(o, e);
+    auto* w = static_cast<QWidget*>(box);
+    switch (e->type()) {
+    case QEvent::FocusIn: {
+        QPalette pal = w->palette();
+        pal.setColor(QPalette::Base, kFocusColour);
+        w->setPalette(pal);
+        break;
+    }
+    case QEvent::FocusOut: {
+        w->setPalette(QPalette());
+        auto reason = static_cast<QFocusEvent*>(e)->reason();
+        if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason) break;
+        auto* le = qobject_cast<QLineEdit*>(w);
+        if (le && (le == Edit14 || le == Edit17 || le == Edit18 || le == Edit15 || le == Edit16 || le == Edit2 ||
+                   le == Edit3) && le->text().isEmpty())
+            le->setText(kEmptyZero);
+        if (le == MaskEdit1) MaskEdit1Exit();
+        if (le == MaskEdit2) MaskEdit2Exit();
+        break;
+    }
+    case QEvent::MouseButtonDblClick:
+        if (w == MaskEdit1) { MaskEdit1DblClick(); return true; }
+        if (w == MaskEdit2) { MaskEdit2DblClick(); return true; }
+        break;
+    case QEvent::KeyPress: {
+        auto* k = static_cast<QKeyEvent*>(e);
+        if (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) {
+            enterFrom(w);
+            return true;
+        }
+        if ((k->key() == Qt::Key_Up || k->key() == Qt::Key_Down) && qobject_cast<QLineEdit*>(box)) {
+            focusNextPrevChild(k->key() == Qt::Key_Down);
+            return true;
+        }
+        if (k->key() == Qt::Key_Backspace) break;
+        QString t = k->text();
+        if (t.isEmpty() || !t.at(0).isPrint()) break;
+        bool ok = true;
+        for (QChar c : t) {
+            switch (*it) {
+            case Keys::Any: break;
+            case Keys::Digits: ok = ok && c.isDigit() && c.unicode() < 128; break;
+            case Keys::Decimal: ok = ok && ((c.isDigit() && c.unicode() < 128) || c == '.'); break;
+            case Keys::Date: ok = ok && ((c.isDigit() && c.unicode() < 128) || c == '-'); break;
+            }
+        }
+        if (!ok) return true;
+        break;
+    }
+    default:
+        break;
+    }
+    return QWidget::eventFilter(o, e);
+}
