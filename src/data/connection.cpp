@@ -131,7 +131,8 @@ void Connection::open(const QString& path, bool create)
     close();
     if (!create && !QFileInfo::exists(path))
         throw DbError(QStringLiteral("找不到数据库文件: ") + path);
-    int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+    // A connection is used only by the thread that opened it: no locking per call.
+    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
     sqlite3* db = nullptr;
     int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, flags, nullptr);
     if (rc != SQLITE_OK) {

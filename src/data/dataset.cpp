@@ -175,7 +175,8 @@ void Dataset::open()
     st.bind(params_);
     std::vector<int> src;
     buildFields(st, src);
-    cols_.assign(fields_.size(), Column());
+    cols_.clear();
+    cols_.resize(fields_.size());
     rowids_.clear();
     arena_.clear();
     sqlite3_stmt* h = st.handle();
@@ -198,8 +199,7 @@ void Dataset::close()
     state_ = State::Inactive;
     cols_.clear();
     rowids_.clear();
-    arena_.clear();
-    arena_.shrink_to_fit();
+    arena_.release();
     buf_.clear();
     modified_.clear();
     cur_ = -1;
@@ -612,7 +612,7 @@ void Dataset::cancel()
 {
     if (state_ == State::Insert) {
         int row = cur_;
-        for (auto& c : cols_) { c.payload.erase(c.payload.begin() + row); c.tag.erase(c.tag.begin() + row); }
+        for (auto& c : cols_) { c.payload.erase(size_t(row)); c.tag.erase(size_t(row)); }
         rowids_.erase(rowids_.begin() + row);
         state_ = State::Browse;
         cur_ = std::min(row, recordCount() - 1);
@@ -637,7 +637,7 @@ void Dataset::remove()
     if (beforeDelete) beforeDelete(*this);
     int row = cur_;
     conn_->exec(QStringLiteral("DELETE FROM %1 WHERE rowid=:rid").arg(table_), {{"rid", rowids_[size_t(row)]}});
-    for (auto& c : cols_) { c.payload.erase(c.payload.begin() + row); c.tag.erase(c.tag.begin() + row); }
+    for (auto& c : cols_) { c.payload.erase(size_t(row)); c.tag.erase(size_t(row)); }
     rowids_.erase(rowids_.begin() + row);
     cur_ = std::min(row, recordCount() - 1);
     eof_ = isEmpty();

@@ -11,8 +11,67 @@
 #include <memory>
 #include <string>
 #include <vector>
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <new>
 
 namespace qm {
+
+namespace detail {
+// A growable array of plain values on malloc/realloc: large blocks grow in
+// place (the C library remaps them) instead of being copied at each doubling.
+template <typename T>
+class PodBuffer {
+public:
+    PodBuffer() = default;
+    PodBuffer(const PodBuffer&) = delete;
+    PodBuffer& operator=(const PodBuffer&) = delete;
+    PodBuffer(PodBuffer&& o) noexcept : p_(o.p_), n_(o.n_), cap_(o.cap_) { o.p_ = nullptr; o.n_ = o.cap_ = 0; }
+    PodBuffer& operator=(PodBuffer&& o) noexcept
+    {
+        if (this != &o) { std::free(p_); p_ = o.p_; n_ = o.n_; cap_ = o.cap_; o.p_ = nullptr; o.n_ = o.cap_ = 0; }
+        return *this;
+    }
+    ~PodBuffer() { std::free(p_); }
+
+    size_t size() const { return n_; }
+    T* data() { return p_; }
+    const T* data() const { return p_; }
+    T& operator[](size_t i) { return p_[i]; }
+    const T& operator[](size_t i) const { return p_[i]; }
+    void push_back(T v)
+    {
+        if (n_ == cap_) grow(n_ + 1);
+        p_[n_++] = v;
+    }
+    void append(const T* v, size_t count)
+    {
+        if (n_ + count > cap_) grow(n_ + count);
+        if (count) std::memcpy(p_ + n_, v, count * sizeof(T));
+        n_ += count;
+    }
+    void erase(size_t i)
+    {
+        std::memmove(p_ + i, p_ + i + 1, (n_ - i - 1) * sizeof(T));
+        --n_;
+    }
+    void clear() { n_ = 0; }
+    void release() { std::free(p_); p_ = nullptr; n_ = cap_ = 0; }
+
+private:
+    void grow(size_t need)
+    {
+        size_t cap = std::max<size_t>({need, cap_ * 2, 64});
+        T* p = static_cast<T*>(std::realloc(p_, cap * sizeof(T)));
+        if (!p) throw std::bad_alloc();
+        p_ = p;
+        cap_ = cap;
+    }
+    T* p_ = nullptr;
+    size_t n_ = 0, cap_ = 0;
+};
+}
 
 enum class FieldType { Text, Float, Integer, Bool, DateTime, Memo };
 
@@ -160,8 +219,8 @@ signals:
 
 private:
     struct Column {
-        std::vector<quint64> payload;
-        std::vector<quint8> tag; // 0 null, 1 integer, 2 real, 3 text
+        detail::PodBuffer<quint64> payload;
+        detail::PodBuffer<quint8> tag; // 0 null, 1 integer, 2 real, 3 text
     };
     void buildFields(class Statement& st, std::vector<int>& srcIndex);
     QVariant cell(int row, int col) const;
@@ -183,7 +242,7 @@ private:
     std::vector<std::unique_ptr<Field>> fields_;
     std::vector<Column> cols_;
     std::vector<qint64> rowids_;
-    std::string arena_;
+    detail::PodBuffer<char> arena_;
     int cur_ = -1;
     bool bof_ = true, eof_ = true;
     State state_ = State::Inactive;
