@@ -116,6 +116,11 @@ int main(int argc, char** argv)
     std::printf("RSS before opening    %.1f MB\n", before / 1024.0);
     std::printf("RSS after             %.1f MB\n", statusKb("VmRSS:") / 1024.0);
     std::printf("peak (VmHWM)          %.1f MB\n", statusKb("VmHWM:") / 1024.0);
+    // QM_BENCH_SHOT=file.png saves a picture of the filled grid.
+    if (!qEnvironmentVariableIsEmpty("QM_BENCH_SHOT")) {
+        view.scrollToTop();
+        view.grab().save(qEnvironmentVariable("QM_BENCH_SHOT"));
+    }
     delete frdm;
     frdm = nullptr;
     return 0;
