@@ -1,0 +1,129 @@
+// Prepare and PDF output of a 10,000-row list layout: time and peak memory.
+//   bench_report [rows] [sample.pdf]
+// With a second argument it also writes a two-page sample of the same layout.
+#include "data/connection.h"
+#include "data/dataset.h"
+#include "layouts/report.h"
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <cstdio>
+
+using namespace qm::report;
+
+static long peakKb()
+{
+    QFile f("/proc/self/status");
+    if (!f.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').first().toLong();
+    return -1;
+}
+
+static void describe(Layout& r, qm::Dataset* rows, qm::Dataset* company, qm::Dataset* totals)
+{
+    r.setDataset(rows);
+    auto& ph = r.pageHeader(22);
+    ph.field(0, 0, 190, 8, company, "name").pt(15).bold().center();
+    ph.label(0, 9, 190, 7, "进货统计单").pt(12).bold().center();
+    ph.system(120, 16, 70, 5, SystemData::PrintDate).text("打印日期：%1").right();
+    r.addColumns({{"日期", "billdate", 22},
+                  {"单据名", "billname", 18},
+                  {"操作号", "djh", 16},
+                  {"货号", "sphh", 20},
+                  {"品名", "spmc", 40},
+                  {"数量", "sl", 16, Align::Right},
+                  {"单价", "dj_w", 18, Align::Right},
+                  {"货款金额", "amount", 20, Align::Right},
+                  {"付款金额", "pay", 20, Align::Right}});
+    auto& s = r.summary(10);
+    s.label(0, 2, 22, 6, "合计数量:");
+    s.field(22, 2, 30, 6, totals, "hjsl");
+    s.label(60, 2, 22, 6, "货款合计:");
+    s.field(82, 2, 35, 6, totals, "amount");
+    s.label(120, 2, 22, 6, "付款合计:");
+    s.field(142, 2, 35, 6, totals, "pay");
+    r.pageFooter(8).system(80, 1, 30, 6, SystemData::PageNumber).text("第%1页").center();
+}
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int n = argc > 1 ? atoi(argv[1]) : 10000;
+    const QString sample = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
+
+    QTemporaryDir dir;
+    qm::Connection db;
+    db.open(dir.path() + "/bench.db", true);
+    db.exec("CREATE TABLE rows(billdate DATETIME, billname TEXT, djh TEXT, sphh TEXT, spmc TEXT, sl REAL, dj_w REAL,"
+            " amount REAL, pay REAL)");
+    db.exec("CREATE TABLE company(name TEXT)");
+    db.exec("INSERT INTO company VALUES('Velkan示范超市')");
+    db.exec("CREATE TABLE totals(hjsl REAL, amount REAL, pay REAL)");
+    {
+        qm::Transaction t(db);
+        double sl = 0, amount = 0;
+        for (int i = 0; i < n; ++i) {
+            const double q = 1 + i % 17, price = 2.5 + (i % 40) * 0.75;
+            sl += q;
+            amount += q * price;
+            db.exec("INSERT INTO rows VALUES(:p1,:p2,:p3,:p4,:p5,:p6,:p7,:p8,:p9)",
+                    {{"p1", QString("2026-%1-%2 00:00:00").arg(1 + i % 12, 2, 10, QChar('0')).arg(1 + i % 28, 2, 10, QChar('0'))},
+                     {"p2", i % 5 ? QStringLiteral("进货单") : QStringLiteral("进货退货单")},
+                     {"p3", QString("%1").arg(i / 7 + 1, 10, 10, QChar('0'))},
+                     {"p4", QString("%1").arg(i % 900 + 1, 8, 10, QChar('0'))},
+                     {"p5", QStringLiteral("康师傅红烧牛肉面 %1 袋").arg(i % 97)},
+                     {"p6", q}, {"p7", price}, {"p8", q * price}, {"p9", i % 3 ? 0.0 : q * price}});
+        }
+        db.exec("INSERT INTO totals VALUES(:p1,:p2,:p3)", {{"p1", sl}, {"p2", amount}, {"p3", amount / 3}});
+        t.commit();
+    }
+    qm::Dataset rows(&db, "rows"), company(&db, "company"), totals(&db, "totals");
+    rows.setSql("SELECT * FROM rows ORDER BY rowid");
+    company.setTable("company");
+    totals.setTable("totals");
+    QElapsedTimer t;
+    t.start();
+    rows.open();
+    company.open();
+    totals.open();
+    const qint64 openMs = t.elapsed();
+    for (const char* f : {"sl"}) rows.fieldByName(f)->displayFormat = "0";
+    for (const char* f : {"dj_w", "amount", "pay"}) rows.fieldByName(f)->displayFormat = "#,##0.00";
+    totals.fieldByName("amount")->displayFormat = "#,##0.00";
+    totals.fieldByName("pay")->displayFormat = "#,##0.00";
+    const long before = peakKb();
+
+    Layout r;
+    describe(r, &rows, &company, &totals);
+    double best = 1e9;
+    int pages = 0;
+    for (int i = 0; i < 3; ++i) {
+        t.restart();
+        pages = r.Prepare();
+        best = std::min(best, t.nsecsElapsed() / 1e6);
+    }
+    const long afterPrepare = peakKb();
+    const QString pdf = dir.path() + "/bench.pdf";
+    t.restart();
+    r.writePdf(pdf);
+    const double pdfMs = t.nsecsElapsed() / 1e6;
+    std::printf("rows %d, pages %d\n", n, pages);
+    std::printf("open dataset: %lld ms\n", openMs);
+    std::printf("Prepare: %.1f ms (best of 3)\n", best);
+    std::printf("Prepare + PDF: %.1f ms, file %.1f MB\n", pdfMs, QFileInfo(pdf).size() / 1e6);
+    std::printf("peak memory (VmHWM): %ld kB before layout, %ld kB after Prepare, %ld kB after PDF\n", before,
+                afterPrepare, peakKb());
+
+    if (!sample.isEmpty()) {
+        rows.setSql("SELECT * FROM rows ORDER BY rowid LIMIT 60");
+        rows.open();
+        for (const char* f : {"dj_w", "amount", "pay"}) rows.fieldByName(f)->displayFormat = "#,##0.00";
+        rows.fieldByName("sl")->displayFormat = "0";
+        std::printf("sample: %s\n", r.writePdf(sample) ? "written" : "FAILED");
+    }
+    return 0;
+}
