@@ -4,6 +4,11 @@
 #include <QMainWindow>
 #include <QString>
 
+class QCheckBox;
+class QMenu;
+class QToolBar;
+namespace qm { class Navigator; }
+
 class Tfrmain : public QMainWindow {
     Q_OBJECT
 public:
@@ -27,6 +32,21 @@ public:
     QString firstActivate;
 
     bool isAdministrator() const { return operatorCode == QLatin1String("999"); }
+
+    // Menus, toolbar, navigator and the background picture (tfrmain_menus.cpp).
+    QToolBar* ToolBar1 = nullptr;
+    QCheckBox* CheckBox1 = nullptr;  // 导航窗口
+    QMenu* PopupMenu1 = nullptr;     // the background picture's menu
+    qm::Navigator* navigator = nullptr;
+    void buildMenus();
+    // Shows a picture file as the background; false when it cannot be read.
+    bool loadBackgroundPicture(const QString& file);
+
+public slots:
+    void CheckBox1Click();
+    void MenuItem1Click();  // 设置背景图片
+    // Every menu item, toolbar button and navigator text runs through here.
+    void runItem(const QString& itemName);
 };
 
 extern Tfrmain* frmain;

@@ -1,33 +1,93 @@
 #include "app/windowprotocol.h"
 #include "app/tfrmain.h"
+#include "common/dialogs.h"
+#include <QApplication>
+#include <QDialog>
 #include <QPointer>
 
 namespace qm {
+
+namespace {
+class OwnedWindowGuard : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        if (e->type() == QEvent::EnabledChange && o->isWidgetType()) {
+            auto* w = static_cast<QWidget*>(o);
+            if (!w->isEnabled()) {
+                for (QWidget* c : w->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+                    if (c->isWindow() && !c->testAttribute(Qt::WA_ForceDisabled)) c->setEnabled(true);
+            }
+        }
+        return false;
+    }
+};
+
+QWidget* createAndShow(QWidget* owner, const WindowFactory& factory, const std::function<void()>& prepare,
+                       const std::function<void()>& onFailure)
+{
+    keepOwnedWindowsEnabled();
+    QWidget* w = nullptr;
+    try {
+        w = factory(owner);
+        if (prepare) prepare();
+    } catch (...) {
+        delete w;
+        onFailure();
+        throw;
+    }
+    w->setAttribute(Qt::WA_DeleteOnClose, true);
+    w->setWindowFlag(Qt::Window, true);
+    // Created under a disabled owner it would start disabled.
+    if (!w->testAttribute(Qt::WA_ForceDisabled)) w->setEnabled(true);
+    w->show();
+    w->raise();
+    w->activateWindow();
+    return w;
+}
+}
+
+void keepOwnedWindowsEnabled()
+{
+    static QPointer<OwnedWindowGuard> guard;
+    if (guard || !qApp) return;
+    guard = new OwnedWindowGuard(qApp);
+    qApp->installEventFilter(guard);
+}
 
 QWidget* openChildWindow(const WindowFactory& factory, const std::function<void()>& prepare, bool reenableMainOnClose)
 {
     QPointer<Tfrmain> main = frmain;
     if (main) main->setEnabled(false);
-    QWidget* w = nullptr;
-    try {
-        w = factory(main);
-        if (prepare) prepare();
-    } catch (...) {
-        delete w;
+    QWidget* w = createAndShow(main, factory, prepare, [main] {
         if (main) main->setEnabled(true);
-        throw;
-    }
-    w->setAttribute(Qt::WA_DeleteOnClose, true);
-    w->setWindowFlag(Qt::Window, true);
-    if (reenableMainOnClose) {
+    });
+    if (reenableMainOnClose && main) {
         QObject::connect(w, &QObject::destroyed, main, [main]() {
             if (main) main->setEnabled(true);
         });
     }
-    w->show();
-    w->raise();
-    w->activateWindow();
     return w;
+}
+
+QWidget* openOwnedWindow(const WindowFactory& factory, const std::function<void()>& prepare)
+{
+    return createAndShow(frmain, factory, prepare, [] {});
+}
+
+int openModalWindow(QDialog* dialog, bool release)
+{
+    if (!dialog) return QDialog::Rejected;
+    int rc = QDialog::Rejected;
+    try {
+        rc = dlg::exec(dialog);
+    } catch (...) {
+        if (release) delete dialog;
+        throw;
+    }
+    if (release) delete dialog;
+    return rc;
 }
 
 QWidget* findOpenWindow(const QString& objectName)

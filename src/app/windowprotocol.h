@@ -7,6 +7,8 @@
 #include <QWidget>
 #include <functional>
 
+class QDialog;
+
 namespace qm {
 using WindowFactory = std::function<QWidget*(QWidget* owner)>;
 
@@ -15,6 +17,20 @@ using WindowFactory = std::function<QWidget*(QWidget* owner)>;
 QWidget* openChildWindow(const WindowFactory& factory, const std::function<void()>& prepare = {},
                          bool reenableMainOnClose = true);
 
+// A modeless window owned by the main window that leaves it enabled (the
+// options window). Released when closed.
+QWidget* openOwnedWindow(const WindowFactory& factory, const std::function<void()>& prepare = {});
+
+// A modal window (about box, login, guide, date picker): shown through the
+// dialogs layer without disabling the main window; released afterwards when
+// `release` is set. Returns the dialog's result code.
+int openModalWindow(QDialog* dialog, bool release = true);
+
 // The open window of a class, if any (used to bring a single window forward).
 QWidget* findOpenWindow(const QString& objectName);
+
+// Disabling a window disables the windows it owns too; this keeps an owned
+// window that nobody disabled on purpose usable while its owner is disabled.
+// Installed once by the protocol; harmless to call again.
+void keepOwnedWindowsEnabled();
 }

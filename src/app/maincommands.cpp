@@ -1,0 +1,46 @@
+// Commands of the main window's own items: printer set-up, help, calculator,
+// about box, operator hand-over and exit.
+#include "app/commands.h"
+#include "app/tfrmain.h"
+#include "app/windowprotocol.h"
+#include "common/aboutbox.h"
+#include "common/dialogs.h"
+#include "common/paths.h"
+#include "common/printer.h"
+#include "common/shell.h"
+
+namespace qm {
+// Calculator programs of the usual desktops, the first one found is started.
+const QStringList& calculatorPrograms()
+{
+    static const QStringList programs = {
+        QStringLiteral("gnome-calculator"), QStringLiteral("kcalc"),     QStringLiteral("galculator"),
+        QStringLiteral("mate-calc"),        QStringLiteral("qalculate-gtk"), QStringLiteral("xcalc"),
+    };
+    return programs;
+}
+}
+
+// 打印设置: the set-up of the one printer all reports print on.
+QM_COMMAND("N36", [] { qm::dlg::printerSetup(&qm::sharedPrinter()); });
+
+// 版权声明
+QM_COMMAND("N42", [] { qm::openModalWindow(new TAboutBox(frmain)); });
+
+// 使用说明: the help file beside the program.
+QM_COMMAND("N48", [] {
+    const QString help = qm::AppPaths::file(QStringLiteral("vkhelp.chm"));
+    if (!qm::shell::openFile(help)) qm::dlg::showMessage(QStringLiteral("不能打开帮助文件 ") + help);
+});
+
+// 计算器
+QM_COMMAND("N30", [] {
+    const QString program = qm::shell::findProgram(qm::calculatorPrograms());
+    if (program.isEmpty() || !qm::shell::startDetached(program))
+        qm::dlg::showMessage(QStringLiteral("没有找到计算器程序,请先安装一个计算器(例如 gnome-calculator 或 kcalc)。"));
+});
+
+// 退出系统
+QM_COMMAND("N2", [] {
+    if (frmain) frmain->close();
+});

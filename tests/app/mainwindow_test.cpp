@@ -1,0 +1,309 @@
+#include "support/fixture.h"
+#include "app/commands.h"
+#include "app/mainmenu.h"
+#include "app/navigator.h"
+#include "app/windowprotocol.h"
+#include "common/aboutbox.h"
+#include "common/errors.h"
+#include "common/shell.h"
+#include <QAction>
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QMenuBar>
+#include <QPointer>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace {
+void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+QAction* item(const QString& name) { return frmain->findChild<QAction*>(name); }
+
+// A plain window the test registers under a menu item.
+struct Opened {
+    int count = 0;
+    QPointer<QWidget> last;
+};
+}
+
+class MainWindowTest : public AppFixture {
+protected:
+    void TearDown() override
+    {
+        qm::shell::setHook({});
+        AppFixture::TearDown();
+    }
+};
+
+TEST_F(MainWindowTest, MenuItemsCaptionsVisibilityAndSeparators)
+{
+    // Every item of the table is present with its caption.
+    const std::pair<const char*, const char*> items[] = {
+        {"N1", "操作员管理"}, {"N20", "系统初始化"}, {"N36", "打印设置"}, {"N22", "系统选项"}, {"N3", "操作员交接班"},
+        {"N2", "退出系统"}, {"N14", "商品资料"}, {"N33", "现金银行"}, {"N16", "会员资料"}, {"N79", "供应商资料"},
+        {"N80", "员工资料"}, {"N93", "计量单位"}, {"N81", "仓库设置"}, {"N18", "商品类别"}, {"N75", "进货单"},
+        {"N76", "进货退货单"}, {"N39", "销售单"}, {"N40", "销售退货单"}, {"N56", "收款单"}, {"N95", "付款单"},
+        {"N82", "期初商品库存"}, {"N13", "期初现金银行"}, {"N15", "期初客户应收"}, {"N10", "期初供应商应付"},
+        {"N89", "进货汇总表"}, {"N73", "销售日报表"}, {"N60", "员工销售汇总表"}, {"N72", "商品销售汇总表"},
+        {"N62", "销售退货汇总"}, {"N90", "进货退货汇总"}, {"N61", "收款汇总表"}, {"N96", "付款汇总表"},
+        {"N38", "客户汇总表"}, {"N84", "供应商汇总表"}, {"N27", "现金银行流水帐"}, {"N86", "供应商对帐表"},
+        {"N17", "数据压缩整理"}, {"N45", "数据备份恢复"}, {"N65", "月终数据处理"}, {"N50", "年终数据处理"},
+        {"N77", "年度数据备份"}, {"N74", "清空销售数据"}, {"N57", "复制上年数据"}, {"N59", "恢复今年数据"},
+        {"N42", "版权声明"}, {"N48", "使用说明"}, {"N53", "公司信息"}, {"N30", "计算器"}, {"N29", "新开单"},
+        {"N35", "数据处理"}, {"N4", "库存盘点"}, {"N23", "已过期商品"}};
+    for (const auto& [name, caption] : items) {
+        QAction* a = item(QString::fromLatin1(name));
+        ASSERT_NE(a, nullptr) << name;
+        EXPECT_EQ(a->text(), QString::fromUtf8(caption)) << name;
+    }
+    for (const char* hidden : {"N81", "N27", "N35", "N29", "N57", "N59"}) EXPECT_FALSE(item(hidden)->isVisible()) << hidden;
+    EXPECT_FALSE(item("N57")->isEnabled());
+    EXPECT_FALSE(item("N59")->isEnabled());
+    EXPECT_TRUE(item("N22")->isEnabled());
+    EXPECT_EQ(item("N29")->shortcut(), QKeySequence(Qt::Key_F2));
+
+    QStringList titles;
+    for (QAction* m : frmain->menuBar()->actions()) titles << m->text();
+    EXPECT_EQ(titles, QStringList({"&S 系统管理", "&J 基本资料", "&C 查录单据", "&Q 期初建帐", "&D 单据汇总",
+                                   "&K 库存管理", "&W 数据维护", "&Z 帮助"}));
+
+    // Separators as the menus lay them out (hidden ones marked "(-)").
+    auto layout = [](int menu) {
+        QStringList out;
+        for (QAction* a : frmain->menuBar()->actions()[menu]->menu()->actions())
+            out << (a->isSeparator() ? (a->isVisible() ? "-" : "(-)") : a->objectName());
+        return out.join(' ');
+    };
+    EXPECT_EQ(layout(0), "N1 - N20 - N36 - N22 - N3 - N2");
+    EXPECT_EQ(layout(1), "N14 N33 - N16 N79 - N80 N93 N81 N18");
+    EXPECT_EQ(layout(3), "N82 N13 - N15 N10");
+    EXPECT_EQ(layout(6), "N17 - N45 - N65 N50 - N77 N74 N57 (-) N59");
+    EXPECT_EQ(layout(7), "N42 - N48 - N53 - N30 (-) N29 N35");
+
+    // Toolbar: captions, the hidden 新开单F2, the hint of 销售单, the navigator check box.
+    QStringList buttons;
+    for (QAction* a : frmain->ToolBar1->actions())
+        if (!a->isSeparator() && !a->text().isEmpty() && a->isVisible()) buttons << a->text();
+    EXPECT_EQ(buttons, QStringList({"商品资料", "进货单", "进货退货", "销售单", "销售退货", "收款单", "付款单", "计算器",
+                                    "如何开始", "退出"}));
+    EXPECT_EQ(frmain->findChild<QAction*>("ToolButton5")->toolTip(), QStringLiteral("请用前台销售开单收银"));
+    EXPECT_TRUE(frmain->CheckBox1->isChecked());
+    EXPECT_EQ(frmain->CheckBox1->text(), QStringLiteral("导航窗口"));
+}
+
+TEST_F(MainWindowTest, AdministratorRuleRefusesBeforeAnythingOpens)
+{
+    Opened opened;
+    auto open = [&opened] {
+        qm::openChildWindow([&opened](QWidget* owner) {
+            ++opened.count;
+            auto* w = new QWidget(owner);
+            opened.last = w;
+            return w;
+        });
+    };
+    for (const char* name : {"N15", "N82", "N13", "N10", "N17", "N45", "N22"}) qm::registerCommand(name, open);
+
+    loginAs("001");
+    frmain->findChild<QAction*>("N15")->trigger();
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("该用户无权使用此功能！"));
+    EXPECT_EQ(dialogs->shown.back().caption, qm::appTitle());
+    EXPECT_FALSE(qm::runMenuItem("N45"));
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("该用户无权使用此功能！"));
+    EXPECT_FALSE(qm::runMenuItem("N22"));
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("该用户无权对系统进行设置！"));
+    EXPECT_EQ(opened.count, 0);
+    EXPECT_TRUE(frmain->isEnabled());
+
+    // The administrator passes; the protocol disables the main window while
+    // the window is open and its close gives it back.
+    loginAs("999");
+    dialogs->clear();
+    EXPECT_TRUE(qm::runMenuItem("N15"));
+    EXPECT_TRUE(dialogs->messages().isEmpty());
+    ASSERT_EQ(opened.count, 1);
+    EXPECT_FALSE(frmain->isEnabled());
+    ASSERT_TRUE(opened.last);
+    EXPECT_TRUE(opened.last->isEnabled()) << "the opened window must stay usable while its owner is disabled";
+    opened.last->close();
+    flushDeletes();
+    EXPECT_FALSE(opened.last);
+    EXPECT_TRUE(frmain->isEnabled());
+
+    // Items open to everyone run for any operator; those without a window yet do nothing.
+    loginAs("002");
+    qm::registerCommand("N14", open);
+    EXPECT_TRUE(qm::runMenuItem("N14"));
+    opened.last->close();
+    flushDeletes();
+    EXPECT_TRUE(frmain->isEnabled());
+    EXPECT_FALSE(qm::runMenuItem("N999"));
+}
+
+TEST_F(MainWindowTest, ProtocolLeavesNothingDisabledAfterAnError)
+{
+    // Preparing the shared dataset fails: no window left, main window usable.
+    QPointer<QWidget> made;
+    EXPECT_THROW(qm::openChildWindow(
+                     [&made](QWidget* owner) {
+                         made = new QWidget(owner);
+                         return made.data();
+                     },
+                     [] {
+                         frdm->Aqproduct->setSql("SELECT * from no_such_table");
+                         frdm->Aqproduct->open();
+                     }),
+                 qm::DbError);
+    EXPECT_FALSE(made);
+    EXPECT_TRUE(frmain->isEnabled());
+
+    // The factory itself fails.
+    EXPECT_THROW(qm::openChildWindow([](QWidget*) -> QWidget* { throw qm::FileOpenError("x"); }), qm::FileOpenError);
+    EXPECT_TRUE(frmain->isEnabled());
+
+    // A command stopping silently after its message is swallowed by the dispatcher.
+    qm::registerCommand("N86", [] {
+        qm::dlg::showMessage("stop");
+        throw qm::SilentStop();
+    });
+    EXPECT_FALSE(qm::runMenuItem("N86"));
+    EXPECT_TRUE(frmain->isEnabled());
+
+    // An owned window that stays enabled leaves the main window enabled too;
+    // a window disabled on purpose stays disabled when the owner changes.
+    QWidget* w = qm::openOwnedWindow([](QWidget* owner) { return new QWidget(owner); });
+    EXPECT_TRUE(frmain->isEnabled());
+    auto* busy = new QWidget(frmain, Qt::Window);
+    busy->setEnabled(false);
+    frmain->setEnabled(false);
+    EXPECT_TRUE(w->isEnabled());
+    EXPECT_FALSE(busy->isEnabled());
+    frmain->setEnabled(true);
+    EXPECT_FALSE(busy->isEnabled());
+    w->close();
+    delete busy;
+    flushDeletes();
+}
+
+TEST_F(MainWindowTest, ModalWindowsAndShellCommands)
+{
+    // The about box is modal and leaves the main window enabled; its contact
+    // labels open the mail handler and the web address and close it.
+    QStringList requests;
+    qm::shell::setHook([&requests](const QString& action, const QString& target) {
+        requests << action + ":" + target;
+        return true;
+    });
+    bool enabledDuring = false;
+    dialogs->onExec = [&](QDialog* d) {
+        enabledDuring = frmain->isEnabled();
+        auto* box = qobject_cast<TAboutBox*>(d);
+        EXPECT_NE(box, nullptr);
+        if (box) box->Label3Click();
+        return d->result();
+    };
+    EXPECT_TRUE(qm::runMenuItem("N42"));
+    EXPECT_TRUE(enabledDuring);
+    EXPECT_EQ(dialogs->shown.back().caption, QStringLiteral("版权声明"));
+    ASSERT_EQ(requests.size(), 1);
+    EXPECT_TRUE(requests[0].startsWith("url:mailto:", Qt::CaseInsensitive)) << requests[0].toStdString();
+    EXPECT_TRUE(frmain->findChildren<TAboutBox*>().isEmpty()) << "the about box is released";
+
+    // Help opens vkhelp.chm beside the program.
+    requests.clear();
+    qm::runMenuItem("N48");
+    EXPECT_EQ(requests, QStringList({"file:" + folder() + "vkhelp.chm"}));
+
+    // Printer set-up on the shared printer.
+    qm::runMenuItem("N36");
+    EXPECT_EQ(dialogs->shown.back().kind, QStringLiteral("printer"));
+
+    // The toolbar's 退出 closes the main window.
+    frmain->show();
+    frmain->findChild<QAction*>("ToolButton11")->trigger();
+    EXPECT_FALSE(frmain->isVisible());
+}
+
+TEST_F(MainWindowTest, NavigatorGroupsHoverAndToggle)
+{
+    qm::Navigator* nav = frmain->navigator;
+    frmain->show();
+    ASSERT_EQ(nav->groups.size(), 4);
+    EXPECT_EQ(nav->currentGroup(), 0);
+    QStringList captions;
+    for (auto* g : nav->groups) captions << g->caption();
+    EXPECT_EQ(captions, QStringList({"基本资料", "进货管理", "销售管理", "系统管理"}));
+    EXPECT_TRUE(nav->groups[0]->isVisible());
+    EXPECT_FALSE(nav->groups[1]->isVisible());
+    EXPECT_FALSE(nav->tabs[0]->autoRaise());
+    EXPECT_TRUE(nav->tabs[1]->autoRaise());
+    // Pictures are real, decoded from the shipped JPEG files.
+    EXPECT_FALSE(nav->groups[0]->pictures[0]->plain->pixmap().isNull());
+
+    nav->tabs[2]->click();
+    EXPECT_EQ(nav->currentGroup(), 2);
+    EXPECT_TRUE(nav->groups[2]->isVisible());
+    EXPECT_FALSE(nav->groups[0]->isVisible());
+    EXPECT_FALSE(nav->tabs[2]->autoRaise());
+    EXPECT_TRUE(nav->tabs[0]->autoRaise());
+
+    // Unticking leaves only the background; ticking restores the same group.
+    frmain->CheckBox1->click();
+    EXPECT_FALSE(nav->strip->isVisible());
+    EXPECT_FALSE(nav->area->isVisible());
+    EXPECT_TRUE(nav->Image1->isVisible());
+    frmain->CheckBox1->click();
+    EXPECT_TRUE(nav->strip->isVisible());
+    EXPECT_EQ(nav->currentGroup(), 2);
+    EXPECT_TRUE(nav->groups[2]->isVisible());
+    EXPECT_FALSE(nav->groups[0]->isVisible());
+
+    // Hover: the plain picture brings the highlighted one forward, the panel
+    // brings all back; clickable texts turn red and run their summary.
+    qm::NavGroup* sales = nav->groups[2];
+    QEvent enter(QEvent::Enter);
+    QCoreApplication::sendEvent(sales->pictures[0]->plain, &enter);
+    EXPECT_TRUE(sales->pictures[0]->highlighted());
+    sales->texts[0]->setHot(true);
+    EXPECT_EQ(sales->texts[0]->palette().color(QPalette::WindowText), QColor(Qt::red));
+    sales->resetHover();
+    EXPECT_FALSE(sales->pictures[0]->highlighted());
+    EXPECT_NE(sales->texts[0]->palette().color(QPalette::WindowText), QColor(Qt::red));
+    EXPECT_FALSE(nav->groups[0]->texts[0]->isClickable());
+
+    QStringList ran;
+    for (const char* n : {"N60", "N72", "N39", "N22"}) qm::registerCommand(n, [&ran, n] { ran << n; });
+    emit sales->texts[1]->clicked(sales->texts[1]->command()); // 销售日报表
+    emit sales->texts[2]->clicked(sales->texts[2]->command());
+    emit sales->pictures[0]->clicked(sales->pictures[0]->command());
+    EXPECT_EQ(ran, QStringList({"N60", "N72", "N39"}));
+    // The system group's 系统选项 keeps the administrator rule.
+    loginAs("003");
+    emit nav->groups[3]->pictures[0]->clicked("N22");
+    EXPECT_EQ(ran.size(), 3);
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("该用户无权对系统进行设置！"));
+}
+
+TEST_F(MainWindowTest, BackgroundPictureIsStoredInTheOptions)
+{
+    QString pic = folder() + "my pic.jpg";
+    QImage img(20, 10, QImage::Format_RGB32);
+    img.fill(Qt::darkGreen);
+    ASSERT_TRUE(img.save(pic, "JPG"));
+    dialogs->files.push_back(pic);
+    frmain->MenuItem1Click();
+    EXPECT_EQ(frmain->navigator->background().size(), QSize(20, 10));
+    EXPECT_EQ(frdm->ADOCon.scalar("select picfilename from config").toString(), pic);
+    EXPECT_FALSE(frdm->ATCONFIG->active());
+
+    // Cancel changes nothing; an unreadable file is reported and not stored.
+    frmain->MenuItem1Click();
+    QString bad = folder() + "bad.jpg";
+    QFile f(bad);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("not a picture");
+    f.close();
+    dialogs->files.push_back(bad);
+    EXPECT_THROW(frmain->MenuItem1Click(), qm::FileOpenError);
+    EXPECT_EQ(frdm->ADOCon.scalar("select picfilename from config").toString(), pic);
+}
