@@ -29,11 +29,11 @@ static void describe(Layout& r, qm::Dataset* rows, qm::Dataset* company, qm::Dat
     ph.field(0, 0, 190, 8, company, "name").pt(15).bold().center();
     ph.label(0, 9, 190, 7, "进货统计单").pt(12).bold().center();
     ph.system(120, 16, 70, 5, SystemData::PrintDate).text("打印日期：%1").right();
-    r.addColumns({{"日期", "billdate", 22},
-                  {"单据名", "billname", 18},
-                  {"操作号", "djh", 16},
-                  {"货号", "sphh", 20},
-                  {"品名", "spmc", 40},
+    r.addColumns({{"日期", "billdate", 20},
+                  {"单据名", "billname", 19},
+                  {"操作号", "djh", 21},
+                  {"货号", "sphh", 18},
+                  {"品名", "spmc", 39},
                   {"数量", "sl", 16, Align::Right},
                   {"单价", "dj_w", 18, Align::Right},
                   {"货款金额", "amount", 20, Align::Right},
@@ -114,7 +114,7 @@ int main(int argc, char** argv)
     std::printf("rows %d, pages %d\n", n, pages);
     std::printf("open dataset: %lld ms\n", openMs);
     std::printf("Prepare: %.1f ms (best of 3)\n", best);
-    std::printf("Prepare + PDF: %.1f ms, file %.1f MB\n", pdfMs, QFileInfo(pdf).size() / 1e6);
+    std::printf("PDF output of the prepared pages: %.1f ms, file %.1f MB\n", pdfMs, QFileInfo(pdf).size() / 1e6);
     std::printf("peak memory (VmHWM): %ld kB before layout, %ld kB after Prepare, %ld kB after PDF\n", before,
                 afterPrepare, peakKb());
 

@@ -83,6 +83,7 @@ TFrspec::TFrspec(QWidget* owner) : QWidget(owner, Qt::Window)
     connect(model, &QAbstractItemModel::modelReset, this, hideKind);
     hideKind();
     DBGrid1->verticalHeader()->setDefaultSectionSize(22);
+    DBGrid1->horizontalHeader()->setStretchLastSection(true);
     lay->addWidget(DBGrid1);
 
     connect(ToolButton1, &QToolButton::clicked, this, &TFrspec::ToolButton1Click);
