@@ -96,6 +96,8 @@ TFrspec::TFrspec(QWidget* owner) : QWidget(owner, Qt::Window)
 
 TFrspec::~TFrspec()
 {
+    // The entry window goes first, while this list is still whole for it to enable.
+    for (auto* e : findChildren<Tfrspecedit*>(Qt::FindDirectChildrenOnly)) delete e;
     if (frdm) frdm->AQspec->close();
 }
 
