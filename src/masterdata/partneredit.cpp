@@ -2,6 +2,7 @@
 #include "app/tfrmain.h"
 #include "common/dialogs.h"
 #include "common/errors.h"
+#include "data/numbering.h"
 #include "data/tfrdm.h"
 #include <QCheckBox>
 #include <QFrame>
@@ -22,10 +23,7 @@ namespace qm {
 
 QString PartnerEditing::nextIntno() const
 {
-    QVariant last = frdm->ADOCon.scalar(QStringLiteral("SELECT intno from %1 order by intno desc limit 1").arg(d_.table));
-    qint64 n = 1;
-    if (last.isValid() && !last.isNull()) n = last.toString().trimmed().toLongLong() + 1;
-    return zeroPad(QString::number(n), 10);
+    return qm::nextIntno(frdm->ADOCon, d_.table, 10);
 }
 
 QString PartnerEditing::proposedId() const

@@ -156,7 +156,7 @@ Dataset* partnerDataset(PartnerKind kind)
     return nullptr;
 }
 
-QString zeroPad(const QString& text, int width)
+QString padCode(const QString& text, int width)
 {
     return (QString(width, QLatin1Char('0')) + text).right(width);
 }

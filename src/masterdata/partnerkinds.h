@@ -70,6 +70,7 @@ const QList<PartnerKind>& allPartnerKinds();
 // The shared query of the data module for the kind (Aqcustomer, AQbranch, ...).
 Dataset* partnerDataset(PartnerKind kind);
 
-// The zero-pad rule: the last `width` characters of zeros followed by the text.
-QString zeroPad(const QString& text, int width = 10);
+// A typed code padded with leading zeros: the last `width` characters of zeros
+// followed by the text ("12" -> "0000000012").
+QString padCode(const QString& text, int width = 10);
 }

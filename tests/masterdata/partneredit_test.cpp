@@ -17,7 +17,6 @@ protected:
     void SetUp() override
     {
         AppFixture::SetUp();
-        ensureTables();
         for (const char* t : {"customer", "branch", "bank", "employee", "store"}) clear(t);
     }
     // An editor opened as the list opens it, on the list's current record.
