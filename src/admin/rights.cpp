@@ -10,10 +10,10 @@ bool requireAdministrator(const QString& refusal)
     return false;
 }
 
-bool recheckPassword()
+bool recheckPassword(const QString& prompt)
 {
     QString typed;
-    if (!dlg::inputPassword(QStringLiteral("提示信息"), QStringLiteral("请输入操作员密码:          "), typed)) typed.clear();
+    if (!dlg::inputPassword(QStringLiteral("提示信息"), prompt, typed)) typed.clear();
     QString login = frmain ? frmain->loginPassword : QString();
     if (typed.trimmed() != login.trimmed()) {
         dlg::warning(QStringLiteral("输入操作员密码错误,请重新操作！"));

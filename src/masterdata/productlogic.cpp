@@ -1,14 +1,10 @@
 #include "masterdata/productlogic.h"
 #include "common/formats.h"
+#include "data/numbering.h"
 
 namespace qm::product {
 
-qint64 nextNumber(Connection& c)
-{
-    QVariant last = c.scalar(QStringLiteral("SELECT intno FROM product ORDER BY intno DESC LIMIT 1"));
-    if (!last.isValid()) return 1;
-    return last.toString().trimmed().toLongLong() + 1;
-}
+qint64 nextNumber(Connection& c) { return qm::nextNumber(c, QStringLiteral("product")); }
 
 QString intnoOf(qint64 n) { return (QStringLiteral("00000000") + QString::number(n)).right(8); }
 

@@ -1,6 +1,7 @@
 #include "masterdata/tfrproductedit.h"
 #include "app/tfrmain.h"
 #include "common/clock.h"
+#include "common/datepicker.h"
 #include "common/dialogs.h"
 #include "common/errors.h"
 #include "common/formats.h"
@@ -22,10 +23,6 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QVBoxLayout>
-#if __has_include("common/datepicker.h")
-#include "common/datepicker.h"
-#define QM_HAVE_DATEPICKER 1
-#endif
 
 Tfrproductedit* frproductedit = nullptr;
 
@@ -455,11 +452,7 @@ void Tfrproductedit::BitBtn2Click() { navigate(3); }
 
 void Tfrproductedit::pickDate(QLineEdit* box)
 {
-#ifdef QM_HAVE_DATEPICKER
     pickDateFor(box);
-#else
-    Q_UNUSED(box);
-#endif
 }
 
 void Tfrproductedit::MaskEdit1DblClick() { pickDate(MaskEdit1); }

@@ -1,0 +1,74 @@
+#include "layouts/tfrrproduct.h"
+#include "common/formats.h"
+#include "data/tfrdm.h"
+
+using namespace qm::report;
+
+Tfrrproduct::Tfrrproduct(qm::Dataset* products, bool withTotals)
+{
+    setPaper(Paper::a4Portrait());
+    setDataset(products);
+    auto& head = pageHeader(24);
+    head.field(0, 0, 190, 8, frdm->ATcompany, QStringLiteral("name")).pt(14).bold().center();
+    head.label(0, 9, 190, 7, QStringLiteral("库存商品情况表")).named(QStringLiteral("title")).pt(12).center();
+    head.system(120, 17, 70, 5, SystemData::PrintDate).text(QStringLiteral("打印日期:%1")).right();
+    addColumns({{QStringLiteral("货品代码"), QStringLiteral("sphh"), 22},
+                {QStringLiteral("品名规格"), QStringLiteral("spmc"), 50},
+                {QStringLiteral("进货量"), QStringLiteral("sl_in_y"), 16, Align::Right},
+                {QStringLiteral("出货量"), QStringLiteral("sl_out_y"), 16, Align::Right},
+                {QStringLiteral("自定进价"), QStringLiteral("dj_w"), 16, Align::Right},
+                {QStringLiteral("最近进价"), QStringLiteral("dj_n"), 16, Align::Right},
+                {QStringLiteral("零售价"), QStringLiteral("spmz"), 18, Align::Right},
+                {QStringLiteral("批发价"), QStringLiteral("spzz"), 18, Align::Right},
+                {QStringLiteral("库存量"), QStringLiteral("sl"), 18, Align::Right}});
+    auto& sum = summary(10);
+    sum.label(0, 2, 30, 6, QStringLiteral("库存数量合计:")).named(QStringLiteral("SummaryCaption1"));
+    sum.label(90, 2, 30, 6, QStringLiteral("库存金额合计:")).named(QStringLiteral("SummaryCaption2"));
+    if (withTotals) {
+        sum.field(30, 2, 50, 6, frdm->AQtotallist, QStringLiteral("hjsl")).named(QStringLiteral("SummaryValue1"));
+        sum.field(120, 2, 60, 6, frdm->AQtotallist, QStringLiteral("rest")).named(QStringLiteral("SummaryValue2"));
+    }
+}
+
+Tfrrproducts::Tfrrproducts(qm::Dataset* products) : products_(products)
+{
+    setPaper(Paper::a4Portrait());
+    auto& head = pageHeader(18);
+    head.field(0, 0, 190, 8, frdm->ATcompany, QStringLiteral("name")).pt(14).bold().center();
+    head.label(0, 9, 190, 7, QStringLiteral("商品资料")).named(QStringLiteral("title")).pt(12).center();
+    const double widths[4] = {15, 25, 11, 12};
+    const QString captions[4] = {QStringLiteral("货品代码"), QStringLiteral("货品名称"), QStringLiteral("价格"),
+                                 QStringLiteral("备注")};
+    auto& cols = columnHeader(7);
+    auto& line = detail(6);
+    double x = 0;
+    int cell = 0;
+    for (int g = 0; g < 3; ++g) {
+        for (int i = 0; i < 4; ++i) {
+            cols.label(x, 0, widths[i], 7, captions[i]).boxed().center().bold();
+            line.label(x, 0, widths[i], 6, QString()).named(QStringLiteral("cell%1").arg(cell++)).frame(Left | Right | Bottom)
+                .align(i == 2 ? Align::Right : Align::Left);
+            x += widths[i];
+        }
+        x += 0.3;
+    }
+    needData = [this]() {
+        if (!products_ || !products_->active()) return false;
+        // The next preparation starts again at the first product.
+        auto done = [this]() { started_ = false; return false; };
+        if (!started_) {
+            products_->first();
+            started_ = true;
+        }
+        for (int i = 0; i < 12; ++i) setCaption(QStringLiteral("cell%1").arg(i), QString());
+        if (products_->eof() || products_->isEmpty()) return done();
+        for (int g = 0; g < 3 && !products_->eof(); ++g) {
+            setCaption(QStringLiteral("cell%1").arg(g * 4), products_->asString("sphh"));
+            setCaption(QStringLiteral("cell%1").arg(g * 4 + 1), products_->asString("spmc"));
+            setCaption(QStringLiteral("cell%1").arg(g * 4 + 2), qm::formatFloat(QString(), products_->asFloat("spmz")));
+            setCaption(QStringLiteral("cell%1").arg(g * 4 + 3), products_->asString("bz"));
+            products_->next();
+        }
+        return true;
+    };
+}
