@@ -1,6 +1,7 @@
 // Commands of the main window's own items: printer set-up, help, calculator,
 // about box, operator hand-over and exit.
 #include "app/commands.h"
+#include "app/mainmenu.h"
 #include "app/tfrmain.h"
 #include "app/windowprotocol.h"
 #include "common/aboutbox.h"
@@ -10,7 +11,6 @@
 #include "common/shell.h"
 
 namespace qm {
-// Calculator programs of the usual desktops, the first one found is started.
 const QStringList& calculatorPrograms()
 {
     static const QStringList programs = {

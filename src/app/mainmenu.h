@@ -17,4 +17,6 @@ QString administratorRefusal(const QString& item);
 // window left as it was), then the command registered under the name.
 // True when a command ran.
 bool runMenuItem(const QString& item);
+// Calculator programs of the usual desktops; 计算器 starts the first one found.
+const QStringList& calculatorPrograms();
 }

@@ -32,6 +32,8 @@ QLabel* pictureLabel(const QString& file, QWidget* parent)
 }
 
 const QColor kTextColour(32, 48, 72);
+// The pictures are drawn on this colour, so they sit on the panel seamlessly.
+const QColor kPanelColour(238, 243, 250);
 }
 
 // ------------------------------------------------------------ NavPicture
@@ -141,17 +143,18 @@ void NavGroup::paintEvent(QPaintEvent*)
     p.setRenderHint(QPainter::Antialiasing);
     QRectF r = QRectF(rect()).adjusted(6, 6, -6, -6);
     p.setPen(QPen(QColor(150, 175, 205), 1));
-    p.setBrush(QColor(250, 252, 255, 235));
+    p.setBrush(kPanelColour);
     p.drawRoundedRect(r, 8, 8);
     QRectF head(r.left(), r.top(), r.width(), 34);
     QLinearGradient g(head.topLeft(), head.bottomLeft());
     g.setColorAt(0, QColor(92, 140, 200));
     g.setColorAt(1, QColor(54, 98, 160));
     QPainterPath path;
+    path.setFillRule(Qt::WindingFill);
     path.addRoundedRect(head, 8, 8);
     path.addRect(head.adjusted(0, 16, 0, 0));
     p.setPen(Qt::NoPen);
-    p.fillPath(path.simplified(), g);
+    p.fillPath(path, g);
     QFont f = font();
     f.setPointSize(f.pointSize() + 2);
     f.setBold(true);
@@ -186,7 +189,7 @@ Navigator::Navigator(Runner run, QWidget* parent) : QWidget(parent), run_(std::m
     QPalette ap = area->palette();
     ap.setColor(QPalette::Window, QColor(232, 239, 247));
     area->setPalette(ap);
-    area->setMinimumWidth(300);
+    area->setMinimumWidth(360);
     auto* areaLay = new QVBoxLayout(area);
     areaLay->setContentsMargins(0, 0, 0, 0);
     areaLay->setSpacing(0);
@@ -214,7 +217,7 @@ Navigator::Navigator(Runner run, QWidget* parent) : QWidget(parent), run_(std::m
     splitter->addWidget(Image1);
     splitter->setStretchFactor(0, 0);
     splitter->setStretchFactor(1, 1);
-    splitter->setSizes({420, 800});
+    splitter->setSizes({560, 640});
 
     auto* lay = new QHBoxLayout(this);
     lay->setContentsMargins(0, 0, 0, 0);
@@ -331,9 +334,12 @@ void Navigator::fitBackground()
         Image1->setPixmap(QPixmap());
         return;
     }
-    // Stretched to fill, as the picture has no fixed proportions.
-    Image1->setPixmap(QPixmap::fromImage(
-        background_.scaled(Image1->size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
+    // Fills the place without distortion; what overflows is cut off evenly.
+    const QSize target = Image1->size();
+    QImage scaled = background_.scaled(target, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
+    const QRect middle((scaled.width() - target.width()) / 2, (scaled.height() - target.height()) / 2, target.width(),
+                       target.height());
+    Image1->setPixmap(QPixmap::fromImage(scaled.copy(middle)));
 }
 
 bool Navigator::eventFilter(QObject* watched, QEvent* e)

@@ -214,6 +214,18 @@ TEST_F(MainWindowTest, ModalWindowsAndShellCommands)
     qm::runMenuItem("N48");
     EXPECT_EQ(requests, QStringList({"file:" + folder() + "vkhelp.chm"}));
 
+    // The calculator: the first one installed, or a clear message.
+    requests.clear();
+    dialogs->clear();
+    qm::runMenuItem("N30");
+    const QString calc = qm::shell::findProgram(qm::calculatorPrograms());
+    if (calc.isEmpty()) {
+        EXPECT_TRUE(requests.isEmpty());
+        EXPECT_TRUE(dialogs->lastMessage().contains(QStringLiteral("没有找到计算器程序"))) << dialogs->lastMessage().toStdString();
+    } else {
+        EXPECT_EQ(requests, QStringList({"start:" + calc}));
+    }
+
     // Printer set-up on the shared printer.
     qm::runMenuItem("N36");
     EXPECT_EQ(dialogs->shown.back().kind, QStringLiteral("printer"));
