@@ -1,5 +1,6 @@
 #include "masterdata/tfrproductedit.h"
 #include "app/tfrmain.h"
+#include "app/windowprotocol.h"
 #include "common/clock.h"
 #include "common/datepicker.h"
 #include "common/dialogs.h"
@@ -215,6 +216,7 @@ QList<QLineEdit*> Tfrproductedit::edits() const
 
 Tfrproductedit* Tfrproductedit::openFrom(QWidget* opener)
 {
+    keepOwnedWindowsEnabled();
     auto* w = new Tfrproductedit(opener);
     w->setAttribute(Qt::WA_DeleteOnClose, true);
     w->opener_ = opener;

@@ -304,6 +304,7 @@ TEST_F(ProductEditor, OpenedFromPurchaseWindowAndBackupFailures)
     ed->setAttribute(Qt::WA_DeleteOnClose, false);
     EXPECT_EQ(frmain->pickCode, 98);
     EXPECT_FALSE(opener.isEnabled());
+    EXPECT_TRUE(ed->isEnabled());
     EXPECT_EQ(frdm->Aqproduct->sql(), "SELECT * from product ");
 
     // A file where the backup folder belongs: the copy cannot be made.

@@ -284,6 +284,7 @@ TEST_F(ProductList, SortByTypeRefusesAddAndChange)
     EXPECT_EQ(frmain->editMode, "F");
     EXPECT_EQ(frmain->currentIntno, "00000001");
     EXPECT_FALSE(list->isEnabled());
+    EXPECT_TRUE(frproductedit->isEnabled());
     frproductedit->setAttribute(Qt::WA_DeleteOnClose, false);
     frproductedit->close();
     EXPECT_TRUE(list->isEnabled());
