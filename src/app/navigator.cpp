@@ -133,7 +133,8 @@ void NavGroup::resetHover()
 
 void NavGroup::mouseMoveEvent(QMouseEvent* e)
 {
-    resetHover();
+    // Moves over a picture or a text reach here too; only the bare panel resets.
+    if (!childAt(e->position().toPoint())) resetHover();
     QWidget::mouseMoveEvent(e);
 }
 

@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QToolBar>
 #include <QToolButton>
@@ -278,7 +279,17 @@ TEST_F(MainWindowTest, NavigatorGroupsHoverAndToggle)
     EXPECT_TRUE(sales->pictures[0]->highlighted());
     sales->texts[0]->setHot(true);
     EXPECT_EQ(sales->texts[0]->palette().color(QPalette::WindowText), QColor(Qt::red));
-    sales->resetHover();
+    // Moving on over the highlighted picture or the text keeps them; the bare panel resets.
+    auto moveTo = [sales](QWidget* over) {
+        QPointF at = over ? QPointF(over->mapTo(sales, QPoint(2, 2))) : QPointF(sales->width() - 12, sales->height() - 12);
+        QMouseEvent move(QEvent::MouseMove, at, sales->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(sales, &move);
+    };
+    moveTo(sales->pictures[0]->hot);
+    moveTo(sales->texts[0]);
+    EXPECT_TRUE(sales->pictures[0]->highlighted());
+    EXPECT_EQ(sales->texts[0]->palette().color(QPalette::WindowText), QColor(Qt::red));
+    moveTo(nullptr);
     EXPECT_FALSE(sales->pictures[0]->highlighted());
     EXPECT_NE(sales->texts[0]->palette().color(QPalette::WindowText), QColor(Qt::red));
     EXPECT_FALSE(nav->groups[0]->texts[0]->isClickable());
