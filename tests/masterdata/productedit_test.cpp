@@ -22,7 +22,6 @@ protected:
     void SetUp() override
     {
         AppFixture::SetUp();
-        qmtest::ensureProductTables(frdm->ADOCon);
         Clock::setFixed(QDateTime(QDate(2026, 12, 6), QTime(10, 0)));
     }
     void TearDown() override
