@@ -1,16 +1,12 @@
-#include "app/tfrmain.h"
-#include "data/tfrdm.h"
-#include <QApplication>
+#include "app/application.h"
+#include "app/program.h"
+#include "common/dialogs.h"
+#include <QFont>
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    app.setApplicationName(QStringLiteral("Velkan软件"));
-    frmain = new Tfrmain;
-    frdm = new Tfrdm;
-    frmain->show();
-    int rc = app.exec();
-    delete frdm;
-    delete frmain;
-    return rc;
+    qm::Application app(argc, argv);
+    app.setApplicationName(qm::appTitle());
+    app.setFont(QFont(QStringLiteral("WenQuanYi Micro Hei"), 10));
+    return qm::runProgram();
 }

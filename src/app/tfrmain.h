@@ -1,10 +1,15 @@
 #pragma once
 // The main window and the logged-in state with the hand-over fields through
-// which windows call each other.
+// which windows call each other. Menus, toolbar, navigator and background
+// picture are built in tfrmain_menus.cpp; this file's .cpp holds the caption,
+// the status bar and the start-up entry points.
 #include <QMainWindow>
 #include <QString>
+#include <memory>
 
 class QCheckBox;
+class QLabel;
+class QLockFile;
 class QMenu;
 class QToolBar;
 namespace qm { class Navigator; }
@@ -42,11 +47,38 @@ public:
     // Shows a picture file as the background; false when it cannot be read.
     bool loadBackgroundPicture(const QString& file);
 
+    // Status bar panels: promotional line, fixed text, the date of the start-up.
+    QLabel* StatusPanel0 = nullptr;
+    QLabel* StatusPanel1 = nullptr;
+    QLabel* StatusPanel2 = nullptr;
+    void showStatusPanels();
+
+    // The caption after a login: "...-用户名:<user> 操作员:<code>".
+    void setLoggedInCaption();
+    // The installation's user name shown in the caption.
+    static QString installationUser() { return QStringLiteral("某商店"); }
+
 public slots:
     void CheckBox1Click();
     void MenuItem1Click();  // 设置背景图片
     // Every menu item, toolbar button and navigator text runs through here.
     void runItem(const QString& itemName);
+
+    // Creation checks: single instance, field initialisation, database engine.
+    // Throws qm::ProgramExit when another copy is running.
+    void FormCreate();
+    // The start-up sequence; runs once, on the first show.
+    void FormShow();
+    // The quick-start guide on the first activation.
+    void FormActivate();
+
+protected:
+    void showEvent(QShowEvent* e) override;
+    void changeEvent(QEvent* e) override;
+
+private:
+    std::unique_ptr<QLockFile> instanceLock_;
+    bool shownOnce_ = false;
 };
 
 extern Tfrmain* frmain;

@@ -1,4 +1,5 @@
 #include "common/dialogs.h"
+#include "common/inputpassword.h"
 #include <QApplication>
 #include <QMessageBox>
 #include <QInputDialog>
@@ -52,7 +53,10 @@ Answer WidgetDialogs::messageBox(const QString& text, const QString& caption, Bu
 {
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(caption);
-    box.setText(text);
+    // A carriage return in a message is a line break.
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    box.setText(shown);
     switch (icon) {
     case Icon::Information: box.setIcon(QMessageBox::Information); break;
     case Icon::Warning: box.setIcon(QMessageBox::Warning); break;
@@ -92,6 +96,12 @@ Answer WidgetDialogs::messageBox(const QString& text, const QString& caption, Bu
 
 bool WidgetDialogs::input(const QString& caption, const QString& prompt, QString& value, bool masked)
 {
+    if (masked) {
+        PasswordDialog d(caption, prompt, value, QApplication::activeWindow());
+        if (d.exec() != QDialog::Accepted) return false;
+        value = d.Edit->text();
+        return true;
+    }
     QInputDialog d(QApplication::activeWindow());
     d.setWindowTitle(caption);
     d.setLabelText(prompt);

@@ -1,0 +1,183 @@
+#include "admin/tfrpassword.h"
+#include "app/application.h"
+#include "app/commands.h"
+#include "app/tfrmain.h"
+#include "common/dialogs.h"
+#include "common/errors.h"
+#include "common/password.h"
+#include "data/tfrdm.h"
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+using namespace qm;
+
+TFrpassword::TFrpassword(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("Frpassword"));
+    setWindowTitle(QStringLiteral("登录验证"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+
+    ComboBox1 = new QComboBox(this);
+    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
+    ComboBox1->setEditable(true);
+    ComboBox1->setInsertPolicy(QComboBox::NoInsert);
+    Edit1 = new QLineEdit(this);
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Edit1->setEchoMode(QLineEdit::Password);
+    Edit1->setMaxLength(6);
+
+    BitBtn1 = new QPushButton(QStringLiteral("确定"), this);
+    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+    BitBtn2 = new QPushButton(QStringLiteral("取消"), this);
+    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
+    // Enter is handled by the boxes themselves.
+    BitBtn1->setAutoDefault(false);
+    BitBtn2->setAutoDefault(false);
+    connect(BitBtn1, &QPushButton::clicked, this, &TFrpassword::BitBtn1Click);
+    connect(BitBtn2, &QPushButton::clicked, this, &TFrpassword::BitBtn2Click);
+
+    auto* title = new QLabel(QStringLiteral("Velkan超市后台管理"), this);
+    QFont tf = title->font();
+    tf.setPointSizeF(tf.pointSizeF() * 1.5);
+    tf.setBold(true);
+    title->setFont(tf);
+    title->setAlignment(Qt::AlignCenter);
+
+    auto* grid = new QGridLayout;
+    grid->addWidget(new QLabel(QStringLiteral("操作员编号："), this), 0, 0);
+    grid->addWidget(ComboBox1, 0, 1);
+    grid->addWidget(new QLabel(QStringLiteral("请输入密码："), this), 1, 0);
+    grid->addWidget(Edit1, 1, 1);
+    grid->setColumnStretch(1, 1);
+    grid->setVerticalSpacing(10);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(BitBtn1);
+    buttons->addWidget(BitBtn2);
+    buttons->addStretch();
+
+    auto* v = new QVBoxLayout(this);
+    v->setContentsMargins(24, 18, 24, 18);
+    v->setSpacing(14);
+    v->addWidget(title);
+    v->addLayout(grid);
+    v->addLayout(buttons);
+    setFixedSize(340, 200);
+
+    // Every operator number, in table order.
+    if (frdm && frdm->ADOCon.isOpen()) {
+        Dataset* t = frdm->ATopcrl;
+        t->open();
+        for (t->first(); !t->eof(); t->next()) ComboBox1->addItem(t->asString(QStringLiteral("bh")));
+        t->close();
+    }
+    ComboBox1->setEditText(QStringLiteral("999"));
+    Edit1->setText(defaultLoginPassword());
+
+    ComboBox1->lineEdit()->installEventFilter(this);
+    Edit1->installEventFilter(this);
+}
+
+bool TFrpassword::eventFilter(QObject* o, QEvent* e)
+{
+    if (e->type() == QEvent::KeyPress) {
+        int key = static_cast<QKeyEvent*>(e)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            if (o == Edit1) BitBtn1Click();
+            else {
+                Edit1->setFocus();
+                Edit1->selectAll();
+            }
+            return true;
+        }
+    }
+    return QDialog::eventFilter(o, e);
+}
+
+void TFrpassword::showEvent(QShowEvent* e)
+{
+    QDialog::showEvent(e);
+    Edit1->setFocus();
+    Edit1->selectAll();
+    Application::launchProbe(this);
+}
+
+void TFrpassword::BitBtn1Click()
+{
+    QString code = ComboBox1->currentText();
+    Dataset* q = frdm->openSql(QStringLiteral("SELECT * from opcrl where bh=:p1"), {{"p1", code}});
+    bool match = !q->isEmpty() && EncodePassword(Edit1->text().trimmed()) == q->asString(QStringLiteral("pw"));
+    if (!match) {
+        frdm->AQcom->close();
+        dlg::warning(QStringLiteral("密码错误,非法用户！"));
+        reject();
+        return;
+    }
+    frmain->operatorName = q->asString(QStringLiteral("xm"));
+    frmain->operatorCode = code;
+    frmain->loginPassword = Edit1->text();
+    frmain->setLoggedInCaption();
+    resetTurnover();
+    frdm->AQcom->close();
+    loggedIn_ = true;
+    accept();
+}
+
+void TFrpassword::BitBtn2Click() { reject(); }
+
+void TFrpassword::done(int r)
+{
+    FormClose();
+    QDialog::done(r);
+}
+
+void TFrpassword::FormClose()
+{
+    if (closed_ || !frdm) return;
+    closed_ = true;
+    if (loggedIn_) {
+        frdm->reconnect();
+        frdm->ATcompany->open();
+    } else {
+        frdm->ATcompany->close();
+        frdm->ADOCon.close();
+    }
+}
+
+namespace qm {
+
+void resetTurnover()
+{
+    Dataset* t = frdm->AQtotallist;
+    t->close();
+    t->open();
+    if (t->isEmpty()) return;
+    t->first();
+    t->edit();
+    t->setValue(QStringLiteral("amount"), 0.0);
+    t->setValue(QStringLiteral("rest"), 0.0);
+    t->post();
+}
+
+void showLogin(QWidget* owner)
+{
+    TFrpassword w(owner);
+    dlg::exec(&w);
+    // Closing by any other means counts as Cancel.
+    if (!w.loggedIn()) {
+        w.FormClose();
+        throw ProgramExit(0);
+    }
+}
+
+}
+
+// 操作员交接班: a new login; a failure or Cancel ends the program.
+QM_COMMAND("N3", [] { qm::showLogin(frmain); });

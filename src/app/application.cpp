@@ -1,0 +1,95 @@
+#include "app/application.h"
+#include "admin/errorhandler.h"
+#include "common/errors.h"
+#include <QElapsedTimer>
+#include <QTimer>
+#include <QWidget>
+#include <cstdio>
+#include <cstdlib>
+
+namespace qm {
+
+namespace {
+QElapsedTimer g_started;
+bool g_exitRequested = false;
+int g_exitCode = 0;
+
+void handle(QObject* sender, std::exception_ptr e)
+{
+    try {
+        std::rethrow_exception(e);
+    } catch (const SilentStop&) {
+    } catch (const ProgramExit& x) {
+        Application::requestExit(x.code);
+    } catch (...) {
+        try {
+            reportException(sender, std::current_exception());
+        } catch (const ProgramExit& x) {
+            Application::requestExit(x.code);
+        } catch (...) {
+            // The handler itself failed: nothing more can be reported.
+        }
+    }
+}
+}
+
+Application::Application(int& argc, char** argv) : QApplication(argc, argv)
+{
+    if (!g_started.isValid()) g_started.start();
+}
+
+void Application::launchProbe(QWidget* shown)
+{
+    static const QByteArray target = qgetenv("QM_LAUNCH_PROBE");
+    if (target.isEmpty() || shown->objectName().toUtf8() != target) return;
+    QTimer::singleShot(0, shown, [shown] {
+        std::printf("%s %lld\n", shown->objectName().toUtf8().constData(), static_cast<long long>(g_started.elapsed()));
+        std::fflush(stdout);
+        std::_Exit(0);
+    });
+}
+
+bool Application::notify(QObject* receiver, QEvent* event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        handle(receiver, std::current_exception());
+    }
+    return false;
+}
+
+bool Application::guard(QObject* sender, const std::function<void()>& work)
+{
+    try {
+        work();
+        return true;
+    } catch (...) {
+        handle(sender, std::current_exception());
+    }
+    return false;
+}
+
+void Application::requestExit(int code)
+{
+    g_exitRequested = true;
+    g_exitCode = code;
+    QCoreApplication::exit(code);
+}
+
+bool Application::exitRequested() { return g_exitRequested; }
+int Application::exitCode() { return g_exitCode; }
+
+int Application::run()
+{
+    if (g_exitRequested) return g_exitCode;
+    int rc = 0;
+    // An exception escaping the loop itself is reported, then the loop resumes.
+    while (!g_exitRequested) {
+        bool ok = guard(qApp, [&] { rc = QCoreApplication::exec(); });
+        if (ok) break;
+    }
+    return g_exitRequested ? g_exitCode : rc;
+}
+
+}

@@ -1,0 +1,210 @@
+#include "app/startup.h"
+#include "admin/errorhandler.h"
+#include "admin/tfrpassword.h"
+#include "app/tfrflash.h"
+#include "app/tfrmain.h"
+#include "app/navigator.h"
+#include "app/tfrstart.h"
+#include "app/commands.h"
+#include "common/clock.h"
+#include "common/dialogs.h"
+#include "common/errors.h"
+#include "common/jpeg.h"
+#include "common/paths.h"
+#include "data/tfrdm.h"
+#include "data/upgrades.h"
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+#include <sqlite3.h>
+
+namespace qm {
+
+std::unique_ptr<QLockFile> acquireInstanceLock()
+{
+    auto lock = std::make_unique<QLockFile>(AppPaths::file(QStringLiteral("quillmart.lock")));
+    // Only a lock whose process is gone is stale, however long a copy runs.
+    lock->setStaleLockTime(0);
+    if (!lock->tryLock(0)) return nullptr;
+    return lock;
+}
+
+bool databaseEngineWorks()
+{
+    sqlite3* db = nullptr;
+    bool ok = sqlite3_open(":memory:", &db) == SQLITE_OK
+              && sqlite3_exec(db, "SELECT 1", nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(db);
+    return ok;
+}
+
+QImage loadPicture(const QString& path)
+{
+    if (path.isEmpty() || !QFileInfo(path).isFile()) return QImage();
+    QImage img = loadJpeg(path);
+    if (img.isNull()) img.load(path);
+    return img;
+}
+
+bool isYearEndReminderDay(const QDate& d) { return d.month() == 12 && d.day() >= 26; }
+
+QString yearEndReminderText()
+{
+    return QStringLiteral("提示:又到年底了,请做完本年度业务后,做新一年业务之前,先做年度数据备份\r\r"
+                          "并做年终数据处理(一般是在12月31日做完业务后或1月1日做业务前).");
+}
+
+DatabaseFileState databaseFileState(const QString& path)
+{
+    if (!QFileInfo(path).isFile()) return DatabaseFileState::Missing;
+    return isUsableDatabase(path) ? DatabaseFileState::Usable : DatabaseFileState::Damaged;
+}
+
+namespace {
+QString freeName(const QString& base)
+{
+    QString name = base;
+    for (int n = 2; QFileInfo::exists(name); ++n) name = base + QStringLiteral("-%1").arg(n);
+    return name;
+}
+}
+
+RestoreResult restoreWorkingDatabase(const QString& working, const QString& backup)
+{
+    RestoreResult r;
+    if (!isUsableDatabase(backup)) return r;
+    QDir().mkpath(QFileInfo(working).absolutePath());
+    if (QFileInfo::exists(working)) {
+        QString kept = freeName(working + QStringLiteral(".damaged-") + Clock::now().toString(QStringLiteral("yyyyMMdd-HHmmss")));
+        if (!QFile::rename(working, kept)) return r;
+        r.keptAs = kept;
+    }
+    // A leftover journal belongs to the damaged file; keep it with it.
+    QString journal = working + QStringLiteral("-journal");
+    if (QFileInfo::exists(journal)) {
+        if (!r.keptAs.isEmpty()) QFile::rename(journal, r.keptAs + QStringLiteral("-journal"));
+        else QFile::rename(journal, freeName(journal + QStringLiteral(".orphan")));
+    }
+    try {
+        Connection src;
+        src.open(backup);
+        src.backupTo(working);
+        src.close();
+        r.restored = true;
+    } catch (...) {
+        // Put the damaged file back where it was: nothing has changed.
+        if (!r.keptAs.isEmpty() && !QFileInfo::exists(working)) {
+            QFile::rename(r.keptAs, working);
+            QFile::rename(r.keptAs + QStringLiteral("-journal"), journal);
+            r.keptAs.clear();
+        }
+    }
+    return r;
+}
+
+void openWorkingDatabase(Tfrdm* dm)
+{
+    const QString working = AppPaths::workingDatabase();
+    const QString backup = AppPaths::backupDatabase();
+    dm->ADOCon.close();
+    if (databaseFileState(working) != DatabaseFileState::Usable) {
+        if (!QFileInfo(backup).isFile()) {
+            dlg::showMessage(QStringLiteral("找不到数据并无法恢复数据,请检查工作数据和备份数据位置是否存在！ "));
+            throw ProgramExit(1);
+        }
+        if (!restoreWorkingDatabase(working, backup).restored)
+            dlg::showMessage(QStringLiteral("请检查本系统的数据备份目录bak是否存在！ "));
+    }
+    dm->connectTo(working);
+}
+
+void showGuideUnlessOff(QWidget* owner)
+{
+    Dataset* cfg = frdm->ATCONFIG;
+    cfg->open();
+    bool off = cfg->asBool(QStringLiteral("startbj"));
+    cfg->close();
+    if (off) return;
+    TFrstart guide(owner);
+    dlg::exec(&guide);
+}
+
+// ------------------------------------------------------------------ StartUp
+
+StartUp::StartUp(Tfrmain* main) : main_(main) {}
+
+void StartUp::run()
+{
+    try {
+        showStatus();
+        connect();
+        upgrade();
+        splash();
+        openCompany();
+        remindYearEnd();
+        login();
+    } catch (const ProgramExit&) {
+        throw;
+    } catch (const SilentStop&) {
+        throw ProgramExit(1);
+    } catch (...) {
+        // Nothing may be used without a logged-in operator.
+        reportException(main_, std::current_exception());
+        throw ProgramExit(1);
+    }
+    remindYearEnd();
+    applyOptions();
+    finish();
+}
+
+void StartUp::showStatus() { main_->showStatusPanels(); }
+
+void StartUp::connect() { openWorkingDatabase(frdm); }
+
+void StartUp::upgrade() { upgradeSchema(frdm->ADOCon); }
+
+void StartUp::splash()
+{
+    Dataset* cfg = frdm->ATCONFIG;
+    cfg->open();
+    bool show = cfg->asBool(QStringLiteral("flashbj"));
+    cfg->close();
+    if (!show) return;
+    TFrflash flash(main_);
+    dlg::exec(&flash);
+}
+
+void StartUp::openCompany() { frdm->ATcompany->open(); }
+
+void StartUp::remindYearEnd()
+{
+    if (isYearEndReminderDay(Clock::today())) dlg::showMessage(yearEndReminderText());
+}
+
+void StartUp::login() { showLogin(main_); }
+
+void StartUp::applyOptions()
+{
+    frdm->applyNumberFormats();
+    Dataset* cfg = frdm->ATCONFIG;
+    cfg->open();
+    main_->imeName = cfg->asString(QStringLiteral("imename")).trimmed();
+    QString pic = cfg->asString(QStringLiteral("picfilename")).trimmed();
+    if (!pic.isEmpty() && QFileInfo(pic).isFile()) main_->loadBackgroundPicture(pic);
+    cfg->close();
+}
+
+void StartUp::finish()
+{
+    if (main_->navigator) main_->navigator->showGroup(0);
+    main_->firstActivate = QStringLiteral("T");
+}
+
+}
+
+// The toolbar's 如何开始.
+QM_COMMAND("TFrstart", [] {
+    TFrstart guide(frmain);
+    qm::dlg::exec(&guide);
+});

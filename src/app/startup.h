@@ -1,0 +1,75 @@
+#pragma once
+// The path from launch to a logged-in main window.
+#include <QDate>
+#include <QImage>
+#include <QString>
+#include <memory>
+
+class QLockFile;
+class QWidget;
+class Tfrmain;
+class Tfrdm;
+
+namespace qm {
+
+// Single instance: a lock file "quillmart.lock" in the program folder. A lock
+// left behind by a copy that crashed is stale and does not block. Null when
+// another running copy holds it.
+std::unique_ptr<QLockFile> acquireInstanceLock();
+// The database engine opens an in-memory database.
+bool databaseEngineWorks();
+
+// A JPEG picture decoded by libjpeg, other formats by Qt; null when unreadable.
+QImage loadPicture(const QString& path);
+
+// From 26 December to the end of the year.
+bool isYearEndReminderDay(const QDate& d);
+QString yearEndReminderText();
+
+enum class DatabaseFileState { Usable, Missing, Damaged };
+DatabaseFileState databaseFileState(const QString& path);
+
+struct RestoreResult {
+    bool restored = false;
+    QString keptAs; // where the damaged working file was kept, if there was one
+};
+// Replaces a missing or damaged working database by a copy of the backup,
+// made through the backup API into a temporary file renamed into place. A
+// damaged working file is kept beside it under a new name, never destroyed.
+// Nothing changes when the backup itself is not a usable database or the copy fails.
+RestoreResult restoreWorkingDatabase(const QString& working, const QString& backup);
+
+// Opens the working database on `dm`, restoring it from bak/ first when it is
+// missing or damaged. An intact database that will not open is not replaced:
+// the failure propagates. No backup to restore from: the message, then
+// ProgramExit.
+void openWorkingDatabase(Tfrdm* dm);
+
+// The quick-start guide unless the options row turns it off.
+void showGuideUnlessOff(QWidget* owner);
+
+// The first show of the main window, step by step (tests call the steps).
+class StartUp {
+public:
+    StartUp(Tfrmain* main);
+
+    // The whole sequence. Any failure before a successful login is reported
+    // through the error window and ends the program (ProgramExit); a failure
+    // after it is reported by the event loop and skips the remaining steps.
+    void run();
+
+    void showStatus();      // status bar
+    void connect();         // open or restore the database
+    void upgrade();         // every schema upgrade, in one transaction
+    void splash();          // when flashbj
+    void openCompany();
+    void remindYearEnd();   // before and after the login
+    void login();           // throws ProgramExit unless an operator logged in
+    void applyOptions();    // number formats, input method, background picture
+    void finish();          // navigator on its first group, firstActivate
+
+private:
+    Tfrmain* main_;
+};
+
+}

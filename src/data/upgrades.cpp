@@ -1,0 +1,115 @@
+#include "data/upgrades.h"
+#include "common/errors.h"
+
+namespace qm {
+
+namespace {
+
+// The document headers and the totals table gain these columns, in this order.
+const char* const kHeaderTables[] = {"inlist", "inbacklist", "putlist", "getlist", "outbacklist", "outlist", "totallist"};
+
+struct AddedColumn {
+    const char* name;
+    const char* declaration;
+};
+const AddedColumn kHeaderColumns[] = {
+    {"billtype", "TEXT COLLATE NOCASE DEFAULT ''"},
+    {"billname", "TEXT DEFAULT ''"},
+    {"addr", "TEXT DEFAULT ''"},
+};
+
+QString ident(const QString& name) { return QLatin1Char('"') + QString(name).replace('"', "\"\"") + QLatin1Char('"'); }
+
+// The commands that rebuild `table` with a counter column `intid` added at the
+// end (SQLite cannot add a primary key to an existing table). The rows keep
+// their order and are numbered 1, 2, ... in it; indexes are created again.
+QStringList addCounterCommands(Connection& c, const QString& table)
+{
+    QString createSql = c.scalar(QStringLiteral("SELECT sql FROM sqlite_master WHERE type='table' AND name=:p1 COLLATE NOCASE"),
+                                 {{"p1", table}}).toString();
+    int open = createSql.indexOf('(');
+    int close = createSql.lastIndexOf(')');
+    if (open < 0 || close < open) throw DbError(QStringLiteral("cannot read the definition of table %1").arg(table));
+    QString body = createSql.mid(open + 1, close - open - 1);
+    QStringList cols;
+    for (const QString& col : c.columns(table)) cols << ident(col);
+    QString tmp = table + QStringLiteral("_upgrade");
+    QStringList cmds;
+    cmds << QStringLiteral("CREATE TABLE %1 (%2, intid INTEGER PRIMARY KEY AUTOINCREMENT)").arg(ident(tmp), body.trimmed());
+    cmds << QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM %3 ORDER BY rowid").arg(ident(tmp), cols.join(", "), ident(table));
+    QStringList indexes;
+    for (const auto& row : c.rows(QStringLiteral("SELECT sql FROM sqlite_master WHERE type='index' AND tbl_name=:p1 "
+                                                 "COLLATE NOCASE AND sql IS NOT NULL"),
+                                  {{"p1", table}}))
+        indexes << row.value(0).toString();
+    cmds << QStringLiteral("DROP TABLE %1").arg(ident(table));
+    cmds << QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(ident(tmp), ident(table));
+    cmds << indexes;
+    return cmds;
+}
+
+}
+
+QStringList pendingUpgrades(Connection& c)
+{
+    QStringList cmds;
+    // The splash flag.
+    if (!c.columnExists("config", "flashbj")) {
+        cmds << QStringLiteral("ALTER TABLE config ADD COLUMN flashbj BOOLEAN NOT NULL DEFAULT 1");
+        cmds << QStringLiteral("UPDATE config SET flashbj=1");
+    }
+    // The receipt-printer and cash-drawer flags, both off on an upgraded database.
+    if (!c.columnExists("config", "printbj")) {
+        cmds << QStringLiteral("ALTER TABLE config ADD COLUMN printbj BOOLEAN NOT NULL DEFAULT 1");
+        cmds << QStringLiteral("UPDATE config SET printbj=0");
+    }
+    if (!c.columnExists("config", "cashboxbj")) {
+        cmds << QStringLiteral("ALTER TABLE config ADD COLUMN cashboxbj BOOLEAN NOT NULL DEFAULT 0");
+        cmds << QStringLiteral("UPDATE config SET cashboxbj=0");
+    }
+    // Bill type, bill name and address on the document headers and the totals.
+    for (const auto& col : kHeaderColumns)
+        for (const char* table : kHeaderTables)
+            if (!c.columnExists(table, col.name))
+                cmds << QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3")
+                            .arg(QLatin1String(table), QLatin1String(col.name), QLatin1String(col.declaration));
+    return cmds;
+}
+
+QStringList upgradeSchema(Connection& c)
+{
+    QStringList done;
+    Transaction t(c);
+    for (const QString& cmd : pendingUpgrades(c)) {
+        c.exec(cmd);
+        done << cmd;
+    }
+    // The counter of the totals, then its copy totallist1 (counter included).
+    // These read the table as it stands after the columns above were added.
+    if (!c.columnExists("totallist", "intid")) {
+        for (const QString& cmd : addCounterCommands(c, QStringLiteral("totallist"))) {
+            c.exec(cmd);
+            done << cmd;
+        }
+    }
+    if (!c.tableExists("totallist1")) {
+        QString createSql = c.scalar(QStringLiteral("SELECT sql FROM sqlite_master WHERE type='table' AND name='totallist'")).toString();
+        int open = createSql.indexOf('(');
+        QStringList cmds;
+        cmds << QStringLiteral("CREATE TABLE totallist1 ") + createSql.mid(open);
+        cmds << QStringLiteral("INSERT INTO totallist1 SELECT * FROM totallist ORDER BY intid");
+        for (const QString& cmd : cmds) {
+            c.exec(cmd);
+            done << cmd;
+        }
+    } else if (!c.columnExists("totallist1", "intid")) {
+        for (const QString& cmd : addCounterCommands(c, QStringLiteral("totallist1"))) {
+            c.exec(cmd);
+            done << cmd;
+        }
+    }
+    t.commit();
+    return done;
+}
+
+}
