@@ -48,8 +48,7 @@ QStringList addCounterCommands(Connection& c, const QString& table)
     return cmds;
 }
 
-}
-
+// The columns that plain ALTER TABLE commands add.
 QStringList pendingUpgrades(Connection& c)
 {
     QStringList cmds;
@@ -74,6 +73,8 @@ QStringList pendingUpgrades(Connection& c)
                 cmds << QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3")
                             .arg(QLatin1String(table), QLatin1String(col.name), QLatin1String(col.declaration));
     return cmds;
+}
+
 }
 
 QStringList upgradeSchema(Connection& c)

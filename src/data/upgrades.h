@@ -8,10 +8,8 @@
 
 namespace qm {
 
-// The commands an upgrade of this database would run, in order (empty when
-// it is up to date).
-QStringList pendingUpgrades(Connection& c);
-// Runs them in one transaction; returns the commands run.
+// Brings the database up to date in one transaction; returns the commands
+// run, in order (none when it was up to date).
 QStringList upgradeSchema(Connection& c);
 
 }

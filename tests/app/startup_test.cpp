@@ -1,0 +1,213 @@
+// Start-up: single instance, open or restore, the sequence around the login.
+#include "admin/errorhandler.h"
+#include "admin/tfrpassword.h"
+#include "app/startup.h"
+#include "common/errors.h"
+#include "support/fixture.h"
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLockFile>
+
+using qm::Connection;
+
+namespace {
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+}
+
+class StartUpTest : public AppFixture {
+protected:
+    void SetUp() override
+    {
+        AppFixture::SetUp();
+        frdm->ADOCon.close();
+        frmain->operatorCode.clear();
+        frmain->operatorName.clear();
+        frmain->loginPassword.clear();
+        // A backup that differs from the working file.
+        qm::createInitialDatabase(qm::AppPaths::backupDatabase());
+        Connection b;
+        b.open(qm::AppPaths::backupDatabase());
+        b.exec("UPDATE company SET name='备份的商店'");
+    }
+    void TearDown() override
+    {
+        delete Frm_ErrorMessage;
+        AppFixture::TearDown();
+    }
+    // Scripted modal windows: the login answers with `password`.
+    void loginWith(const QString& password)
+    {
+        dialogs->onExec = [password](QDialog* d) {
+            if (auto* w = qobject_cast<TFrpassword*>(d)) {
+                w->Edit1->setText(password);
+                w->BitBtn1Click();
+                return w->result();
+            }
+            return int(QDialog::Rejected);
+        };
+    }
+    QStringList execs() const
+    {
+        QStringList out;
+        for (const auto& s : dialogs->shown)
+            out << (s.kind == "exec" ? s.text : s.kind + ":" + s.text.left(8));
+        return out;
+    }
+};
+
+TEST_F(StartUpTest, OnlyOneCopyRunsAndAStaleLockDoesNotBlock)
+{
+    auto first = qm::acquireInstanceLock();
+    ASSERT_TRUE(first);
+    EXPECT_FALSE(qm::acquireInstanceLock());
+    // The second copy's main window says so and ends.
+    Tfrmain second;
+    EXPECT_THROW(second.FormCreate(), qm::ProgramExit);
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("该程序正在运行!"));
+    EXPECT_EQ(dialogs->shown.back().caption, QStringLiteral("Velkan软件"));
+    first.reset();
+
+    // A lock left by a copy that crashed (its process is gone).
+    writeFile(qm::AppPaths::file("quillmart.lock"), "999999999\nquillmart\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+    EXPECT_TRUE(qm::acquireInstanceLock());
+    EXPECT_TRUE(qm::databaseEngineWorks());
+}
+
+TEST_F(StartUpTest, RestoreDecision)
+{
+    const QString working = qm::AppPaths::workingDatabase();
+    // An intact working database is opened as it is, never replaced.
+    qm::openWorkingDatabase(frdm);
+    EXPECT_EQ(frdm->ADOCon.scalar("SELECT name FROM company").toString(), QStringLiteral("我的超市"));
+    frdm->ADOCon.close();
+
+    // Missing: restored from bak/ silently.
+    QFile::remove(working);
+    qm::openWorkingDatabase(frdm);
+    EXPECT_EQ(frdm->ADOCon.scalar("SELECT name FROM company").toString(), QStringLiteral("备份的商店"));
+    EXPECT_TRUE(dialogs->messages().isEmpty());
+    frdm->ADOCon.close();
+
+    // Damaged: restored, and the damaged file is kept beside it.
+    const QByteArray garbage(4096, 'x');
+    writeFile(working, garbage);
+    qm::openWorkingDatabase(frdm);
+    EXPECT_EQ(frdm->ADOCon.scalar("SELECT name FROM company").toString(), QStringLiteral("备份的商店"));
+    frdm->ADOCon.close();
+    QStringList kept = QDir(folder() + "works").entryList({"vkdb.mdb.damaged-*"}, QDir::Files);
+    ASSERT_EQ(kept.size(), 1);
+    EXPECT_EQ(readFile(folder() + "works/" + kept[0]), garbage);
+    EXPECT_EQ(QDir(folder() + "works").entryList({"*.tmp*"}, QDir::Files), QStringList());
+}
+
+TEST_F(StartUpTest, NoUsableBackupLeavesTheWorkingFileAlone)
+{
+    const QString working = qm::AppPaths::workingDatabase();
+    const QByteArray garbage(2048, 'y');
+    writeFile(working, garbage);
+
+    // A backup that is itself damaged is not copied over anything.
+    writeFile(qm::AppPaths::backupDatabase(), "not a database either");
+    EXPECT_THROW(qm::openWorkingDatabase(frdm), qm::DbError);
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("请检查本系统的数据备份目录bak是否存在！ "));
+    EXPECT_EQ(readFile(working), garbage);
+
+    // No backup at all: the message, and the program ends.
+    QFile::remove(qm::AppPaths::backupDatabase());
+    EXPECT_THROW(qm::openWorkingDatabase(frdm), qm::ProgramExit);
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("找不到数据并无法恢复数据,请检查工作数据和备份数据位置是否存在！ "));
+    EXPECT_EQ(readFile(working), garbage);
+    EXPECT_FALSE(frdm->ADOCon.isOpen());
+}
+
+TEST_F(StartUpTest, WholeSequenceLogsInAppliesOptionsAndShowsTheGuideOnce)
+{
+    {
+        Connection c;
+        c.open(qm::AppPaths::workingDatabase());
+        c.exec("UPDATE config SET imename='  中文 (简体) - 拼音  ', picfilename=:p1, flashbj=1, startbj=0",
+               {{"p1", folder() + "gone.jpg"}});
+    }
+    qm::Clock::setFixed(QDateTime(QDate(2026, 6, 1), QTime(9, 0)));
+    loginWith("888");
+    frmain->Image1->setImage(QImage(4, 4, QImage::Format_RGB32));
+    qm::StartUp(frmain).run();
+
+    EXPECT_EQ(execs(), QStringList({"Frflash", "Frpassword"}));
+    EXPECT_EQ(frmain->operatorCode, "999");
+    EXPECT_EQ(frmain->imeName, QStringLiteral("中文 (简体) - 拼音"));
+    EXPECT_FALSE(frmain->Image1->image().isNull()); // a vanished picture leaves the one shown
+    EXPECT_EQ(frmain->firstActivate, "T");
+    EXPECT_TRUE(frdm->ATcompany->active());
+    EXPECT_TRUE(frmain->StatusPanel2->text().startsWith(QStringLiteral("当前日期:2026")));
+
+    frmain->FormActivate();
+    frmain->FormActivate();
+    EXPECT_EQ(execs(), QStringList({"Frflash", "Frpassword", "Frstart"}));
+    EXPECT_EQ(frmain->firstActivate, "F");
+}
+
+TEST_F(StartUpTest, YearEndReminderFrom26DecemberBeforeAndAfterTheLogin)
+{
+    const QString reminder = qm::yearEndReminderText();
+    EXPECT_TRUE(reminder.contains("\r\r"));
+    {
+        Connection c;
+        c.open(qm::AppPaths::workingDatabase());
+        c.exec("UPDATE config SET flashbj=0, startbj=1");
+    }
+    struct Case { QDate day; bool reminded; };
+    for (const Case& k : {Case{QDate(2026, 12, 25), false}, Case{QDate(2026, 12, 26), true},
+                          Case{QDate(2026, 12, 31), true}, Case{QDate(2027, 1, 1), false}}) {
+        dialogs->clear();
+        qm::Clock::setFixed(QDateTime(k.day, QTime(8, 0)));
+        loginWith("888");
+        qm::StartUp(frmain).run();
+        QStringList expected = k.reminded ? QStringList({"message:" + reminder.left(8), "Frpassword", "message:" + reminder.left(8)})
+                                          : QStringList({"Frpassword"});
+        EXPECT_EQ(execs(), expected) << qPrintable(k.day.toString(Qt::ISODate));
+        frdm->ADOCon.close();
+    }
+}
+
+TEST_F(StartUpTest, AFailureBeforeTheLoginIsReportedAndEndsTheProgram)
+{
+    // A database that lacks a document table: the upgrade fails.
+    {
+        Connection c;
+        c.open(qm::AppPaths::workingDatabase());
+        c.exec("DROP TABLE outlist");
+    }
+    loginWith("888");
+    EXPECT_THROW(qm::StartUp(frmain).run(), qm::ProgramExit);
+    ASSERT_FALSE(dialogs->shown.empty());
+    EXPECT_EQ(dialogs->shown.back().kind, "exec");
+    EXPECT_EQ(dialogs->shown.back().caption, QStringLiteral("异常信息"));
+    EXPECT_EQ(Frm_ErrorMessage->Label1->text(), QStringLiteral("数据库错误"));
+    EXPECT_TRUE(frmain->operatorCode.isEmpty());
+    for (const auto& s : dialogs->shown) EXPECT_NE(s.text, "Frpassword");
+
+    // A wrong password ends it too, without reaching the options.
+    dialogs->clear();
+    frdm->ADOCon.close();
+    QFile::remove(qm::AppPaths::workingDatabase());
+    qm::createInitialDatabase(qm::AppPaths::workingDatabase());
+    loginWith("000");
+    EXPECT_THROW(qm::StartUp(frmain).run(), qm::ProgramExit);
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("密码错误,非法用户！"));
+    EXPECT_TRUE(frmain->operatorCode.isEmpty());
+    EXPECT_TRUE(frmain->firstActivate.isEmpty());
+}
