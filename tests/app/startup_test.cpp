@@ -1,6 +1,7 @@
 // Start-up: single instance, open or restore, the sequence around the login.
 #include "admin/errorhandler.h"
 #include "admin/tfrpassword.h"
+#include "app/navigator.h"
 #include "app/startup.h"
 #include "common/errors.h"
 #include "support/fixture.h"
@@ -143,13 +144,15 @@ TEST_F(StartUpTest, WholeSequenceLogsInAppliesOptionsAndShowsTheGuideOnce)
     }
     qm::Clock::setFixed(QDateTime(QDate(2026, 6, 1), QTime(9, 0)));
     loginWith("888");
-    frmain->Image1->setImage(QImage(4, 4, QImage::Format_RGB32));
+    QImage shown(4, 4, QImage::Format_RGB32);
+    shown.fill(Qt::red);
+    frmain->navigator->setBackground(shown);
     qm::StartUp(frmain).run();
 
     EXPECT_EQ(execs(), QStringList({"Frflash", "Frpassword"}));
     EXPECT_EQ(frmain->operatorCode, "999");
     EXPECT_EQ(frmain->imeName, QStringLiteral("中文 (简体) - 拼音"));
-    EXPECT_FALSE(frmain->Image1->image().isNull()); // a vanished picture leaves the one shown
+    EXPECT_EQ(frmain->navigator->background(), shown); // a vanished picture leaves the one shown
     EXPECT_EQ(frmain->firstActivate, "T");
     EXPECT_TRUE(frdm->ATcompany->active());
     EXPECT_TRUE(frmain->StatusPanel2->text().startsWith(QStringLiteral("当前日期:2026")));
