@@ -227,6 +227,13 @@ void TFrm_ErrorMessage::bindGrid()
         delete model_;
         model_ = new DatasetModel(frdm->ATapperror, this);
         DatasetModel::bind(DBGrid1, model_);
+        DBGrid1->horizontalHeader()->setStretchLastSection(true);
+        auto widths = [this] {
+            const int w[] = {110, 110, 100, 140};
+            for (int i = 0; i < 4 && i < model_->columnCount(); ++i) DBGrid1->setColumnWidth(i, w[i]);
+        };
+        connect(model_, &QAbstractItemModel::modelReset, DBGrid1, widths);
+        widths();
         connect(frdm->ATapperror, &Dataset::currentChanged, this, &TFrm_ErrorMessage::showCurrentRow);
     }
 }

@@ -89,7 +89,9 @@ void Tfrmain::FormShow()
 void Tfrmain::changeEvent(QEvent* e)
 {
     QMainWindow::changeEvent(e);
-    if (e->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
+    // The guide opens after the activation has been delivered, not inside it.
+    if (e->type() == QEvent::ActivationChange && isActiveWindow() && firstActivate == QLatin1String("T"))
+        QTimer::singleShot(0, this, &Tfrmain::FormActivate);
 }
 
 void Tfrmain::FormActivate()

@@ -3,6 +3,8 @@
 #include "admin/tfrpassword.h"
 #include "app/navigator.h"
 #include "app/startup.h"
+#include "app/tfrflash.h"
+#include <QTimer>
 #include "common/errors.h"
 #include "support/fixture.h"
 #include <QFile>
@@ -213,4 +215,24 @@ TEST_F(StartUpTest, AFailureBeforeTheLoginIsReportedAndEndsTheProgram)
     EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("密码错误,非法用户！"));
     EXPECT_TRUE(frmain->operatorCode.isEmpty());
     EXPECT_TRUE(frmain->firstActivate.isEmpty());
+}
+
+TEST_F(StartUpTest, SplashPictureAndItsQuestion)
+{
+    frdm->connectTo(qm::AppPaths::workingDatabase());
+    TFrflash flash(frmain);
+    EXPECT_EQ(flash.size(), QSize(330, 252));
+    EXPECT_EQ(flash.Image1->image().size(), QSize(330, 252)); // the shipped picture, through libjpeg
+    EXPECT_EQ(flash.Timer1->interval(), 3000);
+
+    auto flag = [] { return frdm->ADOCon.scalar("SELECT flashbj FROM config").toInt(); };
+    dialogs->answers.push_back(qm::Answer::Yes);
+    flash.Image1Click();
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("以后启动时是否要显示此图示?"));
+    EXPECT_EQ(dialogs->shown.back().caption, QStringLiteral("提示"));
+    EXPECT_EQ(flag(), 1);
+    dialogs->answers.push_back(qm::Answer::No);
+    flash.Image1Click();
+    EXPECT_EQ(flag(), 0);
+    EXPECT_FALSE(frdm->ATCONFIG->active());
 }
