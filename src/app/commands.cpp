@@ -23,4 +23,18 @@ bool runCommand(const QString& name)
 }
 
 QStringList registeredCommands() { return table().keys(); }
+
+ScopedCommand::ScopedCommand(const QString& name, CommandHandler handler) : name_(name)
+{
+    auto it = table().find(name);
+    had_ = it != table().end();
+    if (had_) previous_ = it.value();
+    table().insert(name, std::move(handler));
+}
+
+ScopedCommand::~ScopedCommand()
+{
+    if (had_) table().insert(name_, previous_);
+    else table().remove(name_);
+}
 }

@@ -13,6 +13,21 @@ bool hasCommand(const QString& name);
 // Runs the command; false when nothing is registered under the name.
 bool runCommand(const QString& name);
 QStringList registeredCommands();
+
+// Puts a handler in place of a command for its own lifetime and gives the
+// previous one back afterwards (tests stand in for windows this way).
+class ScopedCommand {
+public:
+    ScopedCommand(const QString& name, CommandHandler handler);
+    ~ScopedCommand();
+    ScopedCommand(const ScopedCommand&) = delete;
+    ScopedCommand& operator=(const ScopedCommand&) = delete;
+
+private:
+    QString name_;
+    CommandHandler previous_;
+    bool had_ = false;
+};
 }
 
 // Registers at start-up: QM_COMMAND("N14", [] { ... });

@@ -14,6 +14,8 @@
 #include <QPointer>
 #include <QToolBar>
 #include <QToolButton>
+#include <memory>
+#include <vector>
 
 namespace {
 void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
@@ -103,7 +105,9 @@ TEST_F(MainWindowTest, AdministratorRuleRefusesBeforeAnythingOpens)
             return w;
         });
     };
-    for (const char* name : {"N15", "N82", "N13", "N10", "N17", "N45", "N22"}) qm::registerCommand(name, open);
+    std::vector<std::unique_ptr<qm::ScopedCommand>> standIns;
+    for (const char* name : {"N15", "N82", "N13", "N10", "N17", "N45", "N22"})
+        standIns.push_back(std::make_unique<qm::ScopedCommand>(name, open));
 
     loginAs("001");
     frmain->findChild<QAction*>("N15")->trigger();
@@ -133,7 +137,7 @@ TEST_F(MainWindowTest, AdministratorRuleRefusesBeforeAnythingOpens)
 
     // Items open to everyone run for any operator; those without a window yet do nothing.
     loginAs("002");
-    qm::registerCommand("N14", open);
+    qm::ScopedCommand productList("N14", open);
     EXPECT_TRUE(qm::runMenuItem("N14"));
     opened.last->close();
     flushDeletes();
@@ -163,7 +167,7 @@ TEST_F(MainWindowTest, ProtocolLeavesNothingDisabledAfterAnError)
     EXPECT_TRUE(frmain->isEnabled());
 
     // A command stopping silently after its message is swallowed by the dispatcher.
-    qm::registerCommand("N86", [] {
+    qm::ScopedCommand stopping("N86", [] {
         qm::dlg::showMessage("stop");
         throw qm::SilentStop();
     });
@@ -295,7 +299,9 @@ TEST_F(MainWindowTest, NavigatorGroupsHoverAndToggle)
     EXPECT_FALSE(nav->groups[0]->texts[0]->isClickable());
 
     QStringList ran;
-    for (const char* n : {"N60", "N72", "N39", "N22"}) qm::registerCommand(n, [&ran, n] { ran << n; });
+    std::vector<std::unique_ptr<qm::ScopedCommand>> standIns;
+    for (const char* n : {"N60", "N72", "N39", "N22"})
+        standIns.push_back(std::make_unique<qm::ScopedCommand>(n, [&ran, n] { ran << n; }));
     emit sales->texts[1]->clicked(sales->texts[1]->command()); // 销售日报表
     emit sales->texts[2]->clicked(sales->texts[2]->command());
     emit sales->pictures[0]->clicked(sales->pictures[0]->command());
