@@ -4,8 +4,17 @@
 #include <QRegularExpression>
 #include <sqlite3.h>
 #include <cstring>
+#include <malloc.h>
 
 namespace qm {
+
+namespace {
+// Row storage of a large list lives in big blocks. A fixed mmap threshold
+// hands them back to the system when a dataset closes; the allocator's
+// self-adjusting threshold would otherwise keep them in the heap and a
+// re-opened list of 100,000 products would need the memory twice.
+const int g_mmapThresholdFixed = mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+}
 
 namespace {
 enum : quint8 { TagNull = 0, TagInt = 1, TagReal = 2, TagText = 3 };
