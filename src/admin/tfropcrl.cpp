@@ -208,6 +208,20 @@ void Tfropcrl::DBGrid1DblClick() { ToolButton3Click(); }
 
 // ---------------------------------------------------------- the add window
 
+// The add and edit windows: labelled boxes above the two buttons.
+static void layOutBoxes(QDialog* d, const QList<QPair<QString, QWidget*>>& rows, QPushButton* ok, QPushButton* cancel)
+{
+    auto* form = new QFormLayout;
+    for (const auto& r : rows) form->addRow(r.first, r.second);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    auto* v = new QVBoxLayout(d);
+    v->addLayout(form);
+    v->addLayout(buttons);
+}
+
 TFropadd::TFropadd(Tfropcrl* list) : QDialog(list), list_(list)
 {
     setObjectName(QStringLiteral("Fropadd"));
@@ -224,18 +238,9 @@ TFropadd::TFropadd(Tfropcrl* list) : QDialog(list), list_(list)
     connect(BitBtn1, &QPushButton::clicked, this, &TFropadd::BitBtn1Click);
     connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
 
-    auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("编号"), Edit1);
-    form->addRow(QStringLiteral("姓名"), Edit2);
-    form->addRow(QStringLiteral("密码"), Edit3);
-    form->addRow(QStringLiteral("重输密码"), Edit4);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(BitBtn1);
-    buttons->addWidget(BitBtn2);
-    auto* v = new QVBoxLayout(this);
-    v->addLayout(form);
-    v->addLayout(buttons);
+    layOutBoxes(this, {{QStringLiteral("编号"), Edit1}, {QStringLiteral("姓名"), Edit2},
+                        {QStringLiteral("密码"), Edit3}, {QStringLiteral("重输密码"), Edit4}},
+                BitBtn1, BitBtn2);
 }
 
 void TFropadd::showEvent(QShowEvent* e)
@@ -311,17 +316,9 @@ Tfropedit::Tfropedit(Tfropcrl* list) : QDialog(list), list_(list)
     connect(BitBtn1, &QPushButton::clicked, this, &Tfropedit::BitBtn1Click);
     connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
 
-    auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("操作员"), Edit1);
-    form->addRow(QStringLiteral("密码"), Edit2);
-    form->addRow(QStringLiteral("重输密码"), Edit3);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(BitBtn1);
-    buttons->addWidget(BitBtn2);
-    auto* v = new QVBoxLayout(this);
-    v->addLayout(form);
-    v->addLayout(buttons);
+    layOutBoxes(this, {{QStringLiteral("操作员"), Edit1}, {QStringLiteral("密码"), Edit2},
+                        {QStringLiteral("重输密码"), Edit3}},
+                BitBtn1, BitBtn2);
 }
 
 void Tfropedit::showEvent(QShowEvent* e)
