@@ -20,12 +20,18 @@ QString administratorRefusal(const QString& item)
     return rules.value(item);
 }
 
+QString commandOf(const QString& item)
+{
+    if (item == QLatin1String("N73")) return QStringLiteral("N60");
+    return item;
+}
+
 bool runMenuItem(const QString& item)
 {
     const QString refusal = administratorRefusal(item);
     if (!refusal.isEmpty() && !requireAdministrator(refusal)) return false;
     try {
-        return runCommand(item);
+        return runCommand(commandOf(item));
     } catch (const SilentStop&) {
         // A command stopped after its own message.
         return false;

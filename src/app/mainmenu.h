@@ -13,6 +13,9 @@ namespace qm {
 // The refusal shown to anyone but the administrator, or empty when the item
 // is open to every operator (rules inside a command are that command's own).
 QString administratorRefusal(const QString& item);
+// The command an item runs: its own name, except 销售日报表 (N73), which runs
+// the command of 员工销售汇总表 (N60).
+QString commandOf(const QString& item);
 // The rights rule first (a refusal stops with nothing opened and the main
 // window left as it was), then the command registered under the name.
 // True when a command ran.

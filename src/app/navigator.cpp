@@ -282,12 +282,12 @@ NavGroup* Navigator::addGroup(const QString& caption, const QString& tabPicture)
 {
     const int index = int(groups.size());
     auto* g = new NavGroup(caption, area);
-    g->setObjectName(QStringLiteral("Panel%1").arg(index + 1));
+    g->setObjectName(QStringLiteral("PAN%1").arg(index + 1));
     area->layout()->addWidget(g);
     groups << g;
 
     auto* tab = new QToolButton(strip);
-    tab->setObjectName(QStringLiteral("tab%1").arg(index + 1));
+    tab->setObjectName(QStringLiteral("PC%1").arg(index + 1));
     tab->setText(caption);
     tab->setIcon(picture(tabPicture));
     tab->setIconSize(QSize(48, 48));

@@ -14,6 +14,7 @@
 #include <QIcon>
 #include <QMenu>
 #include <QMenuBar>
+#include <QShortcut>
 #include <QToolBar>
 
 namespace {
@@ -107,6 +108,14 @@ void Tfrmain::buildMenus()
             }
             a->setVisible(it.visible);
             a->setEnabled(it.enabled);
+            // A hidden item's action takes no keys; its shortcut (F2 for
+            // 新开单) still works from anywhere in the main window.
+            if (!it.visible && it.enabled && it.shortcut) {
+                auto* key = new QShortcut(QKeySequence(QString::fromLatin1(it.shortcut)), this);
+                key->setObjectName(QString::fromLatin1(it.name) + QStringLiteral("Key"));
+                const QString item = QString::fromLatin1(it.name);
+                connect(key, &QShortcut::activated, this, [this, item] { runItem(item); });
+            }
         }
     }
 

@@ -8,12 +8,14 @@
 #include "common/shell.h"
 #include <QAction>
 #include <QCheckBox>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTest>
 #include <memory>
 #include <vector>
 
@@ -335,4 +337,46 @@ TEST_F(MainWindowTest, BackgroundPictureIsStoredInTheOptions)
     dialogs->files.push_back(bad);
     EXPECT_THROW(frmain->MenuItem1Click(), qm::FileOpenError);
     EXPECT_EQ(frdm->ADOCon.scalar("select picfilename from config").toString(), pic);
+}
+
+TEST_F(MainWindowTest, HiddenItemKeysSharedCommandsAndNavigatorNames)
+{
+    frmain->setGeometry(100, 80, 1000, 700);
+    frmain->show();
+    // No event loop runs here, so the start-up sequence of the first show stays queued.
+    QApplication::setActiveWindow(frmain);
+
+    // 新开单 is hidden, yet F2 runs it.
+    int newSale = 0;
+    qm::ScopedCommand standIn("N29", [&newSale] { ++newSale; });
+    QTest::keyClick(frmain, Qt::Key_F2);
+    EXPECT_EQ(newSale, 1);
+    EXPECT_FALSE(item("N29")->isVisible());
+
+    // 销售日报表 opens the same summary as 员工销售汇总表.
+    QStringList ran;
+    qm::ScopedCommand staffSummary("N60", [&ran] { ran << "N60"; });
+    item("N73")->trigger();
+    item("N60")->trigger();
+    EXPECT_EQ(ran, QStringList({"N60", "N60"}));
+
+    // The navigator panels and their strip tabs carry their names.
+    for (int i = 1; i <= 4; ++i) {
+        ASSERT_NE(frmain->findChild<QWidget*>(QStringLiteral("PAN%1").arg(i)), nullptr) << i;
+        ASSERT_NE(frmain->findChild<QToolButton*>(QStringLiteral("PC%1").arg(i)), nullptr) << i;
+    }
+    EXPECT_TRUE(frmain->findChild<QWidget*>("PAN1")->isVisible());
+    EXPECT_FALSE(frmain->findChild<QWidget*>("PAN3")->isVisible());
+
+    // A window opened by the protocol shows over the middle of the main window.
+    QWidget* w = qm::openChildWindow([](QWidget* owner) {
+        auto* child = new QWidget(owner);
+        child->resize(300, 200);
+        return child;
+    });
+    const QPoint offset = w->geometry().center() - frmain->geometry().center();
+    EXPECT_LE(offset.manhattanLength(), 40) << offset.x() << "," << offset.y();
+    w->close();
+    flushDeletes();
+    EXPECT_TRUE(frmain->isEnabled());
 }
