@@ -151,6 +151,7 @@ TFrm_ErrorMessage::TFrm_ErrorMessage(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("Frm_ErrorMessage"));
     setWindowTitle(QStringLiteral("异常信息"));
+    qm::centreOnScreen(this);
     resize(640, 460);
 
     Label1 = new QLabel(this);

@@ -21,6 +21,7 @@ TFrpassword::TFrpassword(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("Frpassword"));
     setWindowTitle(QStringLiteral("登录验证"));
+    qm::centreOnScreen(this);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
 
     ComboBox1 = new QComboBox(this);

@@ -1,4 +1,5 @@
 #include "common/aboutbox.h"
+#include "common/dialogs.h"
 #include "common/assets.h"
 #include "common/jpeg.h"
 #include "common/shell.h"
@@ -37,6 +38,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("AboutBox"));
     setWindowTitle(QStringLiteral("版权声明"));
+    qm::centreOnScreen(this);
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
 
     ProgramIcon = new QLabel(this);

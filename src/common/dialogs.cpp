@@ -9,6 +9,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QScreen>
 
 namespace qm {
 
@@ -206,4 +207,31 @@ QString ScriptedDialogs::lastMessage() const
     return m.isEmpty() ? QString() : m.last();
 }
 
+}
+
+namespace qm {
+namespace {
+class ScreenCentre : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        if (e->type() == QEvent::Show && o->isWidgetType()) {
+            auto* w = static_cast<QWidget*>(o);
+            QScreen* s = w->screen() ? w->screen() : QGuiApplication::primaryScreen();
+            if (s) {
+                QRect r(QPoint(0, 0), w->frameGeometry().size());
+                r.moveCenter(s->availableGeometry().center());
+                w->move(r.topLeft());
+            }
+        }
+        return false;
+    }
+};
+}
+
+void centreOnScreen(QWidget* window)
+{
+    if (window) window->installEventFilter(new ScreenCentre(window));
+}
 }

@@ -108,4 +108,7 @@ public:
     void clear() { shown.clear(); }
 };
 
+// Places the window in the middle of its screen each time it is shown.
+void centreOnScreen(QWidget* window);
+
 }

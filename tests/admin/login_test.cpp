@@ -6,6 +6,7 @@
 #include "support/fixture.h"
 #include <QComboBox>
 #include <QLineEdit>
+#include <QScreen>
 
 class LoginTest : public AppFixture {
 protected:
@@ -46,6 +47,14 @@ TEST_F(LoginTest, WindowProposesTheAdministratorAndListsEveryOperator)
     ASSERT_EQ(w.ComboBox1->count(), 2);
     EXPECT_EQ(w.ComboBox1->itemText(0), "999");
     EXPECT_EQ(w.ComboBox1->itemText(1), "001");
+
+    // It opens in the middle of the screen, wherever the main window is.
+    frmain->setGeometry(0, 0, 400, 300);
+    frmain->show();
+    w.show();
+    const QPoint screenMiddle = w.screen()->availableGeometry().center();
+    EXPECT_LE((w.frameGeometry().center() - screenMiddle).manhattanLength(), 2);
+    w.hide();
 }
 
 TEST_F(LoginTest, SuccessSetsTheOperatorCaptionAndResetsTheTurnover)
