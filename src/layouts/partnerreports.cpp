@@ -59,6 +59,8 @@ Tfrrcustomers::Tfrrcustomers()
             first = false;
         }
         const bool more = ds->active() && !ds->eof();
+        // A later preparation (the print after the preview) starts again at the first member.
+        if (!more) first = true;
         for (int g = 0; g < across; ++g) {
             QString id, name;
             if (ds->active() && !ds->eof()) {

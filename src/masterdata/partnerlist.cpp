@@ -165,9 +165,11 @@ bool writePartnerPick(PartnerKind kind, int pickCode, PickLink& link)
             // 13, 14: the account goes into the current row of the money document;
             // the carried-forward row takes no account.
             Dataset* rows = frdm->AQoutdetail;
-            if (!rows->active() || rows->isEmpty()
-                || rows->asString(QStringLiteral("spmc")).trimmed() == QStringLiteral("上期结转"))
+            if (!rows->active() || rows->isEmpty()) return false;
+            if (rows->asString(QStringLiteral("spmc")).trimmed() == QStringLiteral("上期结转")) {
+                dlg::showMessage(QStringLiteral("明细表中的第一行为上期结转行,不能删除或修改"));
                 return false;
+            }
             rows->edit();
             rows->setValue(QStringLiteral("sphh"), id);
             rows->setValue(QStringLiteral("spmc"), name);
@@ -450,7 +452,10 @@ void PartnerList::ToolButton3Click()
 void PartnerList::ToolButton7Click()
 {
     if (pickCode_ == 0) return;
-    if (writePartnerPick(kind_, pickCode_, *link_)) ToolButton15Click();
+    // A code this list does not serve writes nothing, and the list closes all
+    // the same; an empty list or a refused row keeps it open for another choice.
+    if (!partnerDesc(kind_).list.pickCodes.contains(pickCode_) || writePartnerPick(kind_, pickCode_, *link_))
+        ToolButton15Click();
 }
 
 void PartnerList::DBGrid1DblClick()

@@ -248,8 +248,11 @@ TEST_F(PartnerListTest, PickCodesOutsideTheListAndFromTheMenuWriteNothing)
     QPointer<PartnerList> l = openPartnerPick(PartnerKind::Customer, opener, 2); // the supplier code
     l->ToolButton7Click();
     EXPECT_EQ(box("Edit2"), "");
-    EXPECT_FALSE(l.isNull());
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(l.isNull()); // nothing written, the list closed all the same
+    EXPECT_EQ(frmain->pickCode, 0);
     // The opener going away takes the list with it.
+    l = openPartnerPick(PartnerKind::Customer, opener, 1);
     delete opener;
     opener = nullptr;
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -297,6 +300,7 @@ TEST_F(PartnerListTest, AccountPicksWriteTheDocument)
     partnerDataset(PartnerKind::Account)->locate("intno", "0000000002");
     l->ToolButton7Click();
     EXPECT_FALSE(l.isNull());
+    EXPECT_EQ(dialogs->lastMessage(), "明细表中的第一行为上期结转行,不能删除或修改");
     EXPECT_EQ(one("select sphh from getdetail where intno='0000000001'"), "");
     frdm->AQoutdetail->locate("intno", "0000000002");
     l->ToolButton7Click();
@@ -359,4 +363,9 @@ TEST_F(PartnerListTest, FourAcrossFillsLinesLeftToRight)
     for (const auto& t : p.texts)
         if (t.band == report::BandKind::Detail && t.rect.top() == ninth->rect.top() && !t.text.isEmpty()) ++onLast;
     EXPECT_EQ(onLast, 2);
+
+    // Laid out again (the print after the preview), the members are all there once more.
+    ASSERT_EQ(r.Prepare(), 1);
+    EXPECT_TRUE(r.pages()[0].find("零散客户"));
+    EXPECT_TRUE(r.pages()[0].find("会员9"));
 }
