@@ -392,6 +392,16 @@ void PartnerList::applyGridColumns()
     const QStringList& cols = partnerDesc(kind_).list.gridColumns;
     QHeaderView* h = DBGrid1->horizontalHeader();
     for (int i = 0; i < ds->fieldCount(); ++i) DBGrid1->setColumnHidden(i, !cols.contains(ds->field(i)->name));
+    // Wide text columns get a width for what they usually hold, not for their
+    // full length, so that the amounts stay in view.
+    static const QList<QPair<QString, int>> caps = {{"name", 26}, {"movetel", 14}, {"email", 22},
+                                                    {"addr", 30},  {"accno", 22},   {"remark", 22}};
+    const int digit = DBGrid1->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+    for (const auto& c : caps) {
+        const int logical = ds->fieldIndex(c.first);
+        if (logical >= 0 && DBGrid1->columnWidth(logical) > digit * c.second + 12)
+            DBGrid1->setColumnWidth(logical, digit * c.second + 12);
+    }
     for (int pos = 0; pos < cols.size(); ++pos) {
         const int logical = ds->fieldIndex(cols[pos]);
         if (logical < 0) continue;

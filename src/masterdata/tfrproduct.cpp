@@ -112,7 +112,7 @@ TFrproduct::TFrproduct(QWidget* owner) : QMainWindow(owner, Qt::Window)
     DBGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
     {
         QFontMetrics fm(DBGrid1->font());
-        const int chars[30] = {4, 14, 9, 22, 8, 12, 12, 10, 5, 8, 8, 8, 10, 10, 9, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 14};
+        const int chars[30] = {4, 14, 9, 22, 8, 20, 20, 12, 5, 8, 8, 8, 10, 10, 9, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 14};
         for (int i = 0; i < 30; ++i)
             DBGrid1->setColumnWidth(i, std::max(fm.horizontalAdvance(ProductGridModel::columns()[i].title) + 14,
                                                 fm.horizontalAdvance(QLatin1Char('0')) * chars[i] + 10));
