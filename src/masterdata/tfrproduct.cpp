@@ -207,6 +207,8 @@ TFrproduct* TFrproduct::openForPick(QWidget* opener, int pickCode)
     return w;
 }
 
+int TFrproduct::ownPickCode() const { return link_ ? link_->pickCode() : 0; }
+
 void TFrproduct::showEvent(QShowEvent* e)
 {
     QMainWindow::showEvent(e);
@@ -405,7 +407,9 @@ void TFrproduct::ToolButton7Click()
 {
     Dataset* p = frdm->Aqproduct;
     if (!p->active() || p->isEmpty()) return;
-    const int code = frmain->pickCode;
+    // The code this list was opened with: another picker closing in the
+    // meantime resets the main window's pickCode, not what this list serves.
+    const int code = ownPickCode();
     if (code == 0) {
         ToolButton2Click();
         return;
@@ -446,7 +450,7 @@ void TFrproduct::N7Click()
 
 void TFrproduct::N10Click()
 {
-    if (frmain->pickCode != 0) {
+    if (ownPickCode() != 0) {
         dlg::showMessage(QStringLiteral("由单据转到商品表的状态不能查明细帐！"));
         return;
     }
@@ -460,7 +464,9 @@ void TFrproduct::closeEvent(QCloseEvent* e)
 {
     QMainWindow::closeEvent(e);
     if (!e->isAccepted()) return;
-    if (frmain->pickCode == 0) frmain->setEnabled(true);
+    // Only a list opened from the menu gives the main window back; a picker
+    // leaves it as its opener keeps it.
+    if (ownPickCode() == 0) frmain->setEnabled(true);
     frmain->pickCode = 0;
     frdm->Aqproduct->close();
 }

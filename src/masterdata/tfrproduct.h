@@ -43,6 +43,8 @@ public:
 
     ProductGridModel* gridModel() const { return model_; }
     qm::PickLink* pickLink() const { return link_; }
+    // The pick code the list was opened with; 0 when opened from the menu.
+    int ownPickCode() const;
     // Grid columns whose visibility follows the price flag.
     static QList<int> priceColumns() { return {10, 20, 21}; }
 

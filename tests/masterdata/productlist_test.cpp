@@ -3,6 +3,7 @@
 #include "masterdata/productgrid.h"
 #include "masterdata/productlogic.h"
 #include "masterdata/tfrproduct.h"
+#include "masterdata/partnerlist.h"
 #include "masterdata/tfrproductedit.h"
 #include "layouts/tfrrproduct.h"
 #include "app/commands.h"
@@ -347,11 +348,49 @@ TEST_F(ProductList, PickFromMenuOpensEditorAndOtherCodesDoNothing)
     EXPECT_EQ(frmain->editMode, "F");
     delete frproductedit;
 
-    frmain->pickCode = 3;
+    delete list;
+    list = nullptr;
+
+    // Opened by a window whose code the product list does not serve.
+    auto* opener = new QWidget;
+    list = TFrproduct::openForPick(opener, 3);
+    list->setAttribute(Qt::WA_DeleteOnClose, false);
     list->ToolButton7Click();
     EXPECT_EQ(frproductedit, nullptr);
     list->N10Click();
     EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("由单据转到商品表的状态不能查明细帐！"));
+    delete list;
+    list = nullptr;
+    delete opener;
+}
+
+TEST_F(ProductList, PickerKeepsItsOwnCodeWhenAnotherPickerCloses)
+{
+    qmtest::addProduct(db(), {"00007", QStringLiteral("可口可乐"), "KKKL", 0, "", "", "", 3.5, 2.2});
+    db().exec("insert into indetail (intno, spmc) values ('0000000001', '')");
+    frdm->AQoutdetail->setSql("select * from indetail");
+    frdm->AQoutdetail->open();
+    frdm->Aqproduct->setSql("SELECT * from product");
+    // A purchase window opened from the menu keeps the main window disabled.
+    frmain->setEnabled(false);
+    auto* opener = new QWidget;
+    (new QLineEdit(opener))->setObjectName("Edit2");
+    list = TFrproduct::openForPick(opener, 2);
+    list->setAttribute(Qt::WA_DeleteOnClose, false);
+    // The supplier picker of the same window comes and goes meanwhile.
+    QPointer<PartnerList> suppliers = openPartnerPick(PartnerKind::Supplier, opener, 2);
+    suppliers->ToolButton15Click();
+    EXPECT_EQ(frmain->pickCode, 0);
+
+    list->ToolButton7Click(); // still a pick into the row, not the editor
+    EXPECT_EQ(frproductedit, nullptr);
+    EXPECT_EQ(db().scalar("select sphh from indetail").toString(), "00007");
+    EXPECT_FALSE(list->isVisible());
+    EXPECT_FALSE(frmain->isEnabled()); // the purchase window still holds it
+    delete list;
+    list = nullptr;
+    delete opener;
+    frmain->setEnabled(true);
 }
 
 TEST_F(ProductList, PrintedLayouts)
