@@ -234,7 +234,9 @@ void Tfrspecedit::Button1Click()
 
 void Tfrspecedit::Button2Click()
 {
-    if (frmain->editMode == QLatin1String("T"))
+    // With no entry to change (上移 on an empty list), the name is added
+    // under the kind's next number rather than stored as a row of no kind.
+    if (frmain->editMode == QLatin1String("T") || !frdm->AQspec->active() || frdm->AQspec->isEmpty())
         qm::spec::addEntry(*frdm->AQspec, frmain->specKind, Edit3->text());
     else
         qm::spec::renameEntry(*frdm->AQspec, Edit3->text());

@@ -56,6 +56,15 @@ TEST_F(SpecTest, MenuOpensTheKindAndTheEditorNumbersWithinIt)
     Frspec->ToolButton1Click();
     ASSERT_TRUE(frspecedit);
     EXPECT_EQ(frspecedit->windowTitle(), "计量单位修改");
+    // 上移 on the empty list leaves change mode with nothing to change: the
+    // save still stores a numbered unit, never a row of no kind.
+    frspecedit->Button4Click();
+    EXPECT_EQ(frmain->editMode, "F");
+    save("盒");
+    EXPECT_EQ(entries("02"), QStringList({"01=盒"}));
+    EXPECT_EQ(frdm->ADOCon.scalar(QStringLiteral("SELECT count(*) FROM spec WHERE specno=''")).toInt(), 0);
+    Frspec->ToolButton3Click();
+    frspecedit->Button1Click();
     EXPECT_FALSE(Frspec->isEnabled());
     save("个");
     EXPECT_EQ(frmain->editMode, "F");
