@@ -35,6 +35,7 @@ public:
     int printPageCount = 0;
     int sortedByType = 0;
     QString firstActivate;
+    QString lastYearMode;   // "T" while last year's data is in the working folder
 
     bool isAdministrator() const { return operatorCode == QLatin1String("999"); }
 
