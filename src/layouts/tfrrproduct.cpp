@@ -36,7 +36,7 @@ Tfrrproducts::Tfrrproducts(qm::Dataset* products) : products_(products)
     auto& head = pageHeader(18);
     head.field(0, 0, 190, 8, frdm->ATcompany, QStringLiteral("name")).pt(14).bold().center();
     head.label(0, 9, 190, 7, QStringLiteral("商品资料")).named(QStringLiteral("title")).pt(12).center();
-    const double widths[4] = {13, 30, 10, 10};
+    const double widths[4] = {15, 28, 10, 10};
     const QString captions[4] = {QStringLiteral("货品代码"), QStringLiteral("货品名称"), QStringLiteral("价格"),
                                  QStringLiteral("备注")};
     auto& cols = columnHeader(7);
