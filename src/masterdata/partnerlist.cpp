@@ -276,7 +276,7 @@ PartnerList* openPartnerPick(PartnerKind kind, QWidget* opener, int pickCode)
 }
 
 PartnerList::PartnerList(PartnerKind kind, QWidget* owner, QWidget* opener, int pickCode)
-    : QWidget(owner, Qt::Window), kind_(kind), pickCode_(pickCode)
+    : QWidget(owner, Qt::Window), kind_(kind)
 {
     const PartnerDesc& d = partnerDesc(kind);
     const ListDesc& ld = d.list;
@@ -375,6 +375,8 @@ PartnerList::PartnerList(PartnerKind kind, QWidget* owner, QWidget* opener, int 
 
 PartnerList::~PartnerList() = default;
 
+int PartnerList::pickCode() const { return link_ ? link_->pickCode() : 0; }
+
 QToolButton* PartnerList::addButton(const char* name, const QString& text, void (PartnerList::*slot)())
 {
     auto* b = new QToolButton(this);
@@ -461,10 +463,11 @@ void PartnerList::ToolButton3Click()
 
 void PartnerList::ToolButton7Click()
 {
-    if (pickCode_ == 0) return;
+    const int code = pickCode();
+    if (code == 0) return;
     // A code this list does not serve writes nothing, and the list closes all
     // the same; an empty list or a refused row keeps it open for another choice.
-    if (!partnerDesc(kind_).list.pickCodes.contains(pickCode_) || writePartnerPick(kind_, pickCode_, *link_))
+    if (!partnerDesc(kind_).list.pickCodes.contains(code) || writePartnerPick(kind_, code, *link_))
         ToolButton15Click();
 }
 

@@ -57,7 +57,8 @@ public:
     PartnerList(PartnerKind kind, QWidget* owner, QWidget* opener, int pickCode);
     ~PartnerList() override;
     PartnerKind kind() const { return kind_; }
-    int pickCode() const { return pickCode_; }
+    // The code the list was opened with (0 from the menu), kept by its pick link.
+    int pickCode() const;
     PickLink* link() const { return link_; }
 
     QTableView* DBGrid1 = nullptr;
@@ -90,7 +91,6 @@ private:
     QToolButton* addButton(const char* name, const QString& text, void (PartnerList::*slot)());
 
     PartnerKind kind_;
-    int pickCode_;
     PickLink* link_ = nullptr;
     DatasetModel* model_ = nullptr;
     QString selectedField_; // the grid column the operator chose
