@@ -13,9 +13,10 @@ bool requireAdministrator(const QString& refusal)
 bool recheckPassword(const QString& prompt)
 {
     QString typed;
-    if (!dlg::inputPassword(QStringLiteral("提示信息"), prompt, typed)) typed.clear();
+    // Cancel never passes, not even for an operator whose password is empty.
+    const bool answered = dlg::inputPassword(QStringLiteral("提示信息"), prompt, typed);
     QString login = frmain ? frmain->loginPassword : QString();
-    if (typed.trimmed() != login.trimmed()) {
+    if (!answered || typed.trimmed() != login.trimmed()) {
         dlg::warning(QStringLiteral("输入操作员密码错误,请重新操作！"));
         return false;
     }

@@ -37,4 +37,13 @@ TEST_F(Rights, AdministratorRuleAndPasswordRecheck)
     dialogs->clear();
     EXPECT_FALSE(qm::recheckPassword()); // Cancel
     EXPECT_EQ(dialogs->lastMessage(), "输入操作员密码错误,请重新操作！");
+
+    // An operator who logged in with an empty password passes with an empty
+    // text, but Cancel still stops the command.
+    loginAs("002", "");
+    dialogs->clear();
+    EXPECT_FALSE(qm::recheckPassword());
+    EXPECT_EQ(dialogs->lastMessage(), "输入操作员密码错误,请重新操作！");
+    dialogs->inputs.push_back(" ");
+    EXPECT_TRUE(qm::recheckPassword());
 }
