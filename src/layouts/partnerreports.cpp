@@ -4,14 +4,14 @@
 using namespace qm::report;
 
 namespace {
-// Company name and title at the head of every page.
+// Company name, title and print date at the head of every page.
 void pageHead(Layout& r, const QString& title)
 {
-    if (!frdm->ATcompany->active()) frdm->ATcompany->open();
-    auto& head = r.pageHeader(24);
-    head.field(0, 0, 190, 9, frdm->ATcompany, QStringLiteral("name")).pt(15).bold().center();
-    head.label(0, 11, 190, 8, title).named(QStringLiteral("title")).pt(13).center();
-    head.system(130, 19, 60, 5, SystemData::PrintDate).text(QStringLiteral("打印日期：%1")).right();
+    companyHead(r, frdm->ATcompany, title,
+                {.height = 24, .nameHeight = 9, .namePt = 15, .titleTop = 11, .titleHeight = 8, .titlePt = 13})
+        .system(130, 19, 60, 5, SystemData::PrintDate)
+        .text(QStringLiteral("打印日期：%1"))
+        .right();
 }
 
 void partyColumns(Layout& r, qm::Dataset* ds, const QString& name, const QString& rest, const QString& balance)
@@ -43,15 +43,10 @@ Tfrrcustomers::Tfrrcustomers()
     qm::Dataset* ds = frdm->Aqcustomer;
     setDataset(ds);
     const double group = 190.0 / across, code = 21;
-    auto& colHead = columnHeader(7);
-    auto& line = detail(6);
-    for (int g = 0; g < across; ++g) {
-        const double x = g * group;
-        colHead.label(x, 0, code, 7, QStringLiteral("编号")).boxed().center().bold();
-        colHead.label(x + code, 0, group - code, 7, QStringLiteral("客户名称")).boxed().center().bold();
-        line.label(x, 0, code, 6, QString()).named(QStringLiteral("id%1").arg(g)).boxed();
-        line.label(x + code, 0, group - code, 6, QString()).named(QStringLiteral("name%1").arg(g)).boxed();
-    }
+    for (int g = 0; g < across; ++g)
+        addColumns({{QStringLiteral("编号"), {}, code, Align::Left, QStringLiteral("id%1").arg(g)},
+                    {QStringLiteral("客户名称"), {}, group - code, Align::Left, QStringLiteral("name%1").arg(g)}},
+                   g * group);
     // Each line takes the next four members; the last line keeps its empty places.
     needData = [this, ds, first = true]() mutable {
         if (first) {

@@ -156,11 +156,23 @@ void Layout::addColumns(const std::vector<Column>& columns, double left, double 
     for (const Column& c : columns) {
         head.label(x, 0, c.width, headerHeight, c.caption).boxed().center().bold();
         if (!c.field.isEmpty())
-            det.field(x, 0, c.width, rowHeight, c.field).boxed().align(c.align);
-        else
-            det.label(x, 0, c.width, rowHeight, QString()).boxed();
+            det.field(x, 0, c.width, rowHeight, c.field).frame(c.cellFrame).align(c.align);
+        else {
+            Element& cell = det.label(x, 0, c.width, rowHeight, QString()).frame(c.cellFrame).align(c.align);
+            if (!c.cellName.isEmpty()) cell.named(c.cellName);
+        }
         x += c.width;
     }
+}
+
+Band& companyHead(Layout& r, Dataset* company, const QString& title, const CompanyHead& style)
+{
+    if (!company->active()) company->open();
+    const double width = r.paper().usableWidth();
+    Band& head = r.pageHeader(style.height);
+    head.field(0, 0, width, style.nameHeight, company, QStringLiteral("name")).pt(style.namePt).bold().center();
+    head.label(0, style.titleTop, width, style.titleHeight, title).named(QStringLiteral("title")).pt(style.titlePt).center();
+    return head;
 }
 
 Element* Layout::find(const QString& name) const

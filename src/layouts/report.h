@@ -134,12 +134,16 @@ private:
     std::deque<Element> elements_;
 };
 
-// A column of a ruled table: caption over a field, in a boxed cell.
+// A column of a ruled table: caption over a field, in a boxed cell. A column
+// without a field gets an empty label, named `cellName`, for the need-data
+// handler to fill.
 struct Column {
     QString caption;
     QString field;
     double width = 20;
     Align align = Align::Left;
+    QString cellName;
+    int cellFrame = AllSides;
 };
 
 // ------------------------------------------------------------ page model
@@ -266,6 +270,16 @@ private:
     bool prepared_ = false;
     bool fitWidth_ = false;
 };
+
+// The head of a list layout: the company's name over the title (a label named
+// "title"), across the usable width. Sizes in mm and points.
+struct CompanyHead {
+    double height = 24; // of the page header band
+    double nameHeight = 8, namePt = 14;
+    double titleTop = 9, titleHeight = 7, titlePt = 12;
+};
+// Opens `company` when it is closed; returns the page header for the rest.
+Band& companyHead(Layout& r, Dataset* company, const QString& title, const CompanyHead& style = {});
 
 // The preview caption of every report.
 inline QString reportTitle() { return QStringLiteral("Velkan打印预览"); }

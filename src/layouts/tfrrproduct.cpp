@@ -8,10 +8,10 @@ Tfrrproduct::Tfrrproduct(qm::Dataset* products, bool withTotals)
 {
     setPaper(Paper::a4Portrait());
     setDataset(products);
-    auto& head = pageHeader(24);
-    head.field(0, 0, 190, 8, frdm->ATcompany, QStringLiteral("name")).pt(14).bold().center();
-    head.label(0, 9, 190, 7, QStringLiteral("库存商品情况表")).named(QStringLiteral("title")).pt(12).center();
-    head.system(120, 17, 70, 5, SystemData::PrintDate).text(QStringLiteral("打印日期:%1")).right();
+    companyHead(*this, frdm->ATcompany, QStringLiteral("库存商品情况表"))
+        .system(120, 17, 70, 5, SystemData::PrintDate)
+        .text(QStringLiteral("打印日期:%1"))
+        .right();
     addColumns({{QStringLiteral("货品代码"), QStringLiteral("sphh"), 22},
                 {QStringLiteral("品名规格"), QStringLiteral("spmc"), 50},
                 {QStringLiteral("进货量"), QStringLiteral("sl_in_y"), 16, Align::Right},
@@ -33,23 +33,18 @@ Tfrrproduct::Tfrrproduct(qm::Dataset* products, bool withTotals)
 Tfrrproducts::Tfrrproducts(qm::Dataset* products) : products_(products)
 {
     setPaper(Paper::a4Portrait());
-    auto& head = pageHeader(18);
-    head.field(0, 0, 190, 8, frdm->ATcompany, QStringLiteral("name")).pt(14).bold().center();
-    head.label(0, 9, 190, 7, QStringLiteral("商品资料")).named(QStringLiteral("title")).pt(12).center();
+    companyHead(*this, frdm->ATcompany, QStringLiteral("商品资料"), {.height = 18});
     const double widths[4] = {15, 28, 10, 10};
     const QString captions[4] = {QStringLiteral("货品代码"), QStringLiteral("货品名称"), QStringLiteral("价格"),
                                  QStringLiteral("备注")};
-    auto& cols = columnHeader(7);
-    auto& line = detail(6);
     double x = 0;
-    int cell = 0;
     for (int g = 0; g < 3; ++g) {
-        for (int i = 0; i < 4; ++i) {
-            cols.label(x, 0, widths[i], 7, captions[i]).boxed().center().bold();
-            line.label(x, 0, widths[i], 6, QString()).named(QStringLiteral("cell%1").arg(cell++)).frame(Left | Right | Bottom)
-                .align(i == 2 ? Align::Right : Align::Left);
-            x += widths[i];
-        }
+        std::vector<Column> group;
+        for (int i = 0; i < 4; ++i)
+            group.push_back({captions[i], {}, widths[i], i == 2 ? Align::Right : Align::Left,
+                             QStringLiteral("cell%1").arg(g * 4 + i), Left | Right | Bottom});
+        addColumns(group, x);
+        for (double w : widths) x += w;
         x += 0.3;
     }
     needData = [this]() {

@@ -431,7 +431,6 @@ void TFrproduct::ToolButton7Click()
 
 void TFrproduct::ToolButton5Click()
 {
-    if (!frdm->ATcompany->active()) frdm->ATcompany->open();
     Tfrrproduct r(frdm->Aqproduct, false);
     r.ReportTitle = report::reportTitle();
     r.setCaption(QStringLiteral("SummaryCaption1"), QString());
@@ -442,7 +441,6 @@ void TFrproduct::ToolButton5Click()
 void TFrproduct::N7Click()
 {
     reopenProducts(QStringLiteral("SELECT * from product"));
-    if (!frdm->ATcompany->active()) frdm->ATcompany->open();
     Tfrrproducts r(frdm->Aqproduct);
     r.ReportTitle = report::reportTitle();
     r.Preview();
