@@ -7,13 +7,11 @@
 #include <QCheckBox>
 #include <QFrame>
 #include <QGridLayout>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
 #include <map>
 
@@ -261,7 +259,7 @@ PartnerEditor::PartnerEditor(PartnerKind kind, QWidget* owner)
 
     for (size_t i = 1; i < edits_.size(); ++i) setTabOrder(edits_[i - 1], edits_[i]);
     adjustSize();
-    if (QScreen* s = QGuiApplication::primaryScreen()) move(s->availableGeometry().center() - rect().center());
+    centreOnScreen(this);
 }
 
 PartnerEditor::~PartnerEditor() = default;

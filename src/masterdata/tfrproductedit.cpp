@@ -15,13 +15,11 @@
 #include <QComboBox>
 #include <QFile>
 #include <QGridLayout>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QStatusBar>
 #include <QVBoxLayout>
 
@@ -201,6 +199,7 @@ Tfrproductedit::Tfrproductedit(QWidget* owner) : QWidget(owner, Qt::Window | Qt:
     connect(BitBtn2, &QPushButton::clicked, this, &Tfrproductedit::BitBtn2Click);
     connect(Edit8, &QLineEdit::textChanged, this, &Tfrproductedit::Edit8Change);
     setMinimumWidth(640);
+    centreOnScreen(this);
 }
 
 Tfrproductedit::~Tfrproductedit()
@@ -224,7 +223,6 @@ Tfrproductedit* Tfrproductedit::openFrom(QWidget* opener)
     if (opener) opener->setEnabled(false);
     w->setEnabled(true);
     w->show();
-    if (QScreen* s = QGuiApplication::primaryScreen()) w->move(s->availableGeometry().center() - w->rect().center());
     w->raise();
     w->activateWindow();
     return w;

@@ -2,17 +2,16 @@
 #include "app/commands.h"
 #include "app/tfrmain.h"
 #include "app/windowprotocol.h"
+#include "common/dialogs.h"
 #include "data/datasetmodel.h"
 #include "data/tfrdm.h"
 #include "masterdata/spec.h"
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QTableView>
 #include <QToolBar>
 #include <QToolButton>
@@ -190,7 +189,7 @@ Tfrspecedit::Tfrspecedit(QWidget* owner)
     setTabOrder(Button4, Button5);
     setTabOrder(Button5, Button3);
     resize(400, 90);
-    if (QScreen* s = QGuiApplication::primaryScreen()) move(s->availableGeometry().center() - rect().center());
+    qm::centreOnScreen(this);
     setWindowTitle(qm::spec::editCaption(frmain->specKind));
     frspecedit = this;
 }
