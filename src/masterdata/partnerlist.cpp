@@ -345,9 +345,9 @@ PartnerList::PartnerList(PartnerKind kind, QWidget* owner, QWidget* opener, int 
     DBGrid1->setToolTip(ld.gridHint);
     DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     DBGrid1->setAlternatingRowColors(true);
-    DBGrid1->setSelectionBehavior(QAbstractItemView::SelectItems);
     model_ = new DatasetModel(ds, this);
     DatasetModel::bind(DBGrid1, model_);
+    // Cells, not rows: the operator picks the column a search goes by.
     DBGrid1->setSelectionBehavior(QAbstractItemView::SelectItems);
     connect(model_, &QAbstractItemModel::modelReset, this, &PartnerList::applyGridColumns);
     connect(DBGrid1, &QAbstractItemView::doubleClicked, this, &PartnerList::DBGrid1DblClick);

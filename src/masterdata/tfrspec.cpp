@@ -66,8 +66,6 @@ TFrspec::TFrspec(QWidget* owner) : QWidget(owner, Qt::Window)
     DBGrid1 = new QTableView(this);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
-    DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
     auto* model = new SpecModel(frdm->AQspec, this);
     qm::DatasetModel::bind(DBGrid1, model);
     auto hideKind = [this, model] {
@@ -78,7 +76,6 @@ TFrspec::TFrspec(QWidget* owner) : QWidget(owner, Qt::Window)
             if (name == QLatin1String("name")) DBGrid1->setColumnWidth(c, 200);
         }
     };
-    connect(frdm->AQspec, &qm::Dataset::opened, this, hideKind);
     connect(model, &QAbstractItemModel::modelReset, this, hideKind);
     hideKind();
     DBGrid1->verticalHeader()->setDefaultSectionSize(22);
