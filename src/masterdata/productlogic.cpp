@@ -74,6 +74,17 @@ QString store(Dataset& products, const Values& v, bool adding)
     return intno;
 }
 
+QStringList namesOf(Dataset& ds, const QString& sql)
+{
+    QStringList out;
+    ds.close();
+    ds.setSql(sql);
+    ds.open();
+    for (ds.first(); !ds.eof(); ds.next()) out << ds.asString("name").trimmed();
+    ds.close();
+    return out;
+}
+
 Field fieldOf(const QString& t)
 {
     if (t == QStringLiteral("拼音首字")) return Field::Pinyin;

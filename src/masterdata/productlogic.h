@@ -37,6 +37,10 @@ QString store(Dataset& products, const Values& v, bool adding);
 // Stored date value of a date column (NULL for an invalid date).
 QVariant dbDate(const QDate& d);
 
+// The trimmed `name` of every row `sql` selects, read through `ds`, which is
+// left closed (the category, unit and supplier choices).
+QStringList namesOf(Dataset& ds, const QString& sql);
+
 // The search of the product list.
 enum class Field { Pinyin, Code, Name, Category, Supplier, Expiry, Unknown };
 Field fieldOf(const QString& chooserText);

@@ -252,19 +252,10 @@ void TFrproduct::ComboBox1Change()
         ComboBox2->setCurrentIndex(-1);
         ComboBox2->setEditText(QString());
     };
-    auto names = [](Dataset* ds, const QString& sql) {
-        QStringList out;
-        ds->close();
-        ds->setSql(sql);
-        ds->open();
-        for (ds->first(); !ds->eof(); ds->next()) out << ds->asString("name").trimmed();
-        ds->close();
-        return out;
-    };
     if (t == QStringLiteral("类别")) {
-        fill(names(frdm->AQspec, QStringLiteral("SELECT * from spec where specno='03'")));
+        fill(product::namesOf(*frdm->AQspec, QStringLiteral("SELECT * from spec where specno='03'")));
     } else if (t == QStringLiteral("供应商")) {
-        fill(names(frdm->AQbranch, QStringLiteral("SELECT * from branch")));
+        fill(product::namesOf(*frdm->AQbranch, QStringLiteral("SELECT * from branch")));
     } else if (t == QStringLiteral("有效期")) {
         fill({QStringLiteral("半年内到期"), QStringLiteral("三个月到期"), QStringLiteral("已过期")});
     } else {

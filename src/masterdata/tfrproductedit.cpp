@@ -262,22 +262,9 @@ void Tfrproductedit::fillLists()
         c->clear();
         c->setEditText(QString());
     }
-    Dataset* spec = frdm->AQspec;
-    auto load = [spec](QComboBox* box, const QString& sql) {
-        spec->close();
-        spec->setSql(sql);
-        spec->open();
-        for (spec->first(); !spec->eof(); spec->next()) box->addItem(spec->asString("name").trimmed());
-        spec->close();
-    };
-    load(ComboBox2, QStringLiteral("SELECT * from spec where specno='03'"));
-    load(ComboBox1, QStringLiteral("SELECT * from spec where specno='02'"));
-    Dataset* br = frdm->AQbranch;
-    br->close();
-    br->setSql(QStringLiteral("SELECT * from branch"));
-    br->open();
-    for (br->first(); !br->eof(); br->next()) ComboBox3->addItem(br->asString("name").trimmed());
-    br->close();
+    ComboBox2->addItems(product::namesOf(*frdm->AQspec, QStringLiteral("SELECT * from spec where specno='03'")));
+    ComboBox1->addItems(product::namesOf(*frdm->AQspec, QStringLiteral("SELECT * from spec where specno='02'")));
+    ComboBox3->addItems(product::namesOf(*frdm->AQbranch, QStringLiteral("SELECT * from branch")));
     for (QComboBox* c : {ComboBox1, ComboBox2, ComboBox3}) c->setEditText(QString());
 }
 
