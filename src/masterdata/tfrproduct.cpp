@@ -453,9 +453,8 @@ void TFrproduct::closeEvent(QCloseEvent* e)
 {
     QMainWindow::closeEvent(e);
     if (!e->isAccepted()) return;
-    // Only a list opened from the menu gives the main window back; a picker
-    // leaves it as its opener keeps it.
-    if (ownPickCode() == 0) frmain->setEnabled(true);
+    // The main window comes back through the opening protocol when the list
+    // came from the menu; a picker leaves it as its opener keeps it.
     frmain->pickCode = 0;
     frdm->Aqproduct->close();
 }
