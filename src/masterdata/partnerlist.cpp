@@ -166,8 +166,8 @@ bool writePartnerPick(PartnerKind kind, int pickCode, PickLink& link)
             // the carried-forward row takes no account.
             Dataset* rows = frdm->AQoutdetail;
             if (!rows->active() || rows->isEmpty()) return false;
-            if (rows->asString(QStringLiteral("spmc")).trimmed() == QStringLiteral("上期结转")) {
-                dlg::showMessage(QStringLiteral("明细表中的第一行为上期结转行,不能删除或修改"));
+            if (rows->asString(QStringLiteral("spmc")).trimmed() == carriedForwardName()) {
+                dlg::showMessage(carriedForwardRefusal());
                 return false;
             }
             rows->edit();

@@ -8,6 +8,11 @@
 
 namespace qm {
 
+// The first row of a document carrying the last period forward: a pick never
+// writes into it, and says so.
+inline QString carriedForwardName() { return QStringLiteral("上期结转"); }
+inline QString carriedForwardRefusal() { return QStringLiteral("明细表中的第一行为上期结转行,不能删除或修改"); }
+
 class PickLink : public QObject {
     Q_OBJECT
 public:

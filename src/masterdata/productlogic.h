@@ -3,6 +3,7 @@
 // pick into a document row: the logic behind the product list and editor.
 #include "data/connection.h"
 #include "data/dataset.h"
+#include "masterdata/picklink.h"
 #include <QDate>
 #include <QString>
 
@@ -62,10 +63,9 @@ int deleteMarked(Connection& c);
 // True when some marked product holds stock.
 bool markedHoldStock(Connection& c);
 
-// The carried-forward first row of a document.
-inline QString carriedForwardName() { return QStringLiteral("上期结转"); }
 enum class PickResult { Written, NoProduct, CarriedForwardRow, NoRow };
-// Writes the current product into the current row of the document rows.
+// Writes the current product into the current row of the document rows; the
+// carried-forward row (carriedForwardName()) is left alone.
 PickResult pickIntoRow(Dataset& products, Dataset& rows);
 
 }

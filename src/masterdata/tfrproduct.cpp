@@ -410,7 +410,7 @@ void TFrproduct::ToolButton7Click()
     if (!link_ || !link_->openerAlive()) return;
     switch (product::pickIntoRow(*p, *frdm->AQoutdetail)) {
     case product::PickResult::CarriedForwardRow:
-        dlg::showMessage(QStringLiteral("明细表中的第一行为上期结转行,不能删除或修改"));
+        dlg::showMessage(carriedForwardRefusal());
         return;
     case product::PickResult::Written:
         ToolButton15Click();
