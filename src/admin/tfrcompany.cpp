@@ -1,10 +1,10 @@
 #include "admin/tfrcompany.h"
 #include "app/commands.h"
 #include "app/windowprotocol.h"
+#include "common/boxkeys.h"
 #include "data/tfrdm.h"
 #include <QCloseEvent>
 #include <QFormLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -48,7 +48,9 @@ TFrcompany::TFrcompany(QWidget* parent) : QWidget(parent, Qt::Window)
     lay->addLayout(form);
     lay->addWidget(DBMemo1, 1);
 
-    for (QLineEdit* e : {DBEdit1, DBEdit2, DBEdit3}) e->installEventFilter(this);
+    // Enter and Down move along the tab order, Up back.
+    auto* keys = new qm::BoxKeys(this);
+    for (QLineEdit* e : {DBEdit1, DBEdit2, DBEdit3}) keys->add(e);
     resize(520, 320);
     FormShow();
 }
@@ -92,22 +94,6 @@ void TFrcompany::closeEvent(QCloseEvent* e)
 {
     FormClose();
     QWidget::closeEvent(e);
-}
-
-bool TFrcompany::eventFilter(QObject* watched, QEvent* e)
-{
-    if (e->type() == QEvent::KeyPress) {
-        auto* ke = static_cast<QKeyEvent*>(e);
-        if (ke->key() == Qt::Key_Down || ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter) {
-            focusNextChild();
-            return true;
-        }
-        if (ke->key() == Qt::Key_Up) {
-            focusPreviousChild();
-            return true;
-        }
-    }
-    return QWidget::eventFilter(watched, e);
 }
 
 // 公司信息

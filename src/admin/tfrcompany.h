@@ -24,7 +24,6 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* e) override;
-    bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     bool editing_ = false;

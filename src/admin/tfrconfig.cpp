@@ -2,6 +2,7 @@
 #include "app/commands.h"
 #include "app/tfrmain.h"
 #include "app/windowprotocol.h"
+#include "common/boxkeys.h"
 #include "data/tfrdm.h"
 #include <QButtonGroup>
 #include <QComboBox>
@@ -9,7 +10,6 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -69,8 +69,6 @@ QLabel* label(const QString& text, QWidget* parent)
     l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     return l;
 }
-
-enum class KeyRule { Digits, Year, Free };
 }
 
 Tfrconfig::Tfrconfig(QWidget* parent) : QWidget(parent, Qt::Window)
@@ -188,9 +186,17 @@ Tfrconfig::Tfrconfig(QWidget* parent) : QWidget(parent, Qt::Window)
     lay->addWidget(PageControl1);
     lay->addLayout(buttons);
 
-    for (QLineEdit* e : {edAmountInt, edAmountDec, edPriceInt, edPriceDec, edQtyInt, edQtyDec, edWeightInt, edWeightDec,
-                         edYear, edMonth, edDay, edEditYear, edEditMonth, edEditDay})
-        e->installEventFilter(this);
+    // Enter moves along the tab order; the arrows are left alone. The number
+    // boxes take digits (of any script) and ".", the year box "Y", "y" and
+    // "."; a key is judged by its first character.
+    auto* keys = new qm::BoxKeys(this);
+    keys->setArrows(false);
+    const qm::KeyRule digits{.digits = true, .also = QStringLiteral("."), .anyScriptDigits = true, .firstCharOnly = true};
+    const qm::KeyRule year{.also = QStringLiteral("Yy."), .firstCharOnly = true};
+    for (QLineEdit* e : {edAmountInt, edAmountDec, edPriceInt, edPriceDec, edQtyInt, edQtyDec, edWeightInt, edWeightDec})
+        keys->add(e, digits);
+    keys->add(edYear, year);
+    for (QLineEdit* e : {edMonth, edDay, edEditYear, edEditMonth, edEditDay}) keys->add(e);
 
     FormShow();
 }
@@ -304,27 +310,6 @@ void Tfrconfig::Button1Click()
 }
 
 void Tfrconfig::Button2Click() { close(); }
-
-bool Tfrconfig::eventFilter(QObject* watched, QEvent* e)
-{
-    if (e->type() != QEvent::KeyPress) return QWidget::eventFilter(watched, e);
-    auto* ke = static_cast<QKeyEvent*>(e);
-    if (ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter) {
-        focusNextChild();
-        return true;
-    }
-    const QString t = ke->text();
-    if (t.isEmpty() || !t[0].isPrint()) return false; // Backspace, arrows and the like
-    KeyRule rule = KeyRule::Free;
-    if (watched == edYear) rule = KeyRule::Year;
-    else if (watched == edAmountInt || watched == edAmountDec || watched == edPriceInt || watched == edPriceDec ||
-             watched == edQtyInt || watched == edQtyDec || watched == edWeightInt || watched == edWeightDec)
-        rule = KeyRule::Digits;
-    const QChar c = t[0];
-    if (rule == KeyRule::Digits && !(c.isDigit() || c == QLatin1Char('.'))) return true;
-    if (rule == KeyRule::Year && !(c == QLatin1Char('Y') || c == QLatin1Char('y') || c == QLatin1Char('.'))) return true;
-    return false;
-}
 
 namespace qm {
 void openOptionsWindow()

@@ -38,9 +38,6 @@ public slots:
     void FormShow();
     void Button1Click();
     void Button2Click();
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* e) override;
 };
 
 extern Tfrconfig* frconfig;

@@ -3,6 +3,7 @@
 #include "app/commands.h"
 #include "app/tfrmain.h"
 #include "app/windowprotocol.h"
+#include "common/boxkeys.h"
 #include "common/dialogs.h"
 #include "common/password.h"
 #include "data/datasetmodel.h"
@@ -12,7 +13,6 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -26,22 +26,14 @@ using namespace qm;
 namespace {
 const QString kPasswordInvalid = QStringLiteral("密码输入不合法!");
 
-// Enter and Down move to the next box (1), Up to the previous one (-1).
-int boxMove(QEvent* e)
-{
-    if (e->type() != QEvent::KeyPress) return 0;
-    int key = static_cast<QKeyEvent*>(e)->key();
-    if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Down) return 1;
-    if (key == Qt::Key_Up) return -1;
-    return 0;
-}
-
-QLineEdit* newBox(QWidget* parent, const char* name, int maxLength)
+// Enter and Down move to the next box along the tab order, past the last
+// one to 确定; Up to the previous one.
+QLineEdit* newBox(BoxKeys* keys, QWidget* parent, const char* name, int maxLength)
 {
     auto* e = new QLineEdit(parent);
     e->setObjectName(QString::fromLatin1(name));
     e->setMaxLength(maxLength);
-    e->installEventFilter(parent);
+    keys->add(e);
     return e;
 }
 
@@ -227,10 +219,11 @@ TFropadd::TFropadd(Tfropcrl* list) : QDialog(list), list_(list)
     setObjectName(QStringLiteral("Fropadd"));
     setWindowTitle(QStringLiteral("新增操作员"));
     setModal(false);
-    Edit1 = newBox(this, "Edit1", 3);
-    Edit2 = newBox(this, "Edit2", 10);
-    Edit3 = newBox(this, "Edit3", 6);
-    Edit4 = newBox(this, "Edit4", 6);
+    auto* keys = new BoxKeys(this);
+    Edit1 = newBox(keys, this, "Edit1", 3);
+    Edit2 = newBox(keys, this, "Edit2", 10);
+    Edit3 = newBox(keys, this, "Edit3", 6);
+    Edit4 = newBox(keys, this, "Edit4", 6);
     makePasswordBox(Edit3);
     makePasswordBox(Edit4);
     BitBtn1 = newButton(this, "BitBtn1", QStringLiteral("确定"));
@@ -256,15 +249,6 @@ void TFropadd::FormShow()
     Edit3->clear();
     Edit4->clear();
     Edit1->setFocus();
-}
-
-bool TFropadd::eventFilter(QObject* o, QEvent* e)
-{
-    if (int m = boxMove(e)) {
-        focusNextPrevChild(m > 0);
-        return true;
-    }
-    return QDialog::eventFilter(o, e);
 }
 
 void TFropadd::BitBtn1Click()
@@ -306,9 +290,10 @@ Tfropedit::Tfropedit(Tfropcrl* list) : QDialog(list), list_(list)
     setWindowTitle(QStringLiteral("修改操作员密码"));
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
     setModal(false);
-    Edit1 = newBox(this, "Edit1", 10);
-    Edit2 = newBox(this, "Edit2", 6);
-    Edit3 = newBox(this, "Edit3", 6);
+    auto* keys = new BoxKeys(this);
+    Edit1 = newBox(keys, this, "Edit1", 10);
+    Edit2 = newBox(keys, this, "Edit2", 6);
+    Edit3 = newBox(keys, this, "Edit3", 6);
     makePasswordBox(Edit2);
     makePasswordBox(Edit3);
     BitBtn1 = newButton(this, "BitBtn1", QStringLiteral("确定"));
@@ -334,15 +319,6 @@ void Tfropedit::FormShow()
     Edit2->clear();
     Edit3->clear();
     Edit2->setFocus();
-}
-
-bool Tfropedit::eventFilter(QObject* o, QEvent* e)
-{
-    if (int m = boxMove(e)) {
-        focusNextPrevChild(m > 0);
-        return true;
-    }
-    return QDialog::eventFilter(o, e);
 }
 
 void Tfropedit::BitBtn1Click()

@@ -65,7 +65,6 @@ public slots:
 protected:
     void showEvent(QShowEvent* e) override;
     void done(int r) override;
-    bool eventFilter(QObject* o, QEvent* e) override;
 
 private:
     Tfropcrl* list_;
@@ -89,7 +88,6 @@ public slots:
 protected:
     void showEvent(QShowEvent* e) override;
     void done(int r) override;
-    bool eventFilter(QObject* o, QEvent* e) override;
 
 private:
     Tfropcrl* list_;

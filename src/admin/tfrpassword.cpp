@@ -2,6 +2,7 @@
 #include "app/application.h"
 #include "app/commands.h"
 #include "app/tfrmain.h"
+#include "common/boxkeys.h"
 #include "common/dialogs.h"
 #include "common/errors.h"
 #include "common/password.h"
@@ -9,7 +10,6 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -82,24 +82,12 @@ TFrpassword::TFrpassword(QWidget* parent) : QDialog(parent)
     ComboBox1->setEditText(QStringLiteral("999"));
     Edit1->setText(defaultLoginPassword());
 
-    ComboBox1->lineEdit()->installEventFilter(this);
-    Edit1->installEventFilter(this);
-}
-
-bool TFrpassword::eventFilter(QObject* o, QEvent* e)
-{
-    if (e->type() == QEvent::KeyPress) {
-        int key = static_cast<QKeyEvent*>(e)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            if (o == Edit1) BitBtn1Click();
-            else {
-                Edit1->setFocus();
-                Edit1->selectAll();
-            }
-            return true;
-        }
-    }
-    return QDialog::eventFilter(o, e);
+    // Enter in the number goes on to the password, selected; in the password it logs in.
+    auto* keys = new BoxKeys(this);
+    keys->setArrows(false);
+    keys->enterThroughBoxes(BoxKeys::Arrival::SelectAll, [this] { BitBtn1Click(); });
+    keys->add(ComboBox1->lineEdit());
+    keys->add(Edit1);
 }
 
 void TFrpassword::showEvent(QShowEvent* e)

@@ -31,7 +31,6 @@ public slots:
 protected:
     void done(int r) override;
     void showEvent(QShowEvent* e) override;
-    bool eventFilter(QObject* o, QEvent* e) override;
 
 private:
     bool loggedIn_ = false;

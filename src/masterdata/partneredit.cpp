@@ -1,5 +1,6 @@
 #include "masterdata/partneredit.h"
 #include "app/tfrmain.h"
+#include "common/boxkeys.h"
 #include "common/dialogs.h"
 #include "common/errors.h"
 #include "data/numbering.h"
@@ -8,7 +9,6 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -185,13 +185,18 @@ PartnerEditor::PartnerEditor(PartnerKind kind, QWidget* owner)
     grid->setVerticalSpacing(8);
     const int n = int(ed.boxes.size());
     const int rows = (n + 1) / 2;
+    // Enter runs down the boxes to the save button; Up and Down follow the tab order.
+    auto* keys = new BoxKeys(this);
+    keys->enterThroughBoxes(BoxKeys::Arrival::Plain, [this] {
+        if (saveTarget_) saveTarget_->setFocus();
+    });
     for (int i = 0; i < n; ++i) {
         const EditorBox& b = ed.boxes[size_t(i)];
         auto* edit = new QLineEdit(frame);
         edit->setObjectName(b.box);
         if (b.maxLength > 0) edit->setMaxLength(b.maxLength);
         edit->setMinimumWidth(170);
-        edit->installEventFilter(this);
+        keys->add(edit, b.keys);
         if (b.chinese) edit->setProperty("imeName", frmain ? frmain->imeName : QString());
         auto* label = new QLabel(b.label + QStringLiteral("："), frame);
         label->setBuddy(edit);
@@ -379,34 +384,5 @@ void PartnerEditor::BitBtn1Click() { navigate(0); }
 void PartnerEditor::BitBtn3Click() { navigate(1); }
 void PartnerEditor::BitBtn4Click() { navigate(2); }
 void PartnerEditor::BitBtn2Click() { navigate(3); }
-
-bool PartnerEditor::eventFilter(QObject* o, QEvent* e)
-{
-    auto* edit = qobject_cast<QLineEdit*>(o);
-    if (!edit || e->type() != QEvent::KeyPress) return QWidget::eventFilter(o, e);
-    auto* k = static_cast<QKeyEvent*>(e);
-    const int key = k->key();
-    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-        auto it = std::find(edits_.begin(), edits_.end(), edit);
-        if (it != edits_.end() && it + 1 != edits_.end()) (*(it + 1))->setFocus();
-        else if (saveTarget_) saveTarget_->setFocus();
-        return true;
-    }
-    if (key == Qt::Key_Up || key == Qt::Key_Down) {
-        focusNextPrevChild(key == Qt::Key_Down);
-        return true;
-    }
-    if (key == Qt::Key_Backspace || k->text().isEmpty() || !k->text().at(0).isPrint()) return false;
-    const auto& boxes = partnerDesc(kind_).editor.boxes;
-    auto it = std::find(edits_.begin(), edits_.end(), edit);
-    if (it == edits_.end()) return false;
-    const BoxFilter f = boxes[size_t(it - edits_.begin())].filter;
-    if (f == BoxFilter::Any) return false;
-    for (QChar c : k->text()) {
-        const bool ok = (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || (f == BoxFilter::Phone && c == QLatin1Char('-'));
-        if (!ok) return true; // discarded
-    }
-    return false;
-}
 
 }

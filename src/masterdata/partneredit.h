@@ -66,7 +66,6 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* e) override;
-    bool eventFilter(QObject* o, QEvent* e) override;
 
 private:
     void loadCurrent();

@@ -16,14 +16,14 @@ const QStringList kPartyGrid = {"id", "name", "tel", "fax", "movetel", "personde
 std::vector<EditorBox> memberBoxes(const QString& idLabel, const QString& nameLabel, int idWidth, bool chinese)
 {
     return {
-        {"Edit2", "id", idLabel, BoxFilter::Digits, idWidth, false},
-        {"Edit3", "name", nameLabel, BoxFilter::Any, 40, chinese},
-        {"Edit1", "tel", QStringLiteral("电话"), BoxFilter::Phone, 12, false},
-        {"Edit5", "fax", QStringLiteral("传真"), BoxFilter::Phone, 12, false},
-        {"Edit4", "movetel", QStringLiteral("手机"), BoxFilter::Phone, 40, false},
-        {"Edit6", "email", QStringLiteral("E-mail"), BoxFilter::Any, 40, false},
-        {"Edit7", "addr", QStringLiteral("地址"), BoxFilter::Any, 50, chinese},
-        {"Edit8", "persondeal", QStringLiteral("联系人"), BoxFilter::Any, 12, chinese},
+        {"Edit2", "id", idLabel, KeyRule::Digits, idWidth, false},
+        {"Edit3", "name", nameLabel, KeyRule::Free, 40, chinese},
+        {"Edit1", "tel", QStringLiteral("电话"), KeyRule::Phone, 12, false},
+        {"Edit5", "fax", QStringLiteral("传真"), KeyRule::Phone, 12, false},
+        {"Edit4", "movetel", QStringLiteral("手机"), KeyRule::Phone, 40, false},
+        {"Edit6", "email", QStringLiteral("E-mail"), KeyRule::Free, 40, false},
+        {"Edit7", "addr", QStringLiteral("地址"), KeyRule::Free, 50, chinese},
+        {"Edit8", "persondeal", QStringLiteral("联系人"), KeyRule::Free, 12, chinese},
     };
 }
 
@@ -72,14 +72,14 @@ std::vector<PartnerDesc> build()
     PartnerDesc b{PartnerKind::Account, "bank", 10, {}, {}};
     b.editor = {"Tfrbankedit", "frbankedit", QStringLiteral("现金银行资料录入修改"),
                 {
-                    {"Edit2", "id", code, BoxFilter::Digits, 10, false},
-                    {"Edit1", "tel", QStringLiteral("电话"), BoxFilter::Phone, 12, false},
-                    {"Edit3", "name", name, BoxFilter::Any, 40, true},
-                    {"Edit4", "accno", QStringLiteral("帐号"), BoxFilter::Phone, 30, false},
-                    {"Edit5", "remark", QStringLiteral("说明"), BoxFilter::Any, 255, true},
-                    {"Edit6", "email", QStringLiteral("E-mail"), BoxFilter::Any, 40, false},
-                    {"Edit7", "addr", QStringLiteral("地址"), BoxFilter::Any, 50, true},
-                    {"Edit8", "persondeal", QStringLiteral("联系人"), BoxFilter::Any, 12, true},
+                    {"Edit2", "id", code, KeyRule::Digits, 10, false},
+                    {"Edit1", "tel", QStringLiteral("电话"), KeyRule::Phone, 12, false},
+                    {"Edit3", "name", name, KeyRule::Free, 40, true},
+                    {"Edit4", "accno", QStringLiteral("帐号"), KeyRule::Phone, 30, false},
+                    {"Edit5", "remark", QStringLiteral("说明"), KeyRule::Free, 255, true},
+                    {"Edit6", "email", QStringLiteral("E-mail"), KeyRule::Free, 40, false},
+                    {"Edit7", "addr", QStringLiteral("地址"), KeyRule::Free, 50, true},
+                    {"Edit8", "persondeal", QStringLiteral("联系人"), KeyRule::Free, 12, true},
                 },
                 QString(), false};
     b.list.className = "TFrbank";

@@ -3,6 +3,7 @@
 // suppliers, cash and bank accounts, employees, warehouses) share one editor
 // and one list. Each kind is told by a description: its table, its shared
 // query, the boxes of its editor and the rules of its list.
+#include "common/boxkeys.h"
 #include <QString>
 #include <QStringList>
 #include <QList>
@@ -13,14 +14,11 @@ class Dataset;
 
 enum class PartnerKind { Customer, Supplier, Account, Employee, Store };
 
-// What a key press may put into an edit box.
-enum class BoxFilter { Any, Digits, Phone }; // Phone: digits and "-"
-
 struct EditorBox {
     QString box;     // objectName of the edit
     QString column;  // column of the table
     QString label;
-    BoxFilter filter = BoxFilter::Any;
+    KeyRule keys; // what typing may put into the box
     int maxLength = 0;
     bool chinese = false; // gets the configured input method
 };

@@ -1,6 +1,7 @@
 #include "masterdata/tfrproductedit.h"
 #include "app/tfrmain.h"
 #include "app/windowprotocol.h"
+#include "common/boxkeys.h"
 #include "common/clock.h"
 #include "common/datepicker.h"
 #include "common/dialogs.h"
@@ -16,7 +17,7 @@
 #include <QFile>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QKeyEvent>
+#include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -28,7 +29,6 @@ Tfrproductedit* frproductedit = nullptr;
 using namespace qm;
 
 namespace {
-const QColor kFocusColour(0, 255, 255); // aqua
 const QString kEmptyZero = QStringLiteral("0");
 
 QString twoDecimals(double v) { return formatFloat(QStringLiteral("0.00"), v); }
@@ -60,47 +60,54 @@ Tfrproductedit::Tfrproductedit(QWidget* owner) : QWidget(owner, Qt::Window | Qt:
     setWindowTitle(QStringLiteral("商品录入修改"));
     frproductedit = this;
 
-    auto edit = [this](const char* name, int maxLen, Keys keys) {
+    // Enter runs through the boxes in the order they are made here, past the
+    // drop-down boxes while they are disabled, and saves from 备注.
+    auto* keys = new BoxKeys(this);
+    keys->setFocusColour(QColor(0, 255, 255)); // aqua
+    keys->enterThroughBoxes(BoxKeys::Arrival::AsTab, [this] { Button1->click(); });
+    auto edit = [this, keys](const char* name, int maxLen, const KeyRule& rule) {
         auto* e = new QLineEdit(this);
         e->setObjectName(QString::fromLatin1(name));
         if (maxLen > 0) e->setMaxLength(maxLen);
-        keys_[e] = keys;
+        // Leaving and double clicks are watched here. Filters run last
+        // installed first: the key handling has reset the colour before a
+        // date refused on leaving takes the focus back.
         e->installEventFilter(this);
+        keys->add(e, rule);
         return e;
     };
-    auto combo = [this](const char* name, int maxLen) {
+    auto combo = [this, keys](const char* name, int maxLen) {
         auto* c = new QComboBox(this);
         c->setObjectName(QString::fromLatin1(name));
         c->setEditable(true);
         c->setInsertPolicy(QComboBox::NoInsert);
         c->lineEdit()->setMaxLength(maxLen);
-        keys_[c] = Keys::Any;
-        c->installEventFilter(this);
+        keys->add(c);
         return c;
     };
-    Edit7 = edit("Edit7", 15, Keys::Any);
-    Edit22 = edit("Edit22", 13, Keys::Any);
-    Edit8 = edit("Edit8", 40, Keys::Any);
+    Edit7 = edit("Edit7", 15, KeyRule::Free);
+    Edit22 = edit("Edit22", 13, KeyRule::Free);
+    Edit8 = edit("Edit8", 40, KeyRule::Free);
     ComboBox2 = combo("ComboBox2", 12);
-    Edit25 = edit("Edit25", 20, Keys::Any);
+    Edit25 = edit("Edit25", 20, KeyRule::Free);
     ComboBox1 = combo("ComboBox1", 18);
-    Edit14 = edit("Edit14", 0, Keys::Digits);
-    Edit5 = edit("Edit5", 0, Keys::Decimal);
-    Edit9 = edit("Edit9", 0, Keys::Decimal);
-    Edit10 = edit("Edit10", 0, Keys::Decimal);
-    Edit17 = edit("Edit17", 0, Keys::Decimal);
-    Edit18 = edit("Edit18", 0, Keys::Decimal);
-    Edit11 = edit("Edit11", 0, Keys::Decimal);
-    Edit15 = edit("Edit15", 0, Keys::Decimal);
-    Edit16 = edit("Edit16", 0, Keys::Decimal);
-    Edit2 = edit("Edit2", 0, Keys::Decimal);
-    Edit3 = edit("Edit3", 0, Keys::Decimal);
-    MaskEdit1 = edit("MaskEdit1", 10, Keys::Date);
-    MaskEdit2 = edit("MaskEdit2", 10, Keys::Date);
-    Edit1 = edit("Edit1", 30, Keys::Any);
+    Edit14 = edit("Edit14", 0, KeyRule::Digits);
+    Edit5 = edit("Edit5", 0, KeyRule::Decimal);
+    Edit9 = edit("Edit9", 0, KeyRule::Decimal);
+    Edit10 = edit("Edit10", 0, KeyRule::Decimal);
+    Edit17 = edit("Edit17", 0, KeyRule::Decimal);
+    Edit18 = edit("Edit18", 0, KeyRule::Decimal);
+    Edit11 = edit("Edit11", 0, KeyRule::Decimal);
+    Edit15 = edit("Edit15", 0, KeyRule::Decimal);
+    Edit16 = edit("Edit16", 0, KeyRule::Decimal);
+    Edit2 = edit("Edit2", 0, KeyRule::Decimal);
+    Edit3 = edit("Edit3", 0, KeyRule::Decimal);
+    MaskEdit1 = edit("MaskEdit1", 10, KeyRule::Date);
+    MaskEdit2 = edit("MaskEdit2", 10, KeyRule::Date);
+    Edit1 = edit("Edit1", 30, KeyRule::Free);
     ComboBox3 = combo("ComboBox3", 30);
-    Edit4 = edit("Edit4", 18, Keys::Any);
-    Edit6 = edit("Edit6", 30, Keys::Any);
+    Edit4 = edit("Edit4", 18, KeyRule::Free);
+    Edit6 = edit("Edit6", 30, KeyRule::Free);
     for (QLineEdit* d : {MaskEdit1, MaskEdit2}) {
         d->setToolTip(QStringLiteral("双击选取日期"));
         d->setPlaceholderText(QStringLiteral("    -  -  "));
@@ -457,89 +464,25 @@ bool Tfrproductedit::checkDate(QLineEdit* box)
 bool Tfrproductedit::MaskEdit1Exit() { return checkDate(MaskEdit1); }
 bool Tfrproductedit::MaskEdit2Exit() { return checkDate(MaskEdit2); }
 
-void Tfrproductedit::enterFrom(QWidget* box)
-{
-    QWidget* next = nullptr;
-    if (box == Edit7) next = Edit22;
-    else if (box == Edit22) next = Edit8;
-    else if (box == Edit8) next = ComboBox2->isEnabled() ? static_cast<QWidget*>(ComboBox2) : Edit25;
-    else if (box == ComboBox2) next = Edit25;
-    else if (box == Edit25) next = ComboBox1->isEnabled() ? static_cast<QWidget*>(ComboBox1) : Edit14;
-    else if (box == ComboBox1) next = Edit14;
-    else if (box == Edit14) next = Edit5;
-    else if (box == Edit5) next = Edit9;
-    else if (box == Edit9) next = Edit10;
-    else if (box == Edit10) next = Edit17;
-    else if (box == Edit17) next = Edit18;
-    else if (box == Edit18) next = Edit11;
-    else if (box == Edit11) next = Edit15;
-    else if (box == Edit15) next = Edit16;
-    else if (box == Edit16) next = Edit2;
-    else if (box == Edit2) next = Edit3;
-    else if (box == Edit3) next = MaskEdit1;
-    else if (box == MaskEdit1) next = MaskEdit2;
-    else if (box == MaskEdit2) next = Edit1;
-    else if (box == Edit1) next = ComboBox3->isEnabled() ? static_cast<QWidget*>(ComboBox3) : Edit4;
-    else if (box == ComboBox3) next = Edit4;
-    else if (box == Edit4) next = Edit6;
-    else if (box == Edit6) { Button1->click(); return; }
-    if (next) next->setFocus(Qt::TabFocusReason);
-}
-
 bool Tfrproductedit::eventFilter(QObject* o, QEvent* e)
 {
-    QObject* box = o;
-    auto it = keys_.constFind(box);
-    if (it == keys_.constEnd()) return QWidget::eventFilter(o, e);
-    auto* w = static_cast<QWidget*>(box);
+    auto* box = qobject_cast<QLineEdit*>(o);
+    if (!box) return QWidget::eventFilter(o, e);
     switch (e->type()) {
-    case QEvent::FocusIn: {
-        QPalette pal = w->palette();
-        pal.setColor(QPalette::Base, kFocusColour);
-        w->setPalette(pal);
-        break;
-    }
     case QEvent::FocusOut: {
-        w->setPalette(QPalette());
         auto reason = static_cast<QFocusEvent*>(e)->reason();
         if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason) break;
-        auto* le = qobject_cast<QLineEdit*>(w);
-        if (le && (le == Edit14 || le == Edit17 || le == Edit18 || le == Edit15 || le == Edit16 || le == Edit2 ||
-                   le == Edit3) && le->text().isEmpty())
-            le->setText(kEmptyZero);
-        if (le == MaskEdit1) MaskEdit1Exit();
-        if (le == MaskEdit2) MaskEdit2Exit();
+        if ((box == Edit14 || box == Edit17 || box == Edit18 || box == Edit15 || box == Edit16 || box == Edit2 ||
+             box == Edit3) && box->text().isEmpty())
+            box->setText(kEmptyZero);
+        if (box == MaskEdit1) MaskEdit1Exit();
+        if (box == MaskEdit2) MaskEdit2Exit();
         break;
     }
     case QEvent::MouseButtonDblClick:
-        if (w == MaskEdit1) { MaskEdit1DblClick(); return true; }
-        if (w == MaskEdit2) { MaskEdit2DblClick(); return true; }
+        if (box == MaskEdit1) { MaskEdit1DblClick(); return true; }
+        if (box == MaskEdit2) { MaskEdit2DblClick(); return true; }
         break;
-    case QEvent::KeyPress: {
-        auto* k = static_cast<QKeyEvent*>(e);
-        if (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) {
-            enterFrom(w);
-            return true;
-        }
-        if ((k->key() == Qt::Key_Up || k->key() == Qt::Key_Down) && qobject_cast<QLineEdit*>(box)) {
-            focusNextPrevChild(k->key() == Qt::Key_Down);
-            return true;
-        }
-        if (k->key() == Qt::Key_Backspace) break;
-        QString t = k->text();
-        if (t.isEmpty() || !t.at(0).isPrint()) break;
-        bool ok = true;
-        for (QChar c : t) {
-            switch (*it) {
-            case Keys::Any: break;
-            case Keys::Digits: ok = ok && c.isDigit() && c.unicode() < 128; break;
-            case Keys::Decimal: ok = ok && ((c.isDigit() && c.unicode() < 128) || c == '.'); break;
-            case Keys::Date: ok = ok && ((c.isDigit() && c.unicode() < 128) || c == '-'); break;
-            }
-        }
-        if (!ok) return true;
-        break;
-    }
     default:
         break;
     }

@@ -49,21 +49,19 @@ public slots:
 protected:
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
+    // Leaving a box and double clicks on the date boxes.
     bool eventFilter(QObject* o, QEvent* e) override;
 
 private:
-    enum class Keys { Any, Digits, Decimal, Date };
     void resetBoxes(bool clearSupplier);
     void fillFromProduct();
     void fillLists();
     void navigate(int how);
     void pickDate(QLineEdit* box);
     bool checkDate(QLineEdit* box);
-    void enterFrom(QWidget* box);
     QList<QLineEdit*> edits() const;
     QPointer<QWidget> opener_;
     bool opener98_ = false;
-    QHash<QObject*, Keys> keys_;
 };
 
 extern Tfrproductedit* frproductedit;

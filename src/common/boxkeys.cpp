@@ -1,0 +1,99 @@
+#include "common/boxkeys.h"
+#include <QEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPalette>
+#include <QWidget>
+
+namespace qm {
+
+bool KeyRule::takes(const QString& text) const
+{
+    if (free() || text.isEmpty() || !text.at(0).isPrint()) return true;
+    const QStringView judged = firstCharOnly ? QStringView(text).left(1) : QStringView(text);
+    for (QChar c : judged) {
+        const bool digit = c.isDigit() && (anyScriptDigits || c.unicode() < 128);
+        if (!(digits && digit) && !also.contains(c)) return false;
+    }
+    return true;
+}
+
+BoxKeys::BoxKeys(QWidget* window) : QObject(window), window_(window) {}
+
+void BoxKeys::add(QWidget* box, const KeyRule& rule)
+{
+    boxes_.append(box);
+    rules_.insert(box, rule);
+    box->installEventFilter(this);
+}
+
+void BoxKeys::enterThroughBoxes(Arrival arrival, std::function<void()> atLast)
+{
+    arrival_ = arrival;
+    atLast_ = std::move(atLast);
+}
+
+namespace {
+// focusNextPrevChild is protected; reached as a subclass would reach it, so a
+// window that overrides it is still asked.
+struct TabOrder : QWidget {
+    static void move(QWidget* w, bool forward) { (w->*&TabOrder::focusNextPrevChild)(forward); }
+};
+}
+
+void BoxKeys::moveAlongTabOrder(bool forward)
+{
+    TabOrder::move(window_, forward);
+}
+
+void BoxKeys::enterFrom(QObject* box)
+{
+    for (qsizetype i = boxes_.indexOf(box) + 1; i < boxes_.size(); ++i) {
+        QWidget* next = boxes_[i];
+        if (!next->isEnabled()) continue;
+        next->setFocus(arrival_ == Arrival::AsTab ? Qt::TabFocusReason : Qt::OtherFocusReason);
+        if (arrival_ == Arrival::SelectAll)
+            if (auto* edit = qobject_cast<QLineEdit*>(next)) edit->selectAll();
+        return;
+    }
+    atLast_();
+}
+
+bool BoxKeys::eventFilter(QObject* o, QEvent* e)
+{
+    auto rule = rules_.constFind(o);
+    if (rule == rules_.constEnd()) return QObject::eventFilter(o, e);
+    auto* box = static_cast<QWidget*>(o);
+    switch (e->type()) {
+    case QEvent::FocusIn:
+        if (focusColour_.isValid()) {
+            QPalette pal = box->palette();
+            pal.setColor(QPalette::Base, focusColour_);
+            box->setPalette(pal);
+        }
+        break;
+    case QEvent::FocusOut:
+        if (focusColour_.isValid()) box->setPalette(QPalette());
+        break;
+    case QEvent::KeyPress: {
+        auto* k = static_cast<QKeyEvent*>(e);
+        const int key = k->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            if (atLast_) enterFrom(o);
+            else moveAlongTabOrder(true);
+            return true;
+        }
+        if (arrows_ && (key == Qt::Key_Up || key == Qt::Key_Down) && qobject_cast<QLineEdit*>(o)) {
+            moveAlongTabOrder(key == Qt::Key_Down);
+            return true;
+        }
+        if (key == Qt::Key_Backspace) return false;
+        return !rule->takes(k->text()); // true: the key is dropped
+    }
+    default:
+        break;
+    }
+    return QObject::eventFilter(o, e);
+}
+
+}
