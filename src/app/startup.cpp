@@ -9,7 +9,6 @@
 #include "common/clock.h"
 #include "common/dialogs.h"
 #include "common/errors.h"
-#include "common/jpeg.h"
 #include "common/paths.h"
 #include "data/tfrdm.h"
 #include "data/upgrades.h"
@@ -37,14 +36,6 @@ bool databaseEngineWorks()
               && sqlite3_exec(db, "SELECT 1", nullptr, nullptr, nullptr) == SQLITE_OK;
     sqlite3_close(db);
     return ok;
-}
-
-QImage loadPicture(const QString& path)
-{
-    if (path.isEmpty() || !QFileInfo(path).isFile()) return QImage();
-    QImage img = loadJpeg(path);
-    if (img.isNull()) img.load(path);
-    return img;
 }
 
 bool isYearEndReminderDay(const QDate& d) { return d.month() == 12 && d.day() >= 26; }

@@ -1,7 +1,6 @@
 #pragma once
 // The path from launch to a logged-in main window.
 #include <QDate>
-#include <QImage>
 #include <QString>
 #include <memory>
 
@@ -18,9 +17,6 @@ namespace qm {
 std::unique_ptr<QLockFile> acquireInstanceLock();
 // The database engine opens an in-memory database.
 bool databaseEngineWorks();
-
-// A JPEG picture decoded by libjpeg, other formats by Qt; null when unreadable.
-QImage loadPicture(const QString& path);
 
 // From 26 December to the end of the year.
 bool isYearEndReminderDay(const QDate& d);

@@ -1,9 +1,9 @@
 #include "app/tfrflash.h"
 #include "app/application.h"
-#include "app/startup.h"
 #include "common/dialogs.h"
 #include "data/tfrdm.h"
 #include "common/assets.h"
+#include "common/jpeg.h"
 #include <QEvent>
 #include <QLabel>
 #include <QPainter>

@@ -10,7 +10,6 @@
 #include "data/tfrdm.h"
 #include <QAction>
 #include <QCheckBox>
-#include <QFile>
 #include <QIcon>
 #include <QMenu>
 #include <QMenuBar>
@@ -164,11 +163,7 @@ void Tfrmain::CheckBox1Click() { navigator->setNavigatorShown(CheckBox1->isCheck
 
 bool Tfrmain::loadBackgroundPicture(const QString& file)
 {
-    if (file.isEmpty()) return false;
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly)) return false;
-    const QByteArray data = f.readAll();
-    QImage img = data.startsWith("\xFF\xD8") ? qm::decodeJpeg(data) : QImage::fromData(data);
+    const QImage img = qm::loadPicture(file);
     if (img.isNull()) return false;
     navigator->setBackground(img);
     return true;

@@ -76,4 +76,14 @@ QImage loadJpeg(const QString& path)
     if (!f.open(QIODevice::ReadOnly)) return QImage();
     return decodeJpeg(f.readAll());
 }
+
+QImage loadPicture(const QString& path)
+{
+    QFile f(path);
+    if (path.isEmpty() || !f.open(QIODevice::ReadOnly)) return QImage();
+    const QByteArray data = f.readAll();
+    QImage img = data.startsWith("\xFF\xD8") ? decodeJpeg(data) : QImage();
+    if (img.isNull()) img = QImage::fromData(data);
+    return img;
+}
 }

@@ -1,5 +1,5 @@
 #pragma once
-// JPEG pictures (navigator, splash, background) decoded by libjpeg into a
+// Pictures (navigator, splash, background): JPEG decoded by libjpeg into a
 // QImage. A damaged or missing file gives a null image, never an exit.
 #include <QByteArray>
 #include <QImage>
@@ -8,4 +8,6 @@
 namespace qm {
 QImage decodeJpeg(const QByteArray& data);
 QImage loadJpeg(const QString& path);
+// Any picture file: JPEG by libjpeg, other formats by Qt; null when unreadable.
+QImage loadPicture(const QString& path);
 }
