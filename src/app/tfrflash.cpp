@@ -68,11 +68,8 @@ TFrflash::TFrflash(QWidget* parent) : QDialog(parent)
 
 void TFrflash::showEvent(QShowEvent* e)
 {
+    // QDialog itself places it over the middle of its owner.
     QDialog::showEvent(e);
-    if (parentWidget()) {
-        QRect r = parentWidget()->frameGeometry();
-        move(r.center() - QPoint(width() / 2, height() / 2));
-    }
     Timer1->start();
     qm::Application::launchProbe(this);
 }

@@ -3,13 +3,11 @@
 #include "common/dialogs.h"
 #include "common/formats.h"
 #include <QCalendarWidget>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
 
 Tfrpickdate* frpickdate = nullptr;
@@ -30,6 +28,7 @@ Tfrpickdate::Tfrpickdate(QWidget* parent) : QDialog(parent)
     setObjectName(QStringLiteral("frpickdate"));
     setWindowTitle(QStringLiteral("选择日期"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    qm::centreOnScreen(this);
 
     Label1 = new QLabel(this);
     Label1->setObjectName(QStringLiteral("Label1"));
@@ -125,7 +124,6 @@ void Tfrpickdate::NextMonthClick() { setDate(Date().addMonths(1)); }
 void Tfrpickdate::showEvent(QShowEvent* e)
 {
     QDialog::showEvent(e);
-    if (QScreen* s = QGuiApplication::primaryScreen()) move(s->availableGeometry().center() - rect().center());
     FormShow();
 }
 

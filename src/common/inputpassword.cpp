@@ -1,10 +1,9 @@
 #include "common/inputpassword.h"
-#include <QApplication>
+#include "common/dialogs.h"
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 
 namespace qm {
 
@@ -31,6 +30,7 @@ PasswordDialog::PasswordDialog(const QString& caption, const QString& prompt, co
     connect(OkButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
     layoutInDialogUnits();
+    centreOnScreen(this);
     Edit->setFocus();
 }
 
@@ -58,8 +58,6 @@ void PasswordDialog::layoutInDialogUnits()
     OkButton->setGeometry(dluX(38), buttonTop, dluX(50), buttonHeight);
     CancelButton->setGeometry(dluX(92), buttonTop, dluX(50), buttonHeight);
     setFixedSize(dluX(180), buttonTop + buttonHeight + dluY(13));
-    // Centred on the screen.
-    if (QScreen* s = QGuiApplication::primaryScreen()) move(s->availableGeometry().center() - rect().center());
 }
 
 }
