@@ -146,7 +146,6 @@ bool pickDateFor(QLineEdit* edit)
     Tfrpickdate* p = datePicker();
     QDate start = parseDate(edit->text());
     p->setDate(start.isValid() ? start : Clock::today());
-    p->FormShow();
     if (dlg::exec(p) != QDialog::Accepted) return false;
     QString text = formatDate(p->Date());
     if (!edit->inputMask().isEmpty()) {
