@@ -302,10 +302,8 @@ void Tfrconfig::Button1Click()
         throw;
     }
     cfg->close();
-    cfg->open();
-    frdm->applyNumberFormats();
+    frdm->applyNumberFormats(r.amountformat, r.qtyformat, r.priceformat);
     if (frmain) frmain->imeName = ComboBox1->currentText();
-    cfg->close();
     close();
 }
 
