@@ -112,11 +112,7 @@ void openWorkingDatabase(Tfrdm* dm)
 
 void showGuideUnlessOff(QWidget* owner)
 {
-    Dataset* cfg = frdm->ATCONFIG;
-    cfg->open();
-    bool off = cfg->asBool(QStringLiteral("startbj"));
-    cfg->close();
-    if (off) return;
+    if (frdm->configFlag(QStringLiteral("startbj"))) return;
     TFrstart guide(owner);
     dlg::exec(&guide);
 }
@@ -157,11 +153,7 @@ void StartUp::upgrade() { upgradeSchema(frdm->ADOCon); }
 
 void StartUp::splash()
 {
-    Dataset* cfg = frdm->ATCONFIG;
-    cfg->open();
-    bool show = cfg->asBool(QStringLiteral("flashbj"));
-    cfg->close();
-    if (!show) return;
+    if (!frdm->configFlag(QStringLiteral("flashbj"))) return;
     TFrflash flash(main_);
     dlg::exec(&flash);
 }

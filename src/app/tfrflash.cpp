@@ -86,12 +86,7 @@ bool TFrflash::eventFilter(QObject* o, QEvent* e)
 void TFrflash::Image1Click()
 {
     if (qm::dlg::askYesNo(QStringLiteral("以后启动时是否要显示此图示?"), QStringLiteral("提示"))) return;
-    qm::Dataset* cfg = frdm->ATCONFIG;
-    cfg->open();
-    cfg->edit();
-    cfg->setValue(QStringLiteral("flashbj"), false);
-    cfg->post();
-    cfg->close();
+    frdm->setConfigValue(QStringLiteral("flashbj"), false);
 }
 
 void TFrflash::Timer1Timer() { accept(); }

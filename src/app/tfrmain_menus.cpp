@@ -175,10 +175,5 @@ void Tfrmain::MenuItem1Click()
                                            QStringLiteral("图片文件 (*.jpg *.jpeg *.bmp *.png)"));
     if (file.isEmpty()) return;
     if (!loadBackgroundPicture(file)) throw qm::FileOpenError(QStringLiteral("图片文件不能打开: ") + file);
-    qm::Dataset* cfg = frdm->ATCONFIG;
-    cfg->open();
-    cfg->edit();
-    cfg->setValue(QStringLiteral("picfilename"), file.trimmed());
-    cfg->post();
-    cfg->close();
+    frdm->setConfigValue(QStringLiteral("picfilename"), file.trimmed());
 }

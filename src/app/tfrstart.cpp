@@ -23,11 +23,7 @@ TFrstart::TFrstart(QWidget* parent) : QDialog(parent)
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
 
-    if (frdm && frdm->ADOCon.isOpen()) {
-        frdm->ATCONFIG->open();
-        CheckBox1->setChecked(frdm->ATCONFIG->asBool(QStringLiteral("startbj")));
-        frdm->ATCONFIG->close();
-    }
+    if (frdm && frdm->ADOCon.isOpen()) CheckBox1->setChecked(frdm->configFlag(QStringLiteral("startbj")));
     connect(CheckBox1, &QCheckBox::clicked, this, &TFrstart::CheckBox1Click);
 
     auto* bottom = new QHBoxLayout;
@@ -56,10 +52,5 @@ QString TFrstart::guideText()
 
 void TFrstart::CheckBox1Click()
 {
-    qm::Dataset* cfg = frdm->ATCONFIG;
-    cfg->open();
-    cfg->edit();
-    cfg->setValue(QStringLiteral("startbj"), CheckBox1->isChecked());
-    cfg->post();
-    cfg->close();
+    frdm->setConfigValue(QStringLiteral("startbj"), CheckBox1->isChecked());
 }

@@ -276,6 +276,23 @@ Dataset* Tfrdm::openSql(const QString& sql, const qm::Params& params)
     return AQcom;
 }
 
+bool Tfrdm::configFlag(const QString& field)
+{
+    ATCONFIG->open();
+    const bool on = ATCONFIG->asBool(field);
+    ATCONFIG->close();
+    return on;
+}
+
+void Tfrdm::setConfigValue(const QString& field, const QVariant& value)
+{
+    ATCONFIG->open();
+    ATCONFIG->edit();
+    ATCONFIG->setValue(field, value);
+    ATCONFIG->post();
+    ATCONFIG->close();
+}
+
 void Tfrdm::applyNumberFormats()
 {
     ATCONFIG->open();

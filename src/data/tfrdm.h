@@ -46,6 +46,11 @@ public:
     // Runs a SELECT on AQcom and leaves it open on its first row.
     qm::Dataset* openSql(const QString& sql, const qm::Params& params = {});
 
+    // One column of the options row, read or written on its own (ATCONFIG is
+    // opened for it and closed again).
+    bool configFlag(const QString& field);
+    void setConfigValue(const QString& field, const QVariant& value);
+
     // The number formats of the options row onto the 67 fields.
     void applyNumberFormats();
     void applyNumberFormats(const QString& amountFormat, const QString& qtyFormat, const QString& priceFormat);
