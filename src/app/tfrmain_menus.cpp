@@ -2,7 +2,6 @@
 #include "app/mainmenu.h"
 #include "app/navigator.h"
 #include "app/tfrmain.h"
-#include "app/windowprotocol.h"
 #include "common/assets.h"
 #include "common/dialogs.h"
 #include "common/errors.h"
@@ -90,8 +89,6 @@ const Button kButtons[] = {
 
 void Tfrmain::buildMenus()
 {
-    qm::keepOwnedWindowsEnabled();
-
     for (const Menu& m : kMenus) {
         QMenu* menu = menuBar()->addMenu(QString::fromUtf8(m.caption));
         for (const Item& it : m.items) {

@@ -44,7 +44,6 @@ void placeOverOwner(QWidget* w, QWidget* owner)
 QWidget* createAndShow(QWidget* owner, const WindowFactory& factory, const std::function<void()>& prepare,
                        const std::function<void()>& onFailure)
 {
-    keepOwnedWindowsEnabled();
     QWidget* w = nullptr;
     try {
         w = factory(owner);

@@ -31,6 +31,7 @@ QWidget* findOpenWindow(const QString& objectName);
 
 // Disabling a window disables the windows it owns too; this keeps an owned
 // window that nobody disabled on purpose usable while its owner is disabled.
-// Installed once by the protocol; harmless to call again.
+// Installed application-wide by the main window when it is created; harmless
+// to call again.
 void keepOwnedWindowsEnabled();
 }
