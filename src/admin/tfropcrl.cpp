@@ -147,6 +147,9 @@ Tfropcrl::Tfropcrl(QWidget* parent) : QWidget(parent, Qt::Window)
 
     Fropadd = new TFropadd(this);
     Fropedit = new Tfropedit(this);
+    // The list takes commands again once either window is done.
+    for (QDialog* d : std::initializer_list<QDialog*>{Fropadd, Fropedit})
+        connect(d, &QDialog::finished, this, [this] { setListEnabled(true); });
 }
 
 Tfropcrl::~Tfropcrl() = default;
@@ -214,7 +217,7 @@ static void layOutBoxes(QDialog* d, const QList<QPair<QString, QWidget*>>& rows,
     v->addLayout(buttons);
 }
 
-TFropadd::TFropadd(Tfropcrl* list) : QDialog(list), list_(list)
+TFropadd::TFropadd(Tfropcrl* list) : QDialog(list)
 {
     setObjectName(QStringLiteral("Fropadd"));
     setWindowTitle(QStringLiteral("新增操作员"));
@@ -276,15 +279,9 @@ void TFropadd::BitBtn1Click()
     accept();
 }
 
-void TFropadd::done(int r)
-{
-    QDialog::done(r);
-    if (list_) list_->setListEnabled(true);
-}
-
 // --------------------------------------------------------- the edit window
 
-Tfropedit::Tfropedit(Tfropcrl* list) : QDialog(list), list_(list)
+Tfropedit::Tfropedit(Tfropcrl* list) : QDialog(list)
 {
     setObjectName(QStringLiteral("Fropedit"));
     setWindowTitle(QStringLiteral("修改操作员密码"));
@@ -337,12 +334,6 @@ void Tfropedit::BitBtn1Click()
     t->post();
     frmain->operatorName = name;
     accept();
-}
-
-void Tfropedit::done(int r)
-{
-    QDialog::done(r);
-    if (list_) list_->setListEnabled(true);
 }
 
 QM_COMMAND("N1", [] { qm::openOperatorList(); });

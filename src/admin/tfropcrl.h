@@ -64,10 +64,6 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* e) override;
-    void done(int r) override;
-
-private:
-    Tfropcrl* list_;
 };
 
 class Tfropedit : public QDialog {
@@ -87,10 +83,6 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* e) override;
-    void done(int r) override;
-
-private:
-    Tfropcrl* list_;
 };
 
 namespace qm {
