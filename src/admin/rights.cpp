@@ -5,7 +5,7 @@
 namespace qm {
 bool requireAdministrator(const QString& refusal)
 {
-    if (frmain && frmain->operatorCode == QLatin1String("999")) return true;
+    if (frmain && frmain->isAdministrator()) return true;
     dlg::showMessage(refusal);
     return false;
 }

@@ -7,6 +7,7 @@
 #include "common/dialogs.h"
 #include "common/password.h"
 #include "data/datasetmodel.h"
+#include "data/schema.h"
 #include "data/tfrdm.h"
 #include <QAction>
 #include <QCloseEvent>
@@ -180,7 +181,7 @@ void Tfropcrl::ToolButton2Click()
     if (!requireAdministrator(QStringLiteral("该用户无权删除操作员！"))) return;
     Dataset* ds = frdm->ATopcrl;
     if (!ds->active() || ds->isEmpty()) return;
-    if (ds->asString(QStringLiteral("bh")) == QLatin1String("999")) {
+    if (ds->asString(QStringLiteral("bh")) == QLatin1String(kAdministratorCode)) {
         dlg::showMessage(QStringLiteral("不能删除管理员用户！"));
         return;
     }

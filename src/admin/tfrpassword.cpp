@@ -6,6 +6,7 @@
 #include "common/dialogs.h"
 #include "common/errors.h"
 #include "common/password.h"
+#include "data/schema.h"
 #include "data/tfrdm.h"
 #include <QComboBox>
 #include <QGridLayout>
@@ -79,8 +80,9 @@ TFrpassword::TFrpassword(QWidget* parent) : QDialog(parent)
         for (t->first(); !t->eof(); t->next()) ComboBox1->addItem(t->asString(QStringLiteral("bh")));
         t->close();
     }
-    ComboBox1->setEditText(QStringLiteral("999"));
-    Edit1->setText(defaultLoginPassword());
+    // The administrator of a new database, with its first password.
+    ComboBox1->setEditText(QString::fromLatin1(kAdministratorCode));
+    Edit1->setText(QString::fromLatin1(kAdministratorFirstPassword));
 
     // Enter in the number goes on to the password, selected; in the password it logs in.
     auto* keys = new BoxKeys(this);

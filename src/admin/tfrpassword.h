@@ -38,8 +38,6 @@ private:
 };
 
 namespace qm {
-// The first password of the administrator in a new database, proposed by the login.
-inline QString defaultLoginPassword() { return QStringLiteral("888"); }
 // Sets the running turnover of the sales entry window (first row of the
 // totals table) back to 0.
 void resetTurnover();
