@@ -80,34 +80,23 @@ QStringList pendingUpgrades(Connection& c)
 QStringList upgradeSchema(Connection& c)
 {
     QStringList done;
-    Transaction t(c);
-    for (const QString& cmd : pendingUpgrades(c)) {
-        c.exec(cmd);
-        done << cmd;
-    }
-    // The counter of the totals, then its copy totallist1 (counter included).
-    // These read the table as it stands after the columns above were added.
-    if (!c.columnExists("totallist", "intid")) {
-        for (const QString& cmd : addCounterCommands(c, QStringLiteral("totallist"))) {
-            c.exec(cmd);
-            done << cmd;
-        }
-    }
-    if (!c.tableExists("totallist1")) {
-        QString createSql = c.scalar(QStringLiteral("SELECT sql FROM sqlite_master WHERE type='table' AND name='totallist'")).toString();
-        int open = createSql.indexOf('(');
-        QStringList cmds;
-        cmds << QStringLiteral("CREATE TABLE totallist1 ") + createSql.mid(open);
-        cmds << QStringLiteral("INSERT INTO totallist1 SELECT * FROM totallist ORDER BY intid");
+    auto run = [&c, &done](const QStringList& cmds) {
         for (const QString& cmd : cmds) {
             c.exec(cmd);
             done << cmd;
         }
+    };
+    Transaction t(c);
+    run(pendingUpgrades(c));
+    // The counter of the totals, then its copy totallist1 (counter included).
+    // These read the table as it stands after the columns above were added.
+    if (!c.columnExists("totallist", "intid")) run(addCounterCommands(c, QStringLiteral("totallist")));
+    if (!c.tableExists("totallist1")) {
+        QString createSql = c.scalar(QStringLiteral("SELECT sql FROM sqlite_master WHERE type='table' AND name='totallist'")).toString();
+        run({QStringLiteral("CREATE TABLE totallist1 ") + createSql.mid(createSql.indexOf('(')),
+             QStringLiteral("INSERT INTO totallist1 SELECT * FROM totallist ORDER BY intid")});
     } else if (!c.columnExists("totallist1", "intid")) {
-        for (const QString& cmd : addCounterCommands(c, QStringLiteral("totallist1"))) {
-            c.exec(cmd);
-            done << cmd;
-        }
+        run(addCounterCommands(c, QStringLiteral("totallist1")));
     }
     t.commit();
     return done;
