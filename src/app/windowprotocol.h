@@ -21,9 +21,9 @@ QWidget* openChildWindow(const WindowFactory& factory, const std::function<void(
 // options window). Released when closed.
 QWidget* openOwnedWindow(const WindowFactory& factory, const std::function<void()>& prepare = {});
 
-// A modal window (about box, login, guide, date picker): shown through the
-// dialogs layer without disabling the main window; released afterwards when
-// `release` is set. Returns the dialog's result code.
+// A modal window made on the heap (the about box): shown through the dialogs
+// layer without disabling the main window; released afterwards when `release`
+// is set. Returns the dialog's result code.
 int openModalWindow(QDialog* dialog, bool release = true);
 
 // The open window of a class, if any (used to bring a single window forward).
