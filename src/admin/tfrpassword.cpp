@@ -104,19 +104,19 @@ void TFrpassword::BitBtn1Click()
 {
     QString code = ComboBox1->currentText();
     Dataset* q = frdm->openSql(QStringLiteral("SELECT * from opcrl where bh=:p1"), {{"p1", code}});
-    bool match = !q->isEmpty() && EncodePassword(Edit1->text().trimmed()) == q->asString(QStringLiteral("pw"));
+    const bool match = !q->isEmpty() && EncodePassword(Edit1->text().trimmed()) == q->asString(QStringLiteral("pw"));
+    const QString name = match ? q->asString(QStringLiteral("xm")) : QString();
+    q->close();
     if (!match) {
-        frdm->AQcom->close();
         dlg::warning(QStringLiteral("密码错误,非法用户！"));
         reject();
         return;
     }
-    frmain->operatorName = q->asString(QStringLiteral("xm"));
+    frmain->operatorName = name;
     frmain->operatorCode = code;
     frmain->loginPassword = Edit1->text();
     frmain->setLoggedInCaption();
     resetTurnover();
-    frdm->AQcom->close();
     loggedIn_ = true;
     accept();
 }
