@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <new>
@@ -267,13 +268,8 @@ void TFrm_ErrorMessage::MyErrorMessage(QObject* sender, std::exception_ptr e)
     bindGrid();
     showRecord(r);
     showing_ = true;
-    try {
-        dlg::exec(this);
-    } catch (...) {
-        showing_ = false;
-        throw;
-    }
-    showing_ = false;
+    const auto shown = qScopeGuard([this] { showing_ = false; });
+    dlg::exec(this);
 }
 
 void TFrm_ErrorMessage::done(int r)
