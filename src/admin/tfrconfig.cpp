@@ -187,11 +187,11 @@ Tfrconfig::Tfrconfig(QWidget* parent) : QWidget(parent, Qt::Window)
     lay->addLayout(buttons);
 
     // Enter moves along the tab order; the arrows are left alone. The number
-    // boxes take digits (of any script) and ".", the year box "Y", "y" and
+    // boxes take the digits 0-9 and ".", the year box "Y", "y" and
     // "."; a key is judged by its first character.
     auto* keys = new qm::BoxKeys(this);
     keys->setArrows(false);
-    const qm::KeyRule digits{.digits = true, .also = QStringLiteral("."), .anyScriptDigits = true, .firstCharOnly = true};
+    const qm::KeyRule digits{.digits = true, .also = QStringLiteral("."), .firstCharOnly = true};
     const qm::KeyRule year{.also = QStringLiteral("Yy."), .firstCharOnly = true};
     for (QLineEdit* e : {edAmountInt, edAmountDec, edPriceInt, edPriceDec, edQtyInt, edQtyDec, edWeightInt, edWeightDec})
         keys->add(e, digits);

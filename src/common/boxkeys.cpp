@@ -12,7 +12,7 @@ bool KeyRule::takes(const QString& text) const
     if (free() || text.isEmpty() || !text.at(0).isPrint()) return true;
     const QStringView judged = firstCharOnly ? QStringView(text).left(1) : QStringView(text);
     for (QChar c : judged) {
-        const bool digit = c.isDigit() && (anyScriptDigits || c.unicode() < 128);
+        const bool digit = c >= QLatin1Char('0') && c <= QLatin1Char('9');
         if (!(digits && digit) && !also.contains(c)) return false;
     }
     return true;

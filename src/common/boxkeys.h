@@ -20,7 +20,6 @@ namespace qm {
 struct KeyRule {
     bool digits = false;          // 0-9
     QString also;                 // further characters taken
-    bool anyScriptDigits = false; // digits of every script count as digits
     bool firstCharOnly = false;   // a key is judged by its first character alone
 
     bool free() const { return !digits && also.isEmpty(); }
