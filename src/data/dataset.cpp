@@ -14,9 +14,7 @@ namespace {
 // self-adjusting threshold would otherwise keep them in the heap and a
 // re-opened list of 100,000 products would need the memory twice.
 const int g_mmapThresholdFixed = mallopt(M_MMAP_THRESHOLD, 128 * 1024);
-}
 
-namespace {
 enum : quint8 { TagNull = 0, TagInt = 1, TagReal = 2, TagText = 3 };
 
 FieldType typeFromDecl(const char* decl)

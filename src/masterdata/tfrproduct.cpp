@@ -196,7 +196,6 @@ TFrproduct::~TFrproduct() = default;
 
 TFrproduct* TFrproduct::openForPick(QWidget* opener, int pickCode)
 {
-    keepOwnedWindowsEnabled();
     frmain->pickCode = pickCode;
     auto* w = new TFrproduct(opener);
     w->setAttribute(Qt::WA_DeleteOnClose, true);

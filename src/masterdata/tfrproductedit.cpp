@@ -1,6 +1,5 @@
 #include "masterdata/tfrproductedit.h"
 #include "app/tfrmain.h"
-#include "app/windowprotocol.h"
 #include "common/boxkeys.h"
 #include "common/clock.h"
 #include "common/datepicker.h"
@@ -222,7 +221,6 @@ QList<QLineEdit*> Tfrproductedit::edits() const
 
 Tfrproductedit* Tfrproductedit::openFrom(QWidget* opener)
 {
-    keepOwnedWindowsEnabled();
     auto* w = new Tfrproductedit(opener);
     w->setAttribute(Qt::WA_DeleteOnClose, true);
     w->opener_ = opener;
