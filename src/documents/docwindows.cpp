@@ -124,7 +124,7 @@ DocumentWindow::DocumentWindow(const DocDesc& desc, QWidget* owner, bool posted)
     setWindowTitle(posted ? d_.texts.postedCaption : d_.texts.entryCaption);
     central_ = new QWidget(this);
     setCentralWidget(central_);
-    resize(900, 600);
+    resize(1000, 620);
 }
 
 DocumentWindow::~DocumentWindow() = default;
@@ -148,9 +148,11 @@ void DocumentWindow::makeBoxes(const std::vector<HeaderBox>& boxes, bool readOnl
         }
         auto* l = new QLabel(b.label, central_);
         l->setBuddy(e);
+        // A long text (摘要) takes the rest of its line.
+        const int span = b.maxLength >= 60 ? 3 - n % 4 : 0;
         grid->addWidget(l, n / 4, (n % 4) * 2);
-        grid->addWidget(e, n / 4, (n % 4) * 2 + 1);
-        ++n;
+        grid->addWidget(e, n / 4, (n % 4) * 2 + 1, 1, span * 2 + 1);
+        n += span + 1;
     }
     static_cast<QVBoxLayout*>(central_->layout())->addLayout(grid);
 }
@@ -177,6 +179,9 @@ void DocumentWindow::makeGrid(const std::vector<GridColumn>& columns, bool readO
             f->readOnly = readOnly || g.readOnly;
             DBGrid1->setColumnHidden(f->index, false);
             hv->moveSection(hv->visualIndex(f->index), visual++);
+            const bool wide = g.field == "spmc" || g.field == "remark";
+            const bool text = f->type == FieldType::Text;
+            hv->resizeSection(f->index, wide ? 170 : text ? (g.field == "unit" ? 50 : 100) : 82);
         }
     };
     connect(ds, &Dataset::opened, this, arrange);
