@@ -17,6 +17,9 @@ const int g_mmapThresholdFixed = mallopt(M_MMAP_THRESHOLD, 128 * 1024);
 
 enum : quint8 { TagNull = 0, TagInt = 1, TagReal = 2, TagText = 3 };
 
+// Rows read at a time by an on-demand dataset: a few screens of a grid.
+constexpr int kBlockRows = 256;
+
 FieldType typeFromDecl(const char* decl)
 {
     if (!decl) return FieldType::Text;
@@ -92,6 +95,8 @@ void Dataset::detectTable()
         QStringLiteral("^\\s*select\\s+(.+?)\\s+from\\s+\\[?([A-Za-z_][A-Za-z0-9_]*)\\]?\\s*(?:(?:as\\s+)?([A-Za-z_][A-Za-z0-9_]*))?\\s*(where\\b.*|order\\b.*|limit\\b.*)?$"),
         QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
     table_.clear();
+    fromClause_.clear();
+    ordered_ = false;
     updatable_ = false;
     auto m = re.match(sql_);
     if (!m.hasMatch()) return;
@@ -105,7 +110,12 @@ void Dataset::detectTable()
     if (list.contains(QRegularExpression(QStringLiteral("\\b(sum|count|max|min|avg)\\s*\\("), QRegularExpression::CaseInsensitiveOption))) return;
     table_ = m.captured(2);
     updatable_ = true;
+    fromClause_ = sql_.mid(m.capturedEnd(1));
+    static const QRegularExpression orderBy(QStringLiteral("\\border\\s+by\\b"), QRegularExpression::CaseInsensitiveOption);
+    ordered_ = rest.contains(orderBy);
 }
+
+QString Dataset::rowidSql() const { return QStringLiteral("SELECT rowid") + fromClause_; }
 
 QString Dataset::selectSql() const
 {
@@ -143,7 +153,7 @@ void Dataset::buildFields(Statement& st, std::vector<int>& srcIndex)
     }
 }
 
-void Dataset::appendCellRaw(Column& c, Statement& st, int src)
+void Dataset::appendCellRaw(Column& c, Statement& st, int src) const
 {
     sqlite3_stmt* h = st.handle();
     switch (sqlite3_column_type(h, src)) {
@@ -186,10 +196,23 @@ void Dataset::open()
     cols_.resize(fields_.size());
     rowids_.clear();
     arena_.clear();
-    sqlite3_stmt* h = st.handle();
-    while (st.step()) {
-        rowids_.push_back(updatable_ ? sqlite3_column_int64(h, 0) : qint64(rowids_.size()));
-        for (size_t i = 0; i < src.size(); ++i) appendCellRaw(cols_[i], st, src[i]);
+    dropBlock();
+    lazy_ = onDemand_ && updatable_;
+    if (lazy_) {
+        // Only the rowids now; the prepared full query gave the fields.
+        Statement ids(conn_->handle(), rowidSql());
+        ids.bind(params_);
+        sqlite3_stmt* h = ids.handle();
+        while (ids.step()) rowids_.push_back(sqlite3_column_int64(h, 0));
+        // The planner may read the rowids from any index; without ORDER BY the
+        // rows come in table order, as a whole read gives them.
+        if (!ordered_) std::sort(rowids_.begin(), rowids_.end());
+    } else {
+        sqlite3_stmt* h = st.handle();
+        while (st.step()) {
+            rowids_.push_back(updatable_ ? sqlite3_column_int64(h, 0) : qint64(rowids_.size()));
+            for (size_t i = 0; i < src.size(); ++i) appendCellRaw(cols_[i], st, src[i]);
+        }
     }
     state_ = State::Browse;
     conn_->attach(this);
@@ -207,6 +230,7 @@ void Dataset::close()
     cols_.clear();
     rowids_.clear();
     arena_.release();
+    dropBlock();
     buf_.clear();
     modified_.clear();
     cur_ = -1;
@@ -312,11 +336,50 @@ bool Dataset::locate(const QString& fieldName, const QVariant& value, bool parti
 
 // ----------------------------------------------------------------- values
 
+int Dataset::rowOfRowid(qint64 rowid) const
+{
+    auto it = std::find(rowids_.begin(), rowids_.end(), rowid);
+    return it == rowids_.end() ? -1 : int(it - rowids_.begin());
+}
+
+size_t Dataset::slotOf(int row) const
+{
+    if (row < blockStart_ || row >= blockStart_ + blockRows_) loadBlock(row);
+    return size_t(row - blockStart_);
+}
+
+void Dataset::loadBlock(int row) const
+{
+    // A block reaching a little before the row, for a grid scrolling either way.
+    const int start = std::max(0, std::min(row - kBlockRows / 4, recordCount() - kBlockRows));
+    const int end = std::min(recordCount(), start + kBlockRows);
+    for (auto& c : cols_) { c.payload.clear(); c.tag.clear(); }
+    arena_.clear();
+    dropBlock();
+    QStringList names;
+    for (const auto& f : fields_) names << f->name;
+    Statement st(conn_->handle(), QStringLiteral("SELECT %1 FROM %2 WHERE rowid=?").arg(names.join(','), table_));
+    for (int r = start; r < end; ++r) {
+        const qint64 rowid = rowids_[size_t(r)];
+        st.reset();
+        st.bindIndex(1, rowid);
+        // A row not yet written, or deleted meanwhile by another program, reads as empty.
+        if (rowid != 0 && st.step()) {
+            for (size_t i = 0; i < fields_.size(); ++i) appendCellRaw(cols_[i], st, int(i));
+        } else {
+            for (auto& c : cols_) { c.payload.push_back(0); c.tag.push_back(TagNull); }
+        }
+    }
+    blockStart_ = start;
+    blockRows_ = end - start;
+}
+
 QVariant Dataset::cell(int row, int col) const
 {
+    const size_t slot = lazy_ ? slotOf(row) : size_t(row);
     const Column& c = cols_[size_t(col)];
-    quint64 p = c.payload[size_t(row)];
-    switch (c.tag[size_t(row)]) {
+    quint64 p = c.payload[slot];
+    switch (c.tag[slot]) {
     case TagInt: { qint64 v; std::memcpy(&v, &p, 8); return QVariant(qlonglong(v)); }
     case TagReal: { double v; std::memcpy(&v, &p, 8); return QVariant(v); }
     case TagText: {
@@ -329,6 +392,11 @@ QVariant Dataset::cell(int row, int col) const
 
 void Dataset::storeCell(int row, int col, const QVariant& v)
 {
+    if (lazy_) {
+        // The table holds the value; the block reads it again when needed.
+        dropBlock();
+        return;
+    }
     Column& c = cols_[size_t(col)];
     quint64 p = 0;
     quint8 tag = TagNull;
@@ -491,7 +559,9 @@ void Dataset::append()
     if (readOnly_ || !updatable_) throw DbError(objectName() + QStringLiteral(": Cannot modify a read-only dataset"));
     if (state_ == State::Edit || state_ == State::Insert) post();
     // The new row sits at the end, as the current row.
-    for (auto& c : cols_) { c.payload.push_back(0); c.tag.push_back(TagNull); }
+    if (lazy_) dropBlock();
+    else
+        for (auto& c : cols_) { c.payload.push_back(0); c.tag.push_back(TagNull); }
     rowids_.push_back(0);
     cur_ = recordCount() - 1;
     buf_.assign(fields_.size(), QVariant());
@@ -615,12 +685,19 @@ void Dataset::post()
     emit stateChanged();
 }
 
+void Dataset::eraseRow(int row)
+{
+    if (lazy_) dropBlock();
+    else
+        for (auto& c : cols_) { c.payload.erase(size_t(row)); c.tag.erase(size_t(row)); }
+    rowids_.erase(rowids_.begin() + row);
+}
+
 void Dataset::cancel()
 {
     if (state_ == State::Insert) {
         int row = cur_;
-        for (auto& c : cols_) { c.payload.erase(size_t(row)); c.tag.erase(size_t(row)); }
-        rowids_.erase(rowids_.begin() + row);
+        eraseRow(row);
         state_ = State::Browse;
         cur_ = std::min(row, recordCount() - 1);
         emit rowRemoved(row);
@@ -644,8 +721,7 @@ void Dataset::remove()
     if (beforeDelete) beforeDelete(*this);
     int row = cur_;
     conn_->exec(QStringLiteral("DELETE FROM %1 WHERE rowid=:rid").arg(table_), {{"rid", rowids_[size_t(row)]}});
-    for (auto& c : cols_) { c.payload.erase(size_t(row)); c.tag.erase(size_t(row)); }
-    rowids_.erase(rowids_.begin() + row);
+    eraseRow(row);
     cur_ = std::min(row, recordCount() - 1);
     eof_ = isEmpty();
     emit rowRemoved(row);
