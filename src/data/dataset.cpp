@@ -200,13 +200,24 @@ void Dataset::open()
     lazy_ = onDemand_ && updatable_;
     if (lazy_) {
         // Only the rowids now; the prepared full query gave the fields.
-        Statement ids(conn_->handle(), rowidSql());
-        ids.bind(params_);
-        sqlite3_stmt* h = ids.handle();
-        while (ids.step()) rowids_.push_back(sqlite3_column_int64(h, 0));
-        // The planner may read the rowids from any index; without ORDER BY the
-        // rows come in table order, as a whole read gives them.
-        if (!ordered_) std::sort(rowids_.begin(), rowids_.end());
+        if (ordered_) {
+            Statement ids(conn_->handle(), rowidSql());
+            ids.bind(params_);
+            sqlite3_stmt* h = ids.handle();
+            while (ids.step()) rowids_.push_back(sqlite3_column_int64(h, 0));
+        } else {
+            // All rowids in one step. The planner may read them from any index;
+            // without ORDER BY the rows come in table order, as a whole read gives them.
+            Statement ids(conn_->handle(), QStringLiteral("SELECT rowids(rowid)") + fromClause_);
+            ids.bind(params_);
+            if (ids.step()) {
+                sqlite3_stmt* h = ids.handle();
+                const auto* p = static_cast<const qint64*>(sqlite3_column_blob(h, 0));
+                const size_t n = size_t(sqlite3_column_bytes(h, 0)) / sizeof(qint64);
+                if (p) rowids_.assign(p, p + n);
+            }
+            if (!std::is_sorted(rowids_.begin(), rowids_.end())) std::sort(rowids_.begin(), rowids_.end());
+        }
     } else {
         sqlite3_stmt* h = st.handle();
         while (st.step()) {
@@ -320,6 +331,22 @@ bool Dataset::locate(const QString& fieldName, const QVariant& value, bool parti
     if (!active()) return false;
     Field* f = fieldByName(fieldName);
     QString want = value.toString();
+    if (lazy_) {
+        // The table finds the rows; the first of them in this dataset's order wins.
+        const bool number = f->type == FieldType::Float || f->type == FieldType::Integer;
+        const QString cond = number ? QStringLiteral("%1=:v")
+                           : partial ? QStringLiteral("substr(%1,1,length(:v))=:v COLLATE NOCASE")
+                                     : QStringLiteral("%1=:v COLLATE NOCASE");
+        Statement st(conn_->handle(), QStringLiteral("SELECT rowid FROM %1 WHERE ").arg(table_) + cond.arg(f->name));
+        st.bind("v", number ? QVariant(value.toDouble()) : QVariant(want));
+        std::vector<qint64> hits;
+        while (st.step()) hits.push_back(sqlite3_column_int64(st.handle(), 0));
+        if (hits.empty()) return false;
+        std::sort(hits.begin(), hits.end());
+        for (int r = 0; r < recordCount(); ++r)
+            if (std::binary_search(hits.begin(), hits.end(), rowids_[size_t(r)])) { moveTo(r); return true; }
+        return false;
+    }
     for (int r = 0; r < recordCount(); ++r) {
         QVariant v = cell(r, f->index);
         bool hit;

@@ -194,6 +194,7 @@ void createSchema(Connection& c)
         script += QStringLiteral("CREATE INDEX ix_%1_intno ON %1(intno);\n"
                                  "CREATE INDEX ix_%1_billdate ON %1(billdate);\n"
                                  "CREATE INDEX ix_%1_customerid ON %1(customerid);\n"
+                                 "CREATE INDEX ix_%1_customername ON %1(customername);\n"
                                  "CREATE INDEX ix_%2_intno ON %2(intno);\n"
                                  "CREATE INDEX ix_%2_mainintno ON %2(mainintno);\n"
                                  "CREATE INDEX ix_%2_billdate ON %2(billdate);\n"

@@ -88,6 +88,15 @@ QStringList pendingUpgrades(Connection& c)
             if (!repeats) cmds << QStringLiteral("CREATE UNIQUE INDEX %1 ON %2(intno) WHERE intno<>''").arg(index, table);
         }
     }
+    // The document lists find headers by a part of the party's name: the
+    // search reads this index instead of every header.
+    for (const char* kind : {"in", "inback", "put", "out", "outback", "get"}) {
+        const QString table = QLatin1String(kind) + QLatin1String("list");
+        const QString index = QStringLiteral("ix_%1_customername").arg(table);
+        if (c.tableExists(table) && c.columnExists(table, QStringLiteral("customername")) &&
+            !c.scalar(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='index' AND name=:p1"), {{"p1", index}}).isValid())
+            cmds << QStringLiteral("CREATE INDEX %1 ON %2(customername)").arg(index, table);
+    }
     return cmds;
 }
 
