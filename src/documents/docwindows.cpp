@@ -675,7 +675,8 @@ void EntryWindow::closeEvent(QCloseEvent* e)
     } catch (const AppError&) {
     }
     copyToBak();
-    if (frmain->docMode == "T" && frdm->AQoutlist->active()) frdm->AQoutlist->requery();
+    // The list shows what is stored now (a new document, new totals).
+    if (frdm->AQoutlist->active()) frdm->AQoutlist->requery();
     DocumentWindow::closeEvent(e);
 }
 

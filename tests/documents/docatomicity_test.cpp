@@ -164,3 +164,43 @@ TEST_F(DocAtomicity, TheEntryWindowShowsWhatIsStoredAfterAFailedPosting)
     EXPECT_TRUE(r.ok()) << r.failures.join("\n").toStdString();
     EXPECT_GT(r.before, 0);
 }
+
+TEST_F(DocAtomicity, KilledWhilePostingAndReversingLeavesWholeDocuments)
+{
+    const DocDesc& d = pur;
+    for (unsigned seed : {1u, 2u, 3u}) {
+        fault::KillResult k = fault::killDuring(
+            [&](int i) {
+                Connection c;
+                c.open(path);
+                const QString no = newDocument(c, d);
+                for (int r = 1; r <= 6; ++r) {
+                    if (r > 1) addRow(c, d, no);
+                    const auto rows = readRows(c, d, no);
+                    enterCode(c, d, rows.back().intno, QString::number(100 + r));
+                    c.exec("UPDATE indetail SET sl=:s, dj_w=3 WHERE intno=:i", {{"s", r}, {"i", rows.back().intno}});
+                }
+                post(c, d, no, input("7"), false, "999");
+                if (i % 2) reverse(c, d, no);
+            },
+            20, 400, seed);
+        EXPECT_TRUE(k.killed);
+        Connection c;
+        c.open(path);
+        // Header and rows agree on their state.
+        EXPECT_EQ(c.scalar("SELECT count(*) FROM inlist h JOIN indetail r ON r.mainintno=h.intno "
+                           "WHERE r.pass<>h.pass OR r.cancel<>h.cancel").toInt(),
+                  0);
+        // Stock and the supplier's totals are what the standing documents give.
+        for (int r = 1; r <= 6; ++r) {
+            const QString intno = (QStringLiteral("00000000") + QString::number(100 + r)).right(8);
+            const double moved = c.scalar("SELECT coalesce(sum(r.sl),0) FROM indetail r JOIN inlist h ON h.intno=r.mainintno "
+                                          "WHERE h.pass=1 AND h.cancel=0 AND r.spintno=:i",
+                                          {{"i", intno}})
+                                     .toDouble();
+            EXPECT_DOUBLE_EQ(c.scalar("SELECT sl FROM product WHERE intno=:i", {{"i", intno}}).toDouble(), 5 + moved) << r;
+        }
+        EXPECT_NEAR(c.scalar("SELECT amount FROM branch").toDouble(),
+                    c.scalar("SELECT coalesce(sum(amount),0) FROM inlist WHERE pass=1 AND cancel=0").toDouble(), 1e-6);
+    }
+}
