@@ -664,26 +664,30 @@ bool postBill(Connection& c, const DocDesc& d, const QString& docIntno, const He
 {
     if (!dlg::confirm(text::confirmPost())) return false;
     try {
+        // Every question and warning first, from what is stored; then one write.
         if (readHeader(c, d, docIntno).pass) return refuse(text::alreadyPosted());
         if (noPartyChosen(in.partyCode)) return refuse(d.party.noneChosen);
-        // An empty last row goes, through 删除 and its question.
         std::vector<Row> rows = readRows(c, d, docIntno);
+        // An empty last row goes, through 删除 and its question.
+        bool dropLast = false;
         if (!rows.empty() && rows.back().spmc.isEmpty() && !isCarried(rows.back())) {
-            if (!d.deleteAsks || dlg::confirm(text::confirmDelete())) deleteRow(c, d, rows.back().intno);
+            dropLast = !d.deleteAsks || dlg::confirm(text::confirmDelete());
+            if (dropLast) rows.pop_back();
         }
         const std::optional<QString> code = padPartyCode(in.partyCode);
         if (code && !findParty(c, d, *code, false)) dlg::showMessage(d.party.notFound);
-        const Header h = recalc(c, d, docIntno, in);
-        rows = readRows(c, d, docIntno);
         for (const Row& r : rows)
             if (r.spmc.trimmed().isEmpty()) return refuse(r.spmc.trimmed() + text::noProductName());
         for (const QString& w : stockWarnings(c, d, docIntno, false)) dlg::showMessage(w);
-        if (!findParty(c, d, h.customerid, true)) return refuse(d.party.notFoundOnPost);
-        if (hasAccountEffects(d) && !accountExists(c, h.bankid)) {
-            if (h.pay != 0) return refuse(text::noAccount());
+        if (!code || !findParty(c, d, *code, true)) return refuse(d.party.notFoundOnPost);
+        const Header stored = readHeader(c, d, docIntno);
+        if (hasAccountEffects(d) && !accountExists(c, d.writesBankId ? in.bankId : stored.bankid)) {
+            double pay = 0;
+            for (size_t i = d.carriedForward ? 1 : 0; i < rows.size(); ++i) pay += rows[i].pay;
+            if (d.totalPay ? pay != 0 : stored.pay != 0) return refuse(text::noAccount());
             dlg::showMessage(text::noAccount());
         }
-        post(c, d, docIntno, in, false, operatorCode);
+        post(c, d, docIntno, in, dropLast, operatorCode);
         return true;
     } catch (const Refusal& r) {
         return refuse(r.message());

@@ -101,6 +101,8 @@ protected:
 
 private:
     void recalcBill();
+    QString gridField(int column) const;
+    void gridEnter(); // Enter in the grid, by its column
     bool shown_ = false;
     bool voided_ = false;
     bool posted_ = false;

@@ -66,7 +66,7 @@ TEST_F(DocPrintTest, PurchaseLayoutHeadsCountsAndRightAlignsMoney)
 
 TEST_F(DocPrintTest, LongDocumentsCountTheirPagesAndReturnsDropThePayColumns)
 {
-    fill(purchaseDesc(), 60);
+    fill(purchaseDesc(), 45);
     auto r = purchaseDesc().makeLayout({frdm->AQoutlist, frdm->AQoutdetail});
     const int pages = report::fillDocumentLabels(*r, "t", "p");
     EXPECT_GT(pages, 1);

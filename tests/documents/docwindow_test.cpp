@@ -173,3 +173,33 @@ TEST_F(DocWindowTest, VoidingAsksAndDeletesTheUnpostedDocument)
     EXPECT_EQ(num("SELECT count(*) FROM inbacklist"), 0);
     EXPECT_EQ(num("SELECT count(*) FROM inbackdetail"), 0);
 }
+
+TEST_F(DocWindowTest, GridKeysFollowTheColumns)
+{
+    EntryWindow* w = openNew();
+    box(w, "Edit2")->setText("7");
+    w->Edit2Exit();
+    frdm->AQoutdetail->last();
+    box(w, "Edit12")->setText("101");
+    w->Edit12Enter();
+    Dataset* rows = frdm->AQoutdetail;
+    QTableView* g = w->DBGrid1;
+    auto at = [&](const char* field) { return g->model()->index(rows->recNo(), rows->fieldIndex(field)); };
+    // The carried-forward row takes no typing.
+    EXPECT_FALSE(g->model()->flags(g->model()->index(0, rows->fieldIndex("sl"))) & Qt::ItemIsEditable);
+    EXPECT_TRUE(g->model()->flags(at("sl")) & Qt::ItemIsEditable);
+    // Enter in 进货价 goes to 付款金额; in 付款金额 back to 数量.
+    g->setCurrentIndex(at("dj_w"));
+    QTest::keyClick(g, Qt::Key_Return);
+    EXPECT_EQ(g->currentIndex().column(), rows->fieldIndex("pay"));
+    QTest::keyClick(g, Qt::Key_Return);
+    EXPECT_EQ(g->currentIndex().column(), rows->fieldIndex("sl"));
+    // Enter in 数量 recalculates and adds a row.
+    typeCell(w, "sl", "3");
+    QTest::keyClick(g, Qt::Key_Return);
+    EXPECT_EQ(rows->recordCount(), 3);
+    EXPECT_EQ(box(w, "Edit14")->text(), "3");
+    // Insert adds nothing.
+    QTest::keyClick(g, Qt::Key_Insert);
+    EXPECT_EQ(num("SELECT count(*) FROM indetail"), 3);
+}
