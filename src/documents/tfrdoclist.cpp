@@ -169,6 +169,8 @@ void DocumentList::applyDateTyping()
 
 void DocumentList::findbillClick()
 {
+    // The search edit loses the focus as the window closes: no search then.
+    if (closing_) return;
     const ListSearch s = planListSearch(d_, searchField(), Edit12->text());
     if (s.outcome == ListSearch::Outcome::BadDate) {
         dlg::showMessage(s.message);

@@ -5,6 +5,7 @@
 #include "documents/docwindows.h"
 #include "documents/moneydoc.h"
 #include "support/faultvfs.h"
+#include <QDir>
 #include <QLineEdit>
 
 using namespace qm;
@@ -44,6 +45,16 @@ protected:
     {
         return num(QStringLiteral("SELECT %1 FROM %2").arg(column, table) +
                    (QString(table) == "customer" ? " WHERE id='0000000005'" : " WHERE id='0000000007'"));
+    }
+
+    // A picture of the window when QM_SHOTS names a folder.
+    static void shoot(QWidget* w, const QString& name)
+    {
+        const QString dir = qEnvironmentVariable("QM_SHOTS");
+        if (dir.isEmpty()) return;
+        QDir().mkpath(dir);
+        w->resize(900, 520);
+        w->grab().save(dir + "/" + name + ".png");
     }
 
     QString receipt200()
@@ -214,7 +225,15 @@ TEST_F(MoneyDocTest, ReceiptWindowStartsWithTheCashRowAndTheCustomersAddress)
     EXPECT_EQ(w->box("Edit2")->text(), "0000000005");
     EXPECT_EQ(w->box("Edit3")->text(), QStringLiteral("王芳"));
     EXPECT_EQ(w->box("Edit9")->text(), QStringLiteral("街2号"));
+    // Two accounts, then 刷新: the running balance falls row by row.
+    fillLast(rec, w->docIntno(), "0000000001", 200, 10);
+    w->ToolButton1Click();
+    fillLast(rec, w->docIntno(), "0000000002", 150, 0);
+    w->ToolButton3Click();
+    EXPECT_EQ(w->box("Edit8")->text(), "140.00");
+    EXPECT_EQ(w->box("Edit5")->text(), "350.00");
     EXPECT_TRUE(w->box("Edit12")->isHidden());
+    shoot(w, "receipt-entry");
     w->close();
 }
 
