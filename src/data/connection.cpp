@@ -1,6 +1,7 @@
 #include "data/connection.h"
 #include "data/dataset.h"
 #include "common/errors.h"
+#include "common/formats.h"
 #include <QFile>
 #include <QFileInfo>
 #include <QDir>
@@ -68,7 +69,7 @@ void Statement::bindIndex(int idx, const QVariant& v)
             break;
         default:
             {
-                QByteArray b = v.toString().toUtf8();
+                QByteArray b = wholeCharacters(v.toString()).toUtf8();
                 rc = sqlite3_bind_text(stmt_, idx, b.constData(), int(b.size()), SQLITE_TRANSIENT);
             }
         }
@@ -306,9 +307,12 @@ Transaction::Transaction(Connection& c) : c_(c)
     }
 }
 
-Transaction::~Transaction()
+Transaction::~Transaction() { rollback(); }
+
+void Transaction::rollback()
 {
     if (done_ || !c_.isOpen()) return;
+    done_ = true;
     try {
         if (nested_) {
             c_.exec(QStringLiteral("ROLLBACK TO ") + savepoint_);

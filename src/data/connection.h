@@ -102,6 +102,10 @@ public:
     explicit Transaction(Connection& c);
     ~Transaction();
     void commit();
+    // Rolls back now rather than at the end of the scope, so that datasets
+    // can be brought in step with what is stored before the caller goes on.
+    // Harmless after commit() or a rollback SQLite made by itself.
+    void rollback();
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
 

@@ -33,18 +33,11 @@ const QString kEmptyZero = QStringLiteral("0");
 QString twoDecimals(double v) { return formatFloat(QStringLiteral("0.00"), v); }
 QString plain(double v) { return formatFloat(QString(), v); }
 
-bool hasDigits(const QString& s)
-{
-    for (QChar c : s)
-        if (c.isDigit()) return true;
-    return false;
-}
-
 // The date of a date box: invalid when empty; throws ConversionError for a
-// text that is not a date.
+// text that is not a date (letters included: never stored as no date).
 QDate dateOfBox(const QLineEdit* box)
 {
-    if (!hasDigits(box->text())) return QDate();
+    if (isBlankDateText(box->text())) return QDate();
     QDate d = parseDate(box->text().trimmed());
     if (!d.isValid()) throw ConversionError(QStringLiteral("'%1' is not a valid date").arg(box->text()));
     return d;
@@ -452,7 +445,7 @@ void Tfrproductedit::MaskEdit2DblClick() { pickDate(MaskEdit2); }
 
 bool Tfrproductedit::checkDate(QLineEdit* box)
 {
-    if (!hasDigits(box->text())) return true;
+    if (isBlankDateText(box->text())) return true;
     if (parseDate(box->text().trimmed()).isValid()) return true;
     dlg::showMessage(box->text() + QStringLiteral("是无效日期!"));
     box->setFocus();
