@@ -1,5 +1,6 @@
 #include "masterdata/tfrproductedit.h"
 #include "app/tfrmain.h"
+#include "common/bakcopy.h"
 #include "common/boxkeys.h"
 #include "common/clock.h"
 #include "common/datepicker.h"
@@ -383,20 +384,16 @@ void Tfrproductedit::Button1Click()
         if (!p->active()) p->open();
         if (p->asString("intno") != frmain->currentIntno && !p->locate("intno", frmain->currentIntno)) return;
     }
-    QString intno = product::store(*p, v, adding);
-    if (adding) frmain->currentIntno = intno;
+    const product::Stored stored = product::store(*p, v, adding, frmain->currentIntno);
+    if (stored.codeTaken) {
+        dlg::showMessage(QStringLiteral("该商品代码已存在,不能再录入！ "));
+        Edit7->setFocus();
+        return;
+    }
+    if (adding) frmain->currentIntno = stored.intno;
     Edit7->setText(v.sphh);
     frmain->editMode = QStringLiteral("F");
-
-    if (!QFile::exists(AppPaths::workingDatabase())) {
-        dlg::showMessage(QStringLiteral("数据没有成功复制,请检查前台连接线路及前台数据位置的设置！ "));
-    } else {
-        try {
-            frdm->ADOCon.backupTo(AppPaths::backupDatabase());
-        } catch (const AppError&) {
-            dlg::showMessage(QStringLiteral("请检查本系统的数据备份目录bak是否存在！ "));
-        }
-    }
+    requestBakCopy();
     Button2->setFocus();
 }
 
