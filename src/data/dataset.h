@@ -209,6 +209,13 @@ public:
     void cancel();
     // Runs the before-delete handler (it may throw SilentStop), then deletes.
     void remove();
+    // After a rollback: reads the row again from the table; a row that is no
+    // longer stored leaves the dataset. A row still being edited or inserted
+    // is cancelled instead.
+    void refreshRow(int row);
+    // After a failed write: the current row is brought in step with the
+    // table, as refreshRow does. Call it once the transaction has rolled back.
+    void resync() { refreshRow(cur_); }
 
     // Handlers.
     std::function<void(Dataset&)> beforeDelete;
@@ -230,13 +237,12 @@ signals:
 private:
     struct Column {
         detail::PodBuffer<quint64> payload;
-        detail::PodBuffer<quint8> tag; // 0 null, 1 integer, 2 real, 3 text
+        detail::PodBuffer<quint8> tag; // 0 null, 1 integer, 2 real, 3 text, 4 long text
     };
     void buildFields(class Statement& st, std::vector<int>& srcIndex);
     QVariant cell(int row, int col) const;
     void storeCell(int row, int col, const QVariant& v);
     void appendCellRaw(Column& c, class Statement& st, int src) const;
-    void eraseRow(int row);
     void loadBuffer();
     void setCurrent(int row);
     void detectTable();
@@ -249,6 +255,8 @@ private:
     void loadBlock(int row) const;
     void dropBlock() const { blockRows_ = 0; }
     QString rowidSql() const;
+    quint64 packText(const char* text, size_t len, quint8& tag) const;
+    void dropRow(int row); // from memory only
 
     Connection* conn_;
     QString sql_;
@@ -262,6 +270,7 @@ private:
     mutable std::vector<Column> cols_;
     std::vector<qint64> rowids_;
     mutable detail::PodBuffer<char> arena_;
+    mutable std::vector<QByteArray> longTexts_; // texts too long to pack into one word
     bool onDemand_ = false;
     bool lazy_ = false;
     QString fromClause_; // " from table where ...", for the rowid query
