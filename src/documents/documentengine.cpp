@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <cmath>
 #include <map>
+#include <memory>
 
 namespace qm::doc {
 
@@ -104,6 +105,32 @@ double sumTerms(const std::vector<Term>& terms, const EffectValues& v, int flip 
     double s = 0;
     for (const Term& t : terms) s += flip * t.sign * sourceValue(t.source, v).toDouble();
     return s;
+}
+
+// Writes the columns of the row whose intno is `key` that differ from `values`;
+// returns whether anything was written.
+bool writeChanged(Connection& c, const QString& table, const QString& key, const Params& values)
+{
+    QStringList cols;
+    for (const auto& v : values) cols << v.first;
+    Statement cur(c.handle(), QStringLiteral("SELECT %1 FROM %2 WHERE intno=:n LIMIT 1").arg(cols.join(','), table));
+    cur.bind("n", key);
+    if (!cur.step()) return false;
+    QStringList sets;
+    Params ps{{"n", key}};
+    for (int i = 0; i < values.size(); ++i) {
+        const QVariant stored = cur.value(i), wanted = values[i].second;
+        const bool equal = !stored.isNull() && (wanted.typeId() == QMetaType::Double
+                                                    ? same(stored.toDouble(), wanted.toDouble())
+                                                    : stored.toString() == wanted.toString());
+        if (equal) continue;
+        sets << QStringLiteral("%1=:v%2").arg(values[i].first).arg(i);
+        ps.append({QStringLiteral("v%1").arg(i), wanted});
+    }
+    cur.reset();
+    if (sets.isEmpty()) return false;
+    c.exec(QStringLiteral("UPDATE %1 SET %2 WHERE intno=:n").arg(table, sets.join(',')), ps);
+    return true;
 }
 
 // Whether x lies between a and b (either way round), with room for rounding.
@@ -248,8 +275,7 @@ std::optional<Party> findParty(Connection& c, const DocDesc& d, const QString& p
 void applyParty(Connection& c, const DocDesc& d, const QString& docIntno, const QString& code, const Party& p)
 {
     Transaction t(c);
-    QStringList sets;
-    Params ps{{"n", docIntno}};
+    Params ps;
     for (const QString& col : d.party.lookupColumns) {
         QVariant v;
         if (col == "customerintno") v = p.intno;
@@ -260,11 +286,9 @@ void applyParty(Connection& c, const DocDesc& d, const QString& docIntno, const 
         else if (col == "addr") v = p.addr;
         else if (col == "balance") v = p.balance;
         else continue;
-        sets << QStringLiteral("%1=:%1").arg(col);
         ps.append({col, v});
     }
-    if (!sets.isEmpty())
-        c.exec(QStringLiteral("UPDATE %1 SET %2 WHERE intno=:n").arg(d.headerTable, sets.join(',')), ps);
+    if (!ps.isEmpty()) writeChanged(c, d.headerTable, docIntno, ps);
     if (d.carriedForward) {
         const std::vector<Row> rows = readRows(c, d, docIntno);
         if (!rows.empty() && isCarried(rows.front()) && (!same(rows.front().amount, p.balance) || !same(rows.front().rest, p.balance)))
@@ -272,6 +296,17 @@ void applyParty(Connection& c, const DocDesc& d, const QString& docIntno, const 
                    {{"b", p.balance}, {"r", rows.front().rowid}});
     }
     t.commit();
+}
+
+void checkCode(Connection& c, const DocDesc& d, const QString& rowIntno, const QString& code)
+{
+    std::optional<Row> row = readRow(c, d, rowIntno);
+    if (!row || isCarried(*row)) throw Refusal(carriedForwardRefusal());
+    const QString typed = code.trimmed();
+    const bool barcode = typed.size() >= 13;
+    if (!c.scalar(QStringLiteral("SELECT 1 FROM product WHERE %1=:p1 LIMIT 1").arg(barcode ? "name" : "sphh"), {{"p1", typed}})
+             .isValid())
+        throw Refusal(barcode ? text::noBarcode() : text::noCode());
 }
 
 void enterCode(Connection& c, const DocDesc& d, const QString& rowIntno, const QString& code, const QString& partyCode)
@@ -344,20 +379,13 @@ Header recalc(Connection& c, const DocDesc& d, const QString& docIntno, const He
             if (i + 1 < rows.size() && !rows[i + 1].spmc.trimmed().isEmpty()) summary += QStringLiteral("、");
         }
     }
-    QStringList sets{QStringLiteral("amount=:amount"), QStringLiteral("customerid=:customerid"),
-                     QStringLiteral("customername=:customername"), QStringLiteral("persondeal=:persondeal"),
-                     QStringLiteral("remark=:remark"), QStringLiteral("employeename=:employeename")};
-    Params ps{{"n", docIntno},
-              {"amount", A},
+    Params ps{{"amount", A},
               {"customerid", code.value_or(in.partyCode.trimmed())},
               {"customername", in.partyName},
               {"persondeal", in.contact},
               {"remark", d.texts.summaryPrefix.isEmpty() ? in.remark : summary},
               {"employeename", in.employee}};
-    auto put = [&](const QString& col, const QVariant& v) {
-        sets << QStringLiteral("%1=:%1").arg(col);
-        ps.append({col, v});
-    };
+    auto put = [&ps](const QString& col, const QVariant& v) { ps.append({col, v}); };
     if (in.date.isValid()) put("billdate", toDbDate(in.date));
     if (d.totalQty) put("hjsl", Q);
     if (d.zeroPieces) put("hjjs", 0.0);
@@ -368,7 +396,8 @@ Header recalc(Connection& c, const DocDesc& d, const QString& docIntno, const He
     if (d.writesBankId) put("bankid", in.bankId);
     if (d.headerRest == HeaderRest::LastRunning) put("rest", R);
     else if (d.headerRest == HeaderRest::FirstRowRest) put("rest", rows.empty() ? 0.0 : rows.front().rest);
-    c.exec(QStringLiteral("UPDATE %1 SET %2 WHERE intno=:n").arg(d.headerTable, sets.join(',')), ps);
+    // Only the columns whose stored value differs are written; an idle 刷新 writes nothing.
+    writeChanged(c, d.headerTable, docIntno, ps);
     Header h = readHeader(c, d, docIntno);
     t.commit();
     return h;
@@ -445,12 +474,15 @@ void applyEffects(Connection& c, const DocDesc& d, const Header& h, const std::v
     }
     if (productEffects) {
         Statement get(c.handle(), QStringLiteral("SELECT coalesce(sl,0), coalesce(avdj,0) FROM product WHERE intno=:i"));
+        std::unique_ptr<Statement> put;
+        QString putSql;
         for (const Row& r : rows) {
             if (!movesStock(d, r, reversing)) continue;
             get.reset();
             get.bind("i", r.spintno);
             if (!get.step()) continue; // a product that no longer exists is skipped
             const double stock = get.value(0).toDouble(), avg = get.value(1).toDouble();
+            get.reset();
             v.row = &r;
             QStringList sets;
             Params ps{{"i", r.spintno}};
@@ -474,8 +506,16 @@ void applyEffects(Connection& c, const DocDesc& d, const Header& h, const std::v
                     ps.append({p, sourceValue(e.terms.front().source, v)});
                 }
             }
-            if (!sets.isEmpty())
-                c.exec(QStringLiteral("UPDATE product SET %1 WHERE intno=:i").arg(sets.join(',')), ps);
+            if (sets.isEmpty()) continue;
+            // Every row sets the same columns: one statement, prepared once.
+            const QString sql = QStringLiteral("UPDATE product SET %1 WHERE intno=:i").arg(sets.join(','));
+            if (!put || putSql != sql) {
+                put = std::make_unique<Statement>(c.handle(), sql);
+                putSql = sql;
+            }
+            put->reset();
+            put->bind(ps);
+            while (put->step()) {}
         }
     }
     if (accountEffects) {

@@ -458,22 +458,23 @@ void EntryWindow::Edit2Exit()
     reread();
 }
 
-void EntryWindow::recalcBill()
+void EntryWindow::recalcBill(const std::function<void()>& alsoWrite)
 {
+    // The lookup's message comes first, outside the write.
+    const std::optional<QString> code = padPartyCode(boxes_.value("Edit2")->text());
+    if (code) {
+        boxes_.value("Edit2")->setText(*code);
+        if (!findParty(frdm->ADOCon, d_, *code, false)) dlg::showMessage(d_.party.notFound);
+    }
     QApplication::setOverrideCursor(Qt::WaitCursor);
     Dataset* rows = frdm->AQoutdetail;
     try {
+        // The row being edited, what the caller adds and the recalculation go in together.
+        Transaction t(frdm->ADOCon);
         if (rows->active()) rows->post();
-        const std::optional<QString> code = padPartyCode(boxes_.value("Edit2")->text());
-        if (code) {
-            boxes_.value("Edit2")->setText(*code);
-            if (!findParty(frdm->ADOCon, d_, *code, false)) {
-                QApplication::restoreOverrideCursor();
-                dlg::showMessage(d_.party.notFound);
-                QApplication::setOverrideCursor(Qt::WaitCursor);
-            }
-        }
+        if (alsoWrite) alsoWrite();
         const Header h = recalc(frdm->ADOCon, d_, intno_, input());
+        t.commit();
         showHeader(h);
         reread();
     } catch (...) {
@@ -524,13 +525,15 @@ void EntryWindow::Edit12Enter()
     try {
         if (!rows->active() || rows->isEmpty()) throw Refusal(carriedForwardRefusal());
         if (rows->state() != Dataset::State::Browse) rows->post();
-        enterCode(frdm->ADOCon, d_, rows->asString("intno"), e->text(), boxes_.value("Edit2")->text());
+        const QString row = rows->asString("intno");
+        checkCode(frdm->ADOCon, d_, row, e->text());
+        // The product and the recalculation it calls for: one write.
+        recalcBill([&] { enterCode(frdm->ADOCon, d_, row, e->text(), boxes_.value("Edit2")->text()); });
     } catch (const Refusal& r) {
         dlg::showMessage(r.message());
         e->selectAll();
         return;
     }
-    recalcBill();
     if (Field* f = rows->findField("sl")) DBGrid1->setCurrentIndex(model_->index(std::max(rows->recNo(), 0), f->index));
     DBGrid1->setFocus();
 }

@@ -14,6 +14,7 @@
 #include <QMainWindow>
 #include <QMap>
 #include <QPointer>
+#include <functional>
 
 class QLineEdit;
 class QTableView;
@@ -100,7 +101,8 @@ protected:
     bool eventFilter(QObject* o, QEvent* e) override;
 
 private:
-    void recalcBill();
+    // 刷新; `alsoWrite` goes into the same transaction before the recalculation.
+    void recalcBill(const std::function<void()>& alsoWrite = {});
     QString gridField(int column) const;
     void gridEnter(); // Enter in the grid, by its column
     bool shown_ = false;
