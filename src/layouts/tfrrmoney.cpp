@@ -1,4 +1,5 @@
 #include "layouts/tfrrmoney.h"
+#include "layouts/tfrrindetail.h"
 #include "data/tfrdm.h"
 
 using namespace qm::report;
@@ -9,20 +10,8 @@ namespace {
 void moneyLayout(Layout& r, qm::Dataset* h, qm::Dataset* rows, bool receipt)
 {
     r.setDataset(rows);
-    Band& b = r.pageHeader(30);
-    b.label(0, 0, 190, 9, QString()).named("title").pt(15).bold().center();
-    b.label(0, 12, 20, 6, receipt ? QStringLiteral("顾客名称:") : QStringLiteral("供应商名:"));
-    b.field(20, 12, 70, 6, h, "customername");
-    b.label(92, 12, 20, 6, QStringLiteral("联系电话:"));
-    b.field(112, 12, 35, 6, h, "tel");
-    b.label(148, 12, 12, 6, QStringLiteral("单号:"));
-    b.field(160, 12, 30, 6, h, "intno");
-    b.label(0, 19, 20, 6, QStringLiteral("联系地址:"));
-    b.field(20, 19, 70, 6, h, receipt ? "remark" : "addr");
-    b.label(92, 19, 12, 6, QStringLiteral("日期:"));
-    b.field(104, 19, 40, 6, h, "billdate");
-    b.system(148, 19, 18, 6, SystemData::PageNumber).text(QStringLiteral("第%1页"));
-    b.label(166, 19, 24, 6, QString()).named("pagecount");
+    documentHead(r, h, receipt ? QStringLiteral("顾客名称:") : QStringLiteral("供应商名:"),
+                 receipt ? QStringLiteral("remark") : QStringLiteral("addr"));
 
     r.addColumns({{QStringLiteral("银行编号"), "sphh", 30},
                   {QStringLiteral("银行名称"), "spmc", 58},
@@ -32,8 +21,7 @@ void moneyLayout(Layout& r, qm::Dataset* h, qm::Dataset* rows, bool receipt)
 
     Band& s = r.summary(24);
     auto total = [&s, h](double x, double y, const QString& caption, const char* field) {
-        s.label(x, y, 20, 6, caption);
-        s.field(x + 20, y, 26, 6, h, field).right();
+        documentTotal(s, x, y, 46, caption, h, QString::fromLatin1(field));
     };
     total(0, 2, QStringLiteral("上期余额:"), "balance");
     total(48, 2, QStringLiteral("本次金额:"), "amount");

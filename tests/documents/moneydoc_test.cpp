@@ -5,6 +5,9 @@
 #include "documents/docwindows.h"
 #include "documents/moneydoc.h"
 #include "support/faultvfs.h"
+#include "layouts/tfrrindetail.h"
+#include "app/commands.h"
+#include "documents/tfrdoclist.h"
 #include <QDir>
 #include <QLineEdit>
 
@@ -264,4 +267,42 @@ TEST_F(MoneyDocTest, PostingAndReversalAreWholeUnderInjectedFaults)
     }
     expectAtomic("reverse receipt", [&](Connection& c) { reverse(c, rec, r); });
     expectAtomic("reverse payment", [&](Connection& c) { reverse(c, pay, p); });
+}
+
+TEST_F(MoneyDocTest, PrintedReceiptHeadsRowsAndTotals)
+{
+    const QString doc = receipt200();
+    HeaderInput in = input("5"); // what the window's boxes say after the lookup
+    in.partyName = QStringLiteral("王芳");
+    in.remark = QStringLiteral("街2号");
+    recalc(db(), rec, doc, in);
+    frdm->AQoutlist->setSql("SELECT * from getlist");
+    frdm->AQoutlist->open();
+    frdm->AQoutdetail->setSql("select * from getdetail where mainintno=:p1 order by intno");
+    frdm->AQoutdetail->setParam("p1", doc);
+    frdm->AQoutdetail->open();
+    frdm->ATcompany->open();
+    auto r = rec.makeLayout({frdm->AQoutlist, frdm->AQoutdetail});
+    EXPECT_EQ(report::fillDocumentLabels(*r, QStringLiteral("我的超市收款单"), QStringLiteral("管理员")), 1);
+    const report::Page& p = r->pages().front();
+    for (const char* t : {"我的超市收款单", "共  1 页", "顾客名称:", "王芳", "街2号", "银行编号", "扣除金额", "上期结转",
+                          "现金", "290.00", "收款人：", "结余:"})
+        EXPECT_NE(p.find(QString::fromUtf8(t)), nullptr) << t;
+}
+
+// Each list opens from its menu item with the main window disabled, and gives it back on closing.
+TEST_F(MoneyDocTest, MenuItemsOpenTheSixLists)
+{
+    frmain->show();
+    for (const DocListDesc& d : docLists()) {
+        ASSERT_TRUE(runCommand(d.menuItem)) << d.menuItem.toStdString();
+        DocumentList* l = openDocumentList(d.kind);
+        ASSERT_NE(l, nullptr);
+        EXPECT_EQ(l->windowTitle(), d.caption);
+        EXPECT_EQ(frdm->AQoutlist->sql(), QStringLiteral("SELECT * from %1").arg(d.table));
+        EXPECT_FALSE(frmain->isEnabled());
+        l->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(frmain->isEnabled()) << d.menuItem.toStdString();
+    }
 }
