@@ -652,6 +652,8 @@ bool EntryWindow::eventFilter(QObject* o, QEvent* e)
         }
     } else if (e->type() == QEvent::FocusIn && o->objectName() == "Edit12") {
         if (frdm->AQoutdetail->active()) frdm->AQoutdetail->last();
+    } else if (e->type() == QEvent::MouseButtonPress && d_.party.pickOnClick && o->objectName() == "Edit2") {
+        openPartnerPick(d_.party.table == "branch" ? PartnerKind::Supplier : PartnerKind::Customer, this, d_.pickCode);
     } else if (e->type() == QEvent::MouseButtonDblClick) {
         const QString name = o->objectName();
         if (name == "Edit6") { Edit6DblClick(); return true; }

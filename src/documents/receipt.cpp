@@ -44,6 +44,7 @@ DocDesc makeReceipt()
     p.notFoundOnReverse = QStringLiteral("查无此客户号,不能冲数！");
     p.noneChosen = QStringLiteral("没有选取客户,不能过帐！");
     p.addressIntoRemark = true;
+    p.pickOnClick = true;
     p.lookupColumns = {QStringLiteral("customerintno"), QStringLiteral("tel"), QStringLiteral("balance")};
 
     Texts& t = d.texts;

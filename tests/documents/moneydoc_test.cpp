@@ -237,7 +237,24 @@ TEST_F(MoneyDocTest, ReceiptWindowStartsWithTheCashRowAndTheCustomersAddress)
     EXPECT_EQ(w->box("Edit5")->text(), "350.00");
     EXPECT_TRUE(w->box("Edit12")->isHidden());
     shoot(w, "receipt-entry");
+    const QString doc = w->docIntno();
     w->close();
+
+    // Posted, it opens read-only in its posted view.
+    HeaderInput in = input("5");
+    in.partyName = QStringLiteral("王芳");
+    in.remark = QStringLiteral("街2号");
+    ASSERT_TRUE(postBill(db(), rec, doc, in, "999"));
+    frdm->AQoutlist->close();
+    frdm->AQoutlist->setSql("SELECT * from getlist");
+    frdm->AQoutlist->open();
+    auto* v = qobject_cast<PostedView*>(openPostedView(DocKind::Receipt, nullptr));
+    ASSERT_NE(v, nullptr);
+    EXPECT_EQ(v->windowTitle(), QStringLiteral("收款明细单(已过帐)"));
+    EXPECT_EQ(v->box("Edit8")->text(), "140.00");
+    EXPECT_EQ(frdm->AQoutdetail->recordCount(), 3);
+    shoot(v, "receipt-posted");
+    v->close();
 }
 
 TEST_F(MoneyDocTest, PostingAndReversalAreWholeUnderInjectedFaults)
