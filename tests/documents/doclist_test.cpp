@@ -7,6 +7,7 @@
 #include "data/datasetmodel.h"
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QEvent>
 #include <QLineEdit>
 #include <QTableView>
@@ -98,6 +99,17 @@ TEST_F(DocListTest, PurchaseListSearchesNumbersDatesSuppliersAndNames)
     EXPECT_EQ(shownNumbers(), (QStringList{"0000000013", "0000000014"}));
     search(l, QStringLiteral("供应商名"), "");
     EXPECT_EQ(shownNumbers().size(), 3);
+
+    // The picker: refused over a bad typed date, else it writes the picked day.
+    dialogs->clear();
+    l->ComboBox1->setEditText(QStringLiteral("日期"));
+    l->Edit12->setText("abc");
+    l->Edit12DblClick();
+    EXPECT_EQ(dialogs->messages(), QStringList{QStringLiteral("abc是无效日期!")});
+    dialogs->onExec = [](QDialog*) { return int(QDialog::Accepted); };
+    l->Edit12->setText("2026-11-30");
+    l->Edit12DblClick();
+    EXPECT_EQ(l->Edit12->text(), "2026-11-30");
 
     // Another search field empties the edit; an unknown one changes nothing.
     l->Edit12->setText("x");

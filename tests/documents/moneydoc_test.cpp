@@ -323,3 +323,39 @@ TEST_F(MoneyDocTest, MenuItemsOpenTheSixLists)
         EXPECT_TRUE(frmain->isEnabled()) << d.menuItem.toStdString();
     }
 }
+
+// A driver killed at any moment while receipts are entered, posted and
+// reversed: the customer's and the cash account's totals are what the
+// standing documents give, and no document is half posted.
+TEST_F(MoneyDocTest, KilledWhilePostingReceiptsLeavesWholeDocuments)
+{
+    const QString path = db().path();
+    frdm->ADOCon.close();
+    for (unsigned seed : {1u, 2u}) {
+        fault::KillResult k = fault::killDuring(
+            [&](int i) {
+                Connection c;
+                c.open(path);
+                const QString no = newDocument(c, rec);
+                addRow(c, rec, no);
+                const auto rows = readRows(c, rec, no);
+                c.exec("UPDATE getdetail SET amount=20, deduck=1 WHERE intno=:i", {{"i", rows[1].intno}});
+                c.exec("UPDATE getdetail SET sphh='0000000002', spmc='工商银行', amount=5 WHERE intno=:i",
+                       {{"i", rows[2].intno}});
+                post(c, rec, no, input("5"), false, "999");
+                if (i % 2) reverse(c, rec, no);
+            },
+            20, 300, seed);
+        EXPECT_TRUE(k.killed);
+        Connection c;
+        c.open(path);
+        EXPECT_EQ(c.scalar("SELECT count(*) FROM getlist h JOIN getdetail r ON r.mainintno=h.intno "
+                           "WHERE r.pass<>h.pass OR r.cancel<>h.cancel").toInt(),
+                  0);
+        const double standing = c.scalar("SELECT count(*) FROM getlist WHERE pass=1 AND cancel=0").toDouble();
+        EXPECT_DOUBLE_EQ(c.scalar("SELECT amount FROM bank WHERE id='0000000001'").toDouble(), 20 * standing);
+        EXPECT_DOUBLE_EQ(c.scalar("SELECT balance FROM bank WHERE id='0000000002'").toDouble(), 5000 + 5 * standing);
+        EXPECT_DOUBLE_EQ(c.scalar("SELECT balance FROM customer WHERE id='0000000005'").toDouble(), 500 - 26 * standing);
+        EXPECT_DOUBLE_EQ(c.scalar("SELECT pay FROM customer WHERE id='0000000005'").toDouble(), 25 * standing);
+    }
+}
