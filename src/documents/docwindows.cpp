@@ -638,6 +638,15 @@ bool EntryWindow::eventFilter(QObject* o, QEvent* e)
         if (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) {
             if (name == "Edit12") { Edit12Enter(); return true; }
             if (name == "Edit17") { Edit17Enter(); return true; }
+            if (name == "Edit2" && !d_.productRows) {
+                // Money documents have no code box: on to the next row's money.
+                Dataset* rows = frdm->AQoutdetail;
+                const int row = std::min(DBGrid1->currentIndex().row() + 1, rows->recordCount() - 1);
+                const int col = rows->fieldIndex(d_.recalcColumns.value(0));
+                DBGrid1->setFocus();
+                if (row >= 0 && col >= 0) DBGrid1->setCurrentIndex(model_->index(row, col));
+                return true;
+            }
             for (const auto& [from, to] : kEnterChain) {
                 if (from != name) continue;
                 if (QLineEdit* next = boxes_.value(to); next && next->isVisible()) next->setFocus();

@@ -10,6 +10,8 @@
 #include "documents/tfrdoclist.h"
 #include <QDir>
 #include <QLineEdit>
+#include <QTableView>
+#include <QTest>
 
 using namespace qm;
 using namespace qm::doc;
@@ -236,6 +238,11 @@ TEST_F(MoneyDocTest, ReceiptWindowStartsWithTheCashRowAndTheCustomersAddress)
     EXPECT_EQ(w->box("Edit8")->text(), "140.00");
     EXPECT_EQ(w->box("Edit5")->text(), "350.00");
     EXPECT_TRUE(w->box("Edit12")->isHidden());
+    // Enter in 客户号 goes to the money of the next row.
+    w->DBGrid1->setCurrentIndex(w->DBGrid1->model()->index(0, rows->fieldIndex("spmc")));
+    QTest::keyClick(w->box("Edit2"), Qt::Key_Return);
+    EXPECT_EQ(w->DBGrid1->currentIndex().row(), 1);
+    EXPECT_EQ(w->DBGrid1->currentIndex().column(), rows->fieldIndex("amount"));
     shoot(w, "receipt-entry");
     const QString doc = w->docIntno();
     w->close();
