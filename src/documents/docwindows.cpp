@@ -369,8 +369,7 @@ void EntryWindow::gridEnter()
         if (from == field) to = target;
     if (to.isEmpty()) return;
     if (to == "add") {
-        recalcBill();
-        ToolButton1Click();
+        appendRow(true);
         return;
     }
     int row = at.row();
@@ -487,13 +486,24 @@ void EntryWindow::recalcBill(const std::function<void()>& alsoWrite)
 
 void EntryWindow::ToolButton3Click() { recalcBill(); }
 
-void EntryWindow::ToolButton1Click()
+void EntryWindow::ToolButton1Click() { appendRow(false); }
+
+void EntryWindow::appendRow(bool recalculate)
 {
+    Dataset* rows = frdm->AQoutdetail;
     try {
-        if (frdm->AQoutdetail->active()) frdm->AQoutdetail->post();
-        addRow(frdm->ADOCon, d_, intno_);
-        reread();
-        frdm->AQoutdetail->last();
+        auto add = [this] { addRow(frdm->ADOCon, d_, intno_); };
+        if (recalculate) {
+            // Enter in 数量: 刷新 and 添加 as one write with the row being left.
+            recalcBill(add);
+        } else {
+            Transaction t(frdm->ADOCon);
+            if (rows->active()) rows->post();
+            add();
+            t.commit();
+            reread();
+        }
+        rows->last();
     } catch (const AppError&) {
         reread();
         dlg::showMessage(text::catchAll());

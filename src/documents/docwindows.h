@@ -105,6 +105,7 @@ private:
     void recalcBill(const std::function<void()>& alsoWrite = {});
     QString gridField(int column) const;
     void gridEnter(); // Enter in the grid, by its column
+    void appendRow(bool recalculate); // 添加, after 刷新 when asked
     bool shown_ = false;
     bool voided_ = false;
     bool posted_ = false;
