@@ -1,12 +1,10 @@
 #include "documents/documentengine.h"
+#include "common/bakcopy.h"
 #include "common/clock.h"
 #include "common/dialogs.h"
 #include "common/formats.h"
-#include "common/paths.h"
 #include "data/numbering.h"
-#include "data/tfrdm.h"
 #include "masterdata/picklink.h"
-#include <QFileInfo>
 #include <cmath>
 #include <map>
 #include <memory>
@@ -691,18 +689,7 @@ QStringList stockWarnings(Connection& c, const DocDesc& d, const QString& docInt
 
 // ------------------------------------------------------------- commands
 
-void copyToBak()
-{
-    if (!QFileInfo::exists(AppPaths::workingDatabase())) {
-        dlg::showMessage(text::copySourceMissing());
-        return;
-    }
-    try {
-        frdm->ADOCon.backupTo(AppPaths::backupDatabase());
-    } catch (const AppError&) {
-        dlg::showMessage(text::copyFailed());
-    }
-}
+void copyToBak() { requestBakCopy(); }
 
 namespace {
 // A command's stop inside the catch-all: its own message, then the catch-all's.

@@ -134,8 +134,8 @@ QStringList stockWarnings(Connection& c, const DocDesc& d, const QString& docInt
 
 // ------------------------------------------------------------- commands
 
-// The copy of the working database to bak/ when an entry window closes; shows
-// the message of a failure. One place, so the copier can change in one line.
+// The copy of the working database to bak/ when an entry window closes, made
+// in the background; a failure reaches the operator with its message.
 void copyToBak();
 
 // 过帐: question, checks and warnings, the write, messages; true when posted.

@@ -23,9 +23,10 @@ namespace qm::report {
 // `partyCaption`, its telephone and address (`addressField` of the header),
 // the number, the date, the page number and the page-count label.
 void documentHead(Layout& r, qm::Dataset* header, const QString& partyCaption, const QString& addressField);
-// One "caption: value" pair of a summary band, the value right-aligned.
-void documentTotal(Band& b, double x, double y, double w, const QString& caption, qm::Dataset* header,
-                   const QString& field);
+// The document's rows as a ruled table, then the header's totals four to a
+// line, the preparer and the line to sign on.
+void documentBody(Layout& r, qm::Dataset* header, qm::Dataset* rows, const std::vector<Column>& columns,
+                  const std::vector<QPair<QString, QString>>& totals, const QString& signer);
 // Title, page count and preparer of a document layout (the window's part).
 // Prepares the layout and returns its page count.
 int fillDocumentLabels(Layout& r, const QString& title, const QString& preparer);
