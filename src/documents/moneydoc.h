@@ -11,6 +11,8 @@ namespace qm::doc {
 // The shared description; `receipt` picks the customer side (money in) or
 // the supplier side (money out) of the account effects.
 DocDesc makeMoneyDocument(bool receipt);
+// The hidden 单据号 and the four totals, after the partner's boxes.
+std::vector<HeaderBox> moneyTotalBoxes();
 
 DocDesc makeReceipt();
 DocDesc makePayment();
