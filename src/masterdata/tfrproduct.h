@@ -16,6 +16,7 @@ class QToolButton;
 
 namespace qm {
 class PickLink;
+class ProductSearchBar;
 }
 class ProductGridModel;
 
@@ -79,6 +80,7 @@ private:
     void reopenProducts(const QString& sql);
     ProductGridModel* model_ = nullptr;
     qm::PickLink* link_ = nullptr;
+    qm::ProductSearchBar* search_ = nullptr;
 };
 
 extern QPointer<TFrproduct> Frproduct;
