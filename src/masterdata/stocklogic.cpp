@@ -2,7 +2,9 @@
 #include "common/clock.h"
 #include "common/formats.h"
 #include "data/dataset.h"
+#include "data/schema.h"
 #include "masterdata/productlogic.h"
+#include <QThreadPool>
 
 namespace qm::stock {
 
@@ -56,27 +58,76 @@ const Mode* mode(int m)
 QString stocktakingSql() { return QStringLiteral("SELECT * from product\norder by sphh"); }
 QString stocktakingCaption() { return QStringLiteral("商品库存管理"); }
 
+namespace {
+// Every product column, the result computed by `expr` in its place.
+QString columnsWithResult(const QString& expr)
+{
+    QStringList cols;
+    for (const ColumnDef& col : tableColumns(QStringLiteral("product"))) {
+        const QString name = QString::fromLatin1(col.name);
+        cols << (name == QLatin1String("resl") ? QStringLiteral("(%1) AS resl").arg(expr) : name);
+    }
+    return cols.join(QStringLiteral(","));
+}
+
+QThreadPool& resultWriter()
+{
+    // One thread: results are stored in the order the reports ran.
+    static QThreadPool* pool = [] {
+        auto* p = new QThreadPool;
+        p->setMaxThreadCount(1);
+        p->setExpiryTimeout(-1);
+        return p;
+    }();
+    return *pool;
+}
+}
+
 ListQuery prepareReport(Connection& c, int m, const QDate& today)
 {
     const Mode* d = mode(m);
     if (!d) return {stocktakingSql(), {}};
-    Transaction t(c);
-    if (!d->reslSql.isEmpty()) {
-        // Rows whose result already holds the value are left alone, so that a
-        // report run again writes only what moved since. A null level or stock
-        // gives a null result, which no shortfall list shows.
-        c.exec(QStringLiteral("update product set resl=%1 where resl is not (%1)").arg(d->reslSql));
-    }
     if (m == 6) {
         // The totals replace the running turnover kept in the first totals row.
+        Transaction t(c);
         c.exec(QStringLiteral("delete from totallist"));
-        c.exec(QStringLiteral("insert into totallist(hjsl,rest)\nselect sum(sl),sum(resl) from product"));
+        c.exec(QStringLiteral("insert into totallist(hjsl,rest)\nselect sum(sl),sum(%1) from product").arg(d->reslSql));
+        t.commit();
     }
-    t.commit();
-    if (d->expiry.isEmpty()) return {d->listSql, {}};
-    const product::Query q = product::searchQuery(product::Field::Expiry, d->expiry, false, today);
-    return {q.sql, q.params};
+    if (!d->expiry.isEmpty()) {
+        const product::Query q = product::searchQuery(product::Field::Expiry, d->expiry, false, today);
+        return {q.sql, q.params};
+    }
+    // A null level or stock gives a null result, which no shortfall list shows.
+    const QString result = QStringLiteral("(%1)").arg(d->reslSql);
+    QString sql = QStringLiteral("SELECT %1 from product").arg(columnsWithResult(d->reslSql));
+    if (d->listSql.contains(QLatin1String("resl>0"))) sql += QStringLiteral("\nWHERE %1>0").arg(result);
+    sql += QStringLiteral("\nORDER BY %1").arg(result);
+    return {sql, {}};
 }
+
+void storeResults(const QString& path, int m)
+{
+    const Mode* d = mode(m);
+    if (!d || d->reslSql.isEmpty()) return;
+    // Rows that already hold the result are left alone, so that a report run
+    // again writes only what moved since.
+    const QString sql = QStringLiteral("update product set resl=%1 where resl is not (%1)").arg(d->reslSql);
+    resultWriter().start([path, sql] {
+        try {
+            Connection c;
+            c.open(path);
+            Transaction t(c);
+            c.exec(sql);
+            t.commit();
+        } catch (const std::exception& e) {
+            // The column keeps the previous report's result.
+            qWarning("resl not stored: %s", e.what());
+        }
+    });
+}
+
+void waitForStoredResults() { resultWriter().waitForDone(); }
 
 void saveCount(Dataset& products, const QString& typed)
 {

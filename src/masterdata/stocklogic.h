@@ -38,10 +38,18 @@ struct ListQuery {
     Params params;
 };
 
-// Runs a report's SQL work in one transaction: the result column, and for the
-// stock value the totals row of totallist. Returns what the list opens. On a
-// failure nothing is changed.
+// A report's SQL work and its list. The list computes its result column as it
+// reads the products, so that it shows at once; the stock value's totals row
+// of totallist is written here, in one transaction. The stored result column
+// is written by storeResults afterwards.
 ListQuery prepareReport(Connection& c, int m, const QDate& today);
+
+// Writes the report's result into every product's `resl`, in one transaction
+// on a connection of its own to the database file at `path`, away from the
+// windows; reports queued one after another are written in that order.
+void storeResults(const QString& path, int m);
+// Waits until every queued result is stored.
+void waitForStoredResults();
 
 // The counted stock typed for the current product of `products`: only the
 // count and its time are written, so that book stock moved meanwhile by a sale

@@ -258,6 +258,7 @@ void TFrproductp::closeEvent(QCloseEvent* e)
     frmain->pickCode = 0;
     frdm->Aqproduct->close();
     frdm->AQtotallist->close();
+    stock::waitForStoredResults();
     // The connection is opened afresh, as after every list of the stock menu.
     frdm->reconnect();
     frdm->ATcompany->open();
@@ -376,6 +377,7 @@ void runReport(int mode)
     const stock::ListQuery q = stock::prepareReport(frdm->ADOCon, mode, Clock::today());
     frmain->pickCode = mode;
     openStockList(mode, q);
+    stock::storeResults(frdm->ADOCon.path(), mode);
 }
 
 void stocktaking()

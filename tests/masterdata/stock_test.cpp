@@ -81,6 +81,10 @@ TEST_F(Stock, ReportsListTheProductsAroundTheirBoundariesByTheirResult)
     EXPECT_EQ(listed("resl"), (QStringList{"1", "6"}));
     EXPECT_FALSE(w->DBGrid1->isColumnHidden(TFrproductp::resultColumn));
     EXPECT_FALSE(w->ToolButton2->isVisible());
+    // The result is stored too, for the product list's 差额数量.
+    stock::waitForStoredResults();
+    EXPECT_DOUBLE_EQ(db().scalar("SELECT resl FROM product WHERE sphh='A'").toDouble(), 6);
+    EXPECT_TRUE(db().scalar("SELECT resl FROM product WHERE sphh='E'").isNull());
     w->close();
     EXPECT_EQ(frmain->pickCode, 0);
     EXPECT_TRUE(frdm->ADOCon.isOpen());
