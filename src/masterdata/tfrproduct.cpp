@@ -10,6 +10,7 @@
 #include "layouts/tfrrproduct.h"
 #include "masterdata/picklink.h"
 #include "masterdata/productgrid.h"
+#include "masterdata/productexport.h"
 #include "masterdata/productlogic.h"
 #include "masterdata/productsearch.h"
 #include "masterdata/tfrproductedit.h"
@@ -148,6 +149,8 @@ TFrproduct::TFrproduct(QWidget* owner) : QMainWindow(owner, Qt::Window)
     connect(N11, &QAction::triggered, this, &TFrproduct::N11Click);
     connect(N7, &QAction::triggered, this, &TFrproduct::N7Click);
     connect(N10, &QAction::triggered, this, &TFrproduct::N10Click);
+    connect(ExportAll, &QAction::triggered, this, &TFrproduct::EXCEL1Click);
+    connect(ExportMarked, &QAction::triggered, this, &TFrproduct::dfds1Click);
     connect(grid, &ProductGridView::markToggled, this, &TFrproduct::toggleMark);
     connect(grid, &ProductGridView::picked, this, &TFrproduct::ToolButton7Click);
     connect(DBGrid1, &QWidget::customContextMenuRequested, this,
@@ -377,6 +380,10 @@ void TFrproduct::N10Click()
     // The product history viewer registers itself under this name.
     if (hasCommand(QStringLiteral("ProductHistory"))) runCommand(QStringLiteral("ProductHistory"));
 }
+
+void TFrproduct::EXCEL1Click() { product::exportProducts(this, false); }
+
+void TFrproduct::dfds1Click() { product::exportProducts(this, true); }
 
 void TFrproduct::ToolButton15Click() { close(); }
 

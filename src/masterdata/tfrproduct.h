@@ -68,6 +68,8 @@ public slots:
     void N11Click();
     void N7Click();
     void N10Click();
+    void EXCEL1Click(); // 全部导出为EXCEL文件
+    void dfds1Click();  // 选择部分导出为EXCEL文件
     // Toggles the selection mark of the current product.
     void toggleMark();
 
