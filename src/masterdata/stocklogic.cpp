@@ -106,22 +106,26 @@ ListQuery prepareReport(Connection& c, int m, const QDate& today)
     return {sql, {}};
 }
 
-void storeResults(const QString& path, int m)
+void writeResults(Connection& c, int m)
 {
     const Mode* d = mode(m);
     if (!d || d->reslSql.isEmpty()) return;
     // Rows that already hold the result are left alone, so that a report run
     // again writes only what moved since.
-    const QString sql = QStringLiteral("update product set resl=%1 where resl is not (%1)").arg(d->reslSql);
-    resultWriter().start([path, sql] {
+    Transaction t(c);
+    c.exec(QStringLiteral("update product set resl=%1 where resl is not (%1)").arg(d->reslSql));
+    t.commit();
+}
+
+void storeResults(const QString& path, int m)
+{
+    if (!mode(m) || mode(m)->reslSql.isEmpty()) return;
+    resultWriter().start([path, m] {
         try {
             Connection c;
             c.open(path);
-            Transaction t(c);
-            c.exec(sql);
-            t.commit();
+            writeResults(c, m);
         } catch (const std::exception& e) {
-            // The column keeps the previous report's result.
             qWarning("resl not stored: %s", e.what());
         }
     });

@@ -44,9 +44,11 @@ struct ListQuery {
 // is written by storeResults afterwards.
 ListQuery prepareReport(Connection& c, int m, const QDate& today);
 
-// Writes the report's result into every product's `resl`, in one transaction
-// on a connection of its own to the database file at `path`, away from the
-// windows; reports queued one after another are written in that order.
+// Writes the report's result into every product's `resl`, in one transaction.
+void writeResults(Connection& c, int m);
+// writeResults on a connection of its own to the database file at `path`,
+// away from the windows; reports queued one after another are written in
+// that order. A failure leaves the column as it was.
 void storeResults(const QString& path, int m);
 // Waits until every queued result is stored.
 void waitForStoredResults();
