@@ -14,18 +14,9 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
-#include "productgen.h"
+#include "benchsupport.h"
 
-namespace {
-long statusKb(const char* key)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly)) return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith(key)) return line.mid(int(qstrlen(key))).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
-}
+using qmbench::statusKb;
 
 int main(int argc, char** argv)
 {

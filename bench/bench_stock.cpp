@@ -1,6 +1,6 @@
 // The stock menu over 100,000 generated products: each report from its menu
-// command to the painted grid, against raw SQLite writing the same totals and
-// reading the same rows; then the time until the result column is stored.
+// command to the painted grid, against raw SQLite reading the same rows; then
+// the time until the result column (and the stock value's totals) is stored.
 // Prints the times and the peak memory.
 // Usage: bench_stock [COUNT]
 #include "app/commands.h"
@@ -21,18 +21,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "productgen.h"
+#include "benchsupport.h"
 
 namespace {
-QString peakMemory()
-{
-    QFile f("/proc/self/status");
-    if (!f.open(QIODevice::ReadOnly)) return "?";
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmHWM:")) return QString::fromLatin1(line.mid(6).trimmed());
-    return "?";
-}
-
 // The same work on a connection of its own: the update in one transaction,
 // then every row and column of the list read.
 qint64 rawMs(const QString& path, const QString& update, const QString& select, const QString& today)
@@ -69,17 +60,8 @@ int main(int argc, char** argv)
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
     const int count = argc > 1 ? std::atoi(argv[1]) : 100000;
-    QTemporaryDir dir;
-    qm::AppPaths::setProgramFolder(dir.path());
-    QDir().mkpath(dir.path() + "/works");
-    QDir().mkpath(dir.path() + "/bak");
-    const QString path = qm::AppPaths::workingDatabase();
-    qm::createInitialDatabase(path);
-    qm::dlg::setBackend(std::make_unique<qm::ScriptedDialogs>());
-    frmain = new Tfrmain;
-    frdm = new Tfrdm;
-    frdm->connectTo(path);
-    frmain->operatorCode = "999";
+    qmbench::Shop shop;
+    const QString path = shop.path();
     qmbench::generateProducts(frdm->ADOCon, count);
     frdm->applyNumberFormats();
     const QString today = qm::Clock::today().toString("yyyy-MM-dd 00:00:00");
@@ -111,19 +93,14 @@ int main(int argc, char** argv)
 
         frdm->ADOCon.exec("UPDATE product SET resl=NULL");
         const qm::stock::Mode* m = qm::stock::mode(r.mode);
-        QString update;
-        if (r.mode == 6) update = "delete from totallist;insert into totallist(hjsl,rest) select sum(sl),sum(avdj*sl) from product";
+        const QString update;
         QString select = qm::stock::stocktakingSql();
-        if (m) select = qm::stock::prepareReport(frdm->ADOCon, r.mode, qm::Clock::today()).sql;
+        if (m) select = qm::stock::prepareReport(r.mode, qm::Clock::today()).sql;
         frdm->ADOCon.exec("UPDATE product SET resl=NULL");
         const qint64 raw = rawMs(path, update, select, today);
         std::printf("%-6s %-28s %8d %8lld %8lld %6.2f %10lld\n", r.item, qPrintable(caption), rows, (long long)ms,
                     (long long)raw, raw > 0 ? double(ms) / double(raw) : 0.0, (long long)stored);
     }
-    std::printf("peak memory %s\n", qPrintable(peakMemory()));
-    delete frdm;
-    frdm = nullptr;
-    delete frmain;
-    frmain = nullptr;
+    std::printf("peak memory %.1f MB\n", qmbench::statusKb("VmHWM:") / 1024.0);
     return 0;
 }

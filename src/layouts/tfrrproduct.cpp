@@ -4,14 +4,18 @@
 
 using namespace qm::report;
 
+Band& productListHead(Layout& r, const QString& title)
+{
+    Band& head = companyHead(r, frdm->ATcompany, title);
+    head.system(120, 17, 70, 5, SystemData::PrintDate).text(QStringLiteral("打印日期:%1")).right();
+    return head;
+}
+
 Tfrrproduct::Tfrrproduct(qm::Dataset* products, bool withTotals)
 {
     setPaper(Paper::a4Portrait());
     setDataset(products);
-    companyHead(*this, frdm->ATcompany, QStringLiteral("库存商品情况表"))
-        .system(120, 17, 70, 5, SystemData::PrintDate)
-        .text(QStringLiteral("打印日期:%1"))
-        .right();
+    productListHead(*this, QStringLiteral("库存商品情况表"));
     // The columns are named column0 to column8 (headings column0Caption ...).
     std::vector<Column> cols = {{QStringLiteral("货品代码"), QStringLiteral("sphh"), 22},
                                 {QStringLiteral("品名规格"), QStringLiteral("spmc"), 50},

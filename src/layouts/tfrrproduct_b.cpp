@@ -1,5 +1,5 @@
 #include "layouts/tfrrproduct_b.h"
-#include "data/tfrdm.h"
+#include "layouts/tfrrproduct.h"
 
 using namespace qm::report;
 
@@ -7,10 +7,7 @@ Tfrrproduct_b::Tfrrproduct_b(qm::Dataset* products)
 {
     setPaper(Paper::a4Portrait());
     setDataset(products);
-    companyHead(*this, frdm->ATcompany, QStringLiteral("库存商品期初情况表"))
-        .system(120, 17, 70, 5, SystemData::PrintDate)
-        .text(QStringLiteral("打印日期:%1"))
-        .right();
+    productListHead(*this, QStringLiteral("库存商品期初情况表"));
     addColumns({{QStringLiteral("货品代码"), QStringLiteral("sphh"), 22},
                 {QStringLiteral("品名规格"), QStringLiteral("spmc"), 48},
                 {QStringLiteral("进货量"), QStringLiteral("sl_in_y"), 15, Align::Right},

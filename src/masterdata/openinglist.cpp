@@ -161,19 +161,7 @@ void OpeningList::ToolButton1Click()
 {
     Dataset* ds = openingDataset(kind_);
     if (!ds->active() || ds->isEmpty()) return;
-    setEnabled(false);
-    auto* editor = new OpeningEditor(kind_, this);
-    try {
-        dlg::exec(editor);
-    } catch (...) {
-        delete editor;
-        setEnabled(true);
-        throw;
-    }
-    delete editor;
-    setEnabled(true);
-    raise();
-    activateWindow();
+    execOverList(this, new OpeningEditor(kind_, this));
 }
 
 void OpeningList::ToolButton5Click()
@@ -244,54 +232,23 @@ void OpeningList::closeEvent(QCloseEvent* e)
 
 // ---------------------------------------------------------------- editor
 
-OpeningEditor::OpeningEditor(OpeningKind kind, QWidget* owner)
-    : QDialog(owner, Qt::Dialog | Qt::WindowStaysOnTopHint), kind_(kind)
+namespace {
+std::vector<RowEditor::Box> editorBoxes(OpeningKind kind)
 {
-    const OpeningDesc& d = openingDesc(kind);
-    setObjectName(d.editorInstance);
-    setWindowTitle(d.editorCaption);
-    auto* outer = new QVBoxLayout(this);
-    auto* grid = new QGridLayout;
-    auto* keys = new BoxKeys(this);
-    int row = 0;
-    for (const OpeningBox& b : d.boxes) {
-        auto* e = new QLineEdit(this);
-        e->setObjectName(b.box);
-        e->setMinimumWidth(220);
-        auto* l = new QLabel(b.label + QStringLiteral("："), this);
-        l->setBuddy(e);
-        l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        grid->addWidget(l, row, 0);
-        grid->addWidget(e, row++, 1);
-        keys->add(e, b.keys);
-        edits_.push_back(e);
-    }
+    std::vector<RowEditor::Box> boxes;
+    for (const OpeningBox& b : openingDesc(kind).boxes) boxes.push_back({b.box, b.label, b.keys, false});
     // The code is what documents refer to: shown, not changed here.
-    edits_[0]->setReadOnly(true);
-    outer->addLayout(grid);
-    auto* buttons = new QHBoxLayout;
-    auto button = [&](const char* name, const QString& text, auto slot) {
-        auto* b = new QPushButton(text, this);
-        b->setObjectName(QString::fromLatin1(name));
-        connect(b, &QPushButton::clicked, this, slot);
-        buttons->addWidget(b);
-        return b;
-    };
-    Button1 = button("Button1", QStringLiteral("保存"), &OpeningEditor::Button1Click);
-    Button2 = button("Button2", QStringLiteral("取消"), &QDialog::reject);
-    Button3 = button("Button3", QStringLiteral("上一条"), &OpeningEditor::Button3Click);
-    Button4 = button("Button4", QStringLiteral("下一条"), &OpeningEditor::Button4Click);
-    outer->addLayout(buttons);
-    keys->enterThroughBoxes(BoxKeys::Arrival::AsTab, [this] { Button1->setFocus(); });
-    adjustSize();
-    centreOnScreen(this);
-    FormShow();
+    boxes[0].readOnly = true;
+    return boxes;
+}
 }
 
-void OpeningEditor::showEvent(QShowEvent* e)
+OpeningEditor::OpeningEditor(OpeningKind kind, QWidget* owner)
+    : RowEditor(owner, openingDesc(kind).editorInstance, openingDesc(kind).editorCaption, editorBoxes(kind),
+                openingDataset(kind), false),
+      kind_(kind)
 {
-    QDialog::showEvent(e);
-    if (!e->spontaneous()) edits_[3]->setFocus();
+    FormShow();
 }
 
 void OpeningEditor::FormShow()
@@ -302,23 +259,7 @@ void OpeningEditor::FormShow()
     edits_[3]->setFocus();
 }
 
-void OpeningEditor::Button1Click()
-{
-    saveOpening(kind_, edits_[1]->text(), edits_[2]->text(), edits_[3]->text());
-    Button4->setFocus();
-}
-
-void OpeningEditor::Button3Click()
-{
-    openingDataset(kind_)->prior();
-    FormShow();
-}
-
-void OpeningEditor::Button4Click()
-{
-    openingDataset(kind_)->next();
-    FormShow();
-}
+void OpeningEditor::save() { saveOpening(kind_, edits_[1]->text(), edits_[2]->text(), edits_[3]->text()); }
 
 OpeningList* openOpeningList(OpeningKind kind)
 {

@@ -2,7 +2,7 @@
 // The four opening-balance lists and their modal editors: one engine each,
 // told apart by the kind's description.
 #include "masterdata/opening.h"
-#include <QDialog>
+#include "masterdata/roweditor.h"
 #include <QPointer>
 #include <QWidget>
 
@@ -47,25 +47,19 @@ private:
     bool closed_ = false;
 };
 
-class OpeningEditor : public QDialog {
+class OpeningEditor : public RowEditor {
     Q_OBJECT
 public:
     OpeningEditor(OpeningKind kind, QWidget* owner);
-    QLineEdit* box(int i) const { return edits_[size_t(i)]; } // 0: Edit2 .. 3: Edit5
-    QPushButton *Button1, *Button2, *Button3, *Button4; // 保存 取消 上一条 下一条
 
 public slots:
-    void FormShow();
-    void Button1Click();
-    void Button3Click();
-    void Button4Click();
+    void FormShow() override;
 
 protected:
-    void showEvent(QShowEvent* e) override;
+    void save() override;
 
 private:
     OpeningKind kind_;
-    std::vector<QLineEdit*> edits_;
 };
 
 // The main menu's command: the administrator's only.

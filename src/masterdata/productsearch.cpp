@@ -1,4 +1,5 @@
 #include "masterdata/productsearch.h"
+#include "app/tfrmain.h"
 #include "data/dataset.h"
 #include "data/tfrdm.h"
 #include "masterdata/productlogic.h"
@@ -82,6 +83,21 @@ bool ProductSearchBar::search(Dataset& products, const QDate& today) const
     for (const auto& prm : q.params) products.setParam(prm.first, prm.second);
     products.open();
     return true;
+}
+
+void reopenProducts(Dataset& products, const QString& sql)
+{
+    products.close();
+    products.setSql(sql);
+    products.open();
+}
+
+void sortByType(Dataset& products, QWidget* grid, bool on)
+{
+    grid->setUpdatesEnabled(false);
+    reopenProducts(products, on ? QStringLiteral("select * from product\nORDER BY name") : QStringLiteral("select * from product"));
+    grid->setUpdatesEnabled(true);
+    frmain->sortedByType = on ? 1 : 0;
 }
 
 }

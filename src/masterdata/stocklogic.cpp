@@ -83,17 +83,10 @@ QThreadPool& resultWriter()
 }
 }
 
-ListQuery prepareReport(Connection& c, int m, const QDate& today)
+ListQuery prepareReport(int m, const QDate& today)
 {
     const Mode* d = mode(m);
     if (!d) return {stocktakingSql(), {}};
-    if (m == 6) {
-        // The totals replace the running turnover kept in the first totals row.
-        Transaction t(c);
-        c.exec(QStringLiteral("delete from totallist"));
-        c.exec(QStringLiteral("insert into totallist(hjsl,rest)\nselect sum(sl),sum(%1) from product").arg(d->reslSql));
-        t.commit();
-    }
     if (!d->expiry.isEmpty()) {
         const product::Query q = product::searchQuery(product::Field::Expiry, d->expiry, false, today);
         return {q.sql, q.params};
@@ -114,6 +107,11 @@ void writeResults(Connection& c, int m)
     // again writes only what moved since.
     Transaction t(c);
     c.exec(QStringLiteral("update product set resl=%1 where resl is not (%1)").arg(d->reslSql));
+    if (m == 6) {
+        // The totals replace the running turnover kept in the first totals row.
+        c.exec(QStringLiteral("delete from totallist"));
+        c.exec(QStringLiteral("insert into totallist(hjsl,rest)\nselect sum(sl),sum(resl) from product"));
+    }
     t.commit();
 }
 

@@ -38,17 +38,17 @@ struct ListQuery {
     Params params;
 };
 
-// A report's SQL work and its list. The list computes its result column as it
-// reads the products, so that it shows at once; the stock value's totals row
-// of totallist is written here, in one transaction. The stored result column
-// is written by storeResults afterwards.
-ListQuery prepareReport(Connection& c, int m, const QDate& today);
+// The list of a report. It computes the result column as it reads the
+// products, so that it shows at once, before the column is stored.
+ListQuery prepareReport(int m, const QDate& today);
 
-// Writes the report's result into every product's `resl`, in one transaction.
+// Writes the report's result into every product's `resl`, and for the stock
+// value the totals row of totallist (which replaces the sales window's running
+// turnover), in one transaction.
 void writeResults(Connection& c, int m);
 // writeResults on a connection of its own to the database file at `path`,
 // away from the windows; reports queued one after another are written in
-// that order. A failure leaves the column as it was.
+// that order. A failure leaves the stored results as they were.
 void storeResults(const QString& path, int m);
 // Waits until every queued result is stored.
 void waitForStoredResults();

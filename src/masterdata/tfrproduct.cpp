@@ -217,13 +217,7 @@ void TFrproduct::ToolButton6Click()
     StatusPanel3->setText(QStringLiteral("记录数:") + QString::number(p->active() ? p->recordCount() : 0));
 }
 
-void TFrproduct::reopenProducts(const QString& sql)
-{
-    Dataset* p = frdm->Aqproduct;
-    p->close();
-    p->setSql(sql);
-    p->open();
-}
+void TFrproduct::reopenProducts(const QString& sql) { qm::reopenProducts(*frdm->Aqproduct, sql); }
 
 void TFrproduct::ToolButton1Click()
 {
@@ -312,21 +306,9 @@ void TFrproduct::N11Click()
     ToolButton6Click();
 }
 
-void TFrproduct::N3Click()
-{
-    DBGrid1->setUpdatesEnabled(false);
-    reopenProducts(QStringLiteral("select * from product\nORDER BY name"));
-    DBGrid1->setUpdatesEnabled(true);
-    frmain->sortedByType = 1;
-}
+void TFrproduct::N3Click() { sortByType(*frdm->Aqproduct, DBGrid1, true); }
 
-void TFrproduct::N4Click()
-{
-    DBGrid1->setUpdatesEnabled(false);
-    reopenProducts(QStringLiteral("select * from product"));
-    DBGrid1->setUpdatesEnabled(true);
-    frmain->sortedByType = 0;
-}
+void TFrproduct::N4Click() { sortByType(*frdm->Aqproduct, DBGrid1, false); }
 
 void TFrproduct::ToolButton7Click()
 {

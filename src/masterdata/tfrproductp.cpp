@@ -145,13 +145,7 @@ void TFrproductp::ToolButton6Click()
     search_->search(*frdm->Aqproduct, Clock::today());
 }
 
-void TFrproductp::reopenProducts(const QString& sql)
-{
-    Dataset* p = frdm->Aqproduct;
-    p->close();
-    p->setSql(sql);
-    p->open();
-}
+void TFrproductp::reopenProducts(const QString& sql) { qm::reopenProducts(*frdm->Aqproduct, sql); }
 
 void TFrproductp::toggleMark()
 {
@@ -174,39 +168,15 @@ void TFrproductp::N5Click()
 
 void TFrproductp::N6Click() { reopenProducts(QStringLiteral("SELECT * from product where szbj=1\norder by sphh")); }
 
-void TFrproductp::N3Click()
-{
-    DBGrid1->setUpdatesEnabled(false);
-    reopenProducts(QStringLiteral("select * from product\nORDER BY name"));
-    DBGrid1->setUpdatesEnabled(true);
-    frmain->sortedByType = 1;
-}
+void TFrproductp::N3Click() { sortByType(*frdm->Aqproduct, DBGrid1, true); }
 
-void TFrproductp::N4Click()
-{
-    DBGrid1->setUpdatesEnabled(false);
-    reopenProducts(QStringLiteral("select * from product"));
-    DBGrid1->setUpdatesEnabled(true);
-    frmain->sortedByType = 0;
-}
+void TFrproductp::N4Click() { sortByType(*frdm->Aqproduct, DBGrid1, false); }
 
 void TFrproductp::ToolButton2Click()
 {
     Dataset* p = frdm->Aqproduct;
     if (!p->active() || p->isEmpty()) return;
-    setEnabled(false);
-    auto* w = new Tfrproductpedit(this);
-    try {
-        dlg::exec(w);
-    } catch (...) {
-        delete w;
-        setEnabled(true);
-        throw;
-    }
-    delete w;
-    setEnabled(true);
-    raise();
-    activateWindow();
+    execOverList(this, new Tfrproductpedit(this));
 }
 
 void prepareStockPrint(Tfrrproduct& r, int mode)
@@ -231,7 +201,12 @@ void prepareStockPrint(Tfrrproduct& r, int mode)
 
 void TFrproductp::ToolButton7Click()
 {
-    if (mode_ == 6 && !frdm->AQtotallist->active()) frdm->AQtotallist->open();
+    if (mode_ == 6) {
+        // The totals as the report stored them.
+        stock::waitForStoredResults();
+        frdm->AQtotallist->close();
+        frdm->AQtotallist->open();
+    }
     {
         Tfrrproduct r(frdm->Aqproduct, mode_ == 6);
         prepareStockPrint(r, mode_);
@@ -266,57 +241,20 @@ void TFrproductp::closeEvent(QCloseEvent* e)
 
 // ------------------------------------------------------------ count window
 
-Tfrproductpedit::Tfrproductpedit(QWidget* owner) : QDialog(owner, Qt::Dialog | Qt::WindowStaysOnTopHint)
+Tfrproductpedit::Tfrproductpedit(QWidget* owner)
+    : RowEditor(owner, QStringLiteral("frproductpedit"), QStringLiteral("录入实际库存量"),
+                {{"Edit2", QStringLiteral("货品代码"), KeyRule::Free, true},
+                 {"Edit3", QStringLiteral("品名规格"), KeyRule::Free, true},
+                 {"Edit4", QStringLiteral("帐面库存量"), KeyRule::Free, true},
+                 {"Edit5", QStringLiteral("实际库存量"), KeyRule::Decimal, false}},
+                frdm->Aqproduct, true)
 {
-    setObjectName(QStringLiteral("frproductpedit"));
-    setWindowTitle(QStringLiteral("录入实际库存量"));
     frproductpedit = this;
-    auto* outer = new QVBoxLayout(this);
-    auto* grid = new QGridLayout;
-    auto* keys = new BoxKeys(this);
-    auto box = [&](const char* name, const QString& label, int row, bool readOnly) {
-        auto* e = new QLineEdit(this);
-        e->setObjectName(QString::fromLatin1(name));
-        e->setReadOnly(readOnly);
-        e->setMinimumWidth(220);
-        auto* l = new QLabel(label, this);
-        l->setBuddy(e);
-        l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        grid->addWidget(l, row, 0);
-        grid->addWidget(e, row, 1);
-        keys->add(e, readOnly ? KeyRule::Free : KeyRule::Decimal);
-        return e;
-    };
-    Edit2 = box("Edit2", QStringLiteral("货品代码："), 0, true);
-    Edit3 = box("Edit3", QStringLiteral("品名规格："), 1, true);
-    Edit4 = box("Edit4", QStringLiteral("帐面库存量："), 2, true);
-    Edit5 = box("Edit5", QStringLiteral("实际库存量："), 3, false);
-    outer->addLayout(grid);
-    auto* buttons = new QHBoxLayout;
-    auto button = [&](const char* name, const QString& text, auto slot) {
-        auto* b = new QPushButton(text, this);
-        b->setObjectName(QString::fromLatin1(name));
-        connect(b, &QPushButton::clicked, this, slot);
-        buttons->addWidget(b);
-        return b;
-    };
-    Button3 = button("Button3", QStringLiteral("上一条"), &Tfrproductpedit::Button3Click);
-    Button4 = button("Button4", QStringLiteral("下一条"), &Tfrproductpedit::Button4Click);
-    Button1 = button("Button1", QStringLiteral("保存"), &Tfrproductpedit::Button1Click);
-    Button2 = button("Button2", QStringLiteral("取消"), &QDialog::reject);
-    outer->addLayout(buttons);
-    // Enter runs down the boxes; from the count it goes to 保存, where Enter
-    // saves and moves on to 下一条, where Enter shows the next product.
-    keys->enterThroughBoxes(BoxKeys::Arrival::AsTab, [this] { Button1->setFocus(); });
-    adjustSize();
-    centreOnScreen(this);
+    Edit2 = box(0);
+    Edit3 = box(1);
+    Edit4 = box(2);
+    Edit5 = box(3);
     FormShow();
-}
-
-void Tfrproductpedit::showEvent(QShowEvent* e)
-{
-    QDialog::showEvent(e);
-    if (!e->spontaneous()) Edit5->setFocus();
 }
 
 void Tfrproductpedit::FormShow()
@@ -333,24 +271,7 @@ void Tfrproductpedit::FormShow()
     Edit5->selectAll();
 }
 
-void Tfrproductpedit::Button1Click()
-{
-    stock::saveCount(*frdm->Aqproduct, Edit5->text());
-    FormShow();
-    Button4->setFocus();
-}
-
-void Tfrproductpedit::Button3Click()
-{
-    frdm->Aqproduct->prior();
-    FormShow();
-}
-
-void Tfrproductpedit::Button4Click()
-{
-    frdm->Aqproduct->next();
-    FormShow();
-}
+void Tfrproductpedit::save() { stock::saveCount(*frdm->Aqproduct, Edit5->text()); }
 
 // ------------------------------------------------------------- menu commands
 
@@ -365,16 +286,12 @@ void openStockList(int mode, const stock::ListQuery& q)
                         for (const auto& prm : q.params) p->setParam(prm.first, prm.second);
                         p->open();
                         if (mode >= 1 && mode <= 6) p->first();
-                        if (mode == 6) {
-                            frdm->AQtotallist->close();
-                            frdm->AQtotallist->open();
-                        }
                     });
 }
 
 void runReport(int mode)
 {
-    const stock::ListQuery q = stock::prepareReport(frdm->ADOCon, mode, Clock::today());
+    const stock::ListQuery q = stock::prepareReport(mode, Clock::today());
     frmain->pickCode = mode;
     openStockList(mode, q);
     stock::storeResults(frdm->ADOCon.path(), mode);

@@ -2,7 +2,7 @@
 // The stock list: the stocktaking and the nine stock reports of the 库存管理
 // menu over the shared product query, with the product list's search and
 // marks, and the count window "录入实际库存量".
-#include <QDialog>
+#include "masterdata/roweditor.h"
 #include <QMainWindow>
 #include <QPointer>
 
@@ -71,21 +71,17 @@ private:
 
 // The count window: code, name and book stock of the stock list's current
 // product, the counted stock to type, and 上一条 / 下一条 to move on.
-class Tfrproductpedit : public QDialog {
+class Tfrproductpedit : public qm::RowEditor {
     Q_OBJECT
 public:
     explicit Tfrproductpedit(QWidget* owner);
     QLineEdit *Edit2, *Edit3, *Edit4, *Edit5; // 货品代码 品名规格 帐面库存量 实际库存量
-    QPushButton *Button3, *Button4, *Button1, *Button2; // 上一条 下一条 保存 取消
 
 public slots:
-    void FormShow();
-    void Button1Click();
-    void Button3Click();
-    void Button4Click();
+    void FormShow() override;
 
 protected:
-    void showEvent(QShowEvent* e) override;
+    void save() override;
 };
 
 // The stock print of a mode: the product layout retitled, its variable

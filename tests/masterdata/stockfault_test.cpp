@@ -41,7 +41,7 @@ TEST_F(StockFaults, UpdateFromCountsReportsAndTotalsAreWholeOrNothing)
 {
     expectSound(fault::sweepCommand(path, [](Connection& c) { stock::applyCounts(c); }));
     expectSound(fault::sweepCommand(path, [](Connection& c) { stock::writeResults(c, 1); }, true));
-    expectSound(fault::sweepCommand(path, [](Connection& c) { stock::prepareReport(c, 6, QDate(2026, 12, 6)); }));
+    expectSound(fault::sweepCommand(path, [](Connection& c) { stock::writeResults(c, 6); }));
 }
 
 TEST_F(StockFaults, CountAndOpeningEditsLeaveTheRowAsStored)

@@ -1,12 +1,62 @@
 #pragma once
-// Generated products for the benchmarks: names, units, categories, prices,
-// stock levels and dates of a plausible shop.
+// What the benchmarks share: generated products (names, units, categories,
+// prices, stock levels and dates of a plausible shop), a program folder with
+// a fresh database and the administrator logged in, and the memory figures.
+#include "app/tfrmain.h"
 #include "common/clock.h"
+#include "common/dialogs.h"
+#include "common/paths.h"
 #include "data/connection.h"
+#include "data/schema.h"
+#include "data/tfrdm.h"
+#include <QDir>
+#include <QFile>
 #include <QRandomGenerator>
 #include <QStringList>
+#include <QTemporaryDir>
 
 namespace qmbench {
+
+// A figure of /proc/self/status in kB ("VmRSS:", "VmHWM:"); -1 when unknown.
+inline long statusKb(const char* key)
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith(key)) return line.mid(int(qstrlen(key))).trimmed().split(' ').value(0).toLong();
+    return -1;
+}
+
+// A program folder in a temporary place with a fresh database, the main
+// window's state and the data module, the administrator logged in and the
+// dialogs scripted.
+class Shop {
+public:
+    Shop()
+    {
+        qm::AppPaths::setProgramFolder(dir.path());
+        QDir().mkpath(dir.path() + "/works");
+        QDir().mkpath(dir.path() + "/bak");
+        qm::createInitialDatabase(qm::AppPaths::workingDatabase());
+        auto scripted = std::make_unique<qm::ScriptedDialogs>();
+        dialogs = scripted.get();
+        qm::dlg::setBackend(std::move(scripted));
+        frmain = new Tfrmain;
+        frdm = new Tfrdm;
+        frdm->connectTo(qm::AppPaths::workingDatabase());
+        frmain->operatorCode = "999";
+    }
+    ~Shop()
+    {
+        delete frdm;
+        frdm = nullptr;
+        delete frmain;
+        frmain = nullptr;
+    }
+    QString path() const { return qm::AppPaths::workingDatabase(); }
+    QTemporaryDir dir;
+    qm::ScriptedDialogs* dialogs = nullptr;
+};
 
 inline void generateProducts(qm::Connection& c, int count)
 {
