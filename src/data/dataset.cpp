@@ -241,13 +241,6 @@ void Dataset::requery()
     if (keep >= 0 && !isEmpty()) moveTo(std::min(keep, recordCount() - 1));
 }
 
-void Dataset::refreshCurrent()
-{
-    if (state_ != State::Browse || cur_ < 0 || !updatable_) return;
-    refreshRowFromTable(cur_);
-    emit rowChanged(cur_);
-}
-
 Field* Dataset::findField(const QString& name) const
 {
     for (auto& f : fields_)

@@ -138,8 +138,6 @@ public:
     void close();
     // Closes and opens again, keeping the current row number where possible.
     void requery();
-    // Reads the current row again from its table (what another writer stored).
-    void refreshCurrent();
     bool active() const { return state_ != State::Inactive; }
     State state() const { return state_; }
     bool readOnly() const { return readOnly_; }

@@ -148,8 +148,7 @@ void saveOpening(OpeningKind kind, const QString& name, const QString& third, co
         t.commit();
     } catch (...) {
         // Rolled back by now: the row shows what is stored.
-        if (ds->state() != Dataset::State::Browse) ds->cancel();
-        else ds->refreshCurrent();
+        ds->resync();
         throw;
     }
 }

@@ -4,6 +4,7 @@
 #include "data/dataset.h"
 #include "data/schema.h"
 #include "masterdata/productlogic.h"
+#include <QCoreApplication>
 #include <QThreadPool>
 
 namespace qm::stock {
@@ -70,16 +71,24 @@ QString columnsWithResult(const QString& expr)
     return cols.join(QStringLiteral(","));
 }
 
+QThreadPool* g_writer = nullptr;
+
+void finishWriting()
+{
+    if (g_writer) g_writer->waitForDone();
+}
+
 QThreadPool& resultWriter()
 {
-    // One thread: results are stored in the order the reports ran.
-    static QThreadPool* pool = [] {
-        auto* p = new QThreadPool;
-        p->setMaxThreadCount(1);
-        p->setExpiryTimeout(-1);
-        return p;
-    }();
-    return *pool;
+    // One thread: results are stored in the order the reports ran. The
+    // program waits for the last of them when it ends.
+    if (!g_writer) {
+        g_writer = new QThreadPool;
+        g_writer->setMaxThreadCount(1);
+        g_writer->setExpiryTimeout(-1);
+        qAddPostRoutine(finishWriting);
+    }
+    return *g_writer;
 }
 }
 
@@ -140,7 +149,7 @@ void saveCount(Dataset& products, const QString& typed)
     c.exec(QStringLiteral("UPDATE product SET factsl=:p1, factdate=:p2 WHERE rowid=:p3"),
            {{"p1", counted}, {"p2", toDbDateTime(Clock::now())}, {"p3", products.rowid()}});
     t.commit();
-    products.refreshCurrent();
+    products.resync();
 }
 
 QString countText(const Dataset& products)
@@ -152,7 +161,7 @@ QString countText(const Dataset& products)
 double storedStock(Dataset& products)
 {
     if (!products.active() || products.isEmpty()) return 0;
-    products.refreshCurrent();
+    products.resync();
     return products.asFloat(QStringLiteral("sl"));
 }
 

@@ -141,11 +141,17 @@ void TFrproductp::ComboBox1Change() { search_->chooseField(); }
 void TFrproductp::ToolButton6Click()
 {
     // The search replaces the report's rows; the mode stays for the print.
+    // The rows read from the table show the report's result once it is stored.
     frmain->sortedByType = 0;
+    stock::waitForStoredResults();
     search_->search(*frdm->Aqproduct, Clock::today());
 }
 
-void TFrproductp::reopenProducts(const QString& sql) { qm::reopenProducts(*frdm->Aqproduct, sql); }
+void TFrproductp::reopenProducts(const QString& sql)
+{
+    stock::waitForStoredResults();
+    qm::reopenProducts(*frdm->Aqproduct, sql);
+}
 
 void TFrproductp::toggleMark()
 {
