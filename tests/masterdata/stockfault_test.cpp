@@ -81,3 +81,32 @@ TEST_F(StockFaults, CountAndOpeningEditsLeaveTheRowAsStored)
         expectSound(fault::sweep(path, s));
     }
 }
+
+TEST_F(StockFaults, AKilledUpdateNeverTakesACountHalfway)
+{
+    {
+        // Every count taken: the state the loop below keeps between its commits.
+        Connection c;
+        c.open(path);
+        c.exec("UPDATE product SET factsl=sl, factdate=NULL");
+    }
+    for (unsigned seed = 1; seed <= 3; ++seed) {
+        fault::KillResult k = fault::killDuring([this](int i) {
+            Connection c;
+            c.open(path);
+            {
+                Transaction t(c);
+                c.exec("UPDATE product SET factsl=:p1, factdate='2026-12-06 10:00:00' WHERE szbj=1", {{"p1", i + 0.5}});
+                t.commit();
+            }
+            stock::applyCounts(c);
+        }, 30, 150, seed);
+        ASSERT_TRUE(k.killed);
+        Connection c;
+        c.open(path);
+        EXPECT_EQ(c.scalar("PRAGMA integrity_check").toString(), "ok");
+        // A count is either still pending or taken as book stock, for every marked product alike.
+        EXPECT_EQ(c.scalar("SELECT count(*) FROM product WHERE szbj=1 AND factdate IS NULL AND sl<>factsl").toInt(), 0);
+        EXPECT_LE(c.scalar("SELECT count(DISTINCT factdate IS NULL) FROM product WHERE szbj=1").toInt(), 1);
+    }
+}
