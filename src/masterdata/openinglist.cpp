@@ -11,14 +11,10 @@
 #include "masterdata/partnerlist.h"
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QGridLayout>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QTableView>
 #include <QToolBar>
 #include <QToolButton>

@@ -17,13 +17,9 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QGridLayout>
-#include <QHBoxLayout>
 #include <QHeaderView>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPushButton>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
