@@ -113,7 +113,6 @@ OpeningList::OpeningList(OpeningKind kind, QWidget* owner) : QWidget(owner, Qt::
         Dataset* ds = openingDataset(kind_);
         if (logical >= 0 && logical < ds->fieldCount()) selectGridColumn(ds->field(logical)->name);
     });
-    connect(DBGrid1, &QAbstractItemView::doubleClicked, this, &OpeningList::ToolButton1Click);
     DBGrid1->installEventFilter(this);
     layout->addWidget(DBGrid1, 1);
 
