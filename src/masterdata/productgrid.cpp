@@ -68,9 +68,8 @@ QVariant ProductGridModel::data(const QModelIndex& index, int role) const
         if (index.column() == 0) return QVariant();
         QVariant v = ds_->valueAt(row, fi);
         if (f->name == "outdate" || f->name == "enddate") {
-            if (v.isNull()) return QString();
-            QDateTime dt = qm::fromDbDateTime(v.toString());
-            return dt.isValid() ? qm::formatDate(dt.date()) : QString();
+            qm::DbStamp stamp;
+            return !v.isNull() && qm::parseDbStamp(v.toString(), stamp) ? qm::formatDate(stamp.date()) : QString();
         }
         return ds_->displayText(row, fi);
     }
