@@ -190,6 +190,16 @@ TEST_F(PartnerListTest, DeleteRules)
     b->ToolButton3Click();
     EXPECT_EQ(dialogs->messages(), QStringList{"确实要删除当前记录吗?"});
     EXPECT_EQ(count("select count(*) from branch"), 1);
+    // A balance owed the other way (paid in advance) is asked about too.
+    add("branch", "0000000004", "400", "预付供应商", "", -35.5);
+    s->close();
+    s->open();
+    s->locate("intno", "0000000004");
+    dialogs->clear();
+    dialogs->answers = {Answer::Cancel};
+    b->ToolButton3Click();
+    EXPECT_EQ(dialogs->messages(), QStringList{"该供应商的余额不为0,是否要删除?"});
+    EXPECT_EQ(count("select count(*) from branch where intno='0000000004'"), 1);
 
     // An empty list deletes nothing and asks nothing.
     PartnerList* e = search(PartnerKind::Employee, "客户名", "没有这个人");
