@@ -9,6 +9,7 @@ namespace qm::ime {
 namespace {
 
 const char* const kProperty = "imeName";
+const char* const kFollowed = "imeFollowed";
 
 Switcher& switcher()
 {
@@ -66,7 +67,10 @@ void giveInputMethod(QWidget* box, const QString& name)
 {
     if (!box) return;
     box->setProperty(kProperty, name.trimmed());
-    if (!box->findChild<Follower*>(QString(), Qt::FindDirectChildrenOnly)) new Follower(box);
+    if (!box->property(kFollowed).toBool()) {
+        box->setProperty(kFollowed, true);
+        new Follower(box);
+    }
 }
 
 QString inputMethodOf(const QWidget* box) { return box ? box->property(kProperty).toString() : QString(); }
