@@ -138,11 +138,10 @@ void ProductGridView::mousePressEvent(QMouseEvent* e)
 void ProductGridView::mouseDoubleClickEvent(QMouseEvent* e)
 {
     QModelIndex i = indexAt(e->position().toPoint());
-    if (i.isValid() && i.column() == 0) {
-        // The second click of a double-click on the selection column toggles again.
-        emit markToggled();
-        return;
-    }
+    // Each press of a double-click on the selection column has toggled the
+    // mark; the double-click toggles once more, so that the whole gesture
+    // toggles it once. On any column it then picks, as 选中 does.
+    if (i.isValid() && i.column() == 0) emit markToggled();
     if (i.isValid()) emit picked();
 }
 
