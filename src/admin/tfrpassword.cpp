@@ -157,9 +157,14 @@ void resetTurnover()
         t->first();
         t->edit();
     }
-    t->setValue(QStringLiteral("amount"), 0.0);
-    t->setValue(QStringLiteral("rest"), 0.0);
-    t->post();
+    try {
+        t->setValue(QStringLiteral("amount"), 0.0);
+        t->setValue(QStringLiteral("rest"), 0.0);
+        t->post();
+    } catch (...) {
+        t->cancel(); // the table keeps what it held
+        throw;
+    }
 }
 
 void showLogin(QWidget* owner)

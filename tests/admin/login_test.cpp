@@ -4,6 +4,7 @@
 #include "common/errors.h"
 #include "common/password.h"
 #include "support/fixture.h"
+#include "support/faultvfs.h"
 #include "support/visible.h"
 #include <QComboBox>
 #include <QLineEdit>
@@ -123,4 +124,27 @@ TEST_F(LoginTest, WrongPasswordUnknownNumberAndCancelEndTheProgram)
     // Cancelling 操作员交接班 ends the program as well.
     script("999", "888", true);
     EXPECT_THROW(qm::runCommand("N3"), qm::ProgramExit);
+}
+
+TEST_F(LoginTest, TurnoverResetSurvivesAFailedWrite)
+{
+    // With the first row there and with the table emptied: after a failed
+    // write the table is as before or as after, and the dataset is not left
+    // half edited.
+    for (bool emptied : {false, true}) {
+        if (emptied) frdm->ADOCon.exec("DELETE FROM totallist");
+        const QString path = qm::AppPaths::workingDatabase();
+        qm::fault::Steps s;
+        s.detach = [] { frdm->ADOCon.close(); };
+        s.attach = [&] { frdm->connectTo(path); };
+        s.command = [] { qm::resetTurnover(); };
+        s.check = [](const qm::fault::Run& run) {
+            EXPECT_EQ(frdm->AQtotallist->state(), qm::Dataset::State::Browse) << qPrintable(run.point.describe());
+        };
+        const qm::fault::Report r = qm::fault::sweep(path, s);
+        EXPECT_TRUE(r.ok()) << qPrintable(r.failures.join("\n"));
+        EXPECT_GT(r.runs, 1);
+        EXPECT_GT(r.before, 0);
+        frdm->connectTo(path);
+    }
 }
