@@ -343,7 +343,7 @@ PartnerList::PartnerList(PartnerKind kind, QWidget* owner, QWidget* opener, int 
     add("ToolButton7", QStringLiteral("选中"), &PartnerList::ToolButton7Click, QStringLiteral("✓"));
     // Four buttons that stay disabled: record steps this list does not offer.
     const char* const steps[] = {"ToolButton8", "ToolButton9", "ToolButton10", "ToolButton11"};
-    const QString signs[] = {QStringLiteral("⏮"), QStringLiteral("◀"), QStringLiteral("▶"), QStringLiteral("⏭")};
+    const QString signs[] = {QStringLiteral("«"), QStringLiteral("‹"), QStringLiteral("›"), QStringLiteral("»")};
     for (int i = 0; i < 4; ++i) add(steps[i], QString(), nullptr, signs[i])->setEnabled(false);
     bar->addSeparator();
 
