@@ -1,5 +1,5 @@
 #include "support/fixture.h"
-#include <QTest>
+#include "support/visible.h"
 #include "masterdata/productsupport.h"
 #include "masterdata/productlogic.h"
 #include "masterdata/tfrproductedit.h"
@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 
 using namespace qm;
 
@@ -127,6 +128,7 @@ TEST_F(ProductEditor, SaveRefusalsInOrder)
 TEST_F(ProductEditor, AddStoresValuesThenChangesTheSameProduct)
 {
     openAdding();
+    EXPECT_EQ(visible::layoutProblems(ed), QStringList());
     EXPECT_TRUE(ed->CheckBox1->isChecked());
     EXPECT_EQ(ed->Edit15->text(), "0.00");
     EXPECT_EQ(ed->Edit14->text(), "0");
