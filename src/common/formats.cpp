@@ -162,15 +162,19 @@ NumberPattern compileNumber(const QString& fmt)
     return p;
 }
 
-// Patterns come from a handful of field formats, so a small cache per thread holds them all.
-const NumberPattern& numberPattern(const QString& fmt)
+// Patterns come from a handful of field formats, so a small cache per thread
+// holds them all, each compiled once.
+template <typename Pattern, Pattern (*compile)(const QString&)>
+const Pattern& compiled(const QString& fmt)
 {
-    thread_local QHash<QString, NumberPattern> cache;
+    thread_local QHash<QString, Pattern> cache;
     auto it = cache.constFind(fmt);
     if (it != cache.constEnd()) return *it;
     if (cache.size() >= 256) cache.clear();
-    return *cache.insert(fmt, compileNumber(fmt));
+    return *cache.insert(fmt, compile(fmt));
 }
+
+const NumberPattern& numberPattern(const QString& fmt) { return compiled<NumberPattern, compileNumber>(fmt); }
 
 QString formatSection(const NumberSection& s, double v, bool withSign)
 {
@@ -274,14 +278,7 @@ DatePattern compileDate(const QString& fmt)
     return p;
 }
 
-const DatePattern& datePattern(const QString& fmt)
-{
-    thread_local QHash<QString, DatePattern> cache;
-    auto it = cache.constFind(fmt);
-    if (it != cache.constEnd()) return *it;
-    if (cache.size() >= 64) cache.clear();
-    return *cache.insert(fmt, compileDate(fmt));
-}
+const DatePattern& datePattern(const QString& fmt) { return compiled<DatePattern, compileDate>(fmt); }
 
 void appendIso(QString& out, const DbStamp& s, bool withTime)
 {
