@@ -151,10 +151,13 @@ void resetTurnover()
     t->open();
     if (t->isEmpty()) return;
     t->first();
-    t->edit();
-    t->setValue(QStringLiteral("amount"), 0.0);
-    t->setValue(QStringLiteral("rest"), 0.0);
-    t->post();
+    writeInTransaction(*t, [t] {
+        t->edit();
+        t->setValue(QStringLiteral("amount"), 0.0);
+        t->setValue(QStringLiteral("rest"), 0.0);
+        t->post();
+        return true;
+    });
 }
 
 void showLogin(QWidget* owner)

@@ -1,4 +1,5 @@
 #include "masterdata/tfrproduct.h"
+#include <QScopeGuard>
 #include "admin/rights.h"
 #include "app/commands.h"
 #include "app/tfrmain.h"
@@ -232,11 +233,13 @@ void TFrproduct::N1Click()
 {
     Dataset* cfg = frdm->ATdateconfig;
     cfg->open();
-    cfg->edit();
-    cfg->setValue("bz", cfg->asBool("bz") ? 0 : 1);
-    cfg->post();
+    auto closer = qScopeGuard([cfg] { cfg->close(); });
+    writeInTransaction(*cfg, [cfg] {
+        cfg->setValue("bz", cfg->asBool("bz") ? 0 : 1);
+        cfg->post();
+        return true;
+    });
     applyPriceFlag(cfg->asBool("bz"));
-    cfg->close();
 }
 
 void TFrproduct::ComboBox1Change()
