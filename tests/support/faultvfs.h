@@ -33,6 +33,7 @@
 //   auto k = qm::fault::killDuring([&](int i) { qm::Connection c; c.open(path); ... commit ...; }, 20, 200, seed);
 //   // every i < k.completed committed; iteration k.completed may or may not have.
 #include "data/connection.h"
+#include "data/dataset.h"
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -123,8 +124,31 @@ Report sweep(const QString& dbPath, const Steps& steps);
 // The same for a command over a fresh Connection of its own.
 Report sweepCommand(const QString& dbPath, const std::function<void(Connection&)>& command, bool persistent = false);
 
+// The window shows what is stored: empty when every row of `ds` equals the
+// stored row with the same rowid in `columns`, and `ds` holds as many rows as
+// the table has where `where` holds (all rows when empty); else the first
+// difference.
+QString compareWithTable(Dataset& ds, const QString& table, const QStringList& columns,
+                         const QString& where = {}, const Params& params = {});
+
 // Copies a database file (no journal may be hot): used to restore between runs.
 void copyDatabase(const QString& from, const QString& to);
+
+// Holds a read transaction on the file, as the front desk does while it reads:
+// another connection's COMMIT then fails with "busy" once its busy timeout
+// runs out, and its transaction is still open. Lower that connection's
+// timeout (sqlite3_busy_timeout) to keep the test fast.
+class ReaderHold {
+public:
+    explicit ReaderHold(const QString& path);
+    ~ReaderHold() { release(); }
+    void release();
+    ReaderHold(const ReaderHold&) = delete;
+    ReaderHold& operator=(const ReaderHold&) = delete;
+
+private:
+    Connection c_;
+};
 
 struct KillResult {
     int completed = 0; // iterations whose call returned in the child before the kill
