@@ -17,7 +17,7 @@ QLineEdit* edit(QWidget* parent, const char* name)
 {
     auto* e = new QLineEdit(parent);
     e->setObjectName(QString::fromLatin1(name));
-    e->setMaxLength(100);
+    qm::setBoxLength(e, 100);
     e->setMinimumWidth(360);
     return e;
 }

@@ -33,7 +33,7 @@ QLineEdit* newBox(BoxKeys* keys, QWidget* parent, const char* name, int maxLengt
 {
     auto* e = new QLineEdit(parent);
     e->setObjectName(QString::fromLatin1(name));
-    e->setMaxLength(maxLength);
+    setBoxLength(e, maxLength);
     keys->add(e);
     return e;
 }

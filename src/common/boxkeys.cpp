@@ -96,4 +96,12 @@ bool BoxKeys::eventFilter(QObject* o, QEvent* e)
     return QObject::eventFilter(o, e);
 }
 
+void setBoxLength(QLineEdit* box, int length)
+{
+    box->setMaxLength(length);
+    QObject::connect(box, &QLineEdit::textChanged, box, [box](const QString& text) {
+        if (!text.isEmpty() && text.back().isHighSurrogate()) box->setText(text.chopped(1));
+    });
+}
+
 }

@@ -200,7 +200,7 @@ PartnerEditor::PartnerEditor(PartnerKind kind, QWidget* owner)
         const EditorBox& b = ed.boxes[size_t(i)];
         auto* edit = new QLineEdit(frame);
         edit->setObjectName(b.box);
-        if (b.maxLength > 0) edit->setMaxLength(b.maxLength);
+        if (b.maxLength > 0) setBoxLength(edit, b.maxLength);
         edit->setMinimumWidth(170);
         keys->add(edit, b.keys);
         if (b.chinese) edit->setProperty("imeName", frmain ? frmain->imeName : QString());
