@@ -376,7 +376,13 @@ void TFrproduct::N11Click()
         return;
     }
     frdm->Aqproduct->close();
-    product::deleteMarked(frdm->ADOCon);
+    try {
+        product::deleteMarked(frdm->ADOCon);
+    } catch (...) {
+        // Nothing was deleted: the list shows the products again all the same.
+        try { ToolButton6Click(); } catch (...) {}
+        throw;
+    }
     ToolButton6Click();
 }
 

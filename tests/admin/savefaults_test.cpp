@@ -192,3 +192,19 @@ TEST_F(AdminSaveFaults, LoginTurnoverReset)
     };
     expectSound(fault::sweep(path, s));
 }
+
+TEST_F(AdminSaveFaults, OperatorDelete)
+{
+    fault::Steps s;
+    s.detach = [&] { closeOperators(); };
+    s.attach = [&] {
+        openOperators();
+        ASSERT_TRUE(frdm->ATopcrl->locate("bh", "001"));
+    };
+    s.command = [&] { list->ToolButton2Click(); };
+    s.check = [&](const fault::Run& run) {
+        EXPECT_EQ(fault::compareWithTable(*frdm->ATopcrl, "opcrl", {"bh", "xm"}).toStdString(), "") << run.point.describe().toStdString();
+        frdm->ATopcrl->first();
+    };
+    expectSound(fault::sweep(path, s));
+}

@@ -4,8 +4,10 @@
 #include "masterdata/partneredit.h"
 #include "masterdata/partnerdata.h"
 #include "masterdata/partnerkinds.h"
+#include "masterdata/partnerlist.h"
 #include "masterdata/productlogic.h"
 #include "masterdata/productsupport.h"
+#include "masterdata/tfrproduct.h"
 #include "masterdata/tfrproductedit.h"
 #include "masterdata/tfrspec.h"
 #include "app/commands.h"
@@ -206,4 +208,95 @@ TEST_F(SaveFaults, CommitRefusedWhileAnotherProgramReads)
     ed->Button1Click();
     EXPECT_EQ(frdm->ADOCon.scalar("select count(*) from product where sphh='00077'").toInt(), 1);
     EXPECT_EQ(fault::compareWithTable(*frdm->Aqproduct, "product", {"intno", "sphh"}).toStdString(), "");
+}
+
+TEST_F(SaveFaults, ProductListMarksAndDeletions)
+{
+    qmtest::addProduct(frdm->ADOCon, {"00012", QStringLiteral("可乐")});
+    qmtest::addProduct(frdm->ADOCon, {"00013", QStringLiteral("雪碧")});
+    qmtest::addProduct(frdm->ADOCon, {"00014", QStringLiteral("芬达")});
+    frdm->ADOCon.exec("UPDATE product SET szbj=1 WHERE sphh='00013'");
+    TFrproduct* list = nullptr;
+    struct Command {
+        const char* name;
+        std::function<void()> run;
+    };
+    const std::vector<Command> commands = {
+        {"toggle the mark", [&] { list->toggleMark(); }},
+        {"mark all", [&] { list->N12Click(); }},
+        {"delete the marked", [&] { list->N11Click(); }},
+        {"delete one", [&] { list->ToolButton3Click(); }},
+    };
+    for (const Command& cmd : commands) {
+        SCOPED_TRACE(cmd.name);
+        fault::Steps s;
+        s.detach = [&] {
+            delete list;
+            list = nullptr;
+            frmain->setEnabled(true);
+            frdm->ADOCon.close();
+        };
+        s.attach = [&] {
+            frdm->connectTo(path);
+            ASSERT_TRUE(runCommand("N14"));
+            list = Frproduct;
+            list->setAttribute(Qt::WA_DeleteOnClose, false);
+            dialogs->inputs = {"123456"};
+        };
+        s.command = cmd.run;
+        s.check = [&](const fault::Run& run) {
+            EXPECT_EQ(fault::compareWithTable(*frdm->Aqproduct, "product", {"intno", "sphh", "szbj"}).toStdString(), "")
+                << run.point.describe().toStdString();
+            frdm->Aqproduct->first();
+            frdm->Aqproduct->last();
+        };
+        expectSound(fault::sweep(path, s));
+    }
+}
+
+TEST_F(SaveFaults, PartnerAndUnitListDeletions)
+{
+    partnertest::clear("branch");
+    partnertest::add("branch", "0000000001", "0000000001", QStringLiteral("华联"));
+    partnertest::add("branch", "0000000002", "0000000002", QStringLiteral("联华"));
+    frdm->ADOCon.exec("INSERT INTO spec(intno, name, specno) VALUES('01', '瓶', '02'), ('02', '箱', '02')");
+    PartnerList* partners = nullptr;
+    fault::Steps s;
+    s.detach = [&] {
+        delete partners;
+        partners = nullptr;
+        frmain->setEnabled(true);
+        frdm->ADOCon.close();
+    };
+    s.attach = [&] {
+        frdm->connectTo(path);
+        partners = openPartnerListFromMenu(PartnerKind::Supplier);
+        ASSERT_TRUE(partners);
+        partners->setAttribute(Qt::WA_DeleteOnClose, false);
+    };
+    s.command = [&] { partners->ToolButton3Click(); };
+    s.check = [&](const fault::Run& run) {
+        EXPECT_EQ(fault::compareWithTable(*frdm->AQbranch, "branch", {"intno", "name"}).toStdString(), "")
+            << run.point.describe().toStdString();
+        frdm->AQbranch->first();
+        frdm->AQbranch->last();
+    };
+    expectSound(fault::sweep(path, s));
+
+    fault::Steps units;
+    units.detach = [&] {
+        delete Frspec.data();
+        frmain->setEnabled(true);
+        frdm->ADOCon.close();
+    };
+    units.attach = [&] {
+        frdm->connectTo(path);
+        ASSERT_TRUE(runCommand("N93"));
+    };
+    units.command = [&] { Frspec->ToolButton3Click(); };
+    units.check = [&](const fault::Run& run) {
+        EXPECT_EQ(fault::compareWithTable(*frdm->AQspec, "spec", {"intno", "name"}, "specno='02'").toStdString(), "")
+            << run.point.describe().toStdString();
+    };
+    expectSound(fault::sweep(path, units));
 }
