@@ -1,4 +1,4 @@
-// Operators, options, company and the login's turnover under injected
+// Operators, options and company under injected
 // faults: the database ends as it was before or after the command, the
 // windows show what is stored, and 取消 or moving on writes nothing.
 #include "admin/tfrcompany.h"
@@ -176,21 +176,6 @@ TEST_F(AdminSaveFaults, OptionsAndCompanySaves)
         EXPECT_EQ(fault::compareWithTable(*frdm->ATcompany, "company", {"name", "tel"}).toStdString(), "") << run.point.describe().toStdString();
     };
     expectSound(fault::sweep(path, company));
-}
-
-TEST_F(AdminSaveFaults, LoginTurnoverReset)
-{
-    frdm->ADOCon.exec("UPDATE totallist SET amount=12.5, rest=3");
-    fault::Steps s;
-    s.detach = [&] { frdm->ADOCon.close(); };
-    s.attach = [&] { frdm->connectTo(path); };
-    s.command = [&] { resetTurnover(); };
-    s.check = [&](const fault::Run& run) {
-        EXPECT_EQ(fault::compareWithTable(*frdm->AQtotallist, "totallist", {"amount", "rest"}).toStdString(), "") << run.point.describe().toStdString();
-        frdm->AQtotallist->first();
-        frdm->AQtotallist->close();
-    };
-    expectSound(fault::sweep(path, s));
 }
 
 TEST_F(AdminSaveFaults, OperatorDelete)
