@@ -1,4 +1,5 @@
 #include "common/boxkeys.h"
+#include "common/formats.h"
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -100,7 +101,8 @@ void setBoxLength(QLineEdit* box, int length)
 {
     box->setMaxLength(length);
     QObject::connect(box, &QLineEdit::textChanged, box, [box](const QString& text) {
-        if (!text.isEmpty() && text.back().isHighSurrogate()) box->setText(text.chopped(1));
+        const QString whole = wholeCharacters(text);
+        if (whole.size() != text.size()) box->setText(whole);
     });
 }
 
