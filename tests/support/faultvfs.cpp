@@ -336,6 +336,14 @@ void copyDatabase(const QString& from, const QString& to)
 
 // ------------------------------------------------------------ sweeps
 
+::testing::AssertionResult sound(const Report& r, int minRuns)
+{
+    if (!r.ok()) return ::testing::AssertionFailure() << r.failures.join(QLatin1Char('\n')).toStdString();
+    if (r.before == 0) return ::testing::AssertionFailure() << "no fault took: every run ended in the state after";
+    if (r.runs <= minRuns) return ::testing::AssertionFailure() << "only " << r.runs << " fault points";
+    return ::testing::AssertionSuccess();
+}
+
 Report sweep(const QString& dbPath, const Steps& steps)
 {
     Report report;

@@ -9,13 +9,13 @@
 //
 // Usage over a command of the data layer (a fresh Connection per run):
 //
-//   auto r = qm::fault::sweepCommand(path, [](qm::Connection& c) { product::store(c, ...); });
-//   EXPECT_TRUE(r.ok()) << r.failures.join("\n");
+//   auto r = qm::fault::sweepCommand(path, [](qm::Connection& c) { qm::Transaction t(c); ...; t.commit(); });
+//   EXPECT_TRUE(qm::fault::sound(r));   // before or after at every point, and some faults took
 //
 // Usage over a window's command (the window and frdm are rebuilt on each run):
 //
 //   qm::fault::Steps s;
-//   s.detach  = [&] { delete window; window = nullptr; frdm->ADOCon.close(); };
+//   s.detach  = [&] { delete window; window = nullptr; qm::waitForBakCopies(); frdm->ADOCon.close(); };
 //   s.attach  = [&] { frdm->connectTo(path); window = new Tfr...; /* type into boxes */ };
 //   s.command = [&] { window->Button1Click(); };        // may throw, as a failed save may
 //   s.check   = [&](const qm::fault::Run& run) {        // optional: windows still open here
@@ -23,9 +23,7 @@
 //           << run.point.describe().toStdString();
 //       window->Button5Click();                           // 取消, move on: must write nothing
 //   };
-//   auto r = qm::fault::sweep(path, s);
-//   EXPECT_TRUE(r.ok()) << r.failures.join("\n");
-//   EXPECT_GT(r.runs, 2);
+//   EXPECT_TRUE(qm::fault::sound(qm::fault::sweep(path, s)));
 //
 // After each injected fault the database, opened afresh (which rolls back a
 // hot journal), must equal its state before or after the fault-free run, and
@@ -43,6 +41,7 @@
 #include "data/connection.h"
 #include "data/dataset.h"
 #include <QString>
+#include <gtest/gtest.h>
 #include <QStringList>
 #include <QVariant>
 #include <functional>
@@ -125,6 +124,10 @@ struct Report {
     QStringList failures;          // runs that ended in neither state, or left the file locked
     bool ok() const { return failures.isEmpty(); }
 };
+
+// For EXPECT_TRUE: every run ended in the state before or after, some before
+// (a fault took), and there were more than `minRuns` runs.
+::testing::AssertionResult sound(const Report& r, int minRuns = 3);
 
 // Runs the command once fault-free to count its I/O and learn the state after,
 // then once per injection point from the state before.
