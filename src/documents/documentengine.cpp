@@ -384,7 +384,14 @@ Header recalc(Connection& c, const DocDesc& d, const QString& docIntno, const He
               {"remark", d.texts.summaryPrefix.isEmpty() ? in.remark : summary},
               {"employeename", in.employee}};
     auto put = [&ps](const QString& col, const QVariant& v) { ps.append({col, v}); };
-    if (in.date.isValid()) put("billdate", toDbDate(in.date));
+    if (in.date.isValid() && d.dateWithTime) {
+        // A picked day keeps the time of day the document was opened at.
+        const QString stored = c.scalar(QStringLiteral("SELECT billdate FROM %1 WHERE intno=:n").arg(d.headerTable),
+                                        {{"n", docIntno}}).toString();
+        put("billdate", in.date.toString(QStringLiteral("yyyy-MM-dd")) + (stored.size() >= 19 ? stored.mid(10) : QStringLiteral(" 00:00:00")));
+    } else if (in.date.isValid()) {
+        put("billdate", toDbDate(in.date));
+    }
     if (d.totalQty) put("hjsl", Q);
     if (d.zeroPieces) put("hjjs", 0.0);
     if (d.totalPay) put("pay", P);
@@ -548,6 +555,18 @@ bool accountExists(Connection& c, const QString& id)
     return c.scalar(QStringLiteral("SELECT 1 FROM bank WHERE id=:p1 LIMIT 1"), {{"p1", id}}).isValid();
 }
 
+// Every account the rows move money through exists: money posted to or taken
+// back from an account that is not there would be lost.
+void requireRowAccounts(Connection& c, const DocDesc& d, const std::vector<Row>& rows)
+{
+    if (std::none_of(d.effects.begin(), d.effects.end(), [](const Effect& e) { return e.target == Target::RowAccount; }))
+        return;
+    for (const Row& r : rows) {
+        if (isCarried(r) || (r.sphh.trimmed().isEmpty() && r.amount == 0)) continue;
+        if (!accountExists(c, r.sphh)) throw Refusal(text::noAccount());
+    }
+}
+
 // The header's party code as the posting checks read it.
 bool noPartyChosen(const QString& typed)
 {
@@ -573,6 +592,7 @@ void post(Connection& c, const DocDesc& d, const QString& docIntno, const Header
     for (const Row& r : rows)
         if (r.spmc.trimmed().isEmpty()) throw Refusal(r.spmc.trimmed() + text::noProductName());
     if (!findParty(c, d, h.customerid, true)) throw Refusal(d.party.notFoundOnPost);
+    requireRowAccounts(c, d, rows);
     bool account = hasAccountEffects(d) && accountExists(c, h.bankid);
     // Money paid through an account that does not exist would be lost.
     if (hasAccountEffects(d) && !account && h.pay != 0) throw Refusal(text::noAccount());
@@ -604,6 +624,7 @@ void post(Connection& c, const DocDesc& d, const QString& docIntno, const Header
     }
     c.exec(QStringLiteral("UPDATE %1 SET %2 WHERE mainintno=:n").arg(d.detailTable, rowSets.join(',')), rp);
     applyEffects(c, d, h, rows, false, account, operatorCode);
+    if (d.afterEffects) d.afterEffects(c, h, false);
     t.commit();
 }
 
@@ -615,6 +636,7 @@ void reverse(Connection& c, const DocDesc& d, const QString& docIntno)
     if (!h.pass) throw Refusal(QStringLiteral("该单据未过帐,不能冲数！"));
     // The stored header names the party and account, not what a box may say.
     if (!findParty(c, d, h.customerid, true)) throw Refusal(d.party.notFoundOnReverse);
+    requireRowAccounts(c, d, readRows(c, d, docIntno));
     const bool account = hasAccountEffects(d) && accountExists(c, h.bankid);
     if (c.exec(QStringLiteral("UPDATE %1 SET cancel=1 WHERE intno=:n AND coalesce(pass,0)=1 AND coalesce(cancel,0)=0")
                    .arg(d.headerTable),
@@ -622,6 +644,7 @@ void reverse(Connection& c, const DocDesc& d, const QString& docIntno)
         throw Refusal(text::alreadyReversed());
     c.exec(QStringLiteral("UPDATE %1 SET cancel=1 WHERE mainintno=:n").arg(d.detailTable), {{"n", docIntno}});
     applyEffects(c, d, h, readRows(c, d, docIntno), true, account, QString());
+    if (d.afterEffects) d.afterEffects(c, h, true);
     t.commit();
 }
 
@@ -665,7 +688,7 @@ QStringList stockWarnings(Connection& c, const DocDesc& d, const QString& docInt
     Statement get(c.handle(), QStringLiteral("SELECT coalesce(sl,0) FROM product WHERE intno=:i"));
     for (size_t i = rule == StockWarning::RowsAfterFirst ? 1 : 0; i < rows.size(); ++i) {
         const Row& r = rows[i];
-        if (r.spintno.trimmed().isEmpty()) continue;
+        if (!movesStock(d, r, reversing)) continue;
         get.reset();
         get.bind("i", r.spintno);
         if (get.step() && get.value(0).toDouble() < r.sl) out << r.spmc.trimmed() + text::lowStock();
@@ -687,33 +710,39 @@ bool refuse(const QString& message)
 }
 }
 
+bool checkBeforePosting(Connection& c, const DocDesc& d, const QString& docIntno, const HeaderInput& in, bool& dropLast)
+{
+    if (readHeader(c, d, docIntno).pass) return refuse(text::alreadyPosted());
+    if (noPartyChosen(in.partyCode)) return refuse(d.party.noneChosen);
+    std::vector<Row> rows = readRows(c, d, docIntno);
+    // An empty last row goes, through 删除 and its question.
+    dropLast = false;
+    if (!rows.empty() && rows.back().spmc.isEmpty() && !isCarried(rows.back())) {
+        dropLast = !d.deleteAsks || dlg::confirm(text::confirmDelete());
+        if (dropLast) rows.pop_back();
+    }
+    const std::optional<QString> code = padPartyCode(in.partyCode);
+    if (code && !findParty(c, d, *code, false)) dlg::showMessage(d.party.notFound);
+    for (const Row& r : rows)
+        if (r.spmc.trimmed().isEmpty()) return refuse(r.spmc.trimmed() + text::noProductName());
+    for (const QString& w : stockWarnings(c, d, docIntno, false)) dlg::showMessage(w);
+    if (!code || !findParty(c, d, *code, true)) return refuse(d.party.notFoundOnPost);
+    const Header stored = readHeader(c, d, docIntno);
+    if (hasAccountEffects(d) && !accountExists(c, d.writesBankId ? in.bankId : stored.bankid)) {
+        double pay = 0;
+        for (size_t i = d.carriedForward ? 1 : 0; i < rows.size(); ++i) pay += rows[i].pay;
+        if (d.totalPay ? pay != 0 : stored.pay != 0) return refuse(text::noAccount());
+        dlg::showMessage(text::noAccount());
+    }
+    return true;
+}
+
 bool postBill(Connection& c, const DocDesc& d, const QString& docIntno, const HeaderInput& in, const QString& operatorCode)
 {
     if (!dlg::confirm(text::confirmPost())) return false;
     try {
-        // Every question and warning first, from what is stored; then one write.
-        if (readHeader(c, d, docIntno).pass) return refuse(text::alreadyPosted());
-        if (noPartyChosen(in.partyCode)) return refuse(d.party.noneChosen);
-        std::vector<Row> rows = readRows(c, d, docIntno);
-        // An empty last row goes, through 删除 and its question.
         bool dropLast = false;
-        if (!rows.empty() && rows.back().spmc.isEmpty() && !isCarried(rows.back())) {
-            dropLast = !d.deleteAsks || dlg::confirm(text::confirmDelete());
-            if (dropLast) rows.pop_back();
-        }
-        const std::optional<QString> code = padPartyCode(in.partyCode);
-        if (code && !findParty(c, d, *code, false)) dlg::showMessage(d.party.notFound);
-        for (const Row& r : rows)
-            if (r.spmc.trimmed().isEmpty()) return refuse(r.spmc.trimmed() + text::noProductName());
-        for (const QString& w : stockWarnings(c, d, docIntno, false)) dlg::showMessage(w);
-        if (!code || !findParty(c, d, *code, true)) return refuse(d.party.notFoundOnPost);
-        const Header stored = readHeader(c, d, docIntno);
-        if (hasAccountEffects(d) && !accountExists(c, d.writesBankId ? in.bankId : stored.bankid)) {
-            double pay = 0;
-            for (size_t i = d.carriedForward ? 1 : 0; i < rows.size(); ++i) pay += rows[i].pay;
-            if (d.totalPay ? pay != 0 : stored.pay != 0) return refuse(text::noAccount());
-            dlg::showMessage(text::noAccount());
-        }
+        if (!checkBeforePosting(c, d, docIntno, in, dropLast)) return false;
         post(c, d, docIntno, in, dropLast, operatorCode);
         return true;
     } catch (const Refusal& r) {

@@ -3,40 +3,46 @@
 
 using namespace qm::report;
 
-namespace {
-// Title, supplier, telephone, number, address, date and the page count.
-void supplierHead(Layout& r, qm::Dataset* h)
+namespace qm::report {
+Band& documentHead(Layout& r, qm::Dataset* h, const QString& partyCaption, const QString& addressField)
 {
     Band& b = r.pageHeader(30);
     b.label(0, 0, 190, 9, QString()).named("title").pt(15).bold().center();
-    b.label(0, 12, 20, 6, QStringLiteral("供应商名:"));
+    b.label(0, 12, 20, 6, partyCaption);
     b.field(20, 12, 70, 6, h, "customername");
     b.label(92, 12, 20, 6, QStringLiteral("联系电话:"));
     b.field(112, 12, 35, 6, h, "tel");
     b.label(148, 12, 12, 6, QStringLiteral("单号:"));
     b.field(160, 12, 30, 6, h, "intno");
     b.label(0, 19, 20, 6, QStringLiteral("联系地址:"));
-    b.field(20, 19, 70, 6, h, "addr");
+    b.field(20, 19, 70, 6, h, addressField);
     b.label(92, 19, 12, 6, QStringLiteral("日期:"));
     b.field(104, 19, 40, 6, h, "billdate");
     b.system(148, 19, 18, 6, SystemData::PageNumber).text(QStringLiteral("第%1页"));
     b.label(166, 19, 24, 6, QString()).named("pagecount");
+    return b;
 }
 
+void documentTotal(Band& b, double x, double y, double w, const QString& caption, qm::Dataset* h, const QString& field)
+{
+    b.label(x, y, 20, 6, caption);
+    b.field(x + 20, y, w - 20, 6, h, field).right();
+}
+}
+
+namespace {
 // The document's rows as a ruled table, then its totals four to a line, the
 // preparer and the line to sign on.
 void goodsBody(Layout& r, qm::Dataset* h, qm::Dataset* rows, const std::vector<Column>& columns,
                const std::vector<QPair<QString, QString>>& totals, const QString& signer)
 {
     r.setDataset(rows);
-    supplierHead(r, h);
+    documentHead(r, h, QStringLiteral("供应商名:"), "addr");
     r.addColumns(columns);
     const int lines = int(totals.size() + 3) / 4;
     Band& s = r.summary(10 + 7 * lines);
     for (size_t i = 0; i < totals.size(); ++i) {
-        const double x = (i % 4) * 48, y = 2 + (i / 4) * 7;
-        s.label(x, y, 20, 6, totals[i].first);
-        s.field(x + 20, y, 26, 6, h, totals[i].second).right();
+        documentTotal(s, (i % 4) * 48, 2 + (i / 4) * 7, 46, totals[i].first, h, totals[i].second);
     }
     const double y = 3 + lines * 7;
     s.label(0, y, 16, 6, QStringLiteral("制表人:"));
