@@ -721,6 +721,9 @@ PostedView::PostedView(const DocDesc& desc, QWidget* owner, bool fromHistory) : 
     for (const char* name : {"Edit9", "Edit16"})
         if (QLineEdit* e = boxes_.value(name)) e->setReadOnly(false);
     makeGrid(d_.postedGrid, true);
+    // Enter in the date box moves on to 摘要.
+    if (QLineEdit* date = boxes_.value("Edit6"); date && boxes_.value("Edit9"))
+        connect(date, &QLineEdit::returnPressed, this, [this] { boxes_.value("Edit9")->setFocus(); });
 }
 
 void PostedView::FormShow()
