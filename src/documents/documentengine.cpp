@@ -309,6 +309,7 @@ void checkCode(Connection& c, const DocDesc& d, const QString& rowIntno, const Q
 
 void enterCode(Connection& c, const DocDesc& d, const QString& rowIntno, const QString& code, const QString& partyCode)
 {
+    Transaction t(c);
     std::optional<Row> row = readRow(c, d, rowIntno);
     if (!row || isCarried(*row)) throw Refusal(carriedForwardRefusal());
     const QString typed = code.trimmed();
@@ -329,7 +330,7 @@ void enterCode(Connection& c, const DocDesc& d, const QString& rowIntno, const Q
         sets += QStringLiteral(", remark=:remark");
         ps.append({"remark", st.value(7)});
     }
-    Transaction t(c);
+    st.reset();
     c.exec(QStringLiteral("UPDATE %1 SET %2 WHERE rowid=:r").arg(d.detailTable, sets), ps);
     t.commit();
 }
@@ -410,9 +411,9 @@ Header recalc(Connection& c, const DocDesc& d, const QString& docIntno, const He
 
 void deleteRow(Connection& c, const DocDesc& d, const QString& rowIntno)
 {
+    Transaction t(c);
     std::optional<Row> row = readRow(c, d, rowIntno);
     if (!row || isCarried(*row)) throw Refusal(carriedForwardRefusal());
-    Transaction t(c);
     c.exec(QStringLiteral("DELETE FROM %1 WHERE rowid=:r").arg(d.detailTable), {{"r", row->rowid}});
     t.commit();
 }
