@@ -19,11 +19,16 @@
 #include <optional>
 #include <vector>
 
+class QWidget;
+
 namespace qm {
+class Connection;
 class Dataset;
 namespace report { class Layout; }
 
 namespace doc {
+struct Header;
+struct DocDesc;
 
 // The bill types; the numbers are also the pick codes of the kinds' windows.
 enum class DocKind { Sale = 1, Purchase = 2, SalesReturn = 5, PurchaseReturn = 6, Receipt = 13, Payment = 14 };
@@ -153,6 +158,7 @@ struct Texts {
     QString gridHint;
     QString postedGridHint = QStringLiteral("双击某列可进入下级表");
     QString summaryPrefix;    // 购进商品: ; empty when 摘要 is not rebuilt
+    QString codeHint = QStringLiteral("输入货品代码后按回车键则自动录入商品,单价为默认进货价"); // the code box
 };
 
 // What printing hands to a layout.
@@ -218,6 +224,13 @@ struct DocDesc {
     CodePrice codePrice = CodePrice::LatestPurchase;
     bool remarkOnCode = false;          // the product code path copies spgg into remark too
                                         // (the barcode path always does)
+
+    // Work of the kind's own inside the posting and reversal transactions,
+    // after the effects, with the header as posting read it.
+    std::function<void(Connection& c, const Header& h, bool reversing)> afterEffects;
+
+    // Windows of the kind's own, built on the shared ones; unset: the shared ones.
+    std::function<QWidget*(const DocDesc& d, QWidget* owner)> makeEntryWindow, makePostedView;
 
     // Printing: makes the layout over the positioned header and the rows.
     std::function<std::unique_ptr<report::Layout>(const PrintContext&)> makeLayout;

@@ -309,6 +309,7 @@ void checkCode(Connection& c, const DocDesc& d, const QString& rowIntno, const Q
 
 void enterCode(Connection& c, const DocDesc& d, const QString& rowIntno, const QString& code, const QString& partyCode)
 {
+    Transaction t(c);
     std::optional<Row> row = readRow(c, d, rowIntno);
     if (!row || isCarried(*row)) throw Refusal(carriedForwardRefusal());
     const QString typed = code.trimmed();
@@ -329,7 +330,7 @@ void enterCode(Connection& c, const DocDesc& d, const QString& rowIntno, const Q
         sets += QStringLiteral(", remark=:remark");
         ps.append({"remark", st.value(7)});
     }
-    Transaction t(c);
+    st.reset();
     c.exec(QStringLiteral("UPDATE %1 SET %2 WHERE rowid=:r").arg(d.detailTable, sets), ps);
     t.commit();
 }
@@ -384,7 +385,14 @@ Header recalc(Connection& c, const DocDesc& d, const QString& docIntno, const He
               {"remark", d.texts.summaryPrefix.isEmpty() ? in.remark : summary},
               {"employeename", in.employee}};
     auto put = [&ps](const QString& col, const QVariant& v) { ps.append({col, v}); };
-    if (in.date.isValid()) put("billdate", toDbDate(in.date));
+    if (in.date.isValid() && d.dateWithTime) {
+        // A picked day keeps the time of day the document was opened at.
+        const QString stored = c.scalar(QStringLiteral("SELECT billdate FROM %1 WHERE intno=:n").arg(d.headerTable),
+                                        {{"n", docIntno}}).toString();
+        put("billdate", in.date.toString(QStringLiteral("yyyy-MM-dd")) + (stored.size() >= 19 ? stored.mid(10) : QStringLiteral(" 00:00:00")));
+    } else if (in.date.isValid()) {
+        put("billdate", toDbDate(in.date));
+    }
     if (d.totalQty) put("hjsl", Q);
     if (d.zeroPieces) put("hjjs", 0.0);
     if (d.totalPay) put("pay", P);
@@ -403,9 +411,9 @@ Header recalc(Connection& c, const DocDesc& d, const QString& docIntno, const He
 
 void deleteRow(Connection& c, const DocDesc& d, const QString& rowIntno)
 {
+    Transaction t(c);
     std::optional<Row> row = readRow(c, d, rowIntno);
     if (!row || isCarried(*row)) throw Refusal(carriedForwardRefusal());
-    Transaction t(c);
     c.exec(QStringLiteral("DELETE FROM %1 WHERE rowid=:r").arg(d.detailTable), {{"r", row->rowid}});
     t.commit();
 }
@@ -617,6 +625,7 @@ void post(Connection& c, const DocDesc& d, const QString& docIntno, const Header
     }
     c.exec(QStringLiteral("UPDATE %1 SET %2 WHERE mainintno=:n").arg(d.detailTable, rowSets.join(',')), rp);
     applyEffects(c, d, h, rows, false, account, operatorCode);
+    if (d.afterEffects) d.afterEffects(c, h, false);
     t.commit();
 }
 
@@ -636,6 +645,7 @@ void reverse(Connection& c, const DocDesc& d, const QString& docIntno)
         throw Refusal(text::alreadyReversed());
     c.exec(QStringLiteral("UPDATE %1 SET cancel=1 WHERE mainintno=:n").arg(d.detailTable), {{"n", docIntno}});
     applyEffects(c, d, h, readRows(c, d, docIntno), true, account, QString());
+    if (d.afterEffects) d.afterEffects(c, h, true);
     t.commit();
 }
 
@@ -679,7 +689,7 @@ QStringList stockWarnings(Connection& c, const DocDesc& d, const QString& docInt
     Statement get(c.handle(), QStringLiteral("SELECT coalesce(sl,0) FROM product WHERE intno=:i"));
     for (size_t i = rule == StockWarning::RowsAfterFirst ? 1 : 0; i < rows.size(); ++i) {
         const Row& r = rows[i];
-        if (r.spintno.trimmed().isEmpty()) continue;
+        if (!movesStock(d, r, reversing)) continue;
         get.reset();
         get.bind("i", r.spintno);
         if (get.step() && get.value(0).toDouble() < r.sl) out << r.spmc.trimmed() + text::lowStock();
@@ -701,33 +711,39 @@ bool refuse(const QString& message)
 }
 }
 
+bool checkBeforePosting(Connection& c, const DocDesc& d, const QString& docIntno, const HeaderInput& in, bool& dropLast)
+{
+    if (readHeader(c, d, docIntno).pass) return refuse(text::alreadyPosted());
+    if (noPartyChosen(in.partyCode)) return refuse(d.party.noneChosen);
+    std::vector<Row> rows = readRows(c, d, docIntno);
+    // An empty last row goes, through 删除 and its question.
+    dropLast = false;
+    if (!rows.empty() && rows.back().spmc.isEmpty() && !isCarried(rows.back())) {
+        dropLast = !d.deleteAsks || dlg::confirm(text::confirmDelete());
+        if (dropLast) rows.pop_back();
+    }
+    const std::optional<QString> code = padPartyCode(in.partyCode);
+    if (code && !findParty(c, d, *code, false)) dlg::showMessage(d.party.notFound);
+    for (const Row& r : rows)
+        if (r.spmc.trimmed().isEmpty()) return refuse(r.spmc.trimmed() + text::noProductName());
+    for (const QString& w : stockWarnings(c, d, docIntno, false)) dlg::showMessage(w);
+    if (!code || !findParty(c, d, *code, true)) return refuse(d.party.notFoundOnPost);
+    const Header stored = readHeader(c, d, docIntno);
+    if (hasAccountEffects(d) && !accountExists(c, d.writesBankId ? in.bankId : stored.bankid)) {
+        double pay = 0;
+        for (size_t i = d.carriedForward ? 1 : 0; i < rows.size(); ++i) pay += rows[i].pay;
+        if (d.totalPay ? pay != 0 : stored.pay != 0) return refuse(text::noAccount());
+        dlg::showMessage(text::noAccount());
+    }
+    return true;
+}
+
 bool postBill(Connection& c, const DocDesc& d, const QString& docIntno, const HeaderInput& in, const QString& operatorCode)
 {
     if (!dlg::confirm(text::confirmPost())) return false;
     try {
-        // Every question and warning first, from what is stored; then one write.
-        if (readHeader(c, d, docIntno).pass) return refuse(text::alreadyPosted());
-        if (noPartyChosen(in.partyCode)) return refuse(d.party.noneChosen);
-        std::vector<Row> rows = readRows(c, d, docIntno);
-        // An empty last row goes, through 删除 and its question.
         bool dropLast = false;
-        if (!rows.empty() && rows.back().spmc.isEmpty() && !isCarried(rows.back())) {
-            dropLast = !d.deleteAsks || dlg::confirm(text::confirmDelete());
-            if (dropLast) rows.pop_back();
-        }
-        const std::optional<QString> code = padPartyCode(in.partyCode);
-        if (code && !findParty(c, d, *code, false)) dlg::showMessage(d.party.notFound);
-        for (const Row& r : rows)
-            if (r.spmc.trimmed().isEmpty()) return refuse(r.spmc.trimmed() + text::noProductName());
-        for (const QString& w : stockWarnings(c, d, docIntno, false)) dlg::showMessage(w);
-        if (!code || !findParty(c, d, *code, true)) return refuse(d.party.notFoundOnPost);
-        const Header stored = readHeader(c, d, docIntno);
-        if (hasAccountEffects(d) && !accountExists(c, d.writesBankId ? in.bankId : stored.bankid)) {
-            double pay = 0;
-            for (size_t i = d.carriedForward ? 1 : 0; i < rows.size(); ++i) pay += rows[i].pay;
-            if (d.totalPay ? pay != 0 : stored.pay != 0) return refuse(text::noAccount());
-            dlg::showMessage(text::noAccount());
-        }
+        if (!checkBeforePosting(c, d, docIntno, in, dropLast)) return false;
         post(c, d, docIntno, in, dropLast, operatorCode);
         return true;
     } catch (const Refusal& r) {

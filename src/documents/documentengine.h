@@ -138,6 +138,11 @@ QStringList stockWarnings(Connection& c, const DocDesc& d, const QString& docInt
 // in the background; a failure reaches the operator with its message.
 void copyToBak();
 
+// The checks of 过帐 before its write, from what is stored, with their
+// messages: warnings are shown, a refusal is shown with the catch-all (false).
+// `dropLast` says whether the write is to drop an empty last row (删除 asked
+// where the kind asks). Throws Refusal or AppError for the caller's catch-all.
+bool checkBeforePosting(Connection& c, const DocDesc& d, const QString& docIntno, const HeaderInput& in, bool& dropLast);
 // 过帐: question, checks and warnings, the write, messages; true when posted.
 bool postBill(Connection& c, const DocDesc& d, const QString& docIntno, const HeaderInput& in,
               const QString& operatorCode);

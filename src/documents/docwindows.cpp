@@ -119,7 +119,7 @@ QWidget* openEntryWindow(DocKind kind, QWidget* opener)
 {
     const DocDesc& d = docDesc(kind);
     QWidget* owner = opener ? opener : static_cast<QWidget*>(frmain);
-    auto* w = new EntryWindow(d, owner);
+    auto* w = d.makeEntryWindow ? static_cast<DocumentWindow*>(d.makeEntryWindow(d, owner)) : new EntryWindow(d, owner);
     disableOpener(opener);
     return showWindow(w);
 }
@@ -128,7 +128,8 @@ QWidget* openPostedView(DocKind kind, QWidget* opener)
 {
     const DocDesc& d = docDesc(kind);
     QWidget* owner = opener ? opener : static_cast<QWidget*>(frmain);
-    auto* w = new PostedView(d, owner, frmain && frmain->pickCode == 99);
+    auto* w = d.makePostedView ? static_cast<DocumentWindow*>(d.makePostedView(d, owner))
+                               : new PostedView(d, owner, frmain && frmain->pickCode == 99);
     disableOpener(opener);
     return showWindow(w);
 }
@@ -326,8 +327,7 @@ EntryWindow::EntryWindow(const DocDesc& desc, QWidget* owner) : DocumentWindow(d
         boxes_.insert(name, e);
         return e;
     };
-    addBox("Edit12", QStringLiteral("货品代码或条形码"),
-           QStringLiteral("输入货品代码后按回车键则自动录入商品,单价为默认进货价"));
+    addBox("Edit12", QStringLiteral("货品代码或条形码"), d_.texts.codeHint);
     if (d_.historyNumber) addBox("Edit17", QStringLiteral("历史单号"), QStringLiteral("输入单号后按回车取回历史单"));
     if (d_.newProductButton) {
         auto* b = new QPushButton(QStringLiteral("新增商品"), central_);
@@ -467,7 +467,14 @@ void EntryWindow::recalcBill(const std::function<void()>& alsoWrite)
     const std::optional<QString> code = padPartyCode(boxes_.value("Edit2")->text());
     if (code) {
         boxes_.value("Edit2")->setText(*code);
-        if (!findParty(frdm->ADOCon, d_, *code, false)) dlg::showMessage(d_.party.notFound);
+        if (std::optional<Party> p = findParty(frdm->ADOCon, d_, *code, false)) {
+            // The lookup fills the boxes as leaving the code box does.
+            boxes_.value("Edit3")->setText(p->name);
+            boxes_.value("Edit4")->setText(p->persondeal);
+            if (d_.party.addressIntoRemark) boxes_.value("Edit9")->setText(p->addr);
+        } else {
+            dlg::showMessage(d_.party.notFound);
+        }
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
     Dataset* rows = frdm->AQoutdetail;
@@ -574,6 +581,7 @@ void EntryWindow::ToolButton4Click()
     const bool posted = postBill(frdm->ADOCon, d_, intno_, input(), frmain->operatorCode);
     if (posted) {
         posted_ = true;
+        this->posted();
         close();
         return;
     }
@@ -722,6 +730,9 @@ PostedView::PostedView(const DocDesc& desc, QWidget* owner, bool fromHistory) : 
     for (const char* name : {"Edit9", "Edit16"})
         if (QLineEdit* e = boxes_.value(name)) e->setReadOnly(false);
     makeGrid(d_.postedGrid, true);
+    // Enter in the date box moves on to 摘要.
+    if (QLineEdit* date = boxes_.value("Edit6"); date && boxes_.value("Edit9"))
+        connect(date, &QLineEdit::returnPressed, this, [this] { boxes_.value("Edit9")->setFocus(); });
 }
 
 void PostedView::FormShow()

@@ -108,10 +108,13 @@ public slots:
 protected:
     void closeEvent(QCloseEvent* e) override;
     bool eventFilter(QObject* o, QEvent* e) override;
+    // 刷新; `alsoWrite` goes into the same transaction before the recalculation.
+    // Kinds with windows of their own show more after it.
+    virtual void recalcBill(const std::function<void()>& alsoWrite = {});
+    // After a successful 过帐, before the window closes.
+    virtual void posted() {}
 
 private:
-    // 刷新; `alsoWrite` goes into the same transaction before the recalculation.
-    void recalcBill(const std::function<void()>& alsoWrite = {});
     QString gridField(int column) const;
     void gridEnter(); // Enter in the grid, by its column
     void appendRow(bool recalculate); // 添加, after 刷新 when asked

@@ -63,8 +63,17 @@ DocDesc supplierGoods(DocKind kind, const QString& prefix, const QString& billTy
     return d;
 }
 
-void readOnlyCopyOfGrid(DocDesc& d)
+void setGoodsGrid(DocDesc& d, bool payColumn)
 {
+    d.grid = {{"sphh", {}, true},
+              {"spmc", QStringLiteral("品名规格"), true},
+              {"unit", {}, true},
+              {"sl", {}, false},
+              {"dj_w", {}, false},
+              {"amount", {}, true}};
+    if (payColumn) d.grid.push_back({"pay", QStringLiteral("付款金额"), false});
+    d.grid.push_back({"rest", {}, true});
+    d.grid.push_back({"remark", QStringLiteral("备注"), false});
     d.postedGrid = d.grid;
     for (GridColumn& g : d.postedGrid) g.readOnly = true;
 }
@@ -124,16 +133,7 @@ DocDesc makePurchase()
     d.boxes = tail(supplierHeaderBoxes(false), false);
     d.postedBoxes = tail(supplierHeaderBoxes(true), true);
 
-    d.grid = {{"sphh", {}, true},
-              {"spmc", QStringLiteral("品名规格"), true},
-              {"unit", {}, true},
-              {"sl", {}, false},
-              {"dj_w", {}, false},
-              {"amount", {}, true},
-              {"pay", QStringLiteral("付款金额"), false},
-              {"rest", {}, true},
-              {"remark", QStringLiteral("备注"), false}};
-    readOnlyCopyOfGrid(d);
+    setGoodsGrid(d, true);
     d.recalcColumns = {"sl", "dj_w", "pay"};
     d.gridEnter = {{"sl", "add"}, {"dj_w", "pay"}, {"pay", "next"}};
     d.historyNumber = true;

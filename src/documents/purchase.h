@@ -12,8 +12,9 @@ std::vector<HeaderBox> supplierHeaderBoxes(bool posted);
 // "<prefix>detail", the supplier, the carried-forward row, the window names
 // (Tfr<prefix>detail, Tfrf<prefix>detail, Tfrr<prefix>detail), texts and hints.
 DocDesc supplierGoods(DocKind kind, const QString& prefix, const QString& billType, const QString& billName);
-// The posted view's grid: the entry grid, read-only.
-void readOnlyCopyOfGrid(DocDesc& d);
+// The rows' columns of both windows (the posted view's read-only), with the
+// 付款金额 column or without it.
+void setGoodsGrid(DocDesc& d, bool payColumn);
 
 DocDesc makePurchase();
 DocDesc makePurchaseReturn();

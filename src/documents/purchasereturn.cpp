@@ -44,15 +44,7 @@ DocDesc makePurchaseReturn()
     d.boxes = tail(supplierHeaderBoxes(false), false);
     d.postedBoxes = tail(supplierHeaderBoxes(true), true);
 
-    d.grid = {{"sphh", {}, true},
-              {"spmc", QStringLiteral("品名规格"), true},
-              {"unit", {}, true},
-              {"sl", {}, false},
-              {"dj_w", {}, false},
-              {"amount", {}, true},
-              {"rest", {}, true},
-              {"remark", QStringLiteral("备注"), false}};
-    readOnlyCopyOfGrid(d);
+    setGoodsGrid(d, false);
     d.recalcColumns = {"sl", "dj_w"};
     d.gridEnter = {{"sl", "add"}, {"dj_w", "next"}};
     d.makeLayout = [](const PrintContext& p) -> std::unique_ptr<report::Layout> {

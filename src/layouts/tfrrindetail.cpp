@@ -4,8 +4,7 @@
 using namespace qm::report;
 
 namespace qm::report {
-// Title, party, telephone, number, address, date and the page count.
-void documentHead(Layout& r, qm::Dataset* h, const QString& partyCaption, const QString& addressField)
+Band& documentHead(Layout& r, qm::Dataset* h, const QString& partyCaption, const QString& addressField)
 {
     Band& b = r.pageHeader(30);
     b.label(0, 0, 190, 9, QString()).named("title").pt(15).bold().center();
@@ -21,40 +20,44 @@ void documentHead(Layout& r, qm::Dataset* h, const QString& partyCaption, const 
     b.field(104, 19, 40, 6, h, "billdate");
     b.system(148, 19, 18, 6, SystemData::PageNumber).text(QStringLiteral("第%1页"));
     b.label(166, 19, 24, 6, QString()).named("pagecount");
+    return b;
 }
 
-void documentBody(Layout& r, qm::Dataset* h, qm::Dataset* rows, const std::vector<Column>& columns,
-                  const std::vector<QPair<QString, QString>>& totals, const QString& signer)
+void documentTotal(Band& b, double x, double y, double w, const QString& caption, qm::Dataset* h, const QString& field)
+{
+    b.label(x, y, 20, 6, caption);
+    b.field(x + 20, y, w - 20, 6, h, field).right();
+}
+
+double documentBody(Layout& r, qm::Dataset* h, qm::Dataset* rows, const std::vector<Column>& columns,
+                    const std::vector<QPair<QString, QString>>& totals, const QString& signer)
 {
     r.setDataset(rows);
     r.addColumns(columns);
     const int lines = int(totals.size() + 3) / 4;
     Band& s = r.summary(10 + 7 * lines);
     for (size_t i = 0; i < totals.size(); ++i) {
-        const double x = (i % 4) * 48, y = 2 + (i / 4) * 7;
-        s.label(x, y, 20, 6, totals[i].first);
-        s.field(x + 20, y, 26, 6, h, totals[i].second).right();
+        documentTotal(s, (i % 4) * 48, 2 + (i / 4) * 7, 46, totals[i].first, h, totals[i].second);
     }
     const double y = 3 + lines * 7;
     s.label(0, y, 16, 6, QStringLiteral("制表人:"));
     s.label(16, y, 40, 6, QString()).named("preparer");
     s.label(70, y, 50, 6, signer);
-}
+    return y;
 }
 
-namespace {
-// The supplier's head over the goods.
-void goodsBody(Layout& r, qm::Dataset* h, qm::Dataset* rows, const std::vector<Column>& columns,
-               const std::vector<QPair<QString, QString>>& totals, const QString& signer)
+double goodsBody(Layout& r, qm::Dataset* h, qm::Dataset* rows, const QString& partyCaption, const QString& addressField,
+                 const std::vector<Column>& columns, const std::vector<QPair<QString, QString>>& totals,
+                 const QString& signer)
 {
-    documentHead(r, h, QStringLiteral("供应商名:"), QStringLiteral("addr"));
-    documentBody(r, h, rows, columns, totals, signer);
+    documentHead(r, h, partyCaption, addressField);
+    return documentBody(r, h, rows, columns, totals, signer);
 }
 }
 
 Tfrrindetail::Tfrrindetail(qm::Dataset* header, qm::Dataset* rows)
 {
-    goodsBody(*this, header, rows,
+    goodsBody(*this, header, rows, QStringLiteral("供应商名:"), "addr",
               {{QStringLiteral("货品代码"), "sphh", 26},
                {QStringLiteral("货品名称"), "spmc", 44},
                {QStringLiteral("单位"), "unit", 12},
@@ -73,7 +76,7 @@ Tfrrindetail::Tfrrindetail(qm::Dataset* header, qm::Dataset* rows)
 
 Tfrrinbackdetail::Tfrrinbackdetail(qm::Dataset* header, qm::Dataset* rows)
 {
-    goodsBody(*this, header, rows,
+    goodsBody(*this, header, rows, QStringLiteral("供应商名:"), "addr",
               {{QStringLiteral("货品代码"), "sphh", 30},
                {QStringLiteral("货品名称"), "spmc", 62},
                {QStringLiteral("单位"), "unit", 16},

@@ -4,6 +4,8 @@
 // the labels "title" (company name + bill name), "pagecount" ("共  n 页") and
 // "preparer" (the operator's name) after a first preparation.
 #include "layouts/report.h"
+#include <QPair>
+#include <vector>
 
 namespace qm { class Dataset; }
 
@@ -19,14 +21,24 @@ public:
 };
 
 namespace qm::report {
-// The head of a document's pages: the title label, the party named under
-// `partyCaption`, its telephone and address (`addressField` of the header),
-// the number, the date, the page number and the page-count label.
-void documentHead(Layout& r, qm::Dataset* header, const QString& partyCaption, const QString& addressField);
-// The document's rows as a ruled table, then the header's totals four to a
-// line, the preparer and the line to sign on.
-void documentBody(Layout& r, qm::Dataset* header, qm::Dataset* rows, const std::vector<Column>& columns,
-                  const std::vector<QPair<QString, QString>>& totals, const QString& signer);
+// The body of a printed goods document: the head (documentHead), the rows as a
+// ruled table, the totals (caption, header field) four to a line, the
+// preparer and `signer`'s line to sign on. Returns the top of that last line
+// in the summary band.
+double goodsBody(Layout& r, qm::Dataset* header, qm::Dataset* rows, const QString& partyCaption,
+                 const QString& addressField, const std::vector<Column>& columns,
+                 const std::vector<QPair<QString, QString>>& totals, const QString& signer);
+// The same without the head: the rows, the totals, the preparer and the line
+// to sign on. Returns the top of that last line in the summary band.
+double documentBody(Layout& r, qm::Dataset* header, qm::Dataset* rows, const std::vector<Column>& columns,
+                    const std::vector<QPair<QString, QString>>& totals, const QString& signer);
+// The head of a printed document: the title (label "title"), the party under
+// `partyCaption`, its telephone, the number, the address from `addressField`,
+// the date, the page number and the page count (label "pagecount").
+Band& documentHead(Layout& r, qm::Dataset* header, const QString& partyCaption, const QString& addressField);
+// One "caption: value" pair of a summary band, the value right-aligned.
+void documentTotal(Band& b, double x, double y, double w, const QString& caption, qm::Dataset* header,
+                   const QString& field);
 // Title, page count and preparer of a document layout (the window's part).
 // Prepares the layout and returns its page count.
 int fillDocumentLabels(Layout& r, const QString& title, const QString& preparer);

@@ -81,4 +81,5 @@ TEST_F(DocPrintTest, LongDocumentsCountTheirPagesAndReturnsDropThePayColumns)
     EXPECT_NE(p.find("0571-88886666"), nullptr);
     EXPECT_EQ(p.find(QStringLiteral("付款")), nullptr);
     EXPECT_EQ(p.find(QStringLiteral("累计结余")), nullptr);
+    keepPdf(*b, "purchase-return-layout");
 }

@@ -172,6 +172,7 @@ TEST_F(DocWindowTest, VoidingAsksAndDeletesTheUnpostedDocument)
     EntryWindow* w = openNew(DocKind::PurchaseReturn);
     EXPECT_EQ(w->windowTitle(), QStringLiteral("进货退货明细单"));
     EXPECT_EQ(box(w, "Edit10")->isHidden(), true); // the reference box
+    shoot(w, "purchase-return-entry");
     dialogs->answers = {Answer::Cancel};
     w->ToolButton6Click();
     EXPECT_EQ(num("SELECT count(*) FROM inbacklist"), 1);
