@@ -1,0 +1,16 @@
+#pragma once
+// The purchase side's descriptions and the pieces they share with the
+// purchase return and the payment (the supplier as party, its header boxes).
+#include "documents/dockind.h"
+
+namespace qm::doc {
+PartyDesc supplierParty();
+// 单号, 供应商号, 供货商名, 联系人, 日期, 摘要, 负责人 of the supplier documents.
+std::vector<HeaderBox> supplierHeaderBoxes(bool posted);
+
+DocDesc makePurchase();
+DocDesc makePurchaseReturn();
+// The registered descriptions (referencing them also keeps their files linked).
+const DocDesc& purchaseDesc();
+const DocDesc& purchaseReturnDesc();
+}

@@ -1,0 +1,87 @@
+#include "layouts/tfrrindetail.h"
+#include "data/tfrdm.h"
+
+using namespace qm::report;
+
+namespace {
+// Title, supplier, telephone, number, address, date and the page count.
+void supplierHead(Layout& r, qm::Dataset* h)
+{
+    Band& b = r.pageHeader(30);
+    b.label(0, 0, 190, 9, QString()).named("title").pt(15).bold().center();
+    b.label(0, 12, 20, 6, QStringLiteral("供应商名:"));
+    b.field(20, 12, 70, 6, h, "customername");
+    b.label(92, 12, 20, 6, QStringLiteral("联系电话:"));
+    b.field(112, 12, 35, 6, h, "tel");
+    b.label(148, 12, 12, 6, QStringLiteral("单号:"));
+    b.field(160, 12, 30, 6, h, "intno");
+    b.label(0, 19, 20, 6, QStringLiteral("联系地址:"));
+    b.field(20, 19, 70, 6, h, "addr");
+    b.label(92, 19, 12, 6, QStringLiteral("日期:"));
+    b.field(104, 19, 40, 6, h, "billdate");
+    b.system(148, 19, 18, 6, SystemData::PageNumber).text(QStringLiteral("第%1页"));
+    b.label(166, 19, 24, 6, QString()).named("pagecount");
+}
+
+// One "caption: value" pair of the summary band.
+void total(Band& b, double x, double y, double w, const QString& caption, qm::Dataset* h, const QString& field)
+{
+    b.label(x, y, 20, 6, caption);
+    b.field(x + 20, y, w - 20, 6, h, field).right();
+}
+}
+
+Tfrrindetail::Tfrrindetail(qm::Dataset* header, qm::Dataset* rows)
+{
+    setDataset(rows);
+    supplierHead(*this, header);
+    addColumns({{QStringLiteral("货品代码"), "sphh", 26},
+                {QStringLiteral("货品名称"), "spmc", 44},
+                {QStringLiteral("单位"), "unit", 12},
+                {QStringLiteral("数量"), "sl", 18, Align::Right},
+                {QStringLiteral("单价"), "dj_w", 20, Align::Right},
+                {QStringLiteral("金额"), "amount", 24, Align::Right},
+                {QStringLiteral("付款"), "pay", 22, Align::Right},
+                {QStringLiteral("累计结余"), "rest", 24, Align::Right}});
+    Band& s = summary(24);
+    total(s, 0, 2, 48, QStringLiteral("上期余额:"), header, "balance");
+    total(s, 50, 2, 44, QStringLiteral("合计数量:"), header, "hjsl");
+    total(s, 96, 2, 46, QStringLiteral("本次金额:"), header, "amount");
+    total(s, 144, 2, 46, QStringLiteral("本次付款:"), header, "pay");
+    total(s, 0, 9, 48, QStringLiteral("结余:"), header, "rest");
+    s.label(0, 17, 16, 6, QStringLiteral("制表人:"));
+    s.label(16, 17, 40, 6, QString()).named("preparer");
+    s.label(120, 17, 70, 6, QStringLiteral("收货人："));
+}
+
+Tfrrinbackdetail::Tfrrinbackdetail(qm::Dataset* header, qm::Dataset* rows)
+{
+    setDataset(rows);
+    supplierHead(*this, header);
+    addColumns({{QStringLiteral("货品代码"), "sphh", 30},
+                {QStringLiteral("货品名称"), "spmc", 62},
+                {QStringLiteral("单位"), "unit", 16},
+                {QStringLiteral("数量"), "sl", 24, Align::Right},
+                {QStringLiteral("单价"), "dj_w", 28, Align::Right},
+                {QStringLiteral("金额"), "amount", 30, Align::Right}});
+    Band& s = summary(24);
+    total(s, 0, 2, 48, QStringLiteral("上期余额:"), header, "balance");
+    total(s, 50, 2, 44, QStringLiteral("合计数量:"), header, "hjsl");
+    total(s, 96, 2, 46, QStringLiteral("本次金额:"), header, "amount");
+    total(s, 144, 2, 46, QStringLiteral("结余:"), header, "rest");
+    s.label(0, 10, 16, 6, QStringLiteral("制表人:"));
+    s.label(16, 10, 40, 6, QString()).named("preparer");
+    s.label(70, 10, 50, 6, QStringLiteral("退货人："));
+    s.field(130, 10, 60, 6, frdm->ATcompany, "tel");
+}
+
+namespace qm::report {
+int fillDocumentLabels(Layout& r, const QString& title, const QString& preparer)
+{
+    const int pages = r.Prepare();
+    r.setCaption(QStringLiteral("pagecount"), QStringLiteral("共  ") + QString::number(pages) + QStringLiteral(" 页"));
+    r.setCaption(QStringLiteral("preparer"), preparer);
+    r.setCaption(QStringLiteral("title"), title);
+    return pages;
+}
+}

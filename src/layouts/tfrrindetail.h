@@ -1,0 +1,25 @@
+#pragma once
+// The printed purchase and purchase return: the supplier's head, one boxed
+// line per row, and the document's totals, on A4 portrait. The window fills
+// the labels "title" (company name + bill name), "pagecount" ("共  n 页") and
+// "preparer" (the operator's name) after a first preparation.
+#include "layouts/report.h"
+
+namespace qm { class Dataset; }
+
+class Tfrrindetail : public qm::report::Layout {
+public:
+    // `header` positioned on the document; `rows` its rows.
+    Tfrrindetail(qm::Dataset* header, qm::Dataset* rows);
+};
+
+class Tfrrinbackdetail : public qm::report::Layout {
+public:
+    Tfrrinbackdetail(qm::Dataset* header, qm::Dataset* rows);
+};
+
+namespace qm::report {
+// Title, page count and preparer of a document layout (the window's part).
+// Prepares the layout and returns its page count.
+int fillDocumentLabels(Layout& r, const QString& title, const QString& preparer);
+}
