@@ -17,11 +17,16 @@
 #include <optional>
 #include <vector>
 
+class QWidget;
+
 namespace qm {
+class Connection;
 class Dataset;
 namespace report { class Layout; }
 
 namespace doc {
+struct Header;
+struct DocDesc;
 
 // The bill types; the numbers are also the pick codes of the kinds' windows.
 enum class DocKind { Sale = 1, Purchase = 2, SalesReturn = 5, PurchaseReturn = 6, Receipt = 13, Payment = 14 };
@@ -211,6 +216,13 @@ struct DocDesc {
     CodePrice codePrice = CodePrice::LatestPurchase;
     bool remarkOnCode = false;          // the product code path copies spgg into remark too
                                         // (the barcode path always does)
+
+    // Work of the kind's own inside the posting and reversal transactions,
+    // after the effects, with the header as posting read it.
+    std::function<void(Connection& c, const Header& h, bool reversing)> afterEffects;
+
+    // Windows of the kind's own, built on the shared ones; unset: the shared ones.
+    std::function<QWidget*(const DocDesc& d, QWidget* owner)> makeEntryWindow, makePostedView;
 
     // Printing: makes the layout over the positioned header and the rows.
     std::function<std::unique_ptr<report::Layout>(const PrintContext&)> makeLayout;

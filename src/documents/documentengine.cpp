@@ -358,7 +358,13 @@ Header recalc(Connection& c, const DocDesc& d, const QString& docIntno, const He
         sets << QStringLiteral("%1=:%1").arg(col);
         ps.append({col, v});
     };
-    if (in.date.isValid()) put("billdate", toDbDate(in.date));
+    if (in.date.isValid() && d.dateWithTime) {
+        // A picked day keeps the time of day the document was opened at.
+        sets << QStringLiteral("billdate=:billdate || CASE WHEN length(billdate)>=19 THEN substr(billdate,11) ELSE ' 00:00:00' END");
+        ps.append({"billdate", in.date.toString(QStringLiteral("yyyy-MM-dd"))});
+    } else if (in.date.isValid()) {
+        put("billdate", toDbDate(in.date));
+    }
     if (d.totalQty) put("hjsl", Q);
     if (d.zeroPieces) put("hjjs", 0.0);
     if (d.totalPay) put("pay", P);
@@ -566,6 +572,7 @@ void post(Connection& c, const DocDesc& d, const QString& docIntno, const Header
     }
     c.exec(QStringLiteral("UPDATE %1 SET %2 WHERE mainintno=:n").arg(d.detailTable, rowSets.join(',')), rp);
     applyEffects(c, d, h, rows, false, account, operatorCode);
+    if (d.afterEffects) d.afterEffects(c, h, false);
     t.commit();
 }
 
@@ -584,6 +591,7 @@ void reverse(Connection& c, const DocDesc& d, const QString& docIntno)
         throw Refusal(text::alreadyReversed());
     c.exec(QStringLiteral("UPDATE %1 SET cancel=1 WHERE mainintno=:n").arg(d.detailTable), {{"n", docIntno}});
     applyEffects(c, d, h, readRows(c, d, docIntno), true, account, QString());
+    if (d.afterEffects) d.afterEffects(c, h, true);
     t.commit();
 }
 
@@ -627,7 +635,7 @@ QStringList stockWarnings(Connection& c, const DocDesc& d, const QString& docInt
     Statement get(c.handle(), QStringLiteral("SELECT coalesce(sl,0) FROM product WHERE intno=:i"));
     for (size_t i = rule == StockWarning::RowsAfterFirst ? 1 : 0; i < rows.size(); ++i) {
         const Row& r = rows[i];
-        if (r.spintno.trimmed().isEmpty()) continue;
+        if (!movesStock(d, r, reversing)) continue;
         get.reset();
         get.bind("i", r.spintno);
         if (get.step() && get.value(0).toDouble() < r.sl) out << r.spmc.trimmed() + text::lowStock();
@@ -660,29 +668,35 @@ bool refuse(const QString& message)
 }
 }
 
+bool checkBeforePosting(Connection& c, const DocDesc& d, const QString& docIntno, const HeaderInput& in)
+{
+    if (readHeader(c, d, docIntno).pass) return refuse(text::alreadyPosted());
+    if (noPartyChosen(in.partyCode)) return refuse(d.party.noneChosen);
+    // An empty last row goes, through 删除 and its question.
+    std::vector<Row> rows = readRows(c, d, docIntno);
+    if (!rows.empty() && rows.back().spmc.isEmpty() && !isCarried(rows.back())) {
+        if (!d.deleteAsks || dlg::confirm(text::confirmDelete())) deleteRow(c, d, rows.back().intno);
+    }
+    const std::optional<QString> code = padPartyCode(in.partyCode);
+    if (code && !findParty(c, d, *code, false)) dlg::showMessage(d.party.notFound);
+    const Header h = recalc(c, d, docIntno, in);
+    rows = readRows(c, d, docIntno);
+    for (const Row& r : rows)
+        if (r.spmc.trimmed().isEmpty()) return refuse(r.spmc.trimmed() + text::noProductName());
+    for (const QString& w : stockWarnings(c, d, docIntno, false)) dlg::showMessage(w);
+    if (!findParty(c, d, h.customerid, true)) return refuse(d.party.notFoundOnPost);
+    if (hasAccountEffects(d) && !accountExists(c, h.bankid)) {
+        if (h.pay != 0) return refuse(text::noAccount());
+        dlg::showMessage(text::noAccount());
+    }
+    return true;
+}
+
 bool postBill(Connection& c, const DocDesc& d, const QString& docIntno, const HeaderInput& in, const QString& operatorCode)
 {
     if (!dlg::confirm(text::confirmPost())) return false;
     try {
-        if (readHeader(c, d, docIntno).pass) return refuse(text::alreadyPosted());
-        if (noPartyChosen(in.partyCode)) return refuse(d.party.noneChosen);
-        // An empty last row goes, through 删除 and its question.
-        std::vector<Row> rows = readRows(c, d, docIntno);
-        if (!rows.empty() && rows.back().spmc.isEmpty() && !isCarried(rows.back())) {
-            if (!d.deleteAsks || dlg::confirm(text::confirmDelete())) deleteRow(c, d, rows.back().intno);
-        }
-        const std::optional<QString> code = padPartyCode(in.partyCode);
-        if (code && !findParty(c, d, *code, false)) dlg::showMessage(d.party.notFound);
-        const Header h = recalc(c, d, docIntno, in);
-        rows = readRows(c, d, docIntno);
-        for (const Row& r : rows)
-            if (r.spmc.trimmed().isEmpty()) return refuse(r.spmc.trimmed() + text::noProductName());
-        for (const QString& w : stockWarnings(c, d, docIntno, false)) dlg::showMessage(w);
-        if (!findParty(c, d, h.customerid, true)) return refuse(d.party.notFoundOnPost);
-        if (hasAccountEffects(d) && !accountExists(c, h.bankid)) {
-            if (h.pay != 0) return refuse(text::noAccount());
-            dlg::showMessage(text::noAccount());
-        }
+        if (!checkBeforePosting(c, d, docIntno, in)) return false;
         post(c, d, docIntno, in, false, operatorCode);
         return true;
     } catch (const Refusal& r) {

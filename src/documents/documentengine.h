@@ -136,6 +136,11 @@ QStringList stockWarnings(Connection& c, const DocDesc& d, const QString& docInt
 // the message of a failure. One place, so the copier can change in one line.
 void copyToBak();
 
+// The checks of 过帐 before its write, with their messages: an empty last row
+// goes (through 删除), the document is recalculated, warnings are shown and a
+// refusal is shown with the catch-all (false). Throws Refusal or AppError for
+// the caller's catch-all.
+bool checkBeforePosting(Connection& c, const DocDesc& d, const QString& docIntno, const HeaderInput& in);
 // 过帐: question, checks and warnings, the write, messages; true when posted.
 bool postBill(Connection& c, const DocDesc& d, const QString& docIntno, const HeaderInput& in,
               const QString& operatorCode);

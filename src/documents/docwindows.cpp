@@ -101,7 +101,7 @@ QWidget* openEntryWindow(DocKind kind, QWidget* opener)
 {
     const DocDesc& d = docDesc(kind);
     QWidget* owner = opener ? opener : static_cast<QWidget*>(frmain);
-    auto* w = new EntryWindow(d, owner);
+    auto* w = d.makeEntryWindow ? static_cast<DocumentWindow*>(d.makeEntryWindow(d, owner)) : new EntryWindow(d, owner);
     disableOpener(opener);
     return showWindow(w);
 }
@@ -110,7 +110,8 @@ QWidget* openPostedView(DocKind kind, QWidget* opener)
 {
     const DocDesc& d = docDesc(kind);
     QWidget* owner = opener ? opener : static_cast<QWidget*>(frmain);
-    auto* w = new PostedView(d, owner, frmain && frmain->pickCode == 99);
+    auto* w = d.makePostedView ? static_cast<DocumentWindow*>(d.makePostedView(d, owner))
+                               : new PostedView(d, owner, frmain && frmain->pickCode == 99);
     disableOpener(opener);
     return showWindow(w);
 }

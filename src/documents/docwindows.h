@@ -87,7 +87,7 @@ public slots:
     void ToolButton1Click();    // 添加
     void ToolButton2Click();    // 删除
     void ToolButton3Click();    // 刷新 (recalcBill)
-    void ToolButton4Click();    // 过帐 (postBill)
+    virtual void ToolButton4Click(); // 过帐 (postBill)
     void ToolButton6Click();    // 作废
     void ToolButton5Click() override; // 打印
     void ToolButton7Click();    // 退回
@@ -98,9 +98,10 @@ protected:
     void closeEvent(QCloseEvent* e) override;
     void showEvent(QShowEvent* e) override;
     bool eventFilter(QObject* o, QEvent* e) override;
+    // 刷新; kinds with windows of their own show more after it.
+    virtual void recalcBill();
 
 private:
-    void recalcBill();
     bool shown_ = false;
     bool voided_ = false;
     bool posted_ = false;

@@ -3,6 +3,7 @@
 // three products and helpers that write sales and sales returns directly.
 #include "data/numbering.h"
 #include "support/fixture.h"
+#include "documents/documentengine.h"
 #include <map>
 
 class SaleShop : public AppFixture {
