@@ -72,6 +72,22 @@ QStringList pendingUpgrades(Connection& c)
             if (!c.columnExists(table, col.name))
                 cmds << QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3")
                             .arg(QLatin1String(table), QLatin1String(col.name), QLatin1String(col.declaration));
+    // Document and row numbers are unique within their table (rows being
+    // entered without a number apart); a table whose stored data already
+    // repeats a number is left without the guard rather than refused.
+    for (const char* kind : {"in", "inback", "put", "out", "outback", "get"}) {
+        for (const char* part : {"list", "detail"}) {
+            const QString table = QLatin1String(kind) + QLatin1String(part);
+            const QString index = QStringLiteral("ux_%1_intno").arg(table);
+            if (!c.tableExists(table) ||
+                c.scalar(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='index' AND name=:p1"), {{"p1", index}}).isValid())
+                continue;
+            const bool repeats = c.scalar(QStringLiteral("SELECT 1 FROM %1 WHERE intno<>'' GROUP BY intno HAVING count(*)>1 LIMIT 1")
+                                              .arg(table))
+                                     .isValid();
+            if (!repeats) cmds << QStringLiteral("CREATE UNIQUE INDEX %1 ON %2(intno) WHERE intno<>''").arg(index, table);
+        }
+    }
     return cmds;
 }
 

@@ -11,6 +11,8 @@
 //
 //   static const bool registered = qm::doc::registerKind(makePurchase());
 #include <QString>
+#include <QList>
+#include <QPair>
 #include <QStringList>
 #include <functional>
 #include <memory>
@@ -209,6 +211,10 @@ struct DocDesc {
     std::vector<GridColumn> grid;       // entry grid
     std::vector<GridColumn> postedGrid; // posted grid
     QStringList recalcColumns;          // leaving these grid columns runs 刷新
+    // Enter in a grid column: another column of the same row, "next" (the next
+    // row, if any, at the first recalculated column) or "add" (刷新, then 添加).
+    QList<QPair<QString, QString>> gridEnter;
+    bool carriedRowEditable = false;    // the carried-forward row's cells take typing
     bool deleteAsks = true;             // 删除 asks "确实要删除当前记录吗?"
     bool historyNumber = false;         // 历史单号 box
     bool newProductButton = false;      // 新增商品

@@ -24,6 +24,7 @@
 #include <QStatusBar>
 #include <QTableView>
 #include <QToolBar>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -35,7 +36,21 @@ namespace {
 // written once, when the operator leaves it or recalculates, not per cell.
 class RowEditModel : public DatasetModel {
 public:
-    using DatasetModel::DatasetModel;
+    RowEditModel(Dataset* ds, bool carriedEditable, QObject* parent)
+        : DatasetModel(ds, parent), carriedEditable_(carriedEditable)
+    {
+    }
+    Qt::ItemFlags flags(const QModelIndex& index) const override
+    {
+        Qt::ItemFlags fl = DatasetModel::flags(index);
+        Dataset* ds = dataset();
+        if (!ds || !index.isValid() || carriedEditable_) return fl;
+        // The carried-forward row and rows without a number take no typing.
+        const QString name = ds->valueAt(index.row(), ds->fieldIndex("spmc")).toString().trimmed();
+        const QString no = ds->valueAt(index.row(), ds->fieldIndex("intno")).toString().trimmed();
+        if (name == carriedForwardName() || no.isEmpty()) fl &= ~Qt::ItemIsEditable;
+        return fl;
+    }
     bool setData(const QModelIndex& index, const QVariant& value, int role) override
     {
         Dataset* ds = dataset();
@@ -50,6 +65,9 @@ public:
         }
         return true;
     }
+
+private:
+    bool carriedEditable_;
 };
 
 // Enter moves along the header boxes in this order; other boxes go on to the next control.
@@ -125,7 +143,7 @@ DocumentWindow::DocumentWindow(const DocDesc& desc, QWidget* owner, bool posted)
     setWindowTitle(posted ? d_.texts.postedCaption : d_.texts.entryCaption);
     central_ = new QWidget(this);
     setCentralWidget(central_);
-    resize(900, 600);
+    resize(1000, 620);
 }
 
 DocumentWindow::~DocumentWindow() = default;
@@ -149,9 +167,11 @@ void DocumentWindow::makeBoxes(const std::vector<HeaderBox>& boxes, bool readOnl
         }
         auto* l = new QLabel(b.label, central_);
         l->setBuddy(e);
+        // A long text (摘要) takes the rest of its line.
+        const int span = b.maxLength >= 60 ? 3 - n % 4 : 0;
         grid->addWidget(l, n / 4, (n % 4) * 2);
-        grid->addWidget(e, n / 4, (n % 4) * 2 + 1);
-        ++n;
+        grid->addWidget(e, n / 4, (n % 4) * 2 + 1, 1, span * 2 + 1);
+        n += span + 1;
     }
     static_cast<QVBoxLayout*>(central_->layout())->addLayout(grid);
 }
@@ -161,7 +181,8 @@ void DocumentWindow::makeGrid(const std::vector<GridColumn>& columns, bool readO
     DBGrid1 = new QTableView(central_);
     DBGrid1->setObjectName("DBGrid1");
     DBGrid1->setToolTip(readOnly ? d_.texts.postedGridHint : d_.texts.gridHint);
-    model_ = readOnly ? new DatasetModel(frdm->AQoutdetail, this) : new RowEditModel(frdm->AQoutdetail, this);
+    model_ = readOnly ? new DatasetModel(frdm->AQoutdetail, this)
+                      : new RowEditModel(frdm->AQoutdetail, d_.carriedRowEditable, this);
     model_->editable = !readOnly;
     static_cast<QVBoxLayout*>(central_->layout())->addWidget(DBGrid1, 1);
     // The grid shows only the description's columns, in its order, under its titles.
@@ -178,6 +199,9 @@ void DocumentWindow::makeGrid(const std::vector<GridColumn>& columns, bool readO
             f->readOnly = readOnly || g.readOnly;
             DBGrid1->setColumnHidden(f->index, false);
             hv->moveSection(hv->visualIndex(f->index), visual++);
+            const bool wide = g.field == "spmc" || g.field == "remark";
+            const bool text = f->type == FieldType::Text;
+            hv->resizeSection(f->index, wide ? 170 : text ? (g.field == "unit" ? 50 : 100) : 82);
         }
     };
     connect(ds, &Dataset::opened, this, arrange);
@@ -311,8 +335,53 @@ EntryWindow::EntryWindow(const DocDesc& desc, QWidget* owner) : DocumentWindow(d
     for (const QString& panel : d_.texts.statusPanels) statusBar()->addWidget(new QLabel(panel, this), 1);
 
     for (QLineEdit* e : boxes_) e->installEventFilter(this);
+    DBGrid1->installEventFilter(this);
     connect(boxes_.value("Edit2"), &QLineEdit::editingFinished, this, &EntryWindow::Edit2Exit);
     connect(DBGrid1, &QTableView::doubleClicked, this, &EntryWindow::DBGrid1DblClick);
+    // Leaving a column that feeds the totals recalculates, once the move is done.
+    connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& now, const QModelIndex& before) {
+                if (!before.isValid() || now.column() == before.column()) return;
+                if (!d_.recalcColumns.contains(gridField(before.column()))) return;
+                QTimer::singleShot(0, this, [this]() {
+                    try {
+                        recalcBill();
+                    } catch (const AppError&) {
+                        dlg::showMessage(text::catchAll());
+                    }
+                });
+            });
+}
+
+QString EntryWindow::gridField(int column) const
+{
+    Dataset* ds = frdm->AQoutdetail;
+    return ds->active() && column >= 0 && column < ds->fieldCount() ? ds->field(column)->name : QString();
+}
+
+void EntryWindow::gridEnter()
+{
+    Dataset* rows = frdm->AQoutdetail;
+    const QModelIndex at = DBGrid1->currentIndex();
+    if (!at.isValid()) return;
+    const QString field = gridField(at.column());
+    QString to;
+    for (const auto& [from, target] : d_.gridEnter)
+        if (from == field) to = target;
+    if (to.isEmpty()) return;
+    if (to == "add") {
+        recalcBill();
+        ToolButton1Click();
+        return;
+    }
+    int row = at.row();
+    QString column = to;
+    if (to == "next") {
+        if (row + 1 < rows->recordCount()) ++row;
+        column = d_.recalcColumns.value(0);
+    }
+    const int index = rows->fieldIndex(column);
+    if (index >= 0) DBGrid1->setCurrentIndex(model_->index(row, index));
 }
 
 HeaderInput EntryWindow::input() const
@@ -552,6 +621,15 @@ void EntryWindow::DBGrid1DblClick()
 
 bool EntryWindow::eventFilter(QObject* o, QEvent* e)
 {
+    if (o == DBGrid1 && e->type() == QEvent::KeyPress) {
+        auto* k = static_cast<QKeyEvent*>(e);
+        if (k->key() == Qt::Key_Insert) return true;
+        if ((k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter)) {
+            gridEnter();
+            return true;
+        }
+        return false;
+    }
     if (e->type() == QEvent::KeyPress) {
         auto* k = static_cast<QKeyEvent*>(e);
         const QString name = o->objectName();

@@ -102,6 +102,8 @@ protected:
     virtual void recalcBill();
 
 private:
+    QString gridField(int column) const;
+    void gridEnter(); // Enter in the grid, by its column
     bool shown_ = false;
     bool voided_ = false;
     bool posted_ = false;

@@ -127,6 +127,7 @@ DocDesc makePurchase()
     d.postedGrid = d.grid;
     for (GridColumn& g : d.postedGrid) g.readOnly = true;
     d.recalcColumns = {"sl", "dj_w", "pay"};
+    d.gridEnter = {{"sl", "add"}, {"dj_w", "pay"}, {"pay", "next"}};
     d.deleteAsks = true;
     d.historyNumber = true;
     d.newProductButton = true;

@@ -75,6 +75,7 @@ DocDesc makePurchaseReturn()
     d.postedGrid = d.grid;
     for (GridColumn& g : d.postedGrid) g.readOnly = true;
     d.recalcColumns = {"sl", "dj_w"};
+    d.gridEnter = {{"sl", "add"}, {"dj_w", "next"}};
     d.deleteAsks = true;
     d.makeLayout = [](const PrintContext& p) -> std::unique_ptr<report::Layout> {
         return std::make_unique<Tfrrinbackdetail>(p.header, p.rows);
