@@ -71,6 +71,17 @@ void SaleEntryWindow::recalcBill()
     box("Edit8")->setText(formatFloat(QStringLiteral("0.00"), showTurnover(frdm->ADOCon, amount)));
 }
 
+void SaleEntryWindow::showEvent(QShowEvent* e)
+{
+    EntryWindow::showEvent(e);
+    if (opened_) return;
+    opened_ = true;
+    // The walk-in customer's code is filled in, the turnover shown, and the
+    // cashier starts in the code box.
+    recalcBill();
+    box("Edit12")->setFocus();
+}
+
 bool SaleEntryWindow::eventFilter(QObject* o, QEvent* e)
 {
     if (e->type() == QEvent::KeyPress && o == box("Edit12") && static_cast<QKeyEvent*>(e)->key() == Qt::Key_Down) {

@@ -21,9 +21,11 @@ public slots:
 protected:
     void recalcBill() override;
     bool eventFilter(QObject* o, QEvent* e) override;
+    void showEvent(QShowEvent* e) override;
 
 private:
     void startNextSale();
+    bool opened_ = false;
 };
 
 class SalePostedView : public PostedView {
