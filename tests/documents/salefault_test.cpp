@@ -1,0 +1,59 @@
+// Every write step of the sale and the sales return, failed at each write,
+// sync and commit in turn: the file is always as before or as after the step.
+#include "documents/sale.h"
+#include "documents/saledata.h"
+#include "support/faultvfs.h"
+
+using namespace qm;
+using namespace qm::doc;
+
+namespace {
+class SaleFaults : public SaleShop {
+protected:
+    QString path;
+    void SetUp() override
+    {
+        SaleShop::SetUp();
+        path = AppPaths::workingDatabase();
+    }
+    static HeaderInput in(const QString& customer)
+    {
+        HeaderInput i;
+        i.partyCode = customer;
+        i.partyName = QStringLiteral("李四");
+        i.bankId = QStringLiteral("0000000001");
+        return i;
+    }
+    // Sweeps a step over the file with frdm's connection closed.
+    void sweep(const char* what, const std::function<void(Connection&)>& step)
+    {
+        frdm->ADOCon.close();
+        for (bool persistent : {false, true}) {
+            const fault::Report r = fault::sweepCommand(path, step, persistent);
+            EXPECT_TRUE(r.ok()) << what << ":\n" << r.failures.join('\n').toStdString();
+            EXPECT_GT(r.runs, 3) << what;
+            EXPECT_GT(r.before, 0) << what;
+        }
+        frdm->connectTo(path);
+    }
+};
+}
+
+TEST_F(SaleFaults, PostingAndReversalByBothPathsAreWholeOrNothing)
+{
+    const QString a = sale("0000000002", {{"1001", 3, 3.2, 80}, {"1002", 2, 11}, {"零", 1, 2}}, 1.5);
+    const QString b = sale("0000000002", {{"1002", 1, 11}, {"1003", 2, 4.5}});
+    sweep("sale posted", [a](Connection& c) { post(c, saleDesc(), a, in("0000000002"), false, "999"); });
+    sweep("sale tendered", [b](Connection& c) { postTendered(c, b, in("0000000002"), 50, "999"); });
+    post(frdm->ADOCon, saleDesc(), a, in("0000000002"), false, "999");
+    sweep("sale reversed", [a](Connection& c) { reverse(c, saleDesc(), a); });
+    sweep("turnover shown", [](Connection& c) { showTurnover(c, 12.5); });
+}
+
+TEST_F(SaleFaults, SalesReturnPostingAndReversalAreWholeOrNothing)
+{
+    const QString r = salesReturn("0000000002", {{"1001", 2, 3.2}, {"000", 1, 5}});
+    sweep("return posted", [r](Connection& c) { post(c, salesReturnDesc(), r, in("0000000002"), false, "999"); });
+    post(frdm->ADOCon, salesReturnDesc(), r, in("0000000002"), false, "999");
+    sweep("return reversed", [r](Connection& c) { reverse(c, salesReturnDesc(), r); });
+}
