@@ -74,6 +74,7 @@ TFrcash::TFrcash(QWidget* owner, double amount, double deduck, std::function<voi
     lay->addLayout(form);
     lay->addLayout(buttons);
     lay->addWidget(StatusBar1);
+    setMinimumWidth(QFontMetrics(StatusBar1->font()).horizontalAdvance(StatusBar1->currentMessage()) + 60);
 
     // Enter: 收款 → 找零 → 确定; Up and Down step between the boxes.
     auto* keys = new qm::BoxKeys(this);
