@@ -157,6 +157,7 @@ struct Texts {
     QString gridHint;
     QString postedGridHint = QStringLiteral("双击某列可进入下级表");
     QString summaryPrefix;    // 购进商品: ; empty when 摘要 is not rebuilt
+    QString codeHint = QStringLiteral("输入货品代码后按回车键则自动录入商品,单价为默认进货价"); // the code box
 };
 
 // What printing hands to a layout.

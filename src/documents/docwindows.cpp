@@ -315,8 +315,7 @@ EntryWindow::EntryWindow(const DocDesc& desc, QWidget* owner) : DocumentWindow(d
         boxes_.insert(name, e);
         return e;
     };
-    addBox("Edit12", QStringLiteral("货品代码或条形码"),
-           QStringLiteral("输入货品代码后按回车键则自动录入商品,单价为默认进货价"));
+    addBox("Edit12", QStringLiteral("货品代码或条形码"), d_.texts.codeHint);
     if (d_.historyNumber) addBox("Edit17", QStringLiteral("历史单号"), QStringLiteral("输入单号后按回车取回历史单"));
     if (d_.newProductButton) {
         auto* b = new QPushButton(QStringLiteral("新增商品"), central_);

@@ -86,6 +86,7 @@ DocDesc customerGoods()
     d.remarkOnCode = true;
     d.deleteAsks = false;
     d.recalcColumns = {"sl", "dj_n", "rebate"};
+    d.gridEnter = {{"sl", "add"}, {"dj_n", "rebate"}, {"rebate", "next"}};
     d.grid = {{"sphh", QStringLiteral("货号"), true},
               {"spmc", QStringLiteral("品名规格"), true},
               {"unit", {}, true},
@@ -154,6 +155,7 @@ DocDesc makeSale()
     t.statusPanels = {QStringLiteral("在商品代码或条码处输入后按回车即可不断录入商品,按上下方向键即显示收银机。"),
                       QStringLiteral("单击“新增或删除”按钮,则可在明细表中增加或删除商品。")};
     t.gridHint = QStringLiteral("双击进入商品表,右击进入客户-商品表选取商品");
+    t.codeHint = QStringLiteral("输入代码后按回车键则自动录入商品,当会员号为0000000001时,单价为零售价,否则为会员价.");
 
     d.boxes = customerBoxes(false);
     d.boxes.push_back({"Edit14", "hjsl", QStringLiteral("合计数量"), false, true, 0});

@@ -50,6 +50,7 @@ DocDesc makeSalesReturn()
     t.statusPanels = {QStringLiteral("商品明细表中的第一行为上期结转行,不能删除或输入商品,否则该单应作废。"),
                       QStringLiteral("单击“新增或删除”按钮,则可在明细表中增加或删除商品。")};
     t.gridHint = QStringLiteral("双击可进入商品表选取商品");
+    t.codeHint = QStringLiteral("输入货品代码后按回车键则自动录入商品,单价为默认超市价");
     d.grid[0].title.clear();
     d.postedGrid[0].title.clear();
 

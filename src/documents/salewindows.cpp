@@ -58,7 +58,6 @@ SaleEntryWindow::SaleEntryWindow(const DocDesc& desc, QWidget* owner) : EntryWin
                                       QStringLiteral("现金收款,收款后过帐并打印销售小票"), "ToolButton7");
     connect(cash, &QToolButton::clicked, this, &SaleEntryWindow::ToolButton8Click);
     QLineEdit* code = box("Edit12");
-    code->setToolTip(QStringLiteral("输入代码后按回车键则自动录入商品,当会员号为0000000001时,单价为零售价,否则为会员价."));
     code->setPlaceholderText(QStringLiteral("位数≥13为条形码"));
     // Installed after the window's own filter, so it sees the keys first.
     code->installEventFilter(this);
