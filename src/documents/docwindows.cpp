@@ -557,6 +557,7 @@ void EntryWindow::ToolButton4Click()
     const bool posted = postBill(frdm->ADOCon, d_, intno_, input(), frmain->operatorCode);
     if (posted) {
         posted_ = true;
+        this->posted();
         close();
         return;
     }

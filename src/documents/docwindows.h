@@ -87,7 +87,7 @@ public slots:
     void ToolButton1Click();    // 添加
     void ToolButton2Click();    // 删除
     void ToolButton3Click();    // 刷新 (recalcBill)
-    virtual void ToolButton4Click(); // 过帐 (postBill)
+    void ToolButton4Click();    // 过帐 (postBill)
     void ToolButton6Click();    // 作废
     void ToolButton5Click() override; // 打印
     void ToolButton7Click();    // 退回
@@ -100,6 +100,8 @@ protected:
     bool eventFilter(QObject* o, QEvent* e) override;
     // 刷新; kinds with windows of their own show more after it.
     virtual void recalcBill();
+    // After a successful 过帐, before the window closes.
+    virtual void posted() {}
 
 private:
     QString gridField(int column) const;

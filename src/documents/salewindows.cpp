@@ -90,21 +90,7 @@ bool SaleEntryWindow::eventFilter(QObject* o, QEvent* e)
     return EntryWindow::eventFilter(o, e);
 }
 
-void SaleEntryWindow::ToolButton4Click()
-{
-    Dataset* rows = frdm->AQoutdetail;
-    if (rows->active()) rows->post();
-    if (postBill(frdm->ADOCon, d_, intno_, input(), frmain->operatorCode)) {
-        DocumentWindow::ToolButton5Click(); // the ticket of what was posted
-        close();
-        return;
-    }
-    try {
-        showHeader(readHeader(frdm->ADOCon, d_, intno_));
-    } catch (const AppError&) {
-    }
-    reread();
-}
+void SaleEntryWindow::posted() { DocumentWindow::ToolButton5Click(); }
 
 void SaleEntryWindow::ToolButton8Click()
 {

@@ -12,7 +12,6 @@ public:
     SaleEntryWindow(const DocDesc& desc, QWidget* owner);
 
 public slots:
-    void ToolButton4Click() override; // 过帐: posts, shows the ticket, closes
     void ToolButton8Click();          // 收款: the cash tender
     // The checkout after the tender's 确定: posts with the cash taken, offers
     // the receipt, backs up, and opens the next sale in this window.
@@ -20,6 +19,7 @@ public slots:
 
 protected:
     void recalcBill() override;
+    void posted() override; // the ticket of what 过帐 posted
     bool eventFilter(QObject* o, QEvent* e) override;
     void showEvent(QShowEvent* e) override;
 

@@ -3,26 +3,28 @@
 
 using namespace qm::report;
 
-namespace {
-// Title, supplier, telephone, number, address, date and the page count.
-void supplierHead(Layout& r, qm::Dataset* h)
+namespace qm::report {
+Band& documentHead(Layout& r, qm::Dataset* h, const QString& partyCaption, const QString& addressField)
 {
     Band& b = r.pageHeader(30);
     b.label(0, 0, 190, 9, QString()).named("title").pt(15).bold().center();
-    b.label(0, 12, 20, 6, QStringLiteral("供应商名:"));
+    b.label(0, 12, 20, 6, partyCaption);
     b.field(20, 12, 70, 6, h, "customername");
     b.label(92, 12, 20, 6, QStringLiteral("联系电话:"));
     b.field(112, 12, 35, 6, h, "tel");
     b.label(148, 12, 12, 6, QStringLiteral("单号:"));
     b.field(160, 12, 30, 6, h, "intno");
     b.label(0, 19, 20, 6, QStringLiteral("联系地址:"));
-    b.field(20, 19, 70, 6, h, "addr");
+    b.field(20, 19, 70, 6, h, addressField);
     b.label(92, 19, 12, 6, QStringLiteral("日期:"));
     b.field(104, 19, 40, 6, h, "billdate");
     b.system(148, 19, 18, 6, SystemData::PageNumber).text(QStringLiteral("第%1页"));
     b.label(166, 19, 24, 6, QString()).named("pagecount");
+    return b;
+}
 }
 
+namespace {
 // One "caption: value" pair of the summary band.
 void total(Band& b, double x, double y, double w, const QString& caption, qm::Dataset* h, const QString& field)
 {
@@ -34,7 +36,7 @@ void total(Band& b, double x, double y, double w, const QString& caption, qm::Da
 Tfrrindetail::Tfrrindetail(qm::Dataset* header, qm::Dataset* rows)
 {
     setDataset(rows);
-    supplierHead(*this, header);
+    documentHead(*this, header, QStringLiteral("供应商名:"), "addr");
     addColumns({{QStringLiteral("货品代码"), "sphh", 26},
                 {QStringLiteral("货品名称"), "spmc", 44},
                 {QStringLiteral("单位"), "unit", 12},
@@ -57,7 +59,7 @@ Tfrrindetail::Tfrrindetail(qm::Dataset* header, qm::Dataset* rows)
 Tfrrinbackdetail::Tfrrinbackdetail(qm::Dataset* header, qm::Dataset* rows)
 {
     setDataset(rows);
-    supplierHead(*this, header);
+    documentHead(*this, header, QStringLiteral("供应商名:"), "addr");
     addColumns({{QStringLiteral("货品代码"), "sphh", 30},
                 {QStringLiteral("货品名称"), "spmc", 62},
                 {QStringLiteral("单位"), "unit", 16},

@@ -19,6 +19,10 @@ public:
 };
 
 namespace qm::report {
+// The head of a printed document: the title (label "title"), the party under
+// `partyCaption`, its telephone, the number, the address from `addressField`,
+// the date, the page number and the page count (label "pagecount").
+Band& documentHead(Layout& r, qm::Dataset* header, const QString& partyCaption, const QString& addressField);
 // Title, page count and preparer of a document layout (the window's part).
 // Prepares the layout and returns its page count.
 int fillDocumentLabels(Layout& r, const QString& title, const QString& preparer);

@@ -1,25 +1,13 @@
 #include "layouts/tfrroutbackdetail.h"
 #include "data/tfrdm.h"
+#include "layouts/tfrrindetail.h"
 
 using namespace qm::report;
 
 Tfrroutbackdetail::Tfrroutbackdetail(qm::Dataset* h, qm::Dataset* rows)
 {
     setDataset(rows);
-    Band& b = pageHeader(30);
-    b.label(0, 0, 190, 9, QString()).named("title").pt(15).bold().center();
-    b.label(0, 12, 20, 6, QStringLiteral("顾客名称:"));
-    b.field(20, 12, 70, 6, h, "customername");
-    b.label(92, 12, 20, 6, QStringLiteral("联系电话:"));
-    b.field(112, 12, 35, 6, h, "tel");
-    b.label(148, 12, 12, 6, QStringLiteral("单号:"));
-    b.field(160, 12, 30, 6, h, "intno");
-    b.label(0, 19, 20, 6, QStringLiteral("联系地址:"));
-    b.field(20, 19, 70, 6, h, "remark");
-    b.label(92, 19, 12, 6, QStringLiteral("日期:"));
-    b.field(104, 19, 40, 6, h, "billdate");
-    b.system(148, 19, 18, 6, SystemData::PageNumber).text(QStringLiteral("第%1页"));
-    b.label(166, 19, 24, 6, QString()).named("pagecount");
+    documentHead(*this, h, QStringLiteral("顾客名称:"), "remark");
 
     addColumns({{QStringLiteral("货品代码"), "sphh", 26},
                 {QStringLiteral("货品名称"), "spmc", 48},
