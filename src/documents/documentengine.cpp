@@ -106,6 +106,20 @@ double sumTerms(const std::vector<Term>& terms, const EffectValues& v, int flip 
     return s;
 }
 
+// "UPDATE table SET a=x, b=y WHERE intno=:n" that leaves the row, and so the
+// file, untouched when every column already holds its new value: a
+// recalculation that changes nothing then commits without writing.
+QString updateIfChanged(const QString& table, const QStringList& sets)
+{
+    QStringList unchanged;
+    for (const QString& set : sets) {
+        const qsizetype eq = set.indexOf('=');
+        unchanged << QStringLiteral("%1 IS (%2)").arg(set.left(eq), set.mid(eq + 1));
+    }
+    return QStringLiteral("UPDATE %1 SET %2 WHERE intno=:n AND NOT (%3)")
+        .arg(table, sets.join(','), unchanged.join(QStringLiteral(" AND ")));
+}
+
 // Whether x lies between a and b (either way round), with room for rounding.
 bool between(double x, double a, double b)
 {
@@ -264,7 +278,7 @@ void applyParty(Connection& c, const DocDesc& d, const QString& docIntno, const 
         ps.append({col, v});
     }
     if (!sets.isEmpty())
-        c.exec(QStringLiteral("UPDATE %1 SET %2 WHERE intno=:n").arg(d.headerTable, sets.join(',')), ps);
+        c.exec(updateIfChanged(d.headerTable, sets), ps);
     if (d.carriedForward) {
         const std::vector<Row> rows = readRows(c, d, docIntno);
         if (!rows.empty() && isCarried(rows.front()) && (!same(rows.front().amount, p.balance) || !same(rows.front().rest, p.balance)))
@@ -374,7 +388,7 @@ Header recalc(Connection& c, const DocDesc& d, const QString& docIntno, const He
     if (d.writesBankId) put("bankid", in.bankId);
     if (d.headerRest == HeaderRest::LastRunning) put("rest", R);
     else if (d.headerRest == HeaderRest::FirstRowRest) put("rest", rows.empty() ? 0.0 : rows.front().rest);
-    c.exec(QStringLiteral("UPDATE %1 SET %2 WHERE intno=:n").arg(d.headerTable, sets.join(',')), ps);
+    c.exec(updateIfChanged(d.headerTable, sets), ps);
     Header h = readHeader(c, d, docIntno);
     t.commit();
     return h;

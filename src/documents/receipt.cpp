@@ -4,7 +4,7 @@
 #include "common/formats.h"
 #include "common/paths.h"
 #include "data/dataset.h"
-#include <QSaveFile>
+#include <QFile>
 #include <QStringEncoder>
 
 namespace qm::receipt {
@@ -100,8 +100,10 @@ Content fromDocument(Dataset* header, Dataset* rows, Dataset* company, const QSt
 QString writeFile(const Content& c)
 {
     const QString path = AppPaths::file(QStringLiteral("output.txt"));
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(render(c)) < 0 || !f.commit())
+    // A scratch file rewritten by every print: no need to wait for the disk.
+    QFile f(path);
+    const QByteArray bytes = render(c);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size() || !f.flush())
         throw FileOpenError(path + QStringLiteral(": ") + f.errorString());
     return path;
 }

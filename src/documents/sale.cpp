@@ -198,7 +198,8 @@ double showTurnover(Connection& c, double saleOnScreen)
 {
     Transaction t(c);
     const double shown = turnoverSinceLogin(c) + saleOnScreen;
-    setTurnoverRow(c, QStringLiteral("rest=:r"), {{"r", shown}});
+    if (c.scalar(QStringLiteral("SELECT rest FROM totallist ORDER BY rowid LIMIT 1")) != QVariant(shown))
+        setTurnoverRow(c, QStringLiteral("rest=:r"), {{"r", shown}});
     t.commit();
     return shown;
 }
@@ -206,7 +207,8 @@ double showTurnover(Connection& c, double saleOnScreen)
 double showFrontDeskTurnover(Connection& c, double saleOnScreen)
 {
     Transaction t(c);
-    c.exec(QStringLiteral("UPDATE config SET amount0=coalesce(amount,0)+:s WHERE rowid=(SELECT min(rowid) FROM config)"),
+    c.exec(QStringLiteral("UPDATE config SET amount0=coalesce(amount,0)+:s WHERE rowid=(SELECT min(rowid) FROM config) "
+                          "AND amount0 IS NOT coalesce(amount,0)+:s"),
            {{"s", saleOnScreen}});
     const double shown = c.scalar(QStringLiteral("SELECT amount0 FROM config ORDER BY rowid LIMIT 1")).toDouble();
     t.commit();

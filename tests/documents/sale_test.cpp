@@ -3,6 +3,7 @@
 // checks before the write and the turnover.
 #include "documents/sale.h"
 #include "documents/saledata.h"
+#include "support/faultvfs.h"
 
 using namespace qm::doc;
 
@@ -177,4 +178,26 @@ TEST_F(SalePosting, TurnoverSinceLoginAndAtTheFrontDesk)
     EXPECT_DOUBLE_EQ(cfg[0][0].toDouble(), 17);
     EXPECT_DOUBLE_EQ(cfg[0][1].toDouble(), 1007);
     EXPECT_DOUBLE_EQ(turnoverSinceLogin(db()), 7); // the counter's sales count since login too
+}
+
+TEST_F(SalePosting, RecalculatingAnUnchangedSaleWritesNothing)
+{
+    const QString no = sale("0000000002", {{"1001", 3, 3.2, 80}, {"1002", 2, 11}});
+    HeaderInput i = in("0000000002");
+    i.contact = QStringLiteral("李先生");
+    i.remark = QStringLiteral("东街3号");
+    recalc(db(), saleDesc(), no, i);
+    showTurnover(db(), 31.68);
+    qm::fault::setTarget(qm::AppPaths::workingDatabase());
+    qm::fault::resetCounts();
+    recalc(db(), saleDesc(), no, i);
+    showTurnover(db(), 31.68);
+    EXPECT_EQ(qm::fault::counts().writes, 0);
+    EXPECT_EQ(qm::fault::counts().syncs, 0);
+    // A changed quantity is written.
+    db().exec("UPDATE outdetail SET sl=4 WHERE sphh='1001'");
+    qm::fault::resetCounts();
+    EXPECT_NEAR(recalc(db(), saleDesc(), no, i).amount, 4 * 3.2 * 0.8 + 22, 1e-9);
+    EXPECT_GT(qm::fault::counts().writes, 0);
+    qm::fault::setTarget({});
 }
