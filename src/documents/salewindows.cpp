@@ -1,6 +1,7 @@
 #include "documents/salewindows.h"
 #include "app/commands.h"
 #include "app/tfrmain.h"
+#include "common/bakcopy.h"
 #include "common/clock.h"
 #include "common/dialogs.h"
 #include "common/formats.h"
@@ -139,7 +140,8 @@ void SaleEntryWindow::frontDeskPostAndPrint(double cashTaken)
             receipt::writeFile(receipt::fromDocument(frdm->AQoutlist, rows, frdm->ATcompany, receipt::checkoutSlogan()));
         frontDeskPrintFile(path);
     }
-    copyToBak();
+    // The copy runs on its own thread: the next customer does not wait for it.
+    requestBakCopy();
     startNextSale();
 }
 
