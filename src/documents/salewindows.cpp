@@ -136,9 +136,13 @@ void SaleEntryWindow::frontDeskPostAndPrint(double cashTaken)
     positionHeader();
     reread();
     if (dlg::messageBox(QStringLiteral("是否要打印销售小票?"), QString(), Buttons::YesNo) != Answer::No) {
-        const QString path =
-            receipt::writeFile(receipt::fromDocument(frdm->AQoutlist, rows, frdm->ATcompany, receipt::checkoutSlogan()));
-        frontDeskPrintFile(path);
+        // The sale stays posted and the next one opens, printed or not.
+        try {
+            frontDeskPrintFile(receipt::writeFile(
+                receipt::fromDocument(frdm->AQoutlist, rows, frdm->ATcompany, receipt::checkoutSlogan())));
+        } catch (const AppError& e) {
+            dlg::showMessage(e.message());
+        }
     }
     // The copy runs on its own thread: the next customer does not wait for it.
     requestBakCopy();
