@@ -467,7 +467,12 @@ void EntryWindow::recalcBill()
         const std::optional<QString> code = padPartyCode(boxes_.value("Edit2")->text());
         if (code) {
             boxes_.value("Edit2")->setText(*code);
-            if (!findParty(frdm->ADOCon, d_, *code, false)) {
+            if (std::optional<Party> p = findParty(frdm->ADOCon, d_, *code, false)) {
+                // The lookup fills the boxes as leaving the code box does.
+                boxes_.value("Edit3")->setText(p->name);
+                boxes_.value("Edit4")->setText(p->persondeal);
+                if (d_.party.addressIntoRemark) boxes_.value("Edit9")->setText(p->addr);
+            } else {
                 QApplication::restoreOverrideCursor();
                 dlg::showMessage(d_.party.notFound);
                 QApplication::setOverrideCursor(Qt::WaitCursor);

@@ -12,7 +12,6 @@ Tfrroutdetail_s::Tfrroutdetail_s(qm::Dataset* header, qm::Dataset* rows, qm::Dat
     ReportTitle = reportTitle();
     if (company && !company->active()) company->open();
 
-    // 54 mm of printable width: name 24, quantity 8, price 11, amount 11.
     auto& head = pageHeader(22).firstPageOnly();
     head.field(0, 0, 54, 6, company, QStringLiteral("name")).named(QStringLiteral("company")).pt(10).bold().center();
     head.field(0, 7, 54, 4.5, header, QStringLiteral("intno")).text(QStringLiteral("单号:%1"));
@@ -20,18 +19,21 @@ Tfrroutdetail_s::Tfrroutdetail_s(qm::Dataset* header, qm::Dataset* rows, qm::Dat
     head.system(34, 11.5, 20, 4.5, SystemData::PrintTime).right();
     head.hrule(0, 17, 54);
 
-    auto& columns = columnHeader(6);
-    columns.label(0, 0.5, 24, 4.5, QStringLiteral("品名规格"));
-    columns.label(24, 0.5, 8, 4.5, QStringLiteral("数量")).right();
-    columns.label(32, 0.5, 11, 4.5, QStringLiteral("单价")).right();
-    columns.label(43, 0.5, 11, 4.5, QStringLiteral("金额")).right();
-    columns.hrule(0, 5.5, 54);
-
+    // 54 mm of printable width: name 24, quantity 8, price 11, amount 11.
+    struct Col {
+        const char* caption;
+        const char* field;
+        double x, w;
+    };
+    static const Col cols[] = {{"品名规格", "spmc", 0, 24}, {"数量", "sl", 24, 8}, {"单价", "dj_n", 32, 11}, {"金额", "amount", 43, 11}};
+    auto& captions = columnHeader(6);
     auto& row = detail(4.5);
-    row.field(0, 0, 24, 4.5, QStringLiteral("spmc"));
-    row.field(24, 0, 8, 4.5, QStringLiteral("sl")).right();
-    row.field(32, 0, 11, 4.5, QStringLiteral("dj_n")).right();
-    row.field(43, 0, 11, 4.5, QStringLiteral("amount")).right();
+    for (const Col& c : cols) {
+        const Align a = c.x > 0 ? Align::Right : Align::Left;
+        captions.label(c.x, 0.5, c.w, 4.5, QString::fromUtf8(c.caption)).align(a);
+        row.field(c.x, 0, c.w, 4.5, QString::fromLatin1(c.field)).align(a);
+    }
+    captions.hrule(0, 5.5, 54);
 
     // The cash lines read the last row: the one the tender wrote.
     auto& sum = summary(24);

@@ -65,6 +65,8 @@ TEST_F(SaleWindows, NewSaleAtTheWalkInPriceThroughTheTenderToTheNextSale)
     EXPECT_FALSE(frmain->isEnabled());
     const QString first = w->docIntno();
     EXPECT_EQ(w->box("Edit2")->text(), "0000000001");
+    EXPECT_EQ(w->box("Edit3")->text(), frdm->ADOCon.scalar("SELECT name FROM customer WHERE id='0000000001'").toString());
+    EXPECT_FALSE(w->box("Edit3")->text().isEmpty());
     EXPECT_EQ(w->box("Edit8")->text(), "100.00");
 
     enter(w, "1001");
