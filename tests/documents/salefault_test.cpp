@@ -57,3 +57,40 @@ TEST_F(SaleFaults, SalesReturnPostingAndReversalAreWholeOrNothing)
     post(frdm->ADOCon, salesReturnDesc(), r, in("0000000002"), false, "999");
     sweep("return reversed", [r](Connection& c) { reverse(c, salesReturnDesc(), r); });
 }
+
+TEST_F(SaleFaults, CheckoutsKilledMidWayLeaveTheBooksInStep)
+{
+    // Sales rung up beforehand; the killed process tenders them one by one.
+    QStringList sales;
+    {
+        Transaction t(frdm->ADOCon);
+        for (int i = 0; i < 150; ++i) sales << sale("0000000002", {{"1001", 1, 3.2}, {"1002", 2, 11}, {"1003", 1, 4.5}});
+        t.commit();
+    }
+    frdm->ADOCon.close();
+    const fault::KillResult k = fault::killDuring(
+        [&](int i) {
+            if (i >= sales.size()) return;
+            Connection c;
+            c.open(path);
+            postTendered(c, sales[i], in("0000000002"), 50, "999");
+        },
+        20, 60, 7);
+    EXPECT_TRUE(k.killed);
+    Connection c;
+    c.open(path);
+    EXPECT_EQ(c.scalar("PRAGMA integrity_check").toString(), "ok");
+    const int posted = c.scalar("SELECT count(*) FROM outlist WHERE pass=1").toInt();
+    EXPECT_GE(posted, std::min(k.completed, int(sales.size())));
+    EXPECT_LT(posted, int(sales.size())) << "the kill came after the last checkout";
+    // Whatever was posted is posted whole: rows, till, stock, customer, turnover.
+    EXPECT_EQ(c.scalar("SELECT count(*) FROM outdetail WHERE pass=1").toInt(), 3 * posted);
+    EXPECT_NEAR(c.scalar("SELECT balance FROM bank WHERE id='0000000001'").toDouble(), 29.7 * posted, 1e-9);
+    EXPECT_DOUBLE_EQ(c.scalar("SELECT sl FROM product WHERE sphh='1002'").toDouble(), 10 - 2 * posted);
+    EXPECT_NEAR(c.scalar("SELECT amount FROM customer WHERE id='0000000002'").toDouble(), 29.7 * posted, 1e-9);
+    EXPECT_DOUBLE_EQ(c.scalar("SELECT balance FROM customer WHERE id='0000000002'").toDouble(), 120);
+    EXPECT_NEAR(c.scalar("SELECT amount FROM config").toDouble(), 29.7 * posted, 1e-9);
+    EXPECT_EQ(c.scalar("SELECT count(*) FROM outdetail WHERE pay=50").toInt(), posted);
+    c.close();
+    frdm->connectTo(path);
+}
