@@ -84,7 +84,8 @@ int main(int argc, char** argv)
         const QString no = ringUp(c, codes, in);
         QElapsedTimer t;
         t.start();
-        if (!checkBeforePosting(c, saleDesc(), no, in)) return 1;
+        bool dropLast = false;
+        if (!checkBeforePosting(c, saleDesc(), no, in, dropLast)) return 1;
         const double tCheck = t.nsecsElapsed() / 1e6;
         postTendered(c, no, in, 1000, "999");
         const double tPost = t.nsecsElapsed() / 1e6;

@@ -1,14 +1,13 @@
 #include "documents/documentengine.h"
+#include "common/bakcopy.h"
 #include "common/clock.h"
 #include "common/dialogs.h"
 #include "common/formats.h"
-#include "common/paths.h"
 #include "data/numbering.h"
-#include "data/tfrdm.h"
 #include "masterdata/picklink.h"
-#include <QFileInfo>
 #include <cmath>
 #include <map>
+#include <memory>
 
 namespace qm::doc {
 
@@ -106,18 +105,30 @@ double sumTerms(const std::vector<Term>& terms, const EffectValues& v, int flip 
     return s;
 }
 
-// "UPDATE table SET a=x, b=y WHERE intno=:n" that leaves the row, and so the
-// file, untouched when every column already holds its new value: a
-// recalculation that changes nothing then commits without writing.
-QString updateIfChanged(const QString& table, const QStringList& sets)
+// Writes the columns of the row whose intno is `key` that differ from `values`;
+// returns whether anything was written.
+bool writeChanged(Connection& c, const QString& table, const QString& key, const Params& values)
 {
-    QStringList unchanged;
-    for (const QString& set : sets) {
-        const qsizetype eq = set.indexOf('=');
-        unchanged << QStringLiteral("%1 IS (%2)").arg(set.left(eq), set.mid(eq + 1));
+    QStringList cols;
+    for (const auto& v : values) cols << v.first;
+    Statement cur(c.handle(), QStringLiteral("SELECT %1 FROM %2 WHERE intno=:n LIMIT 1").arg(cols.join(','), table));
+    cur.bind("n", key);
+    if (!cur.step()) return false;
+    QStringList sets;
+    Params ps{{"n", key}};
+    for (int i = 0; i < values.size(); ++i) {
+        const QVariant stored = cur.value(i), wanted = values[i].second;
+        const bool equal = !stored.isNull() && (wanted.typeId() == QMetaType::Double
+                                                    ? same(stored.toDouble(), wanted.toDouble())
+                                                    : stored.toString() == wanted.toString());
+        if (equal) continue;
+        sets << QStringLiteral("%1=:v%2").arg(values[i].first).arg(i);
+        ps.append({QStringLiteral("v%1").arg(i), wanted});
     }
-    return QStringLiteral("UPDATE %1 SET %2 WHERE intno=:n AND NOT (%3)")
-        .arg(table, sets.join(','), unchanged.join(QStringLiteral(" AND ")));
+    cur.reset();
+    if (sets.isEmpty()) return false;
+    c.exec(QStringLiteral("UPDATE %1 SET %2 WHERE intno=:n").arg(table, sets.join(',')), ps);
+    return true;
 }
 
 // Whether x lies between a and b (either way round), with room for rounding.
@@ -262,8 +273,7 @@ std::optional<Party> findParty(Connection& c, const DocDesc& d, const QString& p
 void applyParty(Connection& c, const DocDesc& d, const QString& docIntno, const QString& code, const Party& p)
 {
     Transaction t(c);
-    QStringList sets;
-    Params ps{{"n", docIntno}};
+    Params ps;
     for (const QString& col : d.party.lookupColumns) {
         QVariant v;
         if (col == "customerintno") v = p.intno;
@@ -274,11 +284,9 @@ void applyParty(Connection& c, const DocDesc& d, const QString& docIntno, const 
         else if (col == "addr") v = p.addr;
         else if (col == "balance") v = p.balance;
         else continue;
-        sets << QStringLiteral("%1=:%1").arg(col);
         ps.append({col, v});
     }
-    if (!sets.isEmpty())
-        c.exec(updateIfChanged(d.headerTable, sets), ps);
+    if (!ps.isEmpty()) writeChanged(c, d.headerTable, docIntno, ps);
     if (d.carriedForward) {
         const std::vector<Row> rows = readRows(c, d, docIntno);
         if (!rows.empty() && isCarried(rows.front()) && (!same(rows.front().amount, p.balance) || !same(rows.front().rest, p.balance)))
@@ -286,6 +294,17 @@ void applyParty(Connection& c, const DocDesc& d, const QString& docIntno, const 
                    {{"b", p.balance}, {"r", rows.front().rowid}});
     }
     t.commit();
+}
+
+void checkCode(Connection& c, const DocDesc& d, const QString& rowIntno, const QString& code)
+{
+    std::optional<Row> row = readRow(c, d, rowIntno);
+    if (!row || isCarried(*row)) throw Refusal(carriedForwardRefusal());
+    const QString typed = code.trimmed();
+    const bool barcode = typed.size() >= 13;
+    if (!c.scalar(QStringLiteral("SELECT 1 FROM product WHERE %1=:p1 LIMIT 1").arg(barcode ? "name" : "sphh"), {{"p1", typed}})
+             .isValid())
+        throw Refusal(barcode ? text::noBarcode() : text::noCode());
 }
 
 void enterCode(Connection& c, const DocDesc& d, const QString& rowIntno, const QString& code, const QString& partyCode)
@@ -358,24 +377,18 @@ Header recalc(Connection& c, const DocDesc& d, const QString& docIntno, const He
             if (i + 1 < rows.size() && !rows[i + 1].spmc.trimmed().isEmpty()) summary += QStringLiteral("、");
         }
     }
-    QStringList sets{QStringLiteral("amount=:amount"), QStringLiteral("customerid=:customerid"),
-                     QStringLiteral("customername=:customername"), QStringLiteral("persondeal=:persondeal"),
-                     QStringLiteral("remark=:remark"), QStringLiteral("employeename=:employeename")};
-    Params ps{{"n", docIntno},
-              {"amount", A},
+    Params ps{{"amount", A},
               {"customerid", code.value_or(in.partyCode.trimmed())},
               {"customername", in.partyName},
               {"persondeal", in.contact},
               {"remark", d.texts.summaryPrefix.isEmpty() ? in.remark : summary},
               {"employeename", in.employee}};
-    auto put = [&](const QString& col, const QVariant& v) {
-        sets << QStringLiteral("%1=:%1").arg(col);
-        ps.append({col, v});
-    };
+    auto put = [&ps](const QString& col, const QVariant& v) { ps.append({col, v}); };
     if (in.date.isValid() && d.dateWithTime) {
         // A picked day keeps the time of day the document was opened at.
-        sets << QStringLiteral("billdate=:billdate || CASE WHEN length(billdate)>=19 THEN substr(billdate,11) ELSE ' 00:00:00' END");
-        ps.append({"billdate", in.date.toString(QStringLiteral("yyyy-MM-dd"))});
+        const QString stored = c.scalar(QStringLiteral("SELECT billdate FROM %1 WHERE intno=:n").arg(d.headerTable),
+                                        {{"n", docIntno}}).toString();
+        put("billdate", in.date.toString(QStringLiteral("yyyy-MM-dd")) + (stored.size() >= 19 ? stored.mid(10) : QStringLiteral(" 00:00:00")));
     } else if (in.date.isValid()) {
         put("billdate", toDbDate(in.date));
     }
@@ -388,7 +401,8 @@ Header recalc(Connection& c, const DocDesc& d, const QString& docIntno, const He
     if (d.writesBankId) put("bankid", in.bankId);
     if (d.headerRest == HeaderRest::LastRunning) put("rest", R);
     else if (d.headerRest == HeaderRest::FirstRowRest) put("rest", rows.empty() ? 0.0 : rows.front().rest);
-    c.exec(updateIfChanged(d.headerTable, sets), ps);
+    // Only the columns whose stored value differs are written; an idle 刷新 writes nothing.
+    writeChanged(c, d.headerTable, docIntno, ps);
     Header h = readHeader(c, d, docIntno);
     t.commit();
     return h;
@@ -465,12 +479,15 @@ void applyEffects(Connection& c, const DocDesc& d, const Header& h, const std::v
     }
     if (productEffects) {
         Statement get(c.handle(), QStringLiteral("SELECT coalesce(sl,0), coalesce(avdj,0) FROM product WHERE intno=:i"));
+        std::unique_ptr<Statement> put;
+        QString putSql;
         for (const Row& r : rows) {
             if (!movesStock(d, r, reversing)) continue;
             get.reset();
             get.bind("i", r.spintno);
             if (!get.step()) continue; // a product that no longer exists is skipped
             const double stock = get.value(0).toDouble(), avg = get.value(1).toDouble();
+            get.reset();
             v.row = &r;
             QStringList sets;
             Params ps{{"i", r.spintno}};
@@ -494,8 +511,16 @@ void applyEffects(Connection& c, const DocDesc& d, const Header& h, const std::v
                     ps.append({p, sourceValue(e.terms.front().source, v)});
                 }
             }
-            if (!sets.isEmpty())
-                c.exec(QStringLiteral("UPDATE product SET %1 WHERE intno=:i").arg(sets.join(',')), ps);
+            if (sets.isEmpty()) continue;
+            // Every row sets the same columns: one statement, prepared once.
+            const QString sql = QStringLiteral("UPDATE product SET %1 WHERE intno=:i").arg(sets.join(','));
+            if (!put || putSql != sql) {
+                put = std::make_unique<Statement>(c.handle(), sql);
+                putSql = sql;
+            }
+            put->reset();
+            put->bind(ps);
+            while (put->step()) {}
         }
     }
     if (accountEffects) {
@@ -659,18 +684,7 @@ QStringList stockWarnings(Connection& c, const DocDesc& d, const QString& docInt
 
 // ------------------------------------------------------------- commands
 
-void copyToBak()
-{
-    if (!QFileInfo::exists(AppPaths::workingDatabase())) {
-        dlg::showMessage(text::copySourceMissing());
-        return;
-    }
-    try {
-        frdm->ADOCon.backupTo(AppPaths::backupDatabase());
-    } catch (const AppError&) {
-        dlg::showMessage(text::copyFailed());
-    }
-}
+void copyToBak() { requestBakCopy(); }
 
 namespace {
 // A command's stop inside the catch-all: its own message, then the catch-all's.
@@ -682,25 +696,28 @@ bool refuse(const QString& message)
 }
 }
 
-bool checkBeforePosting(Connection& c, const DocDesc& d, const QString& docIntno, const HeaderInput& in)
+bool checkBeforePosting(Connection& c, const DocDesc& d, const QString& docIntno, const HeaderInput& in, bool& dropLast)
 {
     if (readHeader(c, d, docIntno).pass) return refuse(text::alreadyPosted());
     if (noPartyChosen(in.partyCode)) return refuse(d.party.noneChosen);
-    // An empty last row goes, through 删除 and its question.
     std::vector<Row> rows = readRows(c, d, docIntno);
+    // An empty last row goes, through 删除 and its question.
+    dropLast = false;
     if (!rows.empty() && rows.back().spmc.isEmpty() && !isCarried(rows.back())) {
-        if (!d.deleteAsks || dlg::confirm(text::confirmDelete())) deleteRow(c, d, rows.back().intno);
+        dropLast = !d.deleteAsks || dlg::confirm(text::confirmDelete());
+        if (dropLast) rows.pop_back();
     }
     const std::optional<QString> code = padPartyCode(in.partyCode);
     if (code && !findParty(c, d, *code, false)) dlg::showMessage(d.party.notFound);
-    const Header h = recalc(c, d, docIntno, in);
-    rows = readRows(c, d, docIntno);
     for (const Row& r : rows)
         if (r.spmc.trimmed().isEmpty()) return refuse(r.spmc.trimmed() + text::noProductName());
     for (const QString& w : stockWarnings(c, d, docIntno, false)) dlg::showMessage(w);
-    if (!findParty(c, d, h.customerid, true)) return refuse(d.party.notFoundOnPost);
-    if (hasAccountEffects(d) && !accountExists(c, h.bankid)) {
-        if (h.pay != 0) return refuse(text::noAccount());
+    if (!code || !findParty(c, d, *code, true)) return refuse(d.party.notFoundOnPost);
+    const Header stored = readHeader(c, d, docIntno);
+    if (hasAccountEffects(d) && !accountExists(c, d.writesBankId ? in.bankId : stored.bankid)) {
+        double pay = 0;
+        for (size_t i = d.carriedForward ? 1 : 0; i < rows.size(); ++i) pay += rows[i].pay;
+        if (d.totalPay ? pay != 0 : stored.pay != 0) return refuse(text::noAccount());
         dlg::showMessage(text::noAccount());
     }
     return true;
@@ -710,8 +727,9 @@ bool postBill(Connection& c, const DocDesc& d, const QString& docIntno, const He
 {
     if (!dlg::confirm(text::confirmPost())) return false;
     try {
-        if (!checkBeforePosting(c, d, docIntno, in)) return false;
-        post(c, d, docIntno, in, false, operatorCode);
+        bool dropLast = false;
+        if (!checkBeforePosting(c, d, docIntno, in, dropLast)) return false;
+        post(c, d, docIntno, in, dropLast, operatorCode);
         return true;
     } catch (const Refusal& r) {
         return refuse(r.message());

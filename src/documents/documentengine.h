@@ -95,6 +95,8 @@ void applyParty(Connection& c, const DocDesc& d, const QString& docIntno, const 
 // 查无此货号！, 查无此条形码！. `partyCode` picks the sale's price.
 void enterCode(Connection& c, const DocDesc& d, const QString& rowIntno, const QString& code,
                const QString& partyCode = QString());
+// The refusals of enterCode without writing anything.
+void checkCode(Connection& c, const DocDesc& d, const QString& rowIntno, const QString& code);
 
 // Recalculation: row amounts and running balance, header totals and the boxes'
 // columns; rows are rewritten only where something changed. Returns the header
@@ -132,15 +134,15 @@ QStringList stockWarnings(Connection& c, const DocDesc& d, const QString& docInt
 
 // ------------------------------------------------------------- commands
 
-// The copy of the working database to bak/ when an entry window closes; shows
-// the message of a failure. One place, so the copier can change in one line.
+// The copy of the working database to bak/ when an entry window closes, made
+// in the background; a failure reaches the operator with its message.
 void copyToBak();
 
-// The checks of 过帐 before its write, with their messages: an empty last row
-// goes (through 删除), the document is recalculated, warnings are shown and a
-// refusal is shown with the catch-all (false). Throws Refusal or AppError for
-// the caller's catch-all.
-bool checkBeforePosting(Connection& c, const DocDesc& d, const QString& docIntno, const HeaderInput& in);
+// The checks of 过帐 before its write, from what is stored, with their
+// messages: warnings are shown, a refusal is shown with the catch-all (false).
+// `dropLast` says whether the write is to drop an empty last row (删除 asked
+// where the kind asks). Throws Refusal or AppError for the caller's catch-all.
+bool checkBeforePosting(Connection& c, const DocDesc& d, const QString& docIntno, const HeaderInput& in, bool& dropLast);
 // 过帐: question, checks and warnings, the write, messages; true when posted.
 bool postBill(Connection& c, const DocDesc& d, const QString& docIntno, const HeaderInput& in,
               const QString& operatorCode);

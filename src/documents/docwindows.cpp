@@ -369,8 +369,7 @@ void EntryWindow::gridEnter()
         if (from == field) to = target;
     if (to.isEmpty()) return;
     if (to == "add") {
-        recalcBill();
-        ToolButton1Click();
+        appendRow(true);
         return;
     }
     int row = at.row();
@@ -458,27 +457,30 @@ void EntryWindow::Edit2Exit()
     reread();
 }
 
-void EntryWindow::recalcBill()
+void EntryWindow::recalcBill(const std::function<void()>& alsoWrite)
 {
+    // The lookup's message comes first, outside the write.
+    const std::optional<QString> code = padPartyCode(boxes_.value("Edit2")->text());
+    if (code) {
+        boxes_.value("Edit2")->setText(*code);
+        if (std::optional<Party> p = findParty(frdm->ADOCon, d_, *code, false)) {
+            // The lookup fills the boxes as leaving the code box does.
+            boxes_.value("Edit3")->setText(p->name);
+            boxes_.value("Edit4")->setText(p->persondeal);
+            if (d_.party.addressIntoRemark) boxes_.value("Edit9")->setText(p->addr);
+        } else {
+            dlg::showMessage(d_.party.notFound);
+        }
+    }
     QApplication::setOverrideCursor(Qt::WaitCursor);
     Dataset* rows = frdm->AQoutdetail;
     try {
+        // The row being edited, what the caller adds and the recalculation go in together.
+        Transaction t(frdm->ADOCon);
         if (rows->active()) rows->post();
-        const std::optional<QString> code = padPartyCode(boxes_.value("Edit2")->text());
-        if (code) {
-            boxes_.value("Edit2")->setText(*code);
-            if (std::optional<Party> p = findParty(frdm->ADOCon, d_, *code, false)) {
-                // The lookup fills the boxes as leaving the code box does.
-                boxes_.value("Edit3")->setText(p->name);
-                boxes_.value("Edit4")->setText(p->persondeal);
-                if (d_.party.addressIntoRemark) boxes_.value("Edit9")->setText(p->addr);
-            } else {
-                QApplication::restoreOverrideCursor();
-                dlg::showMessage(d_.party.notFound);
-                QApplication::setOverrideCursor(Qt::WaitCursor);
-            }
-        }
+        if (alsoWrite) alsoWrite();
         const Header h = recalc(frdm->ADOCon, d_, intno_, input());
+        t.commit();
         showHeader(h);
         reread();
     } catch (...) {
@@ -491,13 +493,24 @@ void EntryWindow::recalcBill()
 
 void EntryWindow::ToolButton3Click() { recalcBill(); }
 
-void EntryWindow::ToolButton1Click()
+void EntryWindow::ToolButton1Click() { appendRow(false); }
+
+void EntryWindow::appendRow(bool recalculate)
 {
+    Dataset* rows = frdm->AQoutdetail;
     try {
-        if (frdm->AQoutdetail->active()) frdm->AQoutdetail->post();
-        addRow(frdm->ADOCon, d_, intno_);
-        reread();
-        frdm->AQoutdetail->last();
+        auto add = [this] { addRow(frdm->ADOCon, d_, intno_); };
+        if (recalculate) {
+            // Enter in 数量: 刷新 and 添加 as one write with the row being left.
+            recalcBill(add);
+        } else {
+            Transaction t(frdm->ADOCon);
+            if (rows->active()) rows->post();
+            add();
+            t.commit();
+            reread();
+        }
+        rows->last();
     } catch (const AppError&) {
         reread();
         dlg::showMessage(text::catchAll());
@@ -529,13 +542,15 @@ void EntryWindow::Edit12Enter()
     try {
         if (!rows->active() || rows->isEmpty()) throw Refusal(carriedForwardRefusal());
         if (rows->state() != Dataset::State::Browse) rows->post();
-        enterCode(frdm->ADOCon, d_, rows->asString("intno"), e->text(), boxes_.value("Edit2")->text());
+        const QString row = rows->asString("intno");
+        checkCode(frdm->ADOCon, d_, row, e->text());
+        // The product and the recalculation it calls for: one write.
+        recalcBill([&] { enterCode(frdm->ADOCon, d_, row, e->text(), boxes_.value("Edit2")->text()); });
     } catch (const Refusal& r) {
         dlg::showMessage(r.message());
         e->selectAll();
         return;
     }
-    recalcBill();
     if (Field* f = rows->findField("sl")) DBGrid1->setCurrentIndex(model_->index(std::max(rows->recNo(), 0), f->index));
     DBGrid1->setFocus();
 }
@@ -681,7 +696,8 @@ void EntryWindow::closeEvent(QCloseEvent* e)
     } catch (const AppError&) {
     }
     copyToBak();
-    if (frmain->docMode == "T" && frdm->AQoutlist->active()) frdm->AQoutlist->requery();
+    // The list shows what is stored now (a new document, new totals).
+    if (frdm->AQoutlist->active()) frdm->AQoutlist->requery();
     DocumentWindow::closeEvent(e);
 }
 

@@ -14,6 +14,7 @@
 #include <QMainWindow>
 #include <QMap>
 #include <QPointer>
+#include <functional>
 
 class QLineEdit;
 class QTableView;
@@ -98,14 +99,16 @@ protected:
     void closeEvent(QCloseEvent* e) override;
     void showEvent(QShowEvent* e) override;
     bool eventFilter(QObject* o, QEvent* e) override;
-    // 刷新; kinds with windows of their own show more after it.
-    virtual void recalcBill();
+    // 刷新; `alsoWrite` goes into the same transaction before the recalculation.
+    // Kinds with windows of their own show more after it.
+    virtual void recalcBill(const std::function<void()>& alsoWrite = {});
     // After a successful 过帐, before the window closes.
     virtual void posted() {}
 
 private:
     QString gridField(int column) const;
     void gridEnter(); // Enter in the grid, by its column
+    void appendRow(bool recalculate); // 添加, after 刷新 when asked
     bool shown_ = false;
     bool voided_ = false;
     bool posted_ = false;

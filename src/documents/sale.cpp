@@ -216,11 +216,15 @@ double showFrontDeskTurnover(Connection& c, double saleOnScreen)
 }
 
 void postTendered(Connection& c, const QString& docIntno, const HeaderInput& in, double cashTaken,
-                  const QString& operatorCode)
+                  const QString& operatorCode, bool dropLast)
 {
     const DocDesc& d = saleDesc();
     Transaction t(c);
     if (readHeader(c, d, docIntno).pass) throw Refusal(text::alreadyPosted());
+    if (dropLast)
+        c.exec(QStringLiteral("DELETE FROM outdetail WHERE rowid=(SELECT rowid FROM outdetail WHERE mainintno=:n "
+                              "ORDER BY intno DESC LIMIT 1) AND coalesce(spmc,'')=''"),
+               {{"n", docIntno}});
     // The amount due as the rows stand now.
     const Header h = recalc(c, d, docIntno, in);
     const double due = sale::amountDue(h.amount, h.deduck);

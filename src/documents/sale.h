@@ -29,12 +29,12 @@ double showTurnover(Connection& c, double saleOnScreen);
 // checkout, and amount0, that plus the sale being tendered.
 double showFrontDeskTurnover(Connection& c, double saleOnScreen);
 
-// The checkout of a tendered sale, in one transaction: the last row keeps the
-// cash handed over (pay) and the change (rest), the header's pay becomes what
-// the till keeps (the amount due), the sale is posted as 过帐 posts it, and the
-// front desk's turnover grows by the sale. Refusals and failures roll it all
-// back. Run checkBeforePosting first.
+// The checkout of a tendered sale, in one transaction: an empty last row goes
+// when `dropLast`, the last row keeps the cash handed over (pay) and the change
+// (rest), the header's pay becomes what the till keeps (the amount due), the
+// sale is posted as 过帐 posts it, and the front desk's turnover grows by the
+// sale. Refusals and failures roll it all back. Run checkBeforePosting first.
 void postTendered(Connection& c, const QString& docIntno, const HeaderInput& in, double cashTaken,
-                  const QString& operatorCode);
+                  const QString& operatorCode, bool dropLast = false);
 
 }

@@ -64,9 +64,9 @@ SaleEntryWindow::SaleEntryWindow(const DocDesc& desc, QWidget* owner) : EntryWin
     code->installEventFilter(this);
 }
 
-void SaleEntryWindow::recalcBill()
+void SaleEntryWindow::recalcBill(const std::function<void()>& alsoWrite)
 {
-    EntryWindow::recalcBill();
+    EntryWindow::recalcBill(alsoWrite);
     const double amount = readHeader(frdm->ADOCon, d_, intno_).amount;
     box("Edit8")->setText(formatFloat(QStringLiteral("0.00"), showTurnover(frdm->ADOCon, amount)));
 }
@@ -119,11 +119,12 @@ void SaleEntryWindow::frontDeskPostAndPrint(double cashTaken)
     Dataset* rows = frdm->AQoutdetail;
     if (rows->active() && rows->state() != Dataset::State::Browse) rows->post();
     try {
-        if (!checkBeforePosting(c, d_, intno_, input())) {
+        bool dropLast = false;
+        if (!checkBeforePosting(c, d_, intno_, input(), dropLast)) {
             reread();
             return;
         }
-        postTendered(c, intno_, input(), cashTaken, frmain->operatorCode);
+        postTendered(c, intno_, input(), cashTaken, frmain->operatorCode, dropLast);
     } catch (const Refusal& r) {
         refuse(r.message());
         reread();

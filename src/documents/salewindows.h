@@ -18,7 +18,7 @@ public slots:
     void frontDeskPostAndPrint(double cashTaken);
 
 protected:
-    void recalcBill() override;
+    void recalcBill(const std::function<void()>& alsoWrite = {}) override;
     void posted() override; // the ticket of what 过帐 posted
     bool eventFilter(QObject* o, QEvent* e) override;
     void showEvent(QShowEvent* e) override;

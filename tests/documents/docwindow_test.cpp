@@ -105,6 +105,7 @@ TEST_F(DocWindowTest, EnteringTwelveRowsAndPosting)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(guard.isNull());
     EXPECT_DOUBLE_EQ(num("SELECT balance FROM branch"), 200 + amount - 10);
+    settleBakCopies();
     EXPECT_TRUE(QFile::exists(folder() + "bak/vkdb.mdb"));
 
     // The posted view opens on AQoutlist's current header, read-only.
@@ -141,6 +142,7 @@ TEST_F(DocWindowTest, ClosingPurgesOnlyThisDocumentsBlankRowsAndBacksUp)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(num("SELECT count(*) FROM indetail WHERE mainintno='0000000001'"), 1);
     EXPECT_EQ(num("SELECT count(*) FROM indetail WHERE mainintno='0000000099'"), 1);
+    settleBakCopies();
     EXPECT_TRUE(QFile::exists(folder() + "bak/vkdb.mdb"));
 
     // When bak cannot be written the copy fails with its message and the window still closes.
@@ -157,6 +159,7 @@ TEST_F(DocWindowTest, ClosingPurgesOnlyThisDocumentsBlankRowsAndBacksUp)
     again->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(g.isNull());
+    settleBakCopies();
     EXPECT_EQ(dialogs->messages(), QStringList{QStringLiteral("请检查本系统的数据备份目录bak是否存在！ ")});
 }
 

@@ -122,7 +122,8 @@ TEST_F(SalePosting, RefusalsAndWarningsBeforeTheWrite)
     const QString no = sale("0000000002", {{"1002", 11, 11}, {"1001", 1, 3.5}});
     auto check = [&](const QString& customer, const QString& bank) {
         dialogs->clear();
-        const bool ok = checkBeforePosting(db(), saleDesc(), no, in(customer, bank));
+        bool dropLast = false;
+        const bool ok = checkBeforePosting(db(), saleDesc(), no, in(customer, bank), dropLast);
         return std::make_pair(ok, dialogs->messages());
     };
     const QString catchAll = QStringLiteral("该功能暂时不能执行，请重新操作！");
@@ -148,7 +149,8 @@ TEST_F(SalePosting, RefusalsAndWarningsBeforeTheWrite)
     const QString unnamed = sale("0000000002", {{"1001", 1, 3.5}});
     db().exec("UPDATE outdetail SET spmc=' ' WHERE mainintno=:p1", {{"p1", unnamed}});
     dialogs->clear();
-    EXPECT_FALSE(checkBeforePosting(db(), saleDesc(), unnamed, in("0000000002")));
+    bool dropLast = false;
+    EXPECT_FALSE(checkBeforePosting(db(), saleDesc(), unnamed, in("0000000002"), dropLast));
     EXPECT_EQ(dialogs->messages(), (QStringList{"没有商品名,不能过帐！", catchAll}));
 
     // A return whose reversal takes more than the stock holds warns, row 1 included.
