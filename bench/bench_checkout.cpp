@@ -3,7 +3,10 @@
 // statements doing the same writes in one transaction in the same run; then
 // the operator's wait for the copy to bak/ that follows each checkout,
 // against a copy made while he waits.
-//   bench_checkout [sales]
+//   bench_checkout [sales] [folder]
+// The shop is copied into a temporary folder under `folder` (default: the
+// system's temporary folder); a folder in memory (/dev/shm) shows the work
+// apart from the disk's sync time.
 #include "common/bakcopy.h"
 #include "common/dialogs.h"
 #include "common/paths.h"
@@ -52,7 +55,7 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const int sales = argc > 1 ? std::atoi(argv[1]) : 40;
-    QTemporaryDir dir;
+    QTemporaryDir dir(argc > 2 ? QString::fromLocal8Bit(argv[2]) + "/checkout-XXXXXX" : QDir::tempPath() + "/checkout-XXXXXX");
     AppPaths::setProgramFolder(dir.path());
     dlg::setBackend(std::make_unique<ScriptedDialogs>());
     const QString path = dir.path() + "/shop.db";
