@@ -14,6 +14,7 @@
 #include "documents/tfrcash.h"
 #include "layouts/tfrroutdetail_s.h"
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -32,7 +33,16 @@ int main(int argc, char** argv)
     QDir().mkpath(dir.path() + "/works");
     QDir().mkpath(dir.path() + "/bak");
     qm::createInitialDatabase(qm::AppPaths::workingDatabase());
-    qm::dlg::setBackend(std::make_unique<qm::ScriptedDialogs>());
+    auto scripted = std::make_unique<qm::ScriptedDialogs>();
+    // The ticket preview, as the operator sees it, is photographed instead of waited on.
+    scripted->onExec = [&out, &app](QDialog* d) {
+        d->resize(520, 760);
+        d->show();
+        for (int i = 0; i < 5; ++i) app.processEvents();
+        d->grab().save(out + "/ticket-preview.png");
+        return int(QDialog::Rejected);
+    };
+    qm::dlg::setBackend(std::move(scripted));
     frmain = new Tfrmain;
     frdm = new Tfrdm;
     frdm->connectTo(qm::AppPaths::workingDatabase());
@@ -76,6 +86,7 @@ int main(int argc, char** argv)
     frdm->AQoutdetail->open();
     Tfrroutdetail_s ticket(frdm->AQoutlist, frdm->AQoutdetail, frdm->ATcompany);
     ticket.writePdf(out + "/ticket.pdf");
+    ticket.Preview();
 
     // output.txt in a fixed font: every line 32 columns of half-width cells.
     QFile f(dir.path() + "/output.txt");
