@@ -148,6 +148,30 @@ DocumentWindow::DocumentWindow(const DocDesc& desc, QWidget* owner, bool posted)
 
 DocumentWindow::~DocumentWindow() = default;
 
+void DocumentWindow::showEvent(QShowEvent* e)
+{
+    QMainWindow::showEvent(e);
+    if (shown_) return;
+    shown_ = true;
+    FormShow();
+}
+
+QAction* DocumentWindow::addButton(const QString& name, const QString& caption, const QString& hint,
+                                   const std::function<void()>& slot)
+{
+    if (!toolBar_) {
+        toolBar_ = addToolBar(QStringLiteral("ToolBar1"));
+        toolBar_->setObjectName("ToolBar1");
+    }
+    auto* b = new QToolButton(toolBar_);
+    b->setObjectName(name);
+    b->setText(caption);
+    b->setToolTip(hint);
+    QAction* a = toolBar_->addWidget(b);
+    connect(b, &QToolButton::clicked, this, slot);
+    return a;
+}
+
 void DocumentWindow::makeBoxes(const std::vector<HeaderBox>& boxes, bool readOnly)
 {
     auto* grid = new QGridLayout;
@@ -282,26 +306,14 @@ void DocumentWindow::closeEvent(QCloseEvent* e)
 
 EntryWindow::EntryWindow(const DocDesc& desc, QWidget* owner) : DocumentWindow(desc, owner, false)
 {
-    auto* v = new QVBoxLayout(central_);
-    Q_UNUSED(v);
-    QToolBar* bar = addToolBar(QStringLiteral("ToolBar1"));
-    bar->setObjectName("ToolBar1");
-    auto button = [this, bar](const QString& name, const QString& caption, const QString& hint, auto slot) {
-        auto* b = new QToolButton(bar);
-        b->setObjectName(name);
-        b->setText(caption);
-        b->setToolTip(hint);
-        bar->addWidget(b);
-        connect(b, &QToolButton::clicked, this, slot);
-        return b;
-    };
-    button("ToolButton1", QStringLiteral("  添加&A  "), QStringLiteral("在明细表中增加空行"), &EntryWindow::ToolButton1Click);
-    button("ToolButton2", QStringLiteral("删除&D"), QString(), &EntryWindow::ToolButton2Click);
-    button("ToolButton3", QStringLiteral("刷新&R"), QString(), &EntryWindow::ToolButton3Click);
-    button("ToolButton4", QStringLiteral("过帐&O"), QString(), &EntryWindow::ToolButton4Click);
-    button("ToolButton6", QStringLiteral("作废&C"), QStringLiteral("抹帐"), &EntryWindow::ToolButton6Click);
-    button("ToolButton5", QStringLiteral("打印&P"), QString(), &EntryWindow::ToolButton5Click);
-    button("ToolButton7", QStringLiteral("退回&Q"), QString(), &EntryWindow::ToolButton7Click);
+    new QVBoxLayout(central_);
+    addButton("ToolButton1", QStringLiteral("  添加&A  "), QStringLiteral("在明细表中增加空行"), [this] { ToolButton1Click(); });
+    addButton("ToolButton2", QStringLiteral("删除&D"), QString(), [this] { ToolButton2Click(); });
+    addButton("ToolButton3", QStringLiteral("刷新&R"), QString(), [this] { ToolButton3Click(); });
+    addButton("ToolButton4", QStringLiteral("过帐&O"), QString(), [this] { ToolButton4Click(); });
+    addButton("ToolButton6", QStringLiteral("作废&C"), QStringLiteral("抹帐"), [this] { ToolButton6Click(); });
+    addButton("ToolButton5", QStringLiteral("打印&P"), QString(), [this] { ToolButton5Click(); });
+    addButton("ToolButton7", QStringLiteral("退回&Q"), QString(), [this] { ToolButton7Click(); });
 
     makeBoxes(d_.boxes, false);
     // The code box and, for the purchase, the history number and 新增商品.
@@ -401,14 +413,6 @@ HeaderInput EntryWindow::input() const
         if (b.column == "djh") in.djh = text(b.box);
     }
     return in;
-}
-
-void EntryWindow::showEvent(QShowEvent* e)
-{
-    QMainWindow::showEvent(e);
-    if (shown_) return;
-    shown_ = true;
-    FormShow();
 }
 
 void EntryWindow::FormShow()
@@ -706,34 +710,15 @@ void EntryWindow::closeEvent(QCloseEvent* e)
 PostedView::PostedView(const DocDesc& desc, QWidget* owner, bool fromHistory) : DocumentWindow(desc, owner, true)
 {
     new QVBoxLayout(central_);
-    QToolBar* bar = addToolBar(QStringLiteral("ToolBar1"));
-    bar->setObjectName("ToolBar1");
-    auto button = [this, bar](const QString& name, const QString& caption, const QString& hint, auto slot) {
-        auto* b = new QToolButton(bar);
-        b->setObjectName(name);
-        b->setText(caption);
-        b->setToolTip(hint);
-        QAction* a = bar->addWidget(b);
-        connect(b, &QToolButton::clicked, this, slot);
-        return a;
-    };
-    QAction* reverseAction = button("ToolButton6", QStringLiteral("   冲数   "), QStringLiteral("抹帐"), &PostedView::ToolButton6Click);
-    reverseAction->setVisible(!fromHistory);
-    button("ToolButton5", QStringLiteral("   打印   "), QString(), &PostedView::ToolButton5Click);
-    button("ToolButton7", QStringLiteral("退回"), QString(), &PostedView::ToolButton7Click);
+    addButton("ToolButton6", QStringLiteral("   冲数   "), QStringLiteral("抹帐"), [this] { ToolButton6Click(); })
+        ->setVisible(!fromHistory);
+    addButton("ToolButton5", QStringLiteral("   打印   "), QString(), [this] { ToolButton5Click(); });
+    addButton("ToolButton7", QStringLiteral("退回"), QString(), [this] { ToolButton7Click(); });
     makeBoxes(d_.postedBoxes, true);
     // 摘要 and 负责人 take typing that nothing saves.
     for (const char* name : {"Edit9", "Edit16"})
         if (QLineEdit* e = boxes_.value(name)) e->setReadOnly(false);
     makeGrid(d_.postedGrid, true);
-}
-
-void PostedView::showEvent(QShowEvent* e)
-{
-    QMainWindow::showEvent(e);
-    if (shown_) return;
-    shown_ = true;
-    FormShow();
 }
 
 void PostedView::FormShow()

@@ -18,7 +18,9 @@
 
 class QLineEdit;
 class QTableView;
+class QToolBar;
 class QToolButton;
+class QAction;
 class QPushButton;
 class QStatusBar;
 
@@ -49,8 +51,14 @@ public:
 public slots:
     // 打印: the kind's layout over this document, in the preview.
     virtual void ToolButton5Click();
+    // Fills the window on its first showing.
+    virtual void FormShow() = 0;
 
 protected:
+    void showEvent(QShowEvent* e) override;
+    // A toolbar button named and captioned as given.
+    QAction* addButton(const QString& name, const QString& caption, const QString& hint,
+                       const std::function<void()>& slot);
     // The header columns into the boxes, formatted as the description says.
     void showHeader(const Header& h);
     // Points AQoutdetail at this document's rows and AQoutlist at its header.
@@ -68,7 +76,9 @@ protected:
     DatasetModel* model_ = nullptr;
     BoxKeys* keys_ = nullptr;
     QWidget* central_ = nullptr;
+    QToolBar* toolBar_ = nullptr;
     QPointer<QWidget> opener_;
+    bool shown_ = false;
 };
 
 // The entry window (Tfrindetail, Tfrinbackdetail, ... by its description).
@@ -80,7 +90,7 @@ public:
     HeaderInput input() const;
 
 public slots:
-    void FormShow();
+    void FormShow() override;
     void Edit2Exit();           // party lookup
     void Edit12Enter();         // code or barcode
     void Edit17Enter();         // 历史单号
@@ -97,7 +107,6 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* e) override;
-    void showEvent(QShowEvent* e) override;
     bool eventFilter(QObject* o, QEvent* e) override;
     // 刷新; `alsoWrite` goes into the same transaction before the recalculation.
     // Kinds with windows of their own show more after it.
@@ -109,7 +118,6 @@ private:
     QString gridField(int column) const;
     void gridEnter(); // Enter in the grid, by its column
     void appendRow(bool recalculate); // 添加, after 刷新 when asked
-    bool shown_ = false;
     bool voided_ = false;
     bool posted_ = false;
 };
@@ -121,16 +129,12 @@ public:
     PostedView(const DocDesc& desc, QWidget* owner, bool fromHistory);
 
 public slots:
-    void FormShow();
+    void FormShow() override;
     void ToolButton6Click();    // 冲数 (reverseBill)
     void ToolButton7Click();    // 退回
 
 protected:
-    void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
-
-private:
-    bool shown_ = false;
 };
 
 }

@@ -36,22 +36,44 @@ std::vector<HeaderBox> supplierHeaderBoxes(bool posted)
     };
 }
 
-DocDesc makePurchase()
+DocDesc supplierGoods(DocKind kind, const QString& prefix, const QString& billType, const QString& billName)
 {
     DocDesc d;
-    d.kind = DocKind::Purchase;
-    d.headerTable = QStringLiteral("inlist");
-    d.detailTable = QStringLiteral("indetail");
-    d.billType = QStringLiteral("02");
-    d.billName = QStringLiteral("进货单");
+    d.kind = kind;
+    d.headerTable = prefix + QStringLiteral("list");
+    d.detailTable = prefix + QStringLiteral("detail");
+    d.billType = billType;
+    d.billName = billName;
     d.party = supplierParty();
-    d.pickCode = 2;
+    d.pickCode = int(kind);
     d.carriedForward = true;
-    d.defaultAccount = true;
-
     d.rowAmount = RowAmount::QtyTimesPrice;
-    d.running = Running::PlusAmountMinusPay;
     d.headerRest = HeaderRest::LastRunning;
+    d.deleteAsks = true;
+    Texts& t = d.texts;
+    t.entryInstance = QStringLiteral("fr") + prefix + QStringLiteral("detail");
+    t.entryClass = QStringLiteral("T") + t.entryInstance;
+    t.postedInstance = QStringLiteral("frf") + prefix + QStringLiteral("detail");
+    t.postedClass = QStringLiteral("T") + t.postedInstance;
+    t.layoutClass = QStringLiteral("Tfrr") + prefix + QStringLiteral("detail");
+    t.listInstance = QStringLiteral("fr") + prefix + QStringLiteral("list");
+    t.statusPanels = {QStringLiteral("商品明细表中的第一行为上期结转行,不能删除或输入商品,否则该单应作废。"),
+                      QStringLiteral("单击“新增或删除”按钮,则可在明细表中增加或删除商品。")};
+    t.gridHint = QStringLiteral("双击可进入商品表选取商品");
+    return d;
+}
+
+void readOnlyCopyOfGrid(DocDesc& d)
+{
+    d.postedGrid = d.grid;
+    for (GridColumn& g : d.postedGrid) g.readOnly = true;
+}
+
+DocDesc makePurchase()
+{
+    DocDesc d = supplierGoods(DocKind::Purchase, QStringLiteral("in"), QStringLiteral("02"), QStringLiteral("进货单"));
+    d.defaultAccount = true;
+    d.running = Running::PlusAmountMinusPay;
     d.totalPay = true;
     d.writesBankId = true;
 
@@ -83,17 +105,8 @@ DocDesc makePurchase()
     d.warnOnReverse = StockWarning::RowsAfterFirst;
 
     Texts& t = d.texts;
-    t.entryClass = "Tfrindetail";
-    t.entryInstance = "frindetail";
     t.entryCaption = QStringLiteral("进货明细单");
-    t.postedClass = "Tfrfindetail";
-    t.postedInstance = "frfindetail";
     t.postedCaption = QStringLiteral("进货明细单(已过帐)");
-    t.layoutClass = "Tfrrindetail";
-    t.listInstance = "frinlist";
-    t.statusPanels = {QStringLiteral("商品明细表中的第一行为上期结转行,不能删除或输入商品,否则该单应作废。"),
-                      QStringLiteral("单击“新增或删除”按钮,则可在明细表中增加或删除商品。")};
-    t.gridHint = QStringLiteral("双击可进入商品表选取商品");
     t.summaryPrefix = QStringLiteral("购进商品:");
 
     d.boxes = supplierHeaderBoxes(false);
@@ -124,11 +137,9 @@ DocDesc makePurchase()
               {"pay", QStringLiteral("付款金额"), false},
               {"rest", {}, true},
               {"remark", QStringLiteral("备注"), false}};
-    d.postedGrid = d.grid;
-    for (GridColumn& g : d.postedGrid) g.readOnly = true;
+    readOnlyCopyOfGrid(d);
     d.recalcColumns = {"sl", "dj_w", "pay"};
     d.gridEnter = {{"sl", "add"}, {"dj_w", "pay"}, {"pay", "next"}};
-    d.deleteAsks = true;
     d.historyNumber = true;
     d.newProductButton = true;
     d.makeLayout = [](const PrintContext& p) -> std::unique_ptr<report::Layout> {

@@ -6,20 +6,9 @@ namespace qm::doc {
 
 DocDesc makePurchaseReturn()
 {
-    DocDesc d;
-    d.kind = DocKind::PurchaseReturn;
-    d.headerTable = QStringLiteral("inbacklist");
-    d.detailTable = QStringLiteral("inbackdetail");
-    d.billType = QStringLiteral("06");
-    d.billName = QStringLiteral("进货退货单");
-    d.party = supplierParty();
-    d.pickCode = 6;
-    d.carriedForward = true;
-    d.defaultAccount = false;
-
-    d.rowAmount = RowAmount::QtyTimesPrice;
+    DocDesc d = supplierGoods(DocKind::PurchaseReturn, QStringLiteral("inback"), QStringLiteral("06"),
+                              QStringLiteral("进货退货单"));
     d.running = Running::MinusAmount;
-    d.headerRest = HeaderRest::LastRunning;
     d.zeroDeduck = true;
     d.writesDjh = true;
 
@@ -36,17 +25,8 @@ DocDesc makePurchaseReturn()
     d.warnOnReverse = StockWarning::None;
 
     Texts& t = d.texts;
-    t.entryClass = "Tfrinbackdetail";
-    t.entryInstance = "frinbackdetail";
     t.entryCaption = QStringLiteral("进货退货明细单");
-    t.postedClass = "Tfrfinbackdetail";
-    t.postedInstance = "frfinbackdetail";
     t.postedCaption = QStringLiteral("进货退货明细单(已过帐)");
-    t.layoutClass = "Tfrrinbackdetail";
-    t.listInstance = "frinbacklist";
-    t.statusPanels = {QStringLiteral("商品明细表中的第一行为上期结转行,不能删除或输入商品,否则该单应作废。"),
-                      QStringLiteral("单击“新增或删除”按钮,则可在明细表中增加或删除商品。")};
-    t.gridHint = QStringLiteral("双击可进入商品表选取商品");
     t.summaryPrefix = QStringLiteral("退货商品:");
 
     auto tail = [](std::vector<HeaderBox> v, bool posted) {
@@ -72,11 +52,9 @@ DocDesc makePurchaseReturn()
               {"amount", {}, true},
               {"rest", {}, true},
               {"remark", QStringLiteral("备注"), false}};
-    d.postedGrid = d.grid;
-    for (GridColumn& g : d.postedGrid) g.readOnly = true;
+    readOnlyCopyOfGrid(d);
     d.recalcColumns = {"sl", "dj_w"};
     d.gridEnter = {{"sl", "add"}, {"dj_w", "next"}};
-    d.deleteAsks = true;
     d.makeLayout = [](const PrintContext& p) -> std::unique_ptr<report::Layout> {
         return std::make_unique<Tfrrinbackdetail>(p.header, p.rows);
     };

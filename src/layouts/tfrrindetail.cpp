@@ -22,59 +22,63 @@ Band& documentHead(Layout& r, qm::Dataset* h, const QString& partyCaption, const
     b.label(166, 19, 24, 6, QString()).named("pagecount");
     return b;
 }
-}
 
-namespace {
-// One "caption: value" pair of the summary band.
-void total(Band& b, double x, double y, double w, const QString& caption, qm::Dataset* h, const QString& field)
+double goodsBody(Layout& r, qm::Dataset* h, qm::Dataset* rows, const QString& partyCaption, const QString& addressField,
+                 const std::vector<Column>& columns, const std::vector<QPair<QString, QString>>& totals,
+                 const QString& signer)
 {
-    b.label(x, y, 20, 6, caption);
-    b.field(x + 20, y, w - 20, 6, h, field).right();
+    r.setDataset(rows);
+    documentHead(r, h, partyCaption, addressField);
+    r.addColumns(columns);
+    const int lines = int(totals.size() + 3) / 4;
+    Band& s = r.summary(10 + 7 * lines);
+    for (size_t i = 0; i < totals.size(); ++i) {
+        const double x = (i % 4) * 48, y = 2 + (i / 4) * 7;
+        s.label(x, y, 20, 6, totals[i].first);
+        s.field(x + 20, y, 26, 6, h, totals[i].second).right();
+    }
+    const double y = 3 + lines * 7;
+    s.label(0, y, 16, 6, QStringLiteral("制表人:"));
+    s.label(16, y, 40, 6, QString()).named("preparer");
+    s.label(70, y, 50, 6, signer);
+    return y;
 }
 }
 
 Tfrrindetail::Tfrrindetail(qm::Dataset* header, qm::Dataset* rows)
 {
-    setDataset(rows);
-    documentHead(*this, header, QStringLiteral("供应商名:"), "addr");
-    addColumns({{QStringLiteral("货品代码"), "sphh", 26},
-                {QStringLiteral("货品名称"), "spmc", 44},
-                {QStringLiteral("单位"), "unit", 12},
-                {QStringLiteral("数量"), "sl", 18, Align::Right},
-                {QStringLiteral("单价"), "dj_w", 20, Align::Right},
-                {QStringLiteral("金额"), "amount", 24, Align::Right},
-                {QStringLiteral("付款"), "pay", 22, Align::Right},
-                {QStringLiteral("累计结余"), "rest", 24, Align::Right}});
-    Band& s = summary(24);
-    total(s, 0, 2, 48, QStringLiteral("上期余额:"), header, "balance");
-    total(s, 50, 2, 44, QStringLiteral("合计数量:"), header, "hjsl");
-    total(s, 96, 2, 46, QStringLiteral("本次金额:"), header, "amount");
-    total(s, 144, 2, 46, QStringLiteral("本次付款:"), header, "pay");
-    total(s, 0, 9, 48, QStringLiteral("结余:"), header, "rest");
-    s.label(0, 17, 16, 6, QStringLiteral("制表人:"));
-    s.label(16, 17, 40, 6, QString()).named("preparer");
-    s.label(120, 17, 70, 6, QStringLiteral("收货人："));
+    goodsBody(*this, header, rows, QStringLiteral("供应商名:"), "addr",
+              {{QStringLiteral("货品代码"), "sphh", 26},
+               {QStringLiteral("货品名称"), "spmc", 44},
+               {QStringLiteral("单位"), "unit", 12},
+               {QStringLiteral("数量"), "sl", 18, Align::Right},
+               {QStringLiteral("单价"), "dj_w", 20, Align::Right},
+               {QStringLiteral("金额"), "amount", 24, Align::Right},
+               {QStringLiteral("付款"), "pay", 22, Align::Right},
+               {QStringLiteral("累计结余"), "rest", 24, Align::Right}},
+              {{QStringLiteral("上期余额:"), "balance"},
+               {QStringLiteral("合计数量:"), "hjsl"},
+               {QStringLiteral("本次金额:"), "amount"},
+               {QStringLiteral("本次付款:"), "pay"},
+               {QStringLiteral("结余:"), "rest"}},
+              QStringLiteral("收货人："));
 }
 
 Tfrrinbackdetail::Tfrrinbackdetail(qm::Dataset* header, qm::Dataset* rows)
 {
-    setDataset(rows);
-    documentHead(*this, header, QStringLiteral("供应商名:"), "addr");
-    addColumns({{QStringLiteral("货品代码"), "sphh", 30},
-                {QStringLiteral("货品名称"), "spmc", 62},
-                {QStringLiteral("单位"), "unit", 16},
-                {QStringLiteral("数量"), "sl", 24, Align::Right},
-                {QStringLiteral("单价"), "dj_w", 28, Align::Right},
-                {QStringLiteral("金额"), "amount", 30, Align::Right}});
-    Band& s = summary(24);
-    total(s, 0, 2, 48, QStringLiteral("上期余额:"), header, "balance");
-    total(s, 50, 2, 44, QStringLiteral("合计数量:"), header, "hjsl");
-    total(s, 96, 2, 46, QStringLiteral("本次金额:"), header, "amount");
-    total(s, 144, 2, 46, QStringLiteral("结余:"), header, "rest");
-    s.label(0, 10, 16, 6, QStringLiteral("制表人:"));
-    s.label(16, 10, 40, 6, QString()).named("preparer");
-    s.label(70, 10, 50, 6, QStringLiteral("退货人："));
-    s.field(130, 10, 60, 6, frdm->ATcompany, "tel");
+    goodsBody(*this, header, rows, QStringLiteral("供应商名:"), "addr",
+              {{QStringLiteral("货品代码"), "sphh", 30},
+               {QStringLiteral("货品名称"), "spmc", 62},
+               {QStringLiteral("单位"), "unit", 16},
+               {QStringLiteral("数量"), "sl", 24, Align::Right},
+               {QStringLiteral("单价"), "dj_w", 28, Align::Right},
+               {QStringLiteral("金额"), "amount", 30, Align::Right}},
+              {{QStringLiteral("上期余额:"), "balance"},
+               {QStringLiteral("合计数量:"), "hjsl"},
+               {QStringLiteral("本次金额:"), "amount"},
+               {QStringLiteral("结余:"), "rest"}},
+              QStringLiteral("退货人："));
+    summary().field(130, 10, 60, 6, frdm->ATcompany, "tel");
 }
 
 namespace qm::report {

@@ -4,6 +4,8 @@
 // the labels "title" (company name + bill name), "pagecount" ("共  n 页") and
 // "preparer" (the operator's name) after a first preparation.
 #include "layouts/report.h"
+#include <QPair>
+#include <vector>
 
 namespace qm { class Dataset; }
 
@@ -19,6 +21,13 @@ public:
 };
 
 namespace qm::report {
+// The body of a printed goods document: the head (documentHead), the rows as a
+// ruled table, the totals (caption, header field) four to a line, the
+// preparer and `signer`'s line to sign on. Returns the top of that last line
+// in the summary band.
+double goodsBody(Layout& r, qm::Dataset* header, qm::Dataset* rows, const QString& partyCaption,
+                 const QString& addressField, const std::vector<Column>& columns,
+                 const std::vector<QPair<QString, QString>>& totals, const QString& signer);
 // The head of a printed document: the title (label "title"), the party under
 // `partyCaption`, its telephone, the number, the address from `addressField`,
 // the date, the page number and the page count (label "pagecount").

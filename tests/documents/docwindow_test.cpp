@@ -60,6 +60,10 @@ TEST_F(DocWindowTest, EnteringTwelveRowsAndPosting)
     EXPECT_EQ(w->windowTitle(), QStringLiteral("进货明细单"));
     EXPECT_EQ(box(w, "Edit1")->text(), "0000000001");
     EXPECT_EQ(box(w, "Edit2")->text(), "1");
+    // The code box takes ten digits at most, and digits only.
+    box(w, "Edit2")->clear();
+    QTest::keyClicks(box(w, "Edit2"), "12a3456789012");
+    EXPECT_EQ(box(w, "Edit2")->text(), "1234567890");
     // Leaving the supplier box pads the code and brings the supplier in.
     box(w, "Edit2")->setText("7");
     w->Edit2Exit();

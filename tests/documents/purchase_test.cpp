@@ -256,3 +256,34 @@ TEST_F(PurchaseTest, PurchaseReturnPostsAndReverses)
     EXPECT_DOUBLE_EQ(productValue(p1, "sl"), 10);
     EXPECT_DOUBLE_EQ(productValue(p2, "sl"), 0);
 }
+
+TEST_F(PurchaseTest, HistoryNumberCopiesTheProductRowsOfAnEarlierPurchase)
+{
+    const QString old = twoRowPurchase();
+    const QString doc = newDocument(db(), pur);
+    // The carried-forward row alone is no place to copy into.
+    db().exec("DELETE FROM indetail WHERE mainintno=:n AND spmc=''", {{"n", doc}});
+    try {
+        copyHistory(db(), pur, doc, old);
+        FAIL();
+    } catch (const Refusal& r) {
+        EXPECT_EQ(r.message(), QStringLiteral("明细表中的没有记录,请先按新增！"));
+    }
+    addRow(db(), pur, doc);
+    try {
+        copyHistory(db(), pur, doc, "12");
+        FAIL();
+    } catch (const Refusal& r) {
+        EXPECT_EQ(r.message(), QStringLiteral("查无该历史单号！"));
+    }
+    copyHistory(db(), pur, doc, old);
+    const auto rows = readRows(db(), pur, doc);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[1].spmc, QStringLiteral("铅笔"));
+    EXPECT_DOUBLE_EQ(rows[1].sl, 10);
+    EXPECT_DOUBLE_EQ(rows[1].pay, 30);
+    EXPECT_EQ(rows[2].spmc, QStringLiteral("橡皮"));
+    EXPECT_DOUBLE_EQ(rows[2].dj_w, 10);
+    // Nothing is recalculated until 刷新.
+    EXPECT_DOUBLE_EQ(rows[2].amount, 0);
+}
