@@ -88,6 +88,8 @@ QStringList pendingUpgrades(Connection& c)
             if (!repeats) cmds << QStringLiteral("CREATE UNIQUE INDEX %1 ON %2(intno) WHERE intno<>''").arg(index, table);
         }
     }
+    // The time a product's stock was counted: a count not yet taken as book stock.
+    if (c.tableExists("product") && !c.columnExists("product", "factdate")) cmds << QStringLiteral("ALTER TABLE product ADD COLUMN factdate DATETIME");
     return cmds;
 }
 
