@@ -203,3 +203,14 @@ TEST_F(SalePosting, RecalculatingAnUnchangedSaleWritesNothing)
     EXPECT_GT(qm::fault::counts().writes, 0);
     qm::fault::setTarget({});
 }
+
+TEST_F(SalePosting, APickedDateKeepsTheSaleTimeOfDay)
+{
+    const QString no = sale("0000000002", {{"1001", 1, 3.2}});
+    HeaderInput i = in("0000000002");
+    i.date = QDate(2026, 3, 1);
+    recalc(db(), saleDesc(), no, i);
+    EXPECT_EQ(headerValue("outlist", no, "billdate").toString(), "2026-03-01 10:00:00");
+    post(db(), saleDesc(), no, i, false, "999");
+    EXPECT_EQ(db().scalar("SELECT billdate FROM outdetail WHERE mainintno=:p1", {{"p1", no}}).toString(), "2026-03-01 10:00:00");
+}
