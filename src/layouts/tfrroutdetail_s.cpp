@@ -19,19 +19,20 @@ Tfrroutdetail_s::Tfrroutdetail_s(qm::Dataset* header, qm::Dataset* rows, qm::Dat
     head.system(34, 11.5, 20, 4.5, SystemData::PrintTime).right();
     head.hrule(0, 17, 54);
 
-    // 54 mm of printable width: name 24, quantity 8, price 11, amount 11.
+    // 54 mm of printable width: name 25, quantity 7, price 11, amount 11; the
+    // rows in a smaller size so that a name of ten characters fits.
     struct Col {
         const char* caption;
         const char* field;
         double x, w;
     };
-    static const Col cols[] = {{"品名规格", "spmc", 0, 24}, {"数量", "sl", 24, 8}, {"单价", "dj_n", 32, 11}, {"金额", "amount", 43, 11}};
+    static const Col cols[] = {{"品名规格", "spmc", 0, 25}, {"数量", "sl", 25, 7}, {"单价", "dj_n", 32, 11}, {"金额", "amount", 43, 11}};
     auto& captions = columnHeader(6);
     auto& row = detail(4.5);
     for (const Col& c : cols) {
         const Align a = c.x > 0 ? Align::Right : Align::Left;
         captions.label(c.x, 0.5, c.w, 4.5, QString::fromUtf8(c.caption)).align(a);
-        row.field(c.x, 0, c.w, 4.5, QString::fromLatin1(c.field)).align(a);
+        row.field(c.x, 0, c.w, 4.5, QString::fromLatin1(c.field)).align(a).pt(7);
     }
     captions.hrule(0, 5.5, 54);
 
