@@ -136,6 +136,7 @@ struct PartyDesc {
     QString notFoundOnReverse;// 查无此供应商号,不能冲数！
     QString noneChosen;       // 没有选取供应商,不能过帐！
     bool addressIntoRemark = false; // the lookup fills 备注/地址 with the party's address
+    bool pickOnClick = false;       // a click on the party box opens the party list (else a double-click)
     // Header columns a found party writes, of: customerintno (its intno),
     // customerid (the padded code), customername, persondeal, tel, addr, balance.
     QStringList lookupColumns = {QStringLiteral("customerid"), QStringLiteral("tel"), QStringLiteral("addr"),

@@ -309,6 +309,7 @@ void checkCode(Connection& c, const DocDesc& d, const QString& rowIntno, const Q
 
 void enterCode(Connection& c, const DocDesc& d, const QString& rowIntno, const QString& code, const QString& partyCode)
 {
+    Transaction t(c);
     std::optional<Row> row = readRow(c, d, rowIntno);
     if (!row || isCarried(*row)) throw Refusal(carriedForwardRefusal());
     const QString typed = code.trimmed();
@@ -329,7 +330,7 @@ void enterCode(Connection& c, const DocDesc& d, const QString& rowIntno, const Q
         sets += QStringLiteral(", remark=:remark");
         ps.append({"remark", st.value(7)});
     }
-    Transaction t(c);
+    st.reset();
     c.exec(QStringLiteral("UPDATE %1 SET %2 WHERE rowid=:r").arg(d.detailTable, sets), ps);
     t.commit();
 }
@@ -410,9 +411,9 @@ Header recalc(Connection& c, const DocDesc& d, const QString& docIntno, const He
 
 void deleteRow(Connection& c, const DocDesc& d, const QString& rowIntno)
 {
+    Transaction t(c);
     std::optional<Row> row = readRow(c, d, rowIntno);
     if (!row || isCarried(*row)) throw Refusal(carriedForwardRefusal());
-    Transaction t(c);
     c.exec(QStringLiteral("DELETE FROM %1 WHERE rowid=:r").arg(d.detailTable), {{"r", row->rowid}});
     t.commit();
 }
@@ -555,6 +556,18 @@ bool accountExists(Connection& c, const QString& id)
     return c.scalar(QStringLiteral("SELECT 1 FROM bank WHERE id=:p1 LIMIT 1"), {{"p1", id}}).isValid();
 }
 
+// Every account the rows move money through exists: money posted to or taken
+// back from an account that is not there would be lost.
+void requireRowAccounts(Connection& c, const DocDesc& d, const std::vector<Row>& rows)
+{
+    if (std::none_of(d.effects.begin(), d.effects.end(), [](const Effect& e) { return e.target == Target::RowAccount; }))
+        return;
+    for (const Row& r : rows) {
+        if (isCarried(r) || (r.sphh.trimmed().isEmpty() && r.amount == 0)) continue;
+        if (!accountExists(c, r.sphh)) throw Refusal(text::noAccount());
+    }
+}
+
 // The header's party code as the posting checks read it.
 bool noPartyChosen(const QString& typed)
 {
@@ -580,6 +593,7 @@ void post(Connection& c, const DocDesc& d, const QString& docIntno, const Header
     for (const Row& r : rows)
         if (r.spmc.trimmed().isEmpty()) throw Refusal(r.spmc.trimmed() + text::noProductName());
     if (!findParty(c, d, h.customerid, true)) throw Refusal(d.party.notFoundOnPost);
+    requireRowAccounts(c, d, rows);
     bool account = hasAccountEffects(d) && accountExists(c, h.bankid);
     // Money paid through an account that does not exist would be lost.
     if (hasAccountEffects(d) && !account && h.pay != 0) throw Refusal(text::noAccount());
@@ -623,6 +637,7 @@ void reverse(Connection& c, const DocDesc& d, const QString& docIntno)
     if (!h.pass) throw Refusal(QStringLiteral("该单据未过帐,不能冲数！"));
     // The stored header names the party and account, not what a box may say.
     if (!findParty(c, d, h.customerid, true)) throw Refusal(d.party.notFoundOnReverse);
+    requireRowAccounts(c, d, readRows(c, d, docIntno));
     const bool account = hasAccountEffects(d) && accountExists(c, h.bankid);
     if (c.exec(QStringLiteral("UPDATE %1 SET cancel=1 WHERE intno=:n AND coalesce(pass,0)=1 AND coalesce(cancel,0)=0")
                    .arg(d.headerTable),

@@ -674,6 +674,8 @@ bool EntryWindow::eventFilter(QObject* o, QEvent* e)
         }
     } else if (e->type() == QEvent::FocusIn && o->objectName() == "Edit12") {
         if (frdm->AQoutdetail->active()) frdm->AQoutdetail->last();
+    } else if (e->type() == QEvent::MouseButtonPress && d_.party.pickOnClick && o->objectName() == "Edit2") {
+        openPartnerPick(d_.party.table == "branch" ? PartnerKind::Supplier : PartnerKind::Customer, this, d_.pickCode);
     } else if (e->type() == QEvent::MouseButtonDblClick) {
         const QString name = o->objectName();
         if (name == "Edit6") { Edit6DblClick(); return true; }
@@ -719,6 +721,9 @@ PostedView::PostedView(const DocDesc& desc, QWidget* owner, bool fromHistory) : 
     for (const char* name : {"Edit9", "Edit16"})
         if (QLineEdit* e = boxes_.value(name)) e->setReadOnly(false);
     makeGrid(d_.postedGrid, true);
+    // Enter in the date box moves on to 摘要.
+    if (QLineEdit* date = boxes_.value("Edit6"); date && boxes_.value("Edit9"))
+        connect(date, &QLineEdit::returnPressed, this, [this] { boxes_.value("Edit9")->setFocus(); });
 }
 
 void PostedView::FormShow()

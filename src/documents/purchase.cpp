@@ -109,24 +109,20 @@ DocDesc makePurchase()
     t.postedCaption = QStringLiteral("进货明细单(已过帐)");
     t.summaryPrefix = QStringLiteral("购进商品:");
 
-    d.boxes = supplierHeaderBoxes(false);
-    d.boxes.push_back({"Edit10", "bankid", QStringLiteral("银行编号"), true, true, -1, 10, QStringLiteral("双击进入银行表"), true});
-    d.boxes.push_back({"Edit7", "balance", QStringLiteral("上期结余"), false, true, 2});
-    d.boxes.push_back({"Edit5", "amount", QStringLiteral("合计金额"), false, true, 2});
-    d.boxes.push_back({"Edit13", "pay", QStringLiteral("付款合计"), false, true, 2});
-    d.boxes.push_back({"Edit8", "rest", QStringLiteral("累计结余"), false, true, 2});
-    d.boxes.push_back({"Edit14", "hjsl", QStringLiteral("合计数量"), false, true, 0});
-    d.boxes.push_back({"Edit11", "hjjs", QStringLiteral("合计件数"), false, false, 0});
-
-    d.postedBoxes = supplierHeaderBoxes(true);
-    d.postedBoxes.push_back({"Edit10", "bankid", QStringLiteral("银行编号"), false, true});
-    d.postedBoxes.push_back({"Edit7", "balance", QStringLiteral("上期结余"), false, true, 2});
-    d.postedBoxes.push_back({"Edit5", "amount", QStringLiteral("金额合计"), false, true, 2});
-    d.postedBoxes.push_back({"Edit8", "rest", QStringLiteral("累计结余"), false, true, 2});
-    d.postedBoxes.push_back({"Edit13", "pay", QStringLiteral("付款合计"), false, true, 2});
-    d.postedBoxes.push_back({"Edit14", "hjsl", QStringLiteral("合计数量"), false, true, 0});
-    d.postedBoxes.push_back({"Edit11", "hjjs", QStringLiteral("合计件数"), false, false, 0});
-    d.postedBoxes.push_back({"Edit15", "deduck", QStringLiteral("扣除金额"), false, false, 2});
+    auto tail = [](std::vector<HeaderBox> v, bool posted) {
+        v.push_back({"Edit10", "bankid", QStringLiteral("银行编号"), !posted, true, -1, 10,
+                     posted ? QString() : QStringLiteral("双击进入银行表"), true});
+        v.push_back({"Edit7", "balance", QStringLiteral("上期结余"), false, true, 2});
+        v.push_back({"Edit5", "amount", posted ? QStringLiteral("金额合计") : QStringLiteral("合计金额"), false, true, 2});
+        v.push_back({"Edit13", "pay", QStringLiteral("付款合计"), false, true, 2});
+        v.push_back({"Edit8", "rest", QStringLiteral("累计结余"), false, true, 2});
+        v.push_back({"Edit14", "hjsl", QStringLiteral("合计数量"), false, true, 0});
+        v.push_back({"Edit11", "hjjs", QStringLiteral("合计件数"), false, false, 0});
+        if (posted) v.push_back({"Edit15", "deduck", QStringLiteral("扣除金额"), false, false, 2});
+        return v;
+    };
+    d.boxes = tail(supplierHeaderBoxes(false), false);
+    d.postedBoxes = tail(supplierHeaderBoxes(true), true);
 
     d.grid = {{"sphh", {}, true},
               {"spmc", QStringLiteral("品名规格"), true},

@@ -63,6 +63,7 @@ PartyDesc customerParty()
     p.notFoundOnReverse = QStringLiteral("查无此客户号,不能冲数！");
     p.noneChosen = QStringLiteral("没有选取客户,不能过帐！");
     p.addressIntoRemark = true;
+    p.pickOnClick = true; // "单击进入客户表选取"
     p.lookupColumns = {QStringLiteral("customerintno"), QStringLiteral("customerid"), QStringLiteral("customername"),
                        QStringLiteral("persondeal"), QStringLiteral("tel"), QStringLiteral("balance")};
     return p;

@@ -23,6 +23,12 @@ Band& documentHead(Layout& r, qm::Dataset* h, const QString& partyCaption, const
     return b;
 }
 
+void documentTotal(Band& b, double x, double y, double w, const QString& caption, qm::Dataset* h, const QString& field)
+{
+    b.label(x, y, 20, 6, caption);
+    b.field(x + 20, y, w - 20, 6, h, field).right();
+}
+
 double goodsBody(Layout& r, qm::Dataset* h, qm::Dataset* rows, const QString& partyCaption, const QString& addressField,
                  const std::vector<Column>& columns, const std::vector<QPair<QString, QString>>& totals,
                  const QString& signer)
@@ -33,9 +39,7 @@ double goodsBody(Layout& r, qm::Dataset* h, qm::Dataset* rows, const QString& pa
     const int lines = int(totals.size() + 3) / 4;
     Band& s = r.summary(10 + 7 * lines);
     for (size_t i = 0; i < totals.size(); ++i) {
-        const double x = (i % 4) * 48, y = 2 + (i / 4) * 7;
-        s.label(x, y, 20, 6, totals[i].first);
-        s.field(x + 20, y, 26, 6, h, totals[i].second).right();
+        documentTotal(s, (i % 4) * 48, 2 + (i / 4) * 7, 46, totals[i].first, h, totals[i].second);
     }
     const double y = 3 + lines * 7;
     s.label(0, y, 16, 6, QStringLiteral("制表人:"));

@@ -32,6 +32,9 @@ double goodsBody(Layout& r, qm::Dataset* header, qm::Dataset* rows, const QStrin
 // `partyCaption`, its telephone, the number, the address from `addressField`,
 // the date, the page number and the page count (label "pagecount").
 Band& documentHead(Layout& r, qm::Dataset* header, const QString& partyCaption, const QString& addressField);
+// One "caption: value" pair of a summary band, the value right-aligned.
+void documentTotal(Band& b, double x, double y, double w, const QString& caption, qm::Dataset* header,
+                   const QString& field);
 // Title, page count and preparer of a document layout (the window's part).
 // Prepares the layout and returns its page count.
 int fillDocumentLabels(Layout& r, const QString& title, const QString& preparer);
