@@ -692,4 +692,23 @@ void Dataset::refreshRow(int row)
     emit rowChanged(row);
 }
 
+bool writeInTransaction(Dataset& ds, const std::function<bool()>& write)
+{
+    Transaction t(*ds.connection());
+    bool done = false;
+    try {
+        done = write();
+        if (done) t.commit();
+    } catch (...) {
+        t.rollback();
+        try { ds.resync(); } catch (...) {}
+        throw;
+    }
+    if (!done) {
+        t.rollback();
+        ds.resync();
+    }
+    return done;
+}
+
 }

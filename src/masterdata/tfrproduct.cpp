@@ -1,4 +1,5 @@
 #include "masterdata/tfrproduct.h"
+#include <QScopeGuard>
 #include "admin/rights.h"
 #include "app/commands.h"
 #include "app/tfrmain.h"
@@ -200,11 +201,13 @@ void TFrproduct::N1Click()
 {
     Dataset* cfg = frdm->ATdateconfig;
     cfg->open();
-    cfg->edit();
-    cfg->setValue("bz", cfg->asBool("bz") ? 0 : 1);
-    cfg->post();
+    auto closer = qScopeGuard([cfg] { cfg->close(); });
+    writeInTransaction(*cfg, [cfg] {
+        cfg->setValue("bz", cfg->asBool("bz") ? 0 : 1);
+        cfg->post();
+        return true;
+    });
     applyPriceFlag(cfg->asBool("bz"));
-    cfg->close();
 }
 
 void TFrproduct::ComboBox1Change() { search_->chooseField(); }
@@ -302,7 +305,13 @@ void TFrproduct::N11Click()
         return;
     }
     frdm->Aqproduct->close();
-    product::deleteMarked(frdm->ADOCon);
+    try {
+        product::deleteMarked(frdm->ADOCon);
+    } catch (...) {
+        // Nothing was deleted: the list shows the products again all the same.
+        try { ToolButton6Click(); } catch (...) {}
+        throw;
+    }
     ToolButton6Click();
 }
 
