@@ -12,7 +12,7 @@
 #include "common/paths.h"
 #include "data/connection.h"
 #include "data/dataset.h"
-#include "documents/receipt.h"
+#include "documents/salereceipt.h"
 #include "documents/sale.h"
 #include "shopgen.h"
 #include <QApplication>

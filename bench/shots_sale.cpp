@@ -8,7 +8,7 @@
 #include "common/paths.h"
 #include "data/schema.h"
 #include "data/tfrdm.h"
-#include "documents/receipt.h"
+#include "documents/salereceipt.h"
 #include "documents/sale.h"
 #include "documents/salewindows.h"
 #include "documents/tfrcash.h"

@@ -7,7 +7,7 @@
 #include "common/formats.h"
 #include "common/receiptprinter.h"
 #include "data/tfrdm.h"
-#include "documents/receipt.h"
+#include "documents/salereceipt.h"
 #include "documents/sale.h"
 #include "documents/salerules.h"
 #include "documents/tfrcash.h"

@@ -4,7 +4,7 @@
 #include "app/commands.h"
 #include "common/errors.h"
 #include "common/receiptprinter.h"
-#include "documents/receipt.h"
+#include "documents/salereceipt.h"
 #include "documents/sale.h"
 #include "documents/saledata.h"
 #include "documents/salewindows.h"

@@ -1,4 +1,4 @@
-#include "documents/receipt.h"
+#include "documents/salereceipt.h"
 #include "common/clock.h"
 #include "common/errors.h"
 #include "common/formats.h"

@@ -1,6 +1,6 @@
 #include "common/errors.h"
 #include "common/receiptprinter.h"
-#include "documents/receipt.h"
+#include "documents/salereceipt.h"
 #include <gtest/gtest.h>
 #include <QElapsedTimer>
 #include <QFile>
