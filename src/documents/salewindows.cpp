@@ -1,0 +1,202 @@
+#include "documents/salewindows.h"
+#include "app/commands.h"
+#include "app/tfrmain.h"
+#include "common/bakcopy.h"
+#include "common/clock.h"
+#include "common/dialogs.h"
+#include "common/formats.h"
+#include "common/receiptprinter.h"
+#include "data/tfrdm.h"
+#include "documents/salereceipt.h"
+#include "documents/sale.h"
+#include "documents/salerules.h"
+#include "documents/tfrcash.h"
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QTableView>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace qm::doc {
+
+namespace {
+QToolButton* toolButton(QMainWindow* w, const QString& name) { return w->findChild<QToolButton*>(name); }
+
+// A toolbar button placed before `before` (or at the end).
+QToolButton* addToolButton(QMainWindow* w, const QString& name, const QString& caption, const QString& hint,
+                           const QString& before = QString())
+{
+    auto* bar = w->findChild<QToolBar*>(QStringLiteral("ToolBar1"));
+    auto* b = new QToolButton(bar);
+    b->setObjectName(name);
+    b->setText(caption);
+    b->setToolTip(hint);
+    QAction* at = nullptr;
+    if (QToolButton* next = before.isEmpty() ? nullptr : toolButton(w, before))
+        for (QAction* a : bar->actions())
+            if (bar->widgetForAction(a) == next) at = a;
+    if (at) bar->insertWidget(at, b);
+    else bar->addWidget(b);
+    return b;
+}
+
+// A stop of the checkout: its message, then the catch-all's.
+void refuse(const QString& message)
+{
+    if (!message.isEmpty()) dlg::showMessage(message);
+    dlg::showMessage(text::catchAll());
+}
+}
+
+// ------------------------------------------------------------ entry window
+
+SaleEntryWindow::SaleEntryWindow(const DocDesc& desc, QWidget* owner) : EntryWindow(desc, owner)
+{
+    toolButton(this, "ToolButton1")->setText(QStringLiteral("  新增&A  "));
+    toolButton(this, "ToolButton1")->setToolTip(QString());
+    // The till: the Down arrow in the code box, or this button.
+    QToolButton* cash = addToolButton(this, "ToolButton8", QStringLiteral("收款&S"),
+                                      QStringLiteral("现金收款,收款后过帐并打印销售小票"), "ToolButton7");
+    connect(cash, &QToolButton::clicked, this, &SaleEntryWindow::ToolButton8Click);
+    QLineEdit* code = box("Edit12");
+    code->setPlaceholderText(QStringLiteral("位数≥13为条形码"));
+    // Installed after the window's own filter, so it sees the keys first.
+    code->installEventFilter(this);
+}
+
+void SaleEntryWindow::recalcBill(const std::function<void()>& alsoWrite)
+{
+    EntryWindow::recalcBill(alsoWrite);
+    const double amount = readHeader(frdm->ADOCon, d_, intno_).amount;
+    box("Edit8")->setText(formatFloat(QStringLiteral("0.00"), showTurnover(frdm->ADOCon, amount)));
+}
+
+void SaleEntryWindow::showEvent(QShowEvent* e)
+{
+    EntryWindow::showEvent(e);
+    if (opened_) return;
+    opened_ = true;
+    // The walk-in customer's code is filled in, the turnover shown, and the
+    // cashier starts in the code box.
+    recalcBill();
+    box("Edit12")->setFocus();
+}
+
+bool SaleEntryWindow::eventFilter(QObject* o, QEvent* e)
+{
+    if (e->type() == QEvent::KeyPress && o == box("Edit12") && static_cast<QKeyEvent*>(e)->key() == Qt::Key_Down) {
+        ToolButton8Click();
+        return true;
+    }
+    return EntryWindow::eventFilter(o, e);
+}
+
+void SaleEntryWindow::posted() { DocumentWindow::ToolButton5Click(); }
+
+void SaleEntryWindow::ToolButton8Click()
+{
+    if (Frcash) {
+        Frcash->raise();
+        Frcash->activateWindow();
+        return;
+    }
+    Dataset* rows = frdm->AQoutdetail;
+    if (rows->active() && !rows->isEmpty()) {
+        if (rows->state() != Dataset::State::Browse) rows->post();
+        rows->last();
+        if (rows->asString("spmc").isEmpty()) ToolButton2Click();
+    }
+    recalcBill();
+    const Header h = readHeader(frdm->ADOCon, d_, intno_);
+    showFrontDeskTurnover(frdm->ADOCon, h.amount);
+    auto* w = new TFrcash(this, h.amount, h.deduck, [this](double cash) { frontDeskPostAndPrint(cash); });
+    w->show();
+}
+
+void SaleEntryWindow::frontDeskPostAndPrint(double cashTaken)
+{
+    Connection& c = frdm->ADOCon;
+    Dataset* rows = frdm->AQoutdetail;
+    if (rows->active() && rows->state() != Dataset::State::Browse) rows->post();
+    try {
+        bool dropLast = false;
+        if (!checkBeforePosting(c, d_, intno_, input(), dropLast)) {
+            reread();
+            return;
+        }
+        postTendered(c, intno_, input(), cashTaken, frmain->operatorCode, dropLast);
+    } catch (const Refusal& r) {
+        refuse(r.message());
+        reread();
+        return;
+    } catch (const AppError&) {
+        refuse(QString());
+        reread();
+        return;
+    }
+    positionHeader();
+    reread();
+    if (dlg::messageBox(QStringLiteral("是否要打印销售小票?"), QString(), Buttons::YesNo) != Answer::No) {
+        // The sale stays posted and the next one opens, printed or not.
+        try {
+            frontDeskPrintFile(receipt::writeFile(
+                receipt::fromDocument(frdm->AQoutlist, rows, frdm->ATcompany, receipt::checkoutSlogan())));
+        } catch (const AppError& e) {
+            dlg::showMessage(e.message());
+        }
+    }
+    // The copy runs on its own thread: the next customer does not wait for it.
+    requestBakCopy();
+    startNextSale();
+}
+
+void SaleEntryWindow::startNextSale()
+{
+    Connection& c = frdm->ADOCon;
+    frmain->docMode = QStringLiteral("T");
+    intno_ = newDocument(c, d_);
+    frmain->docIntno = intno_;
+    openRows(QStringLiteral("SELECT * from outdetail\nWHERE (mainintno=:p1) order by intno"));
+    positionHeader();
+    showHeader(readHeader(c, d_, intno_));
+    box("Edit2")->setText(sale::walkInCustomer());
+    for (const char* name : {"Edit3", "Edit4", "Edit9", "Edit16", "Edit12"}) box(name)->clear();
+    box("Edit6")->setText(formatDate(Clock::today()));
+    box("Edit10")->setText(sale::walkInCustomer());
+    recalcBill();
+    frdm->AQoutdetail->last();
+    box("Edit12")->setFocus();
+}
+
+// ------------------------------------------------------------- posted view
+
+SalePostedView::SalePostedView(const DocDesc& desc, QWidget* owner, bool fromHistory) : PostedView(desc, owner, fromHistory)
+{
+    QToolButton* preview = addToolButton(this, "ToolButton8", QStringLiteral("打印预览"), QString(), "ToolButton7");
+    connect(preview, &QToolButton::clicked, this, &SalePostedView::ToolButton8Click);
+}
+
+void SalePostedView::ToolButton5Click()
+{
+    positionHeader();
+    reread();
+    const QString path =
+        receipt::writeFile(receipt::fromDocument(frdm->AQoutlist, frdm->AQoutdetail, frdm->ATcompany,
+                                                 receipt::postedViewSlogan()));
+    // A printer that does not take it ends here, with the error window.
+    PrintFileToLPT1(path);
+}
+
+void SalePostedView::ToolButton8Click() { DocumentWindow::ToolButton5Click(); }
+
+
+}
+
+// 新开单 (F2): a new sale from the main window.
+QM_COMMAND("N29", [] {
+    frmain->docMode = QStringLiteral("T");
+    qm::Dataset* head = frdm->AQoutlist;
+    head->close();
+    head->setSql(QStringLiteral("SELECT * from outlist"));
+    qm::doc::openEntryWindow(qm::doc::DocKind::Sale, frmain);
+});

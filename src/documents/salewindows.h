@@ -1,0 +1,41 @@
+#pragma once
+// The sale's windows: the shared entry window with the running turnover and
+// the cash tender, and the shared posted view with the text receipt and the
+// ticket preview.
+#include "documents/docwindows.h"
+
+namespace qm::doc {
+
+class SaleEntryWindow : public EntryWindow {
+    Q_OBJECT
+public:
+    SaleEntryWindow(const DocDesc& desc, QWidget* owner);
+
+public slots:
+    void ToolButton8Click();          // 收款: the cash tender
+    // The checkout after the tender's 确定: posts with the cash taken, offers
+    // the receipt, backs up, and opens the next sale in this window.
+    void frontDeskPostAndPrint(double cashTaken);
+
+protected:
+    void recalcBill(const std::function<void()>& alsoWrite = {}) override;
+    void posted() override; // the ticket of what 过帐 posted
+    bool eventFilter(QObject* o, QEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+
+private:
+    void startNextSale();
+    bool opened_ = false;
+};
+
+class SalePostedView : public PostedView {
+    Q_OBJECT
+public:
+    SalePostedView(const DocDesc& desc, QWidget* owner, bool fromHistory);
+
+public slots:
+    void ToolButton5Click() override; // 打印: the text receipt to the receipt printer
+    void ToolButton8Click();          // 打印预览: the ticket
+};
+
+}

@@ -1,0 +1,166 @@
+// The sale's windows as the cashier uses them: F2, code entry at the walk-in
+// price, the tender and checkout with its receipt, 过帐 with the ticket, and
+// the posted view's receipt, preview and reversal.
+#include "app/commands.h"
+#include "common/errors.h"
+#include "common/receiptprinter.h"
+#include "documents/salereceipt.h"
+#include "documents/sale.h"
+#include "documents/saledata.h"
+#include "documents/salewindows.h"
+#include "documents/tfrcash.h"
+#include <QFile>
+#include <QLineEdit>
+#include <QTest>
+
+using namespace qm::doc;
+
+namespace {
+class SaleWindows : public SaleShop {
+protected:
+    QString device;
+    void SetUp() override
+    {
+        SaleShop::SetUp();
+        device = folder() + "lp0";
+        QFile(device).open(QIODevice::WriteOnly);
+        qputenv("QM_RECEIPT_PRINTER", device.toLocal8Bit());
+        qm::setReceiptPrinterTimeout(300);
+        frdm->ADOCon.exec("UPDATE company SET name='好又多'");
+    }
+    void TearDown() override
+    {
+        for (QWidget* w : frmain->findChildren<DocumentWindow*>()) delete w;
+        qunsetenv("QM_RECEIPT_PRINTER");
+        qm::setReceiptPrinterTimeout(3000);
+        SaleShop::TearDown();
+    }
+    SaleEntryWindow* openNewSale()
+    {
+        EXPECT_TRUE(qm::runCommand("N29"));
+        auto* w = frmain->findChild<SaleEntryWindow*>();
+        EXPECT_TRUE(w);
+        return w;
+    }
+    void enter(SaleEntryWindow* w, const QString& code)
+    {
+        w->box("Edit12")->setText(code);
+        w->Edit12Enter();
+    }
+    QByteArray printed()
+    {
+        QFile f(device);
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }
+};
+}
+
+TEST_F(SaleWindows, NewSaleAtTheWalkInPriceThroughTheTenderToTheNextSale)
+{
+    frdm->ADOCon.exec("UPDATE totallist SET amount=100");
+    SaleEntryWindow* w = openNewSale();
+    ASSERT_TRUE(w);
+    EXPECT_EQ(w->windowTitle(), "销售明细单");
+    EXPECT_FALSE(frmain->isEnabled());
+    const QString first = w->docIntno();
+    EXPECT_EQ(w->box("Edit2")->text(), "0000000001");
+    EXPECT_EQ(w->box("Edit3")->text(), frdm->ADOCon.scalar("SELECT name FROM customer WHERE id='0000000001'").toString());
+    EXPECT_FALSE(w->box("Edit3")->text().isEmpty());
+    EXPECT_EQ(w->box("Edit8")->text(), "100.00");
+
+    enter(w, "1001");
+    w->ToolButton1Click();
+    enter(w, "6901234567893"); // a barcode
+    EXPECT_EQ(w->box("Edit5")->text(), "16.00"); // 3.50 + 12.50 at retail prices
+    EXPECT_EQ(w->box("Edit8")->text(), "116.00");
+
+    w->ToolButton1Click(); // an empty row the tender drops
+    QTest::keyClick(w->box("Edit12"), Qt::Key_Down);
+    ASSERT_TRUE(Frcash);
+    EXPECT_EQ(Frcash->Edit1->text(), "16.00");
+    Frcash->Edit2->setText("20");
+    dialogs->clear();
+    dialogs->answers = {qm::Answer::Yes};
+    Frcash->Button1Click();
+
+    EXPECT_EQ(dialogs->messages(), QStringList{"是否要打印销售小票?"});
+    EXPECT_EQ(frdm->ADOCon.scalar("SELECT pass FROM outlist WHERE intno=:p1", {{"p1", first}}).toInt(), 1);
+    EXPECT_EQ(frdm->ADOCon.scalar("SELECT count(*) FROM outdetail WHERE mainintno=:p1", {{"p1", first}}).toInt(), 2);
+    EXPECT_DOUBLE_EQ(frdm->ADOCon.scalar("SELECT balance FROM bank WHERE id='0000000001'").toDouble(), 16);
+    EXPECT_DOUBLE_EQ(stock("1002"), 9);
+    // The receipt went out with LF line ends; output.txt keeps CR LF.
+    const QByteArray out = printed();
+    EXPECT_TRUE(out.contains(qm::receipt::gbk(QStringLiteral("合计:")) + "    16.0" + qm::receipt::gbk(QStringLiteral("    现金:")) + "    20.0\n"));
+    EXPECT_TRUE(out.contains(qm::receipt::gbk(QStringLiteral("找零:")) + "   4.0\n"));
+    EXPECT_FALSE(out.contains('\r'));
+    QFile txt(folder() + "output.txt");
+    ASSERT_TRUE(txt.open(QIODevice::ReadOnly));
+    EXPECT_EQ(qm::printerLines(txt.readAll()), out);
+
+    // The next sale is open in the same window, and the turnover goes on.
+    EXPECT_NE(w->docIntno(), first);
+    EXPECT_EQ(w->box("Edit2")->text(), "0000000001");
+    EXPECT_EQ(w->box("Edit5")->text(), "0.00");
+    EXPECT_EQ(w->box("Edit8")->text(), "116.00");
+    EXPECT_EQ(frdm->ADOCon.scalar("SELECT pass FROM outlist WHERE intno=:p1", {{"p1", w->docIntno()}}).toInt(), 0);
+}
+
+TEST_F(SaleWindows, PrinterOffShowsItsMessageAndKeepsTheSale)
+{
+    qputenv("QM_RECEIPT_PRINTER", (folder() + "no-printer").toLocal8Bit());
+    SaleEntryWindow* w = openNewSale();
+    enter(w, "1001");
+    const QString no = w->docIntno();
+    w->frontDeskPostAndPrint(5);
+    EXPECT_TRUE(dialogs->messages().contains("请连接好打印机,装好打印纸并打开打印机电源！"));
+    EXPECT_EQ(frdm->ADOCon.scalar("SELECT pass FROM outlist WHERE intno=:p1", {{"p1", no}}).toInt(), 1);
+    EXPECT_TRUE(QFile::exists(folder() + "output.txt"));
+
+    // A refused checkout writes nothing: not even the cash.
+    w->box("Edit2")->setText("0");
+    dialogs->clear();
+    w->frontDeskPostAndPrint(5);
+    EXPECT_EQ(dialogs->messages(), (QStringList{"没有选取客户,不能过帐！", "该功能暂时不能执行，请重新操作！"}));
+    EXPECT_EQ(frdm->ADOCon.scalar("SELECT count(*) FROM outdetail WHERE pay<>0").toInt(), 1);
+}
+
+TEST_F(SaleWindows, MemberSalePostedShowsTheTicketAndIsReversedFromThePostedView)
+{
+    SaleEntryWindow* w = openNewSale();
+    w->box("Edit2")->setText("2");
+    w->Edit2Exit();
+    EXPECT_EQ(w->box("Edit2")->text(), "0000000002");
+    EXPECT_EQ(w->box("Edit3")->text(), QStringLiteral("李四"));
+    EXPECT_EQ(w->box("Edit9")->text(), QStringLiteral("东街3号"));
+    enter(w, "1002");
+    EXPECT_EQ(w->box("Edit5")->text(), "11.00"); // the member price
+    const QString no = w->docIntno();
+    QPointer<SaleEntryWindow> alive(w);
+    dialogs->clear();
+    w->ToolButton4Click();
+    EXPECT_TRUE(alive.isNull() || !alive->isVisible());
+    ASSERT_FALSE(dialogs->shown.empty());
+    EXPECT_EQ(dialogs->shown.back().kind, "exec");
+    EXPECT_EQ(dialogs->shown.back().text, "reportPreview");
+    EXPECT_DOUBLE_EQ(customerBalance("0000000002"), 131);
+
+    frdm->AQoutlist->close();
+    frdm->AQoutlist->setSql("SELECT * from outlist");
+    frdm->AQoutlist->open();
+    ASSERT_TRUE(frdm->AQoutlist->locate("intno", no));
+    auto* v = qobject_cast<SalePostedView*>(openPostedView(DocKind::Sale, nullptr));
+    ASSERT_TRUE(v);
+    EXPECT_EQ(v->windowTitle(), "销售明细单(已过帐)");
+    v->ToolButton5Click();
+    EXPECT_TRUE(printed().contains(qm::receipt::gbk(QStringLiteral("       多谢惠顾,欢迎光临!\n"))));
+    qputenv("QM_RECEIPT_PRINTER", (folder() + "no-printer").toLocal8Bit());
+    EXPECT_THROW(v->ToolButton5Click(), qm::FileOpenError);
+    dialogs->clear();
+    v->ToolButton8Click();
+    EXPECT_EQ(dialogs->shown.back().text, "reportPreview");
+    v->ToolButton6Click();
+    EXPECT_DOUBLE_EQ(customerBalance("0000000002"), 120);
+    EXPECT_DOUBLE_EQ(stock("1002"), 10);
+    delete v;
+}
