@@ -84,6 +84,8 @@ Tfrcopydir::Tfrcopydir(QWidget* parent) : QWidget(parent, Qt::Window)
     connect(DirectoryListBox1->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& i) { Edit1->setText(QDir::cleanPath(folders_->filePath(i))); });
 
+    connect(folders_, &QFileSystemModel::directoryLoaded, this, [this] { showInTree(folder()); });
+
     QString bak = qm::AppPaths::file(QStringLiteral("bak"));
     QDir().mkpath(bak);
     setFolder(bak);
@@ -93,15 +95,22 @@ Tfrcopydir::Tfrcopydir(QWidget* parent) : QWidget(parent, Qt::Window)
 
 QString Tfrcopydir::folder() const { return QDir::cleanPath(Edit1->text()); }
 
+void Tfrcopydir::showInTree(const QString& folder)
+{
+    const QModelIndex i = folders_->index(folder);
+    if (!i.isValid()) return;
+    for (QModelIndex p = i.parent(); p.isValid(); p = p.parent()) DirectoryListBox1->expand(p);
+    if (DirectoryListBox1->currentIndex() != i) DirectoryListBox1->setCurrentIndex(i);
+    DirectoryListBox1->scrollTo(i, QAbstractItemView::PositionAtCenter);
+}
+
 void Tfrcopydir::setFolder(const QString& folder)
 {
     const QString clean = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
-    const QModelIndex i = folders_->index(clean);
-    if (i.isValid()) {
-        DirectoryListBox1->setCurrentIndex(i);
-        DirectoryListBox1->scrollTo(i);
-    }
     Edit1->setText(clean);
+    // The folder list reads folders in the background: follow it as it loads.
+    folders_->setRootPath(clean);
+    showInTree(clean);
     const QString root = QStorageInfo(clean).rootPath();
     const int at = DriveComboBox1->findText(root);
     if (at >= 0) DriveComboBox1->setCurrentIndex(at);

@@ -35,6 +35,7 @@ public slots:
 
 private:
     QString chosenFile() const;
+    void showInTree(const QString& folder);
     // The backup folder is the working folder: refused, as the copy would
     // replace the live file under the front desk.
     bool refuseWorkingFolder();
