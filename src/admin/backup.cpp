@@ -145,6 +145,10 @@ void copyFolder(const QString& source, const QString& destination)
             copyFolder(e.absoluteFilePath(), to);
         } else if (e.absoluteFilePath() == working) {
             copyDatabaseFile(e.absoluteFilePath(), to);
+        } else if (QFileInfo(to).absoluteFilePath() == working) {
+            // Into the live file: its content is replaced in one write, under
+            // the connections that have it open.
+            replaceDatabaseContent(e.absoluteFilePath(), to);
         } else if (!isJournal(e.fileName()) && !isLeftover(e.fileName())) {
             copyFileChecked(e.absoluteFilePath(), to);
         }
@@ -210,6 +214,16 @@ void replaceContent(Connection& into, Connection& from)
     sqlite3_backup_finish(b);
     if (rc != SQLITE_DONE) throw DbError(QStringLiteral("数据恢复失败: ") + QString::fromUtf8(sqlite3_errstr(rc)));
 }
+}
+
+void replaceDatabaseContent(const QString& source, const QString& database)
+{
+    if (!isUsableDatabase(source)) throw DbError(QStringLiteral("数据文件已损坏: ") + source);
+    Connection from;
+    from.open(source);
+    Connection into;
+    into.open(database);
+    replaceContent(into, from);
 }
 
 RestoreOutcome restoreDatabase(const QString& backupFile, const QString& working, QString* keptAs)

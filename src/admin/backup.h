@@ -29,9 +29,13 @@ void copyDatabaseFile(const QString& database, const QString& target);
 
 // Copies the folder `source` with its files and subfolders into
 // `destination`, replacing files already there. The working database in it is
-// copied through the online backup; rollback journals are left behind (they
-// belong to the live file only). Throws when the source folder is missing.
+// copied through the online backup, and a copy onto it replaces its content
+// in one write; rollback journals are left behind (they belong to the live
+// file only). Throws when the source folder is missing.
 void copyFolder(const QString& source, const QString& destination);
+// The same with the working database as the target: copyFolder of a folder
+// into works/ replaces the database's content this way. Checks the source first.
+void replaceDatabaseContent(const QString& source, const QString& database);
 // copyFolder of works/ into the program folder's `folderName`.
 void copyWorkingFolder(const QString& folderName);
 

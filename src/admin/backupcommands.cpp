@@ -2,6 +2,7 @@
 #include "admin/backup.h"
 #include "admin/rights.h"
 #include "app/commands.h"
+#include "app/tfrmain.h"
 #include "common/clock.h"
 #include "common/dialogs.h"
 #include "common/errors.h"
@@ -62,6 +63,38 @@ void exitBackup()
     dlg::showMessage(QStringLiteral("数据备份完毕！ "));
 }
 
+void copyLastYearData()
+{
+    if (frmain->lastYearMode == QLatin1String("T")) {
+        dlg::showMessage(QStringLiteral("正在查去年数据，不能再复制去年数据"));
+        return;
+    }
+    if (!dlg::confirm(QStringLiteral("确实要复制去年数据?"))) return;
+    ConnectionPause pause;
+    try {
+        copyWorkingFolder(QStringLiteral("bak"));
+        copyFolder(AppPaths::file(QStringLiteral("LASTBAK")), AppPaths::file(QStringLiteral("works")));
+        // Only once last year's data is in place: until then backups stay allowed.
+        frmain->lastYearMode = QStringLiteral("T");
+    } catch (const AppError& e) {
+        dlg::showMessage(withReason(QStringLiteral("复制去年数据失败！ "), e.message()));
+    }
+    pause.resume();
+}
+
+void restoreThisYearData()
+{
+    if (!dlg::confirm(QStringLiteral("确实要恢复今年数据?"))) return;
+    ConnectionPause pause;
+    try {
+        copyFolder(AppPaths::file(QStringLiteral("bak")), AppPaths::file(QStringLiteral("works")));
+        frmain->lastYearMode = QStringLiteral("F");
+    } catch (const AppError& e) {
+        dlg::showMessage(withReason(QStringLiteral("恢复今年数据失败！ "), e.message()));
+    }
+    pause.resume();
+}
+
 QString archivedProgramFile()
 {
     return g_programFile.isEmpty() ? QCoreApplication::applicationFilePath() : g_programFile;
@@ -99,3 +132,6 @@ void yearArchive()
 QM_COMMAND("FormClose", [] { qm::exitBackup(); });
 // 年度数据备份
 QM_COMMAND("N77", [] { qm::yearArchive(); });
+// 复制上年数据, 恢复今年数据 (their menu items are hidden and disabled)
+QM_COMMAND("N57", [] { qm::copyLastYearData(); });
+QM_COMMAND("N59", [] { qm::restoreThisYearData(); });

@@ -12,6 +12,11 @@ QString exitBackupQuestion();
 
 // 年度数据备份: the program file and the working database into the year's folder.
 void yearArchive();
+// 复制上年数据: this year's data to bak/, last year's from LASTBAK into works/.
+void copyLastYearData();
+// 恢复今年数据: this year's data from bak/ back into works/.
+void restoreThisYearData();
+
 // The program file copied into the archive (the running program unless set).
 QString archivedProgramFile();
 void setArchivedProgramFile(const QString& file);

@@ -393,3 +393,30 @@ TEST_F(BackupTest, YearArchiveWritesProgramAndDataAfterItsChecksInOrder)
     EXPECT_EQ(productNames(folder() + "2009/works/vkdb.mdb").size(), 2);
     EXPECT_TRUE(frdm->ADOCon.isOpen());
 }
+
+TEST_F(BackupTest, LastYearsDataComesInAndThisYearsGoesBack)
+{
+    addProduct(QStringLiteral("去年"));
+    qm::copyWorkingFolder("LASTBAK");
+    addProduct(QStringLiteral("今年"));
+    const QStringList thisYear{QStringLiteral("今年"), QStringLiteral("去年")};
+
+    dialogs->answers = {qm::Answer::Cancel};
+    qm::runCommand("N57");
+    EXPECT_EQ(frmain->lastYearMode, "");
+    qm::runCommand("N57");
+    EXPECT_EQ(frmain->lastYearMode, "T");
+    EXPECT_EQ(productNames(working()), QStringList{QStringLiteral("去年")});
+    EXPECT_EQ(productNames(folder() + "bak/vkdb.mdb"), thisYear);
+    // The open connection sees the replaced content.
+    EXPECT_EQ(frdm->ADOCon.scalar("SELECT count(*) FROM product").toInt(), 1);
+    EXPECT_TRUE(frdm->ATcompany->active());
+
+    dialogs->clear();
+    qm::runCommand("N57");
+    EXPECT_EQ(dialogs->messages(), QStringList{QStringLiteral("正在查去年数据，不能再复制去年数据")});
+
+    qm::runCommand("N59");
+    EXPECT_EQ(frmain->lastYearMode, "F");
+    EXPECT_EQ(productNames(working()), thisYear);
+}
