@@ -4,6 +4,7 @@
 #include "common/errors.h"
 #include "common/paths.h"
 #include "data/connection.h"
+#include "data/databasecheck.h"
 #include "data/upgrades.h"
 #include <QDir>
 #include <QFile>
@@ -120,7 +121,7 @@ void copyOpenDatabase(Connection& c, const QString& target)
     c.backupTo(fresh);
     step("database");
     // The copy must open and pass the check before it replaces anything.
-    if (!isUsableDatabase(fresh)) throw DbError(QStringLiteral("备份的数据文件检查不通过: ") + target);
+    if (!isUsableBackup(fresh)) throw DbError(QStringLiteral("备份的数据文件检查不通过: ") + target);
     cleanup.dismiss();
     renameOver(fresh, target);
 }
@@ -192,14 +193,6 @@ bool sameFolder(const QString& a, const QString& b)
 }
 
 namespace {
-// The tables that make a file this program's database.
-bool holdsOurTables(Connection& c)
-{
-    for (const char* t : {"product", "customer", "branch", "bank", "config", "opcrl", "nextno", "inlist", "outlist"})
-        if (!c.tableExists(QLatin1String(t))) return false;
-    return true;
-}
-
 // Copies the whole content of `from` into the open database `into` in one
 // write: other connections see either the old or the new content.
 void replaceContent(Connection& into, Connection& from)
@@ -218,7 +211,7 @@ void replaceContent(Connection& into, Connection& from)
 
 void replaceDatabaseContent(const QString& source, const QString& database)
 {
-    if (!isUsableDatabase(source)) throw DbError(QStringLiteral("数据文件已损坏: ") + source);
+    if (!isUsableBackup(source)) throw DbError(QStringLiteral("数据文件已损坏: ") + source);
     Connection from;
     from.open(source);
     Connection into;
@@ -228,14 +221,13 @@ void replaceDatabaseContent(const QString& source, const QString& database)
 
 RestoreOutcome restoreDatabase(const QString& backupFile, const QString& working, QString* keptAs)
 {
-    if (!isUsableDatabase(backupFile)) return RestoreOutcome::NotADatabase;
+    if (!isUsableBackup(backupFile)) return RestoreOutcome::NotUsable;
     const QString staged = besideName(working, ".restore");
     QFile::remove(staged);
     auto cleanup = qScopeGuard([&] { QFile::remove(staged); });
     {
         Connection src;
         src.open(backupFile);
-        if (!holdsOurTables(src)) return RestoreOutcome::NotOurData;
         src.backupTo(staged);
     }
     Connection stage;

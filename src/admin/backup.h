@@ -48,9 +48,9 @@ bool compactDatabaseReporting(const QString& database);
 QString compactionFailedText();
 
 // What restoring from a backup file found.
-enum class RestoreOutcome { Restored, NotADatabase, NotOurData };
+enum class RestoreOutcome { Restored, NotUsable };
 // Replaces the content of the working database by the backup file's:
-// the backup is checked, copied to a staging file beside the working one and
+// the backup is checked (whole, and this program's data), copied to a staging file beside the working one and
 // brought up to the current schema there; the working database is kept under
 // a new name ("vkdb.mdb.before-restore-<time>", returned in `keptAs`) and then
 // receives the staged content in one write, so a failure at any step leaves

@@ -161,11 +161,8 @@ void Tfrcopydir::BitBtn2Click()
                 case qm::RestoreOutcome::Restored:
                     qm::dlg::showMessage(QStringLiteral("数据恢复完毕！ "));
                     break;
-                case qm::RestoreOutcome::NotADatabase:
-                    qm::dlg::showMessage(QStringLiteral("备份位置的数据文件已损坏,不能恢复！工作数据没有改变。 "));
-                    break;
-                case qm::RestoreOutcome::NotOurData:
-                    qm::dlg::showMessage(QStringLiteral("备份位置的文件不是本系统的数据,不能恢复！工作数据没有改变。 "));
+                case qm::RestoreOutcome::NotUsable:
+                    qm::dlg::showMessage(QStringLiteral("备份位置的数据文件已损坏或不是本系统的数据,不能恢复！工作数据没有改变。 "));
                     break;
                 }
             }

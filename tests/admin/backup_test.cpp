@@ -286,7 +286,8 @@ TEST_F(CopydirTest, RestoreRefusesDamagedForeignAndMissingFilesAndFailuresChange
     bytes.replace(4096, 4096, QByteArray(4096, '\xff'));
     writeFile(folder() + "usb/vkdb.mdb", bytes);
     window->BitBtn2Click();
-    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("备份位置的数据文件已损坏,不能恢复！工作数据没有改变。 "));
+    const QString refused = QStringLiteral("备份位置的数据文件已损坏或不是本系统的数据,不能恢复！工作数据没有改变。 ");
+    EXPECT_EQ(dialogs->lastMessage(), refused);
 
     {
         QFile::remove(folder() + "usb/vkdb.mdb");
@@ -295,7 +296,7 @@ TEST_F(CopydirTest, RestoreRefusesDamagedForeignAndMissingFilesAndFailuresChange
         foreign.exec("CREATE TABLE t (x)");
     }
     window->BitBtn2Click();
-    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("备份位置的文件不是本系统的数据,不能恢复！工作数据没有改变。 "));
+    EXPECT_EQ(dialogs->lastMessage(), refused);
 
     QFile::remove(folder() + "usb/vkdb.mdb");
     qm::copyDatabaseFile(working(), folder() + "usb/vkdb.mdb");
