@@ -3,6 +3,7 @@
 #include "admin/rights.h"
 #include "app/commands.h"
 #include "app/tfrmain.h"
+#include "common/bakcopy.h"
 #include "common/clock.h"
 #include "common/dialogs.h"
 #include "common/errors.h"
@@ -22,7 +23,12 @@ QString withReason(const QString& text, const QString& reason)
     return reason.isEmpty() ? text : text + QStringLiteral("\r原因：") + reason;
 }
 
-ConnectionPause::ConnectionPause() { frdm->ADOCon.close(); }
+ConnectionPause::ConnectionPause()
+{
+    // A copy to bak/ still on its way would read the file being replaced or compacted.
+    waitForBakCopies();
+    frdm->ADOCon.close();
+}
 
 ConnectionPause::~ConnectionPause()
 {
@@ -51,6 +57,7 @@ void exitBackup()
     // Nothing to back up when the program ends before its data was opened.
     if (!wasOpen) return;
     if (dlg::messageBox(exitBackupQuestion(), QStringLiteral("是否备份数据?"), Buttons::YesNo) == Answer::No) return;
+    waitForBakCopies();
     // A failed compaction has shown its message; the copy is still made.
     compactDatabaseReporting(AppPaths::workingDatabase());
     try {

@@ -21,7 +21,8 @@ void restoreThisYearData();
 QString archivedProgramFile();
 void setArchivedProgramFile(const QString& file);
 
-// Closes the connection around a copy of the database file. resume() opens
+// Closes the connection around a copy of the database file, once a pending
+// copy to bak/ has finished. resume() opens
 // it and the company table again (its failure propagates); a pause left
 // without resume() reopens quietly.
 class ConnectionPause {
