@@ -70,6 +70,24 @@ void exitBackup()
     dlg::showMessage(QStringLiteral("数据备份完毕！ "));
 }
 
+namespace {
+// Copies `from` into works/ with the connection closed (this year's data
+// first into bak/ when `keepThisYear`); the mode changes only once the data
+// is in place, so that a failure leaves backups allowed.
+void switchYearData(const char* from, bool keepThisYear, const QString& mode, const QString& failure)
+{
+    ConnectionPause pause;
+    try {
+        if (keepThisYear) copyWorkingFolder(QStringLiteral("bak"));
+        copyFolder(AppPaths::file(QLatin1String(from)), AppPaths::file(QStringLiteral("works")));
+        frmain->lastYearMode = mode;
+    } catch (const AppError& e) {
+        dlg::showMessage(withReason(failure, e.message()));
+    }
+    pause.resume();
+}
+}
+
 void copyLastYearData()
 {
     if (frmain->lastYearMode == QLatin1String("T")) {
@@ -77,29 +95,13 @@ void copyLastYearData()
         return;
     }
     if (!dlg::confirm(QStringLiteral("确实要复制去年数据?"))) return;
-    ConnectionPause pause;
-    try {
-        copyWorkingFolder(QStringLiteral("bak"));
-        copyFolder(AppPaths::file(QStringLiteral("LASTBAK")), AppPaths::file(QStringLiteral("works")));
-        // Only once last year's data is in place: until then backups stay allowed.
-        frmain->lastYearMode = QStringLiteral("T");
-    } catch (const AppError& e) {
-        dlg::showMessage(withReason(QStringLiteral("复制去年数据失败！ "), e.message()));
-    }
-    pause.resume();
+    switchYearData("LASTBAK", true, QStringLiteral("T"), QStringLiteral("复制去年数据失败！ "));
 }
 
 void restoreThisYearData()
 {
     if (!dlg::confirm(QStringLiteral("确实要恢复今年数据?"))) return;
-    ConnectionPause pause;
-    try {
-        copyFolder(AppPaths::file(QStringLiteral("bak")), AppPaths::file(QStringLiteral("works")));
-        frmain->lastYearMode = QStringLiteral("F");
-    } catch (const AppError& e) {
-        dlg::showMessage(withReason(QStringLiteral("恢复今年数据失败！ "), e.message()));
-    }
-    pause.resume();
+    switchYearData("bak", false, QStringLiteral("F"), QStringLiteral("恢复今年数据失败！ "));
 }
 
 QString archivedProgramFile()

@@ -6,6 +6,7 @@
 #include "app/commands.h"
 #include "app/windowprotocol.h"
 #include "common/errors.h"
+#include "support/files.h"
 #include "support/fixture.h"
 #include <QFile>
 #include <QLabel>
@@ -15,20 +16,6 @@
 using qm::Connection;
 
 namespace {
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 // The names of the products in a database file.
 QStringList productNames(const QString& file)
 {
