@@ -456,13 +456,8 @@ QString Dataset::formatValue(const Field& f, const QVariant& v)
                                                   : v.toLongLong() != 0;
         return b ? f.trueText : f.falseText;
     }
-    case FieldType::DateTime: {
-        QDateTime dt = fromDbDateTime(v.toString());
-        if (!dt.isValid()) return v.toString();
-        if (!f.displayFormat.isEmpty()) return dt.toString(f.displayFormat);
-        if (dt.time() == QTime(0, 0)) return dt.date().toString(QStringLiteral("yyyy-MM-dd"));
-        return dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    }
+    case FieldType::DateTime:
+        return formatDbStamp(v.toString(), f.displayFormat);
     default:
         return v.toString();
     }
@@ -695,6 +690,25 @@ void Dataset::refreshRow(int row)
     }
     for (size_t i = 0; i < fields_.size(); ++i) storeCell(row, int(i), st.value(int(i)));
     emit rowChanged(row);
+}
+
+bool writeInTransaction(Dataset& ds, const std::function<bool()>& write)
+{
+    Transaction t(*ds.connection());
+    bool done = false;
+    try {
+        done = write();
+        if (done) t.commit();
+    } catch (...) {
+        t.rollback();
+        try { ds.resync(); } catch (...) {}
+        throw;
+    }
+    if (!done) {
+        t.rollback();
+        ds.resync();
+    }
+    return done;
 }
 
 }

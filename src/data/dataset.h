@@ -261,4 +261,13 @@ private:
     std::vector<bool> modified_;
 };
 
+// Runs `write`, which edits or appends rows of `ds` and posts them, in one
+// transaction on `ds`'s connection. `write` returns false to refuse (a check
+// made inside the transaction failed): nothing is stored. After a refusal or
+// a failure the transaction is rolled back first, then the current row of
+// `ds` is brought in step with the table (a pending row cancelled, a posted
+// one read again or dropped); a failure is then rethrown. No dialog may open
+// inside `write`. Returns whether the write was committed.
+bool writeInTransaction(Dataset& ds, const std::function<bool()>& write);
+
 }

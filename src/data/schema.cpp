@@ -23,7 +23,9 @@ std::vector<ColumnDef> productColumns()
             {"maxsl", K::Real, 0},     {"minsl", K::Real, 0},       {"avdj", K::Real, 0},
             {"fitsl", K::Real, 0},     {"resl", K::Real, 0},        {"factsl", K::Real, 0},
             {"rest", K::Real, 0},      {"sl", K::Real, 0},          {"sl_out_m", K::Real, 0},
-            {"sl_in_m", K::Real, 0},   {"sl_out_y", K::Real, 0},    {"sl_in_y", K::Real, 0}};
+            {"sl_in_m", K::Real, 0},   {"sl_out_y", K::Real, 0},    {"sl_in_y", K::Real, 0},
+            // When the counted stock was typed; empty once 更新库存量 has taken it.
+            {"factdate", K::Date, 0}};
 }
 
 // customer, branch (remark a memo) and bank (remark a text).

@@ -1,4 +1,5 @@
 #include "data/tfrdm.h"
+#include <QScopeGuard>
 #include "common/dialogs.h"
 #include "common/errors.h"
 #include "common/formats.h"
@@ -287,10 +288,13 @@ bool Tfrdm::configFlag(const QString& field)
 void Tfrdm::setConfigValue(const QString& field, const QVariant& value)
 {
     ATCONFIG->open();
-    ATCONFIG->edit();
-    ATCONFIG->setValue(field, value);
-    ATCONFIG->post();
-    ATCONFIG->close();
+    auto closer = qScopeGuard([this] { ATCONFIG->close(); });
+    qm::writeInTransaction(*ATCONFIG, [&] {
+        ATCONFIG->edit();
+        ATCONFIG->setValue(field, value);
+        ATCONFIG->post();
+        return true;
+    });
 }
 
 void Tfrdm::applyNumberFormats()

@@ -72,6 +72,8 @@ QStringList pendingUpgrades(Connection& c)
             if (!c.columnExists(table, col.name))
                 cmds << QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3")
                             .arg(QLatin1String(table), QLatin1String(col.name), QLatin1String(col.declaration));
+    // The time a product's stock was counted: a count not yet taken as book stock.
+    if (c.tableExists("product") && !c.columnExists("product", "factdate")) cmds << QStringLiteral("ALTER TABLE product ADD COLUMN factdate DATETIME");
     return cmds;
 }
 

@@ -136,7 +136,8 @@ private:
 
 // A column of a ruled table: caption over a field, in a boxed cell. A column
 // without a field gets an empty label, named `cellName`, for the need-data
-// handler to fill.
+// handler to fill; with a field, `cellName` names the data text, and its
+// heading is named `cellName` + "Caption", so that a layout can be changed.
 struct Column {
     QString caption;
     QString field;
@@ -270,6 +271,11 @@ private:
     bool prepared_ = false;
     bool fitWidth_ = false;
 };
+
+// The rules of a page as few lines as possible: touching or overlapping pieces
+// of one horizontal or vertical line become one line (a ruled table draws each
+// cell's four sides). Slanted lines stay as they are.
+std::vector<QLineF> joinRules(const std::vector<QLineF>& lines);
 
 // The head of a list layout: the company's name over the title (a label named
 // "title"), across the usable width. Sizes in mm and points.

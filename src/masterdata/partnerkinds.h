@@ -52,6 +52,7 @@ struct ListDesc {
     QString gridHint;
     QString statusText;      // empty: no status bar
     bool menuOnly = false;   // opened only from the menu (warehouses)
+    bool hotImages = false;  // toolbar pictures light up under the mouse
     QString menuItem;        // the main-menu item that opens it
 };
 
@@ -71,4 +72,7 @@ Dataset* partnerDataset(PartnerKind kind);
 // A typed code padded with leading zeros: the last `width` characters of zeros
 // followed by the text ("12" -> "0000000012").
 QString padCode(const QString& text, int width = 10);
+// The upper end of a prefix range: the text followed by the highest character,
+// so that every text beginning with it (Chinese included) lies in the range.
+QString prefixEnd(const QString& text);
 }

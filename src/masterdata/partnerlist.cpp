@@ -17,6 +17,8 @@
 #include <QMap>
 #include <QAction>
 #include <QLineEdit>
+#include <QPainter>
+#include <QPixmap>
 #include <QStatusBar>
 #include <QTableView>
 #include <QToolBar>
@@ -37,13 +39,6 @@ namespace {
 // The text columns a list searches, by mode item or by grid column.
 const QStringList kSearchable = {"id", "name", "tel", "fax", "movetel", "persondeal"};
 
-// The upper end of a prefix range: the text followed by the highest character,
-// so that every text beginning with it (Chinese included) lies in the range.
-QString prefixEnd(const QString& text)
-{
-    const char32_t top = 0x10FFFF;
-    return text + QString::fromUcs4(&top, 1);
-}
 }
 
 QString searchModeColumn(const QString& mode)
@@ -192,6 +187,31 @@ const QList<QPair<QString, QString>> kHeadings = {
     {"email", QStringLiteral("E-mail")}, {"addr", QStringLiteral("地址")},  {"accno", QStringLiteral("帐号")},
     {"remark", QStringLiteral("备注")}};
 
+// A toolbar picture: the button's sign on a rounded tile; with `hot` a lit
+// variant shows while the mouse is over the button.
+QIcon toolPicture(const QString& sign, bool hot)
+{
+    auto tile = [&](const QColor& fill) {
+        QPixmap pm(40, 40);
+        pm.fill(Qt::transparent);
+        QPainter p(&pm);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(Qt::NoPen);
+        p.setBrush(fill);
+        p.drawRoundedRect(QRectF(2, 2, 36, 36), 7, 7);
+        QFont f = p.font();
+        f.setPixelSize(22);
+        f.setBold(true);
+        p.setFont(f);
+        p.setPen(Qt::white);
+        p.drawText(QRectF(0, 0, 40, 40), Qt::AlignCenter, sign);
+        return pm;
+    };
+    QIcon icon(tile(QColor(70, 110, 160)));
+    if (hot) icon.addPixmap(tile(QColor(230, 130, 20)), QIcon::Active);
+    return icon;
+}
+
 void setInstance(PartnerKind kind, PartnerList* l)
 {
     switch (kind) {
@@ -296,19 +316,28 @@ PartnerList::PartnerList(PartnerKind kind, QWidget* owner, QWidget* opener, int 
     layout->setSpacing(0);
     auto* bar = new QToolBar(this);
     bar->setObjectName(QStringLiteral("ToolBar1"));
-    bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    bar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    bar->setIconSize(QSize(20, 20));
     layout->addWidget(bar);
 
     QMap<QString, QAction*> actions;
-    auto add = [this, bar, &actions](const char* name, const QString& text, void (PartnerList::*slot)()) {
+    auto add = [this, bar, &actions, &ld](const char* name, const QString& text, void (PartnerList::*slot)(),
+                                          const QString& sign) {
         QToolButton* b = addButton(name, text, slot);
+        b->setIcon(toolPicture(sign, ld.hotImages));
+        b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         actions.insert(QString::fromLatin1(name), bar->addWidget(b));
         return b;
     };
-    add("ToolButton1", QStringLiteral(" 新增 "), &PartnerList::ToolButton1Click)->setToolTip(QStringLiteral("添加"));
-    add("ToolButton2", QStringLiteral("修改"), &PartnerList::ToolButton2Click);
-    add("ToolButton3", QStringLiteral("删除"), &PartnerList::ToolButton3Click);
-    add("ToolButton7", QStringLiteral("选中"), &PartnerList::ToolButton7Click);
+    add("ToolButton1", QStringLiteral(" 新增 "), &PartnerList::ToolButton1Click, QStringLiteral("+"))
+        ->setToolTip(QStringLiteral("添加"));
+    add("ToolButton2", QStringLiteral("修改"), &PartnerList::ToolButton2Click, QStringLiteral("✎"));
+    add("ToolButton3", QStringLiteral("删除"), &PartnerList::ToolButton3Click, QStringLiteral("✕"));
+    add("ToolButton7", QStringLiteral("选中"), &PartnerList::ToolButton7Click, QStringLiteral("✓"));
+    // Four buttons that stay disabled: record steps this list does not offer.
+    const char* const steps[] = {"ToolButton8", "ToolButton9", "ToolButton10", "ToolButton11"};
+    const QString signs[] = {QStringLiteral("«"), QStringLiteral("‹"), QStringLiteral("›"), QStringLiteral("»")};
+    for (int i = 0; i < 4; ++i) add(steps[i], QString(), nullptr, signs[i])->setEnabled(false);
     bar->addSeparator();
 
     ComboBox1 = new QComboBox(this);
@@ -325,10 +354,10 @@ PartnerList::PartnerList(PartnerKind kind, QWidget* owner, QWidget* opener, int 
     connect(Edit1, &QLineEdit::editingFinished, this, &PartnerList::ToolButton6Click);
     QAction* modeAction = bar->addWidget(ComboBox1);
     QAction* editAction = bar->addWidget(Edit1);
-    add("ToolButton6", QStringLiteral("查找"), &PartnerList::ToolButton6Click);
-    QToolButton* print = add("ToolButton5", QStringLiteral("打印"), &PartnerList::ToolButton5Click);
-    QToolButton* across = add("ToolButton4", QStringLiteral("多栏"), &PartnerList::ToolButton4Click);
-    add("ToolButton15", QStringLiteral("退出"), &PartnerList::ToolButton15Click);
+    add("ToolButton6", QStringLiteral("查找"), &PartnerList::ToolButton6Click, QStringLiteral("?"));
+    QToolButton* print = add("ToolButton5", QStringLiteral("打印"), &PartnerList::ToolButton5Click, QStringLiteral("▤"));
+    QToolButton* across = add("ToolButton4", QStringLiteral("多栏"), &PartnerList::ToolButton4Click, QStringLiteral("▥"));
+    add("ToolButton15", QStringLiteral("退出"), &PartnerList::ToolButton15Click, QStringLiteral("⏏"));
     if (ld.modeItems.isEmpty()) {
         // Accounts: no search.
         modeAction->setVisible(false);
@@ -384,25 +413,23 @@ QToolButton* PartnerList::addButton(const char* name, const QString& text, void 
     b->setText(text);
     b->setAutoRaise(true);
     b->setMinimumWidth(48);
-    connect(b, &QToolButton::clicked, this, slot);
+    if (slot) connect(b, &QToolButton::clicked, this, slot);
     return b;
 }
 
-void PartnerList::applyGridColumns()
+void arrangeGridColumns(QTableView* grid, Dataset* ds, const QStringList& cols)
 {
-    Dataset* ds = partnerDataset(kind_);
-    const QStringList& cols = partnerDesc(kind_).list.gridColumns;
-    QHeaderView* h = DBGrid1->horizontalHeader();
-    for (int i = 0; i < ds->fieldCount(); ++i) DBGrid1->setColumnHidden(i, !cols.contains(ds->field(i)->name));
+    QHeaderView* h = grid->horizontalHeader();
+    for (int i = 0; i < ds->fieldCount(); ++i) grid->setColumnHidden(i, !cols.contains(ds->field(i)->name));
     // Wide text columns get a width for what they usually hold, not for their
     // full length, so that the amounts stay in view.
     static const QList<QPair<QString, int>> caps = {{"name", 26}, {"movetel", 14}, {"email", 22},
                                                     {"addr", 30},  {"accno", 22},   {"remark", 22}};
-    const int digit = DBGrid1->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+    const int digit = grid->fontMetrics().horizontalAdvance(QLatin1Char('0'));
     for (const auto& c : caps) {
         const int logical = ds->fieldIndex(c.first);
-        if (logical >= 0 && DBGrid1->columnWidth(logical) > digit * c.second + 12)
-            DBGrid1->setColumnWidth(logical, digit * c.second + 12);
+        if (logical >= 0 && grid->columnWidth(logical) > digit * c.second + 12)
+            grid->setColumnWidth(logical, digit * c.second + 12);
     }
     for (int pos = 0; pos < cols.size(); ++pos) {
         const int logical = ds->fieldIndex(cols[pos]);
@@ -410,6 +437,11 @@ void PartnerList::applyGridColumns()
         const int from = h->visualIndex(logical);
         if (from != pos) h->moveSection(from, pos);
     }
+}
+
+void PartnerList::applyGridColumns()
+{
+    arrangeGridColumns(DBGrid1, partnerDataset(kind_), partnerDesc(kind_).list.gridColumns);
 }
 
 void PartnerList::selectGridColumn(const QString& field)
@@ -424,7 +456,10 @@ void PartnerList::selectGridColumn(const QString& field)
 
 QString PartnerList::selectedGridField() const
 {
-    return selectedField_;
+    // Until the operator clicks a cell the grid's first column is the selected one.
+    if (!selectedField_.isEmpty()) return selectedField_;
+    const QStringList& cols = partnerDesc(kind_).list.gridColumns;
+    return cols.isEmpty() ? QString() : cols.first();
 }
 
 void PartnerList::showEvent(QShowEvent* e)

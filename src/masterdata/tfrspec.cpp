@@ -1,8 +1,10 @@
 #include "masterdata/tfrspec.h"
+#include "common/boxkeys.h"
 #include "app/commands.h"
 #include "app/tfrmain.h"
 #include "app/windowprotocol.h"
 #include "common/dialogs.h"
+#include "common/inputmethod.h"
 #include "data/datasetmodel.h"
 #include "data/tfrdm.h"
 #include "masterdata/spec.h"
@@ -155,7 +157,7 @@ Tfrspecedit::Tfrspecedit(QWidget* owner)
     auto* label = new QLabel(QStringLiteral("名称"), this);
     Edit3 = new QLineEdit(this);
     Edit3->setObjectName(QStringLiteral("Edit3"));
-    Edit3->setMaxLength(20);
+    qm::setBoxLength(Edit3, 20);
     Edit3->installEventFilter(this);
     row->addWidget(label);
     row->addWidget(Edit3, 1);
@@ -212,7 +214,7 @@ bool Tfrspecedit::eventFilter(QObject* watched, QEvent* event)
 
 void Tfrspecedit::FormShow()
 {
-    // The configured input method (imeName) has no per-box switch on this desktop.
+    qm::ime::giveInputMethod(Edit3, frmain->imeName);
     setWindowTitle(qm::spec::editCaption(frmain->specKind));
     if (frmain->editMode == QLatin1String("F") && frdm->AQspec->active() && !frdm->AQspec->isEmpty())
         Edit3->setText(frdm->AQspec->asString(QStringLiteral("name")).trimmed());
