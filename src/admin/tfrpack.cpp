@@ -59,7 +59,13 @@ void Tfrpack::Button1Click()
 {
     Label1->setText(QStringLiteral("正在整理数据..."));
     Label1->repaint();
-    qm::purgeBlankRows(frdm->ADOCon);
+    try {
+        qm::purgeBlankRows(frdm->ADOCon);
+    } catch (...) {
+        // Nothing was removed; the error handler says why.
+        Label1->setText(QStringLiteral("准备数据整理……"));
+        throw;
+    }
     bool compacted;
     {
         qm::ConnectionPause pause;

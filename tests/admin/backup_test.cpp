@@ -209,7 +209,6 @@ TEST_F(CopydirTest, RefusedToOthersAndWhileLastYearsDataIsShown)
 TEST_F(CopydirTest, BackupWritesTheChosenFolderAndReopensTheData)
 {
     addProduct(QStringLiteral("面包"));
-    window->setFolder(folder() + "usb");
     QDir().mkpath(folder() + "usb");
     window->setFolder(folder() + "usb");
     dialogs->answers = {qm::Answer::Cancel};
@@ -322,15 +321,16 @@ TEST_F(BackupTest, CleanUpRemovesBlankRowsInOneGoAndCompacts)
     EXPECT_EQ(c.scalar("SELECT count(*) FROM product").toInt(), 0);
     EXPECT_EQ(c.scalar("PRAGMA freelist_count").toInt(), 0);
     EXPECT_TRUE(frdm->ATcompany->active());
-    pack->Button2Click();
-    EXPECT_FALSE(qm::findOpenWindow("Frpack"));
 
-    // A failing command leaves every row in place.
+    // A failing command leaves every row in place, and the window says nothing was done.
     c.exec("INSERT INTO getdetail (intno, spmc) VALUES ('', 'x')");
     c.exec("CREATE TRIGGER no_store_purge BEFORE DELETE ON store BEGIN SELECT RAISE(ABORT, 'refused'); END");
     c.exec("INSERT INTO store (intno) VALUES ('')");
-    EXPECT_THROW(qm::purgeBlankRows(c), qm::DbError);
+    EXPECT_THROW(pack->Button1Click(), qm::DbError);
+    EXPECT_EQ(pack->Label1->text(), QStringLiteral("准备数据整理……"));
     EXPECT_EQ(c.scalar("SELECT count(*) FROM getdetail").toInt(), 1);
+    pack->Button2Click();
+    EXPECT_FALSE(qm::findOpenWindow("Frpack"));
 
     loginAs("001");
     qm::runCommand("N17");
