@@ -7,6 +7,7 @@
 #include "data/databasecheck.h"
 #include "data/upgrades.h"
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QScopeGuard>
@@ -199,11 +200,19 @@ void replaceContent(Connection& into, Connection& from)
 {
     sqlite3_backup* b = sqlite3_backup_init(into.handle(), "main", from.handle(), "main");
     if (!b) into.fail(QStringLiteral("restore"));
+    // Another program holding the file is waited for, but not for ever: the
+    // wait is measured here, a short slice at a time.
+    sqlite3_busy_timeout(into.handle(), 100);
+    QElapsedTimer busySince;
     int rc;
-    do {
+    for (;;) {
         rc = sqlite3_backup_step(b, -1);
-        if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) sqlite3_sleep(20);
-    } while (rc == SQLITE_OK || rc == SQLITE_BUSY || rc == SQLITE_LOCKED);
+        if (rc == SQLITE_OK) continue;
+        if ((rc & 0xff) != SQLITE_BUSY && (rc & 0xff) != SQLITE_LOCKED) break;
+        if (!busySince.isValid()) busySince.start();
+        if (busySince.elapsed() >= kBackupBusyWaitMs) break;
+        sqlite3_sleep(20);
+    }
     sqlite3_backup_finish(b);
     if (rc != SQLITE_DONE) throw DbError(QStringLiteral("数据恢复失败: ") + QString::fromUtf8(sqlite3_errstr(rc)));
 }

@@ -6,6 +6,7 @@
 #include "app/commands.h"
 #include "app/windowprotocol.h"
 #include "common/errors.h"
+#include "support/faultvfs.h"
 #include "support/files.h"
 #include "support/fixture.h"
 #include <QFile>
@@ -288,6 +289,13 @@ TEST_F(CopydirTest, RestoreRefusesDamagedForeignAndMissingFilesAndFailuresChange
     qm::copyDatabaseFile(working(), folder() + "usb/vkdb.mdb");
     frdm->ADOCon.exec("DELETE FROM product");
     addProduct(QStringLiteral("现有"));
+    {
+        // The front desk reading all the while: refused after the wait, not hung.
+        qm::fault::ReaderHold frontDesk(working());
+        window->BitBtn2Click();
+        EXPECT_TRUE(dialogs->lastMessage().startsWith(QStringLiteral("请检查本系统的数据备份是否存在！ \r原因：")));
+    }
+    EXPECT_EQ(productNames(working()), current);
     for (const char* step : {"staged", "rename"}) {
         SCOPED_TRACE(step);
         failAt(step);
