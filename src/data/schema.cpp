@@ -196,12 +196,15 @@ void createSchema(Connection& c)
         script += QStringLiteral("CREATE INDEX ix_%1_intno ON %1(intno);\n"
                                  "CREATE INDEX ix_%1_billdate ON %1(billdate);\n"
                                  "CREATE INDEX ix_%1_customerid ON %1(customerid);\n"
+                                 "CREATE INDEX ix_%1_customername ON %1(customername);\n"
                                  "CREATE INDEX ix_%2_intno ON %2(intno);\n"
                                  "CREATE INDEX ix_%2_mainintno ON %2(mainintno);\n"
                                  "CREATE INDEX ix_%2_billdate ON %2(billdate);\n"
                                  "CREATE INDEX ix_%2_customerid ON %2(customerid);\n"
                                  "CREATE INDEX ix_%2_spintno ON %2(spintno);\n"
-                                 "CREATE INDEX ix_%2_sphh ON %2(sphh);\n")
+                                 "CREATE INDEX ix_%2_sphh ON %2(sphh);\n"
+                                 "CREATE UNIQUE INDEX ux_%1_intno ON %1(intno) WHERE intno<>'';\n"
+                                 "CREATE UNIQUE INDEX ux_%2_intno ON %2(intno) WHERE intno<>'';\n")
                       .arg(h, d);
     }
     c.execScript(script);
