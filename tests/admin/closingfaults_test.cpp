@@ -23,9 +23,9 @@ protected:
                "INSERT INTO product (intno, name, sl, rest, sl_in_m, sl_out_y) "
                "SELECT CASE WHEN i % 10 = 0 THEN '' ELSE printf('%010d', i) END, printf('p%d', i), i, 1, 2, 3 FROM n");
         for (const char* table : {"outlist", "outdetail", "inlist", "indetail", "getlist", "putdetail"})
-            c.exec(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<200) "
-                                  "INSERT INTO %1 (intno, amount) SELECT CASE WHEN i % 7 = 0 THEN '' ELSE printf('%010d', i) END, i FROM n")
-                       .arg(QLatin1String(table)));
+            c.exec(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<200) INSERT INTO ")
+                   + QLatin1String(table)
+                   + QStringLiteral(" (intno, amount) SELECT CASE WHEN i % 7 = 0 THEN '' ELSE printf('%010d', i) END, i FROM n"));
         c.exec("UPDATE customer SET balance=120, amount=5, amount_y=50");
         c.exec("INSERT INTO units (intno, name) VALUES ('1', 'u')");
         t.commit();
