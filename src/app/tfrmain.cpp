@@ -1,4 +1,5 @@
 #include "app/tfrmain.h"
+#include "app/commands.h"
 #include "app/startup.h"
 #include "app/windowprotocol.h"
 #include "common/assets.h"
@@ -6,6 +7,7 @@
 #include "common/dialogs.h"
 #include "common/errors.h"
 #include "common/paths.h"
+#include <QCloseEvent>
 #include <QEvent>
 #include <QLabel>
 #include <QLocale>
@@ -104,4 +106,10 @@ void Tfrmain::FormActivate()
     if (firstActivate != QLatin1String("T")) return;
     firstActivate = QStringLiteral("F");
     qm::showGuideUnlessOff(this);
+}
+
+void Tfrmain::closeEvent(QCloseEvent* e)
+{
+    qm::runCommand(QStringLiteral("FormClose"));
+    QMainWindow::closeEvent(e);
 }

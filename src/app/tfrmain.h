@@ -76,6 +76,8 @@ public slots:
 protected:
     void showEvent(QShowEvent* e) override;
     void changeEvent(QEvent* e) override;
+    // The exit: closes the data and offers the backup.
+    void closeEvent(QCloseEvent* e) override;
 
 private:
     std::unique_ptr<QLockFile> instanceLock_;

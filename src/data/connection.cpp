@@ -331,9 +331,16 @@ void backupDatabase(sqlite3* source, const QString& target, int busyWaitMs)
     // connection's lock is bounded.
     QElapsedTimer busySince;
     int rc;
+    int restarts = 0, lastRemaining = -1;
     for (;;) {
-        rc = sqlite3_backup_step(b, 1024);
+        // A writer busier than the copy is long would make it start again for
+        // ever: after a few restarts the rest is copied in one step, whose read
+        // lock makes the writer wait for it instead.
+        rc = sqlite3_backup_step(b, restarts >= 3 ? -1 : 1024);
         if (rc == SQLITE_OK) {
+            const int remaining = sqlite3_backup_remaining(b);
+            if (lastRemaining >= 0 && remaining >= lastRemaining) ++restarts;
+            lastRemaining = remaining;
             busySince.invalidate();
             continue;
         }

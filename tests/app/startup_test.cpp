@@ -6,6 +6,7 @@
 #include "app/tfrflash.h"
 #include <QTimer>
 #include "common/errors.h"
+#include "support/files.h"
 #include "support/fixture.h"
 #include <QFile>
 #include <QLabel>
@@ -13,22 +14,6 @@
 #include <QLockFile>
 
 using qm::Connection;
-
-namespace {
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-}
 
 class StartUpTest : public AppFixture {
 protected:

@@ -4,6 +4,7 @@
 #include "common/errors.h"
 #include "masterdata/productlogic.h"
 #include "support/faultvfs.h"
+#include "support/files.h"
 #include "support/fixture.h"
 #include <QFile>
 #include <csignal>
@@ -15,19 +16,6 @@ using qm::Connection;
 using qm::DatabaseFileState;
 
 namespace {
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 int customers(const QString& path)
 {
     Connection c;

@@ -1,0 +1,257 @@
+#include "admin/backup.h"
+#include "common/clock.h"
+#include "common/dialogs.h"
+#include "common/errors.h"
+#include "common/paths.h"
+#include "data/connection.h"
+#include "data/databasecheck.h"
+#include "data/upgrades.h"
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QScopeGuard>
+#include <sqlite3.h>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace qm {
+
+namespace {
+
+void (*g_stepHook)(const char*) = nullptr;
+
+void step(const char* name)
+{
+    if (g_stepHook) g_stepHook(name);
+}
+
+// A hidden name beside `target` for the copy in progress.
+QString besideName(const QString& target, const char* suffix)
+{
+    QFileInfo ti(target);
+    return ti.absolutePath() + QStringLiteral("/.") + ti.fileName() + QLatin1String(suffix);
+}
+
+QString systemError() { return QString::fromLocal8Bit(std::strerror(errno)); }
+
+// Makes a finished rename survive a power cut.
+void syncFolder(const QString& folder)
+{
+    int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+void renameOver(const QString& from, const QString& to)
+{
+    try {
+        step("rename");
+    } catch (...) {
+        QFile::remove(from);
+        throw;
+    }
+    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0) {
+        QString why = systemError();
+        QFile::remove(from);
+        throw FileOpenError(QStringLiteral("不能写入备份文件 %1: %2").arg(to, why));
+    }
+    syncFolder(QFileInfo(to).absolutePath());
+}
+
+void makeFolder(const QString& folder)
+{
+    if (!QDir().mkpath(folder)) throw FileOpenError(QStringLiteral("不能创建文件夹: ") + folder);
+}
+
+bool isJournal(const QString& name) { return name.endsWith(QLatin1String("-journal")) || name.endsWith(QLatin1String("-wal")) || name.endsWith(QLatin1String("-shm")); }
+
+// A partly written copy of ours left by an interrupted run.
+bool isLeftover(const QString& name)
+{
+    return name.startsWith('.') && (name.endsWith(QLatin1String(".part")) || name.endsWith(QLatin1String(".new")));
+}
+
+} // namespace
+
+void setCopyStepHook(void (*hook)(const char*)) { g_stepHook = hook; }
+
+QString weekdayBackupName(const QDate& day) { return QStringLiteral("BAK%1").arg(day.dayOfWeek() % 7); }
+
+QString yearArchiveName(const QDate& day) { return QString::number(day.year()).rightJustified(4, '0'); }
+
+void copyFileChecked(const QString& source, const QString& target)
+{
+    const QString tmp = besideName(target, ".part");
+    QFile::remove(tmp);
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly)) throw FileOpenError(QStringLiteral("不能读取文件 %1: %2").arg(source, in.errorString()));
+    QFile out(tmp);
+    if (!out.open(QIODevice::WriteOnly)) throw FileOpenError(QStringLiteral("不能创建文件 %1: %2").arg(tmp, out.errorString()));
+    auto cleanup = qScopeGuard([&] { out.close(); QFile::remove(tmp); });
+    QByteArray buf(1 << 20, Qt::Uninitialized);
+    qint64 total = 0;
+    for (;;) {
+        qint64 n = in.read(buf.data(), buf.size());
+        if (n < 0) throw FileOpenError(QStringLiteral("不能读取文件 %1: %2").arg(source, in.errorString()));
+        if (n == 0) break;
+        if (out.write(buf.constData(), n) != n)
+            throw FileOpenError(QStringLiteral("不能写入文件 %1: %2").arg(tmp, out.errorString()));
+        total += n;
+        step("file");
+    }
+    if (!out.flush() || ::fsync(out.handle()) != 0)
+        throw FileOpenError(QStringLiteral("不能写入文件 %1: %2").arg(tmp, systemError()));
+    out.close();
+    if (QFileInfo(tmp).size() != total || total != in.size())
+        throw FileOpenError(QStringLiteral("文件复制不完整: ") + source);
+    cleanup.dismiss();
+    renameOver(tmp, target);
+}
+
+void copyOpenDatabase(Connection& c, const QString& target)
+{
+    makeFolder(QFileInfo(target).absolutePath());
+    const QString fresh = besideName(target, ".new");
+    QFile::remove(fresh);
+    auto cleanup = qScopeGuard([&] { QFile::remove(fresh); });
+    c.backupTo(fresh);
+    step("database");
+    // The copy must open and pass the check before it replaces anything.
+    if (!isUsableBackup(fresh)) throw DbError(QStringLiteral("备份的数据文件检查不通过: ") + target);
+    cleanup.dismiss();
+    renameOver(fresh, target);
+}
+
+void copyDatabaseFile(const QString& database, const QString& target)
+{
+    Connection c;
+    c.open(database);
+    copyOpenDatabase(c, target);
+}
+
+void copyFolder(const QString& source, const QString& destination)
+{
+    QDir src(source);
+    if (!src.exists()) throw FileOpenError(QStringLiteral("找不到文件夹: ") + source);
+    makeFolder(destination);
+    const QString working = QFileInfo(AppPaths::workingDatabase()).absoluteFilePath();
+    const auto entries = src.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
+    for (const QFileInfo& e : entries) {
+        const QString to = destination + QLatin1Char('/') + e.fileName();
+        if (e.isDir() && !e.isSymLink()) {
+            copyFolder(e.absoluteFilePath(), to);
+        } else if (e.absoluteFilePath() == working) {
+            copyDatabaseFile(e.absoluteFilePath(), to);
+        } else if (QFileInfo(to).absoluteFilePath() == working) {
+            // Into the live file: its content is replaced in one write, under
+            // the connections that have it open.
+            replaceDatabaseContent(e.absoluteFilePath(), to);
+        } else if (!isJournal(e.fileName()) && !isLeftover(e.fileName())) {
+            copyFileChecked(e.absoluteFilePath(), to);
+        }
+    }
+}
+
+void copyWorkingFolder(const QString& folderName)
+{
+    copyFolder(AppPaths::file(QStringLiteral("works")), AppPaths::file(folderName));
+}
+
+QString compactionFailedText() { return QStringLiteral("压缩数据库失败\r原因：可能此数据库正在被其他程序打开。"); }
+
+bool compactDatabase(const QString& database, QString* error)
+{
+    try {
+        Connection c;
+        c.open(database);
+        // VACUUM runs as one transaction: when it cannot finish, the file stays as it was.
+        c.compact();
+        return true;
+    } catch (const AppError& e) {
+        if (error) *error = e.message();
+        return false;
+    }
+}
+
+bool compactDatabaseReporting(const QString& database)
+{
+    if (compactDatabase(database)) return true;
+    dlg::messageBox(compactionFailedText(), QStringLiteral("提示"), Buttons::Ok, Icon::Error);
+    return false;
+}
+
+bool sameFolder(const QString& a, const QString& b)
+{
+    const QString ca = QFileInfo(a).canonicalFilePath();
+    const QString cb = QFileInfo(b).canonicalFilePath();
+    if (ca.isEmpty() || cb.isEmpty()) return QDir::cleanPath(QFileInfo(a).absoluteFilePath()) == QDir::cleanPath(QFileInfo(b).absoluteFilePath());
+    return ca == cb;
+}
+
+namespace {
+// Copies the whole content of `from` into the open database `into` in one
+// write: other connections see either the old or the new content.
+void replaceContent(Connection& into, Connection& from)
+{
+    sqlite3_backup* b = sqlite3_backup_init(into.handle(), "main", from.handle(), "main");
+    if (!b) into.fail(QStringLiteral("restore"));
+    // Another program holding the file is waited for, but not for ever: the
+    // wait is measured here, a short slice at a time.
+    sqlite3_busy_timeout(into.handle(), 100);
+    QElapsedTimer busySince;
+    int rc;
+    for (;;) {
+        rc = sqlite3_backup_step(b, -1);
+        if (rc == SQLITE_OK) continue;
+        if ((rc & 0xff) != SQLITE_BUSY && (rc & 0xff) != SQLITE_LOCKED) break;
+        if (!busySince.isValid()) busySince.start();
+        if (busySince.elapsed() >= kBackupBusyWaitMs) break;
+        sqlite3_sleep(20);
+    }
+    sqlite3_backup_finish(b);
+    if (rc != SQLITE_DONE) throw DbError(QStringLiteral("数据恢复失败: ") + QString::fromUtf8(sqlite3_errstr(rc)));
+}
+}
+
+void replaceDatabaseContent(const QString& source, const QString& database)
+{
+    if (!isUsableBackup(source)) throw DbError(QStringLiteral("数据文件已损坏: ") + source);
+    Connection from;
+    from.open(source);
+    Connection into;
+    into.open(database);
+    replaceContent(into, from);
+}
+
+RestoreOutcome restoreDatabase(const QString& backupFile, const QString& working, QString* keptAs)
+{
+    if (!isUsableBackup(backupFile)) return RestoreOutcome::NotUsable;
+    const QString staged = besideName(working, ".restore");
+    QFile::remove(staged);
+    auto cleanup = qScopeGuard([&] { QFile::remove(staged); });
+    {
+        Connection src;
+        src.open(backupFile);
+        src.backupTo(staged);
+    }
+    Connection stage;
+    stage.open(staged);
+    upgradeSchema(stage);
+    step("staged");
+
+    Connection live;
+    live.open(working);
+    QString kept = working + QStringLiteral(".before-restore-") + Clock::now().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    for (int n = 2; QFileInfo::exists(kept); ++n) kept = kept.section('~', 0, 0) + QStringLiteral("~%1").arg(n);
+    copyOpenDatabase(live, kept);
+    if (keptAs) *keptAs = kept;
+    replaceContent(live, stage);
+    return RestoreOutcome::Restored;
+}
+
+}

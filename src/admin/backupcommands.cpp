@@ -1,0 +1,146 @@
+#include "admin/backupcommands.h"
+#include "admin/backup.h"
+#include "admin/rights.h"
+#include "app/commands.h"
+#include "app/tfrmain.h"
+#include "common/bakcopy.h"
+#include "common/clock.h"
+#include "common/dialogs.h"
+#include "common/errors.h"
+#include "common/paths.h"
+#include "data/tfrdm.h"
+#include <QCoreApplication>
+#include <QDir>
+
+namespace qm {
+
+namespace {
+QString g_programFile;
+}
+
+QString withReason(const QString& text, const QString& reason)
+{
+    return reason.isEmpty() ? text : text + QStringLiteral("\r原因：") + reason;
+}
+
+ConnectionPause::ConnectionPause()
+{
+    // A copy to bak/ still on its way would read the file being replaced or compacted.
+    waitForBakCopies();
+    frdm->ADOCon.close();
+}
+
+ConnectionPause::~ConnectionPause()
+{
+    if (resumed_) return;
+    try {
+        resume();
+    } catch (...) {
+        // A failure is already on its way; the next use of the data reports this one.
+    }
+}
+
+void ConnectionPause::resume()
+{
+    resumed_ = true;
+    frdm->connectTo(AppPaths::workingDatabase());
+    frdm->ATcompany->open();
+}
+
+QString exitBackupQuestion() { return QStringLiteral("若系统正常且没有启动前台管理,则选择[是],否则选择[否]"); }
+
+void exitBackup()
+{
+    if (!frdm) return;
+    const bool wasOpen = frdm->ADOCon.isOpen();
+    frdm->ADOCon.close();
+    // Nothing to back up when the program ends before its data was opened.
+    if (!wasOpen) return;
+    if (dlg::messageBox(exitBackupQuestion(), QStringLiteral("是否备份数据?"), Buttons::YesNo) == Answer::No) return;
+    waitForBakCopies();
+    // A failed compaction has shown its message; the copy is still made.
+    compactDatabaseReporting(AppPaths::workingDatabase());
+    try {
+        copyWorkingFolder(weekdayBackupName(Clock::today()));
+    } catch (const AppError& e) {
+        dlg::messageBox(withReason(QStringLiteral("数据备份失败,请通过手工备份！ "), e.message()), QStringLiteral("提示"),
+                        Buttons::Ok, Icon::Error);
+        return;
+    }
+    dlg::showMessage(QStringLiteral("数据备份完毕！ "));
+}
+
+namespace {
+// Copies `from` into works/ with the connection closed (this year's data
+// first into bak/ when `keepThisYear`); the mode changes only once the data
+// is in place, so that a failure leaves backups allowed.
+void switchYearData(const char* from, bool keepThisYear, const QString& mode, const QString& failure)
+{
+    ConnectionPause pause;
+    try {
+        if (keepThisYear) copyWorkingFolder(QStringLiteral("bak"));
+        copyFolder(AppPaths::file(QLatin1String(from)), AppPaths::file(QStringLiteral("works")));
+        frmain->lastYearMode = mode;
+    } catch (const AppError& e) {
+        dlg::showMessage(withReason(failure, e.message()));
+    }
+    pause.resume();
+}
+}
+
+void copyLastYearData()
+{
+    if (frmain->lastYearMode == QLatin1String("T")) {
+        dlg::showMessage(QStringLiteral("正在查去年数据，不能再复制去年数据"));
+        return;
+    }
+    if (!dlg::confirm(QStringLiteral("确实要复制去年数据?"))) return;
+    switchYearData("LASTBAK", true, QStringLiteral("T"), QStringLiteral("复制去年数据失败！ "));
+}
+
+void restoreThisYearData()
+{
+    if (!dlg::confirm(QStringLiteral("确实要恢复今年数据?"))) return;
+    switchYearData("bak", false, QStringLiteral("F"), QStringLiteral("恢复今年数据失败！ "));
+}
+
+QString archivedProgramFile()
+{
+    return g_programFile.isEmpty() ? QCoreApplication::applicationFilePath() : g_programFile;
+}
+
+void setArchivedProgramFile(const QString& file) { g_programFile = file; }
+
+void yearArchive()
+{
+    if (!recheckPassword()) return;
+    if (!dlg::confirm(QStringLiteral("年度数据备份以备今后查数,请确认是否备份?"))) return;
+    if (!requireAdministrator(QStringLiteral("该用户无此权限,请用999登录系统！"))) return;
+    const QString folder = AppPaths::file(yearArchiveName(Clock::today()));
+    dlg::showMessage(QStringLiteral("年度数据将备份到:") + folder);
+    QDir().mkpath(folder + QStringLiteral("/works"));
+    try {
+        copyFileChecked(archivedProgramFile(), folder + QStringLiteral("/quillmart"));
+        dlg::showMessage(QStringLiteral("继续进行年度数据备份！ "));
+    } catch (const AppError& e) {
+        dlg::showMessage(withReason(QStringLiteral("年度程序备份失败,请通过手工备份！ "), e.message()));
+    }
+    ConnectionPause pause;
+    try {
+        copyDatabaseFile(AppPaths::workingDatabase(), folder + QStringLiteral("/works/vkdb.mdb"));
+        dlg::showMessage(QStringLiteral("年度数据备份完毕！ "));
+    } catch (const AppError& e) {
+        dlg::showMessage(withReason(QStringLiteral("年度数据备份失败,请通过手工备份！ "), e.message()));
+    }
+    pause.resume();
+}
+
+}
+
+// The main window's close.
+QM_COMMAND("FormClose", [] { qm::exitBackup(); });
+// 年度数据备份
+QM_COMMAND("N77", [] { qm::yearArchive(); });
+// 复制上年数据, 恢复今年数据 (their menu items are hidden and disabled)
+QM_COMMAND("N57", [] { qm::copyLastYearData(); });
+QM_COMMAND("N59", [] { qm::restoreThisYearData(); });

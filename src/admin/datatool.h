@@ -1,0 +1,31 @@
+#pragma once
+// The administrator's data tool: free SQL against the database, and a look
+// at the result of a free query.
+#include <QString>
+
+namespace qm {
+
+class Connection;
+class Dataset;
+
+// The fixed access code of the tool.
+QString dataToolAccessCode();
+
+// The memo's lines that are not blank, one statement spread over them.
+QString memoSql(const QString& memo);
+
+// Runs every statement of `sql` in one transaction and returns the number of
+// rows they changed. Any failing statement rolls all of them back and throws
+// DbError; an empty text and transaction commands are refused the same way.
+int runStatements(Connection& c, const QString& sql);
+
+// True when `sql` is exactly one statement that only reads and returns rows.
+bool isReadOnlyQuery(Connection& c, const QString& sql);
+// Opens `ds` on the query after isReadOnlyQuery; the database refuses any
+// write while it runs. Throws AppError for anything else.
+void openReadOnlyQuery(Dataset* ds, const QString& sql);
+
+// Empties package, then units, in one transaction.
+void emptyPackageLists(Connection& c);
+
+}

@@ -1,0 +1,29 @@
+#pragma once
+// Month-end, year-end, initialisation and clearing the sales data: each
+// rewrites counters and balances and empties document tables in one
+// transaction, so a failure leaves every table as it was.
+#include <QStringList>
+
+namespace qm {
+
+class Connection;
+
+// The SQL of each job, in the order it runs (the numbering reset is the
+// first command of year-end's and initialisation's table work).
+QStringList monthEndCommands();
+QStringList yearEndCommands();
+QStringList initialisationCommands();
+QStringList clearSalesCommands();
+
+// Runs a job's commands in one transaction.
+void runClosingJob(Connection& c, const QStringList& commands);
+
+// The menu commands with their password re-check, administrator rule,
+// question and closing message. Year-end first copies works/ to LASTBAK and
+// stops with nothing changed unless that copy was written and checked.
+void monthEnd();
+void yearEnd();
+void initialiseSystem();
+void clearSalesData();
+
+}

@@ -1,0 +1,192 @@
+#include "admin/tfrcopydir.h"
+#include "admin/backup.h"
+#include "admin/backupcommands.h"
+#include "admin/rights.h"
+#include "app/commands.h"
+#include "app/tfrmain.h"
+#include "app/windowprotocol.h"
+#include "common/dialogs.h"
+#include "common/errors.h"
+#include "common/paths.h"
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStorageInfo>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+Tfrcopydir::Tfrcopydir(QWidget* parent) : QWidget(parent, Qt::Window)
+{
+    setObjectName(QStringLiteral("Frcopydir"));
+    setWindowTitle(QStringLiteral("数据备份恢复-请慎重选择!"));
+    setWindowFlag(Qt::WindowStaysOnTopHint, true);
+
+    DriveComboBox1 = new QComboBox(this);
+    DriveComboBox1->setObjectName(QStringLiteral("DriveComboBox1"));
+    for (const QStorageInfo& v : QStorageInfo::mountedVolumes())
+        if (v.isValid() && v.isReady() && !v.rootPath().startsWith(QLatin1String("/proc"))
+            && !v.rootPath().startsWith(QLatin1String("/sys")))
+            DriveComboBox1->addItem(v.rootPath());
+
+    folders_ = new QFileSystemModel(this);
+    folders_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
+    folders_->setRootPath(QStringLiteral("/"));
+    DirectoryListBox1 = new QTreeView(this);
+    DirectoryListBox1->setObjectName(QStringLiteral("DirectoryListBox1"));
+    DirectoryListBox1->setModel(folders_);
+    for (int c = 1; c < folders_->columnCount(); ++c) DirectoryListBox1->hideColumn(c);
+    DirectoryListBox1->header()->hide();
+    DirectoryListBox1->setMinimumSize(360, 260);
+
+    Edit1 = new QLineEdit(this);
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Edit1->setReadOnly(true);
+
+    auto* warn = new QLabel(QStringLiteral("请慎重操作!"), this);
+    warn->setStyleSheet(QStringLiteral("color: red; font-weight: bold;"));
+    Label4 = new QLabel(QStringLiteral("将数据复制到备份位置或从备份位置复制到工作位置。"), this);
+    Label4->setObjectName(QStringLiteral("Label4"));
+
+    BitBtn1 = new QPushButton(QStringLiteral("开始备份"), this);
+    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+    BitBtn2 = new QPushButton(QStringLiteral("开始恢复"), this);
+    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
+    BitBtn3 = new QPushButton(QStringLiteral("退出"), this);
+    BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
+
+    auto* grid = new QGridLayout;
+    grid->addWidget(new QLabel(QStringLiteral("选择数据备份磁盘"), this), 0, 0);
+    grid->addWidget(DriveComboBox1, 0, 1);
+    grid->addWidget(new QLabel(QStringLiteral("选择数据备份位置"), this), 1, 0, Qt::AlignTop);
+    grid->addWidget(DirectoryListBox1, 1, 1);
+    grid->addWidget(new QLabel(QStringLiteral("你选择的数据备份位置是："), this), 2, 0);
+    grid->addWidget(Edit1, 2, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(warn);
+    buttons->addStretch(1);
+    for (QPushButton* b : {BitBtn1, BitBtn2, BitBtn3}) buttons->addWidget(b);
+    auto* lay = new QVBoxLayout(this);
+    lay->addLayout(grid, 1);
+    lay->addWidget(Label4);
+    lay->addLayout(buttons);
+
+    connect(BitBtn1, &QPushButton::clicked, this, &Tfrcopydir::BitBtn1Click);
+    connect(BitBtn2, &QPushButton::clicked, this, &Tfrcopydir::BitBtn2Click);
+    connect(BitBtn3, &QPushButton::clicked, this, &Tfrcopydir::BitBtn3Click);
+    connect(DriveComboBox1, &QComboBox::activated, this, &Tfrcopydir::DriveComboBox1Change);
+    connect(DirectoryListBox1->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& i) { Edit1->setText(QDir::cleanPath(folders_->filePath(i))); });
+
+    connect(folders_, &QFileSystemModel::directoryLoaded, this, [this] { showInTree(folder()); });
+
+    QString bak = qm::AppPaths::file(QStringLiteral("bak"));
+    QDir().mkpath(bak);
+    setFolder(bak);
+    resize(620, 460);
+    qm::centreOnScreen(this);
+}
+
+QString Tfrcopydir::folder() const { return QDir::cleanPath(Edit1->text()); }
+
+void Tfrcopydir::showInTree(const QString& folder)
+{
+    const QModelIndex i = folders_->index(folder);
+    if (!i.isValid()) return;
+    for (QModelIndex p = i.parent(); p.isValid(); p = p.parent()) DirectoryListBox1->expand(p);
+    if (DirectoryListBox1->currentIndex() != i) DirectoryListBox1->setCurrentIndex(i);
+    DirectoryListBox1->scrollTo(i, QAbstractItemView::PositionAtCenter);
+}
+
+void Tfrcopydir::setFolder(const QString& folder)
+{
+    const QString clean = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    Edit1->setText(clean);
+    // The folder list reads folders in the background: follow it as it loads.
+    folders_->setRootPath(clean);
+    showInTree(clean);
+    const QString root = QStorageInfo(clean).rootPath();
+    const int at = DriveComboBox1->findText(root);
+    if (at >= 0) DriveComboBox1->setCurrentIndex(at);
+}
+
+void Tfrcopydir::DriveComboBox1Change() { setFolder(DriveComboBox1->currentText()); }
+
+QString Tfrcopydir::chosenFile() const { return folder() + QStringLiteral("/vkdb.mdb"); }
+
+bool Tfrcopydir::refuseWorkingFolder()
+{
+    if (!qm::sameFolder(folder(), qm::AppPaths::file(QStringLiteral("works")))) return false;
+    qm::dlg::showMessage(QStringLiteral("备份位置不能是工作数据位置,请另选文件夹！ "));
+    return true;
+}
+
+void Tfrcopydir::BitBtn1Click()
+{
+    qm::dlg::showMessage(QStringLiteral("你选择的数据备份位置是:") + chosenFile());
+    if (refuseWorkingFolder()) return;
+    if (!qm::dlg::confirm(QStringLiteral("是否进行备份数据?"))) return;
+    {
+        qm::ConnectionPause pause;
+        try {
+            qm::copyDatabaseFile(qm::AppPaths::workingDatabase(), chosenFile());
+            qm::dlg::showMessage(QStringLiteral("数据备份完毕！ "));
+        } catch (const qm::AppError& e) {
+            qm::dlg::showMessage(qm::withReason(QStringLiteral("请检查本系统的数据备份是否存在！ "), e.message()));
+        }
+        pause.resume();
+    }
+    close();
+}
+
+void Tfrcopydir::BitBtn2Click()
+{
+    qm::dlg::showMessage(QStringLiteral("你选择的数据备份位置是:") + chosenFile());
+    if (refuseWorkingFolder()) return;
+    if (!qm::dlg::confirm(QStringLiteral("是否进行数据恢复?"))) return;
+    {
+        qm::ConnectionPause pause;
+        const QString missing = QStringLiteral("请检查本系统的数据备份是否存在！ ");
+        try {
+            if (!QFileInfo(chosenFile()).isFile()) {
+                qm::dlg::showMessage(missing);
+            } else {
+                switch (qm::restoreDatabase(chosenFile(), qm::AppPaths::workingDatabase())) {
+                case qm::RestoreOutcome::Restored:
+                    qm::dlg::showMessage(QStringLiteral("数据恢复完毕！ "));
+                    break;
+                case qm::RestoreOutcome::NotUsable:
+                    qm::dlg::showMessage(QStringLiteral("备份位置的数据文件已损坏或不是本系统的数据,不能恢复！工作数据没有改变。 "));
+                    break;
+                }
+            }
+        } catch (const qm::AppError& e) {
+            qm::dlg::showMessage(qm::withReason(missing, e.message()));
+        }
+        pause.resume();
+    }
+    close();
+}
+
+void Tfrcopydir::BitBtn3Click() { close(); }
+
+namespace qm {
+void openBackupRestore()
+{
+    if (!requireAdministrator()) return;
+    if (frmain->lastYearMode == QLatin1String("T")) {
+        dlg::showMessage(QStringLiteral("正在查去年数据，不能做备份恢复功能"));
+        return;
+    }
+    openChildWindow([](QWidget* owner) { return new Tfrcopydir(owner); });
+}
+}
+
+// 数据备份恢复
+QM_COMMAND("N45", [] { qm::openBackupRestore(); });

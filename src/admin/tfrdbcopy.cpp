@@ -1,0 +1,102 @@
+#include "admin/tfrdbcopy.h"
+#include "admin/datatool.h"
+#include "admin/rights.h"
+#include "app/commands.h"
+#include "app/windowprotocol.h"
+#include "common/dialogs.h"
+#include "data/datasetmodel.h"
+#include "data/tfrdm.h"
+#include <QCloseEvent>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTableView>
+#include <QVBoxLayout>
+
+Tfrdbcopy::Tfrdbcopy(QWidget* parent) : QWidget(parent, Qt::Window)
+{
+    setObjectName(QStringLiteral("Frdbcopy"));
+    setWindowTitle(QStringLiteral("成批数据转换、删除、合并"));
+
+    Memo1 = new QPlainTextEdit(this);
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    Memo1->setPlainText(QStringLiteral("update product set dj_n=round(dj_n*100)/100,dj_w=round\n"
+                                       "(dj_w*100)/100,spmz=round\n"
+                                       "(spmz*100)/100,spzz=round(spzz*100)/100"));
+    DBGrid1 = new QTableView(this);
+    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    model_ = new qm::DatasetModel(frdm->AQcom, this);
+    qm::DatasetModel::bind(DBGrid1, model_);
+
+    Button1 = new QPushButton(QStringLiteral("SQlexe"), this);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button2 = new QPushButton(QStringLiteral("查表"), this);
+    Button2->setObjectName(QStringLiteral("Button2"));
+    Button3 = new QPushButton(QStringLiteral("package"), this);
+    Button3->setObjectName(QStringLiteral("Button3"));
+
+    auto* split = new QSplitter(Qt::Vertical, this);
+    split->addWidget(Memo1);
+    split->addWidget(DBGrid1);
+    split->setStretchFactor(1, 1);
+    auto* buttons = new QHBoxLayout;
+    for (QPushButton* b : {Button1, Button2, Button3}) buttons->addWidget(b);
+    buttons->addStretch(1);
+    auto* lay = new QVBoxLayout(this);
+    lay->addWidget(split, 1);
+    lay->addLayout(buttons);
+
+    connect(Button1, &QPushButton::clicked, this, &Tfrdbcopy::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &Tfrdbcopy::Button2Click);
+    connect(Button3, &QPushButton::clicked, this, &Tfrdbcopy::Button3Click);
+    resize(760, 520);
+}
+
+void Tfrdbcopy::closeEvent(QCloseEvent* e)
+{
+    frdm->AQcom->close();
+    QWidget::closeEvent(e);
+}
+
+void Tfrdbcopy::Button1Click()
+{
+    const QString sql = qm::memoSql(Memo1->toPlainText());
+    if (!qm::dlg::confirm(QStringLiteral("确实要执行这些SQL语句吗?\r\r") + sql)) return;
+    frdm->AQcom->close();
+    const int changed = qm::runStatements(frdm->ADOCon, sql);
+    qm::dlg::showMessage(QStringLiteral("处理完毕！共改动 %1 行数据。").arg(changed));
+}
+
+void Tfrdbcopy::Button2Click()
+{
+    const QString sql = qm::memoSql(Memo1->toPlainText());
+    if (!qm::isReadOnlyQuery(frdm->ADOCon, sql)) {
+        qm::dlg::showMessage(QStringLiteral("查表只能执行一条只读的查询语句(SELECT)！"));
+        return;
+    }
+    qm::openReadOnlyQuery(frdm->AQcom, sql);
+    qm::dlg::showMessage(QStringLiteral("可查看数据表了."));
+}
+
+void Tfrdbcopy::Button3Click() { qm::emptyPackageLists(frdm->ADOCon); }
+
+namespace qm {
+void openDataTool()
+{
+    dlg::showMessage(QStringLiteral("这是系统管理员对数据的处理维护，若没有管理员授权，请不要使用此功能！"));
+    QString typed;
+    if (!dlg::inputPassword(QStringLiteral("提示信息"), QStringLiteral("请输入操作密码:          "), typed)
+        || typed.trimmed() != dataToolAccessCode()) {
+        dlg::warning(QStringLiteral("输入密码错误,请重新操作！"));
+        return;
+    }
+    if (!requireAdministrator()) return;
+    openChildWindow([](QWidget* owner) { return new Tfrdbcopy(owner); });
+}
+}
+
+// 数据处理
+QM_COMMAND("N35", [] { qm::openDataTool(); });

@@ -1,0 +1,418 @@
+// Backups on exit and on demand, restore, compaction and the yearly archive.
+#include "admin/backup.h"
+#include "admin/backupcommands.h"
+#include "admin/tfrcopydir.h"
+#include "admin/tfrpack.h"
+#include "app/commands.h"
+#include "app/windowprotocol.h"
+#include "common/errors.h"
+#include "support/faultvfs.h"
+#include "support/files.h"
+#include "support/fixture.h"
+#include <QFile>
+#include <QLabel>
+#include <QPointer>
+#include <QRegularExpression>
+
+using qm::Connection;
+
+namespace {
+// The names of the products in a database file.
+QStringList productNames(const QString& file)
+{
+    Connection c;
+    c.open(file);
+    QStringList out;
+    for (const auto& r : c.rows("SELECT name FROM product ORDER BY name")) out << r.value(0).toString();
+    return out;
+}
+
+const char* g_failAt = nullptr;
+void failAtStep(const char* step)
+{
+    if (g_failAt && QByteArray(step) == g_failAt) throw qm::FileOpenError(QStringLiteral("injected failure at ") + step);
+}
+} // namespace
+
+class BackupTest : public AppFixture {
+protected:
+    void TearDown() override
+    {
+        qm::setCopyStepHook(nullptr);
+        g_failAt = nullptr;
+        qm::setArchivedProgramFile(QString());
+        AppFixture::TearDown();
+    }
+    void addProduct(const QString& name)
+    {
+        frdm->ADOCon.exec("INSERT INTO product (intno, sphh, name) VALUES (:p1, :p1, :p2)",
+                          {{"p1", QString::number(qHash(name))}, {"p2", name}});
+    }
+    void failAt(const char* step)
+    {
+        g_failAt = step;
+        qm::setCopyStepHook(failAtStep);
+    }
+    QString working() const { return qm::AppPaths::workingDatabase(); }
+};
+
+TEST_F(BackupTest, WeekdayFolderIsZeroOnSundayToSixOnSaturday)
+{
+    const QDate sunday(2026, 12, 6);
+    ASSERT_EQ(sunday.dayOfWeek(), 7);
+    QStringList names;
+    for (int i = 0; i < 7; ++i) names << qm::weekdayBackupName(sunday.addDays(i));
+    EXPECT_EQ(names.join(' '), "BAK0 BAK1 BAK2 BAK3 BAK4 BAK5 BAK6");
+    EXPECT_EQ(qm::yearArchiveName(QDate(2009, 3, 1)), "2009");
+}
+
+TEST_F(BackupTest, FolderCopyReplacesNestedFilesAndLeavesJournalsBehind)
+{
+    writeFile(folder() + "src/a.txt", "new a");
+    writeFile(folder() + "src/sub/deeper/b.txt", "new b");
+    writeFile(folder() + "src/x.mdb-journal", "journal");
+    writeFile(folder() + "dst/a.txt", "old a");
+    writeFile(folder() + "dst/keep.txt", "kept");
+    qm::copyFolder(folder() + "src", folder() + "dst");
+    EXPECT_EQ(readFile(folder() + "dst/a.txt"), "new a");
+    EXPECT_EQ(readFile(folder() + "dst/sub/deeper/b.txt"), "new b");
+    EXPECT_EQ(readFile(folder() + "dst/keep.txt"), "kept");
+    EXPECT_FALSE(QFileInfo::exists(folder() + "dst/x.mdb-journal"));
+    EXPECT_TRUE(QDir(folder() + "dst").entryList(QDir::Hidden | QDir::Files).filter(".part").isEmpty());
+    EXPECT_THROW(qm::copyFolder(folder() + "missing", folder() + "dst2"), qm::FileOpenError);
+}
+
+TEST_F(BackupTest, ExitOnWednesdayWritesBak3AndNoLeavesEverythingAlone)
+{
+    qm::Clock::setFixed(QDateTime(QDate(2026, 12, 9), QTime(18, 0)));
+    addProduct(QStringLiteral("牛奶"));
+    writeFile(folder() + "works/notes/memo.txt", "memo");
+
+    dialogs->answers = {qm::Answer::No};
+    qm::exitBackup();
+    EXPECT_FALSE(frdm->ADOCon.isOpen());
+    ASSERT_EQ(dialogs->shown.size(), 1u);
+    EXPECT_EQ(dialogs->shown[0].caption, QStringLiteral("是否备份数据?"));
+    EXPECT_EQ(dialogs->shown[0].text, QStringLiteral("若系统正常且没有启动前台管理,则选择[是],否则选择[否]"));
+    EXPECT_EQ(dialogs->shown[0].buttons, qm::Buttons::YesNo);
+    EXPECT_FALSE(QFileInfo::exists(folder() + "BAK3"));
+
+    frdm->connectTo(working());
+    dialogs->clear();
+    qm::exitBackup();
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("数据备份完毕！ "));
+    EXPECT_EQ(productNames(folder() + "BAK3/vkdb.mdb"), QStringList{QStringLiteral("牛奶")});
+    EXPECT_EQ(readFile(folder() + "BAK3/notes/memo.txt"), "memo");
+    for (int d : {0, 1, 2, 4, 5, 6}) EXPECT_FALSE(QFileInfo::exists(folder() + QStringLiteral("BAK%1").arg(d)));
+}
+
+TEST_F(BackupTest, ExitBackupClosedByTheMainWindowOnlyAfterTheDataWasOpened)
+{
+    qm::Clock::setFixed(QDateTime(QDate(2026, 12, 6), QTime(18, 0)));
+    frmain->close();
+    EXPECT_TRUE(QFileInfo::exists(folder() + "BAK0/vkdb.mdb"));
+    dialogs->clear();
+    frmain->close(); // the connection is closed now: no question
+    EXPECT_TRUE(dialogs->shown.empty());
+}
+
+TEST_F(BackupTest, EveryCopyFailingHalfWayKeepsThePreviousCopyAndSaysSo)
+{
+    qm::Clock::setFixed(QDateTime(QDate(2026, 12, 7), QTime(18, 0)));
+    addProduct(QStringLiteral("旧"));
+    qm::exitBackup();
+    frdm->connectTo(working());
+    addProduct(QStringLiteral("新"));
+    const QByteArray before = readFile(folder() + "BAK1/vkdb.mdb");
+
+    for (const char* step : {"database", "rename"}) {
+        SCOPED_TRACE(step);
+        failAt(step);
+        dialogs->clear();
+        frdm->connectTo(working());
+        qm::exitBackup();
+        EXPECT_EQ(readFile(folder() + "BAK1/vkdb.mdb"), before);
+        EXPECT_TRUE(dialogs->lastMessage().startsWith(QStringLiteral("数据备份失败,请通过手工备份！ \r原因：")))
+            << dialogs->lastMessage().toStdString();
+        EXPECT_FALSE(dialogs->messages().contains(QStringLiteral("数据备份完毕！ ")));
+        EXPECT_TRUE(QDir(folder() + "BAK1").entryList(QDir::Hidden | QDir::Files).filter(QRegularExpression("^\\.")).isEmpty());
+    }
+
+    // A plain file of the folder fails the same way.
+    writeFile(folder() + "works/memo.txt", "new memo");
+    writeFile(folder() + "BAK1/memo.txt", "old memo");
+    failAt("file");
+    EXPECT_THROW(qm::copyWorkingFolder("BAK1"), qm::FileOpenError);
+    EXPECT_EQ(readFile(folder() + "BAK1/memo.txt"), "old memo");
+}
+
+TEST_F(BackupTest, CompactionFailureIsReportedAndTheWeekdayCopyStillMade)
+{
+    qm::Clock::setFixed(QDateTime(QDate(2026, 12, 8), QTime(18, 0)));
+    // The front desk holds a write on the file for longer than the wait.
+    Connection frontDesk;
+    frontDesk.open(working());
+    frontDesk.exec("BEGIN IMMEDIATE");
+    frontDesk.exec("UPDATE config SET startbj=1");
+    qm::exitBackup();
+    frontDesk.exec("ROLLBACK");
+    EXPECT_EQ(dialogs->messages().mid(1), (QStringList{QStringLiteral("压缩数据库失败\r原因：可能此数据库正在被其他程序打开。"),
+                                                       QStringLiteral("数据备份完毕！ ")}));
+    EXPECT_TRUE(qm::isUsableDatabase(folder() + "BAK2/vkdb.mdb"));
+    EXPECT_EQ(frontDesk.scalar("SELECT startbj FROM config").toInt(), 0);
+
+    // Not a database at all: the same message, and no success.
+    writeFile(folder() + "works/broken.mdb", QByteArray(8192, 'x'));
+    dialogs->clear();
+    EXPECT_FALSE(qm::compactDatabaseReporting(folder() + "works/broken.mdb"));
+    ASSERT_EQ(dialogs->shown.size(), 1u);
+    EXPECT_EQ(dialogs->shown[0].text, QStringLiteral("压缩数据库失败\r原因：可能此数据库正在被其他程序打开。"));
+    EXPECT_EQ(dialogs->shown[0].caption, QStringLiteral("提示"));
+    EXPECT_EQ(dialogs->shown[0].icon, qm::Icon::Error);
+}
+
+class CopydirTest : public BackupTest {
+protected:
+    QPointer<Tfrcopydir> window;
+    void SetUp() override
+    {
+        BackupTest::SetUp();
+        ASSERT_TRUE(qm::runCommand("N45"));
+        window = qobject_cast<Tfrcopydir*>(qm::findOpenWindow("Frcopydir"));
+        ASSERT_TRUE(window);
+    }
+    void TearDown() override
+    {
+        delete window;
+        BackupTest::TearDown();
+    }
+};
+
+TEST_F(CopydirTest, RefusedToOthersAndWhileLastYearsDataIsShown)
+{
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("数据备份恢复-请慎重选择!"));
+    EXPECT_EQ(window->folder(), QDir::cleanPath(folder() + "bak"));
+    EXPECT_FALSE(frmain->isEnabled());
+    delete window;
+    frmain->setEnabled(true);
+
+    loginAs("001");
+    qm::runCommand("N45");
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("该用户无权使用此功能！"));
+    loginAs("999");
+    frmain->lastYearMode = "T";
+    qm::runCommand("N45");
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("正在查去年数据，不能做备份恢复功能"));
+    EXPECT_FALSE(qm::findOpenWindow("Frcopydir"));
+    EXPECT_TRUE(frmain->isEnabled());
+}
+
+TEST_F(CopydirTest, BackupWritesTheChosenFolderAndReopensTheData)
+{
+    addProduct(QStringLiteral("面包"));
+    QDir().mkpath(folder() + "usb");
+    window->setFolder(folder() + "usb");
+    dialogs->answers = {qm::Answer::Cancel};
+    window->BitBtn1Click();
+    EXPECT_FALSE(QFileInfo::exists(folder() + "usb/vkdb.mdb"));
+
+    dialogs->clear();
+    window->BitBtn1Click();
+    EXPECT_EQ(dialogs->messages(), (QStringList{QStringLiteral("你选择的数据备份位置是:") + QDir::cleanPath(folder() + "usb") + "/vkdb.mdb",
+                                                QStringLiteral("是否进行备份数据?"), QStringLiteral("数据备份完毕！ ")}));
+    EXPECT_EQ(productNames(folder() + "usb/vkdb.mdb"), QStringList{QStringLiteral("面包")});
+    EXPECT_TRUE(frdm->ADOCon.isOpen());
+    EXPECT_TRUE(frdm->ATcompany->active());
+    EXPECT_TRUE(window.isNull() || !window->isVisible());
+}
+
+TEST_F(CopydirTest, TheWorkingFolderIsNeitherSourceNorTarget)
+{
+    window->setFolder(folder() + "works");
+    window->BitBtn1Click();
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("备份位置不能是工作数据位置,请另选文件夹！ "));
+    window->BitBtn2Click();
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("备份位置不能是工作数据位置,请另选文件夹！ "));
+    EXPECT_TRUE(frdm->ADOCon.isOpen());
+}
+
+TEST_F(CopydirTest, RestoreKeepsTheCurrentDataAndUpgradesTheCopy)
+{
+    addProduct(QStringLiteral("备份前"));
+    qm::copyDatabaseFile(working(), folder() + "usb/vkdb.mdb");
+    {
+        // An older copy: the options row lacks a flag that start-up adds.
+        Connection old;
+        old.open(folder() + "usb/vkdb.mdb");
+        old.exec("ALTER TABLE config DROP COLUMN cashboxbj");
+    }
+    addProduct(QStringLiteral("备份后"));
+    window->setFolder(folder() + "usb");
+    window->BitBtn2Click();
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("数据恢复完毕！ "));
+    EXPECT_EQ(productNames(working()), QStringList{QStringLiteral("备份前")});
+    EXPECT_TRUE(frdm->ADOCon.columnExists("config", "cashboxbj"));
+    const QStringList kept = QDir(folder() + "works").entryList({"vkdb.mdb.before-restore-*"});
+    ASSERT_EQ(kept.size(), 1);
+    EXPECT_EQ(productNames(folder() + "works/" + kept[0]), (QStringList{QStringLiteral("备份前"), QStringLiteral("备份后")}));
+    EXPECT_FALSE(QFileInfo::exists(folder() + "works/.vkdb.mdb.restore"));
+}
+
+TEST_F(CopydirTest, RestoreRefusesDamagedForeignAndMissingFilesAndFailuresChangeNothing)
+{
+    addProduct(QStringLiteral("现有"));
+    const QStringList current{QStringLiteral("现有")};
+    window->setFolder(folder() + "usb");
+    QDir().mkpath(folder() + "usb");
+
+    window->BitBtn2Click();
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("请检查本系统的数据备份是否存在！ "));
+
+    qm::copyDatabaseFile(working(), folder() + "usb/vkdb.mdb");
+    QByteArray bytes = readFile(folder() + "usb/vkdb.mdb");
+    bytes.replace(4096, 4096, QByteArray(4096, '\xff'));
+    writeFile(folder() + "usb/vkdb.mdb", bytes);
+    window->BitBtn2Click();
+    const QString refused = QStringLiteral("备份位置的数据文件已损坏或不是本系统的数据,不能恢复！工作数据没有改变。 ");
+    EXPECT_EQ(dialogs->lastMessage(), refused);
+
+    {
+        QFile::remove(folder() + "usb/vkdb.mdb");
+        Connection foreign;
+        foreign.open(folder() + "usb/vkdb.mdb", true);
+        foreign.exec("CREATE TABLE t (x)");
+    }
+    window->BitBtn2Click();
+    EXPECT_EQ(dialogs->lastMessage(), refused);
+
+    QFile::remove(folder() + "usb/vkdb.mdb");
+    qm::copyDatabaseFile(working(), folder() + "usb/vkdb.mdb");
+    frdm->ADOCon.exec("DELETE FROM product");
+    addProduct(QStringLiteral("现有"));
+    {
+        // The front desk reading all the while: refused after the wait, not hung.
+        qm::fault::ReaderHold frontDesk(working());
+        window->BitBtn2Click();
+        EXPECT_TRUE(dialogs->lastMessage().startsWith(QStringLiteral("请检查本系统的数据备份是否存在！ \r原因：")));
+    }
+    EXPECT_EQ(productNames(working()), current);
+    for (const char* step : {"staged", "rename"}) {
+        SCOPED_TRACE(step);
+        failAt(step);
+        window->BitBtn2Click();
+        EXPECT_TRUE(dialogs->lastMessage().startsWith(QStringLiteral("请检查本系统的数据备份是否存在！ \r原因：")));
+        EXPECT_EQ(productNames(working()), current);
+        EXPECT_TRUE(frdm->ADOCon.isOpen());
+    }
+}
+
+TEST_F(BackupTest, CleanUpRemovesBlankRowsInOneGoAndCompacts)
+{
+    auto& c = frdm->ADOCon;
+    c.exec("INSERT INTO indetail (intno, spmc) VALUES ('0000000001', '')");
+    c.exec("INSERT INTO indetail (intno, spmc) VALUES ('', 'x')");
+    c.exec("INSERT INTO indetail (intno, spmc) VALUES ('0000000002', 'kept')");
+    c.exec("INSERT INTO outlist (intno) VALUES ('')");
+    c.exec("INSERT INTO outlist (intno) VALUES ('0000000003')");
+    c.exec("INSERT INTO customer (intno, name) VALUES ('', 'nameless')");
+    c.exec("INSERT INTO product (intno, name, spmz) SELECT '', printf('%.200c', 'x'), 1 FROM "
+           "(WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<3000) SELECT i FROM n)");
+    ASSERT_TRUE(qm::runCommand("N17"));
+    QPointer<Tfrpack> pack = qobject_cast<Tfrpack*>(qm::findOpenWindow("Frpack"));
+    ASSERT_TRUE(pack);
+    EXPECT_EQ(pack->Label1->text(), QStringLiteral("准备数据整理……"));
+    pack->Button1Click();
+    EXPECT_EQ(pack->Label1->text(), QStringLiteral("数据的压缩整理完毕！"));
+    EXPECT_EQ(c.scalar("SELECT group_concat(spmc) FROM indetail").toString(), "kept");
+    EXPECT_EQ(c.scalar("SELECT count(*) FROM outlist").toInt(), 1);
+    EXPECT_EQ(c.scalar("SELECT count(*) FROM customer WHERE intno=''").toInt(), 0);
+    EXPECT_EQ(c.scalar("SELECT count(*) FROM product").toInt(), 0);
+    EXPECT_EQ(c.scalar("PRAGMA freelist_count").toInt(), 0);
+    EXPECT_TRUE(frdm->ATcompany->active());
+
+    // A failing command leaves every row in place, and the window says nothing was done.
+    c.exec("INSERT INTO getdetail (intno, spmc) VALUES ('', 'x')");
+    c.exec("CREATE TRIGGER no_store_purge BEFORE DELETE ON store BEGIN SELECT RAISE(ABORT, 'refused'); END");
+    c.exec("INSERT INTO store (intno) VALUES ('')");
+    EXPECT_THROW(pack->Button1Click(), qm::DbError);
+    EXPECT_EQ(pack->Label1->text(), QStringLiteral("准备数据整理……"));
+    EXPECT_EQ(c.scalar("SELECT count(*) FROM getdetail").toInt(), 1);
+    pack->Button2Click();
+    EXPECT_FALSE(qm::findOpenWindow("Frpack"));
+
+    loginAs("001");
+    qm::runCommand("N17");
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("该用户无权使用此功能！"));
+}
+
+TEST_F(BackupTest, YearArchiveWritesProgramAndDataAfterItsChecksInOrder)
+{
+    qm::Clock::setFixed(QDateTime(QDate(2009, 12, 30), QTime(17, 0)));
+    writeFile(folder() + "program", "the program");
+    qm::setArchivedProgramFile(folder() + "program");
+
+    dialogs->inputs = {"bad"};
+    qm::runCommand("N77");
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("输入操作员密码错误,请重新操作！"));
+
+    loginAs("001");
+    dialogs->clear();
+    dialogs->inputs = {"123456"};
+    qm::runCommand("N77");
+    EXPECT_EQ(dialogs->messages(), (QStringList{QStringLiteral("年度数据备份以备今后查数,请确认是否备份?"),
+                                                       QStringLiteral("该用户无此权限,请用999登录系统！")}));
+    EXPECT_FALSE(QFileInfo::exists(folder() + "2009"));
+
+    loginAs("999");
+    addProduct(QStringLiteral("年货"));
+    for (int round = 0; round < 2; ++round) {
+        dialogs->clear();
+        dialogs->inputs = {"123456"};
+        qm::runCommand("N77");
+        EXPECT_EQ(dialogs->messages().mid(1),
+                  (QStringList{QStringLiteral("年度数据将备份到:") + folder() + "2009", QStringLiteral("继续进行年度数据备份！ "),
+                               QStringLiteral("年度数据备份完毕！ ")}));
+        EXPECT_EQ(readFile(folder() + "2009/quillmart"), "the program");
+        EXPECT_EQ(productNames(folder() + "2009/works/vkdb.mdb").size(), round + 1);
+        addProduct(QStringLiteral("再来%1").arg(round));
+    }
+    EXPECT_TRUE(frdm->ATcompany->active());
+
+    // A missing program file is reported and the data is still archived.
+    qm::setArchivedProgramFile(folder() + "nowhere");
+    failAt("database");
+    dialogs->clear();
+    dialogs->inputs = {"123456"};
+    qm::runCommand("N77");
+    EXPECT_TRUE(dialogs->messages().at(2).startsWith(QStringLiteral("年度程序备份失败,请通过手工备份！ ")));
+    EXPECT_TRUE(dialogs->lastMessage().startsWith(QStringLiteral("年度数据备份失败,请通过手工备份！ ")));
+    EXPECT_EQ(productNames(folder() + "2009/works/vkdb.mdb").size(), 2);
+    EXPECT_TRUE(frdm->ADOCon.isOpen());
+}
+
+TEST_F(BackupTest, LastYearsDataComesInAndThisYearsGoesBack)
+{
+    addProduct(QStringLiteral("去年"));
+    qm::copyWorkingFolder("LASTBAK");
+    addProduct(QStringLiteral("今年"));
+    const QStringList thisYear{QStringLiteral("今年"), QStringLiteral("去年")};
+
+    dialogs->answers = {qm::Answer::Cancel};
+    qm::runCommand("N57");
+    EXPECT_EQ(frmain->lastYearMode, "");
+    qm::runCommand("N57");
+    EXPECT_EQ(frmain->lastYearMode, "T");
+    EXPECT_EQ(productNames(working()), QStringList{QStringLiteral("去年")});
+    EXPECT_EQ(productNames(folder() + "bak/vkdb.mdb"), thisYear);
+    // The open connection sees the replaced content.
+    EXPECT_EQ(frdm->ADOCon.scalar("SELECT count(*) FROM product").toInt(), 1);
+    EXPECT_TRUE(frdm->ATcompany->active());
+
+    dialogs->clear();
+    qm::runCommand("N57");
+    EXPECT_EQ(dialogs->messages(), QStringList{QStringLiteral("正在查去年数据，不能再复制去年数据")});
+
+    qm::runCommand("N59");
+    EXPECT_EQ(frmain->lastYearMode, "F");
+    EXPECT_EQ(productNames(working()), thisYear);
+}

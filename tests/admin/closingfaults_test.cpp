@@ -1,0 +1,81 @@
+// Every write of the period closing, the clean-up, restore and the data tool
+// under a failing disk: the file is left as it was before or after, never in
+// between.
+#include "admin/backup.h"
+#include "admin/datatool.h"
+#include "admin/periodclosing.h"
+#include "admin/tfrpack.h"
+#include "common/errors.h"
+#include "support/faultvfs.h"
+#include "support/fixture.h"
+
+using qm::Connection;
+namespace fault = qm::fault;
+
+class ClosingFaultsTest : public AppFixture {
+protected:
+    void SetUp() override
+    {
+        AppFixture::SetUp();
+        auto& c = frdm->ADOCon;
+        qm::Transaction t(c);
+        c.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<300) "
+               "INSERT INTO product (intno, name, sl, rest, sl_in_m, sl_out_y) "
+               "SELECT CASE WHEN i % 10 = 0 THEN '' ELSE printf('%010d', i) END, printf('p%d', i), i, 1, 2, 3 FROM n");
+        for (const char* table : {"outlist", "outdetail", "inlist", "indetail", "getlist", "putdetail"})
+            c.exec(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<200) INSERT INTO ")
+                   + QLatin1String(table)
+                   + QStringLiteral(" (intno, amount) SELECT CASE WHEN i % 7 = 0 THEN '' ELSE printf('%010d', i) END, i FROM n"));
+        c.exec("UPDATE customer SET balance=120, amount=5, amount_y=50");
+        c.exec("INSERT INTO units (intno, name) VALUES ('1', 'u')");
+        t.commit();
+        c.close();
+    }
+    QString working() const { return qm::AppPaths::workingDatabase(); }
+    // A sweep over points spread across the command's I/O, with a single
+    // failure and with the disk gone for good.
+    void expectWhole(const std::function<void(Connection&)>& command)
+    {
+        Connection c;
+        fault::Steps s;
+        s.detach = [&] { c.close(); };
+        s.attach = [&] { c.open(working()); };
+        s.command = [&] { command(c); };
+        s.maxPoints = 12;
+        for (bool persistent : {false, true}) {
+            SCOPED_TRACE(persistent ? "disk gone for good" : "one failure");
+            s.persistent = persistent;
+            EXPECT_TRUE(fault::sound(fault::sweep(working(), s)));
+        }
+    }
+};
+
+TEST_F(ClosingFaultsTest, ClosingJobsAreAllOrNothing)
+{
+    for (const auto& job : {qm::monthEndCommands(), qm::yearEndCommands(), qm::initialisationCommands(), qm::clearSalesCommands()})
+        expectWhole([job](Connection& c) { qm::runClosingJob(c, job); });
+}
+
+TEST_F(ClosingFaultsTest, CleanUpAndDataToolAreAllOrNothing)
+{
+    expectWhole([](Connection& c) { qm::purgeBlankRows(c); });
+    expectWhole([](Connection& c) {
+        qm::runStatements(c, "update product set sl=sl+1;\ndelete from outdetail where amount>100;\ninsert into units (intno) values ('2')");
+    });
+    expectWhole([](Connection& c) { qm::emptyPackageLists(c); });
+}
+
+TEST_F(ClosingFaultsTest, RestoreReplacesTheDataWhole)
+{
+    const QString backup = folder() + "usb/vkdb.mdb";
+    qm::copyDatabaseFile(working(), backup);
+    {
+        Connection b;
+        b.open(backup);
+        b.exec("DELETE FROM product WHERE rowid % 2 = 0");
+        b.exec("UPDATE customer SET balance=7");
+    }
+    expectWhole([&](Connection&) {
+        if (qm::restoreDatabase(backup, working()) != qm::RestoreOutcome::Restored) throw qm::DbError("refused");
+    });
+}

@@ -1,0 +1,126 @@
+// The administrator's data tool: its access, its statements and errors, and
+// the read-only guard of 查表.
+#include "admin/datatool.h"
+#include "admin/tfrdbcopy.h"
+#include "app/commands.h"
+#include "app/windowprotocol.h"
+#include "common/errors.h"
+#include "support/fixture.h"
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QTableView>
+
+class DataToolTest : public AppFixture {
+protected:
+    QPointer<Tfrdbcopy> tool;
+    void TearDown() override
+    {
+        delete tool;
+        AppFixture::TearDown();
+    }
+    void open(const QString& code = "tzkmoa482067")
+    {
+        dialogs->clear();
+        dialogs->inputs = {code};
+        qm::runCommand("N35");
+        tool = qobject_cast<Tfrdbcopy*>(qm::findOpenWindow("Frdbcopy"));
+    }
+    int count(const char* table) { return frdm->ADOCon.scalar(QStringLiteral("SELECT count(*) FROM ") + table).toInt(); }
+};
+
+TEST_F(DataToolTest, OpensOnlyWithTheAccessCodeAndForTheAdministrator)
+{
+    const QString warning = QStringLiteral("这是系统管理员对数据的处理维护，若没有管理员授权，请不要使用此功能！");
+    open("tzkmoa48206");
+    EXPECT_EQ(dialogs->messages(), (QStringList{warning, QStringLiteral("输入密码错误,请重新操作！")}));
+    EXPECT_EQ(dialogs->shown[1].caption, QStringLiteral("提示信息"));
+    EXPECT_EQ(dialogs->shown[1].text, QStringLiteral("请输入操作密码:          "));
+    EXPECT_FALSE(tool);
+
+    loginAs("001");
+    open("  tzkmoa482067 ");
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("该用户无权使用此功能！"));
+    EXPECT_FALSE(tool);
+    EXPECT_TRUE(frmain->isEnabled());
+
+    loginAs("999");
+    open();
+    ASSERT_TRUE(tool);
+    EXPECT_EQ(tool->windowTitle(), QStringLiteral("成批数据转换、删除、合并"));
+    EXPECT_FALSE(frmain->isEnabled());
+}
+
+TEST_F(DataToolTest, SqlRunsEveryStatementAfterTheQuestionInOneTransaction)
+{
+    open();
+    ASSERT_TRUE(tool);
+    auto& c = frdm->ADOCon;
+    c.exec("INSERT INTO product (intno, name, dj_n, dj_w, spmz, spzz) VALUES ('1', 'a', 1.234, 2.345, 3.456, 4.5678)");
+
+    // The shipped statement, spread over lines with blank ones between.
+    tool->Memo1->setPlainText(tool->Memo1->toPlainText().replace("\n", "\n   \n"));
+    dialogs->answers = {qm::Answer::Cancel};
+    tool->Button1Click();
+    EXPECT_DOUBLE_EQ(c.scalar("SELECT dj_n FROM product").toDouble(), 1.234);
+    tool->Button1Click();
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("处理完毕！共改动 1 行数据。"));
+    EXPECT_EQ(c.scalar("SELECT dj_n||' '||dj_w||' '||spmz||' '||spzz FROM product").toString(), "1.23 2.35 3.46 4.57");
+
+    tool->Memo1->setPlainText("insert into units (intno, name) values ('1', 'box');\n"
+                              "update product set name='b';\ninsert into units (intno, name) values ('2', 'bag')");
+    tool->Button1Click();
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("处理完毕！共改动 3 行数据。"));
+
+    // A failing later statement undoes the earlier ones; no success is reported.
+    for (const char* sql : {"delete from units;\nupdate nosuch set x=1", "delete from units;\nBEGIN", "delete from units; COMMIT",
+                            "   \n  \n"}) {
+        SCOPED_TRACE(sql);
+        dialogs->clear();
+        tool->Memo1->setPlainText(QString::fromUtf8(sql));
+        EXPECT_THROW(tool->Button1Click(), qm::DbError);
+        EXPECT_FALSE(dialogs->lastMessage().startsWith(QStringLiteral("处理完毕")));
+        EXPECT_EQ(count("units"), 2);
+        EXPECT_FALSE(c.inTransaction());
+    }
+}
+
+TEST_F(DataToolTest, LookingAtATableNeverWrites)
+{
+    open();
+    ASSERT_TRUE(tool);
+    auto& c = frdm->ADOCon;
+    c.exec("INSERT INTO units (intno, name) VALUES ('1', 'box'), ('2', 'bag')");
+    tool->Memo1->setPlainText("select name\nfrom units order by intno");
+    tool->Button2Click();
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("可查看数据表了."));
+    ASSERT_EQ(tool->DBGrid1->model()->rowCount(), 2);
+    EXPECT_EQ(tool->DBGrid1->model()->index(1, 0).data().toString(), "bag");
+
+    for (const char* sql : {"delete from units", "select * from units; delete from units", "insert into units (intno) values ('3')",
+                            "PRAGMA user_version=5", "BEGIN", "select 1; select 2"}) {
+        SCOPED_TRACE(sql);
+        dialogs->clear();
+        tool->Memo1->setPlainText(QString::fromUtf8(sql));
+        tool->Button2Click();
+        EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("查表只能执行一条只读的查询语句(SELECT)！"));
+        EXPECT_EQ(count("units"), 2);
+    }
+    EXPECT_EQ(c.scalar("PRAGMA user_version").toInt(), 0);
+    tool->Memo1->setPlainText("select * from nosuch");
+    EXPECT_THROW(tool->Button2Click(), qm::DbError);
+    // The connection writes again afterwards.
+    c.exec("DELETE FROM units WHERE intno='2'");
+    EXPECT_EQ(count("units"), 1);
+}
+
+TEST_F(DataToolTest, PackageEmptiesPackagesAndUnits)
+{
+    open();
+    ASSERT_TRUE(tool);
+    frdm->ADOCon.exec("INSERT INTO package (intno) VALUES ('1')");
+    frdm->ADOCon.exec("INSERT INTO units (intno) VALUES ('1')");
+    tool->Button3Click();
+    EXPECT_EQ(count("package") + count("units"), 0);
+    tool->close();
+    EXPECT_FALSE(frdm->AQcom->active());
+}
