@@ -186,10 +186,10 @@ Plan planOf(const StatementDesc& d, const QDate& from)
                                          {"dj_w", "0"}, {"unit", "''"}, {"remark", "''"}};
         QHash<QString, QString> money = {{"dj_w", "0"}, {"unit", "''"}, {"remark", "''"}};
         const QString account = QStringLiteral("sphh=:p3 and ") + kNotCarried;
-        if (d.kind == StatementKind::Journal) {
-            p.sources = {{"getdetail", account, rowExprs(money)}, {"putdetail", account, rowExprs(money)}};
-            p.sources.insert(p.sources.begin(), Source{"outdetail", "pay<>0 and :p3='0000000001'", rowExprs(sales)});
-        }
+        // Sales rows only in the cash account.
+        p.sources = {{"outdetail", "pay<>0 and :p3='0000000001'", rowExprs(sales)},
+                     {"getdetail", account, rowExprs(money)},
+                     {"putdetail", account, rowExprs(money)}};
         p.rule = [](const QString& t, double& a, double&, double& pay, double b) {
             if (t == QLatin1String("14")) {
                 pay = a;

@@ -28,7 +28,7 @@ inline void row(const QString& table, const QString& billdate, const QVariantMap
     static int next = 0;
     QVariantMap v;
     v["intno"] = QString("%1").arg(++next, 10, 10, QChar('0'));
-    v["mainintno"] = "0000000001";
+    if (table.endsWith("detail")) v["mainintno"] = "0000000001";
     v["billdate"] = billdate.size() == 10 ? billdate + " 00:00:00" : billdate;
     v["billtype"] = billOf(table).first;
     v["billname"] = billOf(table).second;

@@ -203,7 +203,7 @@ TEST_F(SummaryTest, TheRangeIsRememberedAcrossWindowsAndEveryMenuItemOpensItsWin
     EXPECT_EQ(get->totalBox("Edit4")->text(), "50.00");
     delete get;
 
-    for (const char* item : {"N89", "N73", "N60", "N72", "N62", "N90", "N61", "N96"}) {
+    for (const char* item : {"N89", "N73", "N60", "N72", "N62", "N90", "N61", "N96", "N38", "N84", "N27", "N86"}) {
         ASSERT_TRUE(hasCommand(item)) << item;
         ASSERT_TRUE(runCommand(item)) << item;
         QWidget* w = QApplication::activeModalWidget();
