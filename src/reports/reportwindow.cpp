@@ -199,7 +199,10 @@ void ReportWindow::cancelClick() { close(); }
 
 void ReportWindow::closeEvent(QCloseEvent* e)
 {
-    closeReset();
+    if (!closed_) {
+        closed_ = true;
+        closeReset();
+    }
     e->accept();
 }
 

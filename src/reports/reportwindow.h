@@ -49,7 +49,7 @@ public:
 public slots:
     void FormShow();
     virtual void refreshClick() = 0;
-    void reportClick();
+    virtual void reportClick();
     void cancelClick();
     void MaskEdit1DblClick();
     void MaskEdit2DblClick();
@@ -85,6 +85,8 @@ protected:
     bool eventFilter(QObject* o, QEvent* e) override;
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
+    // Escape closes the window the way 返回 does.
+    void reject() override { close(); }
 
 private:
     void pickDate(QLineEdit* edit);
@@ -92,6 +94,7 @@ private:
     DatasetModel* model_ = nullptr;
     std::vector<GridCaption> columns_;
     bool shown_ = false;
+    bool closed_ = false;
 };
 
 // Prepares a long report with a progress window whose 取消 stops it.

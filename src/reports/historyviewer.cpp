@@ -1,0 +1,157 @@
+#include "reports/historyviewer.h"
+#include "reports/statements.h"
+#include "app/commands.h"
+#include "app/tfrmain.h"
+#include "app/windowprotocol.h"
+#include "common/dialogs.h"
+#include "data/tfrdm.h"
+#include "masterdata/partnerkinds.h"
+#include "masterdata/partnerlist.h"
+#include <QApplication>
+#include <QEvent>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+namespace qm::reports {
+
+namespace {
+const StatementDesc& customers() { return statementDesc(StatementKind::Customer); }
+
+// The header table of each bill type the viewer opens.
+QString headerTable(int billtype)
+{
+    switch (billtype) {
+    case 1: return QStringLiteral("outlist");
+    case 2: return QStringLiteral("inlist");
+    case 5: return QStringLiteral("outbacklist");
+    case 6: return QStringLiteral("inbacklist");
+    default: return QString();
+    }
+}
+}
+
+Tfrdetail::Tfrdetail(const QString& spintno, QWidget* owner)
+    : ReportWindow(owner, QStringLiteral("frdetail"), QStringLiteral("明细表查询")), spintno_(spintno)
+{
+    setModal(true);
+    Edit9 = addEdit(codes_, 0, 0, QStringLiteral("Edit9"), QStringLiteral("客户编号"));
+    Edit9->setMaxLength(10);
+    Edit9->setFixedWidth(110);
+    Edit10 = addEdit(codes_, 0, 2, QStringLiteral("Edit10"), QStringLiteral("客户名"));
+    Edit10->setMinimumWidth(160);
+    refresh = addButton(QStringLiteral("refresh"), QStringLiteral("刷新"));
+    connect(refresh, &QPushButton::clicked, this, &Tfrdetail::refreshClick);
+    report = addButton(QStringLiteral("report"), QStringLiteral("查明细单"));
+    connect(report, &QPushButton::clicked, this, &Tfrdetail::reportClick);
+    cancel = addButton(QStringLiteral("cancel"), QStringLiteral("返回"));
+    connect(cancel, &QPushButton::clicked, this, &Tfrdetail::cancelClick);
+    bindGrid(frdm->AQdetail, {{"billdate", {}}, {"billname", {}}, {"sphh", QStringLiteral("编号")},
+                              {"spmc", QStringLiteral("名称")}, {"remark", QStringLiteral("拼音首字")}, {"unit", {}},
+                              {"sl", {}}, {"dj_n", QStringLiteral("单价")}, {"amount", {}}, {"deduck", {}}, {"pay", {}},
+                              {"rest", {}}});
+    auto* label = new QLabel(QStringLiteral("备注："), this);
+    Memo1 = new QPlainTextEdit(this);
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->setReadOnly(true);
+    Memo1->setFixedHeight(Memo1->fontMetrics().height() * 2 + 12);
+    boxes_->addWidget(label, 0, 0, Qt::AlignTop | Qt::AlignRight);
+    boxes_->addWidget(Memo1, 0, 1);
+}
+
+Tfrdetail::~Tfrdetail() = default;
+
+QString Tfrdetail::postedViewCommand(int billtype)
+{
+    return QStringLiteral("PostedView%1").arg(billtype, 2, 10, QLatin1Char('0'));
+}
+
+void Tfrdetail::firstStep() { Edit9->setText(QStringLiteral("1")); }
+
+void Tfrdetail::editEnter(QLineEdit* e)
+{
+    if (e == Edit9) Edit10->setFocus();
+    else if (e == Edit10) refreshClick();
+}
+
+void Tfrdetail::Edit9Exit()
+{
+    Edit9->setText(padCode(Edit9->text().trimmed()));
+    const bool found = findParty(customers(), Edit9->text());
+    Dataset* c = partyDataset(customers());
+    if (found) Edit10->setText(c->asString(QStringLiteral("name")));
+    Memo1->setPlainText(found ? c->asString(QStringLiteral("remark")) : QString());
+    if (!found) dlg::showMessage(customers().unknownOnExit);
+}
+
+void Tfrdetail::refreshClick()
+{
+    const DateRange r = saveRange();
+    showProductHistory(spintno_, &r);
+}
+
+void Tfrdetail::reportClick()
+{
+    Dataset* rows = frdm->AQdetail;
+    if (!rows->active() || rows->isEmpty() || rows->recNo() < 0) return;
+    const int billtype = rows->asString(QStringLiteral("billtype")).trimmed().toInt();
+    const QString table = headerTable(billtype);
+    const QString command = postedViewCommand(billtype);
+    // Another bill type, or no posted view to open: nothing happens.
+    if (table.isEmpty() || !hasCommand(command)) return;
+    Dataset* head = frdm->AQoutlist;
+    head->close();
+    head->setSql(QStringLiteral("SELECT * from %1 WHERE (intno=:p1)").arg(table));
+    head->setParam(QStringLiteral("p1"), rows->asString(QStringLiteral("mainintno")));
+    head->open();
+    if (head->isEmpty()) return;
+    frmain->docIntno = head->asString(QStringLiteral("intno"));
+    frmain->pickCode = 99;
+    runCommand(command);
+}
+
+bool Tfrdetail::eventFilter(QObject* o, QEvent* e)
+{
+    if (o == Edit9) {
+        if (e->type() == QEvent::FocusOut && Edit9->isModified()) {
+            Edit9->setModified(false);
+            Edit9Exit();
+        }
+        if (e->type() == QEvent::MouseButtonDblClick) {
+            openPartnerPick(PartnerKind::Customer, this, 11);
+            return true;
+        }
+    }
+    return ReportWindow::eventFilter(o, e);
+}
+
+void Tfrdetail::closeReset()
+{
+    frmain->pickCode = 0;
+    frdm->AQoutlist->close();
+    frdm->AQoutlist->setSql(QStringLiteral("SELECT * from outlist"));
+    frdm->Aqcustomer->close();
+    frdm->Aqcustomer->setSql(QStringLiteral("SELECT * from customer"));
+    for (Dataset* ds : {frdm->AQoutdetail, frdm->AQdetail, frdm->ATcusttotal1, frdm->ATdateconfig}) ds->close();
+}
+
+void openProductHistory(QWidget* productList)
+{
+    Dataset* p = frdm->Aqproduct;
+    if (!p->active() || p->isEmpty() || p->recNo() < 0) return;
+    const QString spintno = p->asString(QStringLiteral("intno"));
+    fillProductHistory(spintno);
+    frmain->pickCode = 99;
+    auto* viewer = new Tfrdetail(spintno, productList);
+    dlg::exec(viewer);
+    viewer->close();
+    delete viewer;
+    frmain->pickCode = 0;
+}
+
+// The product list runs this after refusing a list opened by a document.
+QM_COMMAND("ProductHistory", [] { openProductHistory(findOpenWindow(QStringLiteral("Frproduct"))); });
+
+}
