@@ -1,0 +1,138 @@
+#pragma once
+// Fault injection for write commands: an SQLite VFS that wraps the real one and
+// makes the n-th write, sync or commit fail with an I/O error, a snapshot of
+// every table, a sweep that runs a command once per injection point, and a
+// kill -9 driver.
+//
+// The VFS is installed as the default before main(), so every connection the
+// tests open goes through it; it passes everything through until armed.
+//
+// Usage over a command of the data layer (a fresh Connection per run):
+//
+//   auto r = qm::fault::sweepCommand(path, [](qm::Connection& c) { product::store(c, ...); });
+//   EXPECT_TRUE(r.ok()) << r.failures.join("\n");
+//
+// Usage over a window's command (the window and frdm are rebuilt on each run):
+//
+//   qm::fault::Steps s;
+//   s.detach  = [&] { delete window; window = nullptr; frdm->ADOCon.close(); };
+//   s.attach  = [&] { frdm->connectTo(path); window = new Tfr...; /* type into boxes */ };
+//   s.command = [&] { window->Button1Click(); };        // may throw, as a failed save may
+//   s.check   = [&](const qm::fault::Run& run) {        // optional: windows still open here
+//       EXPECT_EQ(window->rowsShown(), storedRows()) << run.point.describe();
+//   };
+//   auto r = qm::fault::sweep(path, s);
+//   EXPECT_TRUE(r.ok()) << r.failures.join("\n");
+//   EXPECT_GT(r.runs, 2);
+//
+// After each injected fault the database, opened afresh (which rolls back a
+// hot journal), must equal its state before or after the fault-free run.
+//
+// Usage of the kill -9 driver (the child runs only its own Connection):
+//
+//   auto k = qm::fault::killDuring([&](int i) { qm::Connection c; c.open(path); ... commit ...; }, 20, 200, seed);
+//   // every i < k.completed committed; iteration k.completed may or may not have.
+#include "data/connection.h"
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <functional>
+#include <map>
+#include <vector>
+
+namespace qm::fault {
+
+enum class Op { Write, Sync, Delete };
+QString opName(Op op);
+
+struct Counts {
+    int writes = 0;
+    int syncs = 0;
+    int deletes = 0; // files removed: in rollback-journal mode, deleting the journal is the commit
+    int of(Op op) const { return op == Op::Write ? writes : op == Op::Sync ? syncs : deletes; }
+};
+
+// Only files whose path starts with `prefix` are counted and failed; an empty
+// prefix means every file. Sweeps set it to the database they run over.
+void setTarget(const QString& prefix);
+// The n-th (1-based) operation of kind `op` from now on fails with an I/O
+// error; with `persistent`, every operation after it fails too (a disk that
+// went away), so that the rollback fails as well and leaves a hot journal.
+void arm(Op op, int n, bool persistent = false);
+void disarm();
+// Whether the armed fault has been hit since the last arm().
+bool fired();
+Counts counts();
+void resetCounts();
+
+// Arms on construction, disarms on destruction.
+class Injection {
+public:
+    Injection(Op op, int n, bool persistent = false) { arm(op, n, persistent); }
+    ~Injection() { disarm(); }
+    Injection(const Injection&) = delete;
+    Injection& operator=(const Injection&) = delete;
+};
+
+// Every table's rows (sqlite_sequence included), in rowid order.
+using Snapshot = std::map<QString, std::vector<QVariantList>>;
+Snapshot snapshot(Connection& c);
+// Opens the file read-write on its own connection (rolling back a hot journal)
+// and takes its snapshot. Throws DbError when the file stays locked.
+Snapshot snapshotFile(const QString& path);
+// Empty when equal, else a line naming the first difference.
+QString difference(const Snapshot& a, const Snapshot& b);
+
+struct Point {
+    Op op = Op::Write;
+    int n = 0;
+    bool persistent = false;
+    QString describe() const;
+};
+
+enum class Outcome { Before, After, Neither };
+
+struct Run {
+    Point point;
+    bool threw = false;  // the command raised an exception
+    bool fired = false;  // the fault was hit
+    Outcome outcome = Outcome::Neither;
+    QString error;       // the exception's text, when it threw
+};
+
+struct Steps {
+    std::function<void()> detach;  // close every connection to the file (windows, frdm)
+    std::function<void()> attach;  // open the file and bring the windows to the command
+    std::function<void()> command; // the command under test; may throw
+    std::function<void(const Run&)> check; // optional, before detach: the windows show what is stored
+    bool persistent = false;       // also fail every operation after the n-th
+    int maxPoints = 0;             // 0: every point; else at most this many, spread evenly
+};
+
+struct Report {
+    Counts counted;                // I/O of the fault-free run
+    int runs = 0;                  // runs with a fault injected
+    int before = 0, after = 0;     // how many ended in each state
+    QStringList failures;          // runs that ended in neither state, or left the file locked
+    bool ok() const { return failures.isEmpty(); }
+};
+
+// Runs the command once fault-free to count its I/O and learn the state after,
+// then once per injection point from the state before.
+Report sweep(const QString& dbPath, const Steps& steps);
+// The same for a command over a fresh Connection of its own.
+Report sweepCommand(const QString& dbPath, const std::function<void(Connection&)>& command, bool persistent = false);
+
+// Copies a database file (no journal may be hot): used to restore between runs.
+void copyDatabase(const QString& from, const QString& to);
+
+struct KillResult {
+    int completed = 0; // iterations whose call returned in the child before the kill
+    bool killed = false; // false when the child ended by itself before the kill
+};
+// Forks a child that calls iteration(0), iteration(1), ... until it is killed
+// with SIGKILL after a random delay in [minMs, maxMs]. The child must use only
+// connections it opens itself and touch no window.
+KillResult killDuring(const std::function<void(int)>& iteration, int minMs, int maxMs, unsigned seed);
+
+}
