@@ -165,20 +165,13 @@ Where whereOf(const SummaryDesc& d, const DateRange& r, const FilterValues& valu
     return w;
 }
 
-// totallist := one row of sums; AQtotallist then shows it.
-void refillTotals(const SummaryDesc& d, const Where& w)
+// totallist := one row of sums (inside the caller's transaction).
+void writeTotals(const SummaryDesc& d, const Where& w)
 {
-    frdm->AQtotallist->close();
     Connection& c = frdm->ADOCon;
-    {
-        Transaction t(c);
-        c.exec(QStringLiteral("delete from totallist"));
-        c.exec(QStringLiteral("insert into totallist(%1) select %2 from %3 where %4")
-                   .arg(d.totalsColumns, d.sums, d.rowTable, w.sql),
-               w.params);
-        t.commit();
-    }
-    frdm->AQtotallist->open();
+    c.exec(QStringLiteral("delete from totallist"));
+    c.exec(QStringLiteral("insert into totallist(%1) select %2 from %3 where %4").arg(d.totalsColumns, d.sums, d.rowTable, w.sql),
+           w.params);
 }
 
 void showRows(const QString& sql, const Params& params)
@@ -211,7 +204,13 @@ const std::vector<SummaryKind>& allSummaryKinds()
 void runSummary(const SummaryDesc& d, const DateRange& r, const FilterValues& filters)
 {
     const Where w = whereOf(d, r, filters);
-    refillTotals(d, w);
+    frdm->AQtotallist->close();
+    {
+        Transaction t(frdm->ADOCon);
+        writeTotals(d, w);
+        t.commit();
+    }
+    frdm->AQtotallist->open();
     // Rows of one moment keep the order they were written in.
     showRows(QStringLiteral("select * from %1 where %2 order by billdate, mainintno, intno").arg(d.rowTable, w.sql),
              w.params);
@@ -220,11 +219,12 @@ void runSummary(const SummaryDesc& d, const DateRange& r, const FilterValues& fi
 void runGroupedSummary(const SummaryDesc& d, const DateRange& r, const FilterValues& filters)
 {
     const Where w = whereOf(d, r, filters);
-    refillTotals(d, w);
     Connection& c = frdm->ADOCon;
+    frdm->AQtotallist->close();
     frdm->AQoutdetail->close();
     {
         Transaction t(c);
+        writeTotals(d, w);
         c.exec(QStringLiteral("delete from custtotal"));
         c.exec(QStringLiteral("insert into custtotal(spintno,sphh,spmc,unit,sl,amount,deduck,pay) "
                               "select spintno,sphh,spmc,unit,sum(sl),sum(amount),sum(deduck),sum(pay) from %1 "
@@ -233,6 +233,7 @@ void runGroupedSummary(const SummaryDesc& d, const DateRange& r, const FilterVal
                w.params);
         t.commit();
     }
+    frdm->AQtotallist->open();
     showRows(QStringLiteral("select * from custtotal order by spintno, rowid"), {});
 }
 
