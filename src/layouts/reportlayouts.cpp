@@ -57,10 +57,10 @@ std::vector<LayoutDesc> buildDescs()
                              {"扣除金额", "deduck", 30, R}},
                             {{"合计：", "amount", "amount"}, {"", "deduck", "deduck"}}));
     v.push_back(summaryDesc("Tfrroutbacktotal", "销售退货统计单",
-                            {{"日期", "billdate", 24},
+                            {{"日期", "billdate", 32},
                              {"单据名", "billname", 22},
                              {"货品代码", "sphh", 24},
-                             {"品名规格", "spmc", 48},
+                             {"品名规格", "spmc", 40},
                              {"单位", "unit", 12},
                              {"数量", "sl", 18, R},
                              {"单价", "dj_n", 20, R},
@@ -91,8 +91,8 @@ std::vector<LayoutDesc> buildDescs()
     cust.head = HeadStyle::Statement;
     cust.party = frdm->Aqcustomer;
     cust.remarkCaption = QStringLiteral("备注：");
-    cust.columns = {{"日期", "billdate", 22},   {"单据名", "billname", 20}, {"操作号", "djh", 16},
-                    {"编号", "sphh", 24},       {"名称", "spmc", 44},       {"规格型号", "remark", 24},
+    cust.columns = {{"日期", "billdate", 32},   {"单据名", "billname", 20}, {"操作号", "djh", 16},
+                    {"编号", "sphh", 24},       {"名称", "spmc", 34},       {"规格型号", "remark", 24},
                     {"单位", "unit", 12},       {"单价", "dj_n", 20, R},    {"数量", "sl", 18, R},
                     {"金额", "amount", 24, R},  {"扣除金额", "deduck", 24, R}, {"累计金额", "rest", 29, R}};
     cust.totals = {{"总计：", "rest", "rest"}};
@@ -106,8 +106,8 @@ std::vector<LayoutDesc> buildDescs()
     bran.printDateText = QStringLiteral("打印日期:%1");
     bran.party = frdm->AQbranch;
     bran.remarkCaption = QStringLiteral("备注：");
-    bran.columns = {{"日期", "billdate", 22},  {"单据名", "billname", 18},  {"操作号", "djh", 14},
-                    {"编号", "sphh", 22},      {"名称", "spmc", 40},        {"单位", "unit", 10},
+    bran.columns = {{"日期", "billdate", 32},  {"单据名", "billname", 18},  {"操作号", "djh", 14},
+                    {"编号", "sphh", 22},      {"名称", "spmc", 30},        {"单位", "unit", 10},
                     {"件数", "js", 12, R},     {"数量/件", "sl_j", 14, R},  {"数量", "sl", 16, R},
                     {"进货价", "dj_w", 18, R}, {"金额", "amount", 22, R},   {"扣除金额", "deduck", 20, R},
                     {"付款金额", "pay", 22, R}, {"累计结余", "rest", 27, R}};
@@ -129,8 +129,8 @@ std::vector<LayoutDesc> buildDescs()
     bank.title = QStringLiteral("现金流水帐");
     bank.head = HeadStyle::Journal;
     bank.printDateText = QStringLiteral("打印日期:%1");
-    bank.columns = {{"日期", "billdate", 26},       {"单据名", "billname", 22},  {"银行编号", "sphh", 26},
-                    {"银行名称", "spmc", 36},       {"收款金额", "amount", 26, R}, {"付款金额", "pay", 26, R},
+    bank.columns = {{"日期", "billdate", 32},       {"单据名", "billname", 22},  {"银行编号", "sphh", 24},
+                    {"银行名称", "spmc", 32},       {"收款金额", "amount", 26, R}, {"付款金额", "pay", 26, R},
                     {"累计余额", "rest", 28, R}};
     bank.totals = {{"", "rest", "rest"}};
     v.push_back(bank);
@@ -187,7 +187,7 @@ void totals(Layout& r, const LayoutDesc& d)
             x += c.width;
         }
         if (cw == 0) throw AppError(QStringLiteral("no column %1 in %2").arg(t.under, d.className));
-        if (!t.caption.isEmpty()) s.label(x, 1.5, cw, 6, t.caption).bold();
+        if (!t.caption.isEmpty()) s.label(x, 1.5, cw, 6, t.caption).bold().right();
         Element& e = t.from ? s.field(x, 7.5, cw, 6, t.from, t.field) : s.field(x, 7.5, cw, 6, t.field);
         e.right().bold().named(QStringLiteral("total_") + t.field);
     }

@@ -152,6 +152,10 @@ void ReportWindow::applyColumns()
         if (logical < 0) continue;
         DBGrid2->setColumnHidden(logical, false);
         h->moveSection(h->visualIndex(logical), visual++);
+        // Dates carry the time of day on sales rows; names need no more than twenty characters.
+        const Field* f = ds->field(logical);
+        const int chars = f->type == FieldType::DateTime ? 19 : f->size > 20 ? 20 : 0;
+        if (chars) DBGrid2->setColumnWidth(logical, DBGrid2->fontMetrics().horizontalAdvance(QLatin1Char('0')) * chars + 12);
     }
 }
 
