@@ -3,6 +3,7 @@
 #include "common/formats.h"
 #include "data/tfrdm.h"
 #include <functional>
+#include <sqlite3.h>
 
 namespace qm::reports {
 
@@ -337,21 +338,22 @@ void buildStatement(const StatementDesc& d, const QString& paddedCode, const Dat
         QStringList marks;
         for (int i = 1; i <= cols.size(); ++i) marks << QStringLiteral("?%1").arg(i);
         Statement ins(c.handle(), QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(p.target, cols.join(','), marks.join(',')));
-        auto write = [&](QVariantList row) {
-            double am = num(row[a]), de = num(row[dd]), pa = num(row[pay]);
-            const double before = balance;
-            balance = p.rule(row[t].toString(), am, de, pa, balance);
-            row[a] = am;
-            row[dd] = de;
-            row[pay] = pa;
-            for (int i = 0; i < n; ++i) ins.bindIndex(i + 1, row[i]);
+        // Binds the balance columns after the selected ones and writes the row.
+        auto finish = [&](double before) {
             int next = n + 1;
             if (p.balanceColumn) ins.bindIndex(next++, before);
             ins.bindIndex(next, balance);
             ins.step();
             ins.reset();
         };
-        write(p.openingRow);
+        {
+            QVariantList row = p.openingRow;
+            double am = num(row[a]), de = num(row[dd]), pa = num(row[pay]);
+            const double before = balance;
+            balance = p.rule(row[t].toString(), am, de, pa, balance);
+            for (int i = 0; i < n; ++i) ins.bindIndex(i + 1, row[i]);
+            finish(before);
+        }
         if (p.balanceColumn) {
             // The statement by document leaves its opening row in the totals
             // too: the sales window's turnover then continues from 0.
@@ -362,12 +364,22 @@ void buildStatement(const StatementDesc& d, const QString& paddedCode, const Dat
         params.append({QStringLiteral("p3"), paddedCode});
         Statement sel(c.handle(), query);
         sel.bind(params);
-        QVariantList row;
-        row.reserve(n);
+        // The selected values go straight from the query into the insert; only
+        // the three amounts pass through the rule.
+        sqlite3_stmt* from = sel.handle();
+        sqlite3_stmt* to = ins.handle();
         while (sel.step()) {
-            row.clear();
-            for (int i = 0; i < n; ++i) row << sel.value(i);
-            write(row);
+            const auto* type = reinterpret_cast<const char*>(sqlite3_column_text(from, t));
+            double am = sqlite3_column_double(from, a), de = sqlite3_column_double(from, dd), pa = sqlite3_column_double(from, pay);
+            const double before = balance;
+            balance = p.rule(QString::fromUtf8(type ? type : ""), am, de, pa, balance);
+            for (int i = 0; i < n; ++i) {
+                if (i == a) sqlite3_bind_double(to, i + 1, am);
+                else if (i == dd) sqlite3_bind_double(to, i + 1, de);
+                else if (i == pay) sqlite3_bind_double(to, i + 1, pa);
+                else sqlite3_bind_value(to, i + 1, sqlite3_column_value(from, i));
+            }
+            finish(before);
         }
         tr.commit();
     }
