@@ -3,16 +3,10 @@
 #include "app/commands.h"
 #include "app/tfrmain.h"
 #include "app/windowprotocol.h"
-#include "common/dialogs.h"
 #include "data/tfrdm.h"
-#include "masterdata/partnerkinds.h"
-#include "masterdata/partnerlist.h"
+#include "common/dialogs.h"
 #include <QApplication>
-#include <QEvent>
-#include <QGridLayout>
-#include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 
 namespace qm::reports {
@@ -37,11 +31,10 @@ Tfrdetail::Tfrdetail(const QString& spintno, QWidget* owner)
     : ReportWindow(owner, QStringLiteral("frdetail"), QStringLiteral("明细表查询")), spintno_(spintno)
 {
     setModal(true);
-    Edit9 = addEdit(codes_, 0, 0, QStringLiteral("Edit9"), QStringLiteral("客户编号"));
-    Edit9->setMaxLength(10);
-    Edit9->setFixedWidth(110);
-    Edit10 = addEdit(codes_, 0, 2, QStringLiteral("Edit10"), QStringLiteral("客户名"));
-    Edit10->setMinimumWidth(160);
+    addPartyBoxes(customers(), QStringLiteral("备注："));
+    Edit9 = partyCode_;
+    Edit10 = partyName_;
+    Memo1 = partyMemo_;
     refresh = addButton(QStringLiteral("refresh"), QStringLiteral("刷新"));
     connect(refresh, &QPushButton::clicked, this, &Tfrdetail::refreshClick);
     report = addButton(QStringLiteral("report"), QStringLiteral("查明细单"));
@@ -52,13 +45,6 @@ Tfrdetail::Tfrdetail(const QString& spintno, QWidget* owner)
                               {"spmc", QStringLiteral("名称")}, {"remark", QStringLiteral("拼音首字")}, {"unit", {}},
                               {"sl", {}}, {"dj_n", QStringLiteral("单价")}, {"amount", {}}, {"deduck", {}}, {"pay", {}},
                               {"rest", {}}});
-    auto* label = new QLabel(QStringLiteral("备注："), this);
-    Memo1 = new QPlainTextEdit(this);
-    Memo1->setObjectName(QStringLiteral("Memo1"));
-    Memo1->setReadOnly(true);
-    Memo1->setFixedHeight(Memo1->fontMetrics().height() * 2 + 12);
-    boxes_->addWidget(label, 0, 0, Qt::AlignTop | Qt::AlignRight);
-    boxes_->addWidget(Memo1, 0, 1);
 }
 
 Tfrdetail::~Tfrdetail() = default;
@@ -69,22 +55,6 @@ QString Tfrdetail::postedViewCommand(int billtype)
 }
 
 void Tfrdetail::firstStep() { Edit9->setText(QStringLiteral("1")); }
-
-void Tfrdetail::editEnter(QLineEdit* e)
-{
-    if (e == Edit9) Edit10->setFocus();
-    else if (e == Edit10) refreshClick();
-}
-
-void Tfrdetail::Edit9Exit()
-{
-    Edit9->setText(padCode(Edit9->text().trimmed()));
-    const bool found = findParty(customers(), Edit9->text());
-    Dataset* c = partyDataset(customers());
-    if (found) Edit10->setText(c->asString(QStringLiteral("name")));
-    Memo1->setPlainText(found ? c->asString(QStringLiteral("remark")) : QString());
-    if (!found) dlg::showMessage(customers().unknownOnExit);
-}
 
 void Tfrdetail::refreshClick()
 {
@@ -110,21 +80,6 @@ void Tfrdetail::reportClick()
     frmain->docIntno = head->asString(QStringLiteral("intno"));
     frmain->pickCode = 99;
     runCommand(command);
-}
-
-bool Tfrdetail::eventFilter(QObject* o, QEvent* e)
-{
-    if (o == Edit9) {
-        if (e->type() == QEvent::FocusOut && Edit9->isModified()) {
-            Edit9->setModified(false);
-            Edit9Exit();
-        }
-        if (e->type() == QEvent::MouseButtonDblClick) {
-            openPartnerPick(PartnerKind::Customer, this, 11);
-            return true;
-        }
-    }
-    return ReportWindow::eventFilter(o, e);
 }
 
 void Tfrdetail::closeReset()

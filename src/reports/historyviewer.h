@@ -5,8 +5,6 @@
 // the current line read-only.
 #include "reports/reportwindow.h"
 
-class QPlainTextEdit;
-
 namespace qm::reports {
 
 class Tfrdetail : public ReportWindow {
@@ -30,13 +28,10 @@ public:
 public slots:
     void refreshClick() override;
     void reportClick() override; // 查明细单
-    void Edit9Exit();
 
 protected:
     void firstStep() override;
-    void editEnter(QLineEdit* e) override;
     void closeReset() override;
-    bool eventFilter(QObject* o, QEvent* e) override;
 
 private:
     QString spintno_;

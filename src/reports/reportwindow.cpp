@@ -6,6 +6,8 @@
 #include "data/datasetmodel.h"
 #include "data/tfrdm.h"
 #include "layouts/report.h"
+#include "masterdata/partnerkinds.h"
+#include "masterdata/partnerlist.h"
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -14,6 +16,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTableView>
@@ -116,6 +119,51 @@ QLineEdit* ReportWindow::addEdit(QGridLayout* g, int row, int col, const QString
 }
 
 void ReportWindow::watchEdit(QLineEdit* e) { e->installEventFilter(this); }
+
+void ReportWindow::addPartyBoxes(const StatementDesc& party, const QString& remarkCaption)
+{
+    party_ = &party;
+    partyCode_ = addEdit(codes_, 0, 0, party.codeEdit, party.codeLabel);
+    partyCode_->setMaxLength(10);
+    partyCode_->setFixedWidth(110);
+    partyCode_->setToolTip(QStringLiteral("双击选取"));
+    partyName_ = addEdit(codes_, 0, 2, party.nameEdit, party.nameLabel);
+    partyName_->setMinimumWidth(170);
+    if (remarkCaption.isEmpty()) return;
+    auto* label = new QLabel(remarkCaption, this);
+    partyMemo_ = new QPlainTextEdit(this);
+    partyMemo_->setObjectName(QStringLiteral("Memo1"));
+    partyMemo_->setReadOnly(true);
+    partyMemo_->setFixedHeight(partyMemo_->fontMetrics().height() * 2 + 12);
+    boxes_->addWidget(label, 0, 0, Qt::AlignTop | Qt::AlignRight);
+    boxes_->addWidget(partyMemo_, 0, 1);
+}
+
+void ReportWindow::partyCodeExit()
+{
+    partyCode_->setText(padCode(partyCode_->text().trimmed()));
+    const bool found = findParty(*party_, partyCode_->text());
+    Dataset* p = partyDataset(*party_);
+    if (found) partyName_->setText(p->asString(QStringLiteral("name")));
+    if (partyMemo_) partyMemo_->setPlainText(found ? p->asString(QStringLiteral("remark")) : QString());
+    if (!found) dlg::showMessage(party_->unknownOnExit);
+}
+
+void ReportWindow::partyCodeDblClick()
+{
+    const PartnerKind kind = party_->partyTable == QLatin1String("customer") ? PartnerKind::Customer
+                             : party_->partyTable == QLatin1String("branch") ? PartnerKind::Supplier
+                                                                             : PartnerKind::Account;
+    openPartnerPick(kind, this, party_->pickCode);
+}
+
+void ReportWindow::reconnectOnClose()
+{
+    frdm->AQoutdetail->close();
+    frdm->ATdateconfig->close();
+    frdm->reconnect();
+    frdm->ATcompany->open();
+}
 
 void ReportWindow::bindGrid(Dataset* ds, const std::vector<GridCaption>& columns)
 {
@@ -220,6 +268,16 @@ bool ReportWindow::eventFilter(QObject* o, QEvent* e)
         else MaskEdit2DblClick();
         return true;
     }
+    if (edit == partyCode_) {
+        if (e->type() == QEvent::FocusOut && partyCode_->isModified()) {
+            partyCode_->setModified(false);
+            partyCodeExit();
+        }
+        if (e->type() == QEvent::MouseButtonDblClick) {
+            partyCodeDblClick();
+            return true;
+        }
+    }
     if (e->type() != QEvent::KeyPress) return QDialog::eventFilter(o, e);
     auto* k = static_cast<QKeyEvent*>(e);
     if (k->key() == Qt::Key_Up || k->key() == Qt::Key_Down) {
@@ -229,6 +287,8 @@ bool ReportWindow::eventFilter(QObject* o, QEvent* e)
     if (isEnter(k->key())) {
         if (edit == MaskEdit1) MaskEdit2->setFocus();
         else if (edit == MaskEdit2) toDateEnter();
+        else if (edit == partyCode_) partyName_->setFocus();
+        else if (edit == partyName_) refreshClick();
         else editEnter(edit);
         return true;
     }

@@ -5,11 +5,13 @@
 // print path with progress for long reports. A window adds its own boxes and
 // its run.
 #include "reports/daterange.h"
+#include "reports/statements.h"
 #include <QDialog>
 #include <QString>
 #include <vector>
 
 class QGridLayout;
+class QPlainTextEdit;
 class QHBoxLayout;
 class QLineEdit;
 class QPushButton;
@@ -53,6 +55,10 @@ public slots:
     void cancelClick();
     void MaskEdit1DblClick();
     void MaskEdit2DblClick();
+    // Leaving the party code: padded to ten digits and looked up, its name and
+    // remark shown, or the party's "not found" message.
+    void partyCodeExit();
+    void partyCodeDblClick();
 
 protected:
     ReportWindow(QWidget* owner, const QString& className, const QString& caption);
@@ -75,6 +81,16 @@ protected:
     void bindGrid(Dataset* ds, const std::vector<GridCaption>& columns);
     // Keys of an edit: Up and Down move, Enter calls editEnter.
     void watchEdit(QLineEdit* e);
+    // The party's code and name beside the dates (Enter goes from the code to
+    // the name and from the name runs), and its remark under the grid.
+    void addPartyBoxes(const StatementDesc& party, const QString& remarkCaption);
+    // The close of a window that starts the connection afresh for the next one.
+    void reconnectOnClose();
+
+    const StatementDesc* party_ = nullptr;
+    QLineEdit* partyCode_ = nullptr;
+    QLineEdit* partyName_ = nullptr;
+    QPlainTextEdit* partyMemo_ = nullptr;
 
     QVBoxLayout* body_ = nullptr;
     QHBoxLayout* dates_ = nullptr;   // the date row, buttons at its end

@@ -5,35 +5,20 @@
 #include "common/errors.h"
 #include "data/tfrdm.h"
 #include "layouts/reportlayouts.h"
-#include "masterdata/partnerkinds.h"
-#include "masterdata/partnerlist.h"
-#include <QEvent>
-#include <QGridLayout>
-#include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 
 namespace qm::reports {
 
-namespace {
-PartnerKind partnerKindOf(const StatementDesc& d)
-{
-    if (d.partyTable == QLatin1String("customer")) return PartnerKind::Customer;
-    if (d.partyTable == QLatin1String("branch")) return PartnerKind::Supplier;
-    return PartnerKind::Account;
-}
-}
-
 StatementWindow::StatementWindow(StatementKind kind, QWidget* owner)
     : ReportWindow(owner, statementDesc(kind).className, statementDesc(kind).caption), d_(statementDesc(kind))
 {
-    codeEdit = addEdit(codes_, 0, 0, d_.codeEdit, d_.codeLabel);
-    codeEdit->setMaxLength(10);
-    codeEdit->setFixedWidth(110);
-    codeEdit->setToolTip(QStringLiteral("双击选取"));
-    nameEdit = addEdit(codes_, 0, 2, d_.nameEdit, d_.nameLabel);
-    nameEdit->setMinimumWidth(180);
+    addPartyBoxes(d_, !d_.hasRemark ? QString()
+                      : d_.kind == StatementKind::SupplierDocuments ? QStringLiteral("备注:")
+                                                                     : QStringLiteral("备注："));
+    codeEdit = partyCode_;
+    nameEdit = partyName_;
+    Memo1 = partyMemo_;
     refresh = addButton(QStringLiteral("refresh"), QStringLiteral("刷新"));
     connect(refresh, &QPushButton::clicked, this, &StatementWindow::refreshClick);
     report = addButton(QStringLiteral("report"), QStringLiteral("打印"));
@@ -44,16 +29,6 @@ StatementWindow::StatementWindow(StatementKind kind, QWidget* owner)
     std::vector<GridCaption> grid;
     for (const StatementColumn& c : d_.grid) grid.push_back({c.field, c.caption});
     bindGrid(statementRows(d_), grid);
-
-    if (d_.hasRemark) {
-        auto* label = new QLabel(d_.kind == StatementKind::SupplierDocuments ? QStringLiteral("备注:") : QStringLiteral("备注："), this);
-        Memo1 = new QPlainTextEdit(this);
-        Memo1->setObjectName(QStringLiteral("Memo1"));
-        Memo1->setReadOnly(true);
-        Memo1->setFixedHeight(Memo1->fontMetrics().height() * 3 + 12);
-        boxes_->addWidget(label, 0, 0, Qt::AlignTop | Qt::AlignRight);
-        boxes_->addWidget(Memo1, 0, 1);
-    }
     if (d_.kind != StatementKind::SupplierDocuments) layout_ = report::buildLayout(d_.layout, statementRows(d_));
 }
 
@@ -71,33 +46,10 @@ void StatementWindow::firstStep()
 
 void StatementWindow::toDateEnter() { codeEdit->setFocus(); }
 
-void StatementWindow::editEnter(QLineEdit* e)
-{
-    if (e == codeEdit) nameEdit->setFocus();
-    else if (e == nameEdit) refreshClick();
-}
-
-void StatementWindow::showParty(bool found)
-{
-    Dataset* party = partyDataset(d_);
-    if (found) nameEdit->setText(party->asString(QStringLiteral("name")));
-    if (Memo1) Memo1->setPlainText(found ? party->asString(QStringLiteral("remark")) : QString());
-}
-
-void StatementWindow::codeExit()
-{
-    codeEdit->setText(padCode(codeEdit->text().trimmed()));
-    const bool found = findParty(d_, codeEdit->text());
-    showParty(found);
-    if (!found) dlg::showMessage(d_.unknownOnExit);
-}
-
-void StatementWindow::codeDblClick() { openPartnerPick(partnerKindOf(d_), this, d_.pickCode); }
-
 void StatementWindow::refreshClick()
 {
     const DateRange r = saveRange();
-    codeExit();
+    partyCodeExit();
     const QString code = codeEdit->text();
     // Looked up again: an unknown party leaves the last statement as it was.
     if (!findParty(d_, code)) {
@@ -114,21 +66,6 @@ report::Layout* StatementWindow::printLayout()
     return layout_.get();
 }
 
-bool StatementWindow::eventFilter(QObject* o, QEvent* e)
-{
-    if (o == codeEdit) {
-        if (e->type() == QEvent::FocusOut && codeEdit->isModified()) {
-            codeEdit->setModified(false);
-            codeExit();
-        }
-        if (e->type() == QEvent::MouseButtonDblClick) {
-            codeDblClick();
-            return true;
-        }
-    }
-    return ReportWindow::eventFilter(o, e);
-}
-
 void StatementWindow::closeReset()
 {
     Dataset* party = partyDataset(d_);
@@ -136,11 +73,8 @@ void StatementWindow::closeReset()
     party->setSql(QStringLiteral("SELECT * from %1").arg(d_.partyTable));
     frdm->AQoutlist->close();
     frdm->AQoutlist->setSql(QStringLiteral("SELECT * from outlist"));
-    frdm->AQoutdetail->close();
     frdm->ATcusttotal1->close();
-    frdm->ATdateconfig->close();
-    frdm->reconnect();
-    frdm->ATcompany->open();
+    reconnectOnClose();
 }
 
 void openStatement(StatementKind kind)

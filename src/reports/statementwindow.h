@@ -23,21 +23,15 @@ public:
 
 public slots:
     void refreshClick() override;
-    // Leaving the code edit: the code padded to ten digits and looked up.
-    void codeExit();
-    void codeDblClick();
 
 protected:
     void firstStep() override;
     void toDateEnter() override;
-    void editEnter(QLineEdit* e) override;
     bool printRunsFirst() const override { return d_.printRunsFirst; }
     report::Layout* printLayout() override;
     void closeReset() override;
-    bool eventFilter(QObject* o, QEvent* e) override;
 
 private:
-    void showParty(bool found);
     const StatementDesc& d_;
     std::unique_ptr<report::Layout> layout_;
 };

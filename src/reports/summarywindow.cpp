@@ -145,12 +145,8 @@ void SummaryWindow::closeReset()
         frdm->AQoutlist->close();
         frdm->AQoutlist->setSql(d_.closeSql);
     }
-    frdm->AQoutdetail->close();
-    frdm->ATdateconfig->close();
     if (d_.closesTotals) frdm->AQtotallist->close();
-    // The connection starts afresh for the next window.
-    frdm->reconnect();
-    frdm->ATcompany->open();
+    reconnectOnClose();
 }
 
 void openSummary(SummaryKind kind)
