@@ -2,6 +2,7 @@
 #include "admin/errorhandler.h"
 #include "app/application.h"
 #include "app/tfrmain.h"
+#include "common/bakcopy.h"
 #include "common/datepicker.h"
 #include "data/tfrdm.h"
 
@@ -21,6 +22,8 @@ int runProgram()
     });
     if (!created && !Application::exitRequested()) Application::requestExit(1);
     int rc = Application::run();
+    // A copy to bak/ asked for by the last save finishes before the program ends.
+    waitForBakCopies();
     delete frpickdate;
     delete Frm_ErrorMessage;
     delete frmain;

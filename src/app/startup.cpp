@@ -46,12 +46,6 @@ QString yearEndReminderText()
                           "并做年终数据处理(一般是在12月31日做完业务后或1月1日做业务前).");
 }
 
-DatabaseFileState databaseFileState(const QString& path)
-{
-    if (!QFileInfo(path).isFile()) return DatabaseFileState::Missing;
-    return isUsableDatabase(path) ? DatabaseFileState::Usable : DatabaseFileState::Damaged;
-}
-
 namespace {
 QString freeName(const QString& base)
 {
@@ -64,7 +58,7 @@ QString freeName(const QString& base)
 RestoreResult restoreWorkingDatabase(const QString& working, const QString& backup)
 {
     RestoreResult r;
-    if (!isUsableDatabase(backup)) return r;
+    if (!isUsableBackup(backup)) return r;
     QDir().mkpath(QFileInfo(working).absolutePath());
     if (QFileInfo::exists(working)) {
         QString kept = freeName(working + QStringLiteral(".damaged-") + Clock::now().toString(QStringLiteral("yyyyMMdd-HHmmss")));
@@ -94,12 +88,26 @@ RestoreResult restoreWorkingDatabase(const QString& working, const QString& back
     return r;
 }
 
-void openWorkingDatabase(Tfrdm* dm)
+void openWorkingDatabase(Tfrdm* dm, int busyWaitMs)
 {
     const QString working = AppPaths::workingDatabase();
     const QString backup = AppPaths::backupDatabase();
     dm->ADOCon.close();
-    if (databaseFileState(working) != DatabaseFileState::Usable) {
+    const DatabaseCheck check = checkWorkingDatabase(working, busyWaitMs);
+    switch (check.state) {
+    case DatabaseFileState::Busy:
+        dlg::showMessage(QStringLiteral("数据库正被其他程序(如前台收银)使用,请稍后再启动本系统！"));
+        throw ProgramExit(1);
+    case DatabaseFileState::Unreadable:
+        dlg::showMessage(QStringLiteral("没有读写数据库文件的权限,请检查文件权限: ") + working);
+        throw ProgramExit(1);
+    case DatabaseFileState::Failed:
+        dlg::showMessage(QStringLiteral("不能打开数据库文件: ") + working + QStringLiteral("\n") + check.detail);
+        throw ProgramExit(1);
+    default:
+        break;
+    }
+    if (check.replaceable()) {
         if (!QFileInfo(backup).isFile()) {
             dlg::showMessage(QStringLiteral("找不到数据并无法恢复数据,请检查工作数据和备份数据位置是否存在！ "));
             throw ProgramExit(1);

@@ -1,5 +1,6 @@
 #pragma once
 // The path from launch to a logged-in main window.
+#include "data/databasecheck.h"
 #include <QDate>
 #include <QString>
 #include <memory>
@@ -22,9 +23,6 @@ bool databaseEngineWorks();
 bool isYearEndReminderDay(const QDate& d);
 QString yearEndReminderText();
 
-enum class DatabaseFileState { Usable, Missing, Damaged };
-DatabaseFileState databaseFileState(const QString& path);
-
 struct RestoreResult {
     bool restored = false;
     QString keptAs; // where the damaged working file was kept, if there was one
@@ -36,10 +34,10 @@ struct RestoreResult {
 RestoreResult restoreWorkingDatabase(const QString& working, const QString& backup);
 
 // Opens the working database on `dm`, restoring it from bak/ first when it is
-// missing or damaged. An intact database that will not open is not replaced:
-// the failure propagates. No backup to restore from: the message, then
-// ProgramExit.
-void openWorkingDatabase(Tfrdm* dm);
+// missing, empty, not a database or damaged. A file that is busy, unreadable
+// for its permissions or fails otherwise is reported and left as it is
+// (ProgramExit). No backup to restore from: the message, then ProgramExit.
+void openWorkingDatabase(Tfrdm* dm, int busyWaitMs = kStartupBusyWaitMs);
 
 // The quick-start guide unless the options row turns it off.
 void showGuideUnlessOff(QWidget* owner);

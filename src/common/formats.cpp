@@ -231,8 +231,38 @@ double parseNumber(const QString& text)
 {
     bool ok = false;
     double v = text.trimmed().toDouble(&ok);
-    if (!ok) throw ConversionError(QStringLiteral("'%1' is not a valid floating point value").arg(text));
+    if (!ok || !std::isfinite(v)) throw ConversionError(QStringLiteral("'%1' is not a valid floating point value").arg(text));
     return v;
+}
+
+qint64 parseWholeNumber(const QString& text)
+{
+    bool ok = false;
+    qint64 v = text.trimmed().toLongLong(&ok);
+    if (ok) return v;
+    // A whole number written with a decimal point or exponent.
+    double d = parseNumber(text);
+    if (d < -9.2e18 || d > 9.2e18) throw ConversionError(QStringLiteral("'%1' is not a valid integer value").arg(text));
+    return qint64(d);
+}
+
+bool isBlankDateText(const QString& text)
+{
+    for (QChar c : text)
+        if (!c.isSpace() && c != '-' && c != '/' && c != '_') return false;
+    return true;
+}
+
+QString wholeCharacters(const QString& text)
+{
+    if (!text.isEmpty() && text.back().isHighSurrogate()) return text.left(text.size() - 1);
+    return text;
+}
+
+QString cutToLength(const QString& text, int length)
+{
+    if (length < 0 || text.size() <= length) return text;
+    return wholeCharacters(text.left(length));
 }
 
 }

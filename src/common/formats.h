@@ -29,7 +29,22 @@ QString toDbDate(const QDate& d);            // midnight
 QDateTime fromDbDateTime(const QString& s);  // invalid when empty or unparsable
 
 // Text to number for typed input: trimmed, "." as decimal point; throws
-// ConversionError when the text is not a number. Empty text is an error too.
+// ConversionError when the text is not a number. Empty text is an error too,
+// and so are NaN, infinity and numbers too large for a double.
 double parseNumber(const QString& text);
+// The same for whole numbers; also refuses what does not fit 64 bits.
+qint64 parseWholeNumber(const QString& text);
+
+// A date box left empty: only blanks and the mask's separators and
+// placeholders. Anything else must be a date.
+bool isBlankDateText(const QString& text);
+
+// The text without a broken character at its end: a box cut to its length
+// may have kept half of a character outside the basic plane (an emoji, a rare
+// Chinese character).
+QString wholeCharacters(const QString& text);
+// The first `length` characters (UTF-16 units, as box lengths count) of the
+// text, cut on a whole character.
+QString cutToLength(const QString& text, int length);
 
 }

@@ -1,11 +1,16 @@
 #include "data/connection.h"
 #include "data/dataset.h"
 #include "common/errors.h"
+#include "common/formats.h"
 #include <QFile>
 #include <QFileInfo>
 #include <QDir>
 #include <sqlite3.h>
 #include <algorithm>
+#include <atomic>
+#include <QElapsedTimer>
+#include <QScopeGuard>
+#include <unistd.h>
 
 namespace qm {
 
@@ -68,7 +73,7 @@ void Statement::bindIndex(int idx, const QVariant& v)
             break;
         default:
             {
-                QByteArray b = v.toString().toUtf8();
+                QByteArray b = wholeCharacters(v.toString()).toUtf8();
                 rc = sqlite3_bind_text(stmt_, idx, b.constData(), int(b.size()), SQLITE_TRANSIENT);
             }
         }
@@ -243,41 +248,54 @@ bool Connection::columnExists(const QString& table, const QString& column)
 void Connection::backupTo(const QString& target)
 {
     if (!db_) throw DbError(QStringLiteral("数据库未连接"));
+    backupDatabase(db_, target);
+}
+
+void backupDatabase(sqlite3* source, const QString& target, int busyWaitMs)
+{
+    static std::atomic<int> counter{0};
     QFileInfo ti(target);
     QDir().mkpath(ti.absolutePath());
-    QString tmp = ti.absolutePath() + QStringLiteral("/.") + ti.fileName() + QStringLiteral(".part");
-    QFile::remove(tmp);
+    // Unique among the copies of every thread and process writing beside it.
+    const QString tmp = ti.absolutePath() + QStringLiteral("/.") + ti.fileName()
+                        + QStringLiteral(".%1-%2.part").arg(::getpid()).arg(++counter);
     sqlite3* dst = nullptr;
-    if (sqlite3_open_v2(tmp.toUtf8().constData(), &dst, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
-        sqlite3_close(dst);
+    auto cleanup = qScopeGuard([&] {
+        sqlite3_close_v2(dst);
+        QFile::remove(tmp);
+        QFile::remove(tmp + QStringLiteral("-journal"));
+    });
+    if (sqlite3_open_v2(QFile::encodeName(tmp).constData(), &dst, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
         throw FileOpenError(QStringLiteral("不能创建备份文件: ") + tmp);
+    sqlite3_busy_timeout(dst, busyWaitMs);
+    sqlite3_backup* b = sqlite3_backup_init(dst, "main", source, "main");
+    if (!b) throw DbError(QStringLiteral("备份失败: ") + QString::fromUtf8(sqlite3_errmsg(dst)));
+    // Steps of a few megabytes: between them a writer can take its lock (the
+    // copy then starts again from the changed file), and the wait for another
+    // connection's lock is bounded.
+    QElapsedTimer busySince;
+    int rc;
+    for (;;) {
+        rc = sqlite3_backup_step(b, 1024);
+        if (rc == SQLITE_OK) {
+            busySince.invalidate();
+            continue;
+        }
+        if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED) {
+            if (!busySince.isValid()) busySince.start();
+            if (busySince.elapsed() >= busyWaitMs) break;
+            sqlite3_sleep(10);
+            continue;
+        }
+        break;
     }
-    sqlite3_busy_timeout(dst, 5000);
-    sqlite3_backup* b = sqlite3_backup_init(dst, "main", db_, "main");
-    int rc = SQLITE_OK;
-    if (b) {
-        // Copy in one step: the copy is a consistent snapshot even while
-        // another connection writes.
-        do {
-            rc = sqlite3_backup_step(b, -1);
-            if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) sqlite3_sleep(20);
-        } while (rc == SQLITE_OK || rc == SQLITE_BUSY || rc == SQLITE_LOCKED);
-        sqlite3_backup_finish(b);
-    }
-    QString err = QString::fromUtf8(sqlite3_errmsg(dst));
-    if (!b) err = QString::fromUtf8(sqlite3_errmsg(dst));
-    if (rc == SQLITE_DONE && b) {
-        sqlite3_exec(dst, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
-    }
-    sqlite3_close(dst);
-    if (!b || rc != SQLITE_DONE) {
-        QFile::remove(tmp);
-        throw DbError(QStringLiteral("备份失败: ") + err);
-    }
-    if (::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(target).constData()) != 0) {
-        QFile::remove(tmp);
+    sqlite3_backup_finish(b);
+    const QString err = QString::fromUtf8(sqlite3_errstr(rc));
+    if (rc != SQLITE_DONE) throw DbError(QStringLiteral("备份失败: ") + err);
+    if (sqlite3_close(dst) != SQLITE_OK) throw DbError(QStringLiteral("备份失败: ") + QString::fromUtf8(sqlite3_errmsg(dst)));
+    dst = nullptr;
+    if (::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(target).constData()) != 0)
         throw FileOpenError(QStringLiteral("不能写入备份文件: ") + target);
-    }
 }
 
 void Connection::compact() { exec(QStringLiteral("VACUUM")); }
@@ -306,9 +324,12 @@ Transaction::Transaction(Connection& c) : c_(c)
     }
 }
 
-Transaction::~Transaction()
+Transaction::~Transaction() { rollback(); }
+
+void Transaction::rollback()
 {
     if (done_ || !c_.isOpen()) return;
+    done_ = true;
     try {
         if (nested_) {
             c_.exec(QStringLiteral("ROLLBACK TO ") + savepoint_);

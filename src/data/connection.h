@@ -75,9 +75,8 @@ public:
     bool columnExists(const QString& table, const QString& column);
     QStringList columns(const QString& table);
 
-    // Copies the open database through the online backup API into a temporary
-    // file beside `target`, then renames it over `target`: the previous copy
-    // stays whole until the new one is complete. Throws DbError/FileOpenError.
+    // Copies the open database over `target` (backupDatabase below).
+    // Throws DbError/FileOpenError.
     void backupTo(const QString& target);
     // Rewrites the database file compactly (VACUUM). Must not be in a transaction.
     void compact();
@@ -102,6 +101,10 @@ public:
     explicit Transaction(Connection& c);
     ~Transaction();
     void commit();
+    // Rolls back now rather than at the end of the scope, so that datasets
+    // can be brought in step with what is stored before the caller goes on.
+    // Harmless after commit() or a rollback SQLite made by itself.
+    void rollback();
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
 
@@ -111,6 +114,15 @@ private:
     bool done_ = false;
     QString savepoint_;
 };
+
+// How long a copy waits for another connection's lock before it gives up.
+inline constexpr int kBackupBusyWaitMs = 5000;
+
+// Copies the database open on `source` through the online backup API into a
+// temporary file with a unique name beside `target`, renamed over `target`
+// once complete: the previous copy stays whole until then. Waits at most
+// `busyWaitMs` at a time for another connection's lock, then throws DbError.
+void backupDatabase(sqlite3* source, const QString& target, int busyWaitMs = kBackupBusyWaitMs);
 
 // Quick test whether a file is a usable SQLite database: it opens and passes
 // "PRAGMA quick_check".

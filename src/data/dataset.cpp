@@ -3,6 +3,7 @@
 #include "common/formats.h"
 #include <QRegularExpression>
 #include <sqlite3.h>
+#include <cmath>
 #include <cstring>
 #include <malloc.h>
 
@@ -15,7 +16,10 @@ namespace {
 // re-opened list of 100,000 products would need the memory twice.
 const int g_mmapThresholdFixed = mallopt(M_MMAP_THRESHOLD, 128 * 1024);
 
-enum : quint8 { TagNull = 0, TagInt = 1, TagReal = 2, TagText = 3 };
+enum : quint8 { TagNull = 0, TagInt = 1, TagReal = 2, TagText = 3, TagLongText = 4 };
+// A text cell packs its offset and length into one word; texts of this many
+// bytes or more are kept whole on their own.
+constexpr quint64 kPackedLengthLimit = 0xFFFFFF;
 
 FieldType typeFromDecl(const char* decl)
 {
@@ -165,12 +169,24 @@ void Dataset::appendCellRaw(Column& c, Statement& st, int src)
     default: {
         const char* t = reinterpret_cast<const char*>(sqlite3_column_text(h, src));
         int len = sqlite3_column_bytes(h, src);
-        quint64 off = arena_.size();
-        arena_.append(t, size_t(len));
-        c.payload.push_back((off << 24) | quint64(len & 0xFFFFFF));
-        c.tag.push_back(TagText);
+        quint8 tag;
+        c.payload.push_back(packText(t, size_t(len), tag));
+        c.tag.push_back(tag);
     }
     }
+}
+
+quint64 Dataset::packText(const char* text, size_t len, quint8& tag)
+{
+    if (len >= kPackedLengthLimit) {
+        tag = TagLongText;
+        longTexts_.emplace_back(text, qsizetype(len));
+        return longTexts_.size() - 1;
+    }
+    tag = TagText;
+    quint64 off = arena_.size();
+    arena_.append(text, len);
+    return (off << 24) | quint64(len);
 }
 
 void Dataset::open()
@@ -186,6 +202,7 @@ void Dataset::open()
     cols_.resize(fields_.size());
     rowids_.clear();
     arena_.clear();
+    longTexts_.clear();
     sqlite3_stmt* h = st.handle();
     while (st.step()) {
         rowids_.push_back(updatable_ ? sqlite3_column_int64(h, 0) : qint64(rowids_.size()));
@@ -207,6 +224,7 @@ void Dataset::close()
     cols_.clear();
     rowids_.clear();
     arena_.release();
+    longTexts_.clear();
     buf_.clear();
     modified_.clear();
     cur_ = -1;
@@ -320,9 +338,10 @@ QVariant Dataset::cell(int row, int col) const
     case TagInt: { qint64 v; std::memcpy(&v, &p, 8); return QVariant(qlonglong(v)); }
     case TagReal: { double v; std::memcpy(&v, &p, 8); return QVariant(v); }
     case TagText: {
-        quint64 off = p >> 24, len = p & 0xFFFFFF;
+        quint64 off = p >> 24, len = p & kPackedLengthLimit;
         return QVariant(QString::fromUtf8(arena_.data() + off, qsizetype(len)));
     }
+    case TagLongText: return QVariant(QString::fromUtf8(longTexts_[size_t(p)]));
     default: return QVariant();
     }
 }
@@ -342,10 +361,7 @@ void Dataset::storeCell(int row, int col, const QVariant& v)
             { double d = v.toDouble(); std::memcpy(&p, &d, 8); tag = TagReal; break; }
         default: {
             QByteArray u = v.toString().toUtf8();
-            quint64 off = arena_.size();
-            arena_.append(u.constData(), size_t(u.size()));
-            p = (off << 24) | quint64(u.size() & 0xFFFFFF);
-            tag = TagText;
+            p = packText(u.constData(), size_t(u.size()), tag);
         }
         }
     }
@@ -515,16 +531,20 @@ QVariant Dataset::toStorage(const Field& f, const QVariant& v) const
         return QVariant(qlonglong(v.toBool() ? 1 : 0));
     case FieldType::Float:
         if (v.typeId() == QMetaType::QString) return QVariant(parseNumber(v.toString()));
+        if (!std::isfinite(v.toDouble()))
+            throw ConversionError(QStringLiteral("'%1' is not a valid floating point value").arg(v.toString()));
         return QVariant(v.toDouble());
     case FieldType::Integer:
-        if (v.typeId() == QMetaType::QString) return QVariant(qlonglong(parseNumber(v.toString())));
+        if (v.typeId() == QMetaType::QString) return QVariant(qlonglong(parseWholeNumber(v.toString())));
+        if (v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Float)
+            return QVariant(qlonglong(parseWholeNumber(QString::number(v.toDouble(), 'g', 17))));
         return QVariant(v.toLongLong());
     case FieldType::DateTime:
         if (v.typeId() == QMetaType::QDate) return QVariant(toDbDate(v.toDate()));
         if (v.typeId() == QMetaType::QDateTime) return QVariant(toDbDateTime(v.toDateTime()));
         return QVariant(v.toString());
     default:
-        return QVariant(v.toString());
+        return QVariant(wholeCharacters(v.toString()));
     }
 }
 
@@ -547,10 +567,11 @@ void Dataset::setText(const QString& fieldName, const QString& text)
     case FieldType::Float:
     case FieldType::Integer:
         if (text.trimmed().isEmpty()) setValue(fieldName, QVariant());
+        else if (f->type == FieldType::Integer) setValue(fieldName, qlonglong(parseWholeNumber(text)));
         else setValue(fieldName, parseNumber(text));
         break;
     case FieldType::DateTime: {
-        if (text.trimmed().isEmpty()) { setValue(fieldName, QVariant()); break; }
+        if (isBlankDateText(text)) { setValue(fieldName, QVariant()); break; }
         QDate d = parseDate(text);
         if (!d.isValid()) throw ConversionError(QStringLiteral("'%1' is not a valid date").arg(text));
         setValue(fieldName, d);
@@ -618,13 +639,8 @@ void Dataset::post()
 void Dataset::cancel()
 {
     if (state_ == State::Insert) {
-        int row = cur_;
-        for (auto& c : cols_) { c.payload.erase(size_t(row)); c.tag.erase(size_t(row)); }
-        rowids_.erase(rowids_.begin() + row);
         state_ = State::Browse;
-        cur_ = std::min(row, recordCount() - 1);
-        emit rowRemoved(row);
-        emit currentChanged(cur_);
+        dropRow(cur_);
     } else if (state_ == State::Edit) {
         state_ = State::Browse;
         emit rowChanged(cur_);
@@ -644,12 +660,41 @@ void Dataset::remove()
     if (beforeDelete) beforeDelete(*this);
     int row = cur_;
     conn_->exec(QStringLiteral("DELETE FROM %1 WHERE rowid=:rid").arg(table_), {{"rid", rowids_[size_t(row)]}});
+    dropRow(row);
+}
+
+void Dataset::dropRow(int row)
+{
     for (auto& c : cols_) { c.payload.erase(size_t(row)); c.tag.erase(size_t(row)); }
     rowids_.erase(rowids_.begin() + row);
-    cur_ = std::min(row, recordCount() - 1);
+    cur_ = std::min(cur_ > row ? cur_ - 1 : cur_, recordCount() - 1);
     eof_ = isEmpty();
     emit rowRemoved(row);
     emit currentChanged(cur_);
+}
+
+void Dataset::refreshRow(int row)
+{
+    if (!active()) return;
+    if (state_ == State::Insert || state_ == State::Edit) {
+        cancel();
+        return;
+    }
+    if (row < 0 || row >= recordCount()) return;
+    if (!updatable_) {
+        requery();
+        return;
+    }
+    QStringList names;
+    for (auto& f : fields_) names << f->name;
+    Statement st(conn_->handle(), QStringLiteral("SELECT %1 FROM %2 WHERE rowid=:r").arg(names.join(','), table_));
+    st.bind("r", rowids_[size_t(row)]);
+    if (!st.step()) {
+        dropRow(row);
+        return;
+    }
+    for (size_t i = 0; i < fields_.size(); ++i) storeCell(row, int(i), st.value(int(i)));
+    emit rowChanged(row);
 }
 
 }

@@ -199,6 +199,13 @@ public:
     void cancel();
     // Runs the before-delete handler (it may throw SilentStop), then deletes.
     void remove();
+    // After a rollback: reads the row again from the table; a row that is no
+    // longer stored leaves the dataset. A row still being edited or inserted
+    // is cancelled instead.
+    void refreshRow(int row);
+    // After a failed write: the current row is brought in step with the
+    // table, as refreshRow does. Call it once the transaction has rolled back.
+    void resync() { refreshRow(cur_); }
 
     // Handlers.
     std::function<void(Dataset&)> beforeDelete;
@@ -220,7 +227,7 @@ signals:
 private:
     struct Column {
         detail::PodBuffer<quint64> payload;
-        detail::PodBuffer<quint8> tag; // 0 null, 1 integer, 2 real, 3 text
+        detail::PodBuffer<quint8> tag; // 0 null, 1 integer, 2 real, 3 text, 4 long text
     };
     void buildFields(class Statement& st, std::vector<int>& srcIndex);
     QVariant cell(int row, int col) const;
@@ -232,6 +239,8 @@ private:
     QString selectSql() const;
     void refreshRowFromTable(int row);
     QVariant toStorage(const Field& f, const QVariant& v) const;
+    quint64 packText(const char* text, size_t len, quint8& tag);
+    void dropRow(int row); // from memory only
 
     Connection* conn_;
     QString sql_;
@@ -243,6 +252,7 @@ private:
     std::vector<Column> cols_;
     std::vector<qint64> rowids_;
     detail::PodBuffer<char> arena_;
+    std::vector<QByteArray> longTexts_; // texts too long to pack into one word
     int cur_ = -1;
     bool bof_ = true, eof_ = true;
     State state_ = State::Inactive;

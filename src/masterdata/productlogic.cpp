@@ -13,24 +13,31 @@ QString proposedCodeOf(qint64 n) { return (QStringLiteral("00000") + QString::nu
 bool codeTaken(Connection& c, const QString& code, bool adding, const QString& currentIntno)
 {
     QString trimmed = code.trimmed();
-    QVariant hit = adding ? c.scalar(QStringLiteral("SELECT 1 FROM product WHERE (trim(sphh)=:p1) LIMIT 1"), {{"p1", trimmed}})
-                          : c.scalar(QStringLiteral("SELECT 1 FROM product WHERE (trim(sphh)=:p1) and intno<>:p2 LIMIT 1"),
+    QVariant hit = adding ? c.scalar(QStringLiteral("SELECT 1 FROM product WHERE (sphh=:p1) LIMIT 1"), {{"p1", trimmed}})
+                          : c.scalar(QStringLiteral("SELECT 1 FROM product WHERE (sphh=:p1) and intno<>:p2 LIMIT 1"),
                                      {{"p1", trimmed}, {"p2", currentIntno}});
     return hit.isValid();
 }
 
 QVariant dbDate(const QDate& d) { return d.isValid() ? QVariant(toDbDate(d)) : QVariant(); }
 
-QString store(Dataset& products, const Values& v, bool adding)
+Stored store(Dataset& products, const Values& v, bool adding, const QString& currentIntno)
 {
     Connection& c = *products.connection();
     Transaction t(c);
-    QString intno;
+    Stored r;
+    QString& intno = r.intno;
     try {
+        if (codeTaken(c, v.sphh, adding, currentIntno)) {
+            r.codeTaken = true;
+            return r;
+        }
         if (adding) {
             intno = intnoOf(nextNumber(c));
-            products.setSql(QStringLiteral("SELECT * from product "));
-            products.open();
+            if (!products.active() || products.sql() != QLatin1String(kAllProducts)) {
+                products.setSql(QLatin1String(kAllProducts));
+                products.open();
+            }
             products.append();
             products.setValue("intno", intno);
         } else {
@@ -64,14 +71,13 @@ QString store(Dataset& products, const Values& v, bool adding)
         products.post();
         t.commit();
     } catch (...) {
-        if (products.state() == Dataset::State::Insert || products.state() == Dataset::State::Edit) products.cancel();
-        else if (products.active()) {
-            // The row reached the table's image before the rollback: read the table again.
-            try { products.requery(); } catch (...) {}
-        }
+        // Roll back first: the row posted inside the transaction is read again
+        // only once it is gone from the table.
+        t.rollback();
+        try { products.resync(); } catch (...) {}
         throw;
     }
-    return intno;
+    return r;
 }
 
 QStringList namesOf(Dataset& ds, const QString& sql)

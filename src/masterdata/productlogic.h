@@ -18,7 +18,8 @@ QString proposedCodeOf(qint64 n);
 inline QString proposeCode(Connection& c) { return proposedCodeOf(nextNumber(c)); }
 
 // True when another product already uses `code` (compared without the
-// surrounding blanks). When modifying, the product `currentIntno` does not count.
+// surrounding blanks; codes are stored trimmed, so the index on the code
+// serves). When modifying, the product `currentIntno` does not count.
 bool codeTaken(Connection& c, const QString& code, bool adding, const QString& currentIntno);
 
 // What the editor stores. Dates left invalid are stored as no date (NULL).
@@ -28,12 +29,23 @@ struct Values {
     QDate outdate, enddate;
 };
 
-// Stores the values in one transaction. Adding re-points `products` on every
-// product, appends a row with a new `intno` (taking `avdj` from the own
-// purchase price and clearing the mark) and returns that `intno`; modifying
-// writes the current row of `products` and keeps its `intno`, `avdj` and mark.
-// A failure rolls everything back and leaves `products` in browse state.
-QString store(Dataset& products, const Values& v, bool adding);
+// The SQL that adding leaves the product list on: every product, in the
+// table's order.
+inline const char* const kAllProducts = "SELECT * from product ";
+
+struct Stored {
+    bool codeTaken = false; // another product has the code: nothing was stored
+    QString intno;
+};
+// Stores the values in one transaction, which first checks that no other
+// product has the code (another writer may have saved it since the editor
+// checked). Adding points `products` at every product (kAllProducts; a list
+// already on it keeps its rows and gains the new one in place), appends a row
+// with a new `intno` (taking `avdj` from the own purchase price and clearing
+// the mark) and returns that `intno`; modifying writes the current row of
+// `products` and keeps its `intno`, `avdj` and mark. A failure rolls
+// everything back and then leaves the current row of `products` as stored.
+Stored store(Dataset& products, const Values& v, bool adding, const QString& currentIntno);
 
 // Stored date value of a date column (NULL for an invalid date).
 QVariant dbDate(const QDate& d);

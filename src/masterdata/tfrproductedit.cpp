@@ -1,5 +1,6 @@
 #include "masterdata/tfrproductedit.h"
 #include "app/tfrmain.h"
+#include "common/bakcopy.h"
 #include "common/boxkeys.h"
 #include "common/clock.h"
 #include "common/datepicker.h"
@@ -33,18 +34,11 @@ const QString kEmptyZero = QStringLiteral("0");
 QString twoDecimals(double v) { return formatFloat(QStringLiteral("0.00"), v); }
 QString plain(double v) { return formatFloat(QString(), v); }
 
-bool hasDigits(const QString& s)
-{
-    for (QChar c : s)
-        if (c.isDigit()) return true;
-    return false;
-}
-
 // The date of a date box: invalid when empty; throws ConversionError for a
-// text that is not a date.
+// text that is not a date (letters included: never stored as no date).
 QDate dateOfBox(const QLineEdit* box)
 {
-    if (!hasDigits(box->text())) return QDate();
+    if (isBlankDateText(box->text())) return QDate();
     QDate d = parseDate(box->text().trimmed());
     if (!d.isValid()) throw ConversionError(QStringLiteral("'%1' is not a valid date").arg(box->text()));
     return d;
@@ -390,20 +384,16 @@ void Tfrproductedit::Button1Click()
         if (!p->active()) p->open();
         if (p->asString("intno") != frmain->currentIntno && !p->locate("intno", frmain->currentIntno)) return;
     }
-    QString intno = product::store(*p, v, adding);
-    if (adding) frmain->currentIntno = intno;
+    const product::Stored stored = product::store(*p, v, adding, frmain->currentIntno);
+    if (stored.codeTaken) {
+        dlg::showMessage(QStringLiteral("该商品代码已存在,不能再录入！ "));
+        Edit7->setFocus();
+        return;
+    }
+    if (adding) frmain->currentIntno = stored.intno;
     Edit7->setText(v.sphh);
     frmain->editMode = QStringLiteral("F");
-
-    if (!QFile::exists(AppPaths::workingDatabase())) {
-        dlg::showMessage(QStringLiteral("数据没有成功复制,请检查前台连接线路及前台数据位置的设置！ "));
-    } else {
-        try {
-            frdm->ADOCon.backupTo(AppPaths::backupDatabase());
-        } catch (const AppError&) {
-            dlg::showMessage(QStringLiteral("请检查本系统的数据备份目录bak是否存在！ "));
-        }
-    }
+    requestBakCopy();
     Button2->setFocus();
 }
 
@@ -452,7 +442,7 @@ void Tfrproductedit::MaskEdit2DblClick() { pickDate(MaskEdit2); }
 
 bool Tfrproductedit::checkDate(QLineEdit* box)
 {
-    if (!hasDigits(box->text())) return true;
+    if (isBlankDateText(box->text())) return true;
     if (parseDate(box->text().trimmed()).isValid()) return true;
     dlg::showMessage(box->text() + QStringLiteral("是无效日期!"));
     box->setFocus();

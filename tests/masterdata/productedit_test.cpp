@@ -151,6 +151,7 @@ TEST_F(ProductEditor, AddStoresValuesThenChangesTheSameProduct)
     EXPECT_EQ(row[7].toString(), QStringLiteral("瓶"));
     EXPECT_EQ(row[8].toString(), "KKKL330ml");
     EXPECT_EQ(frmain->editMode, "F");
+    settleBakCopies();
     EXPECT_TRUE(QFile::exists(AppPaths::backupDatabase()));
     Connection bak;
     bak.open(AppPaths::backupDatabase());
@@ -313,6 +314,7 @@ TEST_F(ProductEditor, OpenedFromPurchaseWindowAndBackupFailures)
     f.close();
     dialogs->clear();
     ed->Button1Click();
+    settleBakCopies();
     EXPECT_EQ(dialogs->messages(), QStringList{QStringLiteral("请检查本系统的数据备份目录bak是否存在！ ")});
     EXPECT_EQ(count(), 1); // the save already made stays
 

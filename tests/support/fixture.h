@@ -2,12 +2,14 @@
 // A fresh program folder with a fresh database, the administrator logged in,
 // and the dialogs layer scripted.
 #include "app/tfrmain.h"
+#include "common/bakcopy.h"
 #include "common/clock.h"
 #include "common/dialogs.h"
 #include "common/paths.h"
 #include "data/schema.h"
 #include "data/tfrdm.h"
 #include <gtest/gtest.h>
+#include <QCoreApplication>
 #include <QTemporaryDir>
 #include <QDir>
 
@@ -38,6 +40,9 @@ protected:
 
     void TearDown() override
     {
+        // A copy still running must not report into the next test.
+        qm::waitForBakCopies();
+        QCoreApplication::removePostedEvents(qApp, QEvent::MetaCall);
         delete frdm;
         frdm = nullptr;
         delete frmain;
@@ -45,6 +50,13 @@ protected:
         qm::dlg::resetBackend();
         dialogs = nullptr;
         qm::Clock::reset();
+    }
+
+    // Lets a copy to bak/ asked for finish, and its failure message arrive.
+    void settleBakCopies()
+    {
+        qm::waitForBakCopies();
+        QCoreApplication::processEvents();
     }
 
     // Logs in as another operator (no window involved).

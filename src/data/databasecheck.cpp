@@ -1,0 +1,172 @@
+#include "data/databasecheck.h"
+#include <QFile>
+#include <QFileInfo>
+#include <QScopeGuard>
+#include <sqlite3.h>
+#include <cerrno>
+#include <cstring>
+#include <functional>
+#include <iterator>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace qm {
+
+namespace {
+
+// Tables every version of the database has had: a file without them is not
+// this program's database, whatever SQLite thinks of it.
+const char* const kBaseTables[] = {
+    "product", "spec", "customer", "branch", "bank", "employee", "store",
+    "outlist", "outdetail", "outbacklist", "outbackdetail", "getlist", "getdetail",
+    "inlist", "indetail", "inbacklist", "inbackdetail", "putlist", "putdetail",
+    "totallist", "custtotal", "custtotal1", "dateconfig", "opcrl", "nextno",
+    "config", "company", "apperror", "package", "units",
+};
+
+struct Probe {
+    int rc = SQLITE_OK;
+    QString message;
+    bool ok() const { return rc == SQLITE_OK; }
+};
+
+Probe lastError(sqlite3* db, int rc)
+{
+    return {rc, QString::fromUtf8(sqlite3_errmsg(db))};
+}
+
+// Runs one statement to its end; the first column of each row goes to `row`.
+Probe run(sqlite3* db, const char* sql, const std::function<void(const char*)>& row = {})
+{
+    sqlite3_stmt* st = nullptr;
+    int rc = sqlite3_prepare_v2(db, sql, -1, &st, nullptr);
+    if (rc != SQLITE_OK) {
+        Probe p = lastError(db, rc);
+        sqlite3_finalize(st);
+        return p;
+    }
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW)
+        if (row) row(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+    Probe p = rc == SQLITE_DONE ? Probe{} : lastError(db, rc);
+    sqlite3_finalize(st);
+    return p;
+}
+
+bool isBusy(int rc) { return (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED; }
+
+DatabaseCheck verdict(const Probe& p)
+{
+    if (isBusy(p.rc)) return {DatabaseFileState::Busy, p.message};
+    switch (p.rc & 0xff) {
+    case SQLITE_NOTADB: return {DatabaseFileState::NotDatabase, p.message};
+    case SQLITE_CORRUPT: return {DatabaseFileState::Damaged, p.message};
+    case SQLITE_PERM:
+    case SQLITE_AUTH: return {DatabaseFileState::Unreadable, p.message};
+    default: return {DatabaseFileState::Failed, p.message};
+    }
+}
+
+// The names of the base tables the file lacks; reading the schema also proves
+// the header and the first page.
+Probe missingTables(sqlite3* db, QStringList& missing)
+{
+    QStringList have;
+    Probe p = run(db, "SELECT lower(name) FROM sqlite_master WHERE type='table'",
+                  [&](const char* n) { have << QString::fromUtf8(n); });
+    if (!p.ok()) return p;
+    for (const char* t : kBaseTables)
+        if (!have.contains(QLatin1String(t))) missing << QLatin1String(t);
+    return p;
+}
+
+// The full check, answering whether the file is whole.
+Probe integrity(sqlite3* db, bool& whole)
+{
+    QStringList lines;
+    Probe p = run(db, "PRAGMA quick_check", [&](const char* r) { lines << QString::fromUtf8(r ? r : ""); });
+    whole = p.ok() && lines == QStringList{QStringLiteral("ok")};
+    if (p.ok() && !whole) p.message = lines.mid(0, 3).join(QStringLiteral("; "));
+    return p;
+}
+
+// Cheap checks whose cost does not grow with the file: the size the header
+// announces is there, and every base table's root and last leaf can be read.
+bool passesCheapChecks(sqlite3* db, const QString& path)
+{
+    qint64 pages = 0, pageSize = 0;
+    if (!run(db, "PRAGMA page_count", [&](const char* v) { pages = QByteArray(v).toLongLong(); }).ok()) return false;
+    if (!run(db, "PRAGMA page_size", [&](const char* v) { pageSize = QByteArray(v).toLongLong(); }).ok()) return false;
+    if (QFileInfo(path).size() < pages * pageSize) return false;
+    for (const char* t : kBaseTables) {
+        // One aggregate each: together they would scan the whole table.
+        for (const char* edge : {"max", "min"}) {
+            QByteArray sql = QByteArray("SELECT ") + edge + "(rowid) FROM \"" + t + '"';
+            if (!run(db, sql.constData()).ok()) return false;
+        }
+    }
+    return true;
+}
+
+bool permissionDenied(const QString& path)
+{
+    int fd = ::open(QFile::encodeName(path).constData(), O_RDWR);
+    if (fd >= 0) {
+        ::close(fd);
+        return false;
+    }
+    return errno == EACCES || errno == EPERM || errno == EROFS;
+}
+
+}
+
+DatabaseCheck checkWorkingDatabase(const QString& path, int busyWaitMs)
+{
+    QFileInfo fi(path);
+    if (!fi.exists() || (fi.isFile() && fi.size() == 0 && !QFileInfo::exists(path + QStringLiteral("-journal"))))
+        return {DatabaseFileState::Missing, {}};
+    if (!fi.isFile()) return {DatabaseFileState::Failed, QStringLiteral("not a file")};
+    if (permissionDenied(path)) return {DatabaseFileState::Unreadable, QString::fromLocal8Bit(strerror(errno))};
+
+    sqlite3* db = nullptr;
+    auto closer = qScopeGuard([&] { sqlite3_close_v2(db); });
+    int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    if (rc != SQLITE_OK) return verdict(lastError(db, rc));
+    sqlite3_extended_result_codes(db, 1);
+    sqlite3_busy_timeout(db, busyWaitMs);
+    if (sqlite3_db_readonly(db, "main") == 1) return {DatabaseFileState::Unreadable, QStringLiteral("read-only")};
+
+    // The first read takes a shared lock, and rolls back a hot journal.
+    QStringList missing;
+    Probe p = missingTables(db, missing);
+    if (!p.ok()) {
+        if ((p.rc & 0xff) != SQLITE_CORRUPT) return verdict(p);
+    } else if (missing.size() == int(std::size(kBaseTables))) {
+        return {DatabaseFileState::NotDatabase, QStringLiteral("no tables of this program")};
+    } else if (missing.isEmpty() && passesCheapChecks(db, path)) {
+        return {DatabaseFileState::Usable, {}};
+    }
+    // Something looks wrong: only the full check may call the file damaged.
+    bool whole = false;
+    p = integrity(db, whole);
+    if (isBusy(p.rc)) return {DatabaseFileState::Busy, p.message};
+    if (!whole) return {DatabaseFileState::Damaged, p.message};
+    // A whole file that lacks some tables is still the shop's data: an older
+    // copy must not replace it; the schema upgrade reports what is missing.
+    return {DatabaseFileState::Usable, {}};
+}
+
+bool isUsableBackup(const QString& path)
+{
+    QFileInfo fi(path);
+    if (!fi.isFile() || fi.size() == 0) return false;
+    sqlite3* db = nullptr;
+    auto closer = qScopeGuard([&] { sqlite3_close_v2(db); });
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) return false;
+    sqlite3_busy_timeout(db, 2000);
+    QStringList missing;
+    if (!missingTables(db, missing).ok() || !missing.isEmpty()) return false;
+    bool whole = false;
+    return integrity(db, whole).ok() && whole;
+}
+
+}

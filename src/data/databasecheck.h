@@ -1,0 +1,43 @@
+#pragma once
+// Whether a database file may be opened as it is, must be replaced from the
+// backup copy, or must be left alone and reported. Another process (the
+// front-desk program) may hold the file: busy is never taken for damage.
+#include <QString>
+
+namespace qm {
+
+enum class DatabaseFileState {
+    Usable,
+    Missing,     // no file, or an empty one
+    NotDatabase, // not an SQLite database, or none of this program's tables
+    Damaged,     // fails the integrity check after SQLite opened it read-write
+    Busy,        // another process kept it locked longer than we waited
+    Unreadable,  // the file's permissions keep us out
+    Failed,      // any other failure (I/O error, folder not writable): not ours to mend
+};
+
+struct DatabaseCheck {
+    DatabaseFileState state = DatabaseFileState::Failed;
+    QString detail; // the database's own message, when it gave one
+    // Missing, not a database, or damaged: the backup copy may replace it.
+    bool replaceable() const
+    {
+        return state == DatabaseFileState::Missing || state == DatabaseFileState::NotDatabase
+               || state == DatabaseFileState::Damaged;
+    }
+};
+
+// How long start-up waits for another process's lock.
+inline constexpr int kStartupBusyWaitMs = 10000;
+
+// Opens the working database read-write, as the program will, so that SQLite
+// rolls back a journal left by a writer that died. The cost does not grow with
+// the file: the schema is read and each table's first and last pages touched;
+// the full integrity check runs only when one of those fails.
+DatabaseCheck checkWorkingDatabase(const QString& path, int busyWaitMs = kStartupBusyWaitMs);
+
+// A copy fit to replace the working database: it opens, holds this program's
+// tables and passes the full integrity check. The copy is only read.
+bool isUsableBackup(const QString& path);
+
+}

@@ -1,0 +1,258 @@
+// Start-up never loses committed data: hot journals, other writers, bad
+// working files and bad backup copies.
+#include "app/startup.h"
+#include "common/errors.h"
+#include "support/faultvfs.h"
+#include "support/fixture.h"
+#include <QFile>
+#include <csignal>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using qm::Connection;
+using qm::DatabaseFileState;
+
+namespace {
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+int customers(const QString& path)
+{
+    Connection c;
+    c.open(path);
+    return c.scalar("SELECT count(*) FROM customer").toInt();
+}
+
+void addCustomers(Connection& c, int from, int count)
+{
+    qm::Transaction t(c);
+    for (int i = from; i < from + count; ++i)
+        c.exec("INSERT INTO customer(intno, id, name, remark) VALUES(:p1, :p1, :p2, :p3)",
+               {{"p1", QString::asprintf("%010d", i)}, {"p2", QStringLiteral("顾客%1").arg(i)}, {"p3", QString(300, 'r')}});
+    t.commit();
+}
+
+// A process that holds the database's exclusive lock for `ms`, then commits a
+// customer of its own and ends. Returns once the lock is held.
+pid_t holdLock(const QString& path, int ms)
+{
+    int fds[2];
+    if (pipe(fds) != 0) return -1;
+    pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        Connection c;
+        c.open(path);
+        c.exec("BEGIN EXCLUSIVE");
+        c.exec("INSERT INTO customer(intno, id, name) VALUES('0000099999', '99999', '前台')");
+        char b = 1;
+        if (write(fds[1], &b, 1) != 1) _exit(2);
+        usleep(useconds_t(ms) * 1000);
+        c.exec("COMMIT");
+        _exit(0);
+    }
+    close(fds[1]);
+    char b;
+    if (read(fds[0], &b, 1) != 1) pid = -1;
+    close(fds[0]);
+    return pid;
+}
+}
+
+class StartUpCheckTest : public AppFixture {
+protected:
+    QString working, backup;
+    void SetUp() override
+    {
+        AppFixture::SetUp();
+        frdm->ADOCon.close();
+        working = qm::AppPaths::workingDatabase();
+        backup = qm::AppPaths::backupDatabase();
+        qm::createInitialDatabase(backup);
+        Connection b;
+        b.open(backup);
+        b.exec("UPDATE company SET name='备份的商店'");
+    }
+    QString company()
+    {
+        return frdm->ADOCon.scalar("SELECT name FROM company").toString();
+    }
+    // What a writer that died in the middle of a transaction leaves: pages of
+    // the transaction already in the file, and the journal that undoes them.
+    void leaveHotJournal()
+    {
+        Connection w;
+        w.open(working);
+        w.exec("PRAGMA cache_size=10");
+        w.exec("BEGIN IMMEDIATE");
+        w.exec("DELETE FROM customer");
+        for (int i = 0; i < 400; ++i)
+            w.exec("INSERT INTO customer(intno, id, name, remark) VALUES(:p1, :p1, '未提交', :p2)",
+                   {{"p1", QString::asprintf("%010d", 50000 + i)}, {"p2", QString(500, 'u')}});
+        ASSERT_TRUE(QFile::exists(working + "-journal"));
+        ASSERT_TRUE(QFile::copy(working, working + ".crash"));
+        ASSERT_TRUE(QFile::copy(working + "-journal", working + ".crash-journal"));
+        w.exec("ROLLBACK");
+        w.close();
+        QFile::remove(working);
+        QFile::rename(working + ".crash", working);
+        QFile::rename(working + ".crash-journal", working + "-journal");
+    }
+};
+
+TEST_F(StartUpCheckTest, AHotJournalIsRolledBackAndNothingIsReplaced)
+{
+    {
+        Connection c;
+        c.open(working);
+        addCustomers(c, 1000, 300);
+    }
+    const int committed = customers(working);
+    for (bool withBackup : {true, false}) {
+        SCOPED_TRACE(withBackup ? "with a backup" : "without a backup");
+        if (!withBackup) QFile::remove(backup);
+        leaveHotJournal();
+        qm::openWorkingDatabase(frdm);
+        EXPECT_EQ(company(), QStringLiteral("我的超市"));
+        EXPECT_EQ(frdm->ADOCon.scalar("SELECT count(*) FROM customer").toInt(), committed);
+        EXPECT_EQ(frdm->ADOCon.scalar("SELECT count(*) FROM customer WHERE name='未提交'").toInt(), 0);
+        EXPECT_EQ(frdm->ADOCon.scalar("PRAGMA integrity_check").toString(), "ok");
+        EXPECT_TRUE(dialogs->messages().isEmpty());
+        frdm->ADOCon.close();
+        EXPECT_FALSE(QFile::exists(working + "-journal"));
+        EXPECT_EQ(QDir(folder() + "works").entryList({"*damaged*"}, QDir::Files), QStringList());
+    }
+}
+
+TEST_F(StartUpCheckTest, AnotherWriterIsWaitedForAndNeverTakenForDamage)
+{
+    // A lock held for 3 s: start-up waits, then opens the same file, and the
+    // other writer's commit is in it.
+    pid_t pid = holdLock(working, 3000);
+    ASSERT_GT(pid, 0);
+    qm::openWorkingDatabase(frdm);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(company(), QStringLiteral("我的超市"));
+    EXPECT_EQ(frdm->ADOCon.scalar("SELECT name FROM customer WHERE intno='0000099999'").toString(), QStringLiteral("前台"));
+    frdm->ADOCon.close();
+
+    // A lock held longer than start-up waits: reported, the program ends, and
+    // nothing is moved from under the other writer, whose commit still lands.
+    const QByteArray file = readFile(working);
+    pid = holdLock(working, 2500);
+    ASSERT_GT(pid, 0);
+    EXPECT_THROW(qm::openWorkingDatabase(frdm, 300), qm::ProgramExit);
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("数据库正被其他程序(如前台收银)使用,请稍后再启动本系统！"));
+    EXPECT_FALSE(frdm->ADOCon.isOpen());
+    EXPECT_EQ(QDir(folder() + "works").entryList({"*damaged*", "*orphan*"}, QDir::Files), QStringList());
+    EXPECT_TRUE(QFile::exists(working));
+    waitpid(pid, &status, 0);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(qm::checkWorkingDatabase(working).state, DatabaseFileState::Usable);
+}
+
+TEST_F(StartUpCheckTest, BadWorkingFilesAndBadBackupsCrossed)
+{
+    QByteArray good = readFile(backup);
+    QByteArray tableless;
+    {
+        const QString p = folder() + "empty.db";
+        Connection c;
+        c.open(p, true);
+        c.exec("CREATE TABLE other(x)");
+        c.close();
+        tableless = readFile(p);
+    }
+    struct Kind { const char* name; QByteArray bytes; };
+    const std::vector<Kind> bad = {{"zero bytes", QByteArray()},
+                                   {"garbage", QByteArray(8192, 'g')},
+                                   {"no tables of ours", tableless}};
+    for (const Kind& w : bad) {
+        // A good backup replaces every bad working file; the old file is kept.
+        SCOPED_TRACE(w.name);
+        writeFile(working, w.bytes);
+        writeFile(backup, good);
+        dialogs->clear();
+        qm::openWorkingDatabase(frdm);
+        EXPECT_EQ(company(), QStringLiteral("备份的商店"));
+        EXPECT_TRUE(dialogs->messages().isEmpty());
+        frdm->ADOCon.close();
+        for (const QString& f : QDir(folder() + "works").entryList({"*damaged*"}, QDir::Files))
+            QFile::remove(folder() + "works/" + f);
+
+        // A bad backup is never copied over a bad working file.
+        for (const Kind& b : bad) {
+            SCOPED_TRACE(b.name);
+            writeFile(working, w.bytes);
+            writeFile(backup, b.bytes);
+            dialogs->clear();
+            try {
+                qm::openWorkingDatabase(frdm);
+            } catch (...) {
+            }
+            frdm->ADOCon.close();
+            EXPECT_EQ(dialogs->messages(), QStringList{QStringLiteral("请检查本系统的数据备份目录bak是否存在！ ")});
+            EXPECT_EQ(readFile(working), w.bytes);
+            EXPECT_EQ(readFile(backup), b.bytes);
+        }
+    }
+    EXPECT_FALSE(qm::isUsableBackup(backup));
+    writeFile(backup, good);
+    EXPECT_TRUE(qm::isUsableBackup(backup));
+}
+
+TEST_F(StartUpCheckTest, AnUnreadableFileIsReportedNotReplaced)
+{
+    const QByteArray before = readFile(working);
+    // Root reads every file: check as an ordinary user in a child process.
+    ASSERT_EQ(chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+    ASSERT_EQ(chmod(QFile::encodeName(folder() + "works").constData(), 0755), 0);
+    ASSERT_EQ(chmod(QFile::encodeName(working).constData(), 0600), 0);
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (geteuid() == 0 && setuid(65534) != 0) _exit(100);
+        _exit(int(qm::checkWorkingDatabase(working).state));
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), int(DatabaseFileState::Unreadable));
+    EXPECT_EQ(readFile(working), before);
+    EXPECT_EQ(QDir(folder() + "works").entryList(QDir::Files), QStringList{"vkdb.mdb"});
+}
+
+TEST_F(StartUpCheckTest, KilledWritersLoseNoCommittedRowAtTheNextStart)
+{
+    for (unsigned seed = 1; seed <= 6; ++seed) {
+        const int base = 100000 * int(seed);
+        qm::fault::KillResult k = qm::fault::killDuring([&](int i) {
+            Connection c;
+            c.open(working);
+            addCustomers(c, base + 10 * i, 10);
+        }, 40, 250, seed);
+        ASSERT_TRUE(k.killed);
+        qm::openWorkingDatabase(frdm);
+        EXPECT_EQ(company(), QStringLiteral("我的超市"));
+        int rows = frdm->ADOCon.scalar("SELECT count(*) FROM customer WHERE intno>=:lo AND intno<:hi",
+                                       {{"lo", QString::asprintf("%010d", base)},
+                                        {"hi", QString::asprintf("%010d", base + 100000)}}).toInt();
+        EXPECT_GE(rows, 10 * k.completed);
+        EXPECT_LE(rows, 10 * k.completed + 10);
+        EXPECT_EQ(rows % 10, 0);
+        frdm->ADOCon.close();
+    }
+    EXPECT_EQ(QDir(folder() + "works").entryList({"*damaged*"}, QDir::Files), QStringList());
+}
