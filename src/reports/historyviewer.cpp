@@ -6,12 +6,15 @@
 #include "data/tfrdm.h"
 #include "common/dialogs.h"
 #include <QApplication>
+#include <QPointer>
 #include <QLineEdit>
 #include <QPushButton>
 
 namespace qm::reports {
 
 namespace {
+QPointer<Tfrdetail> shownViewer;
+
 const StatementDesc& customers() { return statementDesc(StatementKind::Customer); }
 
 // The header table of each bill type the viewer opens.
@@ -31,6 +34,7 @@ Tfrdetail::Tfrdetail(const QString& spintno, QWidget* owner)
     : ReportWindow(owner, QStringLiteral("frdetail"), QStringLiteral("明细表查询")), spintno_(spintno)
 {
     setModal(true);
+    shownViewer = this;
     addPartyBoxes(customers(), QStringLiteral("备注："));
     Edit9 = partyCode_;
     Edit10 = partyName_;
@@ -53,6 +57,8 @@ QString Tfrdetail::postedViewCommand(int billtype)
 {
     return QStringLiteral("PostedView%1").arg(billtype, 2, 10, QLatin1Char('0'));
 }
+
+Tfrdetail* Tfrdetail::current() { return shownViewer; }
 
 void Tfrdetail::firstStep() { Edit9->setText(QStringLiteral("1")); }
 

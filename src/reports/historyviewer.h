@@ -21,9 +21,11 @@ public:
     // The command that opens the posted view of a bill type ("PostedView02"),
     // registered by the document windows. It is run with AQoutlist on the
     // document's header, frmain->docIntno its number and frmain->pickCode 99;
-    // the posted view is owned by this viewer (objectName "frdetail"), which
-    // it disables while shown, and shows no 冲数.
+    // the posted view is owned by the open viewer (current()), which it
+    // disables while shown, and shows no 冲数.
     static QString postedViewCommand(int billtype);
+    // The viewer being shown, if any.
+    static Tfrdetail* current();
 
 public slots:
     void refreshClick() override;
