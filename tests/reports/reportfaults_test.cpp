@@ -3,6 +3,8 @@
 #include "reports/summaries.h"
 #include "reports/reportdata.h"
 #include "support/faultvfs.h"
+#include "data/schema.h"
+#include "data/upgrades.h"
 
 using namespace qm;
 using namespace qm::reports;
@@ -62,4 +64,23 @@ TEST_F(ReportFaultTest, StatementJournalAndHistoryRefillsAreWholeOrNothing)
         buildStatement(d, "0000000001", march);
     });
     sweepOver([] { fillProductHistory("00000001"); });
+}
+
+// A database made before the report indexes gains them at start-up, once.
+TEST_F(ReportFaultTest, OlderDatabaseGainsTheReportIndexes)
+{
+    Connection& c = frdm->ADOCon;
+    for (const IndexDef& ix : reportIndexes()) c.exec(QString("DROP INDEX %1").arg(ix.name));
+    const QStringList run = upgradeSchema(c);
+    EXPECT_EQ(run.size(), int(reportIndexes().size()));
+    for (const IndexDef& ix : reportIndexes())
+        EXPECT_TRUE(c.scalar("SELECT 1 FROM sqlite_master WHERE type='index' AND name=:p1", {{"p1", ix.name}}).isValid()) << qPrintable(ix.name);
+    EXPECT_TRUE(upgradeSchema(c).isEmpty());
+    // The walk-in customer's rows of a range are found through the party's index.
+    const QString plan = c.rows("EXPLAIN QUERY PLAN SELECT * FROM outdetail WHERE customerid=:p1 AND billdate>=:p2",
+                                {{"p1", "0000000001"}, {"p2", "2009-01-01 00:00:00"}})
+                             .front()
+                             .value(3)
+                             .toString();
+    EXPECT_TRUE(plan.contains("ix_outdetail_party_date")) << qPrintable(plan);
 }
