@@ -5,6 +5,7 @@
 #include "app/windowprotocol.h"
 #include "common/boxkeys.h"
 #include "common/dialogs.h"
+#include "common/inputpassword.h"
 #include "common/password.h"
 #include "data/datasetmodel.h"
 #include "data/schema.h"
@@ -70,7 +71,7 @@ void refuse(QLineEdit* box, const QString& text)
 namespace qm {
 void makePasswordBox(QLineEdit* e)
 {
-    e->setEchoMode(QLineEdit::Password);
+    maskPassword(e);
     e->setMaxLength(6);
     e->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,6}")), e));
 }

@@ -5,6 +5,7 @@
 #include "common/boxkeys.h"
 #include "common/dialogs.h"
 #include "common/errors.h"
+#include "common/inputpassword.h"
 #include "common/password.h"
 #include "data/schema.h"
 #include "data/tfrdm.h"
@@ -31,7 +32,7 @@ TFrpassword::TFrpassword(QWidget* parent) : QDialog(parent)
     ComboBox1->setInsertPolicy(QComboBox::NoInsert);
     Edit1 = new QLineEdit(this);
     Edit1->setObjectName(QStringLiteral("Edit1"));
-    Edit1->setEchoMode(QLineEdit::Password);
+    maskPassword(Edit1);
     Edit1->setMaxLength(6);
 
     BitBtn1 = new QPushButton(QStringLiteral("确定"), this);
@@ -149,12 +150,21 @@ void resetTurnover()
     Dataset* t = frdm->AQtotallist;
     t->close();
     t->open();
-    if (t->isEmpty()) return;
-    t->first();
-    t->edit();
-    t->setValue(QStringLiteral("amount"), 0.0);
-    t->setValue(QStringLiteral("rest"), 0.0);
-    t->post();
+    // An emptied totals table gets its first row back, so the turnover has a place.
+    if (t->isEmpty()) {
+        t->append();
+    } else {
+        t->first();
+        t->edit();
+    }
+    try {
+        t->setValue(QStringLiteral("amount"), 0.0);
+        t->setValue(QStringLiteral("rest"), 0.0);
+        t->post();
+    } catch (...) {
+        t->cancel(); // the table keeps what it held
+        throw;
+    }
 }
 
 void showLogin(QWidget* owner)

@@ -39,7 +39,7 @@ private:
 
 namespace qm {
 // Sets the running turnover of the sales entry window (first row of the
-// totals table) back to 0.
+// totals table) back to 0, adding that row when the table is empty.
 void resetTurnover();
 // Shows the login modally; throws ProgramExit unless an operator logged in.
 void showLogin(QWidget* owner);

@@ -1,5 +1,6 @@
 #include "app/application.h"
 #include "admin/errorhandler.h"
+#include "common/assets.h"
 #include "common/errors.h"
 #include <QElapsedTimer>
 #include <QTimer>
@@ -36,6 +37,7 @@ void handle(QObject* sender, std::exception_ptr e)
 Application::Application(int& argc, char** argv) : QApplication(argc, argv)
 {
     if (!g_started.isValid()) g_started.start();
+    setWindowIcon(qm::programIcon()); // every window and the desktop's task list
 }
 
 void Application::launchProbe(QWidget* shown)

@@ -5,6 +5,7 @@
 #include "app/tfrmain.h"
 #include "app/windowprotocol.h"
 #include "common/aboutbox.h"
+#include "common/assets.h"
 #include "common/dialogs.h"
 #include "common/paths.h"
 #include "common/printer.h"
@@ -27,10 +28,12 @@ QM_COMMAND("N36", [] { qm::dlg::printerSetup(&qm::sharedPrinter()); });
 // 版权声明
 QM_COMMAND("N42", [] { qm::openModalWindow(new TAboutBox(frmain)); });
 
-// 使用说明: the help file beside the program.
+// 使用说明: the help page shipped beside the program, in the desktop's browser.
 QM_COMMAND("N48", [] {
-    const QString help = qm::AppPaths::file(QStringLiteral("vkhelp.chm"));
-    if (!qm::shell::openFile(help)) qm::dlg::showMessage(QStringLiteral("不能打开帮助文件 ") + help);
+    const QString name = QStringLiteral("vkhelp.html");
+    const QString help = qm::assetFile(name);
+    if (help.isEmpty() || !qm::shell::openFile(help))
+        qm::dlg::showMessage(QStringLiteral("不能打开帮助文件 ") + qm::AppPaths::file(QStringLiteral("assets/") + name));
 });
 
 // 计算器

@@ -1,6 +1,7 @@
 #include "app/navigator.h"
 #include "common/assets.h"
 #include "common/jpeg.h"
+#include <QApplication>
 #include <QEnterEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -31,7 +32,6 @@ QLabel* pictureLabel(const QString& file, QWidget* parent)
     return l;
 }
 
-const QColor kTextColour(32, 48, 72);
 // The pictures are drawn on this colour, so they sit on the panel seamlessly.
 const QColor kPanelColour(238, 243, 250);
 }
@@ -101,7 +101,8 @@ void NavText::setHot(bool on)
 {
     hot_ = on && isClickable();
     QPalette p = palette();
-    p.setColor(QPalette::WindowText, hot_ ? QColor(Qt::red) : kTextColour);
+    // At rest in the window text colour of the desktop's palette.
+    p.setColor(QPalette::WindowText, hot_ ? QColor(Qt::red) : QApplication::palette(this).color(QPalette::WindowText));
     setPalette(p);
 }
 

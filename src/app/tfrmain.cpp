@@ -1,6 +1,7 @@
 #include "app/tfrmain.h"
 #include "app/startup.h"
 #include "app/windowprotocol.h"
+#include "common/assets.h"
 #include "common/clock.h"
 #include "common/dialogs.h"
 #include "common/errors.h"
@@ -18,6 +19,7 @@ Tfrmain::Tfrmain(QWidget* parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("frmain"));
     setWindowTitle(QStringLiteral("Velkan超市后台(百货版V2009)-用户名:某商店-操作员:"));
+    setWindowIcon(qm::programIcon());
     // Every window of the program is owned by this one, directly or not.
     qm::keepOwnedWindowsEnabled();
     buildMenus();

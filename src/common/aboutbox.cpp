@@ -1,7 +1,6 @@
 #include "common/aboutbox.h"
 #include "common/dialogs.h"
 #include "common/assets.h"
-#include "common/jpeg.h"
 #include "common/shell.h"
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -43,8 +42,9 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent)
 
     ProgramIcon = new QLabel(this);
     ProgramIcon->setObjectName(QStringLiteral("ProgramIcon"));
-    QImage icon = qm::loadJpeg(qm::assetFile(QStringLiteral("nav_product.jpg")));
-    if (!icon.isNull()) ProgramIcon->setPixmap(QPixmap::fromImage(icon.scaled(64, 64, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    const QIcon icon = qm::programIcon();
+    if (!icon.isNull()) ProgramIcon->setPixmap(icon.pixmap(64, 64));
+    setWindowIcon(icon);
 
     ProductName = new QLabel(QStringLiteral("Velkan超市后台(百货版V2009)"), this);
     ProductName->setObjectName(QStringLiteral("ProductName"));

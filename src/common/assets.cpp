@@ -13,4 +13,10 @@ QString assetFile(const QString& name)
 #endif
     return QString();
 }
+
+QIcon programIcon()
+{
+    const QString file = assetFile(QStringLiteral("quillmart.png"));
+    return file.isEmpty() ? QIcon() : QIcon(file);
+}
 }

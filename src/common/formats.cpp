@@ -1,6 +1,6 @@
 #include "common/formats.h"
 #include "common/errors.h"
-#include <algorithm>
+#include <QHash>
 #include <charconv>
 #include <cmath>
 #include <string>
@@ -9,172 +9,291 @@ namespace qm {
 
 namespace {
 
-// Shortest decimal form of a finite non-negative value: digits without dot, and the
-// position of the decimal point counted from the start of the digits.
-struct Decimal {
-    std::string digits; // no leading zeros unless value is zero ("0")
-    int point = 0;      // value = 0.digits * 10^point
-};
+// ------------------------------------------------------------------ digits
 
-Decimal toDecimal(double v)
-{
-    char buf[64];
-    auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific);
-    std::string s(buf, res.ptr);
-    // d.ddddde[+-]xx
-    auto e = s.find('e');
-    std::string mant = s.substr(0, e);
-    int exp = std::stoi(s.substr(e + 1));
-    Decimal d;
-    for (char c : mant)
-        if (c != '.') d.digits += c;
-    d.point = exp + 1;
-    // strip trailing zeros of the mantissa
-    while (d.digits.size() > 1 && d.digits.back() == '0') d.digits.pop_back();
-    if (d.digits == "0") d.point = 1;
-    return d;
-}
-
-// Rounds to `decimals` digits after the point, half away from zero (v >= 0).
-// Returns integer digits and fraction digits (fraction exactly `decimals` long).
+// Rounds v (finite, >= 0) to `decimals` digits after the point, half away from
+// zero on its shortest decimal form (so 2.675 rounds up). Gives the integer
+// digits without leading zeros ("0" for none) and exactly `decimals` fraction digits.
 void roundTo(double v, int decimals, std::string& intDigits, std::string& fracDigits)
 {
-    Decimal d = toDecimal(v);
-    // Build the full digit string with the point at a fixed place.
-    int keep = d.point + decimals; // digits to keep from the start of d.digits
-    std::string all = d.digits;
+    char buf[64];
+    const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific);
+    // d[.ddd]e[+-]xx
+    char mant[32];
+    int nd = 0;
+    const char* p = buf;
+    for (; p < res.ptr && *p != 'e'; ++p)
+        if (*p != '.' && nd < int(sizeof mant)) mant[nd++] = *p;
+    int exp = 0;
+    bool negExp = false;
+    if (p < res.ptr) ++p;
+    if (p < res.ptr && (*p == '-' || *p == '+')) negExp = *p++ == '-';
+    for (; p < res.ptr; ++p) exp = exp * 10 + (*p - '0');
+    if (negExp) exp = -exp;
+    while (nd > 1 && mant[nd - 1] == '0') --nd;
+    int point = exp + 1; // value = 0.mant * 10^point
+    if (nd == 1 && mant[0] == '0') point = 1;
+
+    const int keep = point + decimals; // digits of value * 10^decimals
     if (keep < 0) {
-        intDigits = "0";
-        fracDigits = std::string(decimals, '0');
+        intDigits.assign(1, '0');
+        fracDigits.assign(size_t(decimals), '0');
         return;
     }
-    bool roundUp = false;
-    if ((int)all.size() > keep) {
-        roundUp = all[keep] >= '5';
-        all.resize(keep);
-    } else {
-        all.append(keep - all.size(), '0');
-    }
-    // all now has `keep` digits representing value * 10^decimals truncated
+    std::string all(mant, size_t(std::min(nd, keep)));
+    const bool roundUp = nd > keep && mant[keep] >= '5';
+    if (nd < keep) all.append(size_t(keep - nd), '0');
     if (roundUp) {
-        int i = (int)all.size() - 1;
-        while (i >= 0) {
-            if (all[i] == '9') { all[i] = '0'; --i; }
-            else { all[i]++; break; }
+        int i = int(all.size()) - 1;
+        for (; i >= 0; --i) {
+            if (all[size_t(i)] == '9') all[size_t(i)] = '0';
+            else { ++all[size_t(i)]; break; }
         }
         if (i < 0) all.insert(all.begin(), '1');
     }
-    // split
-    int intLen = (int)all.size() - decimals;
+    const int intLen = int(all.size()) - decimals;
     if (intLen <= 0) {
-        intDigits = "0";
-        fracDigits = std::string(-intLen, '0') + all;
+        intDigits.assign(1, '0');
+        fracDigits.assign(size_t(-intLen), '0');
+        fracDigits += all;
     } else {
-        intDigits = all.substr(0, intLen);
-        fracDigits = all.substr(intLen);
+        fracDigits.assign(all, size_t(intLen), std::string::npos);
+        const size_t nz = all.find_first_not_of('0');
+        if (nz == std::string::npos || int(nz) >= intLen) intDigits.assign(1, '0');
+        else intDigits.assign(all, nz, size_t(intLen) - nz);
     }
-    size_t nz = intDigits.find_first_not_of('0');
-    intDigits = nz == std::string::npos ? "0" : intDigits.substr(nz);
 }
 
 QString generalForm(double v)
 {
     if (std::isnan(v)) return QStringLiteral("NAN");
     if (std::isinf(v)) return v > 0 ? QStringLiteral("INF") : QStringLiteral("-INF");
-    QString s = QString::number(v, 'g', 15);
-    return s;
+    return QString::number(v, 'g', 15);
 }
 
-QStringList splitSections(const QString& fmt)
+// --------------------------------------------------------- number patterns
+
+// One section of a number pattern, taken apart once.
+struct NumberSection {
+    QString prefix, suffix;   // literals around the digits (the whole text when no placeholder)
+    bool present = false;     // the section's text is not empty
+    bool digits = false;      // holds a placeholder
+    bool thousands = false;
+    int minInt = 0;           // integer digits always shown
+    int fracMax = 0, fracMin = 0;
+};
+
+struct NumberPattern {
+    NumberSection sections[3];
+    int count = 1;
+};
+
+bool isPlaceholder(QChar c) { return c == '0' || c == '#' || c == '.' || c == ','; }
+
+// Literal text of a piece of pattern: quotes removed.
+QString literal(QStringView s)
 {
-    QStringList out;
-    QString cur;
-    QChar quote;
-    for (QChar c : fmt) {
-        if (!quote.isNull()) {
-            cur += c;
-            if (c == quote) quote = QChar();
-            continue;
-        }
-        if (c == '"' || c == '\'') { quote = c; cur += c; continue; }
-        if (c == ';') { out << cur; cur.clear(); continue; }
-        cur += c;
+    QString out;
+    QChar q;
+    for (QChar c : s) {
+        if (!q.isNull()) { if (c == q) q = QChar(); else out += c; continue; }
+        if (c == '"' || c == '\'') { q = c; continue; }
+        out += c;
     }
-    out << cur;
     return out;
 }
 
-QString formatSection(const QString& fmt, double v, bool withSign)
+NumberSection compileSection(QStringView fmt)
 {
-    // Locate the number placeholder run and the literals around it.
-    struct Piece { bool literal; QString text; };
+    NumberSection s;
+    s.present = !fmt.isEmpty();
     int first = -1, last = -1;
     QChar quote;
     for (int i = 0; i < fmt.size(); ++i) {
-        QChar c = fmt[i];
+        const QChar c = fmt[i];
         if (!quote.isNull()) { if (c == quote) quote = QChar(); continue; }
         if (c == '"' || c == '\'') { quote = c; continue; }
-        if (c == '0' || c == '#' || c == '.' || c == ',') {
+        if (isPlaceholder(c)) {
             if (first < 0) first = i;
             last = i;
         }
     }
-    auto literal = [](const QString& s) {
-        QString out;
-        QChar q;
-        for (QChar c : s) {
-            if (!q.isNull()) { if (c == q) q = QChar(); else out += c; continue; }
-            if (c == '"' || c == '\'') { q = c; continue; }
-            out += c;
-        }
-        return out;
-    };
-    if (first < 0) return literal(fmt);
-
-    QString prefix = literal(fmt.left(first));
-    QString suffix = literal(fmt.mid(last + 1));
-    QString num;
-    for (int i = first; i <= last; ++i) {
-        QChar c = fmt[i];
-        if (c == '0' || c == '#' || c == '.' || c == ',') num += c;
+    if (first < 0) {
+        s.prefix = literal(fmt);
+        return s;
     }
-    int dot = num.indexOf('.');
+    s.digits = true;
+    s.prefix = literal(fmt.left(first));
+    s.suffix = literal(fmt.mid(last + 1));
+    QString num;
+    for (int i = first; i <= last; ++i)
+        if (isPlaceholder(fmt[i])) num += fmt[i];
+    const int dot = num.indexOf('.');
     QString intPart = dot < 0 ? num : num.left(dot);
     QString fracPart = dot < 0 ? QString() : num.mid(dot + 1);
-    bool thousands = intPart.contains(',');
+    s.thousands = intPart.contains(',');
     intPart.remove(',');
     fracPart.remove(',');
-    int firstZero = intPart.indexOf('0');
-    int minInt = firstZero < 0 ? 0 : intPart.size() - firstZero;
-    int fracMax = fracPart.size();
-    int fracMin = fracPart.lastIndexOf('0') + 1;
+    const int firstZero = intPart.indexOf('0');
+    s.minInt = firstZero < 0 ? 0 : int(intPart.size()) - firstZero;
+    s.fracMax = int(fracPart.size());
+    s.fracMin = int(fracPart.lastIndexOf('0')) + 1;
+    return s;
+}
 
-    double a = std::fabs(v);
-    std::string intDigits, fracDigits;
-    if (std::isfinite(a)) roundTo(a, fracMax, intDigits, fracDigits);
-    else return generalForm(v);
-
-    while ((int)fracDigits.size() > fracMin && !fracDigits.empty() && fracDigits.back() == '0')
-        fracDigits.pop_back();
-    if (intDigits == "0" && minInt == 0) intDigits.clear();
-    while ((int)intDigits.size() < minInt) intDigits.insert(intDigits.begin(), '0');
-    QString intText = QString::fromStdString(intDigits);
-    if (thousands && intText.size() > 3) {
-        QString t;
-        int n = intText.size();
-        for (int i = 0; i < n; ++i) {
-            t += intText[i];
-            int rest = n - 1 - i;
-            if (rest > 0 && rest % 3 == 0) t += ',';
+NumberPattern compileNumber(const QString& fmt)
+{
+    NumberPattern p;
+    p.count = 0;
+    int start = 0;
+    QChar quote;
+    for (int i = 0; i <= fmt.size(); ++i) {
+        if (i < fmt.size()) {
+            const QChar c = fmt[i];
+            if (!quote.isNull()) { if (c == quote) quote = QChar(); continue; }
+            if (c == '"' || c == '\'') { quote = c; continue; }
+            if (c != ';') continue;
         }
-        intText = t;
+        if (p.count < 3) p.sections[p.count] = compileSection(QStringView(fmt).mid(start, i - start));
+        ++p.count;
+        start = i + 1;
     }
-    QString body = intText;
-    if (!fracDigits.empty()) body += '.' + QString::fromStdString(fracDigits);
-    bool isZero = std::all_of(intDigits.begin(), intDigits.end(), [](char c) { return c == '0'; })
-                  && std::all_of(fracDigits.begin(), fracDigits.end(), [](char c) { return c == '0'; });
-    QString sign = (withSign && v < 0 && !isZero) ? QStringLiteral("-") : QString();
-    return prefix + sign + body + suffix;
+    p.count = std::min(p.count, 3);
+    return p;
+}
+
+// Patterns come from a handful of field formats, so a small cache per thread
+// holds them all, each compiled once.
+template <typename Pattern, Pattern (*compile)(const QString&)>
+const Pattern& compiled(const QString& fmt)
+{
+    thread_local QHash<QString, Pattern> cache;
+    auto it = cache.constFind(fmt);
+    if (it != cache.constEnd()) return *it;
+    if (cache.size() >= 256) cache.clear();
+    return *cache.insert(fmt, compile(fmt));
+}
+
+const NumberPattern& numberPattern(const QString& fmt) { return compiled<NumberPattern, compileNumber>(fmt); }
+
+QString formatSection(const NumberSection& s, double v, bool withSign)
+{
+    if (!s.digits) return s.prefix;
+    const double a = std::fabs(v);
+    if (!std::isfinite(a)) return generalForm(v);
+    thread_local std::string intDigits, fracDigits;
+    roundTo(a, s.fracMax, intDigits, fracDigits);
+
+    while (int(fracDigits.size()) > s.fracMin && fracDigits.back() == '0') fracDigits.pop_back();
+    const bool isZero = intDigits == "0" && fracDigits.find_first_not_of('0') == std::string::npos;
+    if (intDigits == "0" && s.minInt == 0) intDigits.clear();
+    if (int(intDigits.size()) < s.minInt) intDigits.insert(0, size_t(s.minInt) - intDigits.size(), '0');
+
+    QString out;
+    out.reserve(s.prefix.size() + s.suffix.size() + int(intDigits.size() + intDigits.size() / 3 + fracDigits.size()) + 2);
+    out += s.prefix;
+    if (withSign && v < 0 && !isZero) out += QLatin1Char('-');
+    const int n = int(intDigits.size());
+    for (int i = 0; i < n; ++i) {
+        out += QLatin1Char(intDigits[size_t(i)]);
+        const int rest = n - 1 - i;
+        if (s.thousands && rest > 0 && rest % 3 == 0) out += QLatin1Char(',');
+    }
+    if (!fracDigits.empty()) {
+        out += QLatin1Char('.');
+        out += QLatin1StringView(fracDigits.data(), qsizetype(fracDigits.size()));
+    }
+    out += s.suffix;
+    return out;
+}
+
+// ------------------------------------------------------------------- dates
+
+// Appends n as at least `width` digits.
+void appendNumber(QString& out, int n, int width)
+{
+    char buf[16];
+    const auto r = std::to_chars(buf, buf + sizeof buf, n);
+    for (int pad = width - int(r.ptr - buf); pad > 0; --pad) out += QLatin1Char('0');
+    out += QLatin1StringView(buf, r.ptr - buf);
+}
+
+bool digitsAt(QStringView s, int from, int count, int& value)
+{
+    value = 0;
+    for (int i = from; i < from + count; ++i) {
+        const char16_t c = s[i].unicode();
+        if (c < u'0' || c > u'9') return false;
+        value = value * 10 + (c - u'0');
+    }
+    return true;
+}
+
+// A date pattern in Qt notation, taken apart once. Numeric parts are written
+// directly; a pattern with names (ddd, MMMM, AP) is left to Qt on a UTC value.
+struct DatePart {
+    char what = 0;      // 'y' 'M' 'd' 'H' 'h' 'm' 's', or 0 for literal text
+    int width = 0;      // digits: 1 (no padding), 2 or 4
+    QString text;
+};
+
+struct DatePattern {
+    std::vector<DatePart> parts;
+    bool byQt = false;
+};
+
+DatePattern compileDate(const QString& fmt)
+{
+    DatePattern p;
+    auto addText = [&](const QString& t) {
+        if (!p.parts.empty() && p.parts.back().what == 0) p.parts.back().text += t;
+        else p.parts.push_back({0, 0, t});
+    };
+    for (int i = 0; i < fmt.size();) {
+        const QChar c = fmt[i];
+        if (c == '\'') { // quoted text; '' is a quote
+            int j = i + 1;
+            QString t;
+            while (j < fmt.size()) {
+                if (fmt[j] == '\'') {
+                    if (j + 1 < fmt.size() && fmt[j + 1] == '\'') { t += '\''; j += 2; continue; }
+                    break;
+                }
+                t += fmt[j++];
+            }
+            addText(j == i + 1 && j < fmt.size() ? QStringLiteral("'") : t);
+            i = j + 1;
+            continue;
+        }
+        int n = 1;
+        while (i + n < fmt.size() && fmt[i + n] == c) ++n;
+        const char l = c.toLatin1();
+        if (l == 'y' && (n == 2 || n == 4)) p.parts.push_back({'y', n, {}});
+        else if ((l == 'M' || l == 'd') && n <= 2) p.parts.push_back({l, n, {}});
+        else if ((l == 'H' || l == 'h' || l == 'm' || l == 's') && n <= 2) p.parts.push_back({l, n, {}});
+        else if (QStringLiteral("yMdhHmszAatP").contains(c)) p.byQt = true;
+        else addText(fmt.mid(i, n));
+        i += n;
+    }
+    return p;
+}
+
+const DatePattern& datePattern(const QString& fmt) { return compiled<DatePattern, compileDate>(fmt); }
+
+void appendIso(QString& out, const DbStamp& s, bool withTime)
+{
+    appendNumber(out, s.year, 4);
+    out += QLatin1Char('-');
+    appendNumber(out, s.month, 2);
+    out += QLatin1Char('-');
+    appendNumber(out, s.day, 2);
+    if (!withTime) return;
+    out += QLatin1Char(' ');
+    appendNumber(out, s.hour, 2);
+    out += QLatin1Char(':');
+    appendNumber(out, s.minute, 2);
+    out += QLatin1Char(':');
+    appendNumber(out, s.second, 2);
 }
 
 } // namespace
@@ -182,12 +301,12 @@ QString formatSection(const QString& fmt, double v, bool withSign)
 QString formatFloat(const QString& pattern, double value)
 {
     if (pattern.isEmpty()) return generalForm(value);
-    QStringList sections = splitSections(pattern);
-    if (sections.size() >= 3 && value == 0 && !sections[2].isEmpty())
-        return formatSection(sections[2], value, false);
-    if (sections.size() >= 2 && value < 0 && !sections[1].isEmpty())
-        return formatSection(sections[1], value, false);
-    return formatSection(sections[0], value, true);
+    const NumberPattern& p = numberPattern(pattern);
+    if (p.count >= 3 && value == 0 && p.sections[2].present)
+        return formatSection(p.sections[2], value, false);
+    if (p.count >= 2 && value < 0 && p.sections[1].present)
+        return formatSection(p.sections[1], value, false);
+    return formatSection(p.sections[0], value, true);
 }
 
 double roundDecimal(double value, int decimals)
@@ -199,7 +318,17 @@ double roundDecimal(double value, int decimals)
     return value < 0 ? -r : r;
 }
 
-QString formatDate(const QDate& d) { return d.isValid() ? d.toString(QStringLiteral("yyyy-MM-dd")) : QString(); }
+QString formatDate(const QDate& d)
+{
+    if (!d.isValid()) return QString();
+    DbStamp s;
+    d.getDate(&s.year, &s.month, &s.day);
+    if (s.year < 0 || s.year > 9999) return d.toString(QStringLiteral("yyyy-MM-dd"));
+    QString out;
+    out.reserve(10);
+    appendIso(out, s, false);
+    return out;
+}
 
 QDate parseDate(const QString& text)
 {
@@ -214,17 +343,55 @@ QDate parseDate(const QString& text)
 }
 
 QString toDbDateTime(const QDateTime& dt) { return dt.isValid() ? dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QString(); }
-QString toDbDate(const QDate& d) { return d.isValid() ? d.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 00:00:00") : QString(); }
+QString toDbDate(const QDate& d) { return d.isValid() ? formatDate(d) + QStringLiteral(" 00:00:00") : QString(); }
 
-QDateTime fromDbDateTime(const QString& s)
+bool parseDbStamp(QStringView t, DbStamp& s)
 {
-    if (s.isEmpty()) return QDateTime();
-    QDateTime dt = QDateTime::fromString(s, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    if (!dt.isValid()) {
-        QDate d = QDate::fromString(s.left(10), QStringLiteral("yyyy-MM-dd"));
-        if (d.isValid()) dt = QDateTime(d, QTime(0, 0));
+    s = DbStamp();
+    if (t.size() < 10 || t[4] != '-' || t[7] != '-') return false;
+    if (!digitsAt(t, 0, 4, s.year) || !digitsAt(t, 5, 2, s.month) || !digitsAt(t, 8, 2, s.day)) return false;
+    if (!QDate::isValid(s.year, s.month, s.day)) return false;
+    // The time counts only in the full stored form; anything else is the date at midnight.
+    DbStamp withTime = s;
+    if (t.size() == 19 && t[10] == ' ' && t[13] == ':' && t[16] == ':' && digitsAt(t, 11, 2, withTime.hour)
+        && digitsAt(t, 14, 2, withTime.minute) && digitsAt(t, 17, 2, withTime.second)
+        && QTime::isValid(withTime.hour, withTime.minute, withTime.second))
+        s = withTime;
+    return true;
+}
+
+QDateTime fromDbDateTime(const QString& text)
+{
+    DbStamp s;
+    if (!parseDbStamp(text, s)) return QDateTime();
+    return QDateTime(s.date(), QTime(s.hour, s.minute, s.second));
+}
+
+QString formatDbStamp(const QString& stored, const QString& pattern)
+{
+    DbStamp s;
+    if (!parseDbStamp(stored, s)) return stored;
+    QString out;
+    if (pattern.isEmpty()) {
+        out.reserve(19);
+        appendIso(out, s, !s.midnight());
+        return out;
     }
-    return dt;
+    const DatePattern& p = datePattern(pattern);
+    if (p.byQt) return QDateTime(s.date(), QTime(s.hour, s.minute, s.second), Qt::UTC).toString(pattern);
+    for (const DatePart& part : p.parts) {
+        switch (part.what) {
+        case 0: out += part.text; break;
+        case 'y': appendNumber(out, part.width == 2 ? s.year % 100 : s.year, part.width); break;
+        case 'M': appendNumber(out, s.month, part.width); break;
+        case 'd': appendNumber(out, s.day, part.width); break;
+        case 'H':
+        case 'h': appendNumber(out, s.hour, part.width); break; // 24 hours: no AP in the pattern
+        case 'm': appendNumber(out, s.minute, part.width); break;
+        case 's': appendNumber(out, s.second, part.width); break;
+        }
+    }
+    return out;
 }
 
 double parseNumber(const QString& text)

@@ -28,6 +28,22 @@ QString toDbDateTime(const QDateTime& dt);
 QString toDbDate(const QDate& d);            // midnight
 QDateTime fromDbDateTime(const QString& s);  // invalid when empty or unparsable
 
+// A stored date and time taken apart as written, with no time zone involved:
+// "yyyy-MM-dd HH:mm:ss", or a text whose first ten characters are "yyyy-MM-dd"
+// (midnight then). False when the text holds no valid date.
+struct DbStamp {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    QDate date() const { return QDate(year, month, day); }
+    bool midnight() const { return hour == 0 && minute == 0 && second == 0; }
+};
+bool parseDbStamp(QStringView text, DbStamp& out);
+
+// The display text of a stored date and time: with an empty pattern
+// "yyyy-MM-dd" at midnight and "yyyy-MM-dd HH:mm:ss" otherwise; else the Qt
+// date pattern ("yyyy/M/d", "dd.MM.yy HH:mm"). Patterns are compiled once.
+// A text that holds no date is shown as it is.
+QString formatDbStamp(const QString& stored, const QString& pattern = QString());
+
 // Text to number for typed input: trimmed, "." as decimal point; throws
 // ConversionError when the text is not a number. Empty text is an error too,
 // and so are NaN, infinity and numbers too large for a double.

@@ -7,6 +7,12 @@
 
 namespace qm {
 
+void maskPassword(QLineEdit* box)
+{
+    box->setEchoMode(QLineEdit::Password);
+    box->setStyleSheet(QStringLiteral("lineedit-password-character: 42")); // "*"
+}
+
 PasswordDialog::PasswordDialog(const QString& caption, const QString& prompt, const QString& value, QWidget* parent)
     : QDialog(parent)
 {
@@ -20,7 +26,7 @@ PasswordDialog::PasswordDialog(const QString& caption, const QString& prompt, co
     Edit = new QLineEdit(value, this);
     Edit->setObjectName(QStringLiteral("Edit"));
     Edit->setMaxLength(255);
-    Edit->setEchoMode(QLineEdit::Password);
+    maskPassword(Edit);
     Edit->selectAll();
     OkButton = new QPushButton(QStringLiteral("确定"), this);
     OkButton->setObjectName(QStringLiteral("OkButton"));

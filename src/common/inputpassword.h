@@ -10,6 +10,9 @@ class QPushButton;
 
 namespace qm {
 
+// Password boxes show each typed character as "*", whatever the style's own mask is.
+void maskPassword(QLineEdit* box);
+
 class PasswordDialog : public QDialog {
     Q_OBJECT
 public:

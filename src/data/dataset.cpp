@@ -456,13 +456,8 @@ QString Dataset::formatValue(const Field& f, const QVariant& v)
                                                   : v.toLongLong() != 0;
         return b ? f.trueText : f.falseText;
     }
-    case FieldType::DateTime: {
-        QDateTime dt = fromDbDateTime(v.toString());
-        if (!dt.isValid()) return v.toString();
-        if (!f.displayFormat.isEmpty()) return dt.toString(f.displayFormat);
-        if (dt.time() == QTime(0, 0)) return dt.date().toString(QStringLiteral("yyyy-MM-dd"));
-        return dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    }
+    case FieldType::DateTime:
+        return formatDbStamp(v.toString(), f.displayFormat);
     default:
         return v.toString();
     }

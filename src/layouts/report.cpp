@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QFile>
 #include <QFontMetricsF>
+#include <QGlyphRun>
+#include <QRawFont>
 #include <QPainter>
 #include <QPageLayout>
 #include <QPageSize>
@@ -15,7 +17,10 @@
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QToolBar>
+#include <algorithm>
+#include <cmath>
 #include <map>
+#include <tuple>
 #include <stdexcept>
 
 namespace qm::report {
@@ -425,6 +430,38 @@ void Layout::configurePrinter(QPrinter& printer) const
     printer.setDocName(ReportTitle);
 }
 
+std::vector<QLineF> joinRules(const std::vector<QLineF>& lines)
+{
+    // Pieces of one line share a position across it (in thousandths of a mm).
+    struct Piece { bool vertical; qint64 at; double from, to; };
+    std::vector<Piece> pieces;
+    std::vector<QLineF> out;
+    pieces.reserve(lines.size());
+    for (const QLineF& l : lines) {
+        if (std::abs(l.y1() - l.y2()) < 1e-6)
+            pieces.push_back({false, std::llround(l.y1() * 1000), std::min(l.x1(), l.x2()), std::max(l.x1(), l.x2())});
+        else if (std::abs(l.x1() - l.x2()) < 1e-6)
+            pieces.push_back({true, std::llround(l.x1() * 1000), std::min(l.y1(), l.y2()), std::max(l.y1(), l.y2())});
+        else
+            out.push_back(l);
+    }
+    std::sort(pieces.begin(), pieces.end(), [](const Piece& a, const Piece& b) {
+        return std::tie(a.vertical, a.at, a.from) < std::tie(b.vertical, b.at, b.from);
+    });
+    auto add = [&](const Piece& p) {
+        const double at = p.at / 1000.0;
+        out.push_back(p.vertical ? QLineF(at, p.from, at, p.to) : QLineF(p.from, at, p.to, at));
+    };
+    for (size_t i = 0; i < pieces.size();) {
+        Piece run = pieces[i++];
+        while (i < pieces.size() && pieces[i].vertical == run.vertical && pieces[i].at == run.at
+               && pieces[i].from <= run.to + 1e-3)
+            run.to = std::max(run.to, pieces[i++].to);
+        add(run);
+    }
+    return out;
+}
+
 void Layout::paintPage(QPainter& p, const Page& page, double dpiX, double dpiY) const
 {
     const double sx = dpiX / kMmPerInch, sy = dpiY / kMmPerInch;
@@ -434,36 +471,76 @@ void Layout::paintPage(QPainter& p, const Page& page, double dpiX, double dpiY) 
     pen.setWidthF(std::max(1.0, kRuleWidthMm * sx));
     pen.setCapStyle(Qt::SquareCap);
     p.setPen(pen);
-    for (const QLineF& l : page.lines)
+    for (const QLineF& l : joinRules(page.lines))
         p.drawLine(QLineF(l.x1() * sx, l.y1() * sy, l.x2() * sx, l.y2() * sy));
 
-    std::map<std::pair<int, bool>, QFont> fonts;
+    // Texts that fit their cell and whose font has every glyph are set as one
+    // glyph run per font and page: far cheaper for a PDF than a text item per
+    // cell. Others are drawn as text, with fallback fonts and clipped to the cell.
+    struct Face {
+        QFont font;
+        QRawFont raw;
+        QList<quint32> glyphs;
+        QList<QPointF> positions;
+    };
+    std::map<std::pair<int, bool>, Face> faces;
     const QStringList families{family_, QString::fromLatin1(kDefaultFamily), QStringLiteral("Noto Sans CJK SC")};
     const double pad = kCellPaddingMm * sx;
     for (const PageText& t : page.texts) {
         if (t.text.isEmpty()) continue;
         const int px = std::max(1, int(t.pointSize * dpiY / 72.0 + 0.5));
         auto key = std::make_pair(px, t.bold);
-        auto it = fonts.find(key);
-        if (it == fonts.end()) {
-            QFont f;
-            f.setFamilies(families);
-            f.setPixelSize(px);
-            f.setBold(t.bold);
-            it = fonts.emplace(key, f).first;
+        auto it = faces.find(key);
+        if (it == faces.end()) {
+            Face f;
+            f.font.setFamilies(families);
+            f.font.setPixelSize(px);
+            f.font.setBold(t.bold);
+            f.raw = QRawFont::fromFont(f.font);
+            it = faces.emplace(key, std::move(f)).first;
         }
-        p.setFont(it->second);
-        QRectF r = dev(t.rect).adjusted(pad, 0, -pad, 0);
+        Face& face = it->second;
+        const QRectF r = dev(t.rect).adjusted(pad, 0, -pad, 0);
+        if (face.raw.isValid()) {
+            const QList<quint32> glyphs = face.raw.glyphIndexesForString(t.text);
+            if (!glyphs.contains(0u)) {
+                const QList<QPointF> advances = face.raw.advancesForGlyphIndexes(glyphs);
+                double width = 0;
+                for (const QPointF& a : advances) width += a.x();
+                if (width <= r.width() + 0.5) {
+                    double x = t.align == Align::Center ? r.left() + (r.width() - width) / 2
+                               : t.align == Align::Right ? r.right() - width
+                                                         : r.left();
+                    const double baseline =
+                        r.top() + (r.height() - face.raw.ascent() - face.raw.descent()) / 2 + face.raw.ascent();
+                    for (qsizetype g = 0; g < glyphs.size(); ++g) {
+                        face.glyphs.append(glyphs[g]);
+                        face.positions.append(QPointF(x, baseline));
+                        x += advances[g].x();
+                    }
+                    continue;
+                }
+            }
+        }
+        p.setFont(face.font);
         int flags = Qt::AlignVCenter | Qt::TextSingleLine;
         flags |= t.align == Align::Center ? Qt::AlignHCenter : t.align == Align::Right ? Qt::AlignRight : Qt::AlignLeft;
         // Text stays inside its cell.
-        const bool wide = QFontMetricsF(it->second).horizontalAdvance(t.text) > r.width() + 0.5;
+        const bool wide = QFontMetricsF(face.font).horizontalAdvance(t.text) > r.width() + 0.5;
         if (wide) {
             p.save();
             p.setClipRect(dev(t.rect));
         }
         p.drawText(r, flags, t.text);
         if (wide) p.restore();
+    }
+    for (auto& [key, face] : faces) {
+        if (face.glyphs.isEmpty()) continue;
+        QGlyphRun run;
+        run.setRawFont(face.raw);
+        run.setGlyphIndexes(face.glyphs);
+        run.setPositions(face.positions);
+        p.drawGlyphRun(QPointF(0, 0), run);
     }
 }
 

@@ -279,6 +279,11 @@ private:
     bool fitWidth_ = false;
 };
 
+// The rules of a page as few lines as possible: touching or overlapping pieces
+// of one horizontal or vertical line become one line (a ruled table draws each
+// cell's four sides). Slanted lines stay as they are.
+std::vector<QLineF> joinRules(const std::vector<QLineF>& lines);
+
 // The head of a list layout: the company's name over the title (a label named
 // "title"), across the usable width. Sizes in mm and points.
 struct CompanyHead {

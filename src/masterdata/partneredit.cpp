@@ -3,6 +3,7 @@
 #include "common/boxkeys.h"
 #include "common/dialogs.h"
 #include "common/errors.h"
+#include "common/inputmethod.h"
 #include "data/numbering.h"
 #include "data/tfrdm.h"
 #include <QCheckBox>
@@ -197,7 +198,7 @@ PartnerEditor::PartnerEditor(PartnerKind kind, QWidget* owner)
         if (b.maxLength > 0) edit->setMaxLength(b.maxLength);
         edit->setMinimumWidth(170);
         keys->add(edit, b.keys);
-        if (b.chinese) edit->setProperty("imeName", frmain ? frmain->imeName : QString());
+        if (b.chinese) chineseBoxes_.push_back(edit);
         auto* label = new QLabel(b.label + QStringLiteral("："), frame);
         label->setBuddy(edit);
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -296,6 +297,7 @@ void PartnerEditor::showEvent(QShowEvent* e)
 
 void PartnerEditor::FormShow()
 {
+    for (QLineEdit* e : chineseBoxes_) qm::ime::giveInputMethod(e, frmain->imeName);
     if (frmain->editMode != QLatin1String("F")) {
         frmain->editMode = QStringLiteral("T");
         clearBoxes(false);

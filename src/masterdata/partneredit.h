@@ -76,6 +76,7 @@ private:
     PartnerKind kind_;
     PartnerEditing logic_;
     std::vector<QLineEdit*> edits_; // in tab order
+    std::vector<QLineEdit*> chineseBoxes_; // take the configured input method
     QPushButton* saveTarget_ = nullptr; // where Enter on the last box goes
     bool shown_ = false;
 };

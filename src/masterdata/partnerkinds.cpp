@@ -107,6 +107,7 @@ std::vector<PartnerDesc> build()
     e.list.gridHint = kColumnHint;
     e.list.statusText = kMemberStatus;
     e.list.menuItem = "N80";
+    e.list.hotImages = true;
     v.push_back(e);
 
     // Warehouse codes are three characters wide: the proposal and the padded
@@ -124,6 +125,7 @@ std::vector<PartnerDesc> build()
     w.list.gridHint = kColumnHint;
     w.list.menuOnly = true;
     w.list.menuItem = "N81";
+    w.list.hotImages = true;
     v.push_back(w);
     return v;
 }

@@ -52,6 +52,7 @@ struct ListDesc {
     QString gridHint;
     QString statusText;      // empty: no status bar
     bool menuOnly = false;   // opened only from the menu (warehouses)
+    bool hotImages = false;  // toolbar pictures light up under the mouse
     QString menuItem;        // the main-menu item that opens it
 };
 

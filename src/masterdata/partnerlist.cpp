@@ -17,6 +17,8 @@
 #include <QMap>
 #include <QAction>
 #include <QLineEdit>
+#include <QPainter>
+#include <QPixmap>
 #include <QStatusBar>
 #include <QTableView>
 #include <QToolBar>
@@ -192,6 +194,31 @@ const QList<QPair<QString, QString>> kHeadings = {
     {"email", QStringLiteral("E-mail")}, {"addr", QStringLiteral("地址")},  {"accno", QStringLiteral("帐号")},
     {"remark", QStringLiteral("备注")}};
 
+// A toolbar picture: the button's sign on a rounded tile; with `hot` a lit
+// variant shows while the mouse is over the button.
+QIcon toolPicture(const QString& sign, bool hot)
+{
+    auto tile = [&](const QColor& fill) {
+        QPixmap pm(40, 40);
+        pm.fill(Qt::transparent);
+        QPainter p(&pm);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(Qt::NoPen);
+        p.setBrush(fill);
+        p.drawRoundedRect(QRectF(2, 2, 36, 36), 7, 7);
+        QFont f = p.font();
+        f.setPixelSize(22);
+        f.setBold(true);
+        p.setFont(f);
+        p.setPen(Qt::white);
+        p.drawText(QRectF(0, 0, 40, 40), Qt::AlignCenter, sign);
+        return pm;
+    };
+    QIcon icon(tile(QColor(70, 110, 160)));
+    if (hot) icon.addPixmap(tile(QColor(230, 130, 20)), QIcon::Active);
+    return icon;
+}
+
 void setInstance(PartnerKind kind, PartnerList* l)
 {
     switch (kind) {
@@ -296,19 +323,28 @@ PartnerList::PartnerList(PartnerKind kind, QWidget* owner, QWidget* opener, int 
     layout->setSpacing(0);
     auto* bar = new QToolBar(this);
     bar->setObjectName(QStringLiteral("ToolBar1"));
-    bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    bar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    bar->setIconSize(QSize(20, 20));
     layout->addWidget(bar);
 
     QMap<QString, QAction*> actions;
-    auto add = [this, bar, &actions](const char* name, const QString& text, void (PartnerList::*slot)()) {
+    auto add = [this, bar, &actions, &ld](const char* name, const QString& text, void (PartnerList::*slot)(),
+                                          const QString& sign) {
         QToolButton* b = addButton(name, text, slot);
+        b->setIcon(toolPicture(sign, ld.hotImages));
+        b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         actions.insert(QString::fromLatin1(name), bar->addWidget(b));
         return b;
     };
-    add("ToolButton1", QStringLiteral(" 新增 "), &PartnerList::ToolButton1Click)->setToolTip(QStringLiteral("添加"));
-    add("ToolButton2", QStringLiteral("修改"), &PartnerList::ToolButton2Click);
-    add("ToolButton3", QStringLiteral("删除"), &PartnerList::ToolButton3Click);
-    add("ToolButton7", QStringLiteral("选中"), &PartnerList::ToolButton7Click);
+    add("ToolButton1", QStringLiteral(" 新增 "), &PartnerList::ToolButton1Click, QStringLiteral("+"))
+        ->setToolTip(QStringLiteral("添加"));
+    add("ToolButton2", QStringLiteral("修改"), &PartnerList::ToolButton2Click, QStringLiteral("✎"));
+    add("ToolButton3", QStringLiteral("删除"), &PartnerList::ToolButton3Click, QStringLiteral("✕"));
+    add("ToolButton7", QStringLiteral("选中"), &PartnerList::ToolButton7Click, QStringLiteral("✓"));
+    // Four buttons that stay disabled: record steps this list does not offer.
+    const char* const steps[] = {"ToolButton8", "ToolButton9", "ToolButton10", "ToolButton11"};
+    const QString signs[] = {QStringLiteral("«"), QStringLiteral("‹"), QStringLiteral("›"), QStringLiteral("»")};
+    for (int i = 0; i < 4; ++i) add(steps[i], QString(), nullptr, signs[i])->setEnabled(false);
     bar->addSeparator();
 
     ComboBox1 = new QComboBox(this);
@@ -325,10 +361,10 @@ PartnerList::PartnerList(PartnerKind kind, QWidget* owner, QWidget* opener, int 
     connect(Edit1, &QLineEdit::editingFinished, this, &PartnerList::ToolButton6Click);
     QAction* modeAction = bar->addWidget(ComboBox1);
     QAction* editAction = bar->addWidget(Edit1);
-    add("ToolButton6", QStringLiteral("查找"), &PartnerList::ToolButton6Click);
-    QToolButton* print = add("ToolButton5", QStringLiteral("打印"), &PartnerList::ToolButton5Click);
-    QToolButton* across = add("ToolButton4", QStringLiteral("多栏"), &PartnerList::ToolButton4Click);
-    add("ToolButton15", QStringLiteral("退出"), &PartnerList::ToolButton15Click);
+    add("ToolButton6", QStringLiteral("查找"), &PartnerList::ToolButton6Click, QStringLiteral("?"));
+    QToolButton* print = add("ToolButton5", QStringLiteral("打印"), &PartnerList::ToolButton5Click, QStringLiteral("▤"));
+    QToolButton* across = add("ToolButton4", QStringLiteral("多栏"), &PartnerList::ToolButton4Click, QStringLiteral("▥"));
+    add("ToolButton15", QStringLiteral("退出"), &PartnerList::ToolButton15Click, QStringLiteral("⏏"));
     if (ld.modeItems.isEmpty()) {
         // Accounts: no search.
         modeAction->setVisible(false);
@@ -384,7 +420,7 @@ QToolButton* PartnerList::addButton(const char* name, const QString& text, void 
     b->setText(text);
     b->setAutoRaise(true);
     b->setMinimumWidth(48);
-    connect(b, &QToolButton::clicked, this, slot);
+    if (slot) connect(b, &QToolButton::clicked, this, slot);
     return b;
 }
 
@@ -424,7 +460,10 @@ void PartnerList::selectGridColumn(const QString& field)
 
 QString PartnerList::selectedGridField() const
 {
-    return selectedField_;
+    // Until the operator clicks a cell the grid's first column is the selected one.
+    if (!selectedField_.isEmpty()) return selectedField_;
+    const QStringList& cols = partnerDesc(kind_).list.gridColumns;
+    return cols.isEmpty() ? QString() : cols.first();
 }
 
 void PartnerList::showEvent(QShowEvent* e)

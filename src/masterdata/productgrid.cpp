@@ -68,9 +68,8 @@ QVariant ProductGridModel::data(const QModelIndex& index, int role) const
         if (index.column() == 0) return QVariant();
         QVariant v = ds_->valueAt(row, fi);
         if (f->name == "outdate" || f->name == "enddate") {
-            if (v.isNull()) return QString();
-            QDateTime dt = qm::fromDbDateTime(v.toString());
-            return dt.isValid() ? qm::formatDate(dt.date()) : QString();
+            qm::DbStamp stamp;
+            return !v.isNull() && qm::parseDbStamp(v.toString(), stamp) ? qm::formatDate(stamp.date()) : QString();
         }
         return ds_->displayText(row, fi);
     }
@@ -139,11 +138,10 @@ void ProductGridView::mousePressEvent(QMouseEvent* e)
 void ProductGridView::mouseDoubleClickEvent(QMouseEvent* e)
 {
     QModelIndex i = indexAt(e->position().toPoint());
-    if (i.isValid() && i.column() == 0) {
-        // The second click of a double-click on the selection column toggles again.
-        emit markToggled();
-        return;
-    }
+    // Each press of a double-click on the selection column has toggled the
+    // mark; the double-click toggles once more, so that the whole gesture
+    // toggles it once. On any column it then picks, as 选中 does.
+    if (i.isValid() && i.column() == 0) emit markToggled();
     if (i.isValid()) emit picked();
 }
 

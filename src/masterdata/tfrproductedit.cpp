@@ -7,6 +7,7 @@
 #include "common/dialogs.h"
 #include "common/errors.h"
 #include "common/formats.h"
+#include "common/inputmethod.h"
 #include "common/paths.h"
 #include "common/pinyin.h"
 #include "data/tfrdm.h"
@@ -101,10 +102,11 @@ Tfrproductedit::Tfrproductedit(QWidget* owner) : QWidget(owner, Qt::Window | Qt:
     ComboBox3 = combo("ComboBox3", 30);
     Edit4 = edit("Edit4", 18, KeyRule::Free);
     Edit6 = edit("Edit6", 30, KeyRule::Free);
-    for (QLineEdit* d : {MaskEdit1, MaskEdit2}) {
-        d->setToolTip(QStringLiteral("双击选取日期"));
-        d->setPlaceholderText(QStringLiteral("    -  -  "));
-    }
+    // Masked date boxes: digits fill the places, the "-" stand fixed, and an
+    // empty box reads "    -  -  ".
+    MaskEdit1->setInputMask(QStringLiteral("9999-00-09; "));
+    MaskEdit2->setInputMask(QStringLiteral("0000-00-99; "));
+    for (QLineEdit* d : {MaskEdit1, MaskEdit2}) d->setToolTip(QStringLiteral("双击选取日期"));
 
     auto button = [this](const char* name, const QString& text) {
         auto* b = new QPushButton(text, this);
@@ -308,6 +310,9 @@ void Tfrproductedit::fillFromProduct()
 
 void Tfrproductedit::FormShow()
 {
+    // 品名规格, 厂家 and 备注 take Chinese text.
+    for (QWidget* box : {static_cast<QWidget*>(Edit8), static_cast<QWidget*>(Edit1), static_cast<QWidget*>(Edit6)})
+        ime::giveInputMethod(box, frmain->imeName);
     fillLists();
     if (frmain->editMode != QLatin1String("F")) {
         Edit6->clear();
@@ -374,7 +379,6 @@ void Tfrproductedit::Button1Click()
     v.spzz = parseNumber(Edit16->text());
     v.hydj = parseNumber(Edit2->text());
     v.csdj = parseNumber(Edit3->text());
-    parseNumber(Edit11->text());
     v.outdate = dateOfBox(MaskEdit1);
     v.enddate = dateOfBox(MaskEdit2);
     v.spph = Edit4->text();
@@ -444,7 +448,7 @@ bool Tfrproductedit::checkDate(QLineEdit* box)
 {
     if (isBlankDateText(box->text())) return true;
     if (parseDate(box->text().trimmed()).isValid()) return true;
-    dlg::showMessage(box->text() + QStringLiteral("是无效日期!"));
+    dlg::showMessage(box->displayText() + QStringLiteral("是无效日期!"));
     box->setFocus();
     return false;
 }

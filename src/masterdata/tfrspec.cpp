@@ -3,6 +3,7 @@
 #include "app/tfrmain.h"
 #include "app/windowprotocol.h"
 #include "common/dialogs.h"
+#include "common/inputmethod.h"
 #include "data/datasetmodel.h"
 #include "data/tfrdm.h"
 #include "masterdata/spec.h"
@@ -212,7 +213,7 @@ bool Tfrspecedit::eventFilter(QObject* watched, QEvent* event)
 
 void Tfrspecedit::FormShow()
 {
-    // The configured input method (imeName) has no per-box switch on this desktop.
+    qm::ime::giveInputMethod(Edit3, frmain->imeName);
     setWindowTitle(qm::spec::editCaption(frmain->specKind));
     if (frmain->editMode == QLatin1String("F") && frdm->AQspec->active() && !frdm->AQspec->isEmpty())
         Edit3->setText(frdm->AQspec->asString(QStringLiteral("name")).trimmed());

@@ -4,6 +4,8 @@
 #include "common/errors.h"
 #include "common/password.h"
 #include "support/fixture.h"
+#include "support/faultvfs.h"
+#include "support/visible.h"
 #include <QComboBox>
 #include <QLineEdit>
 #include <QScreen>
@@ -42,7 +44,7 @@ TEST_F(LoginTest, WindowProposesTheAdministratorAndListsEveryOperator)
     EXPECT_EQ(w.windowTitle(), QStringLiteral("登录验证"));
     EXPECT_EQ(w.ComboBox1->currentText(), "999");
     EXPECT_EQ(w.Edit1->text(), "888");
-    EXPECT_EQ(w.Edit1->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(w.Edit1->displayText(), "***"); // the first password, masked with "*"
     EXPECT_EQ(w.Edit1->maxLength(), 6);
     ASSERT_EQ(w.ComboBox1->count(), 2);
     EXPECT_EQ(w.ComboBox1->itemText(0), "999");
@@ -54,6 +56,7 @@ TEST_F(LoginTest, WindowProposesTheAdministratorAndListsEveryOperator)
     w.show();
     const QPoint screenMiddle = w.screen()->availableGeometry().center();
     EXPECT_LE((w.frameGeometry().center() - screenMiddle).manhattanLength(), 2);
+    EXPECT_EQ(visible::layoutProblems(&w), QStringList());
     w.hide();
 }
 
@@ -76,6 +79,16 @@ TEST_F(LoginTest, SuccessSetsTheOperatorCaptionAndResetsTheTurnover)
     EXPECT_TRUE(frdm->ADOCon.isOpen());
     EXPECT_TRUE(frdm->ATcompany->active());
     EXPECT_FALSE(frdm->AQcom->active());
+
+    // An emptied totals table gets its first row back at the next login.
+    frdm->ADOCon.exec("DELETE FROM totallist");
+    script("001", "12345");
+    ASSERT_TRUE(qm::runCommand("N3"));
+    rows = frdm->ADOCon.rows("SELECT amount, rest FROM totallist");
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0][0].toDouble(), 0.0);
+    EXPECT_EQ(rows[0][1].toDouble(), 0.0);
+    EXPECT_FALSE(rows[0][0].isNull());
 
     // 操作员交接班: the administrator takes over; the caption keeps one operator part.
     script("999", "888");
@@ -111,4 +124,27 @@ TEST_F(LoginTest, WrongPasswordUnknownNumberAndCancelEndTheProgram)
     // Cancelling 操作员交接班 ends the program as well.
     script("999", "888", true);
     EXPECT_THROW(qm::runCommand("N3"), qm::ProgramExit);
+}
+
+TEST_F(LoginTest, TurnoverResetSurvivesAFailedWrite)
+{
+    // With the first row there and with the table emptied: after a failed
+    // write the table is as before or as after, and the dataset is not left
+    // half edited.
+    for (bool emptied : {false, true}) {
+        if (emptied) frdm->ADOCon.exec("DELETE FROM totallist");
+        const QString path = qm::AppPaths::workingDatabase();
+        qm::fault::Steps s;
+        s.detach = [] { frdm->ADOCon.close(); };
+        s.attach = [&] { frdm->connectTo(path); };
+        s.command = [] { qm::resetTurnover(); };
+        s.check = [](const qm::fault::Run& run) {
+            EXPECT_EQ(frdm->AQtotallist->state(), qm::Dataset::State::Browse) << qPrintable(run.point.describe());
+        };
+        const qm::fault::Report r = qm::fault::sweep(path, s);
+        EXPECT_TRUE(r.ok()) << qPrintable(r.failures.join("\n"));
+        EXPECT_GT(r.runs, 1);
+        EXPECT_GT(r.before, 0);
+        frdm->connectTo(path);
+    }
 }

@@ -4,6 +4,7 @@
 #include "app/windowprotocol.h"
 #include "common/password.h"
 #include "support/fixture.h"
+#include "support/visible.h"
 #include <QLineEdit>
 #include <QPointer>
 #include <QTableView>
@@ -91,6 +92,9 @@ TEST_F(OperatorsTest, AddRefusalsInOrderThenSaves)
     EXPECT_TRUE(w->isVisible());
 
     fill(w->Edit1, "002");
+    EXPECT_EQ(w->Edit3->displayText(), "***");
+    EXPECT_EQ(w->Edit4->displayText(), "***");
+    EXPECT_EQ(visible::layoutProblems(w), QStringList());
     w->BitBtn1Click();
     EXPECT_FALSE(w->isVisible());
     EXPECT_TRUE(list->DBGrid1->isEnabled());
@@ -152,6 +156,9 @@ TEST_F(OperatorsTest, OnlyOwnPasswordChangesAndEditRefusalsInOrder)
 
     fill(w->Edit2, "654321");
     fill(w->Edit3, "654321");
+    EXPECT_EQ(w->Edit2->displayText(), "******");
+    EXPECT_EQ(w->Edit3->displayText(), "******");
+    EXPECT_EQ(visible::layoutProblems(w), QStringList());
     w->BitBtn1Click();
     EXPECT_FALSE(w->isVisible());
     EXPECT_EQ(frmain->operatorName, QStringLiteral("张三丰"));

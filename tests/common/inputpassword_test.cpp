@@ -1,31 +1,40 @@
-// The masked password dialog, laid out in dialog units.
+// The masked password dialog as the operator sees it.
 #include "common/inputpassword.h"
+#include "support/visible.h"
 #include <gtest/gtest.h>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 
-TEST(PasswordDialog, MaskedBoxAndButtonsInDialogUnits)
+TEST(PasswordDialog, MaskedWithStarsAndLaidOutWhole)
 {
-    qm::PasswordDialog d(QStringLiteral("提示信息"), QStringLiteral("请输入操作员密码:          "), QStringLiteral("abc"));
+    const QString prompt = QStringLiteral("请输入操作员密码:          ");
+    qm::PasswordDialog d(QStringLiteral("提示信息"), prompt, QStringLiteral("abc"));
     EXPECT_EQ(d.windowTitle(), QStringLiteral("提示信息"));
-    EXPECT_EQ(d.Edit->echoMode(), QLineEdit::Password);
-    EXPECT_EQ(d.Edit->maxLength(), 255);
+    EXPECT_EQ(d.Prompt->text(), prompt);
     EXPECT_EQ(d.Edit->text(), "abc");
     EXPECT_EQ(d.Edit->selectedText(), "abc");
+    EXPECT_EQ(d.Edit->displayText(), "***");
+    EXPECT_EQ(d.Edit->maxLength(), 255);
     EXPECT_TRUE(d.OkButton->isDefault());
     EXPECT_EQ(d.OkButton->text(), QStringLiteral("确定"));
     EXPECT_EQ(d.CancelButton->text(), QStringLiteral("取消"));
-
-    EXPECT_EQ(d.width(), d.dluX(180));
-    EXPECT_EQ(d.Prompt->geometry().topLeft(), QPoint(d.dluX(8), d.dluY(8)));
-    EXPECT_EQ(d.Edit->width(), d.dluX(164));
-    EXPECT_EQ(d.Edit->y(), d.Prompt->geometry().bottom() + 1 + d.dluY(5));
-    EXPECT_EQ(d.OkButton->x(), d.dluX(38));
-    EXPECT_EQ(d.CancelButton->x(), d.dluX(92));
-    EXPECT_EQ(d.OkButton->width(), d.dluX(50));
-    EXPECT_EQ(d.OkButton->y(), d.Edit->geometry().bottom() + 1 + d.dluY(15));
-    EXPECT_EQ(d.height(), d.OkButton->geometry().bottom() + 1 + d.dluY(13));
-    // The buttons sit side by side without overlapping.
+    EXPECT_EQ(visible::layoutProblems(&d), QStringList());
+    // Prompt over box over buttons, 确定 left of 取消.
+    EXPECT_LT(d.Prompt->geometry().bottom(), d.Edit->y());
+    EXPECT_LT(d.Edit->geometry().bottom(), d.OkButton->y());
     EXPECT_LT(d.OkButton->geometry().right(), d.CancelButton->x());
+
+    // A long prompt wraps inside the window and pushes the rest down.
+    qm::PasswordDialog longer(QStringLiteral("提示信息"), QString(60, QChar(0x5bc6)), QString());
+    EXPECT_EQ(visible::layoutProblems(&longer), QStringList());
+    EXPECT_GT(longer.height(), d.height());
+
+    // Typed text is masked too; Enter is OK.
+    QTest::keyClicks(d.Edit, "x9");
+    EXPECT_EQ(d.Edit->displayText(), "**");
+    QTest::keyClick(d.Edit, Qt::Key_Return);
+    EXPECT_EQ(d.result(), QDialog::Accepted);
+    EXPECT_EQ(d.Edit->text(), "x9");
 }

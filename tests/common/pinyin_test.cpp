@@ -1,4 +1,5 @@
 #include "common/pinyin.h"
+#include <QStringDecoder>
 #include <gtest/gtest.h>
 
 using namespace qm;
@@ -39,4 +40,30 @@ TEST(Pinyin, CharactersWithoutInitialKeepThemselves)
     EXPECT_EQ(PinyinInitial(QStringLiteral("😀x")), QStringLiteral("😀"));
     for (QChar c : GetPinyinCode(QStringLiteral("百事可乐（罐）")))
         EXPECT_FALSE(c.unicode() >= 0x80 && c.unicode() < 0x100) << "stray byte in the initials";
+}
+
+TEST(Pinyin, EveryFirstLevelCharacterHasAnInitialInPinyinOrder)
+{
+    // Over the whole first level (rows B0 to D7, cells A1 to FE; D7FA-D7FE are
+    // unused): no code falls between two ranges, and the letters never go back.
+    QStringDecoder gbk("GBK");
+    ASSERT_TRUE(gbk.isValid());
+    char previous = 'A';
+    int characters = 0;
+    for (int row = 0xB0; row <= 0xD7; ++row)
+        for (int cell = 0xA1; cell <= (row == 0xD7 ? 0xF9 : 0xFE); ++cell) {
+            const int code = row << 8 | cell;
+            const char letter = pinyinLetterOfCode(code);
+            ASSERT_NE(letter, 0) << std::hex << code;
+            ASSERT_GE(letter, previous) << std::hex << code;
+            previous = letter;
+            // The character itself gets the same initial.
+            const char bytes[2] = {char(row), char(cell)};
+            const QString ch = gbk.decode(QByteArray(bytes, 2));
+            ASSERT_EQ(PinyinInitial(ch), QString(QChar(letter))) << std::hex << code;
+            ++characters;
+        }
+    EXPECT_EQ(characters, 3755);
+    EXPECT_EQ(previous, 'Z');
+    EXPECT_EQ(pinyinLetterOfCode(0xAFFE), 0);
 }

@@ -52,6 +52,39 @@ TEST(Dataset, OpenNavigateEditAppendDeleteWriteThrough)
     EXPECT_EQ(ds.recordCount(), 2);
 }
 
+TEST(Dataset, DeletingTheLastRowLeavesAValidCurrentRow)
+{
+    Db db;
+    db.c.exec("INSERT INTO item(code,name,price) VALUES ('003','芬达',4)");
+    Dataset ds(&db.c, "q");
+    ds.setSql("select * from item order by code");
+    ds.open();
+    ds.last();
+    ds.remove();
+    // The row before it is current, readable and changeable.
+    ASSERT_EQ(ds.recordCount(), 2);
+    EXPECT_EQ(ds.recNo(), 1);
+    EXPECT_FALSE(ds.eof());
+    EXPECT_EQ(ds.asString("code"), "002");
+    ds.edit();
+    ds.setValue("price", 3.5);
+    ds.post();
+    EXPECT_DOUBLE_EQ(db.c.scalar("select price from item where code='002'").toDouble(), 3.5);
+    EXPECT_EQ(db.c.scalar("select count(*) from item where code='003'").toInt(), 0);
+    // Deleting down to nothing leaves an empty dataset, not a dangling row.
+    ds.remove();
+    ds.remove();
+    EXPECT_TRUE(ds.isEmpty());
+    EXPECT_TRUE(ds.eof());
+    EXPECT_EQ(ds.recNo(), -1);
+    EXPECT_THROW(ds.remove(), DbError);
+    ds.append();
+    ds.setValue("code", "009");
+    ds.post();
+    EXPECT_EQ(ds.asString("code"), "009");
+    EXPECT_EQ(db.c.scalar("select count(*) from item").toInt(), 1);
+}
+
 TEST(Dataset, PersistentFieldsFailOnMissingColumnAndFormatDisplay)
 {
     Db db;

@@ -74,3 +74,16 @@ TEST(Numbering, RolledBackInsertLeavesNothingAndTheNumberFree)
     EXPECT_EQ(db.c.scalar("select count(*) from getdetail").toInt(), 0);
     EXPECT_EQ(nextIntno(db.c, "getlist", 10), "0000000001");
 }
+
+TEST(Numbering, RowsWithoutANumberLeaveTheFirstNumberFree)
+{
+    NewDb db;
+    // A row being entered (blank number), then one with blanks only and one with none.
+    db.c.exec("insert into outdetail (intno, spmc) values ('', '')");
+    EXPECT_EQ(nextIntno(db.c, "outdetail", 10), "0000000001");
+    db.c.exec("insert into outdetail (intno, spmc) values ('   ', 'x')");
+    db.c.exec("insert into outdetail (intno, spmc) values (NULL, 'y')");
+    EXPECT_EQ(nextIntno(db.c, "outdetail", 10), "0000000001");
+    db.c.exec("insert into spec (intno, name, specno) values ('', 'a', '02')");
+    EXPECT_EQ(nextIntnoOfKind(db.c, "spec", 2, "specno", "02"), "01");
+}

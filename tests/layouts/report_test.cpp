@@ -4,6 +4,9 @@
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
+#include <algorithm>
+#include <cmath>
+#include <set>
 
 using namespace qm::report;
 
@@ -297,6 +300,37 @@ TEST_F(ReportTest, PdfCarriesTheChineseText)
     EXPECT_EQ(text.count(QChar('\f')), 2);
 
     EXPECT_FALSE(r.writePdf(folder() + "no/such/folder/r.pdf"));
+}
+
+// The rules are painted joined; the paper must show the same ink: no gap where
+// cells meet, no line running past the table, slanted lines kept.
+TEST_F(ReportTest, JoinedRulesCoverExactlyTheCellSides)
+{
+    fill(40);
+    Layout r;
+    describe(r);
+    r.detail().hrule(150, 3, 20); // a short rule inside the last cell, then a gap
+    r.Prepare();
+    Page page = r.pages().front();
+    page.lines.emplace_back(10, 10, 20, 20);
+
+    // Ink on a half-millimetre grid (every coordinate here is a multiple of 0.5).
+    auto ink = [](const std::vector<QLineF>& lines) {
+        std::set<std::pair<int, int>> dots;
+        for (const QLineF& l : lines) {
+            const int steps = int(std::lround(std::max(std::abs(l.dx()), std::abs(l.dy())) * 2));
+            for (int i = 0; i <= steps; ++i) {
+                const QPointF p = steps ? l.pointAt(double(i) / steps) : l.p1();
+                dots.insert({int(std::lround(p.x() * 2)), int(std::lround(p.y() * 2))});
+            }
+        }
+        return dots;
+    };
+    const std::vector<QLineF> joined = joinRules(page.lines);
+    EXPECT_EQ(ink(joined), ink(page.lines));
+    // A boxed table draws one line per row rule and one per column rule.
+    EXPECT_LT(joined.size(), page.lines.size() / 5);
+    EXPECT_TRUE(std::find(joined.begin(), joined.end(), QLineF(10, 10, 20, 20)) != joined.end());
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "masterdata/partneredit.h"
 #include "masterdata/partnerdata.h"
 #include "support/fixture.h"
+#include "support/visible.h"
 #include "common/errors.h"
 #include <QApplication>
 #include <QCheckBox>
@@ -237,4 +238,16 @@ TEST_F(PartnerEditorTest, KeysAndEnterChain)
     type(remark, "工资户a-");
     EXPECT_EQ(remark->text(), "工资户a-");
     EXPECT_EQ(e->findChild<QLineEdit*>("Edit4"), acc);
+}
+
+TEST_F(PartnerEditorTest, EveryEditorLaidOutWhole)
+{
+    // Every box, label and button inside the window, apart, with its caption whole.
+    for (PartnerKind k : allPartnerKinds()) {
+        PartnerEditor* e = open(k, "T");
+        EXPECT_EQ(visible::layoutProblems(e), QStringList()) << qPrintable(partnerDesc(k).editor.caption);
+        e->close();
+        delete list;
+        list = nullptr;
+    }
 }

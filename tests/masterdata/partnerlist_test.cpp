@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTableView>
+#include <QToolButton>
 
 using namespace qm;
 using namespace partnertest;
@@ -122,6 +123,37 @@ TEST_F(PartnerListTest, EmployeePrefixSearch)
     EXPECT_EQ(ids(PartnerKind::Employee).size(), 3);
 }
 
+TEST_F(PartnerListTest, EmptyModeBeforeAnyCellIsChosenSearchesTheFirstColumn)
+{
+    PartnerList* l = openPartnerListFromMenu(PartnerKind::Customer);
+    l->ComboBox1->setEditText("");
+    l->Edit1->setText("12");
+    l->ToolButton6Click();
+    EXPECT_EQ(ids(PartnerKind::Customer), (QStringList{"0000000012", "0000000120", "512"}));
+    EXPECT_EQ(l->Edit1->text(), "12"); // as typed, not padded
+}
+
+TEST_F(PartnerListTest, ToolbarsDisabledStepsAndHotPictures)
+{
+    for (PartnerKind k : allPartnerKinds()) {
+        PartnerList* l = openPartnerListFromMenu(k);
+        const QString name = partnerDesc(k).list.className;
+        for (const char* step : {"ToolButton8", "ToolButton9", "ToolButton10", "ToolButton11"}) {
+            auto* b = l->findChild<QToolButton*>(step);
+            ASSERT_TRUE(b) << qPrintable(name) << step;
+            EXPECT_FALSE(b->isEnabled()) << qPrintable(name) << step;
+            b->click();
+        }
+        // Only the employee and warehouse toolbars light up under the mouse.
+        auto* add = l->findChild<QToolButton*>("ToolButton1");
+        const QSize sz = add->iconSize();
+        const bool lit = add->icon().pixmap(sz, QIcon::Active).toImage() != add->icon().pixmap(sz, QIcon::Normal).toImage();
+        EXPECT_EQ(lit, k == PartnerKind::Employee || k == PartnerKind::Store) << qPrintable(name);
+        l->close();
+    }
+    EXPECT_TRUE(dialogs->shown.empty());
+}
+
 TEST_F(PartnerListTest, ColumnSearchUsesTheColumnTheOperatorSees)
 {
     // Member list: the third column is the telephone.
@@ -190,6 +222,16 @@ TEST_F(PartnerListTest, DeleteRules)
     b->ToolButton3Click();
     EXPECT_EQ(dialogs->messages(), QStringList{"确实要删除当前记录吗?"});
     EXPECT_EQ(count("select count(*) from branch"), 1);
+    // A balance owed the other way (paid in advance) is asked about too.
+    add("branch", "0000000004", "400", "预付供应商", "", -35.5);
+    s->close();
+    s->open();
+    s->locate("intno", "0000000004");
+    dialogs->clear();
+    dialogs->answers = {Answer::Cancel};
+    b->ToolButton3Click();
+    EXPECT_EQ(dialogs->messages(), QStringList{"该供应商的余额不为0,是否要删除?"});
+    EXPECT_EQ(count("select count(*) from branch where intno='0000000004'"), 1);
 
     // An empty list deletes nothing and asks nothing.
     PartnerList* e = search(PartnerKind::Employee, "客户名", "没有这个人");

@@ -1,4 +1,5 @@
 #include "support/fixture.h"
+#include "support/visible.h"
 #include "masterdata/productsupport.h"
 #include "masterdata/productlogic.h"
 #include "masterdata/tfrproductedit.h"
@@ -10,6 +11,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 
 using namespace qm;
 
@@ -126,17 +128,23 @@ TEST_F(ProductEditor, SaveRefusalsInOrder)
 TEST_F(ProductEditor, AddStoresValuesThenChangesTheSameProduct)
 {
     openAdding();
+    EXPECT_EQ(visible::layoutProblems(ed), QStringList());
     EXPECT_TRUE(ed->CheckBox1->isChecked());
     EXPECT_EQ(ed->Edit15->text(), "0.00");
     EXPECT_EQ(ed->Edit14->text(), "0");
-    EXPECT_EQ(ed->MaskEdit2->text(), ""); // no invented expiry date
+    EXPECT_EQ(ed->MaskEdit2->displayText(), "    -  -  "); // no invented expiry date
     ed->Edit8->setText(QStringLiteral("可口可乐330ml"));
     EXPECT_EQ(ed->Edit25->text(), "KKKL330ml");
     ed->Edit17->setText("2.5");
-    ed->Edit11->setText("9.99"); // shown only, never stored
+    ed->Edit11->setText("9..9"); // shown only: never read, so no text there blocks a save
     ed->Edit15->setText("3.5");
     ed->Edit14->setText("");
     ed->MaskEdit1->setText("2026-11-01");
+    // Digits alone fill a date box.
+    ed->MaskEdit2->setFocus();
+    ed->MaskEdit2->setCursorPosition(0);
+    QTest::keyClicks(ed->MaskEdit2, "20271231");
+    EXPECT_EQ(ed->MaskEdit2->displayText(), "2027-12-31");
     ed->ComboBox1->setEditText(QStringLiteral("瓶"));
     ed->Button1Click();
     ASSERT_EQ(count(), 1);
@@ -147,7 +155,7 @@ TEST_F(ProductEditor, AddStoresValuesThenChangesTheSameProduct)
     EXPECT_DOUBLE_EQ(row[3].toDouble(), 0);
     EXPECT_EQ(row[4].toInt(), 0);
     EXPECT_EQ(row[5].toString(), "2026-11-01 00:00:00");
-    EXPECT_TRUE(row[6].isNull());
+    EXPECT_EQ(row[6].toString(), "2027-12-31 00:00:00");
     EXPECT_EQ(row[7].toString(), QStringLiteral("瓶"));
     EXPECT_EQ(row[8].toString(), "KKKL330ml");
     EXPECT_EQ(frmain->editMode, "F");
@@ -199,7 +207,7 @@ TEST_F(ProductEditor, ChangingShowsStoredValuesReadOnlyUntilTicked)
     EXPECT_EQ(ed->Edit15->text(), "3.46");
     EXPECT_EQ(ed->Edit11->text(), "1.50");
     EXPECT_EQ(ed->MaskEdit1->text(), "2026-01-02");
-    EXPECT_EQ(ed->MaskEdit2->text(), ""); // a stored NULL shows empty, not today
+    EXPECT_EQ(ed->MaskEdit2->displayText(), "    -  -  "); // a stored NULL shows empty, not today
     EXPECT_FALSE(ed->CheckBox1->isChecked());
     EXPECT_TRUE(ed->Edit8->isReadOnly());
     EXPECT_FALSE(ed->MaskEdit1->isReadOnly());
@@ -261,10 +269,19 @@ TEST_F(ProductEditor, KeysEnterChainAndFocusColour)
     key(ed->Edit17, Qt::Key_Minus, "-");
     key(ed->Edit17, Qt::Key_5, "5");
     EXPECT_EQ(ed->Edit17->text(), "2.5");
-    key(ed->MaskEdit1, Qt::Key_2, "2");
-    key(ed->MaskEdit1, Qt::Key_Minus, "-");
-    key(ed->MaskEdit1, Qt::Key_Period, ".");
-    EXPECT_EQ(ed->MaskEdit1->text(), "2-");
+    // A date box takes digits into its places and steps over its "-".
+    ed->MaskEdit1->setCursorPosition(0);
+    QTest::keyClicks(ed->MaskEdit1, "2026a.1");
+    EXPECT_EQ(ed->MaskEdit1->displayText(), "2026-1 -  ");
+    ed->MaskEdit1->clear();
+    ed->MaskEdit1->setCursorPosition(0);
+    QTest::keyClicks(ed->MaskEdit1, "2026-3-5");
+    EXPECT_EQ(ed->MaskEdit1->displayText(), "2026-3 -5 ");
+    EXPECT_TRUE(ed->MaskEdit1Exit());
+    ed->MaskEdit1->setCursorPosition(0);
+    QTest::keyClicks(ed->MaskEdit1, "202613");
+    EXPECT_FALSE(ed->MaskEdit1Exit());
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("2026-13-5 是无效日期!"));
     ed->MaskEdit1->clear();
 
     QApplication::setActiveWindow(ed);

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTableView>
+#include <QTest>
 
 using namespace qm;
 
@@ -347,6 +348,20 @@ TEST_F(ProductList, PickFromMenuOpensEditorAndOtherCodesDoNothing)
     ASSERT_NE(frproductedit, nullptr);
     EXPECT_EQ(frmain->editMode, "F");
     delete frproductedit;
+
+    // A double-click on the grid does the same, on the selection column too,
+    // where it also marks the product (the status bar's hint).
+    list->show();
+    list->setEnabled(true); // the editor just deleted gave it back no close
+    for (int column : {10, 0}) {
+        const QRect cell = list->DBGrid1->visualRect(list->DBGrid1->model()->index(0, column));
+        ASSERT_TRUE(cell.isValid()) << column;
+        QTest::mouseDClick(list->DBGrid1->viewport(), Qt::LeftButton, {}, cell.center());
+        ASSERT_NE(frproductedit, nullptr) << column;
+        delete frproductedit;
+        list->setEnabled(true);
+    }
+    EXPECT_EQ(db().scalar("select szbj from product").toInt(), 1);
 
     delete list;
     list = nullptr;

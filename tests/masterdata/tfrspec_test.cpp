@@ -116,7 +116,11 @@ TEST_F(SpecTest, NumbersRunToNinetyNineAndTheHundredthIsRefused)
     save("日用");
     EXPECT_EQ(entries("03").mid(8), QStringList({"09=食品", "10=日用"}));
 
-    insertNumbers("03", 11, 99);
+    // The 99th goes in through the window, the 100th is refused.
+    insertNumbers("03", 11, 98);
+    frspecedit->Button1Click();
+    save("第九十九");
+    EXPECT_EQ(entries("03").back(), "99=第九十九");
     frspecedit->Button1Click();
     EXPECT_THROW(save("第一百"), qm::SilentStop);
     EXPECT_EQ(dialogs->lastMessage(), qm::spec::numbersUsedUpMessage());
