@@ -1,5 +1,7 @@
 #include "reports/statementwindow.h"
 #include "reports/summarywindow.h"
+#include "reports/historyviewer.h"
+#include "support/visible.h"
 #include "reports/reportdata.h"
 #include "common/datepicker.h"
 #include "common/errors.h"
@@ -151,4 +153,19 @@ TEST_F(ReportWindowTest, PreparingAPrintCanBeCancelled)
     r->onPage = nullptr;
     EXPECT_EQ(r->Prepare(), all);
     EXPECT_FALSE(r->cancelled());
+}
+
+// Every report window looks finished: boxes inside, apart, captions whole.
+TEST_F(ReportWindowTest, EveryWindowLooksFinished)
+{
+    for (SummaryKind k : allSummaryKinds()) {
+        SummaryWindow s(k, nullptr);
+        EXPECT_EQ(visible::layoutProblems(&s), QStringList()) << qPrintable(s.windowTitle());
+    }
+    for (StatementKind k : allStatementKinds()) {
+        StatementWindow s(k, nullptr);
+        EXPECT_EQ(visible::layoutProblems(&s), QStringList()) << qPrintable(s.windowTitle());
+    }
+    Tfrdetail h("00000001", nullptr);
+    EXPECT_EQ(visible::layoutProblems(&h), QStringList());
 }
