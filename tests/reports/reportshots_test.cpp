@@ -3,6 +3,7 @@
 #include "reports/historyviewer.h"
 #include "reports/statementwindow.h"
 #include "reports/summarywindow.h"
+#include "reports/statements.h"
 #include "reports/reportdata.h"
 #include "layouts/report.h"
 #include <QApplication>
@@ -59,6 +60,17 @@ TEST_F(ReportShots, WindowsAndPrints)
     shoot(s, "summary");
     pages(s->layout(), "summary");
     delete s;
+
+    s = new SummaryWindow(SummaryKind::ProductSales, nullptr);
+    s->show();
+    s->groupClick();
+    shoot(s, "summary-grouped");
+    delete s;
+
+    fillProductHistory("00000002");
+    auto* h = new Tfrdetail("00000002", nullptr);
+    shoot(h, "history");
+    delete h;
 
     auto* c = new StatementWindow(StatementKind::Customer, nullptr);
     c->show();
