@@ -39,12 +39,8 @@ Tfrdetail::Tfrdetail(const QString& spintno, QWidget* owner)
     Edit9 = partyCode_;
     Edit10 = partyName_;
     Memo1 = partyMemo_;
-    refresh = addButton(QStringLiteral("refresh"), QStringLiteral("刷新"));
-    connect(refresh, &QPushButton::clicked, this, &Tfrdetail::refreshClick);
-    report = addButton(QStringLiteral("report"), QStringLiteral("查明细单"));
-    connect(report, &QPushButton::clicked, this, &Tfrdetail::reportClick);
-    cancel = addButton(QStringLiteral("cancel"), QStringLiteral("返回"));
-    connect(cancel, &QPushButton::clicked, this, &Tfrdetail::cancelClick);
+    addRunButton(QStringLiteral("刷新"));
+    addEndButtons(QStringLiteral("查明细单"));
     bindGrid(frdm->AQdetail, {{"billdate", {}}, {"billname", {}}, {"sphh", QStringLiteral("编号")},
                               {"spmc", QStringLiteral("名称")}, {"remark", QStringLiteral("拼音首字")}, {"unit", {}},
                               {"sl", {}}, {"dj_n", QStringLiteral("单价")}, {"amount", {}}, {"deduck", {}}, {"pay", {}},

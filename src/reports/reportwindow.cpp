@@ -104,6 +104,20 @@ QPushButton* ReportWindow::addButton(const QString& name, const QString& text)
     return b;
 }
 
+void ReportWindow::addRunButton(const QString& caption)
+{
+    refresh = addButton(QStringLiteral("refresh"), caption);
+    connect(refresh, &QPushButton::clicked, this, &ReportWindow::refreshClick);
+}
+
+void ReportWindow::addEndButtons(const QString& reportCaption)
+{
+    report = addButton(QStringLiteral("report"), reportCaption);
+    connect(report, &QPushButton::clicked, this, &ReportWindow::reportClick);
+    cancel = addButton(QStringLiteral("cancel"), QStringLiteral("返回"));
+    connect(cancel, &QPushButton::clicked, this, &ReportWindow::cancelClick);
+}
+
 QLineEdit* ReportWindow::addEdit(QGridLayout* g, int row, int col, const QString& name, const QString& label, bool readOnly)
 {
     auto* l = new QLabel(label, this);

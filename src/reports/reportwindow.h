@@ -78,6 +78,9 @@ protected:
     // Layout helpers.
     QLineEdit* addEdit(QGridLayout* g, int row, int col, const QString& name, const QString& label, bool readOnly = false);
     QPushButton* addButton(const QString& name, const QString& text);
+    // `refresh` with its caption; `report` with its caption and 返回 after it.
+    void addRunButton(const QString& caption);
+    void addEndButtons(const QString& reportCaption = QStringLiteral("打印"));
     void bindGrid(Dataset* ds, const std::vector<GridCaption>& columns);
     // Keys of an edit: Up and Down move, Enter calls editEnter.
     void watchEdit(QLineEdit* e);

@@ -19,12 +19,8 @@ StatementWindow::StatementWindow(StatementKind kind, QWidget* owner)
     codeEdit = partyCode_;
     nameEdit = partyName_;
     Memo1 = partyMemo_;
-    refresh = addButton(QStringLiteral("refresh"), QStringLiteral("刷新"));
-    connect(refresh, &QPushButton::clicked, this, &StatementWindow::refreshClick);
-    report = addButton(QStringLiteral("report"), QStringLiteral("打印"));
-    connect(report, &QPushButton::clicked, this, &StatementWindow::reportClick);
-    cancel = addButton(QStringLiteral("cancel"), QStringLiteral("返回"));
-    connect(cancel, &QPushButton::clicked, this, &StatementWindow::cancelClick);
+    addRunButton(QStringLiteral("刷新"));
+    addEndButtons();
 
     std::vector<GridCaption> grid;
     for (const StatementColumn& c : d_.grid) grid.push_back({c.field, c.caption});

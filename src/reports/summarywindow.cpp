@@ -35,17 +35,13 @@ SummaryWindow::SummaryWindow(SummaryKind kind, QWidget* owner)
         todayButton = addButton(groupFirst ? QStringLiteral("Button2") : QStringLiteral("Button1"), QStringLiteral("今天"));
         connect(todayButton, &QPushButton::clicked, this, &SummaryWindow::todayClick);
     }
-    refresh = addButton(QStringLiteral("refresh"), d_.refreshCaption);
-    connect(refresh, &QPushButton::clicked, this, &SummaryWindow::refreshClick);
+    addRunButton(d_.refreshCaption);
     if (d_.grouped) {
         groupButton = addButton(groupFirst ? QStringLiteral("Button1") : QStringLiteral("Button2"), QStringLiteral("分类汇总"));
         groupButton->setToolTip(QStringLiteral("按相同货品计算合计值"));
         connect(groupButton, &QPushButton::clicked, this, &SummaryWindow::groupClick);
     }
-    report = addButton(QStringLiteral("report"), QStringLiteral("打印"));
-    connect(report, &QPushButton::clicked, this, &SummaryWindow::reportClick);
-    cancel = addButton(QStringLiteral("cancel"), QStringLiteral("返回"));
-    connect(cancel, &QPushButton::clicked, this, &SummaryWindow::cancelClick);
+    addEndButtons();
 
     std::vector<GridCaption> grid;
     for (const GridColumn& c : d_.grid) grid.push_back({c.field, c.caption});
