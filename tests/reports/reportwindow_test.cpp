@@ -2,6 +2,8 @@
 #include "reports/summarywindow.h"
 #include "reports/historyviewer.h"
 #include "support/visible.h"
+#include "masterdata/partnerkinds.h"
+#include "masterdata/partnerlist.h"
 #include "reports/reportdata.h"
 #include "common/datepicker.h"
 #include "common/errors.h"
@@ -9,6 +11,7 @@
 #include "layouts/reportlayouts.h"
 #include <QApplication>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 
 using namespace qm;
@@ -168,4 +171,40 @@ TEST_F(ReportWindowTest, EveryWindowLooksFinished)
     }
     Tfrdetail h("00000001", nullptr);
     EXPECT_EQ(visible::layoutProblems(&h), QStringList());
+}
+
+// A double-click on a code edit opens the party's list under the window's pick
+// code; the list's 选中 writes the chosen code back; the buttons run the window.
+TEST_F(ReportWindowTest, CodesArePickedFromTheListsAndButtonsRun)
+{
+    frdm->ADOCon.exec("INSERT INTO branch (intno,id,name) VALUES ('0000000001','0000000012','华联批发')");
+    auto* st = new StatementWindow(StatementKind::SupplierRows, nullptr);
+    w = st;
+    st->show();
+    QTest::mouseDClick(st->codeEdit, Qt::LeftButton);
+    EXPECT_EQ(frmain->pickCode, 12);
+    PartnerList* list = openPartnerList(PartnerKind::Supplier);
+    ASSERT_NE(list, nullptr);
+    ASSERT_TRUE(partnerDataset(PartnerKind::Supplier)->locate("id", "0000000012"));
+    list->ToolButton7Click();
+    EXPECT_EQ(st->codeEdit->text(), "0000000012");
+    delete openPartnerList(PartnerKind::Supplier);
+
+    QTest::mouseClick(st->refresh, Qt::LeftButton);
+    EXPECT_EQ(st->nameEdit->text(), "华联批发");
+    EXPECT_EQ(num("SELECT count(*) FROM custtotal1"), 1);
+    QTest::mouseClick(st->cancel, Qt::LeftButton);
+    EXPECT_FALSE(st->isVisible());
+    EXPECT_TRUE(frdm->ATcompany->active());
+
+    auto* s = new SummaryWindow(SummaryKind::Purchases, nullptr);
+    delete w;
+    w = s;
+    s->show();
+    QTest::mouseDClick(s->filterEdit("Edit2"), Qt::LeftButton);
+    EXPECT_EQ(frmain->pickCode, 4);
+    ASSERT_TRUE(partnerDataset(PartnerKind::Supplier)->locate("id", "0000000012"));
+    openPartnerList(PartnerKind::Supplier)->ToolButton7Click();
+    EXPECT_EQ(s->filterEdit("Edit2")->text(), "0000000012");
+    delete openPartnerList(PartnerKind::Supplier);
 }
