@@ -26,7 +26,7 @@ namespace qm::bench {
 namespace {
 
 // Bump when the generated content changes, so that cached shops are rebuilt.
-constexpr int kGeneratorVersion = 1;
+constexpr int kGeneratorVersion = 2;
 
 constexpr int kProducts = 20000;
 constexpr int kMembers = 2000;

@@ -17,7 +17,7 @@ QLineEdit* edit(QWidget* parent, const char* name)
 {
     auto* e = new QLineEdit(parent);
     e->setObjectName(QString::fromLatin1(name));
-    e->setMaxLength(100);
+    qm::setBoxLength(e, 100);
     e->setMinimumWidth(360);
     return e;
 }
@@ -78,16 +78,14 @@ void TFrcompany::FormClose()
     if (!editing_) return;
     editing_ = false;
     qm::Dataset* co = frdm->ATcompany;
-    try {
+    qm::writeInTransaction(*co, [&] {
         co->setValue(QStringLiteral("name"), DBEdit1->text());
         co->setValue(QStringLiteral("addr"), DBEdit2->text());
         co->setValue(QStringLiteral("tel"), DBEdit3->text());
         co->setValue(QStringLiteral("doc"), DBMemo1->toPlainText());
         co->post();
-    } catch (...) {
-        co->cancel();
-        throw;
-    }
+        return true;
+    });
 }
 
 void TFrcompany::closeEvent(QCloseEvent* e)

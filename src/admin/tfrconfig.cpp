@@ -1,4 +1,5 @@
 #include "admin/tfrconfig.h"
+#include <QScopeGuard>
 #include "app/commands.h"
 #include "app/tfrmain.h"
 #include "app/windowprotocol.h"
@@ -283,8 +284,9 @@ void Tfrconfig::Button1Click()
 
     qm::Dataset* cfg = frdm->ATCONFIG;
     cfg->open();
-    cfg->edit();
-    try {
+    auto closer = qScopeGuard([cfg] { cfg->close(); });
+    qm::writeInTransaction(*cfg, [&] {
+        cfg->edit();
         cfg->setValue(QStringLiteral("amountformat"), r.amountformat);
         cfg->setValue(QStringLiteral("priceformat"), r.priceformat);
         cfg->setValue(QStringLiteral("qtyformat"), r.qtyformat);
@@ -296,11 +298,9 @@ void Tfrconfig::Button1Click()
         cfg->setValue(QStringLiteral("printbj"), r.printbj);
         cfg->setValue(QStringLiteral("cashboxbj"), r.cashboxbj);
         cfg->post();
-    } catch (...) {
-        cfg->cancel();
-        cfg->close();
-        throw;
-    }
+        return true;
+    });
+    closer.dismiss();
     cfg->close();
     frdm->applyNumberFormats(r.amountformat, r.qtyformat, r.priceformat);
     if (frmain) frmain->imeName = ComboBox1->currentText();

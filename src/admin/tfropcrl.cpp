@@ -34,7 +34,7 @@ QLineEdit* newBox(BoxKeys* keys, QWidget* parent, const char* name, int maxLengt
 {
     auto* e = new QLineEdit(parent);
     e->setObjectName(QString::fromLatin1(name));
-    e->setMaxLength(maxLength);
+    setBoxLength(e, maxLength);
     keys->add(e);
     return e;
 }
@@ -264,20 +264,23 @@ void TFropadd::BitBtn1Click()
         refuse(Edit1, QStringLiteral("编号或姓名为空,请重新输入!"));
         return;
     }
-    Dataset* q = frdm->openSql(QStringLiteral("SELECT * from opcrl where bh=:p1"), {{"p1", code}});
-    bool taken = !q->isEmpty();
-    q->close();
-    if (taken) {
+    Dataset* t = frdm->ATopcrl;
+    if (!t->active()) t->open();
+    // The number is checked inside the write: another copy may add it meanwhile.
+    const bool added = writeInTransaction(*t, [&] {
+        if (frdm->ADOCon.scalar(QStringLiteral("SELECT 1 from opcrl where bh=:p1 LIMIT 1"), {{"p1", code}}).isValid())
+            return false;
+        t->append();
+        t->setValue(QStringLiteral("bh"), code);
+        t->setValue(QStringLiteral("xm"), name);
+        t->setValue(QStringLiteral("pw"), EncodePassword(Edit3->text().trimmed()));
+        t->post();
+        return true;
+    });
+    if (!added) {
         refuse(Edit1, QStringLiteral("该编号已存在,请重新输入编号!"));
         return;
     }
-    Dataset* t = frdm->ATopcrl;
-    if (!t->active()) t->open();
-    t->append();
-    t->setValue(QStringLiteral("bh"), code);
-    t->setValue(QStringLiteral("xm"), name);
-    t->setValue(QStringLiteral("pw"), EncodePassword(Edit3->text().trimmed()));
-    t->post();
     accept();
 }
 
@@ -330,10 +333,13 @@ void Tfropedit::BitBtn1Click()
     }
     if (!passwordsValid(Edit2, Edit3)) return;
     Dataset* t = frdm->ATopcrl;
-    t->edit();
-    t->setValue(QStringLiteral("pw"), EncodePassword(Edit2->text().trimmed()));
-    t->setValue(QStringLiteral("xm"), name);
-    t->post();
+    writeInTransaction(*t, [&] {
+        t->edit();
+        t->setValue(QStringLiteral("pw"), EncodePassword(Edit2->text().trimmed()));
+        t->setValue(QStringLiteral("xm"), name);
+        t->post();
+        return true;
+    });
     frmain->operatorName = name;
     accept();
 }

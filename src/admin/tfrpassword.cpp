@@ -151,20 +151,18 @@ void resetTurnover()
     t->close();
     t->open();
     // An emptied totals table gets its first row back, so the turnover has a place.
-    if (t->isEmpty()) {
-        t->append();
-    } else {
-        t->first();
-        t->edit();
-    }
-    try {
+    writeInTransaction(*t, [t] {
+        if (t->isEmpty()) {
+            t->append();
+        } else {
+            t->first();
+            t->edit();
+        }
         t->setValue(QStringLiteral("amount"), 0.0);
         t->setValue(QStringLiteral("rest"), 0.0);
         t->post();
-    } catch (...) {
-        t->cancel(); // the table keeps what it held
-        throw;
-    }
+        return true;
+    });
 }
 
 void showLogin(QWidget* owner)

@@ -1,4 +1,5 @@
 #include "common/boxkeys.h"
+#include "common/formats.h"
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -94,6 +95,15 @@ bool BoxKeys::eventFilter(QObject* o, QEvent* e)
         break;
     }
     return QObject::eventFilter(o, e);
+}
+
+void setBoxLength(QLineEdit* box, int length)
+{
+    box->setMaxLength(length);
+    QObject::connect(box, &QLineEdit::textChanged, box, [box](const QString& text) {
+        const QString whole = wholeCharacters(text);
+        if (whole.size() != text.size()) box->setText(whole);
+    });
 }
 
 }

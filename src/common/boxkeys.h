@@ -10,9 +10,16 @@
 #include <QString>
 #include <functional>
 
+class QLineEdit;
 class QWidget;
 
 namespace qm {
+
+// Sets how many characters the box holds (as its maxLength counts them) and
+// keeps the cut on a whole character: typing, pasting or showing a text past
+// the length never leaves half of a character outside the basic plane (an
+// emoji, a rare Chinese character) in the box.
+void setBoxLength(QLineEdit* box, int length);
 
 // The characters a box takes from the keyboard. Keys without printable text
 // (Backspace, Delete, arrows, Ctrl combinations) always pass; a rule that

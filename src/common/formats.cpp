@@ -426,10 +426,4 @@ QString wholeCharacters(const QString& text)
     return text;
 }
 
-QString cutToLength(const QString& text, int length)
-{
-    if (length < 0 || text.size() <= length) return text;
-    return wholeCharacters(text.left(length));
-}
-
 }

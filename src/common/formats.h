@@ -59,8 +59,5 @@ bool isBlankDateText(const QString& text);
 // may have kept half of a character outside the basic plane (an emoji, a rare
 // Chinese character).
 QString wholeCharacters(const QString& text);
-// The first `length` characters (UTF-16 units, as box lengths count) of the
-// text, cut on a whole character.
-QString cutToLength(const QString& text, int length);
 
 }

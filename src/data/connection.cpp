@@ -1,4 +1,5 @@
 #include "data/connection.h"
+#include <cstring>
 #include "data/dataset.h"
 #include "common/errors.h"
 #include "common/formats.h"
@@ -131,6 +132,58 @@ QVariant Statement::value(int i) const
 
 Connection::~Connection() { close(); }
 
+namespace {
+// rowids(x): the rowids of a query as one blob of 64-bit integers, so that a
+// list of half a million rows comes back in one step instead of one a row.
+void rowidsStep(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    auto* buf = static_cast<std::vector<qint64>**>(sqlite3_aggregate_context(ctx, sizeof(std::vector<qint64>*)));
+    if (!buf) { sqlite3_result_error_nomem(ctx); return; }
+    if (!*buf) *buf = new std::vector<qint64>();
+    (*buf)->push_back(sqlite3_value_int64(argv[0]));
+}
+
+void rowidsFinal(sqlite3_context* ctx)
+{
+    auto* buf = static_cast<std::vector<qint64>**>(sqlite3_aggregate_context(ctx, 0));
+    std::vector<qint64>* v = buf ? *buf : nullptr;
+    if (!v || v->empty()) sqlite3_result_zeroblob(ctx, 0);
+    else sqlite3_result_blob64(ctx, v->data(), sqlite3_uint64(v->size() * sizeof(qint64)), SQLITE_TRANSIENT);
+    delete v;
+}
+
+// contains_like(text, pattern): text LIKE pattern, remembering the last text of
+// the statement, as a scan of a name index meets the same name again and again.
+struct LikeMemo {
+    QByteArray text, pattern;
+    bool result = false;
+    bool valid = false;
+};
+
+void containsLike(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    const char* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+    const char* pattern = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
+    if (!text || !pattern) { sqlite3_result_null(ctx); return; }
+    const int tn = sqlite3_value_bytes(argv[0]), pn = sqlite3_value_bytes(argv[1]);
+    auto* memo = static_cast<LikeMemo*>(sqlite3_get_auxdata(ctx, 1));
+    if (!memo) {
+        memo = new LikeMemo;
+        sqlite3_set_auxdata(ctx, 1, memo, [](void* p) { delete static_cast<LikeMemo*>(p); });
+        memo = static_cast<LikeMemo*>(sqlite3_get_auxdata(ctx, 1));
+        if (!memo) { sqlite3_result_int(ctx, sqlite3_strlike(pattern, text, 0) == 0); return; }
+    }
+    if (!memo->valid || memo->text.size() != tn || memo->pattern.size() != pn || std::memcmp(memo->text.constData(), text, size_t(tn)) != 0
+        || std::memcmp(memo->pattern.constData(), pattern, size_t(pn)) != 0) {
+        memo->text = QByteArray(text, tn);
+        memo->pattern = QByteArray(pattern, pn);
+        memo->result = sqlite3_strlike(pattern, text, 0) == 0;
+        memo->valid = true;
+    }
+    sqlite3_result_int(ctx, memo->result ? 1 : 0);
+}
+}
+
 void Connection::open(const QString& path, bool create)
 {
     close();
@@ -147,6 +200,9 @@ void Connection::open(const QString& path, bool create)
     }
     sqlite3_busy_timeout(db, 5000);
     sqlite3_extended_result_codes(db, 1);
+    sqlite3_create_function_v2(db, "rowids", 1, SQLITE_UTF8, nullptr, nullptr, rowidsStep, rowidsFinal, nullptr);
+    sqlite3_create_function_v2(db, "contains_like", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, containsLike, nullptr,
+                               nullptr, nullptr);
     db_ = db;
     path_ = path;
     try {

@@ -21,6 +21,9 @@ enum : quint8 { TagNull = 0, TagInt = 1, TagReal = 2, TagText = 3, TagLongText =
 // bytes or more are kept whole on their own.
 constexpr quint64 kPackedLengthLimit = 0xFFFFFF;
 
+// Rows read at a time by an on-demand dataset: a few screens of a grid.
+constexpr int kBlockRows = 256;
+
 FieldType typeFromDecl(const char* decl)
 {
     if (!decl) return FieldType::Text;
@@ -96,6 +99,8 @@ void Dataset::detectTable()
         QStringLiteral("^\\s*select\\s+(.+?)\\s+from\\s+\\[?([A-Za-z_][A-Za-z0-9_]*)\\]?\\s*(?:(?:as\\s+)?([A-Za-z_][A-Za-z0-9_]*))?\\s*(where\\b.*|order\\b.*|limit\\b.*)?$"),
         QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
     table_.clear();
+    fromClause_.clear();
+    ordered_ = false;
     updatable_ = false;
     auto m = re.match(sql_);
     if (!m.hasMatch()) return;
@@ -109,7 +114,12 @@ void Dataset::detectTable()
     if (list.contains(QRegularExpression(QStringLiteral("\\b(sum|count|max|min|avg)\\s*\\("), QRegularExpression::CaseInsensitiveOption))) return;
     table_ = m.captured(2);
     updatable_ = true;
+    fromClause_ = sql_.mid(m.capturedEnd(1));
+    static const QRegularExpression orderBy(QStringLiteral("\\border\\s+by\\b"), QRegularExpression::CaseInsensitiveOption);
+    ordered_ = rest.contains(orderBy);
 }
+
+QString Dataset::rowidSql() const { return QStringLiteral("SELECT rowid") + fromClause_; }
 
 QString Dataset::selectSql() const
 {
@@ -147,7 +157,7 @@ void Dataset::buildFields(Statement& st, std::vector<int>& srcIndex)
     }
 }
 
-void Dataset::appendCellRaw(Column& c, Statement& st, int src)
+void Dataset::appendCellRaw(Column& c, Statement& st, int src) const
 {
     sqlite3_stmt* h = st.handle();
     switch (sqlite3_column_type(h, src)) {
@@ -176,7 +186,7 @@ void Dataset::appendCellRaw(Column& c, Statement& st, int src)
     }
 }
 
-quint64 Dataset::packText(const char* text, size_t len, quint8& tag)
+quint64 Dataset::packText(const char* text, size_t len, quint8& tag) const
 {
     if (len >= kPackedLengthLimit) {
         tag = TagLongText;
@@ -203,10 +213,34 @@ void Dataset::open()
     rowids_.clear();
     arena_.clear();
     longTexts_.clear();
-    sqlite3_stmt* h = st.handle();
-    while (st.step()) {
-        rowids_.push_back(updatable_ ? sqlite3_column_int64(h, 0) : qint64(rowids_.size()));
-        for (size_t i = 0; i < src.size(); ++i) appendCellRaw(cols_[i], st, src[i]);
+    dropBlock();
+    lazy_ = onDemand_ && updatable_;
+    if (lazy_) {
+        // Only the rowids now; the prepared full query gave the fields.
+        if (ordered_) {
+            Statement ids(conn_->handle(), rowidSql());
+            ids.bind(params_);
+            sqlite3_stmt* h = ids.handle();
+            while (ids.step()) rowids_.push_back(sqlite3_column_int64(h, 0));
+        } else {
+            // All rowids in one step. The planner may read them from any index;
+            // without ORDER BY the rows come in table order, as a whole read gives them.
+            Statement ids(conn_->handle(), QStringLiteral("SELECT rowids(rowid)") + fromClause_);
+            ids.bind(params_);
+            if (ids.step()) {
+                sqlite3_stmt* h = ids.handle();
+                const auto* p = static_cast<const qint64*>(sqlite3_column_blob(h, 0));
+                const size_t n = size_t(sqlite3_column_bytes(h, 0)) / sizeof(qint64);
+                if (p) rowids_.assign(p, p + n);
+            }
+            if (!std::is_sorted(rowids_.begin(), rowids_.end())) std::sort(rowids_.begin(), rowids_.end());
+        }
+    } else {
+        sqlite3_stmt* h = st.handle();
+        while (st.step()) {
+            rowids_.push_back(updatable_ ? sqlite3_column_int64(h, 0) : qint64(rowids_.size()));
+            for (size_t i = 0; i < src.size(); ++i) appendCellRaw(cols_[i], st, src[i]);
+        }
     }
     state_ = State::Browse;
     conn_->attach(this);
@@ -225,6 +259,7 @@ void Dataset::close()
     rowids_.clear();
     arena_.release();
     longTexts_.clear();
+    dropBlock();
     buf_.clear();
     modified_.clear();
     cur_ = -1;
@@ -314,6 +349,22 @@ bool Dataset::locate(const QString& fieldName, const QVariant& value, bool parti
     if (!active()) return false;
     Field* f = fieldByName(fieldName);
     QString want = value.toString();
+    if (lazy_) {
+        // The table finds the rows; the first of them in this dataset's order wins.
+        const bool number = f->type == FieldType::Float || f->type == FieldType::Integer;
+        const QString cond = number ? QStringLiteral("%1=:v")
+                           : partial ? QStringLiteral("substr(%1,1,length(:v))=:v COLLATE NOCASE")
+                                     : QStringLiteral("%1=:v COLLATE NOCASE");
+        Statement st(conn_->handle(), QStringLiteral("SELECT rowid FROM %1 WHERE ").arg(table_) + cond.arg(f->name));
+        st.bind("v", number ? QVariant(value.toDouble()) : QVariant(want));
+        std::vector<qint64> hits;
+        while (st.step()) hits.push_back(sqlite3_column_int64(st.handle(), 0));
+        if (hits.empty()) return false;
+        std::sort(hits.begin(), hits.end());
+        for (int r = 0; r < recordCount(); ++r)
+            if (std::binary_search(hits.begin(), hits.end(), rowids_[size_t(r)])) { moveTo(r); return true; }
+        return false;
+    }
     for (int r = 0; r < recordCount(); ++r) {
         QVariant v = cell(r, f->index);
         bool hit;
@@ -330,11 +381,51 @@ bool Dataset::locate(const QString& fieldName, const QVariant& value, bool parti
 
 // ----------------------------------------------------------------- values
 
+int Dataset::rowOfRowid(qint64 rowid) const
+{
+    auto it = std::find(rowids_.begin(), rowids_.end(), rowid);
+    return it == rowids_.end() ? -1 : int(it - rowids_.begin());
+}
+
+size_t Dataset::slotOf(int row) const
+{
+    if (row < blockStart_ || row >= blockStart_ + blockRows_) loadBlock(row);
+    return size_t(row - blockStart_);
+}
+
+void Dataset::loadBlock(int row) const
+{
+    // A block reaching a little before the row, for a grid scrolling either way.
+    const int start = std::max(0, std::min(row - kBlockRows / 4, recordCount() - kBlockRows));
+    const int end = std::min(recordCount(), start + kBlockRows);
+    for (auto& c : cols_) { c.payload.clear(); c.tag.clear(); }
+    arena_.clear();
+    longTexts_.clear();
+    dropBlock();
+    QStringList names;
+    for (const auto& f : fields_) names << f->name;
+    Statement st(conn_->handle(), QStringLiteral("SELECT %1 FROM %2 WHERE rowid=?").arg(names.join(','), table_));
+    for (int r = start; r < end; ++r) {
+        const qint64 rowid = rowids_[size_t(r)];
+        st.reset();
+        st.bindIndex(1, rowid);
+        // A row not yet written, or deleted meanwhile by another program, reads as empty.
+        if (rowid != 0 && st.step()) {
+            for (size_t i = 0; i < fields_.size(); ++i) appendCellRaw(cols_[i], st, int(i));
+        } else {
+            for (auto& c : cols_) { c.payload.push_back(0); c.tag.push_back(TagNull); }
+        }
+    }
+    blockStart_ = start;
+    blockRows_ = end - start;
+}
+
 QVariant Dataset::cell(int row, int col) const
 {
+    const size_t slot = lazy_ ? slotOf(row) : size_t(row);
     const Column& c = cols_[size_t(col)];
-    quint64 p = c.payload[size_t(row)];
-    switch (c.tag[size_t(row)]) {
+    quint64 p = c.payload[slot];
+    switch (c.tag[slot]) {
     case TagInt: { qint64 v; std::memcpy(&v, &p, 8); return QVariant(qlonglong(v)); }
     case TagReal: { double v; std::memcpy(&v, &p, 8); return QVariant(v); }
     case TagText: {
@@ -348,6 +439,11 @@ QVariant Dataset::cell(int row, int col) const
 
 void Dataset::storeCell(int row, int col, const QVariant& v)
 {
+    if (lazy_) {
+        // The table holds the value; the block reads it again when needed.
+        dropBlock();
+        return;
+    }
     Column& c = cols_[size_t(col)];
     quint64 p = 0;
     quint8 tag = TagNull;
@@ -502,7 +598,9 @@ void Dataset::append()
     if (readOnly_ || !updatable_) throw DbError(objectName() + QStringLiteral(": Cannot modify a read-only dataset"));
     if (state_ == State::Edit || state_ == State::Insert) post();
     // The new row sits at the end, as the current row.
-    for (auto& c : cols_) { c.payload.push_back(0); c.tag.push_back(TagNull); }
+    if (lazy_) dropBlock();
+    else
+        for (auto& c : cols_) { c.payload.push_back(0); c.tag.push_back(TagNull); }
     rowids_.push_back(0);
     cur_ = recordCount() - 1;
     buf_.assign(fields_.size(), QVariant());
@@ -660,7 +758,9 @@ void Dataset::remove()
 
 void Dataset::dropRow(int row)
 {
-    for (auto& c : cols_) { c.payload.erase(size_t(row)); c.tag.erase(size_t(row)); }
+    if (lazy_) dropBlock();
+    else
+        for (auto& c : cols_) { c.payload.erase(size_t(row)); c.tag.erase(size_t(row)); }
     rowids_.erase(rowids_.begin() + row);
     cur_ = std::min(cur_ > row ? cur_ - 1 : cur_, recordCount() - 1);
     eof_ = isEmpty();
@@ -690,6 +790,25 @@ void Dataset::refreshRow(int row)
     }
     for (size_t i = 0; i < fields_.size(); ++i) storeCell(row, int(i), st.value(int(i)));
     emit rowChanged(row);
+}
+
+bool writeInTransaction(Dataset& ds, const std::function<bool()>& write)
+{
+    Transaction t(*ds.connection());
+    bool done = false;
+    try {
+        done = write();
+        if (done) t.commit();
+    } catch (...) {
+        t.rollback();
+        try { ds.resync(); } catch (...) {}
+        throw;
+    }
+    if (!done) {
+        t.rollback();
+        ds.resync();
+    }
+    return done;
 }
 
 }

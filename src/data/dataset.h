@@ -142,6 +142,16 @@ public:
     State state() const { return state_; }
     bool readOnly() const { return readOnly_; }
     void setReadOnly(bool r) { readOnly_ = r; }
+    // Rows fetched as they are needed: opening reads only the rows' rowids, in
+    // the order of the SQL (a query without ORDER BY lists its table in rowid
+    // order), and values are read from the table a block of rows at a time, so
+    // that a list of half a million headers opens at once in little memory.
+    // Takes effect at the next open; queries that are not over one table are
+    // always read whole.
+    void setFetchOnDemand(bool on) { onDemand_ = on; }
+    bool fetchOnDemand() const { return onDemand_; }
+    // The row holding `rowid`, or -1.
+    int rowOfRowid(qint64 rowid) const;
     // The table that edits are written to; empty when the SQL is not updatable.
     QString updateTable() const { return table_; }
 
@@ -232,14 +242,20 @@ private:
     void buildFields(class Statement& st, std::vector<int>& srcIndex);
     QVariant cell(int row, int col) const;
     void storeCell(int row, int col, const QVariant& v);
-    void appendCellRaw(Column& c, class Statement& st, int src);
+    void appendCellRaw(Column& c, class Statement& st, int src) const;
     void loadBuffer();
     void setCurrent(int row);
     void detectTable();
     QString selectSql() const;
     void refreshRowFromTable(int row);
     QVariant toStorage(const Field& f, const QVariant& v) const;
-    quint64 packText(const char* text, size_t len, quint8& tag);
+    bool lazy() const { return lazy_; }
+    // On-demand rows: makes `row` one of the rows held in cols_ and returns its slot there.
+    size_t slotOf(int row) const;
+    void loadBlock(int row) const;
+    void dropBlock() const { blockRows_ = 0; }
+    QString rowidSql() const;
+    quint64 packText(const char* text, size_t len, quint8& tag) const;
     void dropRow(int row); // from memory only
 
     Connection* conn_;
@@ -249,10 +265,18 @@ private:
     Params params_;
     std::vector<FieldDef> persistent_;
     std::vector<std::unique_ptr<Field>> fields_;
-    std::vector<Column> cols_;
+    // Whole results hold every row here; on-demand results one block of rows,
+    // from row blockStart_ on.
+    mutable std::vector<Column> cols_;
     std::vector<qint64> rowids_;
-    detail::PodBuffer<char> arena_;
-    std::vector<QByteArray> longTexts_; // texts too long to pack into one word
+    mutable detail::PodBuffer<char> arena_;
+    mutable std::vector<QByteArray> longTexts_; // texts too long to pack into one word
+    bool onDemand_ = false;
+    bool lazy_ = false;
+    QString fromClause_; // " from table where ...", for the rowid query
+    bool ordered_ = false;
+    mutable int blockStart_ = 0;
+    mutable int blockRows_ = 0;
     int cur_ = -1;
     bool bof_ = true, eof_ = true;
     State state_ = State::Inactive;
@@ -260,5 +284,14 @@ private:
     std::vector<QVariant> buf_;
     std::vector<bool> modified_;
 };
+
+// Runs `write`, which edits or appends rows of `ds` and posts them, in one
+// transaction on `ds`'s connection. `write` returns false to refuse (a check
+// made inside the transaction failed): nothing is stored. After a refusal or
+// a failure the transaction is rolled back first, then the current row of
+// `ds` is brought in step with the table (a pending row cancelled, a posted
+// one read again or dropped); a failure is then rethrown. No dialog may open
+// inside `write`. Returns whether the write was committed.
+bool writeInTransaction(Dataset& ds, const std::function<bool()>& write);
 
 }

@@ -15,6 +15,7 @@ qint64 numberAfter(const QVariant& largest)
 {
     if (!largest.isValid() || largest.isNull()) return 1;
     QString text = largest.toString().trimmed();
+    if (text.isEmpty()) return 1; // only blanks stand in the column
     bool ok = false;
     qint64 n = text.toLongLong(&ok);
     if (!ok || n < 0) throw ConversionError(QStringLiteral("'%1' is not a valid integer value").arg(text));
@@ -25,8 +26,9 @@ qint64 next(Connection& c, const QString& table, const QString& column, const QS
 {
     requireName(table);
     requireName(column);
-    // Blank numbers (rows being entered) do not count.
-    QString sql = QStringLiteral("SELECT %2 FROM %1 WHERE trim(%2)<>''%3 ORDER BY %2 DESC LIMIT 1").arg(table, column, where);
+    // Blank numbers (rows being entered) do not count; the condition keeps to
+    // the column itself, so the largest number is one step down its index.
+    QString sql = QStringLiteral("SELECT %2 FROM %1 WHERE %2>''%3 ORDER BY %2 DESC LIMIT 1").arg(table, column, where);
     return numberAfter(c.scalar(sql, params));
 }
 }

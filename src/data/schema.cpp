@@ -23,7 +23,9 @@ std::vector<ColumnDef> productColumns()
             {"maxsl", K::Real, 0},     {"minsl", K::Real, 0},       {"avdj", K::Real, 0},
             {"fitsl", K::Real, 0},     {"resl", K::Real, 0},        {"factsl", K::Real, 0},
             {"rest", K::Real, 0},      {"sl", K::Real, 0},          {"sl_out_m", K::Real, 0},
-            {"sl_in_m", K::Real, 0},   {"sl_out_y", K::Real, 0},    {"sl_in_y", K::Real, 0}};
+            {"sl_in_m", K::Real, 0},   {"sl_out_y", K::Real, 0},    {"sl_in_y", K::Real, 0},
+            // When the counted stock was typed; empty once 更新库存量 has taken it.
+            {"factdate", K::Date, 0}};
 }
 
 // customer, branch (remark a memo) and bank (remark a text).
@@ -215,12 +217,15 @@ void createSchema(Connection& c)
         script += QStringLiteral("CREATE INDEX ix_%1_intno ON %1(intno);\n"
                                  "CREATE INDEX ix_%1_billdate ON %1(billdate);\n"
                                  "CREATE INDEX ix_%1_customerid ON %1(customerid);\n"
+                                 "CREATE INDEX ix_%1_customername ON %1(customername);\n"
                                  "CREATE INDEX ix_%2_intno ON %2(intno);\n"
                                  "CREATE INDEX ix_%2_mainintno ON %2(mainintno);\n"
                                  "CREATE INDEX ix_%2_billdate ON %2(billdate);\n"
                                  "CREATE INDEX ix_%2_customerid ON %2(customerid);\n"
                                  "CREATE INDEX ix_%2_spintno ON %2(spintno);\n"
-                                 "CREATE INDEX ix_%2_sphh ON %2(sphh);\n")
+                                 "CREATE INDEX ix_%2_sphh ON %2(sphh);\n"
+                                 "CREATE UNIQUE INDEX ux_%1_intno ON %1(intno) WHERE intno<>'';\n"
+                                 "CREATE UNIQUE INDEX ux_%2_intno ON %2(intno) WHERE intno<>'';\n")
                       .arg(h, d);
     }
     for (const IndexDef& ix : reportIndexes()) script += ix.sql() + QStringLiteral(";\n");

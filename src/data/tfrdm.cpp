@@ -1,4 +1,5 @@
 #include "data/tfrdm.h"
+#include <QScopeGuard>
 #include "common/dialogs.h"
 #include "common/errors.h"
 #include "common/formats.h"
@@ -181,6 +182,8 @@ Tfrdm::Tfrdm(QObject* parent) : QObject(parent)
     AQstore = make("AQstore", QStringLiteral("SELECT * from store"));
     AQspec = make("AQspec", QStringLiteral("select * from spec"));
     AQoutlist = make("AQoutlist", QStringLiteral("select * from outlist"));
+    // The document lists show every header of a kind: years of sales.
+    AQoutlist->setFetchOnDemand(true);
     AQoutdetail = make("AQoutdetail", QStringLiteral("select * from outdetail"));
     AQdetail = make("AQdetail", QStringLiteral("select * from outdetail"));
     AQtotallist = make("AQtotallist", QStringLiteral("select * from totallist"));
@@ -287,10 +290,13 @@ bool Tfrdm::configFlag(const QString& field)
 void Tfrdm::setConfigValue(const QString& field, const QVariant& value)
 {
     ATCONFIG->open();
-    ATCONFIG->edit();
-    ATCONFIG->setValue(field, value);
-    ATCONFIG->post();
-    ATCONFIG->close();
+    auto closer = qScopeGuard([this] { ATCONFIG->close(); });
+    qm::writeInTransaction(*ATCONFIG, [&] {
+        ATCONFIG->edit();
+        ATCONFIG->setValue(field, value);
+        ATCONFIG->post();
+        return true;
+    });
 }
 
 void Tfrdm::applyNumberFormats()

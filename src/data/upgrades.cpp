@@ -73,6 +73,33 @@ QStringList pendingUpgrades(Connection& c)
             if (!c.columnExists(table, col.name))
                 cmds << QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3")
                             .arg(QLatin1String(table), QLatin1String(col.name), QLatin1String(col.declaration));
+    // The time a product's stock was counted: a count not yet taken as book stock.
+    if (c.tableExists("product") && !c.columnExists("product", "factdate")) cmds << QStringLiteral("ALTER TABLE product ADD COLUMN factdate DATETIME");
+    // Document and row numbers are unique within their table (rows being
+    // entered without a number apart); a table whose stored data already
+    // repeats a number is left without the guard rather than refused.
+    for (const char* kind : {"in", "inback", "put", "out", "outback", "get"}) {
+        for (const char* part : {"list", "detail"}) {
+            const QString table = QLatin1String(kind) + QLatin1String(part);
+            const QString index = QStringLiteral("ux_%1_intno").arg(table);
+            if (!c.tableExists(table) ||
+                c.scalar(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='index' AND name=:p1"), {{"p1", index}}).isValid())
+                continue;
+            const bool repeats = c.scalar(QStringLiteral("SELECT 1 FROM %1 WHERE intno<>'' GROUP BY intno HAVING count(*)>1 LIMIT 1")
+                                              .arg(table))
+                                     .isValid();
+            if (!repeats) cmds << QStringLiteral("CREATE UNIQUE INDEX %1 ON %2(intno) WHERE intno<>''").arg(index, table);
+        }
+    }
+    // The document lists find headers by a part of the party's name: the
+    // search reads this index instead of every header.
+    for (const char* kind : {"in", "inback", "put", "out", "outback", "get"}) {
+        const QString table = QLatin1String(kind) + QLatin1String("list");
+        const QString index = QStringLiteral("ix_%1_customername").arg(table);
+        if (c.tableExists(table) && c.columnExists(table, QStringLiteral("customername")) &&
+            !c.scalar(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='index' AND name=:p1"), {{"p1", index}}).isValid())
+            cmds << QStringLiteral("CREATE INDEX %1 ON %2(customername)").arg(index, table);
+    }
     return cmds;
 }
 

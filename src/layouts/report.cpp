@@ -159,10 +159,12 @@ void Layout::addColumns(const std::vector<Column>& columns, double left, double 
     Band& det = detail(std::max(detail().height(), rowHeight));
     double x = left;
     for (const Column& c : columns) {
-        head.label(x, 0, c.width, headerHeight, c.caption).boxed().center().bold();
-        if (!c.field.isEmpty())
-            det.field(x, 0, c.width, rowHeight, c.field).frame(c.cellFrame).align(c.align);
-        else {
+        Element& caption = head.label(x, 0, c.width, headerHeight, c.caption).boxed().center().bold();
+        if (!c.cellName.isEmpty()) caption.named(c.cellName + QStringLiteral("Caption"));
+        if (!c.field.isEmpty()) {
+            Element& cell = det.field(x, 0, c.width, rowHeight, c.field).frame(c.cellFrame).align(c.align);
+            if (!c.cellName.isEmpty()) cell.named(c.cellName);
+        } else {
             Element& cell = det.label(x, 0, c.width, rowHeight, QString()).frame(c.cellFrame).align(c.align);
             if (!c.cellName.isEmpty()) cell.named(c.cellName);
         }

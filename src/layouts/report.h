@@ -136,7 +136,8 @@ private:
 
 // A column of a ruled table: caption over a field, in a boxed cell. A column
 // without a field gets an empty label, named `cellName`, for the need-data
-// handler to fill.
+// handler to fill; with a field, `cellName` names the data text, and its
+// heading is named `cellName` + "Caption", so that a layout can be changed.
 struct Column {
     QString caption;
     QString field;

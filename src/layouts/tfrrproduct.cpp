@@ -4,23 +4,30 @@
 
 using namespace qm::report;
 
+Band& productListHead(Layout& r, const QString& title)
+{
+    Band& head = companyHead(r, frdm->ATcompany, title);
+    head.system(120, 17, 70, 5, SystemData::PrintDate).text(QStringLiteral("打印日期:%1")).right();
+    return head;
+}
+
 Tfrrproduct::Tfrrproduct(qm::Dataset* products, bool withTotals)
 {
     setPaper(Paper::a4Portrait());
     setDataset(products);
-    companyHead(*this, frdm->ATcompany, QStringLiteral("库存商品情况表"))
-        .system(120, 17, 70, 5, SystemData::PrintDate)
-        .text(QStringLiteral("打印日期:%1"))
-        .right();
-    addColumns({{QStringLiteral("货品代码"), QStringLiteral("sphh"), 22},
-                {QStringLiteral("品名规格"), QStringLiteral("spmc"), 50},
-                {QStringLiteral("进货量"), QStringLiteral("sl_in_y"), 16, Align::Right},
-                {QStringLiteral("出货量"), QStringLiteral("sl_out_y"), 16, Align::Right},
-                {QStringLiteral("自定进价"), QStringLiteral("dj_w"), 16, Align::Right},
-                {QStringLiteral("最近进价"), QStringLiteral("dj_n"), 16, Align::Right},
-                {QStringLiteral("零售价"), QStringLiteral("spmz"), 18, Align::Right},
-                {QStringLiteral("批发价"), QStringLiteral("spzz"), 18, Align::Right},
-                {QStringLiteral("库存量"), QStringLiteral("sl"), 18, Align::Right}});
+    productListHead(*this, QStringLiteral("库存商品情况表"));
+    // The columns are named column0 to column8 (headings column0Caption ...).
+    std::vector<Column> cols = {{QStringLiteral("货品代码"), QStringLiteral("sphh"), 22},
+                                {QStringLiteral("品名规格"), QStringLiteral("spmc"), 50},
+                                {QStringLiteral("进货量"), QStringLiteral("sl_in_y"), 16, Align::Right},
+                                {QStringLiteral("出货量"), QStringLiteral("sl_out_y"), 16, Align::Right},
+                                {QStringLiteral("自定进价"), QStringLiteral("dj_w"), 16, Align::Right},
+                                {QStringLiteral("最近进价"), QStringLiteral("dj_n"), 16, Align::Right},
+                                {QStringLiteral("零售价"), QStringLiteral("spmz"), 18, Align::Right},
+                                {QStringLiteral("批发价"), QStringLiteral("spzz"), 18, Align::Right},
+                                {QStringLiteral("库存量"), QStringLiteral("sl"), 18, Align::Right}};
+    for (size_t i = 0; i < cols.size(); ++i) cols[i].cellName = QStringLiteral("column%1").arg(i);
+    addColumns(cols);
     auto& sum = summary(10);
     sum.label(0, 2, 30, 6, QStringLiteral("库存数量合计:")).named(QStringLiteral("SummaryCaption1"));
     sum.label(90, 2, 30, 6, QStringLiteral("库存金额合计:")).named(QStringLiteral("SummaryCaption2"));

@@ -7,6 +7,10 @@ namespace qm {
 class Dataset;
 }
 
+// The head of the product lists: the company's name, the title (the label
+// "title") and the print date. Returns the page header.
+qm::report::Band& productListHead(qm::report::Layout& r, const QString& title);
+
 // "库存商品情况表" over a product dataset. The title is the label "title"; the
 // two summary captions are "SummaryCaption1" and "SummaryCaption2". Without
 // totals the summary carries only its captions.

@@ -67,35 +67,42 @@ bool PartnerEditing::save(const QMap<QString, QString>& values, QString* focusCo
     if (id.isEmpty()) return refuse(QStringLiteral("编号不能为空!"), QStringLiteral("id"));
 
     const bool adding = frmain->editMode != QLatin1String("F");
-    if (adding) {
-        if (taken(QStringLiteral("SELECT * from %1 where id=:p1").arg(t), {{"p1", id}}, "id", id))
-            return refuse(QStringLiteral("该编号已存在,不能再录入！ "), QStringLiteral("id"));
-        if (taken(QStringLiteral("SELECT * from %1 where name=:p1").arg(t), {{"p1", name}}, "name", name))
-            return refuse(QStringLiteral("该名称已存在,不能再录入！ "), QStringLiteral("name"));
-    } else {
-        if (taken(QStringLiteral("SELECT * from %1 where id=:p1 and intno<>:p2").arg(t),
-                  {{"p1", id}, {"p2", frmain->currentIntno}}, "id", id))
-            return refuse(QStringLiteral("该编号已存在,不能再录入！ "), QStringLiteral("id"));
-        if (taken(QStringLiteral("SELECT * from %1 where name=:p1").arg(t), {{"p1", name}}, "name", name)
-            && !dlg::confirm(QStringLiteral("该名称已存在,是否要保存这次修改?"), QStringLiteral("提示！")))
-            return refuse(QString(), QStringLiteral("name"));
-    }
+    const QString idTakenText = QStringLiteral("该编号已存在,不能再录入！ ");
+    const QString nameTakenText = QStringLiteral("该名称已存在,不能再录入！ ");
+    auto idTaken = [&] {
+        return adding ? taken(QStringLiteral("SELECT * from %1 where id=:p1").arg(t), {{"p1", id}}, "id", id)
+                      : taken(QStringLiteral("SELECT * from %1 where id=:p1 and intno<>:p2").arg(t),
+                              {{"p1", id}, {"p2", frmain->currentIntno}}, "id", id);
+    };
+    auto nameTaken = [&] { return taken(QStringLiteral("SELECT * from %1 where name=:p1").arg(t), {{"p1", name}}, "name", name); };
+    if (idTaken()) return refuse(idTakenText, QStringLiteral("id"));
+    if (adding && nameTaken()) return refuse(nameTakenText, QStringLiteral("name"));
+    if (!adding && nameTaken() && !dlg::confirm(QStringLiteral("该名称已存在,是否要保存这次修改?"), QStringLiteral("提示！")))
+        return refuse(QString(), QStringLiteral("name"));
 
     Dataset* ds = partnerDataset(d_.kind);
-    Transaction tx(frdm->ADOCon);
-    try {
+    QString refusal, refusedColumn, no;
+    // The checks again inside the write: another copy may have saved the same
+    // number or name since.
+    const bool saved = writeInTransaction(*ds, [&] {
+        if (idTaken()) {
+            refusal = idTakenText;
+            refusedColumn = QStringLiteral("id");
+            return false;
+        }
+        if (adding && nameTaken()) {
+            refusal = nameTakenText;
+            refusedColumn = QStringLiteral("name");
+            return false;
+        }
         if (adding) {
             // Numbered afresh: the number shown was only the proposed code.
-            const QString no = nextIntno();
+            no = nextIntno();
             ds->close();
             ds->setSql(QStringLiteral("SELECT * from %1 ").arg(t));
             ds->open();
             ds->append();
             ds->setValue(QStringLiteral("intno"), no);
-            for (const EditorBox& b : d_.editor.boxes) ds->setValue(b.column, values.value(b.column));
-            ds->post();
-            tx.commit();
-            frmain->currentIntno = no;
         } else {
             if (!ds->active()) ds->open();
             // The record being changed is the one the editor was handed; never
@@ -104,14 +111,13 @@ bool PartnerEditing::save(const QMap<QString, QString>& values, QString* focusCo
                                   && !ds->locate(QStringLiteral("intno"), frmain->currentIntno)))
                 throw DbError(QStringLiteral("%1: 记录 %2 不存在").arg(t, frmain->currentIntno));
             ds->edit();
-            for (const EditorBox& b : d_.editor.boxes) ds->setValue(b.column, values.value(b.column));
-            ds->post();
-            tx.commit();
         }
-    } catch (...) {
-        if (ds->active()) ds->cancel();
-        throw;
-    }
+        for (const EditorBox& b : d_.editor.boxes) ds->setValue(b.column, values.value(b.column));
+        ds->post();
+        return true;
+    });
+    if (!saved) return refuse(refusal, refusedColumn);
+    if (adding) frmain->currentIntno = no;
     frmain->editMode = QStringLiteral("F");
     dlg::showMessage(QStringLiteral("数据保存完毕！ "));
     return true;
@@ -195,7 +201,7 @@ PartnerEditor::PartnerEditor(PartnerKind kind, QWidget* owner)
         const EditorBox& b = ed.boxes[size_t(i)];
         auto* edit = new QLineEdit(frame);
         edit->setObjectName(b.box);
-        if (b.maxLength > 0) edit->setMaxLength(b.maxLength);
+        if (b.maxLength > 0) setBoxLength(edit, b.maxLength);
         edit->setMinimumWidth(170);
         keys->add(edit, b.keys);
         if (b.chinese) chineseBoxes_.push_back(edit);

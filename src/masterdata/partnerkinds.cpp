@@ -163,4 +163,10 @@ QString padCode(const QString& text, int width)
     return (QString(width, QLatin1Char('0')) + text).right(width);
 }
 
+QString prefixEnd(const QString& text)
+{
+    const char32_t top = 0x10FFFF;
+    return text + QString::fromUcs4(&top, 1);
+}
+
 }

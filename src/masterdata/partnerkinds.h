@@ -72,4 +72,7 @@ Dataset* partnerDataset(PartnerKind kind);
 // A typed code padded with leading zeros: the last `width` characters of zeros
 // followed by the text ("12" -> "0000000012").
 QString padCode(const QString& text, int width = 10);
+// The upper end of a prefix range: the text followed by the highest character,
+// so that every text beginning with it (Chinese included) lies in the range.
+QString prefixEnd(const QString& text);
 }

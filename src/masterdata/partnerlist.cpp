@@ -39,13 +39,6 @@ namespace {
 // The text columns a list searches, by mode item or by grid column.
 const QStringList kSearchable = {"id", "name", "tel", "fax", "movetel", "persondeal"};
 
-// The upper end of a prefix range: the text followed by the highest character,
-// so that every text beginning with it (Chinese included) lies in the range.
-QString prefixEnd(const QString& text)
-{
-    const char32_t top = 0x10FFFF;
-    return text + QString::fromUcs4(&top, 1);
-}
 }
 
 QString searchModeColumn(const QString& mode)
@@ -424,21 +417,19 @@ QToolButton* PartnerList::addButton(const char* name, const QString& text, void 
     return b;
 }
 
-void PartnerList::applyGridColumns()
+void arrangeGridColumns(QTableView* grid, Dataset* ds, const QStringList& cols)
 {
-    Dataset* ds = partnerDataset(kind_);
-    const QStringList& cols = partnerDesc(kind_).list.gridColumns;
-    QHeaderView* h = DBGrid1->horizontalHeader();
-    for (int i = 0; i < ds->fieldCount(); ++i) DBGrid1->setColumnHidden(i, !cols.contains(ds->field(i)->name));
+    QHeaderView* h = grid->horizontalHeader();
+    for (int i = 0; i < ds->fieldCount(); ++i) grid->setColumnHidden(i, !cols.contains(ds->field(i)->name));
     // Wide text columns get a width for what they usually hold, not for their
     // full length, so that the amounts stay in view.
     static const QList<QPair<QString, int>> caps = {{"name", 26}, {"movetel", 14}, {"email", 22},
                                                     {"addr", 30},  {"accno", 22},   {"remark", 22}};
-    const int digit = DBGrid1->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+    const int digit = grid->fontMetrics().horizontalAdvance(QLatin1Char('0'));
     for (const auto& c : caps) {
         const int logical = ds->fieldIndex(c.first);
-        if (logical >= 0 && DBGrid1->columnWidth(logical) > digit * c.second + 12)
-            DBGrid1->setColumnWidth(logical, digit * c.second + 12);
+        if (logical >= 0 && grid->columnWidth(logical) > digit * c.second + 12)
+            grid->setColumnWidth(logical, digit * c.second + 12);
     }
     for (int pos = 0; pos < cols.size(); ++pos) {
         const int logical = ds->fieldIndex(cols[pos]);
@@ -446,6 +437,11 @@ void PartnerList::applyGridColumns()
         const int from = h->visualIndex(logical);
         if (from != pos) h->moveSection(from, pos);
     }
+}
+
+void PartnerList::applyGridColumns()
+{
+    arrangeGridColumns(DBGrid1, partnerDataset(kind_), partnerDesc(kind_).list.gridColumns);
 }
 
 void PartnerList::selectGridColumn(const QString& field)

@@ -39,6 +39,9 @@ QString searchModeColumn(const QString& mode);
 PartnerSearch planPartnerSearch(PartnerKind kind, const QString& text, const QString& mode,
                                 const QString& gridColumn);
 
+// Shows only `cols` of the dataset's fields in the grid, in that order.
+void arrangeGridColumns(QTableView* grid, Dataset* ds, const QStringList& cols);
+
 // 删除 on the current record of the kind's query, with the kind's refusal and
 // questions. True when a record was deleted.
 bool deletePartner(PartnerKind kind);

@@ -1,5 +1,6 @@
 #include "masterdata/productgrid.h"
 #include "common/formats.h"
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -7,7 +8,10 @@
 
 using qm::Dataset;
 
-ProductGridModel::ProductGridModel(Dataset* ds, QObject* parent) : QAbstractTableModel(parent), ds_(ds)
+ProductGridModel::ProductGridModel(Dataset* ds, QObject* parent) : ProductGridModel(ds, columns(), stockColumn(), parent) {}
+
+ProductGridModel::ProductGridModel(Dataset* ds, const QList<Column>& columns, int skyBlueColumn, QObject* parent)
+    : QAbstractTableModel(parent), ds_(ds), cols_(columns), skyBlue_(skyBlueColumn)
 {
     connect(ds, &Dataset::opened, this, &ProductGridModel::reset);
     connect(ds, &Dataset::closed, this, &ProductGridModel::reset);
@@ -39,7 +43,7 @@ void ProductGridModel::reset()
     beginResetModel();
     fieldIndex_.clear();
     if (ds_ && ds_->active())
-        for (const Column& c : columns()) fieldIndex_.push_back(ds_->fieldIndex(c.field));
+        for (const Column& c : cols_) fieldIndex_.push_back(ds_->fieldIndex(c.field));
     endResetModel();
 }
 
@@ -49,7 +53,14 @@ int ProductGridModel::rowCount(const QModelIndex& parent) const
     return ds_->recordCount();
 }
 
-int ProductGridModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : int(columns().size()); }
+int ProductGridModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : int(cols_.size()); }
+
+void ProductGridModel::setTitle(int column, const QString& title)
+{
+    if (column < 0 || column >= cols_.size()) return;
+    cols_[column].title = title;
+    emit headerDataChanged(Qt::Horizontal, column, column);
+}
 
 QVariant ProductGridModel::data(const QModelIndex& index, int role) const
 {
@@ -92,9 +103,33 @@ QVariant ProductGridModel::data(const QModelIndex& index, int role) const
 QVariant ProductGridModel::headerData(int section, Qt::Orientation o, int role) const
 {
     if (o != Qt::Horizontal || section < 0 || section >= columnCount()) return QVariant();
-    if (role == Qt::DisplayRole) return columns()[section].title;
-    if (role == Qt::BackgroundRole && section == stockColumn()) return QColor(0xA6, 0xCA, 0xF0); // sky blue
+    if (role == Qt::DisplayRole) return cols_[section].title;
+    if (role == Qt::BackgroundRole && section == skyBlue_) return QColor(0xA6, 0xCA, 0xF0); // sky blue
     return QVariant();
+}
+
+void followDataset(QTableView* grid, ProductGridModel* model, Dataset* ds)
+{
+    QObject::connect(ds, &Dataset::currentChanged, grid, [grid, model](int row) {
+        if (row >= 0 && grid->currentIndex().row() != row)
+            grid->setCurrentIndex(model->index(row, std::max(0, grid->currentIndex().column())));
+    });
+    QObject::connect(model, &QAbstractItemModel::modelReset, grid, [grid, model, ds]() {
+        int row = ds->recNo();
+        if (row >= 0) grid->setCurrentIndex(model->index(row, 1));
+    });
+    QObject::connect(grid->selectionModel(), &QItemSelectionModel::currentRowChanged, grid,
+                     [ds](const QModelIndex& cur, const QModelIndex&) {
+                         if (cur.isValid() && ds->active() && ds->recNo() != cur.row()) ds->moveTo(cur.row());
+                     });
+}
+
+void sizeColumns(QTableView* grid, const QList<ProductGridModel::Column>& columns, const QList<int>& chars)
+{
+    QFontMetrics fm(grid->font());
+    for (int i = 0; i < columns.size() && i < chars.size(); ++i)
+        grid->setColumnWidth(i, std::max(fm.horizontalAdvance(columns[i].title) + 14,
+                                         fm.horizontalAdvance(QLatin1Char('0')) * chars[i] + 10));
 }
 
 void ProductHeader::paintSection(QPainter* p, const QRect& rect, int logicalIndex) const

@@ -14,9 +14,15 @@ public:
         QString title;
         QString field;
     };
+    // The product list's columns, its stock heading on sky blue.
     explicit ProductGridModel(qm::Dataset* ds, QObject* parent = nullptr);
+    // Other columns over the same products; the first is the selection column.
+    ProductGridModel(qm::Dataset* ds, const QList<Column>& columns, int skyBlueColumn, QObject* parent = nullptr);
     static const QList<Column>& columns();
     static int stockColumn() { return 9; }
+    const QList<Column>& gridColumns() const { return cols_; }
+    // A heading given at run time (the stock value list's 库存金额).
+    void setTitle(int column, const QString& title);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -26,8 +32,15 @@ public:
 private:
     void reset();
     QPointer<qm::Dataset> ds_;
+    QList<Column> cols_;
+    int skyBlue_ = -1;
     std::vector<int> fieldIndex_; // per grid column, in the open dataset
 };
+
+// The grid keeps to the dataset's current row and the dataset to the grid's.
+void followDataset(QTableView* grid, ProductGridModel* model, qm::Dataset* ds);
+// Widths from the headings and a typical count of characters per column.
+void sizeColumns(QTableView* grid, const QList<ProductGridModel::Column>& columns, const QList<int>& chars);
 
 // The stock column's heading is drawn on sky blue.
 class ProductHeader : public QHeaderView {

@@ -144,9 +144,12 @@ void toggleMark(Dataset& products)
 {
     if (products.isEmpty()) return;
     bool now = products.asBool("szbj");
-    products.edit();
-    products.setValue("szbj", now ? 0 : 1);
-    products.post();
+    writeInTransaction(products, [&] {
+        products.edit();
+        products.setValue("szbj", now ? 0 : 1);
+        products.post();
+        return true;
+    });
 }
 
 int deleteMarked(Connection& c)

@@ -32,45 +32,41 @@ void openKind(Dataset& list, const QString& kind)
 QString addEntry(Dataset& list, const QString& kind, const QString& name)
 {
     Connection& c = *list.connection();
-    Transaction t(c);
-    // Throws ConversionError when the kind's last number is not a number.
-    const qint64 number = nextNumberOfKind(c, QStringLiteral("spec"), QStringLiteral("specno"), kind);
-    if (number > 99) {
+    QString intno;
+    // The number is taken inside the write, so two copies adding at once
+    // cannot give the same number; the refusal is shown after the rollback.
+    const bool added = writeInTransaction(list, [&] {
+        // Throws ConversionError when the kind's last number is not a number.
+        const qint64 number = nextNumberOfKind(c, QStringLiteral("spec"), QStringLiteral("specno"), kind);
         // Two digits would wrap the hundredth entry to "00" and give every
         // later one the same number.
-        dlg::showMessage(numbersUsedUpMessage());
-        throw SilentStop();
-    }
-    const QString intno = zeroPad(number, 2);
-    list.close();
-    list.setSql(QStringLiteral("SELECT * from spec where specno=:pa2 "));
-    list.setParam(QStringLiteral("pa2"), kind);
-    list.open();
-    try {
+        if (number > 99) return false;
+        intno = zeroPad(number, 2);
+        list.close();
+        list.setSql(QStringLiteral("SELECT * from spec where specno=:pa2 "));
+        list.setParam(QStringLiteral("pa2"), kind);
+        list.open();
         list.append();
         list.setValue(QStringLiteral("intno"), intno);
         list.setValue(QStringLiteral("specno"), kind);
         list.setValue(QStringLiteral("name"), name);
         list.post();
-        t.commit();
-    } catch (...) {
-        if (list.state() == Dataset::State::Insert) list.cancel();
-        throw;
+        return true;
+    });
+    if (!added) {
+        dlg::showMessage(numbersUsedUpMessage());
+        throw SilentStop();
     }
     return intno;
 }
 
 void renameEntry(Dataset& list, const QString& name)
 {
-    Transaction t(*list.connection());
-    try {
+    writeInTransaction(list, [&] {
         list.edit();
         list.setValue(QStringLiteral("name"), name);
         list.post();
-        t.commit();
-    } catch (...) {
-        if (list.state() == Dataset::State::Edit) list.cancel();
-        throw;
-    }
+        return true;
+    });
 }
 }

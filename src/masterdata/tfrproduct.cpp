@@ -1,4 +1,5 @@
 #include "masterdata/tfrproduct.h"
+#include <QScopeGuard>
 #include "admin/rights.h"
 #include "app/commands.h"
 #include "app/tfrmain.h"
@@ -10,7 +11,9 @@
 #include "layouts/tfrrproduct.h"
 #include "masterdata/picklink.h"
 #include "masterdata/productgrid.h"
+#include "masterdata/productexport.h"
 #include "masterdata/productlogic.h"
+#include "masterdata/productsearch.h"
 #include "masterdata/tfrproductedit.h"
 #include <QAction>
 #include <QCloseEvent>
@@ -70,37 +73,18 @@ TFrproduct::TFrproduct(QWidget* owner) : QMainWindow(owner, Qt::Window)
     auto* central = new QWidget(this);
     auto* v = new QVBoxLayout(central);
     v->setContentsMargins(4, 4, 4, 0);
-    auto* search = new QHBoxLayout;
-    ComboBox1 = new QComboBox(central);
-    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
-    ComboBox1->setToolTip(QStringLiteral("选项"));
-    ComboBox1->setEditable(true);
-    ComboBox1->setInsertPolicy(QComboBox::NoInsert);
-    ComboBox1->addItems({QStringLiteral("拼音首字"), QStringLiteral("货品代码"), QStringLiteral("品名规格"),
-                         QStringLiteral("类别"), QStringLiteral("供应商"), QStringLiteral("有效期")});
-    ComboBox1->setCurrentText(QStringLiteral("货品代码"));
-    Edit1 = new QLineEdit(central);
-    Edit1->setObjectName(QStringLiteral("Edit1"));
-    ComboBox2 = new QComboBox(central);
-    ComboBox2->setObjectName(QStringLiteral("ComboBox2"));
-    ComboBox2->setMinimumWidth(160);
-    ComboBox2->setEditable(true);
-    ComboBox2->setInsertPolicy(QComboBox::NoInsert);
-    ComboBox2->hide();
-    RadioGroup1 = new QGroupBox(QStringLiteral("查找方式"), central);
-    RadioGroup1->setObjectName(QStringLiteral("RadioGroup1"));
-    RadioExact = new QRadioButton(QStringLiteral("精确"), RadioGroup1);
-    RadioFuzzy = new QRadioButton(QStringLiteral("模糊"), RadioGroup1);
-    RadioFuzzy->setChecked(true);
-    auto* rg = new QHBoxLayout(RadioGroup1);
-    rg->setContentsMargins(6, 0, 6, 2);
-    rg->addWidget(RadioExact);
-    rg->addWidget(RadioFuzzy);
-    search->addWidget(ComboBox1);
-    search->addWidget(Edit1, 1);
-    search->addWidget(ComboBox2, 1);
-    search->addWidget(RadioGroup1);
-    v->addLayout(search);
+    auto* search = new ProductSearchBar(central,
+                                        {QStringLiteral("拼音首字"), QStringLiteral("货品代码"), QStringLiteral("品名规格"),
+                                         QStringLiteral("类别"), QStringLiteral("供应商"), QStringLiteral("有效期")},
+                                        QStringLiteral("货品代码"), false);
+    search_ = search;
+    ComboBox1 = search->ComboBox1;
+    Edit1 = search->Edit1;
+    ComboBox2 = search->ComboBox2;
+    RadioGroup1 = search->RadioGroup1;
+    RadioExact = search->RadioExact;
+    RadioFuzzy = search->RadioFuzzy;
+    v->addLayout(search->layout());
 
     auto* grid = new ProductGridView(central);
     grid->setObjectName(QStringLiteral("DBGrid1"));
@@ -110,13 +94,8 @@ TFrproduct::TFrproduct(QWidget* owner) : QMainWindow(owner, Qt::Window)
     DBGrid1->verticalHeader()->setDefaultSectionSize(DBGrid1->fontMetrics().height() + 6);
     DBGrid1->verticalHeader()->setVisible(false);
     DBGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
-    {
-        QFontMetrics fm(DBGrid1->font());
-        const int chars[30] = {4, 14, 9, 22, 8, 20, 20, 12, 5, 8, 8, 8, 10, 10, 9, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 14};
-        for (int i = 0; i < 30; ++i)
-            DBGrid1->setColumnWidth(i, std::max(fm.horizontalAdvance(ProductGridModel::columns()[i].title) + 14,
-                                                fm.horizontalAdvance(QLatin1Char('0')) * chars[i] + 10));
-    }
+    sizeColumns(DBGrid1, ProductGridModel::columns(),
+                {4, 14, 9, 22, 8, 20, 20, 12, 5, 8, 8, 8, 10, 10, 9, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 14});
     v->addWidget(DBGrid1, 1);
     setCentralWidget(central);
 
@@ -171,24 +150,14 @@ TFrproduct::TFrproduct(QWidget* owner) : QMainWindow(owner, Qt::Window)
     connect(N11, &QAction::triggered, this, &TFrproduct::N11Click);
     connect(N7, &QAction::triggered, this, &TFrproduct::N7Click);
     connect(N10, &QAction::triggered, this, &TFrproduct::N10Click);
+    connect(ExportAll, &QAction::triggered, this, &TFrproduct::EXCEL1Click);
+    connect(ExportMarked, &QAction::triggered, this, &TFrproduct::dfds1Click);
     connect(grid, &ProductGridView::markToggled, this, &TFrproduct::toggleMark);
     connect(grid, &ProductGridView::picked, this, &TFrproduct::ToolButton7Click);
     connect(DBGrid1, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { PopupMenu1->popup(DBGrid1->viewport()->mapToGlobal(at)); });
     // The grid follows the query's current row and the other way round.
-    connect(frdm->Aqproduct, &Dataset::currentChanged, DBGrid1, [this](int row) {
-        if (row >= 0 && DBGrid1->currentIndex().row() != row)
-            DBGrid1->setCurrentIndex(model_->index(row, std::max(0, DBGrid1->currentIndex().column())));
-    });
-    connect(model_, &QAbstractItemModel::modelReset, DBGrid1, [this]() {
-        int row = frdm->Aqproduct->recNo();
-        if (row >= 0) DBGrid1->setCurrentIndex(model_->index(row, 1));
-    });
-    connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [](const QModelIndex& cur, const QModelIndex&) {
-                Dataset* p = frdm->Aqproduct;
-                if (cur.isValid() && p->active() && p->recNo() != cur.row()) p->moveTo(cur.row());
-            });
+    followDataset(DBGrid1, model_, frdm->Aqproduct);
     resize(1000, 600);
 }
 
@@ -232,63 +201,26 @@ void TFrproduct::N1Click()
 {
     Dataset* cfg = frdm->ATdateconfig;
     cfg->open();
-    cfg->edit();
-    cfg->setValue("bz", cfg->asBool("bz") ? 0 : 1);
-    cfg->post();
+    auto closer = qScopeGuard([cfg] { cfg->close(); });
+    writeInTransaction(*cfg, [cfg] {
+        cfg->setValue("bz", cfg->asBool("bz") ? 0 : 1);
+        cfg->post();
+        return true;
+    });
     applyPriceFlag(cfg->asBool("bz"));
-    cfg->close();
 }
 
-void TFrproduct::ComboBox1Change()
-{
-    const QString t = ComboBox1->currentText();
-    auto fill = [this](const QStringList& items) {
-        Edit1->hide();
-        ComboBox2->show();
-        const QSignalBlocker block(ComboBox2);
-        ComboBox2->clear();
-        ComboBox2->addItems(items);
-        ComboBox2->setCurrentIndex(-1);
-        ComboBox2->setEditText(QString());
-    };
-    if (t == QStringLiteral("类别")) {
-        fill(product::namesOf(*frdm->AQspec, QStringLiteral("SELECT * from spec where specno='03'")));
-    } else if (t == QStringLiteral("供应商")) {
-        fill(product::namesOf(*frdm->AQbranch, QStringLiteral("SELECT * from branch")));
-    } else if (t == QStringLiteral("有效期")) {
-        fill({QStringLiteral("半年内到期"), QStringLiteral("三个月到期"), QStringLiteral("已过期")});
-    } else {
-        Edit1->show();
-        const QSignalBlocker block(ComboBox2);
-        ComboBox2->clear();
-        ComboBox2->hide();
-    }
-}
+void TFrproduct::ComboBox1Change() { search_->chooseField(); }
 
 void TFrproduct::ToolButton6Click()
 {
     frmain->sortedByType = 0;
     Dataset* p = frdm->Aqproduct;
-    product::Field f = product::fieldOf(ComboBox1->currentText());
-    const bool fromChooser = f == product::Field::Category || f == product::Field::Supplier || f == product::Field::Expiry;
-    product::Query q = product::searchQuery(f, fromChooser ? ComboBox2->currentText() : Edit1->text(),
-                                            RadioExact->isChecked(), Clock::today());
-    if (q.valid) {
-        p->close();
-        p->setSql(q.sql);
-        for (const auto& prm : q.params) p->setParam(prm.first, prm.second);
-        p->open();
-    }
+    search_->search(*p, Clock::today());
     StatusPanel3->setText(QStringLiteral("记录数:") + QString::number(p->active() ? p->recordCount() : 0));
 }
 
-void TFrproduct::reopenProducts(const QString& sql)
-{
-    Dataset* p = frdm->Aqproduct;
-    p->close();
-    p->setSql(sql);
-    p->open();
-}
+void TFrproduct::reopenProducts(const QString& sql) { qm::reopenProducts(*frdm->Aqproduct, sql); }
 
 void TFrproduct::ToolButton1Click()
 {
@@ -373,25 +305,19 @@ void TFrproduct::N11Click()
         return;
     }
     frdm->Aqproduct->close();
-    product::deleteMarked(frdm->ADOCon);
+    try {
+        product::deleteMarked(frdm->ADOCon);
+    } catch (...) {
+        // Nothing was deleted: the list shows the products again all the same.
+        try { ToolButton6Click(); } catch (...) {}
+        throw;
+    }
     ToolButton6Click();
 }
 
-void TFrproduct::N3Click()
-{
-    DBGrid1->setUpdatesEnabled(false);
-    reopenProducts(QStringLiteral("select * from product\nORDER BY name"));
-    DBGrid1->setUpdatesEnabled(true);
-    frmain->sortedByType = 1;
-}
+void TFrproduct::N3Click() { sortByType(*frdm->Aqproduct, DBGrid1, true); }
 
-void TFrproduct::N4Click()
-{
-    DBGrid1->setUpdatesEnabled(false);
-    reopenProducts(QStringLiteral("select * from product"));
-    DBGrid1->setUpdatesEnabled(true);
-    frmain->sortedByType = 0;
-}
+void TFrproduct::N4Click() { sortByType(*frdm->Aqproduct, DBGrid1, false); }
 
 void TFrproduct::ToolButton7Click()
 {
@@ -445,6 +371,10 @@ void TFrproduct::N10Click()
     // The product history viewer registers itself under this name.
     if (hasCommand(QStringLiteral("ProductHistory"))) runCommand(QStringLiteral("ProductHistory"));
 }
+
+void TFrproduct::EXCEL1Click() { product::exportProducts(this, false); }
+
+void TFrproduct::dfds1Click() { product::exportProducts(this, true); }
 
 void TFrproduct::ToolButton15Click() { close(); }
 

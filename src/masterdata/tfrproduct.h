@@ -16,6 +16,7 @@ class QToolButton;
 
 namespace qm {
 class PickLink;
+class ProductSearchBar;
 }
 class ProductGridModel;
 
@@ -67,6 +68,8 @@ public slots:
     void N11Click();
     void N7Click();
     void N10Click();
+    void EXCEL1Click(); // 全部导出为EXCEL文件
+    void dfds1Click();  // 选择部分导出为EXCEL文件
     // Toggles the selection mark of the current product.
     void toggleMark();
 
@@ -79,6 +82,7 @@ private:
     void reopenProducts(const QString& sql);
     ProductGridModel* model_ = nullptr;
     qm::PickLink* link_ = nullptr;
+    qm::ProductSearchBar* search_ = nullptr;
 };
 
 extern QPointer<TFrproduct> Frproduct;

@@ -62,7 +62,7 @@ Tfrproductedit::Tfrproductedit(QWidget* owner) : QWidget(owner, Qt::Window | Qt:
     auto edit = [this, keys](const char* name, int maxLen, const KeyRule& rule) {
         auto* e = new QLineEdit(this);
         e->setObjectName(QString::fromLatin1(name));
-        if (maxLen > 0) e->setMaxLength(maxLen);
+        if (maxLen > 0) setBoxLength(e, maxLen);
         // Leaving and double clicks are watched here. Filters run last
         // installed first: the key handling has reset the colour before a
         // date refused on leaving takes the focus back.
@@ -75,7 +75,7 @@ Tfrproductedit::Tfrproductedit(QWidget* owner) : QWidget(owner, Qt::Window | Qt:
         c->setObjectName(QString::fromLatin1(name));
         c->setEditable(true);
         c->setInsertPolicy(QComboBox::NoInsert);
-        c->lineEdit()->setMaxLength(maxLen);
+        setBoxLength(c->lineEdit(), maxLen);
         keys->add(c);
         return c;
     };

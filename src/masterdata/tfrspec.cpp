@@ -1,4 +1,5 @@
 #include "masterdata/tfrspec.h"
+#include "common/boxkeys.h"
 #include "app/commands.h"
 #include "app/tfrmain.h"
 #include "app/windowprotocol.h"
@@ -156,7 +157,7 @@ Tfrspecedit::Tfrspecedit(QWidget* owner)
     auto* label = new QLabel(QStringLiteral("名称"), this);
     Edit3 = new QLineEdit(this);
     Edit3->setObjectName(QStringLiteral("Edit3"));
-    Edit3->setMaxLength(20);
+    qm::setBoxLength(Edit3, 20);
     Edit3->installEventFilter(this);
     row->addWidget(label);
     row->addWidget(Edit3, 1);

@@ -20,7 +20,8 @@ void createOldSchema(Connection& c)
         "CREATE TABLE config (ID INTEGER PRIMARY KEY AUTOINCREMENT, priceformat TEXT DEFAULT '', "
         "qtyformat TEXT DEFAULT '', amountformat TEXT DEFAULT '', imename TEXT DEFAULT '', "
         "picfilename TEXT DEFAULT '', startbj BOOLEAN NOT NULL DEFAULT 0);"
-        "INSERT INTO config (priceformat) VALUES ('0.00');"));
+        "INSERT INTO config (priceformat) VALUES ('0.00');"
+        "CREATE TABLE product (sphh TEXT COLLATE NOCASE DEFAULT '', sl REAL DEFAULT 0, factsl REAL DEFAULT 0);"));
     for (const char* t : kHeaders)
         c.exec(QStringLiteral("CREATE TABLE %1 (intno TEXT COLLATE NOCASE DEFAULT '', billdate DATETIME, "
                               "amount REAL DEFAULT 0, rest REAL DEFAULT 0)").arg(QLatin1String(t)));
@@ -37,6 +38,7 @@ void expectUpToDate(Connection& c)
         for (const char* col : {"billtype", "billname", "addr"}) EXPECT_TRUE(c.columnExists(t, col)) << t << "." << col;
     EXPECT_TRUE(c.columnExists("totallist", "intid"));
     EXPECT_TRUE(c.columnExists("totallist1", "intid"));
+    EXPECT_TRUE(c.columnExists("product", "factdate"));
 }
 }
 

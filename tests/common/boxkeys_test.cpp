@@ -114,3 +114,17 @@ TEST(BoxKeys, EnterArrowsRulesAndFocusColour)
         EXPECT_EQ(focus(), w.d);
     }
 }
+
+TEST(BoxLength, CutsOnWholeCharacters)
+{
+    QLineEdit box;
+    qm::setBoxLength(&box, 3);
+    box.setText(QString::fromUtf8("ab\xF0\x9F\x98\x80"));
+    EXPECT_EQ(box.text(), "ab");
+    box.setText("a");
+    box.end(false);
+    box.insert(QString::fromUtf8("b\xF0\xA0\x80\x80"));
+    EXPECT_EQ(box.text(), "ab");
+    box.setText(QString::fromUtf8("\xE4\xB8\xAD\xF0\x9F\x98\x80"));
+    EXPECT_EQ(box.text(), QString::fromUtf8("\xE4\xB8\xAD\xF0\x9F\x98\x80"));
+}

@@ -92,11 +92,11 @@ TEST(DatasetLimits, TextsCutOnWholeCharacters)
 {
     const QString emoji = QString::fromUtf8("ab\xF0\x9F\x98\x80");      // a b U+1F600
     const QString rare = QString::fromUtf8("\xF0\xA0\x80\x80" "中");    // U+20000 then 中
-    EXPECT_EQ(cutToLength(emoji, 3), "ab");
-    EXPECT_EQ(cutToLength(emoji, 4), emoji);
-    EXPECT_EQ(cutToLength(rare, 1), "");
-    EXPECT_EQ(cutToLength(rare, 2), rare.left(2));
-    EXPECT_EQ(cutToLength("中文", 1), "中");
+    EXPECT_EQ(wholeCharacters(emoji.left(3)), "ab");
+    EXPECT_EQ(wholeCharacters(emoji), emoji);
+    EXPECT_EQ(wholeCharacters(rare.left(1)), "");
+    EXPECT_EQ(wholeCharacters(rare.left(2)), rare.left(2));
+    EXPECT_EQ(wholeCharacters("中文"), "中文");
 
     // What a box cut to its length hands over is stored without the broken half.
     Db db;

@@ -15,7 +15,7 @@ struct Expected {
 
 // Column counts and key columns of every table of a new database.
 const Expected kTables[] = {
-    {"product", 36, {"name", "sphh", "spmc", "dj_w", "szbj", "intno", "outdate", "enddate", "branchname", "avdj", "sl_in_y"}},
+    {"product", 37, {"name", "sphh", "spmc", "dj_w", "szbj", "intno", "outdate", "enddate", "branchname", "avdj", "sl_in_y"}},
     {"spec", 3, {"intno", "name", "specno"}},
     {"customer", 19, {"intno", "id", "name", "accno", "rest", "balance", "remark", "deduck_y"}},
     {"branch", 19, {"intno", "id", "name", "rest", "balance", "remark", "deduck_y"}},
@@ -149,8 +149,8 @@ TEST_F(DataModule, EveryDatasetOpensOnANewDatabase)
         EXPECT_NO_THROW(ds->open());
         ds->close();
     }
-    EXPECT_EQ(frdm->Aqproduct->fieldCount(), 36);
-    EXPECT_EQ(frdm->ATproduct->fieldCount(), 36);
+    EXPECT_EQ(frdm->Aqproduct->fieldCount(), 37);
+    EXPECT_EQ(frdm->ATproduct->fieldCount(), 37);
     EXPECT_EQ(frdm->AQoutlist->fieldCount(), 25);
     EXPECT_EQ(frdm->AQtotallist->fieldCount(), 25);
     EXPECT_EQ(frdm->ATtotallist1->fieldCount(), 25);

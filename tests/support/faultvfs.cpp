@@ -303,6 +303,29 @@ QString difference(const Snapshot& a, const Snapshot& b)
     return {};
 }
 
+QString compareWithTable(Dataset& ds, const QString& table, const QStringList& columns, const QString& where,
+                         const Params& params)
+{
+    if (!ds.active()) return ds.name() + QStringLiteral(" is closed");
+    if (ds.state() != Dataset::State::Browse) return ds.name() + QStringLiteral(" holds a row not posted");
+    Connection& c = *ds.connection();
+    const QString filter = where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where;
+    const int stored = c.scalar(QStringLiteral("SELECT count(*) FROM ") + table + filter, params).toInt();
+    if (stored != ds.recordCount())
+        return QStringLiteral("%1 shows %2 rows, %3 holds %4").arg(ds.name()).arg(ds.recordCount()).arg(table).arg(stored);
+    for (int r = 0; r < ds.recordCount(); ++r) {
+        auto row = c.rows(QStringLiteral("SELECT %1 FROM %2 WHERE rowid=:rid").arg(columns.join(','), table), {{"rid", ds.rowidAt(r)}});
+        if (row.empty()) return QStringLiteral("%1 row %2 is not stored").arg(ds.name()).arg(r);
+        for (int i = 0; i < columns.size(); ++i) {
+            const QVariant shown = ds.valueAt(r, ds.fieldIndex(columns[i]));
+            if (shown.toString() != row[0][i].toString())
+                return QStringLiteral("%1 row %2 %3: shows '%4', stored '%5'")
+                    .arg(ds.name()).arg(r).arg(columns[i], shown.toString(), row[0][i].toString());
+        }
+    }
+    return {};
+}
+
 void copyDatabase(const QString& from, const QString& to)
 {
     QFile::remove(to);
@@ -312,6 +335,14 @@ void copyDatabase(const QString& from, const QString& to)
 }
 
 // ------------------------------------------------------------ sweeps
+
+::testing::AssertionResult sound(const Report& r, int minRuns)
+{
+    if (!r.ok()) return ::testing::AssertionFailure() << r.failures.join(QLatin1Char('\n')).toStdString();
+    if (r.before == 0) return ::testing::AssertionFailure() << "no fault took: every run ended in the state after";
+    if (r.runs <= minRuns) return ::testing::AssertionFailure() << "only " << r.runs << " fault points";
+    return ::testing::AssertionSuccess();
+}
 
 Report sweep(const QString& dbPath, const Steps& steps)
 {
@@ -410,6 +441,19 @@ Report sweepCommand(const QString& dbPath, const std::function<void(Connection&)
     Report r = sweep(dbPath, s);
     c.close();
     return r;
+}
+
+ReaderHold::ReaderHold(const QString& path)
+{
+    c_.open(path);
+    c_.exec(QStringLiteral("BEGIN"));
+    c_.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+}
+
+void ReaderHold::release()
+{
+    if (c_.isOpen() && c_.inTransaction()) c_.exec(QStringLiteral("COMMIT"));
+    c_.close();
 }
 
 // ------------------------------------------------------------ kill -9

@@ -1,0 +1,149 @@
+#pragma once
+// The document engine without any window. Every write step runs as one write
+// transaction that re-reads what it depends on (the document's state, the
+// stored balances) and is rolled back whole on failure; no step ever asks a
+// question or shows a message. The commands at the end of this header put the
+// questions and warnings first, then run the step, then report.
+//
+// Documents and rows are named by their intno; rows are read in intno order,
+// so the carried-forward row is always the first.
+#include "common/errors.h"
+#include "data/connection.h"
+#include "documents/dockind.h"
+#include <QDate>
+#include <QDateTime>
+#include <optional>
+#include <QString>
+#include <vector>
+
+namespace qm::doc {
+
+// A refusal found inside a write step: the step rolled back and nothing
+// changed; `message` is what the operator is told.
+class Refusal : public AppError {
+public:
+    using AppError::AppError;
+};
+
+// What the entry window's header boxes say. The engine writes these into the
+// header at recalculation.
+struct HeaderInput {
+    QString partyCode;   // 供应商号 / 客户号, as typed
+    QString partyName;   // 供货商名
+    QString contact;     // 联系人
+    QDate date;          // 日期 (invalid: keep the stored one)
+    QString remark;      // 摘要 / 地址 (rebuilt by kinds with a summary prefix)
+    QString bankId;      // 银行编号
+    QString employee;    // 负责人
+    QString djh;         // the hidden 单据号
+};
+
+// The stored header, as the windows show it.
+struct Header {
+    QString intno;
+    QDateTime billdate;
+    QString customerid, customername, persondeal, tel, addr, remark, employeename, bankid, bankname, djh;
+    double balance = 0, amount = 0, pay = 0, deduck = 0, rest = 0, hjsl = 0, hjjs = 0, hjss = 0;
+    bool pass = false, cancel = false;
+};
+
+struct Row {
+    qint64 rowid = 0;
+    QString intno, spintno, sphh, spmc, unit, remark;
+    double sl = 0, dj_w = 0, dj_n = 0, rebate = 0, amount = 0, pay = 0, deduck = 0, rest = 0;
+};
+
+// Zero-padded party or account code; a code longer than ten characters is
+// refused (empty optional) instead of being cut to another party's code.
+std::optional<QString> padPartyCode(const QString& typed);
+
+// Average cost of a product after a purchase row of `qty` at `price` is taken
+// in, from `avg` over `stock` held before: the moving average; the row's price
+// when nothing was held; the old average when the result leaves the range
+// between the two (a negative quantity).
+double averageAfterPurchase(double avg, double stock, double qty, double price);
+// Its inverse when the row is taken off again from `stock`; the average stays
+// when nothing would be left or the result cannot have led to `avg`.
+double averageAfterReversal(double avg, double stock, double qty, double price);
+
+// --------------------------------------------------------------- reading
+
+// Throws Refusal when the document no longer exists.
+Header readHeader(Connection& c, const DocDesc& d, const QString& docIntno);
+std::vector<Row> readRows(Connection& c, const DocDesc& d, const QString& docIntno);
+
+// ------------------------------------------------------------ write steps
+
+// A new unposted document: header (number, date, default account), the
+// carried-forward row when the kind has one, and one new row. Returns its number.
+QString newDocument(Connection& c, const DocDesc& d);
+// Appends a new row to the document; returns the row's number.
+QString addRow(Connection& c, const DocDesc& d, const QString& docIntno);
+
+// The party found by the entry window's lookup column, or nothing.
+struct Party {
+    QString intno, id, name, persondeal, tel, addr;
+    double balance = 0;
+};
+std::optional<Party> findParty(Connection& c, const DocDesc& d, const QString& paddedCode, bool forPosting);
+// Writes a found party into the header (tel, addr, balance, ...) and its
+// balance into the carried-forward row.
+void applyParty(Connection& c, const DocDesc& d, const QString& docIntno, const QString& code, const Party& p);
+
+// Code entry into the row `rowIntno`: fewer than 13 characters is a product
+// code (sphh), 13 or more a barcode (name). Refusals: the carried-forward row,
+// 查无此货号！, 查无此条形码！. `partyCode` picks the sale's price.
+void enterCode(Connection& c, const DocDesc& d, const QString& rowIntno, const QString& code,
+               const QString& partyCode = QString());
+// The refusals of enterCode without writing anything.
+void checkCode(Connection& c, const DocDesc& d, const QString& rowIntno, const QString& code);
+
+// Recalculation: row amounts and running balance, header totals and the boxes'
+// columns; rows are rewritten only where something changed. Returns the header
+// as stored afterwards.
+Header recalc(Connection& c, const DocDesc& d, const QString& docIntno, const HeaderInput& in);
+
+// Deletes one row (never the carried-forward row: Refusal).
+void deleteRow(Connection& c, const DocDesc& d, const QString& rowIntno);
+
+// Copies the product rows of an earlier document into this one, from the
+// last row on (the purchase's 历史单号). Refusals: 明细表中的没有记录,请先按新增！,
+// 查无该历史单号！.
+void copyHistory(Connection& c, const DocDesc& d, const QString& docIntno, const QString& historyIntno);
+
+// Posting: within one transaction re-reads the state (refusing a posted
+// document), drops an empty last row when `dropEmptyLast`, recalculates from
+// the party's stored balance, marks header and rows, and applies the kind's
+// effects. Refusals roll everything back.
+void post(Connection& c, const DocDesc& d, const QString& docIntno, const HeaderInput& in, bool dropEmptyLast,
+          const QString& operatorCode);
+// Reversal: re-reads the state (refusing a reversed one), marks cancel on
+// header and rows and applies the effects inverted.
+void reverse(Connection& c, const DocDesc& d, const QString& docIntno);
+// Deletes an unposted document with its rows; a posted one is refused.
+void voidDocument(Connection& c, const DocDesc& d, const QString& docIntno);
+// Deletes a document's header when it has no rows left (退回 of an emptied document).
+bool dropIfEmpty(Connection& c, const DocDesc& d, const QString& docIntno);
+// Deletes this document's rows without a product name or number.
+int purgeBlankRows(Connection& c, const DocDesc& d, const QString& docIntno);
+
+// ------------------------------------------------------ pre-write checks
+
+// Rows whose product has less stock than the row takes ("name的库存数量不足！").
+QStringList stockWarnings(Connection& c, const DocDesc& d, const QString& docIntno, bool reversing);
+
+// ------------------------------------------------------------- commands
+
+// The copy of the working database to bak/ when an entry window closes, made
+// in the background; a failure reaches the operator with its message.
+void copyToBak();
+
+// 过帐: question, checks and warnings, the write, messages; true when posted.
+bool postBill(Connection& c, const DocDesc& d, const QString& docIntno, const HeaderInput& in,
+              const QString& operatorCode);
+// 冲数: question, checks and warnings, the write; true when reversed.
+bool reverseBill(Connection& c, const DocDesc& d, const QString& docIntno);
+// 作废: question, the write; true when voided.
+bool voidBill(Connection& c, const DocDesc& d, const QString& docIntno);
+
+}

@@ -1,0 +1,756 @@
+#include "documents/docwindows.h"
+#include "app/tfrmain.h"
+#include "common/datepicker.h"
+#include "common/dialogs.h"
+#include "common/formats.h"
+#include "data/datasetmodel.h"
+#include "data/tfrdm.h"
+#include "layouts/report.h"
+#include "layouts/tfrrindetail.h"
+#include "masterdata/partnerlist.h"
+#include "masterdata/picklink.h"
+#include "masterdata/tfrproduct.h"
+#include "masterdata/tfrproductedit.h"
+#include "common/clock.h"
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QStatusBar>
+#include <QTableView>
+#include <QToolBar>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace qm::doc {
+
+namespace {
+
+// A grid model whose typed cells wait in the row's edit buffer: the row is
+// written once, when the operator leaves it or recalculates, not per cell.
+class RowEditModel : public DatasetModel {
+public:
+    RowEditModel(Dataset* ds, bool carriedEditable, QObject* parent)
+        : DatasetModel(ds, parent), carriedEditable_(carriedEditable)
+    {
+    }
+    Qt::ItemFlags flags(const QModelIndex& index) const override
+    {
+        Qt::ItemFlags fl = DatasetModel::flags(index);
+        Dataset* ds = dataset();
+        if (!ds || !index.isValid() || carriedEditable_) return fl;
+        // The carried-forward row and rows without a number take no typing.
+        const QString name = ds->valueAt(index.row(), ds->fieldIndex("spmc")).toString().trimmed();
+        const QString no = ds->valueAt(index.row(), ds->fieldIndex("intno")).toString().trimmed();
+        if (name == carriedForwardName() || no.isEmpty()) fl &= ~Qt::ItemIsEditable;
+        return fl;
+    }
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override
+    {
+        Dataset* ds = dataset();
+        if (role != Qt::EditRole || !ds || !index.isValid()) return false;
+        ds->moveTo(index.row());
+        const QString text = value.toString();
+        try {
+            ds->setText(ds->field(index.column())->name, text);
+        } catch (const ConversionError&) {
+            dlg::showMessage(QStringLiteral("“%1”不是有效的数字！").arg(text.trimmed()));
+            return false;
+        }
+        return true;
+    }
+
+private:
+    bool carriedEditable_;
+};
+
+// Enter moves along the header boxes in this order; other boxes go on to the next control.
+const QList<QPair<QString, QString>> kEnterChain = {{"Edit1", "Edit2"}, {"Edit2", "Edit12"}, {"Edit3", "Edit4"},
+                                                    {"Edit4", "Edit6"}, {"Edit6", "Edit9"}, {"Edit9", "Edit1"}};
+
+QString fixed(double v, int decimals)
+{
+    return formatFloat(decimals > 0 ? QStringLiteral("0.") + QString(decimals, QLatin1Char('0')) : QStringLiteral("0"), v);
+}
+
+QString headerText(const Header& h, const QString& column, int decimals)
+{
+    const std::map<QString, double> numbers{{"balance", h.balance}, {"amount", h.amount}, {"pay", h.pay},
+                                            {"deduck", h.deduck},   {"rest", h.rest},     {"hjsl", h.hjsl},
+                                            {"hjjs", h.hjjs},       {"hjss", h.hjss}};
+    if (auto it = numbers.find(column); it != numbers.end()) return fixed(it->second, std::max(decimals, 0));
+    if (column == "billdate") return h.billdate.isValid() ? formatDate(h.billdate.date()) : QString();
+    const std::map<QString, QString> texts{{"intno", h.intno},        {"customerid", h.customerid},
+                                           {"customername", h.customername}, {"persondeal", h.persondeal},
+                                           {"tel", h.tel},            {"addr", h.addr},
+                                           {"remark", h.remark},      {"employeename", h.employeename},
+                                           {"bankid", h.bankid},      {"bankname", h.bankname},
+                                           {"djh", h.djh}};
+    auto it = texts.find(column);
+    return it != texts.end() ? it->second : QString();
+}
+
+void disableOpener(QWidget* opener)
+{
+    if (opener) opener->setEnabled(false);
+}
+
+QWidget* showWindow(DocumentWindow* w)
+{
+    w->setAttribute(Qt::WA_DeleteOnClose, true);
+    w->setWindowFlag(Qt::Window, true);
+    if (!w->testAttribute(Qt::WA_ForceDisabled)) w->setEnabled(true);
+    w->show();
+    w->raise();
+    w->activateWindow();
+    return w;
+}
+}
+
+// ----------------------------------------------------------------- opening
+
+QWidget* openEntryWindow(DocKind kind, QWidget* opener)
+{
+    const DocDesc& d = docDesc(kind);
+    QWidget* owner = opener ? opener : static_cast<QWidget*>(frmain);
+    auto* w = new EntryWindow(d, owner);
+    disableOpener(opener);
+    return showWindow(w);
+}
+
+QWidget* openPostedView(DocKind kind, QWidget* opener)
+{
+    const DocDesc& d = docDesc(kind);
+    QWidget* owner = opener ? opener : static_cast<QWidget*>(frmain);
+    auto* w = new PostedView(d, owner, frmain && frmain->pickCode == 99);
+    disableOpener(opener);
+    return showWindow(w);
+}
+
+// ---------------------------------------------------------- shared window
+
+DocumentWindow::DocumentWindow(const DocDesc& desc, QWidget* owner, bool posted)
+    : QMainWindow(owner), d_(desc), opener_(owner)
+{
+    setObjectName(posted ? d_.texts.postedClass : d_.texts.entryClass);
+    setWindowTitle(posted ? d_.texts.postedCaption : d_.texts.entryCaption);
+    central_ = new QWidget(this);
+    setCentralWidget(central_);
+    resize(1000, 620);
+}
+
+DocumentWindow::~DocumentWindow() = default;
+
+void DocumentWindow::showEvent(QShowEvent* e)
+{
+    QMainWindow::showEvent(e);
+    if (shown_) return;
+    shown_ = true;
+    FormShow();
+}
+
+QAction* DocumentWindow::addButton(const QString& name, const QString& caption, const QString& hint,
+                                   const std::function<void()>& slot)
+{
+    if (!toolBar_) {
+        toolBar_ = addToolBar(QStringLiteral("ToolBar1"));
+        toolBar_->setObjectName("ToolBar1");
+    }
+    auto* b = new QToolButton(toolBar_);
+    b->setObjectName(name);
+    b->setText(caption);
+    b->setToolTip(hint);
+    QAction* a = toolBar_->addWidget(b);
+    connect(b, &QToolButton::clicked, this, slot);
+    return a;
+}
+
+void DocumentWindow::makeBoxes(const std::vector<HeaderBox>& boxes, bool readOnly)
+{
+    auto* grid = new QGridLayout;
+    int n = 0;
+    for (const HeaderBox& b : boxes) {
+        auto* e = new QLineEdit(central_);
+        e->setObjectName(b.box);
+        e->setReadOnly(readOnly || !b.editable);
+        if (b.maxLength > 0) e->setMaxLength(b.maxLength);
+        if (b.numeric) e->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), e));
+        if (b.decimals >= 0) e->setAlignment(Qt::AlignRight);
+        e->setToolTip(b.hint);
+        boxes_.insert(b.box, e);
+        if (!b.visible) {
+            e->hide();
+            continue;
+        }
+        auto* l = new QLabel(b.label, central_);
+        l->setBuddy(e);
+        // A long text (摘要) takes the rest of its line.
+        const int span = b.maxLength >= 60 ? 3 - n % 4 : 0;
+        grid->addWidget(l, n / 4, (n % 4) * 2);
+        grid->addWidget(e, n / 4, (n % 4) * 2 + 1, 1, span * 2 + 1);
+        n += span + 1;
+    }
+    static_cast<QVBoxLayout*>(central_->layout())->addLayout(grid);
+}
+
+void DocumentWindow::makeGrid(const std::vector<GridColumn>& columns, bool readOnly)
+{
+    DBGrid1 = new QTableView(central_);
+    DBGrid1->setObjectName("DBGrid1");
+    DBGrid1->setToolTip(readOnly ? d_.texts.postedGridHint : d_.texts.gridHint);
+    model_ = readOnly ? new DatasetModel(frdm->AQoutdetail, this)
+                      : new RowEditModel(frdm->AQoutdetail, d_.carriedRowEditable, this);
+    model_->editable = !readOnly;
+    static_cast<QVBoxLayout*>(central_->layout())->addWidget(DBGrid1, 1);
+    // The grid shows only the description's columns, in its order, under its titles.
+    Dataset* ds = frdm->AQoutdetail;
+    auto arrange = [this, ds, columns, readOnly]() {
+        if (!ds->active()) return;
+        QHeaderView* hv = DBGrid1->horizontalHeader();
+        for (int i = 0; i < ds->fieldCount(); ++i) DBGrid1->setColumnHidden(i, true);
+        int visual = 0;
+        for (const GridColumn& g : columns) {
+            Field* f = ds->findField(g.field);
+            if (!f) continue;
+            if (!g.title.isEmpty()) f->label = g.title;
+            f->readOnly = readOnly || g.readOnly;
+            DBGrid1->setColumnHidden(f->index, false);
+            hv->moveSection(hv->visualIndex(f->index), visual++);
+            const bool wide = g.field == "spmc" || g.field == "remark";
+            const bool text = f->type == FieldType::Text;
+            hv->resizeSection(f->index, wide ? 170 : text ? (g.field == "unit" ? 50 : 100) : 82);
+        }
+    };
+    connect(ds, &Dataset::opened, this, arrange);
+    DatasetModel::bind(DBGrid1, model_);
+    arrange();
+}
+
+void DocumentWindow::showHeader(const Header& h)
+{
+    for (const std::vector<HeaderBox>* list : {&d_.boxes, &d_.postedBoxes}) {
+        for (const HeaderBox& b : *list) {
+            QLineEdit* e = boxes_.value(b.box);
+            if (e && !b.column.isEmpty()) e->setText(headerText(h, b.column, b.decimals));
+        }
+    }
+}
+
+void DocumentWindow::openRows(const QString& sql)
+{
+    Dataset* rows = frdm->AQoutdetail;
+    rows->close();
+    rows->setSql(sql);
+    rows->setParam("p1", intno_);
+    rows->open();
+}
+
+void DocumentWindow::positionHeader()
+{
+    // The header query stays as the list pointed it; the pick lists and the
+    // layouts read its current row.
+    Dataset* head = frdm->AQoutlist;
+    if (!head->active() || head->updateTable().compare(d_.headerTable, Qt::CaseInsensitive) != 0) {
+        head->close();
+        head->setSql(QStringLiteral("SELECT * from %1 WHERE (intno=:p1)").arg(d_.headerTable));
+        head->setParam("p1", intno_);
+        head->open();
+    } else {
+        head->requery();
+    }
+    if (!head->locate("intno", intno_)) {
+        head->close();
+        head->setSql(QStringLiteral("SELECT * from %1 WHERE (intno=:p1)").arg(d_.headerTable));
+        head->setParam("p1", intno_);
+        head->open();
+    }
+}
+
+void DocumentWindow::reread()
+{
+    Dataset* rows = frdm->AQoutdetail;
+    if (rows->state() != Dataset::State::Browse && rows->active()) rows->cancel();
+    if (rows->active()) rows->requery();
+}
+
+void DocumentWindow::ToolButton5Click()
+{
+    positionHeader();
+    reread();
+    std::unique_ptr<report::Layout> r = d_.makeLayout({frdm->AQoutlist, frdm->AQoutdetail});
+    if (!r) return;
+    if (d_.printPageCount) {
+        if (!frdm->ATcompany->active()) frdm->ATcompany->open();
+        const QString company = frdm->ATcompany->isEmpty() ? QString() : frdm->ATcompany->asString("name").trimmed();
+        frmain->printPageCount = report::fillDocumentLabels(*r, company + d_.billName, frmain->operatorName);
+    }
+    r->ReportTitle = report::reportTitle();
+    r->Preview();
+}
+
+void DocumentWindow::closeEvent(QCloseEvent* e)
+{
+    QMainWindow::closeEvent(e);
+    if (!e->isAccepted()) return;
+    if (opener_) opener_->setEnabled(true);
+}
+
+// ------------------------------------------------------------ entry window
+
+EntryWindow::EntryWindow(const DocDesc& desc, QWidget* owner) : DocumentWindow(desc, owner, false)
+{
+    new QVBoxLayout(central_);
+    addButton("ToolButton1", QStringLiteral("  添加&A  "), QStringLiteral("在明细表中增加空行"), [this] { ToolButton1Click(); });
+    addButton("ToolButton2", QStringLiteral("删除&D"), QString(), [this] { ToolButton2Click(); });
+    addButton("ToolButton3", QStringLiteral("刷新&R"), QString(), [this] { ToolButton3Click(); });
+    addButton("ToolButton4", QStringLiteral("过帐&O"), QString(), [this] { ToolButton4Click(); });
+    addButton("ToolButton6", QStringLiteral("作废&C"), QStringLiteral("抹帐"), [this] { ToolButton6Click(); });
+    addButton("ToolButton5", QStringLiteral("打印&P"), QString(), [this] { ToolButton5Click(); });
+    addButton("ToolButton7", QStringLiteral("退回&Q"), QString(), [this] { ToolButton7Click(); });
+
+    makeBoxes(d_.boxes, false);
+    // The code box and, for the purchase, the history number and 新增商品.
+    auto* codes = new QHBoxLayout;
+    auto addBox = [this, codes](const QString& name, const QString& label, const QString& hint) {
+        auto* e = new QLineEdit(central_);
+        e->setObjectName(name);
+        e->setToolTip(hint);
+        codes->addWidget(new QLabel(label, central_));
+        codes->addWidget(e);
+        boxes_.insert(name, e);
+        return e;
+    };
+    addBox("Edit12", QStringLiteral("货品代码或条形码"),
+           QStringLiteral("输入货品代码后按回车键则自动录入商品,单价为默认进货价"));
+    if (d_.historyNumber) addBox("Edit17", QStringLiteral("历史单号"), QStringLiteral("输入单号后按回车取回历史单"));
+    if (d_.newProductButton) {
+        auto* b = new QPushButton(QStringLiteral("新增商品"), central_);
+        b->setObjectName("Button1");
+        codes->addWidget(b);
+        connect(b, &QPushButton::clicked, this, &EntryWindow::Button1Click);
+    }
+    static_cast<QVBoxLayout*>(central_->layout())->addLayout(codes);
+    if (!d_.productRows) {
+        // Money documents have no code box.
+        for (QLabel* w : central_->findChildren<QLabel*>())
+            if (w->text() == QStringLiteral("货品代码或条形码")) w->hide();
+        boxes_.value("Edit12")->hide();
+    }
+    makeGrid(d_.grid, false);
+    for (const QString& panel : d_.texts.statusPanels) statusBar()->addWidget(new QLabel(panel, this), 1);
+
+    for (QLineEdit* e : boxes_) e->installEventFilter(this);
+    DBGrid1->installEventFilter(this);
+    connect(boxes_.value("Edit2"), &QLineEdit::editingFinished, this, &EntryWindow::Edit2Exit);
+    connect(DBGrid1, &QTableView::doubleClicked, this, &EntryWindow::DBGrid1DblClick);
+    // Leaving a column that feeds the totals recalculates, once the move is done.
+    connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& now, const QModelIndex& before) {
+                if (!before.isValid() || now.column() == before.column()) return;
+                if (!d_.recalcColumns.contains(gridField(before.column()))) return;
+                QTimer::singleShot(0, this, [this]() {
+                    try {
+                        recalcBill();
+                    } catch (const AppError&) {
+                        dlg::showMessage(text::catchAll());
+                    }
+                });
+            });
+}
+
+QString EntryWindow::gridField(int column) const
+{
+    Dataset* ds = frdm->AQoutdetail;
+    return ds->active() && column >= 0 && column < ds->fieldCount() ? ds->field(column)->name : QString();
+}
+
+void EntryWindow::gridEnter()
+{
+    Dataset* rows = frdm->AQoutdetail;
+    const QModelIndex at = DBGrid1->currentIndex();
+    if (!at.isValid()) return;
+    const QString field = gridField(at.column());
+    QString to;
+    for (const auto& [from, target] : d_.gridEnter)
+        if (from == field) to = target;
+    if (to.isEmpty()) return;
+    if (to == "add") {
+        appendRow(true);
+        return;
+    }
+    int row = at.row();
+    QString column = to;
+    if (to == "next") {
+        if (row + 1 < rows->recordCount()) ++row;
+        column = d_.recalcColumns.value(0);
+    }
+    const int index = rows->fieldIndex(column);
+    if (index >= 0) DBGrid1->setCurrentIndex(model_->index(row, index));
+}
+
+HeaderInput EntryWindow::input() const
+{
+    auto text = [this](const QString& name) {
+        QLineEdit* e = boxes_.value(name);
+        return e ? e->text() : QString();
+    };
+    HeaderInput in;
+    in.partyCode = text("Edit2");
+    in.partyName = text("Edit3");
+    in.contact = text("Edit4");
+    in.date = parseDate(text("Edit6"));
+    in.remark = text("Edit9");
+    in.employee = text("Edit16");
+    // The purchase's 银行编号 is Edit10; where Edit10 carries the reference it is djh.
+    for (const HeaderBox& b : d_.boxes) {
+        if (b.column == "bankid") in.bankId = text(b.box);
+        if (b.column == "djh") in.djh = text(b.box);
+    }
+    return in;
+}
+
+void EntryWindow::FormShow()
+{
+    Connection& c = frdm->ADOCon;
+    const bool isNew = frmain->docMode == "T";
+    try {
+        if (isNew) {
+            intno_ = newDocument(c, d_);
+            frmain->docIntno = intno_;
+            openRows(QStringLiteral("SELECT * from %1\nWHERE (mainintno=:p1) order by intno").arg(d_.detailTable));
+        } else {
+            intno_ = frmain->docIntno;
+            openRows(QStringLiteral("select * from %1 where mainintno=:p1 order by intno").arg(d_.detailTable));
+        }
+        positionHeader();
+        showHeader(readHeader(c, d_, intno_));
+        if (isNew) {
+            boxes_.value("Edit2")->setText(d_.partyStart);
+            boxes_.value("Edit6")->setText(formatDate(Clock::today()));
+        }
+        frdm->AQoutdetail->last();
+    } catch (const AppError&) {
+        dlg::showMessage(text::openFailed());
+    }
+    boxes_.value("Edit2")->setFocus();
+}
+
+void EntryWindow::Edit2Exit()
+{
+    QLineEdit* e = boxes_.value("Edit2");
+    const std::optional<QString> code = padPartyCode(e->text());
+    if (!code) return;
+    e->setText(*code);
+    Connection& c = frdm->ADOCon;
+    std::optional<Party> p = findParty(c, d_, *code, false);
+    if (!p) {
+        dlg::showMessage(d_.party.notFound);
+        return;
+    }
+    applyParty(c, d_, intno_, *code, *p);
+    boxes_.value("Edit3")->setText(p->name);
+    boxes_.value("Edit4")->setText(p->persondeal);
+    if (d_.party.addressIntoRemark) boxes_.value("Edit9")->setText(p->addr);
+    if (QLineEdit* b = boxes_.value("Edit7")) b->setText(fixed(p->balance, 2));
+    reread();
+}
+
+void EntryWindow::recalcBill(const std::function<void()>& alsoWrite)
+{
+    // The lookup's message comes first, outside the write.
+    const std::optional<QString> code = padPartyCode(boxes_.value("Edit2")->text());
+    if (code) {
+        boxes_.value("Edit2")->setText(*code);
+        if (!findParty(frdm->ADOCon, d_, *code, false)) dlg::showMessage(d_.party.notFound);
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    Dataset* rows = frdm->AQoutdetail;
+    try {
+        // The row being edited, what the caller adds and the recalculation go in together.
+        Transaction t(frdm->ADOCon);
+        if (rows->active()) rows->post();
+        if (alsoWrite) alsoWrite();
+        const Header h = recalc(frdm->ADOCon, d_, intno_, input());
+        t.commit();
+        showHeader(h);
+        reread();
+    } catch (...) {
+        QApplication::restoreOverrideCursor();
+        reread();
+        throw;
+    }
+    QApplication::restoreOverrideCursor();
+}
+
+void EntryWindow::ToolButton3Click() { recalcBill(); }
+
+void EntryWindow::ToolButton1Click() { appendRow(false); }
+
+void EntryWindow::appendRow(bool recalculate)
+{
+    Dataset* rows = frdm->AQoutdetail;
+    try {
+        auto add = [this] { addRow(frdm->ADOCon, d_, intno_); };
+        if (recalculate) {
+            // Enter in 数量: 刷新 and 添加 as one write with the row being left.
+            recalcBill(add);
+        } else {
+            Transaction t(frdm->ADOCon);
+            if (rows->active()) rows->post();
+            add();
+            t.commit();
+            reread();
+        }
+        rows->last();
+    } catch (const AppError&) {
+        reread();
+        dlg::showMessage(text::catchAll());
+        return;
+    }
+    for (const char* name : {"Edit12", "Edit17"})
+        if (QLineEdit* e = boxes_.value(name)) e->clear();
+    if (QLineEdit* e = boxes_.value("Edit12"); e && e->isVisible()) e->setFocus();
+}
+
+void EntryWindow::ToolButton2Click()
+{
+    if (d_.deleteAsks && !dlg::confirm(text::confirmDelete())) return;
+    Dataset* rows = frdm->AQoutdetail;
+    try {
+        if (!rows->active() || rows->isEmpty()) throw Refusal(carriedForwardRefusal());
+        if (rows->state() == Dataset::State::Insert) rows->cancel();
+        deleteRow(frdm->ADOCon, d_, rows->asString("intno"));
+    } catch (const Refusal& r) {
+        dlg::showMessage(r.message());
+    }
+    reread();
+}
+
+void EntryWindow::Edit12Enter()
+{
+    QLineEdit* e = boxes_.value("Edit12");
+    Dataset* rows = frdm->AQoutdetail;
+    try {
+        if (!rows->active() || rows->isEmpty()) throw Refusal(carriedForwardRefusal());
+        if (rows->state() != Dataset::State::Browse) rows->post();
+        const QString row = rows->asString("intno");
+        checkCode(frdm->ADOCon, d_, row, e->text());
+        // The product and the recalculation it calls for: one write.
+        recalcBill([&] { enterCode(frdm->ADOCon, d_, row, e->text(), boxes_.value("Edit2")->text()); });
+    } catch (const Refusal& r) {
+        dlg::showMessage(r.message());
+        e->selectAll();
+        return;
+    }
+    if (Field* f = rows->findField("sl")) DBGrid1->setCurrentIndex(model_->index(std::max(rows->recNo(), 0), f->index));
+    DBGrid1->setFocus();
+}
+
+void EntryWindow::Edit17Enter()
+{
+    QLineEdit* e = boxes_.value("Edit17");
+    if (!e) return;
+    try {
+        if (frdm->AQoutdetail->active()) frdm->AQoutdetail->post();
+        copyHistory(frdm->ADOCon, d_, intno_, e->text());
+    } catch (const Refusal& r) {
+        dlg::showMessage(r.message());
+        e->selectAll();
+    }
+    reread();
+}
+
+void EntryWindow::Edit6DblClick() { pickDateFor(boxes_.value("Edit6")); }
+
+void EntryWindow::ToolButton4Click()
+{
+    if (frdm->AQoutdetail->active()) frdm->AQoutdetail->post();
+    const bool posted = postBill(frdm->ADOCon, d_, intno_, input(), frmain->operatorCode);
+    if (posted) {
+        posted_ = true;
+        close();
+        return;
+    }
+    // The window shows what is stored, after a refusal or a rollback.
+    try {
+        showHeader(readHeader(frdm->ADOCon, d_, intno_));
+    } catch (const AppError&) {
+    }
+    reread();
+}
+
+void EntryWindow::ToolButton6Click()
+{
+    if (frdm->AQoutdetail->active() && frdm->AQoutdetail->state() != Dataset::State::Browse) frdm->AQoutdetail->cancel();
+    if (voidBill(frdm->ADOCon, d_, intno_)) {
+        voided_ = true;
+        close();
+        return;
+    }
+    reread();
+}
+
+void EntryWindow::ToolButton5Click()
+{
+    Dataset* rows = frdm->AQoutdetail;
+    if (rows->active() && !rows->isEmpty()) {
+        rows->last();
+        if (rows->asString("spmc").isEmpty()) ToolButton2Click();
+    }
+    recalcBill();
+    DocumentWindow::ToolButton5Click();
+}
+
+void EntryWindow::ToolButton7Click()
+{
+    try {
+        if (!dropIfEmpty(frdm->ADOCon, d_, intno_)) recalcBill();
+    } catch (const AppError&) {
+        dlg::showMessage(text::cannotSave());
+    }
+    close();
+}
+
+void EntryWindow::Button1Click()
+{
+    // The product editor in add mode; it enables this window again when it closes.
+    Tfrproductedit::openForPurchase(this);
+}
+
+void EntryWindow::DBGrid1DblClick()
+{
+    Dataset* rows = frdm->AQoutdetail;
+    if (!rows->active() || rows->isEmpty() || rows->asString("spmc").trimmed() == carriedForwardName()) {
+        dlg::showMessage(carriedForwardRefusal());
+        return;
+    }
+    if (rows->asString("intno").trimmed().isEmpty()) return;
+    if (d_.productRows) TFrproduct::openForPick(this, d_.pickCode);
+    else openPartnerPick(PartnerKind::Account, this, d_.pickCode);
+}
+
+bool EntryWindow::eventFilter(QObject* o, QEvent* e)
+{
+    if (o == DBGrid1 && e->type() == QEvent::KeyPress) {
+        auto* k = static_cast<QKeyEvent*>(e);
+        if (k->key() == Qt::Key_Insert) return true;
+        if ((k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter)) {
+            gridEnter();
+            return true;
+        }
+        return false;
+    }
+    if (e->type() == QEvent::KeyPress) {
+        auto* k = static_cast<QKeyEvent*>(e);
+        const QString name = o->objectName();
+        if (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) {
+            if (name == "Edit12") { Edit12Enter(); return true; }
+            if (name == "Edit17") { Edit17Enter(); return true; }
+            if (name == "Edit2" && !d_.productRows) {
+                // Money documents have no code box: on to the next row's money.
+                Dataset* rows = frdm->AQoutdetail;
+                const int row = std::min(DBGrid1->currentIndex().row() + 1, rows->recordCount() - 1);
+                const int col = rows->fieldIndex(d_.recalcColumns.value(0));
+                DBGrid1->setFocus();
+                if (row >= 0 && col >= 0) DBGrid1->setCurrentIndex(model_->index(row, col));
+                return true;
+            }
+            for (const auto& [from, to] : kEnterChain) {
+                if (from != name) continue;
+                if (QLineEdit* next = boxes_.value(to); next && next->isVisible()) next->setFocus();
+                return true;
+            }
+            focusNextChild();
+            return true;
+        }
+        if (k->key() == Qt::Key_Up || k->key() == Qt::Key_Down) {
+            focusNextPrevChild(k->key() == Qt::Key_Down);
+            return true;
+        }
+    } else if (e->type() == QEvent::FocusIn && o->objectName() == "Edit12") {
+        if (frdm->AQoutdetail->active()) frdm->AQoutdetail->last();
+    } else if (e->type() == QEvent::MouseButtonPress && d_.party.pickOnClick && o->objectName() == "Edit2") {
+        openPartnerPick(d_.party.table == "branch" ? PartnerKind::Supplier : PartnerKind::Customer, this, d_.pickCode);
+    } else if (e->type() == QEvent::MouseButtonDblClick) {
+        const QString name = o->objectName();
+        if (name == "Edit6") { Edit6DblClick(); return true; }
+        if (name == "Edit2") { openPartnerPick(d_.party.table == "branch" ? PartnerKind::Supplier : PartnerKind::Customer, this, d_.pickCode); return true; }
+        if (name == "Edit16") { openPartnerPick(PartnerKind::Employee, this, d_.pickCode); return true; }
+        if (name == "Edit10" && !boxes_.value(name)->isHidden()) { openPartnerPick(PartnerKind::Account, this, d_.pickCode); return true; }
+    }
+    return QMainWindow::eventFilter(o, e);
+}
+
+void EntryWindow::closeEvent(QCloseEvent* e)
+{
+    Dataset* rows = frdm->AQoutdetail;
+    if (rows->active() && rows->state() != Dataset::State::Browse) {
+        try {
+            rows->post();
+        } catch (const AppError&) {
+            rows->cancel();
+        }
+    }
+    rows->close();
+    try {
+        if (!voided_) purgeBlankRows(frdm->ADOCon, d_, intno_);
+    } catch (const AppError&) {
+    }
+    copyToBak();
+    // The list shows what is stored now (a new document, new totals).
+    if (frdm->AQoutlist->active()) frdm->AQoutlist->requery();
+    DocumentWindow::closeEvent(e);
+}
+
+// ------------------------------------------------------------- posted view
+
+PostedView::PostedView(const DocDesc& desc, QWidget* owner, bool fromHistory) : DocumentWindow(desc, owner, true)
+{
+    new QVBoxLayout(central_);
+    addButton("ToolButton6", QStringLiteral("   冲数   "), QStringLiteral("抹帐"), [this] { ToolButton6Click(); })
+        ->setVisible(!fromHistory);
+    addButton("ToolButton5", QStringLiteral("   打印   "), QString(), [this] { ToolButton5Click(); });
+    addButton("ToolButton7", QStringLiteral("退回"), QString(), [this] { ToolButton7Click(); });
+    makeBoxes(d_.postedBoxes, true);
+    // 摘要 and 负责人 take typing that nothing saves.
+    for (const char* name : {"Edit9", "Edit16"})
+        if (QLineEdit* e = boxes_.value(name)) e->setReadOnly(false);
+    makeGrid(d_.postedGrid, true);
+}
+
+void PostedView::FormShow()
+{
+    Dataset* head = frdm->AQoutlist;
+    if (head->active() && !head->isEmpty()) intno_ = head->asString("intno");
+    try {
+        showHeader(readHeader(frdm->ADOCon, d_, intno_));
+        openRows(QStringLiteral("select * from %1 where mainintno=:p1 order by intno").arg(d_.detailTable));
+    } catch (const AppError& e) {
+        dlg::showMessage(e.message());
+    }
+}
+
+void PostedView::ToolButton6Click()
+{
+    if (reverseBill(frdm->ADOCon, d_, intno_)) {
+        close();
+        return;
+    }
+    reread();
+}
+
+void PostedView::ToolButton7Click() { close(); }
+
+void PostedView::closeEvent(QCloseEvent* e)
+{
+    frdm->AQoutdetail->close();
+    DocumentWindow::closeEvent(e);
+}
+
+}

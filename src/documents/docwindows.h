@@ -1,0 +1,138 @@
+#pragma once
+// The one entry window and the one posted view of every document kind. Each
+// reads its kind's description; the kinds differ in their descriptions only.
+//
+// Opening (what a document list or a menu command calls):
+//   frmain->docMode = "T" (new) or "F" (existing); frmain->docIntno = number;
+//   qm::doc::openEntryWindow(kind, list);
+//   // a posted document: leave AQoutlist on its header, then
+//   qm::doc::openPostedView(kind, list);
+// The opener is disabled while the window is open and enabled again when it
+// closes (the product history viewer passes itself with pickCode 99, and the
+// posted view then hides 冲数).
+#include "documents/documentengine.h"
+#include <QMainWindow>
+#include <QMap>
+#include <QPointer>
+#include <functional>
+
+class QLineEdit;
+class QTableView;
+class QToolBar;
+class QToolButton;
+class QAction;
+class QPushButton;
+class QStatusBar;
+
+namespace qm {
+class DatasetModel;
+class BoxKeys;
+
+namespace doc {
+
+// Opens the kind's entry window for frmain->docMode / frmain->docIntno, owned by
+// `opener` (disabled meanwhile). Returns the window shown.
+QWidget* openEntryWindow(DocKind kind, QWidget* opener);
+// Opens the kind's posted view on the current header of AQoutlist.
+QWidget* openPostedView(DocKind kind, QWidget* opener);
+
+// Shared by both windows: header boxes from the description, the grid over
+// AQoutdetail, and printing.
+class DocumentWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    DocumentWindow(const DocDesc& desc, QWidget* owner, bool posted);
+    ~DocumentWindow() override;
+    const DocDesc& desc() const { return d_; }
+    QString docIntno() const { return intno_; }
+    QLineEdit* box(const QString& name) const { return boxes_.value(name); }
+    QTableView* DBGrid1 = nullptr;
+
+public slots:
+    // 打印: the kind's layout over this document, in the preview.
+    virtual void ToolButton5Click();
+    // Fills the window on its first showing.
+    virtual void FormShow() = 0;
+
+protected:
+    void showEvent(QShowEvent* e) override;
+    // A toolbar button named and captioned as given.
+    QAction* addButton(const QString& name, const QString& caption, const QString& hint,
+                       const std::function<void()>& slot);
+    // The header columns into the boxes, formatted as the description says.
+    void showHeader(const Header& h);
+    // Points AQoutdetail at this document's rows and AQoutlist at its header.
+    void openRows(const QString& sql);
+    void positionHeader();
+    // Rebuilds the grid after a write (the shared queries re-read what is stored).
+    void reread();
+    void makeBoxes(const std::vector<HeaderBox>& boxes, bool readOnly);
+    void makeGrid(const std::vector<GridColumn>& columns, bool readOnly);
+    void closeEvent(QCloseEvent* e) override;
+
+    const DocDesc& d_;
+    QString intno_;
+    QMap<QString, QLineEdit*> boxes_;
+    DatasetModel* model_ = nullptr;
+    BoxKeys* keys_ = nullptr;
+    QWidget* central_ = nullptr;
+    QToolBar* toolBar_ = nullptr;
+    QPointer<QWidget> opener_;
+    bool shown_ = false;
+};
+
+// The entry window (Tfrindetail, Tfrinbackdetail, ... by its description).
+class EntryWindow : public DocumentWindow {
+    Q_OBJECT
+public:
+    EntryWindow(const DocDesc& desc, QWidget* owner);
+    // What the boxes say, for recalculation and posting.
+    HeaderInput input() const;
+
+public slots:
+    void FormShow() override;
+    void Edit2Exit();           // party lookup
+    void Edit12Enter();         // code or barcode
+    void Edit17Enter();         // 历史单号
+    void Edit6DblClick();       // date picker
+    void ToolButton1Click();    // 添加
+    void ToolButton2Click();    // 删除
+    void ToolButton3Click();    // 刷新 (recalcBill)
+    void ToolButton4Click();    // 过帐 (postBill)
+    void ToolButton6Click();    // 作废
+    void ToolButton5Click() override; // 打印
+    void ToolButton7Click();    // 退回
+    void Button1Click();        // 新增商品
+    void DBGrid1DblClick();     // product (or account) list
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+    bool eventFilter(QObject* o, QEvent* e) override;
+
+private:
+    // 刷新; `alsoWrite` goes into the same transaction before the recalculation.
+    void recalcBill(const std::function<void()>& alsoWrite = {});
+    QString gridField(int column) const;
+    void gridEnter(); // Enter in the grid, by its column
+    void appendRow(bool recalculate); // 添加, after 刷新 when asked
+    bool voided_ = false;
+    bool posted_ = false;
+};
+
+// The read-only posted view (Tfrfindetail, ...).
+class PostedView : public DocumentWindow {
+    Q_OBJECT
+public:
+    PostedView(const DocDesc& desc, QWidget* owner, bool fromHistory);
+
+public slots:
+    void FormShow() override;
+    void ToolButton6Click();    // 冲数 (reverseBill)
+    void ToolButton7Click();    // 退回
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+};
+
+}
+}

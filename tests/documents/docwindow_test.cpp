@@ -1,0 +1,212 @@
+// The purchase entry window and posted view driven as an operator would:
+// boxes, code entry, grid cells, the toolbar, closing.
+#include "documents/docdata.h"
+#include "documents/docwindows.h"
+#include "documents/purchase.h"
+#include "data/datasetmodel.h"
+#include <QDir>
+#include <QLineEdit>
+#include <QTableView>
+#include <QTest>
+#include <QToolButton>
+
+using namespace qm;
+using namespace qm::doc;
+using namespace doctest;
+
+namespace {
+class DocWindowTest : public AppFixture {
+protected:
+    void SetUp() override
+    {
+        AppFixture::SetUp();
+        supplier("0000000007", QStringLiteral("供应商甲"), 200);
+        for (int i = 1; i <= 12; ++i)
+            product(QString::number(100 + i), QStringLiteral("商品%1号").arg(i), 10, 5, 2 + i * 0.5);
+    }
+
+    EntryWindow* openNew(DocKind kind = DocKind::Purchase)
+    {
+        frmain->docMode = "T";
+        auto* w = qobject_cast<EntryWindow*>(openEntryWindow(kind, nullptr));
+        EXPECT_NE(w, nullptr);
+        return w;
+    }
+
+    static QLineEdit* box(QWidget* w, const char* name) { return w->findChild<QLineEdit*>(name); }
+
+    // Types into the grid cell of the current row, as the delegate would.
+    static void typeCell(DocumentWindow* w, const char* field, const QString& text)
+    {
+        Dataset* rows = frdm->AQoutdetail;
+        QAbstractItemModel* m = w->DBGrid1->model();
+        m->setData(m->index(rows->recNo(), rows->fieldIndex(field)), text, Qt::EditRole);
+    }
+
+    static void shoot(QWidget* w, const QString& name)
+    {
+        const QString dir = qEnvironmentVariable("QM_SHOTS");
+        if (dir.isEmpty()) return;
+        QDir().mkpath(dir);
+        w->grab().save(dir + "/" + name + ".png");
+    }
+};
+}
+
+TEST_F(DocWindowTest, EnteringTwelveRowsAndPosting)
+{
+    EntryWindow* w = openNew();
+    EXPECT_EQ(w->objectName(), "Tfrindetail");
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("进货明细单"));
+    EXPECT_EQ(box(w, "Edit1")->text(), "0000000001");
+    EXPECT_EQ(box(w, "Edit2")->text(), "1");
+    // The code box takes ten digits at most, and digits only.
+    box(w, "Edit2")->clear();
+    QTest::keyClicks(box(w, "Edit2"), "12a3456789012");
+    EXPECT_EQ(box(w, "Edit2")->text(), "1234567890");
+    // Leaving the supplier box pads the code and brings the supplier in.
+    box(w, "Edit2")->setText("7");
+    w->Edit2Exit();
+    EXPECT_EQ(box(w, "Edit2")->text(), "0000000007");
+    EXPECT_EQ(box(w, "Edit3")->text(), QStringLiteral("供应商甲"));
+    EXPECT_EQ(box(w, "Edit7")->text(), "200.00");
+    EXPECT_EQ(frdm->AQoutdetail->recordCount(), 2);
+    EXPECT_DOUBLE_EQ(frdm->AQoutdetail->valueAt(0, frdm->AQoutdetail->fieldIndex("rest")).toDouble(), 200);
+
+    // A code on the carried-forward row is refused.
+    frdm->AQoutdetail->first();
+    box(w, "Edit12")->setText("101");
+    w->Edit12Enter();
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("明细表中的第一行为上期结转行,不能删除或修改"));
+
+    for (int i = 1; i <= 12; ++i) {
+        if (i > 1) w->ToolButton1Click();
+        frdm->AQoutdetail->last();
+        box(w, "Edit12")->setText(QString::number(100 + i));
+        w->Edit12Enter();
+        typeCell(w, "sl", QString::number(i));
+        typeCell(w, "pay", i == 1 ? "10" : "0");
+    }
+    // A bad number is told and writes nothing.
+    dialogs->clear();
+    typeCell(w, "sl", "1x");
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("“1x”不是有效的数字！"));
+    w->ToolButton3Click();
+    // Twelve rows: quantities 1..12 at 2.5..8.
+    double amount = 0;
+    for (int i = 1; i <= 12; ++i) amount += i * (2 + i * 0.5);
+    EXPECT_EQ(box(w, "Edit5")->text(), QString::number(amount, 'f', 2));
+    EXPECT_EQ(box(w, "Edit13")->text(), "10.00");
+    EXPECT_EQ(box(w, "Edit8")->text(), QString::number(200 + amount - 10, 'f', 2));
+    EXPECT_EQ(box(w, "Edit14")->text(), "78");
+    EXPECT_TRUE(box(w, "Edit9")->text().startsWith(QStringLiteral("购进商品:商品1号、商品2号")));
+    shoot(w, "purchase-entry");
+
+    QPointer<EntryWindow> guard(w);
+    dialogs->clear();
+    w->ToolButton4Click();
+    EXPECT_EQ(dialogs->messages(), QStringList{QStringLiteral("单据确实要过帐吗?")});
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(guard.isNull());
+    EXPECT_DOUBLE_EQ(num("SELECT balance FROM branch"), 200 + amount - 10);
+    settleBakCopies();
+    EXPECT_TRUE(QFile::exists(folder() + "bak/vkdb.mdb"));
+
+    // The posted view opens on AQoutlist's current header, read-only.
+    frdm->AQoutlist->close();
+    frdm->AQoutlist->setSql("SELECT * from inlist");
+    frdm->AQoutlist->open();
+    auto* v = qobject_cast<PostedView*>(openPostedView(DocKind::Purchase, nullptr));
+    ASSERT_NE(v, nullptr);
+    EXPECT_EQ(v->windowTitle(), QStringLiteral("进货明细单(已过帐)"));
+    EXPECT_TRUE(box(v, "Edit2")->isReadOnly());
+    EXPECT_EQ(box(v, "Edit13")->text(), "10.00");
+    EXPECT_EQ(frdm->AQoutdetail->recordCount(), 13);
+    EXPECT_FALSE(v->DBGrid1->model()->flags(v->DBGrid1->model()->index(1, frdm->AQoutdetail->fieldIndex("sl"))) &
+                 Qt::ItemIsEditable);
+    shoot(v, "purchase-posted");
+    QPointer<PostedView> vg(v);
+    v->ToolButton6Click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(vg.isNull());
+    EXPECT_DOUBLE_EQ(num("SELECT balance FROM branch"), 200);
+}
+
+TEST_F(DocWindowTest, ClosingPurgesOnlyThisDocumentsBlankRowsAndBacksUp)
+{
+    // A blank row of another document (the front desk entering one).
+    db().exec("INSERT INTO indetail (intno, mainintno, spmc) VALUES ('0000000900', '0000000099', '')");
+    EntryWindow* w = openNew();
+    box(w, "Edit2")->setText("7");
+    w->Edit2Exit();
+    w->ToolButton1Click();
+    EXPECT_EQ(num("SELECT count(*) FROM indetail WHERE mainintno='0000000001'"), 3);
+    QFile::remove(folder() + "bak/vkdb.mdb");
+    w->ToolButton7Click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(num("SELECT count(*) FROM indetail WHERE mainintno='0000000001'"), 1);
+    EXPECT_EQ(num("SELECT count(*) FROM indetail WHERE mainintno='0000000099'"), 1);
+    settleBakCopies();
+    EXPECT_TRUE(QFile::exists(folder() + "bak/vkdb.mdb"));
+
+    // When bak cannot be written the copy fails with its message and the window still closes.
+    QDir(folder() + "bak").removeRecursively();
+    QFile blocker(folder() + "bak");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    frmain->docMode = "F";
+    frmain->docIntno = "0000000001";
+    auto* again = qobject_cast<EntryWindow*>(openEntryWindow(DocKind::Purchase, nullptr));
+    EXPECT_EQ(box(again, "Edit2")->text(), "0000000007");
+    dialogs->clear();
+    QPointer<EntryWindow> g(again);
+    again->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(g.isNull());
+    settleBakCopies();
+    EXPECT_EQ(dialogs->messages(), QStringList{QStringLiteral("请检查本系统的数据备份目录bak是否存在！ ")});
+}
+
+TEST_F(DocWindowTest, VoidingAsksAndDeletesTheUnpostedDocument)
+{
+    EntryWindow* w = openNew(DocKind::PurchaseReturn);
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("进货退货明细单"));
+    EXPECT_EQ(box(w, "Edit10")->isHidden(), true); // the reference box
+    dialogs->answers = {Answer::Cancel};
+    w->ToolButton6Click();
+    EXPECT_EQ(num("SELECT count(*) FROM inbacklist"), 1);
+    w->ToolButton6Click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(num("SELECT count(*) FROM inbacklist"), 0);
+    EXPECT_EQ(num("SELECT count(*) FROM inbackdetail"), 0);
+}
+
+TEST_F(DocWindowTest, GridKeysFollowTheColumns)
+{
+    EntryWindow* w = openNew();
+    box(w, "Edit2")->setText("7");
+    w->Edit2Exit();
+    frdm->AQoutdetail->last();
+    box(w, "Edit12")->setText("101");
+    w->Edit12Enter();
+    Dataset* rows = frdm->AQoutdetail;
+    QTableView* g = w->DBGrid1;
+    auto at = [&](const char* field) { return g->model()->index(rows->recNo(), rows->fieldIndex(field)); };
+    // The carried-forward row takes no typing.
+    EXPECT_FALSE(g->model()->flags(g->model()->index(0, rows->fieldIndex("sl"))) & Qt::ItemIsEditable);
+    EXPECT_TRUE(g->model()->flags(at("sl")) & Qt::ItemIsEditable);
+    // Enter in 进货价 goes to 付款金额; in 付款金额 back to 数量.
+    g->setCurrentIndex(at("dj_w"));
+    QTest::keyClick(g, Qt::Key_Return);
+    EXPECT_EQ(g->currentIndex().column(), rows->fieldIndex("pay"));
+    QTest::keyClick(g, Qt::Key_Return);
+    EXPECT_EQ(g->currentIndex().column(), rows->fieldIndex("sl"));
+    // Enter in 数量 recalculates and adds a row.
+    typeCell(w, "sl", "3");
+    QTest::keyClick(g, Qt::Key_Return);
+    EXPECT_EQ(rows->recordCount(), 3);
+    EXPECT_EQ(box(w, "Edit14")->text(), "3");
+    // Insert adds nothing.
+    QTest::keyClick(g, Qt::Key_Insert);
+    EXPECT_EQ(num("SELECT count(*) FROM indetail"), 3);
+}
