@@ -10,7 +10,9 @@ namespace {
 const bool registered = [] {
     for (int billtype : {1, 2, 5, 6})
         qm::registerCommand(qm::reports::Tfrdetail::postedViewCommand(billtype), [billtype] {
-            qm::doc::openPostedView(static_cast<qm::doc::DocKind>(billtype), qm::reports::Tfrdetail::current());
+            // A kind the program does not have yet opens nothing.
+            const auto kind = static_cast<qm::doc::DocKind>(billtype);
+            if (qm::doc::hasKind(kind)) qm::doc::openPostedView(kind, qm::reports::Tfrdetail::current());
         });
     return true;
 }();

@@ -2,6 +2,7 @@
 #include "reports/statements.h"
 #include "reports/reportdata.h"
 #include "app/commands.h"
+#include <QApplication>
 #include <QLineEdit>
 
 using namespace qm;
@@ -70,10 +71,12 @@ TEST_F(HistoryTest, OpeningTheLinesDocument)
     v.reportClick();
     EXPECT_EQ(opened, QStringList({"0000000003/0000000003/99"}));
 
+    // A line of another bill type opens nothing.
     frmain->pickCode = 0;
     frdm->AQoutlist->close();
-    ASSERT_TRUE(d->locate("billtype", "06"));
-    EXPECT_FALSE(hasCommand(Tfrdetail::postedViewCommand(6)));
+    frdm->ADOCon.exec("UPDATE custtotal SET billtype='13' WHERE billtype='05'");
+    showProductHistory("00000007", nullptr);
+    ASSERT_TRUE(d->locate("billtype", "13"));
     v.reportClick();
     EXPECT_FALSE(frdm->AQoutlist->active());
     EXPECT_EQ(frmain->pickCode, 0);
@@ -102,4 +105,30 @@ TEST_F(HistoryTest, TheProductListsCommandShowsTheViewerModally)
     EXPECT_EQ(rows, 5);
     EXPECT_EQ(pick, 99);
     EXPECT_EQ(frmain->pickCode, 0);
+}
+
+// With the document windows in the program, a purchase-return line opens its
+// posted view owned by the viewer, which it disables, without 冲数.
+TEST_F(HistoryTest, ThePostedViewOpensWithoutReversal)
+{
+    if (!hasCommand(Tfrdetail::postedViewCommand(6))) GTEST_SKIP() << "no document windows";
+    frdm->ADOCon.exec("INSERT INTO inbacklist (intno, billdate, customerid, amount, pass, billtype, billname) "
+                      "VALUES ('0000000004', '2009-03-04 00:00:00', '0000000012', 3.1, 1, '06', '进货退货单')");
+    fillProductHistory("00000007");
+    auto* v = new Tfrdetail("00000007", nullptr);
+    v->show();
+    ASSERT_TRUE(frdm->AQdetail->locate("billtype", "06"));
+    v->reportClick();
+    QWidget* view = nullptr;
+    for (QWidget* c : v->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        if (c->isWindow() && c->objectName() == "Tfrfinbackdetail") view = c;
+    ASSERT_NE(view, nullptr);
+    EXPECT_FALSE(v->isEnabled());
+    QWidget* reverse = view->findChild<QWidget*>("ToolButton6");
+    ASSERT_NE(reverse, nullptr);
+    EXPECT_FALSE(reverse->isVisibleTo(view));
+    view->close();
+    QApplication::processEvents();
+    EXPECT_TRUE(v->isEnabled());
+    delete v;
 }
