@@ -153,6 +153,27 @@ CREATE INDEX ix_store_id ON store(id);
 const char* const kDocumentKinds[] = {"out", "outback", "get", "in", "inback", "put"};
 }
 
+std::vector<IndexDef> reportIndexes()
+{
+    // A party's or a product's rows in date order: the statements, the journal
+    // and the product history read them so.
+    std::vector<IndexDef> out;
+    for (const char* kind : kDocumentKinds) {
+        const QString h = QLatin1String(kind) + QStringLiteral("list");
+        const QString d = QLatin1String(kind) + QStringLiteral("detail");
+        out.push_back({QStringLiteral("ix_%1_party_date").arg(h), h, {"customerid", "billdate"}});
+        out.push_back({QStringLiteral("ix_%1_party_date").arg(d), d, {"customerid", "billdate"}});
+        out.push_back({QStringLiteral("ix_%1_product_date").arg(d), d, {"spintno", "billdate"}});
+        out.push_back({QStringLiteral("ix_%1_code_date").arg(d), d, {"sphh", "billdate"}});
+    }
+    return out;
+}
+
+QString IndexDef::sql() const
+{
+    return QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2(%3)").arg(name, table, columns.join(QStringLiteral(", ")));
+}
+
 const std::vector<TableDef>& schemaTables()
 {
     static const std::vector<TableDef> tables = buildTables();
@@ -207,6 +228,7 @@ void createSchema(Connection& c)
                                  "CREATE UNIQUE INDEX ux_%2_intno ON %2(intno) WHERE intno<>'';\n")
                       .arg(h, d);
     }
+    for (const IndexDef& ix : reportIndexes()) script += ix.sql() + QStringLiteral(";\n");
     c.execScript(script);
 }
 

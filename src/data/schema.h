@@ -2,6 +2,7 @@
 // The database schema: every table and index, and the rows a new database holds.
 #include "data/connection.h"
 #include <QString>
+#include <QStringList>
 #include <vector>
 
 namespace qm {
@@ -41,6 +42,15 @@ void createSchema(Connection& c);
 void seedInitialRows(Connection& c);
 // Creates a complete new database file at `path` (which must not exist).
 void createInitialDatabase(const QString& path);
+
+// The indexes of the report windows: party, product and account rows by date.
+struct IndexDef {
+    QString name;
+    QString table;
+    QStringList columns;
+    QString sql() const; // CREATE INDEX IF NOT EXISTS
+};
+std::vector<IndexDef> reportIndexes();
 
 // First values of the options row: what the options window builds from its defaults.
 inline constexpr const char* kDefaultAmountFormat = "0.00";

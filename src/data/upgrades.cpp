@@ -1,5 +1,6 @@
 #include "data/upgrades.h"
 #include "common/errors.h"
+#include "data/schema.h"
 
 namespace qm {
 
@@ -124,6 +125,14 @@ QStringList upgradeSchema(Connection& c)
              QStringLiteral("INSERT INTO totallist1 SELECT * FROM totallist ORDER BY intid")});
     } else if (!c.columnExists("totallist1", "intid")) {
         run(addCounterCommands(c, QStringLiteral("totallist1")));
+    }
+    // The report windows' indexes.
+    for (const IndexDef& ix : reportIndexes()) {
+        if (c.scalar(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='index' AND name=:p1"), {{"p1", ix.name}}).isValid())
+            continue;
+        bool columns = c.tableExists(ix.table);
+        for (const QString& col : ix.columns) columns = columns && c.columnExists(ix.table, col);
+        if (columns) run({ix.sql()});
     }
     t.commit();
     return done;

@@ -252,7 +252,24 @@ QString Layout::valueText(const Element& e, int masterRow, int pageNumber) const
     return v;
 }
 
+namespace {
+struct PrepareCancelled {};
+}
+
 int Layout::Prepare()
+{
+    cancelled_ = false;
+    try {
+        return prepareAll();
+    } catch (const PrepareCancelled&) {
+        pages_.clear();
+        prepared_ = false;
+        cancelled_ = true;
+        return 0;
+    }
+}
+
+int Layout::prepareAll()
 {
     pages_.clear();
     prepared_ = false;
@@ -324,6 +341,7 @@ int Layout::Prepare()
     };
 
     auto startPage = [&]() {
+        if (onPage && !onPage(int(pages_.size()))) throw PrepareCancelled{};
         pages_.emplace_back();
         page = &pages_.back();
         page->number = int(pages_.size());
@@ -579,6 +597,7 @@ void Layout::Preview()
     QPrinter& printer = sharedPrinter();
     configurePrinter(printer);
     ensurePrepared();
+    if (cancelled_) return;
     QPrintPreviewDialog dialog(&printer, QApplication::activeWindow());
     dialog.setObjectName(QStringLiteral("reportPreview"));
     dialog.setWindowTitle(ReportTitle);

@@ -222,6 +222,12 @@ public:
     // when the records are exhausted (that call prints nothing).
     std::function<bool()> needData;
 
+    // Called as each new page is begun while preparing, with the number of
+    // pages finished so far; returning false cancels the preparation: Prepare
+    // then returns 0 with no pages, cancelled() is true and Preview shows nothing.
+    std::function<bool(int pagesDone)> onPage;
+    bool cancelled() const { return cancelled_; }
+
     // Elements by name.
     Element* find(const QString& name) const;
     Element& element(const QString& name) const; // throws std::out_of_range
@@ -257,6 +263,7 @@ private:
     int registerElement(Element* e);
     Band& bandSlot(BandKind kind, double height);
     void ensurePrepared();
+    int prepareAll();
     QString valueText(const Element& e, int masterRow, int pageNumber) const;
     void configurePrinter(QPrinter& printer) const;
     void paintPage(QPainter& p, const Page& page, double dpiX, double dpiY) const;
@@ -269,6 +276,7 @@ private:
     std::vector<Element*> elements_;
     std::vector<Page> pages_;
     bool prepared_ = false;
+    bool cancelled_ = false;
     bool fitWidth_ = false;
 };
 

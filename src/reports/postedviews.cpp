@@ -1,0 +1,20 @@
+// The posted views that the product history viewer's 查明细单 opens, one
+// command per bill type (Tfrdetail::postedViewCommand), when the document
+// windows are part of the program.
+#if __has_include("documents/docwindows.h")
+#include "app/commands.h"
+#include "documents/docwindows.h"
+#include "reports/historyviewer.h"
+
+namespace {
+const bool registered = [] {
+    for (int billtype : {1, 2, 5, 6})
+        qm::registerCommand(qm::reports::Tfrdetail::postedViewCommand(billtype), [billtype] {
+            // A kind the program does not have yet opens nothing.
+            const auto kind = static_cast<qm::doc::DocKind>(billtype);
+            if (qm::doc::hasKind(kind)) qm::doc::openPostedView(kind, qm::reports::Tfrdetail::current());
+        });
+    return true;
+}();
+}
+#endif

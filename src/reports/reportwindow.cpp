@@ -1,0 +1,341 @@
+#include "reports/reportwindow.h"
+#include "common/datepicker.h"
+#include "common/dialogs.h"
+#include "common/errors.h"
+#include "common/formats.h"
+#include "data/datasetmodel.h"
+#include "data/tfrdm.h"
+#include "layouts/report.h"
+#include "masterdata/partnerkinds.h"
+#include "masterdata/partnerlist.h"
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace qm::reports {
+
+namespace {
+// A grid model whose headings are the window's captions.
+class CaptionModel : public DatasetModel {
+public:
+    CaptionModel(Dataset* ds, const ReportWindow* w, QObject* parent) : DatasetModel(ds, parent), w_(w) {}
+    QVariant headerData(int section, Qt::Orientation o, int role) const override
+    {
+        if (o == Qt::Horizontal && role == Qt::DisplayRole && dataset() && section >= 0 && section < dataset()->fieldCount()) {
+            const QString c = w_->gridCaption(dataset()->field(section)->name);
+            if (!c.isEmpty()) return c;
+        }
+        return DatasetModel::headerData(section, o, role);
+    }
+
+private:
+    const ReportWindow* w_;
+};
+
+bool isEnter(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter; }
+}
+
+ReportWindow::ReportWindow(QWidget* owner, const QString& className, const QString& caption) : QDialog(owner, Qt::Window)
+{
+    setObjectName(className);
+    setWindowTitle(caption);
+    setModal(false);
+    body_ = new QVBoxLayout(this);
+    dates_ = new QHBoxLayout;
+    body_->addLayout(dates_);
+
+    auto dateEdit = [this](const char* name, const QString& label, const QString& mask) {
+        auto* l = new QLabel(label, this);
+        auto* e = new QLineEdit(this);
+        e->setObjectName(QString::fromLatin1(name));
+        e->setInputMask(mask);
+        e->setMaxLength(10);
+        e->setToolTip(QStringLiteral("双击选取日期"));
+        e->setFixedWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00")) + 18);
+        e->installEventFilter(this);
+        dates_->addWidget(l);
+        dates_->addWidget(e);
+        return e;
+    };
+    // The from-date needs its year, month and day; the to-date its day.
+    MaskEdit1 = dateEdit("MaskEdit1", QStringLiteral("日期从"), QStringLiteral("9999-00-09;_"));
+    MaskEdit2 = dateEdit("MaskEdit2", QStringLiteral("到"), QStringLiteral("0000-00-99;_"));
+    dates_->addSpacing(12);
+    codes_ = new QGridLayout;
+    dates_->addLayout(codes_);
+    dates_->addSpacing(12);
+    buttons_ = new QHBoxLayout;
+    dates_->addLayout(buttons_);
+    dates_->addStretch(1);
+
+    DBGrid2 = new QTableView(this);
+    DBGrid2->setObjectName(QStringLiteral("DBGrid2"));
+    DBGrid2->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    DBGrid2->setAlternatingRowColors(true);
+    body_->addWidget(DBGrid2, 1);
+    boxes_ = new QGridLayout;
+    body_->addLayout(boxes_);
+    resize(980, 600);
+}
+
+ReportWindow::~ReportWindow()
+{
+    // The grid asks the model for headings while it goes; the captions go first.
+    DBGrid2->setModel(nullptr);
+    delete model_;
+}
+
+QPushButton* ReportWindow::addButton(const QString& name, const QString& text)
+{
+    auto* b = new QPushButton(text, this);
+    b->setObjectName(name);
+    b->setAutoDefault(false);
+    buttons_->addWidget(b);
+    return b;
+}
+
+void ReportWindow::addRunButton(const QString& caption)
+{
+    refresh = addButton(QStringLiteral("refresh"), caption);
+    connect(refresh, &QPushButton::clicked, this, &ReportWindow::refreshClick);
+}
+
+void ReportWindow::addEndButtons(const QString& reportCaption)
+{
+    report = addButton(QStringLiteral("report"), reportCaption);
+    connect(report, &QPushButton::clicked, this, &ReportWindow::reportClick);
+    cancel = addButton(QStringLiteral("cancel"), QStringLiteral("返回"));
+    connect(cancel, &QPushButton::clicked, this, &ReportWindow::cancelClick);
+}
+
+QLineEdit* ReportWindow::addEdit(QGridLayout* g, int row, int col, const QString& name, const QString& label, bool readOnly)
+{
+    auto* l = new QLabel(label, this);
+    auto* e = new QLineEdit(this);
+    e->setObjectName(name);
+    e->setReadOnly(readOnly);
+    if (readOnly) e->setAlignment(Qt::AlignRight);
+    l->setBuddy(e);
+    g->addWidget(l, row, col, Qt::AlignRight);
+    g->addWidget(e, row, col + 1);
+    watchEdit(e);
+    return e;
+}
+
+void ReportWindow::watchEdit(QLineEdit* e) { e->installEventFilter(this); }
+
+void ReportWindow::addPartyBoxes(const StatementDesc& party, const QString& remarkCaption)
+{
+    party_ = &party;
+    partyCode_ = addEdit(codes_, 0, 0, party.codeEdit, party.codeLabel);
+    partyCode_->setMaxLength(10);
+    partyCode_->setFixedWidth(110);
+    partyCode_->setToolTip(QStringLiteral("双击选取"));
+    partyName_ = addEdit(codes_, 0, 2, party.nameEdit, party.nameLabel);
+    partyName_->setMinimumWidth(170);
+    if (remarkCaption.isEmpty()) return;
+    auto* label = new QLabel(remarkCaption, this);
+    partyMemo_ = new QPlainTextEdit(this);
+    partyMemo_->setObjectName(QStringLiteral("Memo1"));
+    partyMemo_->setReadOnly(true);
+    partyMemo_->setFixedHeight(partyMemo_->fontMetrics().height() * 2 + 12);
+    boxes_->addWidget(label, 0, 0, Qt::AlignTop | Qt::AlignRight);
+    boxes_->addWidget(partyMemo_, 0, 1);
+}
+
+void ReportWindow::partyCodeExit()
+{
+    partyCode_->setText(padCode(partyCode_->text().trimmed()));
+    const bool found = findParty(*party_, partyCode_->text());
+    Dataset* p = partyDataset(*party_);
+    if (found) partyName_->setText(p->asString(QStringLiteral("name")));
+    if (partyMemo_) partyMemo_->setPlainText(found ? p->asString(QStringLiteral("remark")) : QString());
+    if (!found) dlg::showMessage(party_->unknownOnExit);
+}
+
+void ReportWindow::partyCodeDblClick()
+{
+    const PartnerKind kind = party_->partyTable == QLatin1String("customer") ? PartnerKind::Customer
+                             : party_->partyTable == QLatin1String("branch") ? PartnerKind::Supplier
+                                                                             : PartnerKind::Account;
+    openPartnerPick(kind, this, party_->pickCode);
+}
+
+void ReportWindow::reconnectOnClose()
+{
+    frdm->AQoutdetail->close();
+    frdm->ATdateconfig->close();
+    frdm->reconnect();
+    frdm->ATcompany->open();
+}
+
+void ReportWindow::bindGrid(Dataset* ds, const std::vector<GridCaption>& columns)
+{
+    columns_ = columns;
+    model_ = new CaptionModel(ds, this, this);
+    DatasetModel::bind(DBGrid2, model_);
+    connect(model_, &QAbstractItemModel::modelReset, this, &ReportWindow::applyColumns);
+    applyColumns();
+}
+
+QStringList ReportWindow::gridFields() const
+{
+    QStringList out;
+    for (const auto& c : columns_) out << c.field;
+    return out;
+}
+
+QString ReportWindow::gridCaption(const QString& field) const
+{
+    for (const auto& c : columns_)
+        if (c.field == field) return c.caption;
+    return QString();
+}
+
+void ReportWindow::applyColumns()
+{
+    Dataset* ds = model_ ? model_->dataset() : nullptr;
+    if (!ds) return;
+    QHeaderView* h = DBGrid2->horizontalHeader();
+    for (int i = 0; i < ds->fieldCount(); ++i) DBGrid2->setColumnHidden(i, true);
+    int visual = 0;
+    for (const auto& c : columns_) {
+        const int logical = ds->fieldIndex(c.field);
+        if (logical < 0) continue;
+        DBGrid2->setColumnHidden(logical, false);
+        h->moveSection(h->visualIndex(logical), visual++);
+        // Dates carry the time of day on sales rows; names need no more than twenty characters.
+        const Field* f = ds->field(logical);
+        const int chars = f->type == FieldType::DateTime ? 19 : f->size > 20 ? 20 : 0;
+        if (chars) DBGrid2->setColumnWidth(logical, DBGrid2->fontMetrics().horizontalAdvance(QLatin1Char('0')) * chars + 12);
+    }
+}
+
+DateRange ReportWindow::saveRange() { return rangeStep(frdm->ADOCon, MaskEdit1->text(), MaskEdit2->text()); }
+
+void ReportWindow::FormShow()
+{
+    const auto texts = rememberedTexts(frdm->ADOCon);
+    MaskEdit1->setText(texts.first);
+    MaskEdit2->setText(texts.second);
+    firstStep();
+}
+
+void ReportWindow::showEvent(QShowEvent* e)
+{
+    QDialog::showEvent(e);
+    if (shown_) return;
+    shown_ = true;
+    FormShow();
+}
+
+void ReportWindow::pickDate(QLineEdit* edit)
+{
+    // An empty edit starts the picker on today; anything else must be a date.
+    QString t = edit->text();
+    t.remove(QLatin1Char('-'));
+    if (!t.trimmed().isEmpty()) checkRange(edit->text(), edit->text());
+    pickDateFor(edit);
+}
+
+void ReportWindow::MaskEdit1DblClick() { pickDate(MaskEdit1); }
+void ReportWindow::MaskEdit2DblClick() { pickDate(MaskEdit2); }
+
+void ReportWindow::reportClick()
+{
+    if (printRunsFirst()) refreshClick();
+    report::Layout* r = printLayout();
+    if (!r) return;
+    r->ReportTitle = report::reportTitle();
+    if (!prepareWithProgress(*r, this)) return;
+    r->Preview();
+}
+
+void ReportWindow::cancelClick() { close(); }
+
+void ReportWindow::closeEvent(QCloseEvent* e)
+{
+    if (!closed_) {
+        closed_ = true;
+        closeReset();
+    }
+    e->accept();
+}
+
+bool ReportWindow::eventFilter(QObject* o, QEvent* e)
+{
+    auto* edit = qobject_cast<QLineEdit*>(o);
+    if (!edit) return QDialog::eventFilter(o, e);
+    const bool date = edit == MaskEdit1 || edit == MaskEdit2;
+    if (e->type() == QEvent::MouseButtonDblClick && date) {
+        if (edit == MaskEdit1) MaskEdit1DblClick();
+        else MaskEdit2DblClick();
+        return true;
+    }
+    if (edit == partyCode_) {
+        if (e->type() == QEvent::FocusOut && partyCode_->isModified()) {
+            partyCode_->setModified(false);
+            partyCodeExit();
+        }
+        if (e->type() == QEvent::MouseButtonDblClick) {
+            partyCodeDblClick();
+            return true;
+        }
+    }
+    if (e->type() != QEvent::KeyPress) return QDialog::eventFilter(o, e);
+    auto* k = static_cast<QKeyEvent*>(e);
+    if (k->key() == Qt::Key_Up || k->key() == Qt::Key_Down) {
+        focusNextPrevChild(k->key() == Qt::Key_Down);
+        return true;
+    }
+    if (isEnter(k->key())) {
+        if (edit == MaskEdit1) MaskEdit2->setFocus();
+        else if (edit == MaskEdit2) toDateEnter();
+        else if (edit == partyCode_) partyName_->setFocus();
+        else if (edit == partyName_) refreshClick();
+        else editEnter(edit);
+        return true;
+    }
+    // Dates take digits and "-" besides the editing keys.
+    if (date && !k->text().isEmpty() && k->text().at(0).isPrint()) {
+        const QChar c = k->text().at(0);
+        if (!(c >= QLatin1Char('0') && c <= QLatin1Char('9')) && c != QLatin1Char('-')) return true;
+    }
+    return QDialog::eventFilter(o, e);
+}
+
+bool prepareWithProgress(report::Layout& r, QWidget* parent)
+{
+    Dataset* ds = r.dataset();
+    // A short report is ready before a progress window could be read.
+    if (!ds || !ds->active() || ds->recordCount() < 2000) {
+        r.Prepare();
+        return !r.cancelled();
+    }
+    QProgressDialog progress(QStringLiteral("正在准备打印..."), QStringLiteral("取消"), 0, 0, parent);
+    progress.setObjectName(QStringLiteral("printProgress"));
+    progress.setWindowTitle(report::reportTitle());
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(300);
+    r.onPage = [&progress](int pages) {
+        progress.setLabelText(QStringLiteral("正在准备打印，已完成 %1 页").arg(pages));
+        progress.setValue(0);
+        QCoreApplication::processEvents();
+        return !progress.wasCanceled();
+    };
+    r.Prepare();
+    r.onPage = nullptr;
+    return !r.cancelled();
+}
+
+}
