@@ -1,7 +1,5 @@
 // The posted views that the product history viewer's 查明细单 opens, one
-// command per bill type (Tfrdetail::postedViewCommand), when the document
-// windows are part of the program.
-#if __has_include("documents/docwindows.h")
+// command per bill type (Tfrdetail::postedViewCommand).
 #include "app/commands.h"
 #include "documents/docwindows.h"
 #include "reports/historyviewer.h"
@@ -17,4 +15,3 @@ const bool registered = [] {
     return true;
 }();
 }
-#endif
