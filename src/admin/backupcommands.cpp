@@ -81,6 +81,7 @@ void switchYearData(const char* from, bool keepThisYear, const QString& mode, co
         if (keepThisYear) copyWorkingFolder(QStringLiteral("bak"));
         copyFolder(AppPaths::file(QLatin1String(from)), AppPaths::file(QStringLiteral("works")));
         frmain->lastYearMode = mode;
+        holdBakCopies(mode == QLatin1String("T"));
     } catch (const AppError& e) {
         dlg::showMessage(withReason(failure, e.message()));
     }

@@ -1,4 +1,5 @@
 #include "common/bakcopy.h"
+#include <atomic>
 #include "common/dialogs.h"
 #include "common/errors.h"
 #include "common/paths.h"
@@ -127,7 +128,17 @@ Copier& copier()
 
 }
 
-void requestBakCopy() { requestBakCopy(AppPaths::workingDatabase(), AppPaths::backupDatabase()); }
+namespace {
+std::atomic<bool> g_held{false};
+}
+
+void holdBakCopies(bool held) { g_held = held; }
+
+void requestBakCopy()
+{
+    if (g_held) return;
+    requestBakCopy(AppPaths::workingDatabase(), AppPaths::backupDatabase());
+}
 
 void requestBakCopy(const QString& source, const QString& target)
 {

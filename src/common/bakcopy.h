@@ -15,6 +15,10 @@ void requestBakCopy();
 // The same between any two files (tests and benchmarks).
 void requestBakCopy(const QString& source, const QString& target);
 
+// While held (last year's data shown in works/), the copy to bak/ is not made:
+// bak/ then keeps this year's data until it is brought back.
+void holdBakCopies(bool held);
+
 // Waits until no copy is pending or running: before the program ends, and
 // before anything that replaces or compacts the working file. A negative
 // timeout waits as long as it takes; false when the time ran out.

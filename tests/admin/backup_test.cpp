@@ -1,4 +1,5 @@
 // Backups on exit and on demand, restore, compaction and the yearly archive.
+#include "common/bakcopy.h"
 #include "admin/backup.h"
 #include "admin/backupcommands.h"
 #include "admin/tfrcopydir.h"
@@ -411,8 +412,16 @@ TEST_F(BackupTest, LastYearsDataComesInAndThisYearsGoesBack)
     dialogs->clear();
     qm::runCommand("N57");
     EXPECT_EQ(dialogs->messages(), QStringList{QStringLiteral("正在查去年数据，不能再复制去年数据")});
+    // A save meanwhile must not copy last year's data over this year's in bak/.
+    qm::requestBakCopy();
+    qm::waitForBakCopies();
+    EXPECT_EQ(productNames(folder() + "bak/vkdb.mdb"), thisYear);
 
     qm::runCommand("N59");
     EXPECT_EQ(frmain->lastYearMode, "F");
     EXPECT_EQ(productNames(working()), thisYear);
+    const int made = qm::bakCopiesMade();
+    qm::requestBakCopy();
+    qm::waitForBakCopies();
+    EXPECT_EQ(qm::bakCopiesMade(), made + 1);
 }
