@@ -17,19 +17,35 @@ namespace qm {
 
 // ---------------------------------------------------------------- Statement
 
-Statement::Statement(sqlite3* db, const QString& sql) : db_(db), sql_(sql)
+Statement::Statement(sqlite3* db, const QString& sql) : db_(db), sql_(sql) { prepare(); }
+
+Statement::Statement(Connection& c, const QString& sql) : db_(c.db_), sql_(sql)
 {
-    if (!db) throw DbError(QStringLiteral("数据库未连接"));
-    QByteArray u = sql.toUtf8();
-    if (sqlite3_prepare_v2(db, u.constData(), int(u.size()), &stmt_, nullptr) != SQLITE_OK) {
-        QString msg = QString::fromUtf8(sqlite3_errmsg(db));
-        sqlite3_finalize(stmt_);
-        stmt_ = nullptr;
-        throw DbError(msg + QStringLiteral(" [") + sql + QStringLiteral("]"));
+    if (db_) stmt_ = c.takeCached(sql);
+    if (stmt_) cache_ = &c;
+    else {
+        prepare();
+        cache_ = &c;
     }
 }
 
-Statement::~Statement() { sqlite3_finalize(stmt_); }
+void Statement::prepare()
+{
+    if (!db_) throw DbError(QStringLiteral("数据库未连接"));
+    QByteArray u = sql_.toUtf8();
+    if (sqlite3_prepare_v2(db_, u.constData(), int(u.size()), &stmt_, nullptr) != SQLITE_OK) {
+        QString msg = QString::fromUtf8(sqlite3_errmsg(db_));
+        sqlite3_finalize(stmt_);
+        stmt_ = nullptr;
+        throw DbError(msg + QStringLiteral(" [") + sql_ + QStringLiteral("]"));
+    }
+}
+
+Statement::~Statement()
+{
+    if (cache_ && stmt_ && cache_->db_ == db_) cache_->giveBack(sql_, stmt_);
+    else sqlite3_finalize(stmt_);
+}
 
 void Statement::bindIndex(int idx, const QVariant& v)
 {
@@ -223,6 +239,7 @@ void Connection::close()
     // Datasets detach themselves as they close.
     auto copy = datasets_;
     for (Dataset* ds : copy) ds->close();
+    clearCache();
     if (db_) {
         sqlite3_close_v2(db_);
         db_ = nullptr;
@@ -235,9 +252,34 @@ void Connection::fail(const QString& context) const
     throw DbError(context.isEmpty() ? msg : msg + QStringLiteral(" [") + context + QStringLiteral("]"));
 }
 
+namespace {
+constexpr int kCachedStatements = 200;
+}
+
+sqlite3_stmt* Connection::takeCached(const QString& sql)
+{
+    // Taken out while in use, so that the same text run inside its own run
+    // prepares a statement of its own.
+    return cache_.take(sql);
+}
+
+void Connection::giveBack(const QString& sql, sqlite3_stmt* stmt)
+{
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
+    if (cache_.contains(sql) || cache_.size() >= kCachedStatements) sqlite3_finalize(stmt);
+    else cache_.insert(sql, stmt);
+}
+
+void Connection::clearCache()
+{
+    for (sqlite3_stmt* s : std::as_const(cache_)) sqlite3_finalize(s);
+    cache_.clear();
+}
+
 int Connection::exec(const QString& sql, const Params& params)
 {
-    Statement st(db_, sql);
+    Statement st(*this, sql);
     st.bind(params);
     while (st.step()) {}
     return sqlite3_changes(db_);
@@ -256,7 +298,7 @@ void Connection::execScript(const QString& sql)
 
 QVariant Connection::scalar(const QString& sql, const Params& params)
 {
-    Statement st(db_, sql);
+    Statement st(*this, sql);
     st.bind(params);
     if (st.step()) return st.value(0);
     return QVariant();
@@ -264,7 +306,7 @@ QVariant Connection::scalar(const QString& sql, const Params& params)
 
 std::vector<QVariantList> Connection::rows(const QString& sql, const Params& params)
 {
-    Statement st(db_, sql);
+    Statement st(*this, sql);
     st.bind(params);
     std::vector<QVariantList> out;
     int n = st.columnCount();

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QPair>
 #include <QStringList>
+#include <QHash>
 #include <functional>
 #include <vector>
 
@@ -15,6 +16,7 @@ struct sqlite3_stmt;
 namespace qm {
 
 class Dataset;
+class Connection;
 
 // Named parameters: {"p1", value}. A name may be given with or without its colon.
 using Params = QList<QPair<QString, QVariant>>;
@@ -23,6 +25,9 @@ using Params = QList<QPair<QString, QVariant>>;
 class Statement {
 public:
     Statement(sqlite3* db, const QString& sql);
+    // A statement from the connection's cache of prepared statements, given
+    // back (reset, bindings cleared) when it goes out of scope.
+    Statement(Connection& c, const QString& sql);
     ~Statement();
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
@@ -39,9 +44,11 @@ public:
     sqlite3_stmt* handle() { return stmt_; }
 
 private:
+    void prepare();
     sqlite3* db_;
     sqlite3_stmt* stmt_ = nullptr;
     QString sql_;
+    Connection* cache_ = nullptr;
 };
 
 class Connection {
@@ -89,9 +96,17 @@ public:
     [[noreturn]] void fail(const QString& context) const;
 
 private:
+    friend class Statement;
+    // Prepared statements kept between runs of the same SQL text: the posting
+    // and checkout paths run the same few dozen statements again and again.
+    sqlite3_stmt* takeCached(const QString& sql);
+    void giveBack(const QString& sql, sqlite3_stmt* stmt);
+    void clearCache();
+
     sqlite3* db_ = nullptr;
     QString path_;
     std::vector<Dataset*> datasets_;
+    QHash<QString, sqlite3_stmt*> cache_;
 };
 
 // RAII transaction: BEGIN IMMEDIATE, or a savepoint when one is already open.
