@@ -64,12 +64,15 @@ SaleEntryWindow::SaleEntryWindow(const DocDesc& desc, QWidget* owner) : EntryWin
     code->installEventFilter(this);
 }
 
-void SaleEntryWindow::recalcBill(const std::function<void()>& alsoWrite)
+void SaleEntryWindow::showTotals(const Header& h, const QStringList& only)
 {
-    EntryWindow::recalcBill(alsoWrite);
-    const double amount = readHeader(frdm->ADOCon, d_, intno_).amount;
-    box("Edit8")->setText(formatFloat(QStringLiteral("0.00"), showTurnover(frdm->ADOCon, amount)));
+    EntryWindow::showTotals(h, only);
+    // While a row is being entered the turnover is shown, not written.
+    const double shown = only.isEmpty() ? turnover_ : turnoverSinceLogin(frdm->ADOCon) + h.amount;
+    box("Edit8")->setText(formatFloat(QStringLiteral("0.00"), shown));
 }
+
+void SaleEntryWindow::writeAlongside(const Header& h) { turnover_ = showTurnover(frdm->ADOCon, h.amount); }
 
 void SaleEntryWindow::showEvent(QShowEvent* e)
 {
