@@ -456,7 +456,17 @@ void EntryWindow::Edit2Exit()
         dlg::showMessage(d_.party.notFound);
         return;
     }
-    applyParty(c, d_, intno_, *code, *p);
+    try {
+        // A row being entered is written with the party, not dropped by the re-read.
+        Transaction t(c);
+        if (frdm->AQoutdetail->active()) frdm->AQoutdetail->post();
+        applyParty(c, d_, intno_, *code, *p);
+        t.commit();
+    } catch (const AppError&) {
+        reread();
+        dlg::showMessage(text::catchAll());
+        return;
+    }
     boxes_.value("Edit3")->setText(p->name);
     boxes_.value("Edit4")->setText(p->persondeal);
     if (d_.party.addressIntoRemark) boxes_.value("Edit9")->setText(p->addr);
@@ -464,21 +474,24 @@ void EntryWindow::Edit2Exit()
     reread();
 }
 
+bool EntryWindow::fillPartyBoxes()
+{
+    const std::optional<QString> code = padPartyCode(boxes_.value("Edit2")->text());
+    if (!code) return true;
+    boxes_.value("Edit2")->setText(*code);
+    std::optional<Party> p = findParty(frdm->ADOCon, d_, *code, false);
+    if (!p) return false;
+    // The lookup fills the boxes as leaving the code box does.
+    boxes_.value("Edit3")->setText(p->name);
+    boxes_.value("Edit4")->setText(p->persondeal);
+    if (d_.party.addressIntoRemark) boxes_.value("Edit9")->setText(p->addr);
+    return true;
+}
+
 void EntryWindow::recalcBill(const std::function<void()>& alsoWrite)
 {
     // The lookup's message comes first, outside the write.
-    const std::optional<QString> code = padPartyCode(boxes_.value("Edit2")->text());
-    if (code) {
-        boxes_.value("Edit2")->setText(*code);
-        if (std::optional<Party> p = findParty(frdm->ADOCon, d_, *code, false)) {
-            // The lookup fills the boxes as leaving the code box does.
-            boxes_.value("Edit3")->setText(p->name);
-            boxes_.value("Edit4")->setText(p->persondeal);
-            if (d_.party.addressIntoRemark) boxes_.value("Edit9")->setText(p->addr);
-        } else {
-            dlg::showMessage(d_.party.notFound);
-        }
-    }
+    if (!fillPartyBoxes()) dlg::showMessage(d_.party.notFound);
     QApplication::setOverrideCursor(Qt::WaitCursor);
     Dataset* rows = frdm->AQoutdetail;
     try {
@@ -584,35 +597,29 @@ void EntryWindow::showPendingRow()
 void EntryWindow::leaveRow()
 {
     if (frdm->AQoutdetail->state() == Dataset::State::Browse) return;
-    const bool written = finishRow();
-    QTimer::singleShot(0, this, [this, written]() {
-        if (!written) {
-            reread();
-            dlg::showMessage(text::catchAll());
-            return;
-        }
-        try {
-            recalcBill();
-        } catch (const AppError&) {
-            dlg::showMessage(text::catchAll());
-        }
+    const std::optional<Header> h = finishRow();
+    QTimer::singleShot(0, this, [this, h]() {
+        reread();
+        if (h) showTotals(*h);
+        else dlg::showMessage(text::catchAll());
     });
 }
 
-bool EntryWindow::finishRow()
+std::optional<Header> EntryWindow::finishRow()
 {
     Dataset* rows = frdm->AQoutdetail;
-    if (!rows->active() || rows->state() == Dataset::State::Browse) return true;
+    fillPartyBoxes();
     try {
         Transaction t(frdm->ADOCon);
         rows->post();
-        writeAlongside(recalc(frdm->ADOCon, d_, intno_, input()));
+        const Header h = recalc(frdm->ADOCon, d_, intno_, input());
+        writeAlongside(h);
         t.commit();
-        return true;
+        return h;
     } catch (const AppError&) {
         // Rolled back: the row shows what is stored again.
         rows->cancel();
-        return false;
+        return std::nullopt;
     }
 }
 

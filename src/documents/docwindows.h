@@ -126,11 +126,15 @@ private:
     void appendRow(); // 添加: 刷新 with a new row
     // The row being edited and the totals it gives, shown before it is written.
     void showPendingRow();
-    // Writes the row being edited with the recalculation, in one transaction;
-    // false after a failure (rolled back, the row's typing dropped).
-    bool finishRow();
-    // finishRow() when the operator leaves the row, with 刷新 or the failure's
-    // message once the move is done.
+    // The party's name and contact into their boxes from the code box; false
+    // when the code names no party.
+    bool fillPartyBoxes();
+    // Writes the row being edited with the recalculation, in one transaction,
+    // and returns the header; nothing after a failure (rolled back, the row's
+    // typing dropped).
+    std::optional<Header> finishRow();
+    // finishRow() when the operator leaves the row; the window shows what is
+    // stored, or the failure's message, once the move is done.
     void leaveRow();
     bool voided_ = false;
     bool posted_ = false;
