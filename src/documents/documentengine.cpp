@@ -436,13 +436,15 @@ Header recalc(Connection& c, const DocDesc& d, const QString& docIntno, const He
     return h;
 }
 
-Header previewTotals(Connection& c, const DocDesc& d, const QString& docIntno, const Row& pending)
+Header previewTotals(Connection& c, const DocDesc& d, const QString& docIntno, Row& pending)
 {
     Header h = readHeader(c, d, docIntno);
     std::vector<Row> rows = readRows(c, d, docIntno);
     for (Row& r : rows)
         if (r.rowid == pending.rowid) r = pending;
     const Totals tot = computeTotals(d, rows);
+    for (const Row& r : rows)
+        if (r.rowid == pending.rowid) pending = r;
     h.amount = tot.A;
     if (d.totalQty) h.hjsl = tot.Q;
     if (d.totalPay) h.pay = tot.P;

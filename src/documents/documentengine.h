@@ -112,8 +112,9 @@ void checkCode(Connection& c, const DocDesc& d, const QString& rowIntno, const Q
 Header recalc(Connection& c, const DocDesc& d, const QString& docIntno, const HeaderInput& in);
 
 // The header as a recalculation would leave it with `pending` (a row still
-// being entered, by its rowid) in place of the stored row; writes nothing.
-Header previewTotals(Connection& c, const DocDesc& d, const QString& docIntno, const Row& pending);
+// being entered, by its rowid) in place of the stored row, and the pending
+// row's amount and running balance; writes nothing.
+Header previewTotals(Connection& c, const DocDesc& d, const QString& docIntno, Row& pending);
 
 // Deletes one row (never the carried-forward row: Refusal).
 void deleteRow(Connection& c, const DocDesc& d, const QString& rowIntno);

@@ -583,12 +583,14 @@ void EntryWindow::showPendingRow()
     r.pay = rows->asFloat("pay");
     r.deduck = rows->asFloat("deduck");
     r.rest = rows->asFloat("rest");
-    r.amount = rowAmount(d_, r.sl, r.dj_w, r.dj_n, r.rebate, rows->asFloat("amount"));
-    if (d_.rowAmount != RowAmount::Typed) rows->setValue("amount", r.amount);
+    r.amount = rows->asFloat("amount");
     try {
+        const Header h = previewTotals(frdm->ADOCon, d_, intno_, r);
+        if (d_.rowAmount != RowAmount::Typed) rows->setValue("amount", r.amount);
+        if (d_.running != Running::None) rows->setValue("rest", r.rest);
         QStringList totals{"amount", "hjsl", "pay", "deduck", "rest"};
         if (!d_.texts.summaryPrefix.isEmpty()) totals << "remark";
-        showTotals(previewTotals(frdm->ADOCon, d_, intno_, r), totals);
+        showTotals(h, totals);
     } catch (const AppError&) {
         // The totals show at the row's write.
     }
@@ -603,6 +605,16 @@ void EntryWindow::leaveRow()
         if (h) showTotals(*h);
         else dlg::showMessage(text::catchAll());
     });
+}
+
+bool EntryWindow::writePendingRow()
+{
+    Dataset* rows = frdm->AQoutdetail;
+    if (!rows->active() || rows->state() == Dataset::State::Browse) return true;
+    if (finishRow()) return true;
+    reread();
+    dlg::showMessage(text::catchAll());
+    return false;
 }
 
 std::optional<Header> EntryWindow::finishRow()
@@ -627,8 +639,8 @@ void EntryWindow::Edit17Enter()
 {
     QLineEdit* e = boxes_.value("Edit17");
     if (!e) return;
+    if (!writePendingRow()) return;
     try {
-        if (frdm->AQoutdetail->active()) frdm->AQoutdetail->post();
         copyHistory(frdm->ADOCon, d_, intno_, e->text());
     } catch (const Refusal& r) {
         dlg::showMessage(r.message());
@@ -641,7 +653,7 @@ void EntryWindow::Edit6DblClick() { pickDateFor(boxes_.value("Edit6")); }
 
 void EntryWindow::ToolButton4Click()
 {
-    if (frdm->AQoutdetail->active()) frdm->AQoutdetail->post();
+    if (!writePendingRow()) return;
     const bool posted = postBill(frdm->ADOCon, d_, intno_, input(), frmain->operatorCode);
     if (posted) {
         posted_ = true;
@@ -671,6 +683,7 @@ void EntryWindow::ToolButton6Click()
 void EntryWindow::ToolButton5Click()
 {
     Dataset* rows = frdm->AQoutdetail;
+    if (!writePendingRow()) return;
     if (rows->active() && !rows->isEmpty()) {
         rows->last();
         if (rows->asString("spmc").isEmpty()) ToolButton2Click();
@@ -768,13 +781,7 @@ bool EntryWindow::eventFilter(QObject* o, QEvent* e)
 void EntryWindow::closeEvent(QCloseEvent* e)
 {
     Dataset* rows = frdm->AQoutdetail;
-    if (rows->active() && rows->state() != Dataset::State::Browse) {
-        try {
-            rows->post();
-        } catch (const AppError&) {
-            rows->cancel();
-        }
-    }
+    writePendingRow();
     rows->close();
     try {
         if (!voided_) purgeBlankRows(frdm->ADOCon, d_, intno_);

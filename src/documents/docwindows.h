@@ -117,6 +117,9 @@ protected:
     virtual void showTotals(const Header& h, const QStringList& only = {}) { showHeader(h, only); }
     // What a kind writes with each recalculation, in its transaction.
     virtual void writeAlongside(const Header&) {}
+    // The row being entered, with the recalculation, before a command goes
+    // on; false, with the failure's message, when that write failed.
+    bool writePendingRow();
     // After a successful 过帐, before the window closes.
     virtual void posted() {}
 

@@ -104,8 +104,8 @@ void SaleEntryWindow::ToolButton8Click()
         return;
     }
     Dataset* rows = frdm->AQoutdetail;
+    if (!writePendingRow()) return;
     if (rows->active() && !rows->isEmpty()) {
-        if (rows->state() != Dataset::State::Browse) rows->post();
         rows->last();
         if (rows->asString("spmc").isEmpty()) ToolButton2Click();
     }
@@ -120,7 +120,7 @@ void SaleEntryWindow::frontDeskPostAndPrint(double cashTaken)
 {
     Connection& c = frdm->ADOCon;
     Dataset* rows = frdm->AQoutdetail;
-    if (rows->active() && rows->state() != Dataset::State::Browse) rows->post();
+    if (!writePendingRow()) return;
     try {
         bool dropLast = false;
         if (!checkBeforePosting(c, d_, intno_, input(), dropLast)) {

@@ -266,8 +266,10 @@ TEST_F(DocWindowTest, EachRowIsWrittenOnceWhenItIsFinishedAndNothingTypedIsLost)
     EXPECT_EQ(stored("spmc"), "");
     EXPECT_EQ(rows->asString("spmc"), QStringLiteral("商品1号"));
     EXPECT_EQ(g->model()->data(at(1, "amount")).toString(), "12.00");
+    EXPECT_EQ(g->model()->data(at(1, "rest")).toString(), "212.00");
     EXPECT_EQ(box(w, "Edit5")->text(), "12.00");
     EXPECT_EQ(box(w, "Edit14")->text(), "4");
+    shoot(w, "purchase-row-being-entered");
 
     // Enter at the end of the row: the row, the recalculation and the next row in one write.
     QTest::keyClick(g, Qt::Key_Return);
@@ -319,4 +321,19 @@ TEST_F(DocWindowTest, EachRowIsWrittenOnceWhenItIsFinishedAndNothingTypedIsLost)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_DOUBLE_EQ(num("SELECT sl FROM indetail WHERE sphh='105' AND mainintno=:n", {{"n", doc}}), 6);
     EXPECT_EQ(num("SELECT count(*) FROM indetail WHERE mainintno=:n", {{"n", doc}}), 6);
+}
+
+TEST_F(DocWindowTest, PostingTakesTheRowBeingEntered)
+{
+    EntryWindow* w = openNew();
+    box(w, "Edit2")->setText("7");
+    w->Edit2Exit();
+    frdm->AQoutdetail->last();
+    box(w, "Edit12")->setText("101");
+    w->Edit12Enter();
+    typeCell(w, "sl", "3");
+    w->ToolButton4Click();
+    EXPECT_EQ(num("SELECT pass FROM inlist"), 1);
+    EXPECT_DOUBLE_EQ(num("SELECT amount FROM inlist"), 7.5); // 3 x 2.50
+    EXPECT_DOUBLE_EQ(productValue("00000101", "sl"), 13);
 }
