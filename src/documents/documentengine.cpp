@@ -296,17 +296,6 @@ void applyParty(Connection& c, const DocDesc& d, const QString& docIntno, const 
     t.commit();
 }
 
-void checkCode(Connection& c, const DocDesc& d, const QString& rowIntno, const QString& code)
-{
-    std::optional<Row> row = readRow(c, d, rowIntno);
-    if (!row || isCarried(*row)) throw Refusal(carriedForwardRefusal());
-    const QString typed = code.trimmed();
-    const bool barcode = typed.size() >= 13;
-    if (!c.scalar(QStringLiteral("SELECT 1 FROM product WHERE %1=:p1 LIMIT 1").arg(barcode ? "name" : "sphh"), {{"p1", typed}})
-             .isValid())
-        throw Refusal(barcode ? text::noBarcode() : text::noCode());
-}
-
 Params productForCode(Connection& c, const DocDesc& d, const QString& code, const QString& partyCode)
 {
     const QString typed = code.trimmed();

@@ -103,8 +103,6 @@ double rowAmount(const DocDesc& d, double sl, double djW, double djN, double reb
 // 查无此货号！, 查无此条形码！. `partyCode` picks the sale's price.
 void enterCode(Connection& c, const DocDesc& d, const QString& rowIntno, const QString& code,
                const QString& partyCode = QString());
-// The refusals of enterCode without writing anything.
-void checkCode(Connection& c, const DocDesc& d, const QString& rowIntno, const QString& code);
 
 // Recalculation: row amounts and running balance, header totals and the boxes'
 // columns; rows are rewritten only where something changed. Returns the header

@@ -61,6 +61,18 @@ protected:
 
     static QLineEdit* box(QWidget* w, const char* name) { return w->findChild<QLineEdit*>(name); }
 
+    // A new purchase from supplier 7 with product `code` entered into its last row.
+    EntryWindow* openWithCode(const QString& code)
+    {
+        EntryWindow* w = openNew();
+        box(w, "Edit2")->setText("7");
+        w->Edit2Exit();
+        frdm->AQoutdetail->last();
+        box(w, "Edit12")->setText(code);
+        w->Edit12Enter();
+        return w;
+    }
+
     // Types into the grid cell of the current row, as the delegate would.
     static void typeCell(DocumentWindow* w, const char* field, const QString& text)
     {
@@ -210,12 +222,7 @@ TEST_F(DocWindowTest, VoidingAsksAndDeletesTheUnpostedDocument)
 
 TEST_F(DocWindowTest, GridKeysFollowTheColumns)
 {
-    EntryWindow* w = openNew();
-    box(w, "Edit2")->setText("7");
-    w->Edit2Exit();
-    frdm->AQoutdetail->last();
-    box(w, "Edit12")->setText("101");
-    w->Edit12Enter();
+    EntryWindow* w = openWithCode("101");
     Dataset* rows = frdm->AQoutdetail;
     QTableView* g = w->DBGrid1;
     auto at = [&](const char* field) { return g->model()->index(rows->recNo(), rows->fieldIndex(field)); };
@@ -325,12 +332,7 @@ TEST_F(DocWindowTest, EachRowIsWrittenOnceWhenItIsFinishedAndNothingTypedIsLost)
 
 TEST_F(DocWindowTest, PostingTakesTheRowBeingEntered)
 {
-    EntryWindow* w = openNew();
-    box(w, "Edit2")->setText("7");
-    w->Edit2Exit();
-    frdm->AQoutdetail->last();
-    box(w, "Edit12")->setText("101");
-    w->Edit12Enter();
+    EntryWindow* w = openWithCode("101");
     typeCell(w, "sl", "3");
     w->ToolButton4Click();
     EXPECT_EQ(num("SELECT pass FROM inlist"), 1);
