@@ -288,10 +288,17 @@ void applyParty(Connection& c, const DocDesc& d, const QString& docIntno, const 
     }
     if (!ps.isEmpty()) writeChanged(c, d.headerTable, docIntno, ps);
     if (d.carriedForward) {
-        const std::vector<Row> rows = readRows(c, d, docIntno);
-        if (!rows.empty() && isCarried(rows.front()) && (!same(rows.front().amount, p.balance) || !same(rows.front().rest, p.balance)))
-            c.exec(QStringLiteral("UPDATE %1 SET amount=:b, rest=:b WHERE rowid=:r").arg(d.detailTable),
-                   {{"b", p.balance}, {"r", rows.front().rowid}});
+        // The first row only: the carried-forward row when it is there.
+        Statement st(c.handle(), QStringLiteral("SELECT %1 FROM %2 WHERE mainintno=:n ORDER BY intno, rowid LIMIT 1")
+                                     .arg(kRowColumns, d.detailTable));
+        st.bind("n", docIntno);
+        if (st.step()) {
+            const Row first = rowFrom(st);
+            st.reset();
+            if (isCarried(first) && (!same(first.amount, p.balance) || !same(first.rest, p.balance)))
+                c.exec(QStringLiteral("UPDATE %1 SET amount=:b, rest=:b WHERE rowid=:r").arg(d.detailTable),
+                       {{"b", p.balance}, {"r", first.rowid}});
+        }
     }
     t.commit();
 }
