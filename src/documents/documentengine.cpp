@@ -288,30 +288,23 @@ void applyParty(Connection& c, const DocDesc& d, const QString& docIntno, const 
     }
     if (!ps.isEmpty()) writeChanged(c, d.headerTable, docIntno, ps);
     if (d.carriedForward) {
-        const std::vector<Row> rows = readRows(c, d, docIntno);
-        if (!rows.empty() && isCarried(rows.front()) && (!same(rows.front().amount, p.balance) || !same(rows.front().rest, p.balance)))
-            c.exec(QStringLiteral("UPDATE %1 SET amount=:b, rest=:b WHERE rowid=:r").arg(d.detailTable),
-                   {{"b", p.balance}, {"r", rows.front().rowid}});
+        // The first row only: the carried-forward row when it is there.
+        Statement st(c.handle(), QStringLiteral("SELECT %1 FROM %2 WHERE mainintno=:n ORDER BY intno, rowid LIMIT 1")
+                                     .arg(kRowColumns, d.detailTable));
+        st.bind("n", docIntno);
+        if (st.step()) {
+            const Row first = rowFrom(st);
+            st.reset();
+            if (isCarried(first) && (!same(first.amount, p.balance) || !same(first.rest, p.balance)))
+                c.exec(QStringLiteral("UPDATE %1 SET amount=:b, rest=:b WHERE rowid=:r").arg(d.detailTable),
+                       {{"b", p.balance}, {"r", first.rowid}});
+        }
     }
     t.commit();
 }
 
-void checkCode(Connection& c, const DocDesc& d, const QString& rowIntno, const QString& code)
+Params productForCode(Connection& c, const DocDesc& d, const QString& code, const QString& partyCode)
 {
-    std::optional<Row> row = readRow(c, d, rowIntno);
-    if (!row || isCarried(*row)) throw Refusal(carriedForwardRefusal());
-    const QString typed = code.trimmed();
-    const bool barcode = typed.size() >= 13;
-    if (!c.scalar(QStringLiteral("SELECT 1 FROM product WHERE %1=:p1 LIMIT 1").arg(barcode ? "name" : "sphh"), {{"p1", typed}})
-             .isValid())
-        throw Refusal(barcode ? text::noBarcode() : text::noCode());
-}
-
-void enterCode(Connection& c, const DocDesc& d, const QString& rowIntno, const QString& code, const QString& partyCode)
-{
-    Transaction t(c);
-    std::optional<Row> row = readRow(c, d, rowIntno);
-    if (!row || isCarried(*row)) throw Refusal(carriedForwardRefusal());
     const QString typed = code.trimmed();
     const bool barcode = typed.size() >= 13;
     Statement st(c.handle(), QStringLiteral("SELECT intno, sphh, spmc, spbzxh, sl_j, dj_n, dj_w, spgg, spmz, hydj, name "
@@ -323,16 +316,71 @@ void enterCode(Connection& c, const DocDesc& d, const QString& rowIntno, const Q
     if (d.codePrice == CodePrice::RetailOrMember)
         price = num(st.value(partyCode.trimmed() == kCash ? 8 : 9));
     Params ps{{"spintno", st.value(0)}, {"sphh", st.value(1)}, {"spmc", st.value(2)}, {"unit", st.value(3)},
-              {"sl_j", num(st.value(4))}, {"dj_n", price}, {"dj_w", num(st.value(6))}, {"r", row->rowid}};
-    QString sets = QStringLiteral("spintno=:spintno, sphh=:sphh, spmc=:spmc, unit=:unit, sl_j=:sl_j, dj_n=:dj_n, "
-                                  "dj_w=:dj_w, ss=0, js=0, sl=1");
-    if (barcode || d.remarkOnCode) {
-        sets += QStringLiteral(", remark=:remark");
-        ps.append({"remark", st.value(7)});
-    }
-    st.reset();
-    c.exec(QStringLiteral("UPDATE %1 SET %2 WHERE rowid=:r").arg(d.detailTable, sets), ps);
+              {"sl_j", num(st.value(4))}, {"dj_n", price}, {"dj_w", num(st.value(6))}, {"ss", 0.0}, {"js", 0.0},
+              {"sl", 1.0}};
+    if (barcode || d.remarkOnCode) ps.append({"remark", st.value(7)});
+    return ps;
+}
+
+void enterCode(Connection& c, const DocDesc& d, const QString& rowIntno, const QString& code, const QString& partyCode)
+{
+    Transaction t(c);
+    std::optional<Row> row = readRow(c, d, rowIntno);
+    if (!row || isCarried(*row)) throw Refusal(carriedForwardRefusal());
+    Params ps = productForCode(c, d, code, partyCode);
+    QStringList sets;
+    for (const auto& [column, value] : ps) sets << QStringLiteral("%1=:%1").arg(column);
+    ps.append({"rowid_", row->rowid});
+    c.exec(QStringLiteral("UPDATE %1 SET %2 WHERE rowid=:rowid_").arg(d.detailTable, sets.join(',')), ps);
     t.commit();
+}
+
+double rowAmount(const DocDesc& d, double sl, double djW, double djN, double rebate, double typed)
+{
+    switch (d.rowAmount) {
+    case RowAmount::QtyTimesPrice: return sl * djW;
+    case RowAmount::QtyTimesSalePriceRebate: return sl * djN * rebate / 100;
+    case RowAmount::Typed: break;
+    }
+    return typed;
+}
+
+namespace {
+// The arithmetic of a recalculation over rows: each row's amount and running
+// balance written into the rows, and the document's totals.
+struct Totals {
+    double A = 0, P = 0, Q = 0, D = 0, R = 0, firstRest = 0;
+    QString summary;
+};
+
+Totals computeTotals(const DocDesc& d, std::vector<Row>& rows)
+{
+    Totals t;
+    const size_t start = d.carriedForward ? 1 : 0;
+    t.R = t.firstRest = rows.empty() ? 0 : rows.front().rest;
+    t.summary = d.texts.summaryPrefix;
+    for (size_t i = start; i < rows.size(); ++i) {
+        Row& r = rows[i];
+        r.amount = rowAmount(d, r.sl, r.dj_w, r.dj_n, r.rebate, r.amount);
+        switch (d.running) {
+        case Running::PlusAmountMinusPay: t.R = t.R + r.amount - r.pay; break;
+        case Running::MinusAmount: t.R = t.R - r.amount; break;
+        case Running::MinusAmountMinusDeduck: t.R = t.R - r.amount - r.deduck; break;
+        case Running::FirstRowRest:
+        case Running::None: break;
+        }
+        if (d.running != Running::None) r.rest = t.R;
+        t.A += r.amount;
+        t.P += r.pay;
+        t.Q += r.sl;
+        t.D += r.deduck;
+        if (!d.texts.summaryPrefix.isEmpty()) {
+            if (!r.spmc.trimmed().isEmpty()) t.summary += r.spmc.trimmed();
+            if (i + 1 < rows.size() && !rows[i + 1].spmc.trimmed().isEmpty()) t.summary += QStringLiteral("、");
+        }
+    }
+    return t;
+}
 }
 
 Header recalc(Connection& c, const DocDesc& d, const QString& docIntno, const HeaderInput& in)
@@ -342,47 +390,22 @@ Header recalc(Connection& c, const DocDesc& d, const QString& docIntno, const He
     if (code) {
         if (std::optional<Party> p = findParty(c, d, *code, false)) applyParty(c, d, docIntno, *code, *p);
     }
-    std::vector<Row> rows = readRows(c, d, docIntno);
-    const size_t start = d.carriedForward ? 1 : 0;
-    double R = rows.empty() ? 0 : rows.front().rest;
-    double A = 0, P = 0, Q = 0, D = 0;
-    QString summary = d.texts.summaryPrefix;
+    const std::vector<Row> stored = readRows(c, d, docIntno);
+    std::vector<Row> rows = stored;
+    const Totals tot = computeTotals(d, rows);
     Statement upd(c.handle(), QStringLiteral("UPDATE %1 SET amount=:a, rest=:r WHERE rowid=:id").arg(d.detailTable));
-    for (size_t i = start; i < rows.size(); ++i) {
-        Row& r = rows[i];
-        double amount = r.amount;
-        switch (d.rowAmount) {
-        case RowAmount::QtyTimesPrice: amount = r.sl * r.dj_w; break;
-        case RowAmount::QtyTimesSalePriceRebate: amount = r.sl * r.dj_n * r.rebate / 100; break;
-        case RowAmount::Typed: break;
-        }
-        switch (d.running) {
-        case Running::PlusAmountMinusPay: R = R + amount - r.pay; break;
-        case Running::MinusAmount: R = R - amount; break;
-        case Running::MinusAmountMinusDeduck: R = R - amount - r.deduck; break;
-        case Running::FirstRowRest:
-        case Running::None: break;
-        }
-        const double rest = d.running == Running::None ? r.rest : R;
-        A += amount;
-        P += r.pay;
-        Q += r.sl;
-        D += r.deduck;
-        if (!same(amount, r.amount) || !same(rest, r.rest)) {
-            upd.reset();
-            upd.bind({{"a", amount}, {"r", rest}, {"id", r.rowid}});
-            while (upd.step()) {}
-        }
-        if (!d.texts.summaryPrefix.isEmpty()) {
-            if (!r.spmc.trimmed().isEmpty()) summary += r.spmc.trimmed();
-            if (i + 1 < rows.size() && !rows[i + 1].spmc.trimmed().isEmpty()) summary += QStringLiteral("、");
-        }
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const Row& r = rows[i];
+        if (same(r.amount, stored[i].amount) && same(r.rest, stored[i].rest)) continue;
+        upd.reset();
+        upd.bind({{"a", r.amount}, {"r", r.rest}, {"id", r.rowid}});
+        while (upd.step()) {}
     }
-    Params ps{{"amount", A},
+    Params ps{{"amount", tot.A},
               {"customerid", code.value_or(in.partyCode.trimmed())},
               {"customername", in.partyName},
               {"persondeal", in.contact},
-              {"remark", d.texts.summaryPrefix.isEmpty() ? in.remark : summary},
+              {"remark", d.texts.summaryPrefix.isEmpty() ? in.remark : tot.summary},
               {"employeename", in.employee}};
     auto put = [&ps](const QString& col, const QVariant& v) { ps.append({col, v}); };
     if (in.date.isValid() && d.dateWithTime) {
@@ -393,19 +416,37 @@ Header recalc(Connection& c, const DocDesc& d, const QString& docIntno, const He
     } else if (in.date.isValid()) {
         put("billdate", toDbDate(in.date));
     }
-    if (d.totalQty) put("hjsl", Q);
+    if (d.totalQty) put("hjsl", tot.Q);
     if (d.zeroPieces) put("hjjs", 0.0);
-    if (d.totalPay) put("pay", P);
-    if (d.totalDeduck) put("deduck", D);
+    if (d.totalPay) put("pay", tot.P);
+    if (d.totalDeduck) put("deduck", tot.D);
     else if (d.zeroDeduck) put("deduck", 0.0);
     if (d.writesDjh) put("djh", in.djh);
     if (d.writesBankId) put("bankid", in.bankId);
-    if (d.headerRest == HeaderRest::LastRunning) put("rest", R);
-    else if (d.headerRest == HeaderRest::FirstRowRest) put("rest", rows.empty() ? 0.0 : rows.front().rest);
+    if (d.headerRest == HeaderRest::LastRunning) put("rest", tot.R);
+    else if (d.headerRest == HeaderRest::FirstRowRest) put("rest", tot.firstRest);
     // Only the columns whose stored value differs are written; an idle 刷新 writes nothing.
     writeChanged(c, d.headerTable, docIntno, ps);
     Header h = readHeader(c, d, docIntno);
     t.commit();
+    return h;
+}
+
+Header previewTotals(Connection& c, const DocDesc& d, const QString& docIntno, Row& pending)
+{
+    Header h = readHeader(c, d, docIntno);
+    std::vector<Row> rows = readRows(c, d, docIntno);
+    for (Row& r : rows)
+        if (r.rowid == pending.rowid) r = pending;
+    const Totals tot = computeTotals(d, rows);
+    for (const Row& r : rows)
+        if (r.rowid == pending.rowid) pending = r;
+    h.amount = tot.A;
+    if (d.totalQty) h.hjsl = tot.Q;
+    if (d.totalPay) h.pay = tot.P;
+    if (d.totalDeduck) h.deduck = tot.D;
+    if (d.headerRest == HeaderRest::LastRunning) h.rest = tot.R;
+    if (!d.texts.summaryPrefix.isEmpty()) h.remark = tot.summary;
     return h;
 }
 

@@ -90,18 +90,29 @@ std::optional<Party> findParty(Connection& c, const DocDesc& d, const QString& p
 // balance into the carried-forward row.
 void applyParty(Connection& c, const DocDesc& d, const QString& docIntno, const QString& code, const Party& p);
 
+// The columns a product code (fewer than 13 characters) or barcode (13 or
+// more) puts into a row, with their values; nothing is written. Refusals:
+// 查无此货号！, 查无此条形码！. `partyCode` picks the sale's price.
+Params productForCode(Connection& c, const DocDesc& d, const QString& code, const QString& partyCode = QString());
+// A row's amount from its quantity and prices, or `typed` where the kind has
+// the amount typed.
+double rowAmount(const DocDesc& d, double sl, double djW, double djN, double rebate, double typed);
+
 // Code entry into the row `rowIntno`: fewer than 13 characters is a product
 // code (sphh), 13 or more a barcode (name). Refusals: the carried-forward row,
 // 查无此货号！, 查无此条形码！. `partyCode` picks the sale's price.
 void enterCode(Connection& c, const DocDesc& d, const QString& rowIntno, const QString& code,
                const QString& partyCode = QString());
-// The refusals of enterCode without writing anything.
-void checkCode(Connection& c, const DocDesc& d, const QString& rowIntno, const QString& code);
 
 // Recalculation: row amounts and running balance, header totals and the boxes'
 // columns; rows are rewritten only where something changed. Returns the header
 // as stored afterwards.
 Header recalc(Connection& c, const DocDesc& d, const QString& docIntno, const HeaderInput& in);
+
+// The header as a recalculation would leave it with `pending` (a row still
+// being entered, by its rowid) in place of the stored row, and the pending
+// row's amount and running balance; writes nothing.
+Header previewTotals(Connection& c, const DocDesc& d, const QString& docIntno, Row& pending);
 
 // Deletes one row (never the carried-forward row: Refusal).
 void deleteRow(Connection& c, const DocDesc& d, const QString& rowIntno);

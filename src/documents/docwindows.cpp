@@ -55,7 +55,8 @@ public:
     {
         Dataset* ds = dataset();
         if (role != Qt::EditRole || !ds || !index.isValid()) return false;
-        ds->moveTo(index.row());
+        // Typing into the row being edited keeps it in the buffer.
+        if (ds->recNo() != index.row()) ds->moveTo(index.row());
         const QString text = value.toString();
         try {
             ds->setText(ds->field(index.column())->name, text);
@@ -233,11 +234,12 @@ void DocumentWindow::makeGrid(const std::vector<GridColumn>& columns, bool readO
     arrange();
 }
 
-void DocumentWindow::showHeader(const Header& h)
+void DocumentWindow::showHeader(const Header& h, const QStringList& only)
 {
     for (const std::vector<HeaderBox>* list : {&d_.boxes, &d_.postedBoxes}) {
         for (const HeaderBox& b : *list) {
             QLineEdit* e = boxes_.value(b.box);
+            if (!only.isEmpty() && !only.contains(b.column)) continue;
             if (e && !b.column.isEmpty()) e->setText(headerText(h, b.column, b.decimals));
         }
     }
@@ -349,18 +351,19 @@ EntryWindow::EntryWindow(const DocDesc& desc, QWidget* owner) : DocumentWindow(d
     DBGrid1->installEventFilter(this);
     connect(boxes_.value("Edit2"), &QLineEdit::editingFinished, this, &EntryWindow::Edit2Exit);
     connect(DBGrid1, &QTableView::doubleClicked, this, &EntryWindow::DBGrid1DblClick);
-    // Leaving a column that feeds the totals recalculates, once the move is done.
+    // Leaving the row writes it with the recalculation, before the grid moves
+    // the dataset on; the window shows the result once the move is done.
+    // Leaving a column that feeds the totals within the row only shows the
+    // row's amount.
     connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& now, const QModelIndex& before) {
-                if (!before.isValid() || now.column() == before.column()) return;
-                if (!d_.recalcColumns.contains(gridField(before.column()))) return;
-                QTimer::singleShot(0, this, [this]() {
-                    try {
-                        recalcBill();
-                    } catch (const AppError&) {
-                        dlg::showMessage(text::catchAll());
-                    }
-                });
+                if (!before.isValid()) return;
+                if (now.row() != before.row()) {
+                    leaveRow();
+                    return;
+                }
+                if (now.column() != before.column() && d_.recalcColumns.contains(gridField(before.column())))
+                    showPendingRow();
             });
 }
 
@@ -381,7 +384,7 @@ void EntryWindow::gridEnter()
         if (from == field) to = target;
     if (to.isEmpty()) return;
     if (to == "add") {
-        appendRow(true);
+        appendRow();
         return;
     }
     int row = at.row();
@@ -453,7 +456,17 @@ void EntryWindow::Edit2Exit()
         dlg::showMessage(d_.party.notFound);
         return;
     }
-    applyParty(c, d_, intno_, *code, *p);
+    try {
+        // A row being entered is written with the party, not dropped by the re-read.
+        Transaction t(c);
+        if (frdm->AQoutdetail->active()) frdm->AQoutdetail->post();
+        applyParty(c, d_, intno_, *code, *p);
+        t.commit();
+    } catch (const AppError&) {
+        reread();
+        dlg::showMessage(text::catchAll());
+        return;
+    }
     boxes_.value("Edit3")->setText(p->name);
     boxes_.value("Edit4")->setText(p->persondeal);
     if (d_.party.addressIntoRemark) boxes_.value("Edit9")->setText(p->addr);
@@ -461,21 +474,24 @@ void EntryWindow::Edit2Exit()
     reread();
 }
 
+bool EntryWindow::fillPartyBoxes()
+{
+    const std::optional<QString> code = padPartyCode(boxes_.value("Edit2")->text());
+    if (!code) return true;
+    boxes_.value("Edit2")->setText(*code);
+    std::optional<Party> p = findParty(frdm->ADOCon, d_, *code, false);
+    if (!p) return false;
+    // The lookup fills the boxes as leaving the code box does.
+    boxes_.value("Edit3")->setText(p->name);
+    boxes_.value("Edit4")->setText(p->persondeal);
+    if (d_.party.addressIntoRemark) boxes_.value("Edit9")->setText(p->addr);
+    return true;
+}
+
 void EntryWindow::recalcBill(const std::function<void()>& alsoWrite)
 {
     // The lookup's message comes first, outside the write.
-    const std::optional<QString> code = padPartyCode(boxes_.value("Edit2")->text());
-    if (code) {
-        boxes_.value("Edit2")->setText(*code);
-        if (std::optional<Party> p = findParty(frdm->ADOCon, d_, *code, false)) {
-            // The lookup fills the boxes as leaving the code box does.
-            boxes_.value("Edit3")->setText(p->name);
-            boxes_.value("Edit4")->setText(p->persondeal);
-            if (d_.party.addressIntoRemark) boxes_.value("Edit9")->setText(p->addr);
-        } else {
-            dlg::showMessage(d_.party.notFound);
-        }
-    }
+    if (!fillPartyBoxes()) dlg::showMessage(d_.party.notFound);
     QApplication::setOverrideCursor(Qt::WaitCursor);
     Dataset* rows = frdm->AQoutdetail;
     try {
@@ -484,8 +500,9 @@ void EntryWindow::recalcBill(const std::function<void()>& alsoWrite)
         if (rows->active()) rows->post();
         if (alsoWrite) alsoWrite();
         const Header h = recalc(frdm->ADOCon, d_, intno_, input());
+        writeAlongside(h);
         t.commit();
-        showHeader(h);
+        showTotals(h);
         reread();
     } catch (...) {
         QApplication::restoreOverrideCursor();
@@ -497,23 +514,14 @@ void EntryWindow::recalcBill(const std::function<void()>& alsoWrite)
 
 void EntryWindow::ToolButton3Click() { recalcBill(); }
 
-void EntryWindow::ToolButton1Click() { appendRow(false); }
+void EntryWindow::ToolButton1Click() { appendRow(); }
 
-void EntryWindow::appendRow(bool recalculate)
+void EntryWindow::appendRow()
 {
     Dataset* rows = frdm->AQoutdetail;
     try {
-        auto add = [this] { addRow(frdm->ADOCon, d_, intno_); };
-        if (recalculate) {
-            // Enter in 数量: 刷新 and 添加 as one write with the row being left.
-            recalcBill(add);
-        } else {
-            Transaction t(frdm->ADOCon);
-            if (rows->active()) rows->post();
-            add();
-            t.commit();
-            reread();
-        }
+        // The row being left, its recalculation and the new row: one write.
+        recalcBill([this] { addRow(frdm->ADOCon, d_, intno_); });
         rows->last();
     } catch (const AppError&) {
         reread();
@@ -544,12 +552,14 @@ void EntryWindow::Edit12Enter()
     QLineEdit* e = boxes_.value("Edit12");
     Dataset* rows = frdm->AQoutdetail;
     try {
-        if (!rows->active() || rows->isEmpty()) throw Refusal(carriedForwardRefusal());
-        if (rows->state() != Dataset::State::Browse) rows->post();
-        const QString row = rows->asString("intno");
-        checkCode(frdm->ADOCon, d_, row, e->text());
-        // The product and the recalculation it calls for: one write.
-        recalcBill([&] { enterCode(frdm->ADOCon, d_, row, e->text(), boxes_.value("Edit2")->text()); });
+        if (!rows->active() || rows->isEmpty() || rows->asString("spmc").trimmed() == carriedForwardName() ||
+            rows->asString("intno").trimmed().isEmpty())
+            throw Refusal(carriedForwardRefusal());
+        // The product goes into the row being entered; the row is written once,
+        // when it is finished.
+        for (const auto& [column, value] : productForCode(frdm->ADOCon, d_, e->text(), boxes_.value("Edit2")->text()))
+            rows->setValue(column, value);
+        showPendingRow();
     } catch (const Refusal& r) {
         dlg::showMessage(r.message());
         e->selectAll();
@@ -559,12 +569,78 @@ void EntryWindow::Edit12Enter()
     DBGrid1->setFocus();
 }
 
+void EntryWindow::showPendingRow()
+{
+    Dataset* rows = frdm->AQoutdetail;
+    if (!rows->active() || rows->state() == Dataset::State::Browse) return;
+    Row r;
+    r.rowid = rows->rowid();
+    r.spmc = rows->asString("spmc");
+    r.sl = rows->asFloat("sl");
+    r.dj_w = rows->asFloat("dj_w");
+    r.dj_n = rows->asFloat("dj_n");
+    r.rebate = rows->asFloat("rebate");
+    r.pay = rows->asFloat("pay");
+    r.deduck = rows->asFloat("deduck");
+    r.rest = rows->asFloat("rest");
+    r.amount = rows->asFloat("amount");
+    try {
+        const Header h = previewTotals(frdm->ADOCon, d_, intno_, r);
+        if (d_.rowAmount != RowAmount::Typed) rows->setValue("amount", r.amount);
+        if (d_.running != Running::None) rows->setValue("rest", r.rest);
+        QStringList totals{"amount", "hjsl", "pay", "deduck", "rest"};
+        if (!d_.texts.summaryPrefix.isEmpty()) totals << "remark";
+        showTotals(h, totals);
+    } catch (const AppError&) {
+        // The totals show at the row's write.
+    }
+}
+
+void EntryWindow::leaveRow()
+{
+    if (frdm->AQoutdetail->state() == Dataset::State::Browse) return;
+    const std::optional<Header> h = finishRow();
+    QTimer::singleShot(0, this, [this, h]() {
+        reread();
+        if (h) showTotals(*h);
+        else dlg::showMessage(text::catchAll());
+    });
+}
+
+bool EntryWindow::writePendingRow()
+{
+    Dataset* rows = frdm->AQoutdetail;
+    if (!rows->active() || rows->state() == Dataset::State::Browse) return true;
+    if (finishRow()) return true;
+    reread();
+    dlg::showMessage(text::catchAll());
+    return false;
+}
+
+std::optional<Header> EntryWindow::finishRow()
+{
+    Dataset* rows = frdm->AQoutdetail;
+    fillPartyBoxes();
+    try {
+        Transaction t(frdm->ADOCon);
+        rows->post();
+        const Header h = recalc(frdm->ADOCon, d_, intno_, input());
+        writeAlongside(h);
+        t.commit();
+        return h;
+    } catch (const AppError&) {
+        // Rolled back: the row shows what is stored again.
+        rows->cancel();
+        return std::nullopt;
+    }
+}
+
 void EntryWindow::Edit17Enter()
 {
     QLineEdit* e = boxes_.value("Edit17");
     if (!e) return;
+    if (!writePendingRow()) return;
     try {
-        if (frdm->AQoutdetail->active()) frdm->AQoutdetail->post();
         copyHistory(frdm->ADOCon, d_, intno_, e->text());
     } catch (const Refusal& r) {
         dlg::showMessage(r.message());
@@ -577,7 +653,7 @@ void EntryWindow::Edit6DblClick() { pickDateFor(boxes_.value("Edit6")); }
 
 void EntryWindow::ToolButton4Click()
 {
-    if (frdm->AQoutdetail->active()) frdm->AQoutdetail->post();
+    if (!writePendingRow()) return;
     const bool posted = postBill(frdm->ADOCon, d_, intno_, input(), frmain->operatorCode);
     if (posted) {
         posted_ = true;
@@ -607,6 +683,7 @@ void EntryWindow::ToolButton6Click()
 void EntryWindow::ToolButton5Click()
 {
     Dataset* rows = frdm->AQoutdetail;
+    if (!writePendingRow()) return;
     if (rows->active() && !rows->isEmpty()) {
         rows->last();
         if (rows->asString("spmc").isEmpty()) ToolButton2Click();
@@ -682,7 +759,13 @@ bool EntryWindow::eventFilter(QObject* o, QEvent* e)
             return true;
         }
     } else if (e->type() == QEvent::FocusIn && o->objectName() == "Edit12") {
-        if (frdm->AQoutdetail->active()) frdm->AQoutdetail->last();
+        // Codes go into the last row; a row left for it is written first, and
+        // the last row, when it is the one being entered, stays as it is.
+        Dataset* rows = frdm->AQoutdetail;
+        if (rows->active() && rows->recNo() != rows->recordCount() - 1) {
+            leaveRow();
+            rows->last();
+        }
     } else if (e->type() == QEvent::MouseButtonPress && d_.party.pickOnClick && o->objectName() == "Edit2") {
         openPartnerPick(d_.party.table == "branch" ? PartnerKind::Supplier : PartnerKind::Customer, this, d_.pickCode);
     } else if (e->type() == QEvent::MouseButtonDblClick) {
@@ -698,13 +781,7 @@ bool EntryWindow::eventFilter(QObject* o, QEvent* e)
 void EntryWindow::closeEvent(QCloseEvent* e)
 {
     Dataset* rows = frdm->AQoutdetail;
-    if (rows->active() && rows->state() != Dataset::State::Browse) {
-        try {
-            rows->post();
-        } catch (const AppError&) {
-            rows->cancel();
-        }
-    }
+    writePendingRow();
     rows->close();
     try {
         if (!voided_) purgeBlankRows(frdm->ADOCon, d_, intno_);

@@ -60,7 +60,8 @@ protected:
     QAction* addButton(const QString& name, const QString& caption, const QString& hint,
                        const std::function<void()>& slot);
     // The header columns into the boxes, formatted as the description says.
-    void showHeader(const Header& h);
+    // `only`: just the boxes of these columns.
+    void showHeader(const Header& h, const QStringList& only = {});
     // Points AQoutdetail at this document's rows and AQoutlist at its header.
     void openRows(const QString& sql);
     void positionHeader();
@@ -111,13 +112,33 @@ protected:
     // 刷新; `alsoWrite` goes into the same transaction before the recalculation.
     // Kinds with windows of their own show more after it.
     virtual void recalcBill(const std::function<void()>& alsoWrite = {});
+    // The header after a recalculation, or its totals (`only`) while a row is
+    // being entered; kinds with windows of their own show more.
+    virtual void showTotals(const Header& h, const QStringList& only = {}) { showHeader(h, only); }
+    // What a kind writes with each recalculation, in its transaction.
+    virtual void writeAlongside(const Header&) {}
+    // The row being entered, with the recalculation, before a command goes
+    // on; false, with the failure's message, when that write failed.
+    bool writePendingRow();
     // After a successful 过帐, before the window closes.
     virtual void posted() {}
 
 private:
     QString gridField(int column) const;
     void gridEnter(); // Enter in the grid, by its column
-    void appendRow(bool recalculate); // 添加, after 刷新 when asked
+    void appendRow(); // 添加: 刷新 with a new row
+    // The row being edited and the totals it gives, shown before it is written.
+    void showPendingRow();
+    // The party's name and contact into their boxes from the code box; false
+    // when the code names no party.
+    bool fillPartyBoxes();
+    // Writes the row being edited with the recalculation, in one transaction,
+    // and returns the header; nothing after a failure (rolled back, the row's
+    // typing dropped).
+    std::optional<Header> finishRow();
+    // finishRow() when the operator leaves the row; the window shows what is
+    // stored, or the failure's message, once the move is done.
+    void leaveRow();
     bool voided_ = false;
     bool posted_ = false;
 };

@@ -64,12 +64,15 @@ SaleEntryWindow::SaleEntryWindow(const DocDesc& desc, QWidget* owner) : EntryWin
     code->installEventFilter(this);
 }
 
-void SaleEntryWindow::recalcBill(const std::function<void()>& alsoWrite)
+void SaleEntryWindow::showTotals(const Header& h, const QStringList& only)
 {
-    EntryWindow::recalcBill(alsoWrite);
-    const double amount = readHeader(frdm->ADOCon, d_, intno_).amount;
-    box("Edit8")->setText(formatFloat(QStringLiteral("0.00"), showTurnover(frdm->ADOCon, amount)));
+    EntryWindow::showTotals(h, only);
+    // While a row is being entered the turnover is shown, not written.
+    const double shown = only.isEmpty() ? turnover_ : turnoverSinceLogin(frdm->ADOCon) + h.amount;
+    box("Edit8")->setText(formatFloat(QStringLiteral("0.00"), shown));
 }
+
+void SaleEntryWindow::writeAlongside(const Header& h) { turnover_ = showTurnover(frdm->ADOCon, h.amount); }
 
 void SaleEntryWindow::showEvent(QShowEvent* e)
 {
@@ -101,8 +104,8 @@ void SaleEntryWindow::ToolButton8Click()
         return;
     }
     Dataset* rows = frdm->AQoutdetail;
+    if (!writePendingRow()) return;
     if (rows->active() && !rows->isEmpty()) {
-        if (rows->state() != Dataset::State::Browse) rows->post();
         rows->last();
         if (rows->asString("spmc").isEmpty()) ToolButton2Click();
     }
@@ -117,7 +120,7 @@ void SaleEntryWindow::frontDeskPostAndPrint(double cashTaken)
 {
     Connection& c = frdm->ADOCon;
     Dataset* rows = frdm->AQoutdetail;
-    if (rows->active() && rows->state() != Dataset::State::Browse) rows->post();
+    if (!writePendingRow()) return;
     try {
         bool dropLast = false;
         if (!checkBeforePosting(c, d_, intno_, input(), dropLast)) {

@@ -18,7 +18,8 @@ public slots:
     void frontDeskPostAndPrint(double cashTaken);
 
 protected:
-    void recalcBill(const std::function<void()>& alsoWrite = {}) override;
+    void showTotals(const Header& h, const QStringList& only = {}) override;
+    void writeAlongside(const Header& h) override;
     void posted() override; // the ticket of what 过帐 posted
     bool eventFilter(QObject* o, QEvent* e) override;
     void showEvent(QShowEvent* e) override;
@@ -26,6 +27,7 @@ protected:
 private:
     void startNextSale();
     bool opened_ = false;
+    double turnover_ = 0; // as written with the last recalculation
 };
 
 class SalePostedView : public PostedView {

@@ -6,6 +6,7 @@
 #include "support/faultvfs.h"
 #include "documents/docwindows.h"
 #include <QLineEdit>
+#include <QTableView>
 
 using namespace qm;
 using namespace qm::doc;
@@ -49,6 +50,33 @@ protected:
         c.open(path);
         c.exec(text);
     }
+
+    // Sweep steps over the entry window open on the document; `typing` runs
+    // once the window is open, before the command.
+    fault::Steps overWindow(EntryWindow*& w, const std::function<void()>& typing = {})
+    {
+        fault::Steps s;
+        s.detach = [&w] {
+            if (w) {
+                w->setAttribute(Qt::WA_DeleteOnClose, false);
+                delete w;
+                w = nullptr;
+            }
+            frdm->ADOCon.close();
+        };
+        s.attach = [this, &w, typing] {
+            frdm->connectTo(path);
+            frmain->docMode = "F";
+            frmain->docIntno = doc;
+            w = qobject_cast<EntryWindow*>(openEntryWindow(DocKind::Purchase, nullptr));
+            w->findChild<QLineEdit*>("Edit2")->setText("7");
+            w->findChild<QLineEdit*>("Edit3")->setText(QStringLiteral("供应商甲"));
+            if (typing) typing();
+        };
+        return s;
+    }
+
+    void sweepFinishingARow(const std::function<void(EntryWindow*)>& finish);
 
     void postOnce()
     {
@@ -127,23 +155,7 @@ TEST_F(DocAtomicity, BalancesAddToWhatAnotherWriterStoredMeanwhile)
 TEST_F(DocAtomicity, TheEntryWindowShowsWhatIsStoredAfterAFailedPosting)
 {
     EntryWindow* w = nullptr;
-    fault::Steps s;
-    s.detach = [&] {
-        if (w) {
-            w->setAttribute(Qt::WA_DeleteOnClose, false);
-            delete w;
-            w = nullptr;
-        }
-        frdm->ADOCon.close();
-    };
-    s.attach = [&] {
-        frdm->connectTo(path);
-        frmain->docMode = "F";
-        frmain->docIntno = doc;
-        w = qobject_cast<EntryWindow*>(openEntryWindow(DocKind::Purchase, nullptr));
-        w->findChild<QLineEdit*>("Edit2")->setText("7");
-        w->findChild<QLineEdit*>("Edit3")->setText(QStringLiteral("供应商甲"));
-    };
+    fault::Steps s = overWindow(w);
     s.command = [&] { w->ToolButton4Click(); };
     s.check = [&](const fault::Run& run) {
         if (run.outcome != fault::Outcome::Before) return;
@@ -198,4 +210,49 @@ TEST_F(DocAtomicity, KilledWhilePostingAndReversingLeavesWholeDocuments)
         EXPECT_NEAR(c.scalar("SELECT amount FROM branch").toDouble(),
                     c.scalar("SELECT coalesce(sum(amount),0) FROM inlist WHERE pass=1 AND cancel=0").toDouble(), 1e-6);
     }
+}
+
+// A product code and a quantity typed into the last row, not yet written;
+// then the row finished by `finish`: stored whole or not at all, and the grid
+// shows what is stored.
+void DocAtomicity::sweepFinishingARow(const std::function<void(EntryWindow*)>& finish)
+{
+    EntryWindow* w = nullptr;
+    fault::Steps s = overWindow(w, [&w] {
+        Dataset* rows = frdm->AQoutdetail;
+        rows->last();
+        w->findChild<QLineEdit*>("Edit12")->setText("105");
+        w->Edit12Enter();
+        QAbstractItemModel* m = w->DBGrid1->model();
+        m->setData(m->index(rows->recNo(), rows->fieldIndex("sl")), "9", Qt::EditRole);
+    });
+    s.command = [&] { finish(w); };
+    s.check = [&](const fault::Run& run) {
+        ASSERT_NE(w, nullptr);
+        Dataset* rows = frdm->AQoutdetail;
+        const QString last = frdm->ADOCon.scalar("SELECT spmc FROM indetail WHERE mainintno=:n ORDER BY intno LIMIT 1 OFFSET 12",
+                                                 {{"n", doc}}).toString();
+        EXPECT_EQ(rows->valueAt(12, rows->fieldIndex("spmc")).toString(), last) << run.point.describe().toStdString();
+        EXPECT_EQ(rows->recordCount(),
+                  frdm->ADOCon.scalar("SELECT count(*) FROM indetail WHERE mainintno=:n", {{"n", doc}}).toInt())
+            << run.point.describe().toStdString();
+        if (run.outcome == fault::Outcome::Before) {
+            EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("该功能暂时不能执行，请重新操作！"));
+        }
+    };
+    EXPECT_TRUE(fault::sound(fault::sweep(path, s)));
+}
+
+TEST_F(DocAtomicity, ARowFinishedByAddingIsStoredWholeOrNotAtAll)
+{
+    sweepFinishingARow([](EntryWindow* w) { w->ToolButton1Click(); });
+}
+
+TEST_F(DocAtomicity, ARowLeftForAnotherIsStoredWholeOrNotAtAll)
+{
+    sweepFinishingARow([](EntryWindow* w) {
+        QAbstractItemModel* m = w->DBGrid1->model();
+        w->DBGrid1->setCurrentIndex(m->index(1, frdm->AQoutdetail->fieldIndex("sl")));
+        QCoreApplication::processEvents();
+    });
 }

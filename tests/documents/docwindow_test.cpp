@@ -4,17 +4,43 @@
 #include "documents/docwindows.h"
 #include "documents/purchase.h"
 #include "data/datasetmodel.h"
+#include "masterdata/picklink.h"
 #include <QDir>
 #include <QLineEdit>
 #include <QTableView>
 #include <QTest>
 #include <QToolButton>
+#include <sqlite3.h>
 
 using namespace qm;
 using namespace qm::doc;
 using namespace doctest;
 
 namespace {
+// Counts the transactions committed on a connection that changed something.
+class WriteCounter {
+public:
+    explicit WriteCounter(qm::Connection& c) : h_(c.handle()), seen_(sqlite3_total_changes64(h_))
+    {
+        sqlite3_commit_hook(h_, &WriteCounter::hook, this);
+    }
+    ~WriteCounter() { sqlite3_commit_hook(h_, nullptr, nullptr); }
+    int writes() const { return n_; }
+
+private:
+    static int hook(void* p)
+    {
+        auto* self = static_cast<WriteCounter*>(p);
+        const sqlite3_int64 now = sqlite3_total_changes64(self->h_);
+        if (now != self->seen_) ++self->n_;
+        self->seen_ = now;
+        return 0;
+    }
+    sqlite3* h_;
+    sqlite3_int64 seen_;
+    int n_ = 0;
+};
+
 class DocWindowTest : public AppFixture {
 protected:
     void SetUp() override
@@ -34,6 +60,18 @@ protected:
     }
 
     static QLineEdit* box(QWidget* w, const char* name) { return w->findChild<QLineEdit*>(name); }
+
+    // A new purchase from supplier 7 with product `code` entered into its last row.
+    EntryWindow* openWithCode(const QString& code)
+    {
+        EntryWindow* w = openNew();
+        box(w, "Edit2")->setText("7");
+        w->Edit2Exit();
+        frdm->AQoutdetail->last();
+        box(w, "Edit12")->setText(code);
+        w->Edit12Enter();
+        return w;
+    }
 
     // Types into the grid cell of the current row, as the delegate would.
     static void typeCell(DocumentWindow* w, const char* field, const QString& text)
@@ -184,12 +222,7 @@ TEST_F(DocWindowTest, VoidingAsksAndDeletesTheUnpostedDocument)
 
 TEST_F(DocWindowTest, GridKeysFollowTheColumns)
 {
-    EntryWindow* w = openNew();
-    box(w, "Edit2")->setText("7");
-    w->Edit2Exit();
-    frdm->AQoutdetail->last();
-    box(w, "Edit12")->setText("101");
-    w->Edit12Enter();
+    EntryWindow* w = openWithCode("101");
     Dataset* rows = frdm->AQoutdetail;
     QTableView* g = w->DBGrid1;
     auto at = [&](const char* field) { return g->model()->index(rows->recNo(), rows->fieldIndex(field)); };
@@ -210,4 +243,99 @@ TEST_F(DocWindowTest, GridKeysFollowTheColumns)
     // Insert adds nothing.
     QTest::keyClick(g, Qt::Key_Insert);
     EXPECT_EQ(num("SELECT count(*) FROM indetail"), 3);
+}
+
+TEST_F(DocWindowTest, EachRowIsWrittenOnceWhenItIsFinishedAndNothingTypedIsLost)
+{
+    EntryWindow* w = openNew();
+    box(w, "Edit2")->setText("7");
+    w->Edit2Exit();
+    Dataset* rows = frdm->AQoutdetail;
+    QTableView* g = w->DBGrid1;
+    auto at = [&](int row, const char* field) { return g->model()->index(row, rows->fieldIndex(field)); };
+    auto stored = [&](const char* column) {
+        return str(QStringLiteral("SELECT %1 FROM indetail WHERE mainintno=:n ORDER BY intno DESC LIMIT 1").arg(column),
+                   {{"n", w->docIntno()}});
+    };
+    const int rowsBefore = int(num("SELECT count(*) FROM indetail"));
+
+    // Code, quantity and price wait in the row; the window shows the totals they give.
+    WriteCounter counter(db());
+    rows->last();
+    box(w, "Edit12")->setText("101");
+    w->Edit12Enter();
+    EXPECT_EQ(g->currentIndex(), at(1, "sl"));
+    typeCell(w, "sl", "4");
+    g->setCurrentIndex(at(1, "dj_w"));
+    typeCell(w, "dj_w", "3");
+    g->setCurrentIndex(at(1, "sl"));
+    EXPECT_EQ(counter.writes(), 0);
+    EXPECT_EQ(stored("spmc"), "");
+    EXPECT_EQ(rows->asString("spmc"), QStringLiteral("商品1号"));
+    EXPECT_EQ(g->model()->data(at(1, "amount")).toString(), "12.00");
+    EXPECT_EQ(g->model()->data(at(1, "rest")).toString(), "212.00");
+    EXPECT_EQ(box(w, "Edit5")->text(), "12.00");
+    EXPECT_EQ(box(w, "Edit14")->text(), "4");
+    shoot(w, "purchase-row-being-entered");
+
+    // Enter at the end of the row: the row, the recalculation and the next row in one write.
+    QTest::keyClick(g, Qt::Key_Return);
+    EXPECT_EQ(counter.writes(), 1);
+    EXPECT_EQ(num("SELECT count(*) FROM indetail"), rowsBefore + 1);
+    EXPECT_DOUBLE_EQ(num("SELECT amount FROM inlist WHERE intno=:n", {{"n", w->docIntno()}}), 12);
+    EXPECT_EQ(str("SELECT spmc||'/'||sl||'/'||dj_w||'/'||amount FROM indetail WHERE spmc<>'' AND spmc<>:c",
+                  {{"c", qm::carriedForwardName()}}),
+              QStringLiteral("商品1号/4.0/3.0/12.0"));
+
+    // Leaving the row for another: one write, then the window shows what is stored.
+    rows->last();
+    box(w, "Edit12")->setText("102");
+    w->Edit12Enter();
+    typeCell(w, "sl", "2");
+    g->setCurrentIndex(at(1, "sl"));
+    EXPECT_EQ(counter.writes(), 2);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(counter.writes(), 2);
+    EXPECT_EQ(box(w, "Edit5")->text(), "18.00"); // 12 + 2 x 3.00
+    EXPECT_EQ(rows->recNo(), 1);
+
+    // 添加 writes the row being entered with the new row.
+    w->ToolButton1Click();
+    rows->last();
+    box(w, "Edit12")->setText("103");
+    w->Edit12Enter();
+    w->ToolButton1Click();
+    EXPECT_EQ(counter.writes(), 4);
+    EXPECT_EQ(rows->recordCount(), 5);
+    EXPECT_EQ(str("SELECT spmc FROM indetail WHERE sphh='103'"), QStringLiteral("商品3号"));
+
+    // The supplier box left while a row is being entered keeps the row.
+    rows->last();
+    box(w, "Edit12")->setText("104");
+    w->Edit12Enter();
+    typeCell(w, "sl", "5");
+    w->Edit2Exit();
+    EXPECT_DOUBLE_EQ(num("SELECT sl FROM indetail WHERE sphh='104'"), 5);
+    w->ToolButton1Click();
+
+    // Closing writes the row being entered before the blank rows go.
+    rows->last();
+    box(w, "Edit12")->setText("105");
+    w->Edit12Enter();
+    typeCell(w, "sl", "6");
+    const QString doc = w->docIntno();
+    w->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_DOUBLE_EQ(num("SELECT sl FROM indetail WHERE sphh='105' AND mainintno=:n", {{"n", doc}}), 6);
+    EXPECT_EQ(num("SELECT count(*) FROM indetail WHERE mainintno=:n", {{"n", doc}}), 6);
+}
+
+TEST_F(DocWindowTest, PostingTakesTheRowBeingEntered)
+{
+    EntryWindow* w = openWithCode("101");
+    typeCell(w, "sl", "3");
+    w->ToolButton4Click();
+    EXPECT_EQ(num("SELECT pass FROM inlist"), 1);
+    EXPECT_DOUBLE_EQ(num("SELECT amount FROM inlist"), 7.5); // 3 x 2.50
+    EXPECT_DOUBLE_EQ(productValue("00000101", "sl"), 13);
 }
