@@ -6,9 +6,9 @@ namespace qm::product {
 
 qint64 nextNumber(Connection& c) { return qm::nextNumber(c, QStringLiteral("product")); }
 
-QString intnoOf(qint64 n) { return (QStringLiteral("00000000") + QString::number(n)).right(8); }
+QString intnoOf(qint64 n) { return zeroPad(n, 8); }
 
-QString proposedCodeOf(qint64 n) { return (QStringLiteral("00000") + QString::number(n)).right(5); }
+QString proposedCodeOf(qint64 n) { return zeroPad(n, 5); }
 
 bool codeTaken(Connection& c, const QString& code, bool adding, const QString& currentIntno)
 {
