@@ -98,9 +98,7 @@ bool PartnerEditing::save(const QMap<QString, QString>& values, QString* focusCo
         if (adding) {
             // Numbered afresh: the number shown was only the proposed code.
             no = nextIntno();
-            ds->close();
-            ds->setSql(QStringLiteral("SELECT * from %1 ").arg(t));
-            ds->open();
+            ds->reopen(QStringLiteral("SELECT * from %1 ").arg(t));
             ds->append();
             ds->setValue(QStringLiteral("intno"), no);
         } else {

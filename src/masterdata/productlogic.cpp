@@ -83,9 +83,7 @@ Stored store(Dataset& products, const Values& v, bool adding, const QString& cur
 QStringList namesOf(Dataset& ds, const QString& sql)
 {
     QStringList out;
-    ds.close();
-    ds.setSql(sql);
-    ds.open();
+    ds.reopen(sql);
     for (ds.first(); !ds.eof(); ds.next()) out << ds.asString("name").trimmed();
     ds.close();
     return out;

@@ -78,24 +78,14 @@ bool ProductSearchBar::search(Dataset& products, const QDate& today) const
     const product::Query q =
         product::searchQuery(f, fromChooser ? ComboBox2->currentText() : Edit1->text(), RadioExact->isChecked(), today);
     if (!q.valid) return false;
-    products.close();
-    products.setSql(q.sql);
-    for (const auto& prm : q.params) products.setParam(prm.first, prm.second);
-    products.open();
+    products.reopen(q.sql, q.params);
     return true;
-}
-
-void reopenProducts(Dataset& products, const QString& sql)
-{
-    products.close();
-    products.setSql(sql);
-    products.open();
 }
 
 void sortByType(Dataset& products, QWidget* grid, bool on)
 {
     grid->setUpdatesEnabled(false);
-    reopenProducts(products, on ? QStringLiteral("select * from product\nORDER BY name") : QStringLiteral("select * from product"));
+    products.reopen(on ? QStringLiteral("select * from product\nORDER BY name") : QStringLiteral("select * from product"));
     grid->setUpdatesEnabled(true);
     frmain->sortedByType = on ? 1 : 0;
 }

@@ -220,7 +220,7 @@ void TFrproduct::ToolButton6Click()
     StatusPanel3->setText(QStringLiteral("记录数:") + QString::number(p->active() ? p->recordCount() : 0));
 }
 
-void TFrproduct::reopenProducts(const QString& sql) { qm::reopenProducts(*frdm->Aqproduct, sql); }
+void TFrproduct::reopenProducts(const QString& sql) { frdm->Aqproduct->reopen(sql); }
 
 void TFrproduct::ToolButton1Click()
 {
@@ -393,8 +393,6 @@ QM_COMMAND("N14", [] {
     openChildWindow([](QWidget* owner) -> QWidget* { return new TFrproduct(owner); },
                     [] {
                         Dataset* p = frdm->Aqproduct;
-                        p->close();
-                        p->setSql(QStringLiteral("SELECT * from product\norder by sphh"));
-                        p->open();
+                        p->reopen(QStringLiteral("SELECT * from product\norder by sphh"));
                     });
 });

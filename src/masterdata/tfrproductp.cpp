@@ -146,7 +146,7 @@ void TFrproductp::ToolButton6Click()
 void TFrproductp::reopenProducts(const QString& sql)
 {
     stock::waitForStoredResults();
-    qm::reopenProducts(*frdm->Aqproduct, sql);
+    frdm->Aqproduct->reopen(sql);
 }
 
 void TFrproductp::toggleMark()
@@ -283,10 +283,7 @@ void openStockList(int mode, const stock::ListQuery& q)
     openChildWindow([mode](QWidget* owner) -> QWidget* { return new TFrproductp(owner, mode); },
                     [mode, q] {
                         Dataset* p = frdm->Aqproduct;
-                        p->close();
-                        p->setSql(q.sql);
-                        for (const auto& prm : q.params) p->setParam(prm.first, prm.second);
-                        p->open();
+                        p->reopen(q.sql, q.params);
                         if (mode >= 1 && mode <= 6) p->first();
                     });
 }
@@ -314,9 +311,7 @@ void updateStock()
         return;
     const int n = stock::applyCounts(frdm->ADOCon);
     Dataset* p = frdm->Aqproduct;
-    p->close();
-    p->setSql(QStringLiteral("SELECT * from product"));
-    p->open();
+    p->reopen(QStringLiteral("SELECT * from product"));
     p->first();
     dlg::showMessage(QStringLiteral("库存量更新完毕,共有%1种已盘点的选中商品更新了库存量!").arg(n));
 }

@@ -273,10 +273,7 @@ Dataset* statementRows(const StatementDesc& d)
 bool findParty(const StatementDesc& d, const QString& paddedCode)
 {
     Dataset* ds = partyDataset(d);
-    ds->close();
-    ds->setSql(QStringLiteral("SELECT * from %1 where id=:p1").arg(d.partyTable));
-    ds->setParam(QStringLiteral("p1"), paddedCode);
-    ds->open();
+    ds->reopen(QStringLiteral("SELECT * from %1 where id=:p1").arg(d.partyTable), {{QStringLiteral("p1"), paddedCode}});
     return !ds->isEmpty() && ds->asString(QStringLiteral("id")) == paddedCode;
 }
 
@@ -409,16 +406,16 @@ void fillProductHistory(const QString& spintno)
 
 void showProductHistory(const QString& spintno, const DateRange* r)
 {
-    Dataset* ds = frdm->AQdetail;
-    ds->close();
     if (r) {
-        ds->setSql(QStringLiteral("select * from custtotal where %1 and spintno=:p3 order by billdate, rowid").arg(QLatin1String(rangeCondition())));
-        for (const auto& p : rangeParams(*r)) ds->setParam(p.first, p.second);
+        Params params = rangeParams(*r);
+        params.append({QStringLiteral("p3"), spintno});
+        frdm->AQdetail->reopen(QStringLiteral("select * from custtotal where %1 and spintno=:p3 order by billdate, rowid")
+                                   .arg(QLatin1String(rangeCondition())),
+                               params);
     } else {
-        ds->setSql(QStringLiteral("SELECT * from custtotal where spintno=:p3 order by billdate, rowid"));
+        frdm->AQdetail->reopen(QStringLiteral("SELECT * from custtotal where spintno=:p3 order by billdate, rowid"),
+                               {{QStringLiteral("p3"), spintno}});
     }
-    ds->setParam(QStringLiteral("p3"), spintno);
-    ds->open();
 }
 
 }
