@@ -140,6 +140,15 @@ bool adds(const QString& t, std::initializer_list<const char*> codes)
     return false;
 }
 
+// A payment (bill type 14) shows its money as paid, not as an amount.
+void showAsPaid(const QString& t, double& a, double& pay)
+{
+    if (t == QLatin1String("14")) {
+        pay = a;
+        a = 0;
+    }
+}
+
 const QString kNotCarried = QStringLiteral("spmc<>'上期结转'");
 
 Plan planOf(const StatementDesc& d, const QDate& from)
@@ -192,10 +201,7 @@ Plan planOf(const StatementDesc& d, const QDate& from)
                      {"getdetail", account, rowExprs(money)},
                      {"putdetail", account, rowExprs(money)}};
         p.rule = [](const QString& t, double& a, double&, double& pay, double b) {
-            if (t == QLatin1String("14")) {
-                pay = a;
-                a = 0;
-            }
+            showAsPaid(t, a, pay);
             return adds(t, {"01", "13"}) ? b + a - pay : b - a - pay;
         };
         p.openingRow = rowOpening(from, {{"spmc", QStringLiteral("上期结余")}, {"sphh", QStringLiteral("0000000001")},
@@ -212,10 +218,7 @@ Plan planOf(const StatementDesc& d, const QDate& from)
         const QString where = QStringLiteral("customerid=:p3");
         p.sources = {{"inlist", where, p.columns}, {"inbacklist", where, p.columns}, {"putlist", where, p.columns}};
         p.rule = [](const QString& t, double& a, double& dd, double& pay, double b) {
-            if (t == QLatin1String("14")) {
-                pay = a;
-                a = 0;
-            }
+            showAsPaid(t, a, pay);
             return t == QLatin1String("02") ? b + a - dd - pay : b - a - dd - pay;
         };
         for (const QString& c : p.columns) {
@@ -238,6 +241,16 @@ QString selectOf(const Source& s, const QStringList& columns)
 }
 
 double num(const QVariant& v) { return v.isNull() ? 0.0 : v.toDouble(); }
+
+// Where the rule's inputs stand among a plan's columns.
+struct RuleColumns {
+    int amount, deduck, pay, billtype;
+    explicit RuleColumns(const Plan& p)
+        : amount(int(p.columns.indexOf(QStringLiteral("amount")))), deduck(int(p.columns.indexOf(QStringLiteral("deduck")))),
+          pay(int(p.columns.indexOf(QStringLiteral("pay")))), billtype(int(p.columns.indexOf(QStringLiteral("billtype"))))
+    {
+    }
+};
 
 }
 
@@ -280,10 +293,8 @@ bool findParty(const StatementDesc& d, const QString& paddedCode)
 double openingBalance(const StatementDesc& d, const QString& paddedCode, double yearOpening, const QDate& from)
 {
     const Plan p = planOf(d, from);
-    const int a = int(p.columns.indexOf(QStringLiteral("amount")));
-    const int dd = int(p.columns.indexOf(QStringLiteral("deduck")));
-    const int pay = int(p.columns.indexOf(QStringLiteral("pay")));
-    const int t = int(p.columns.indexOf(QStringLiteral("billtype")));
+    const RuleColumns rc(p);
+    const int a = rc.amount, dd = rc.deduck, pay = rc.pay, t = rc.billtype;
     QStringList parts;
     for (const Source& s : p.sources)
         parts << QStringLiteral("SELECT %1 AS t, total(%2), total(%3), total(%4) FROM %5 WHERE pass=1 and cancel=0 and %6 "
@@ -311,10 +322,8 @@ void buildStatement(const StatementDesc& d, const QString& paddedCode, const Dat
     for (const Source& s : p.sources) parts << selectOf(s, p.columns) + QStringLiteral(" and ") + QLatin1String(rangeCondition());
     const QString query = parts.join(QStringLiteral(" UNION ALL ")) + QStringLiteral(" ORDER BY ") + p.orderBy;
 
-    const int a = int(p.columns.indexOf(QStringLiteral("amount")));
-    const int dd = int(p.columns.indexOf(QStringLiteral("deduck")));
-    const int pay = int(p.columns.indexOf(QStringLiteral("pay")));
-    const int t = int(p.columns.indexOf(QStringLiteral("billtype")));
+    const RuleColumns rc(p);
+    const int a = rc.amount, dd = rc.deduck, pay = rc.pay, t = rc.billtype;
     const int n = int(p.columns.size());
 
     Dataset* view = statementRows(d);
