@@ -140,7 +140,7 @@ void markAll(Connection& c, bool mark) { c.exec(mark ? QStringLiteral("update pr
 
 void toggleMark(Dataset& products)
 {
-    if (products.isEmpty()) return;
+    if (!products.active() || products.isEmpty()) return;
     bool now = products.asBool("szbj");
     writeInTransaction(products, [&] {
         products.edit();

@@ -43,6 +43,11 @@ ProductSearchBar::ProductSearchBar(QWidget* parent, const QStringList& fields, c
     layout_->addWidget(Edit1, 1);
     layout_->addWidget(ComboBox2, 1);
     layout_->addWidget(RadioGroup1);
+
+    connect(ComboBox1, &QComboBox::currentTextChanged, this, &ProductSearchBar::chooseField);
+    connect(Edit1, &QLineEdit::textChanged, this, &ProductSearchBar::changed);
+    connect(Edit1, &QLineEdit::returnPressed, this, &ProductSearchBar::changed);
+    connect(ComboBox2, &QComboBox::currentTextChanged, this, &ProductSearchBar::changed);
 }
 
 void ProductSearchBar::chooseField()

@@ -36,6 +36,10 @@ public:
     // field chooser names no field: the query stays as it was.
     bool search(Dataset& products, const QDate& today) const;
 
+signals:
+    // The search text, Enter in it or the value chooser changed: search again.
+    void changed();
+
 private:
     QHBoxLayout* layout_ = nullptr;
 };
