@@ -2,7 +2,7 @@
 #include "common/errors.h"
 #include "common/formats.h"
 #include "data/dataset.h"
-#include "masterdata/partnerkinds.h"
+#include "data/numbering.h"
 
 namespace qm::doc {
 
