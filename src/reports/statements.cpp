@@ -290,9 +290,10 @@ bool findParty(const StatementDesc& d, const QString& paddedCode)
     return !ds->isEmpty() && ds->asString(QStringLiteral("id")) == paddedCode;
 }
 
-double openingBalance(const StatementDesc& d, const QString& paddedCode, double yearOpening, const QDate& from)
+namespace {
+// The balance before `from` by the plan's rule.
+double openingOf(const Plan& p, const QString& paddedCode, double yearOpening, const QDate& from)
 {
-    const Plan p = planOf(d, from);
     const RuleColumns rc(p);
     const int a = rc.amount, dd = rc.deduck, pay = rc.pay, t = rc.billtype;
     QStringList parts;
@@ -310,13 +311,19 @@ double openingBalance(const StatementDesc& d, const QString& paddedCode, double 
     }
     return balance;
 }
+}
+
+double openingBalance(const StatementDesc& d, const QString& paddedCode, double yearOpening, const QDate& from)
+{
+    return openingOf(planOf(d, from), paddedCode, yearOpening, from);
+}
 
 void buildStatement(const StatementDesc& d, const QString& paddedCode, const DateRange& r)
 {
     Dataset* party = partyDataset(d);
     const double yearOpening = party->active() ? party->asFloat(QStringLiteral("rest")) : 0.0;
     const Plan p = planOf(d, r.from);
-    double balance = openingBalance(d, paddedCode, yearOpening, r.from);
+    double balance = openingOf(p, paddedCode, yearOpening, r.from);
 
     QStringList parts;
     for (const Source& s : p.sources) parts << selectOf(s, p.columns) + QStringLiteral(" and ") + QLatin1String(rangeCondition());
