@@ -14,6 +14,7 @@
 #include "data/dataset.h"
 #include "documents/salereceipt.h"
 #include "documents/sale.h"
+#include "measure.h"
 #include "shopgen.h"
 #include <QApplication>
 #include <QDir>
@@ -28,12 +29,6 @@ using namespace qm;
 using namespace qm::doc;
 
 namespace {
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
 // A new unposted sale of 20 products for the member, as the cashier leaves it.
 QString ringUp(Connection& c, const QStringList& codes, const HeaderInput& in)
 {
@@ -163,13 +158,13 @@ int main(int argc, char** argv)
     c.backupTo(bak);
     const double inline_ = whole.nsecsElapsed() / 1e6;
 
-    const double o = median(ours), r = median(raw);
+    const double o = qmbench::median(ours), r = qmbench::median(raw);
     std::printf("checkout of a 20-row sale with its receipt: %.2f ms (median of %d)\n", o, sales);
     std::printf("raw prepared statements, one transaction:   %.2f ms\n", r);
     std::printf("ratio: %.2f (aim: under 20 ms, at most 2.0)\n", o / r);
     std::printf("copy to bak/ after a checkout: operator waits %.3f ms (median of %zu, aim under 50 ms); "
                 "%d copies for %zu requests; the last finished %.0f ms later\n",
-                median(waits), waits.size(), bakCopiesMade() - before, waits.size(), drained);
+                qmbench::median(waits), waits.size(), bakCopiesMade() - before, waits.size(), drained);
     std::printf("the same copy made while the operator waits: %.0f ms\n", inline_);
     return 0;
 }

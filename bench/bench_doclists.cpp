@@ -10,6 +10,7 @@
 #include "data/tfrdm.h"
 #include "data/upgrades.h"
 #include "documents/tfrdoclist.h"
+#include "measure.h"
 #include "shopgen.h"
 #include <QApplication>
 #include <QComboBox>
@@ -23,15 +24,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <sqlite3.h>
-
-static long statusKb(const char* key)
-{
-    QFile f("/proc/self/status");
-    if (!f.open(QIODevice::ReadOnly)) return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith(key)) return line.mid(int(std::strlen(key))).trimmed().split(' ').first().toLong();
-    return -1;
-}
 
 // Every header of the table read whole through the C API.
 static double rawReadAll(const QString& path, const char* table, long* rows)
@@ -92,7 +84,7 @@ int main(int argc, char** argv)
     const double raw = rawReadAll(qm::AppPaths::workingDatabase(), "outlist", &rawRows);
     std::printf("raw SQLite, every header read whole: %.3f s (%ld rows)\n", raw, rawRows);
 
-    const long rssBefore = statusKb("VmRSS:");
+    const long rssBefore = qmbench::statusKb("VmRSS:");
     QElapsedTimer t;
     t.start();
     qm::runCommand("N39");
@@ -106,7 +98,7 @@ int main(int argc, char** argv)
     paint(list);
     std::printf("scroll to the end, painted:        %.3f s\n", t.nsecsElapsed() / 1e9);
     std::printf("memory: VmRSS %ld MB before, %ld MB with the list open; peak VmHWM %ld MB\n", rssBefore / 1024,
-                statusKb("VmRSS:") / 1024, statusKb("VmHWM:") / 1024);
+                qmbench::statusKb("VmRSS:") / 1024, qmbench::statusKb("VmHWM:") / 1024);
 
     struct Search {
         const char* field;
@@ -128,7 +120,7 @@ int main(int argc, char** argv)
     list->DBGrid1->scrollToBottom();
     paint(list);
     std::printf("scroll to the end again:           %.3f s\n", t.nsecsElapsed() / 1e9);
-    std::printf("peak memory (VmHWM): %ld MB\n", statusKb("VmHWM:") / 1024);
+    std::printf("peak memory (VmHWM): %ld MB\n", qmbench::statusKb("VmHWM:") / 1024);
     if (!shot.isEmpty()) {
         // The last days: posted sales in blue, a reversed one in red, unposted ones in black.
         const QString day = frdm->ADOCon.scalar("SELECT substr(max(billdate),1,10) FROM outlist WHERE cancel=1").toString();

@@ -8,6 +8,7 @@
 #include "data/dataset.h"
 #include "data/schema.h"
 #include "masterdata/productlogic.h"
+#include "measure.h"
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -32,12 +33,6 @@ void grow(qm::Connection& c, int from, int to)
         st.step();
     }
     t.commit();
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
 }
 
 double ms(const QElapsedTimer& t) { return t.nsecsElapsed() / 1e6; }
@@ -105,10 +100,10 @@ int main(int argc, char** argv)
         }
         const double mb = QFileInfo(working).size() / 1048576.0;
         std::printf("%6d products (%.0f MB)\n", target, mb);
-        std::printf("  operator's wait, add    %7.2f ms  (%.2fx raw insert %.2f ms)\n", median(add), median(add) / median(raw), median(raw));
-        std::printf("  operator's wait, change %7.2f ms  (%.2fx raw insert)\n", median(change), median(change) / median(raw));
-        std::printf("  copy on the window's thread, as before: %7.2f ms\n", median(sync));
-        std::printf("  code check: indexed %.3f ms, trim() scan %.3f ms\n", median(index), median(scan));
+        std::printf("  operator's wait, add    %7.2f ms  (%.2fx raw insert %.2f ms)\n", qmbench::median(add), qmbench::median(add) / qmbench::median(raw), qmbench::median(raw));
+        std::printf("  operator's wait, change %7.2f ms  (%.2fx raw insert)\n", qmbench::median(change), qmbench::median(change) / qmbench::median(raw));
+        std::printf("  copy on the window's thread, as before: %7.2f ms\n", qmbench::median(sync));
+        std::printf("  code check: indexed %.3f ms, trim() scan %.3f ms\n", qmbench::median(index), qmbench::median(scan));
     }
     qm::waitForBakCopies();
     std::printf("aim: the wait under 10 ms at 100,000 products and not growing with the file\n");

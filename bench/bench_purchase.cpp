@@ -9,6 +9,7 @@
 //   bench_purchase [scale] [folder]
 // The folder of the working copy defaults to the temporary folder; a folder
 // in memory (/dev/shm) takes the disk's sync out of the figures.
+#include "measure.h"
 #include "shopgen.h"
 #include "common/clock.h"
 #include "data/connection.h"
@@ -41,12 +42,6 @@ double millis(const std::function<void()>& f)
     t.start();
     f();
     return t.nsecsElapsed() / 1e6;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 HeaderInput inputFor(const Shop& s)
@@ -170,12 +165,12 @@ int main(int argc, char** argv)
             autoR.push_back(millis([&] { rawPost(c, no, true, false); }));
         }
     }
-    const double e = median(engPost) + median(engRev), r = median(rawP) + median(rawR), a = median(autoP) + median(autoR);
+    const double e = qmbench::median(engPost) + qmbench::median(engRev), r = qmbench::median(rawP) + qmbench::median(rawR), a = qmbench::median(autoP) + qmbench::median(autoR);
     std::printf("post+reverse 100 rows: engine %.1f ms, raw one transaction %.1f ms (ratio %.2f, aim <= 2), "
                 "autocommit per write %.1f ms (engine %.0fx faster, aim >= 50)\n",
                 e, r, e / r, a, a / e);
-    std::printf("  engine post %.1f ms, reverse %.1f ms; raw post %.1f ms, reverse %.1f ms\n", median(engPost),
-                median(engRev), median(rawP), median(rawR));
+    std::printf("  engine post %.1f ms, reverse %.1f ms; raw post %.1f ms, reverse %.1f ms\n", qmbench::median(engPost),
+                qmbench::median(engRev), qmbench::median(rawP), qmbench::median(rawR));
 
     // Entering 100 rows as the window does, then posting: Enter in the code box
     // fills the row in the window with the product and shows the totals it
@@ -267,7 +262,7 @@ int main(int argc, char** argv)
                 commits, (commits - 2) / 100.0);
     std::printf("enter 100 rows and post: %.0f ms (aim < 1000); raw SQLite making the same commits: %.0f ms "
                 "(ratio %.2f)\n",
-                median(entering), median(rawEntering), median(entering) / median(rawEntering));
+                qmbench::median(entering), qmbench::median(rawEntering), qmbench::median(entering) / qmbench::median(rawEntering));
 
     // Numbering on the largest tables, and a whole new document.
     std::vector<double> numbering, newDoc;
@@ -280,7 +275,7 @@ int main(int argc, char** argv)
     }
     std::printf("numbering header and row of the sales tables: %.3f ms (aim < 5); new purchase with its two rows: "
                 "%.2f ms\n",
-                median(numbering), median(newDoc));
+                qmbench::median(numbering), qmbench::median(newDoc));
     c.close();
     QFile::remove(path);
     return 0;

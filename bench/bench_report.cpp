@@ -9,6 +9,7 @@
 #include "data/connection.h"
 #include "data/dataset.h"
 #include "layouts/report.h"
+#include "measure.h"
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -17,15 +18,6 @@
 #include <cstdio>
 
 using namespace qm::report;
-
-static long peakKb()
-{
-    QFile f("/proc/self/status");
-    if (!f.open(QIODevice::ReadOnly)) return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').first().toLong();
-    return -1;
-}
 
 static void describe(Layout& r, qm::Dataset* rows, qm::Dataset* company, qm::Dataset* totals)
 {
@@ -172,7 +164,7 @@ int main(int argc, char** argv)
     for (const char* f : {"dj_w", "amount", "pay"}) rows.fieldByName(f)->displayFormat = "#,##0.00";
     totals.fieldByName("amount")->displayFormat = "#,##0.00";
     totals.fieldByName("pay")->displayFormat = "#,##0.00";
-    const long before = peakKb();
+    const long before = qmbench::statusKb("VmHWM:");
 
     Layout r;
     describe(r, &rows, &company, &totals);
@@ -183,14 +175,14 @@ int main(int argc, char** argv)
         pages = r.Prepare();
         best = std::min(best, t.nsecsElapsed() / 1e6);
     }
-    const long afterPrepare = peakKb();
+    const long afterPrepare = qmbench::statusKb("VmHWM:");
     size_t engineTexts = 0;
     for (const Page& p : r.pages()) engineTexts += p.texts.size();
     const QString pdf = dir.path() + "/bench.pdf";
     t.restart();
     r.writePdf(pdf);
     const double pdfMs = t.nsecsElapsed() / 1e6;
-    const long afterPdf = peakKb();
+    const long afterPdf = qmbench::statusKb("VmHWM:");
     double hand = 1e9;
     size_t handPages = 0, handTexts = 0;
     for (int i = 0; i < 3; ++i) {

@@ -13,6 +13,7 @@
 #include "layouts/reportlayouts.h"
 #include "reports/statements.h"
 #include "reports/summaries.h"
+#include "measure.h"
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -25,15 +26,6 @@ using namespace qm;
 using namespace qm::reports;
 
 namespace {
-long peakKb()
-{
-    QFile f("/proc/self/status");
-    if (!f.open(QIODevice::ReadOnly)) return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').first().toLong();
-    return -1;
-}
-
 double best(const std::function<void()>& work, int times = 3)
 {
     double b = 1e30;
@@ -206,7 +198,7 @@ int main(int argc, char** argv)
     // The printed sales summary of a year.
     runSummary(summaryDesc(SummaryKind::Sales), year, {});
     auto layout = report::buildLayout(QStringLiteral("Tfrrouttotal"), frdm->AQoutdetail);
-    const long before = peakKb();
+    const long before = qmbench::statusKb("VmHWM:");
     QElapsedTimer t;
     t.start();
     int calls = 0;
@@ -214,7 +206,7 @@ int main(int argc, char** argv)
     const int pages = layout->Prepare();
     const double secs = t.nsecsElapsed() / 1e9;
     std::printf("print of the year's sales summary: %d pages in %.2f s, %.0f pages/s, peak memory %.0f MB (%.0f MB before)\n",
-                pages, secs, pages / secs, peakKb() / 1024.0, before / 1024.0);
+                pages, secs, pages / secs, qmbench::statusKb("VmHWM:") / 1024.0, before / 1024.0);
     layout.reset();
     const StatementDesc& cust = statementDesc(StatementKind::Customer);
     for (int i = 0; i < 2; ++i) {

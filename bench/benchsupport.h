@@ -9,6 +9,7 @@
 #include "data/connection.h"
 #include "data/schema.h"
 #include "data/tfrdm.h"
+#include "measure.h"
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
@@ -16,16 +17,6 @@
 #include <QTemporaryDir>
 
 namespace qmbench {
-
-// A figure of /proc/self/status in kB ("VmRSS:", "VmHWM:"); -1 when unknown.
-inline long statusKb(const char* key)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly)) return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith(key)) return line.mid(int(qstrlen(key))).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
 
 // A program folder in a temporary place with a fresh database, the main
 // window's state and the data module, the administrator logged in and the

@@ -226,6 +226,12 @@ private:
 
     std::string nextHeader(int kind) { return pad(++headerNo_[kind], 10); }
     std::string nextRow(int kind) { return pad(++rowNo_[kind], 10); }
+    // A new document of `kind` for the party: its number, the party's code,
+    // name, contact and the balance it stands at.
+    Header headerFor(int kind, const Party& p);
+    // A new row of `kind` under `h` for the product: its number and the
+    // product's code, name, unit, specification and pieces per case.
+    Detail rowFor(int kind, const Header& h, const Product& p);
     void put(int kind, const Header& h, std::vector<Detail>& rows);
 
     int popularProduct() { return int(std::pow(rng_.unit(), 2.2) * kProducts); }
@@ -463,21 +469,41 @@ void Generator::put(int kind, const Header& h, std::vector<Detail>& rows)
     for (Detail& d : rows) write(*detailIns_[size_t(kind)], d);
 }
 
+Header Generator::headerFor(int kind, const Party& p)
+{
+    Header h;
+    h.intno = nextHeader(kind);
+    h.customerid = p.id;
+    h.customername = p.name;
+    h.persondeal = p.persondeal;
+    h.tel = p.tel;
+    h.balance = p.c.balance;
+    return h;
+}
+
+Detail Generator::rowFor(int kind, const Header& h, const Product& p)
+{
+    Detail d;
+    d.intno = nextRow(kind);
+    d.mainintno = h.intno;
+    d.spintno = p.intno;
+    d.sphh = p.sphh;
+    d.spmc = p.spmc;
+    d.unit = p.unit;
+    d.remark = p.spgg;
+    d.sl_j = p.sl_j;
+    return d;
+}
+
 void Generator::sale(int day, int seconds)
 {
     const bool member = rng_.chance(kMemberSaleShare / kMemberSaleRows /
                                     (kMemberSaleShare / kMemberSaleRows + kWalkInShare / kWalkInRows));
     Party& c = member ? members_[size_t(rng_.below(kMembers))] : walkIn_;
-    Header h;
-    h.intno = nextHeader(Sale);
+    Header h = headerFor(Sale, c);
     h.billdate = timeOfDay(day, seconds);
     h.customerintno = c.intno;
-    h.customerid = c.id;
-    h.customername = c.name;
-    h.persondeal = c.persondeal;
-    h.tel = c.tel;
     h.remark = c.addr;
-    h.balance = c.c.balance;
     h.bankid = accounts_[0].id;
     h.bankname = accounts_[0].name;
     chooseState(day, h);
@@ -486,14 +512,7 @@ void Generator::sale(int day, int seconds)
     std::vector<Detail> rows(static_cast<size_t>(n));
     for (Detail& d : rows) {
         Product& p = products_[size_t(popularProduct())];
-        d.intno = nextRow(Sale);
-        d.mainintno = h.intno;
-        d.spintno = p.intno;
-        d.sphh = p.sphh;
-        d.spmc = p.spmc;
-        d.unit = p.unit;
-        d.remark = p.spgg;
-        d.sl_j = p.sl_j;
+        d = rowFor(Sale, h, p);
         d.dj_w = p.dj_w;
         d.dj_n = member ? p.hydj : p.spmz;
         d.rebate = rng_.chance(0.9) ? 100 : rng_.pick(std::vector<double>{95, 90, 88});
@@ -527,29 +546,16 @@ void Generator::sale(int day, int seconds)
 void Generator::salesReturn(int day, int seconds)
 {
     Party& c = rng_.chance(0.6) ? walkIn_ : members_[size_t(rng_.below(kMembers))];
-    Header h;
-    h.intno = nextHeader(SalesReturn);
+    Header h = headerFor(SalesReturn, c);
     h.billdate = timeOfDay(day, seconds);
     h.customerintno = c.intno;
-    h.customerid = c.id;
-    h.customername = c.name;
-    h.persondeal = c.persondeal;
-    h.tel = c.tel;
     h.remark = c.addr;
-    h.balance = c.c.balance;
     chooseState(day, h);
     const int n = rng_.between(1, 3);
     std::vector<Detail> rows(static_cast<size_t>(n));
     for (Detail& d : rows) {
         Product& p = products_[size_t(popularProduct())];
-        d.intno = nextRow(SalesReturn);
-        d.mainintno = h.intno;
-        d.spintno = p.intno;
-        d.sphh = p.sphh;
-        d.spmc = p.spmc;
-        d.unit = p.unit;
-        d.remark = p.spgg;
-        d.sl_j = p.sl_j;
+        d = rowFor(SalesReturn, h, p);
         d.dj_w = p.dj_w;
         d.dj_n = &c == &walkIn_ ? p.spmz : p.hydj;
         d.rebate = 100;
@@ -577,15 +583,9 @@ void Generator::purchase(int day, bool isReturn)
     const int kind = isReturn ? PurchaseReturn : Purchase;
     const int si = rng_.below(kSuppliers);
     Party& s = suppliers_[size_t(si)];
-    Header h;
-    h.intno = nextHeader(kind);
+    Header h = headerFor(kind, s);
     h.billdate = days_[size_t(day)] + " 00:00:00";
-    h.customerid = s.id;
-    h.customername = s.name;
-    h.persondeal = s.persondeal;
-    h.tel = s.tel;
     h.addr = s.addr;
-    h.balance = s.c.balance;
     h.employeename = employees_[size_t(rng_.below(kEmployees))];
     const int account = isReturn ? 0 : (rng_.chance(0.7) ? 0 : rng_.between(1, 4));
     if (!isReturn) {
@@ -607,14 +607,7 @@ void Generator::purchase(int day, bool isReturn)
         // Most goods come from their usual supplier's range: neighbouring products.
         const int pi = rng_.chance(0.5) ? popularProduct() : (si * 10 + rng_.below(10)) % kProducts;
         Product& p = products_[size_t(pi)];
-        d.intno = nextRow(kind);
-        d.mainintno = h.intno;
-        d.spintno = p.intno;
-        d.sphh = p.sphh;
-        d.spmc = p.spmc;
-        d.unit = p.unit;
-        d.remark = p.spgg;
-        d.sl_j = p.sl_j;
+        d = rowFor(kind, h, p);
         d.dj_n = p.dj_w;
         d.dj_w = cents(p.dj_w * (0.95 + rng_.unit() * 0.1));
         // Loose goods by the piece, the rest by the case.
@@ -672,14 +665,8 @@ void Generator::moneyDocument(int day, bool isReceipt)
 {
     const int kind = isReceipt ? Receipt : Payment;
     Party& p = isReceipt ? members_[size_t(rng_.below(kMembers))] : suppliers_[size_t(rng_.below(kSuppliers))];
-    Header h;
-    h.intno = nextHeader(kind);
+    Header h = headerFor(kind, p);
     h.billdate = days_[size_t(day)] + " 00:00:00";
-    h.customerid = p.id;
-    h.customername = p.name;
-    h.persondeal = p.persondeal;
-    h.tel = p.tel;
-    h.balance = p.c.balance;
     h.employeename = employees_[size_t(rng_.below(kEmployees))];
     if (isReceipt) {
         h.customerintno = p.intno;

@@ -78,12 +78,8 @@ int main(int argc, char** argv)
 
     // The ticket of the sale just taken, as the preview shows it.
     c.exec("UPDATE outdetail SET spmc=spmc");
-    frdm->AQoutlist->close();
-    frdm->AQoutlist->setSql("SELECT * from outlist WHERE intno='0000000001'");
-    frdm->AQoutlist->open();
-    frdm->AQoutdetail->close();
-    frdm->AQoutdetail->setSql("select * from outdetail where mainintno='0000000001'");
-    frdm->AQoutdetail->open();
+    frdm->AQoutlist->reopen("SELECT * from outlist WHERE intno='0000000001'");
+    frdm->AQoutdetail->reopen("select * from outdetail where mainintno='0000000001'");
     Tfrroutdetail_s ticket(frdm->AQoutlist, frdm->AQoutdetail, frdm->ATcompany);
     ticket.writePdf(out + "/ticket.pdf");
     ticket.Preview();

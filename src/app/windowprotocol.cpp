@@ -65,6 +65,37 @@ QWidget* createAndShow(QWidget* owner, const WindowFactory& factory, const std::
 }
 }
 
+void showOverOwner(QWidget* window, QWidget* owner)
+{
+    // A child of the window: gone with it, it hands the owner back.
+    class OwnerReturn : public QObject {
+    public:
+        OwnerReturn(QWidget* window, QWidget* owner) : QObject(window), owner_(owner)
+        {
+            setObjectName(QStringLiteral("qm_ownerReturn"));
+        }
+        ~OwnerReturn() override
+        {
+            if (!owner_) return;
+            owner_->setEnabled(true);
+            owner_->raise();
+            owner_->activateWindow();
+        }
+
+    private:
+        QPointer<QWidget> owner_;
+    };
+    if (owner) {
+        if (!window->findChild<QObject*>(QStringLiteral("qm_ownerReturn"), Qt::FindDirectChildrenOnly))
+            new OwnerReturn(window, owner);
+        owner->setEnabled(false);
+    }
+    window->setEnabled(true);
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
 void keepOwnedWindowsEnabled()
 {
     static QPointer<OwnedWindowGuard> guard;

@@ -26,6 +26,11 @@ QWidget* openOwnedWindow(const WindowFactory& factory, const std::function<void(
 // is set. Returns the dialog's result code.
 int openModalWindow(QDialog* dialog, bool release = true);
 
+// Shows `window` over `owner` (a list and its editor): the owner is disabled
+// while the window is there and is enabled and brought forward again when the
+// window goes. Showing the same window again keeps the one return.
+void showOverOwner(QWidget* window, QWidget* owner);
+
 // The open window of a class, if any (used to bring a single window forward).
 QWidget* findOpenWindow(const QString& objectName);
 

@@ -71,6 +71,13 @@ void Dataset::setParam(const QString& name, const QVariant& value)
     params_.append({n, value});
 }
 
+void Dataset::reopen(const QString& sql, const Params& params)
+{
+    setSql(sql);
+    for (const auto& p : params) setParam(p.first, p.second);
+    open();
+}
+
 void Dataset::setPersistentFields(const std::vector<FieldDef>& defs)
 {
     close();

@@ -125,6 +125,8 @@ public:
     void setTable(const QString& table);
     void setParam(const QString& name, const QVariant& value);
     void clearParams() { params_.clear(); }
+    // Closes, takes the SQL text and the parameters' values, and opens.
+    void reopen(const QString& sql, const Params& params = {});
     const Params& params() const { return params_; }
 
     // Persistent fields: when given, opening fails with a field-not-found

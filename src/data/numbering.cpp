@@ -33,11 +33,12 @@ qint64 next(Connection& c, const QString& table, const QString& column, const QS
 }
 }
 
-QString zeroPad(qint64 number, int width)
+QString padCode(const QString& text, int width)
 {
-    QString digits = QString(width, QLatin1Char('0')) + QString::number(number);
-    return digits.right(width);
+    return (QString(width, QLatin1Char('0')) + text).right(width);
 }
+
+QString zeroPad(qint64 number, int width) { return padCode(QString::number(number), width); }
 
 qint64 nextNumber(Connection& c, const QString& table, const QString& column)
 {

@@ -10,6 +10,9 @@
 
 namespace qm {
 
+// A typed code padded with leading zeros: the last `width` characters of zeros
+// followed by the text ("12" -> "0000000012").
+QString padCode(const QString& text, int width = 10);
 // The last `width` characters of the number written with leading zeros:
 // zeroPad(12, 10) is "0000000012", zeroPad(100, 2) is "00".
 QString zeroPad(qint64 number, int width);

@@ -272,10 +272,7 @@ int Tfrdm::execSql(const QString& sql, const qm::Params& params)
 
 Dataset* Tfrdm::openSql(const QString& sql, const qm::Params& params)
 {
-    AQcom->close();
-    AQcom->setSql(sql);
-    for (const auto& p : params) AQcom->setParam(p.first, p.second);
-    AQcom->open();
+    AQcom->reopen(sql, params);
     return AQcom;
 }
 

@@ -2,7 +2,7 @@
 #include "common/errors.h"
 #include "common/formats.h"
 #include "data/dataset.h"
-#include "masterdata/partnerkinds.h"
+#include "data/numbering.h"
 
 namespace qm::doc {
 
@@ -133,10 +133,7 @@ ListSearch planListSearch(const DocListDesc& d, const QString& field, const QStr
 void runListSearch(Dataset* ds, const ListSearch& s)
 {
     if (s.outcome != ListSearch::Outcome::Run) return;
-    ds->close();
-    ds->setSql(s.sql);
-    for (const auto& p : s.params) ds->setParam(p.first, p.second);
-    ds->open();
+    ds->reopen(s.sql, s.params);
 }
 
 QColor stateColour(bool pass, bool cancel)

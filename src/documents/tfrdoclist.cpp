@@ -250,9 +250,7 @@ void DocumentList::ToolButton5Click()
     if (d_.newDocumentSql.isEmpty()) return;
     frmain->docMode = QStringLiteral("T");
     Dataset* head = frdm->AQoutlist;
-    head->close();
-    head->setSql(d_.newDocumentSql);
-    head->open();
+    head->reopen(d_.newDocumentSql);
     // The entry window numbers the document as it opens; the number is known
     // once it shows.
     QWidget* w = openEntryWindow(d_.kind, this);
@@ -328,9 +326,7 @@ DocumentList* openDocumentListFromMenu(DocKind kind)
         [&] {
             list->setEnabled(true);
             Dataset* head = frdm->AQoutlist;
-            head->close();
-            head->setSql(allHeadersSql(list->desc()));
-            head->open();
+            head->reopen(allHeadersSql(list->desc()));
         },
         true);
     return list;

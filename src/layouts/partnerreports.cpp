@@ -75,9 +75,7 @@ void printPartners(PartnerReport which)
 {
     const bool suppliers = which == PartnerReport::Suppliers;
     Dataset* ds = suppliers ? frdm->AQbranch : frdm->Aqcustomer;
-    ds->close();
-    ds->setSql(suppliers ? QStringLiteral("SELECT * from branch") : QStringLiteral("SELECT * from customer"));
-    ds->open();
+    ds->reopen(suppliers ? QStringLiteral("SELECT * from branch") : QStringLiteral("SELECT * from customer"));
     ds->first();
     std::unique_ptr<report::Layout> r;
     switch (which) {

@@ -145,11 +145,7 @@ void OpeningList::ToolButton6Click()
         Edit1->setText(s.boxText);
     }
     if (!s.change) return;
-    Dataset* ds = openingDataset(kind_);
-    ds->close();
-    ds->setSql(s.sql);
-    for (const auto& p : s.params) ds->setParam(p.first, p.second);
-    ds->open();
+    openingDataset(kind_)->reopen(s.sql, s.params);
 }
 
 void OpeningList::ToolButton1Click()
@@ -165,9 +161,7 @@ void OpeningList::ToolButton5Click()
     switch (kind_) {
     case OpeningKind::Customer:
     case OpeningKind::Supplier: {
-        ds->close();
-        ds->setSql(openingBaseSql(kind_) + QStringLiteral("\nWHERE balance<>0 or rest<>0"));
-        ds->open();
+        ds->reopen(openingBaseSql(kind_) + QStringLiteral("\nWHERE balance<>0 or rest<>0"));
         ds->first();
         std::unique_ptr<report::Layout> r;
         if (kind_ == OpeningKind::Customer) r = std::make_unique<Tfrrcustomer>();
@@ -179,9 +173,7 @@ void OpeningList::ToolButton5Click()
     case OpeningKind::Account:
         return;
     case OpeningKind::Product: {
-        ds->close();
-        ds->setSql(QStringLiteral("SELECT * from product\nWHERE rest<>0.0 "));
-        ds->open();
+        ds->reopen(QStringLiteral("SELECT * from product\nWHERE rest<>0.0 "));
         {
             Tfrrproduct_b r(ds);
             r.ReportTitle = report::reportTitle();
@@ -267,9 +259,7 @@ OpeningList* openOpeningList(OpeningKind kind)
         },
         [kind] {
             Dataset* ds = openingDataset(kind);
-            ds->close();
-            ds->setSql(openingBaseSql(kind));
-            ds->open();
+            ds->reopen(openingBaseSql(kind));
         });
     return list;
 }

@@ -1,5 +1,6 @@
 #include "masterdata/partneredit.h"
 #include "app/tfrmain.h"
+#include "app/windowprotocol.h"
 #include "common/boxkeys.h"
 #include "common/dialogs.h"
 #include "common/errors.h"
@@ -98,9 +99,7 @@ bool PartnerEditing::save(const QMap<QString, QString>& values, QString* focusCo
         if (adding) {
             // Numbered afresh: the number shown was only the proposed code.
             no = nextIntno();
-            ds->close();
-            ds->setSql(QStringLiteral("SELECT * from %1 ").arg(t));
-            ds->open();
+            ds->reopen(QStringLiteral("SELECT * from %1 ").arg(t));
             ds->append();
             ds->setValue(QStringLiteral("intno"), no);
         } else {
@@ -157,21 +156,10 @@ PartnerEditor* showPartnerEditor(PartnerKind kind, QWidget* list)
     if (!e) {
         e = createEditor(kind, list);
         editors()[kind] = e;
-        QPointer<QWidget> owner = list;
-        QObject::connect(e, &QObject::destroyed, list, [owner]() {
-            if (!owner) return;
-            owner->setEnabled(true);
-            owner->raise();
-            owner->activateWindow();
-        });
     }
-    if (list) list->setEnabled(false);
     // The list is disabled while its editor is open; the editor is a window of
     // its own and stays usable.
-    e->setEnabled(true);
-    e->show();
-    e->raise();
-    e->activateWindow();
+    showOverOwner(e, list);
     return e;
 }
 

@@ -158,11 +158,6 @@ Dataset* partnerDataset(PartnerKind kind)
     return nullptr;
 }
 
-QString padCode(const QString& text, int width)
-{
-    return (QString(width, QLatin1Char('0')) + text).right(width);
-}
-
 QString prefixEnd(const QString& text)
 {
     const char32_t top = 0x10FFFF;

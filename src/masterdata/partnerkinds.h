@@ -4,6 +4,7 @@
 // and one list. Each kind is told by a description: its table, its shared
 // query, the boxes of its editor and the rules of its list.
 #include "common/boxkeys.h"
+#include "data/numbering.h"
 #include <QString>
 #include <QStringList>
 #include <QList>
@@ -69,9 +70,6 @@ const QList<PartnerKind>& allPartnerKinds();
 // The shared query of the data module for the kind (Aqcustomer, AQbranch, ...).
 Dataset* partnerDataset(PartnerKind kind);
 
-// A typed code padded with leading zeros: the last `width` characters of zeros
-// followed by the text ("12" -> "0000000012").
-QString padCode(const QString& text, int width = 10);
 // The upper end of a prefix range: the text followed by the highest character,
 // so that every text beginning with it (Chinese included) lies in the range.
 QString prefixEnd(const QString& text);

@@ -521,11 +521,7 @@ void PartnerList::ToolButton6Click()
         Edit1->setText(s.boxText);
     }
     if (s.change) {
-        Dataset* ds = partnerDataset(kind_);
-        ds->close();
-        ds->setSql(s.sql);
-        for (const auto& p : s.params) ds->setParam(p.first, p.second);
-        ds->open();
+        partnerDataset(kind_)->reopen(s.sql, s.params);
         if (!gridField.isEmpty()) selectGridColumn(gridField);
     }
     DBGrid1->setFocus();

@@ -115,9 +115,7 @@ void exportProducts(QWidget* list, bool markedOnly)
         return;
     Dataset* xls = frdm->AQproductxls;
     auto closeQuery = qScopeGuard([xls] { xls->close(); });
-    xls->close();
-    xls->setSql(exportSql(markedOnly, frmain->sortedByType == 1));
-    xls->open();
+    xls->reopen(exportSql(markedOnly, frmain->sortedByType == 1));
     xls->first();
 
     const QString folder = AppPaths::file(QStringLiteral("excel"));

@@ -2,6 +2,7 @@
 #include "common/formats.h"
 #include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
@@ -122,6 +123,21 @@ void followDataset(QTableView* grid, ProductGridModel* model, Dataset* ds)
                      [ds](const QModelIndex& cur, const QModelIndex&) {
                          if (cur.isValid() && ds->active() && ds->recNo() != cur.row()) ds->moveTo(cur.row());
                      });
+}
+
+void ProductGridView::attach(ProductGridModel* model, Dataset* ds)
+{
+    setModel(model);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    verticalHeader()->setVisible(false);
+    followDataset(this, model, ds);
+}
+
+void ProductGridView::setPopup(QMenu* menu)
+{
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(this, &QWidget::customContextMenuRequested, menu,
+            [this, menu](const QPoint& at) { menu->popup(viewport()->mapToGlobal(at)); });
 }
 
 void sizeColumns(QTableView* grid, const QList<ProductGridModel::Column>& columns, const QList<int>& chars)

@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QTableView>
 
+class QMenu;
+
 class ProductGridModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -58,6 +60,11 @@ class ProductGridView : public QTableView {
     Q_OBJECT
 public:
     explicit ProductGridView(QWidget* parent = nullptr);
+    // Shows `model` over `ds`, one product per line without row numbers, the
+    // grid and the query keeping to the same current row.
+    void attach(ProductGridModel* model, qm::Dataset* ds);
+    // `menu` pops up where the grid is right-clicked.
+    void setPopup(QMenu* menu);
 
 signals:
     void markToggled();

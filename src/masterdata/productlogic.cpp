@@ -6,9 +6,9 @@ namespace qm::product {
 
 qint64 nextNumber(Connection& c) { return qm::nextNumber(c, QStringLiteral("product")); }
 
-QString intnoOf(qint64 n) { return (QStringLiteral("00000000") + QString::number(n)).right(8); }
+QString intnoOf(qint64 n) { return zeroPad(n, 8); }
 
-QString proposedCodeOf(qint64 n) { return (QStringLiteral("00000") + QString::number(n)).right(5); }
+QString proposedCodeOf(qint64 n) { return zeroPad(n, 5); }
 
 bool codeTaken(Connection& c, const QString& code, bool adding, const QString& currentIntno)
 {
@@ -83,9 +83,7 @@ Stored store(Dataset& products, const Values& v, bool adding, const QString& cur
 QStringList namesOf(Dataset& ds, const QString& sql)
 {
     QStringList out;
-    ds.close();
-    ds.setSql(sql);
-    ds.open();
+    ds.reopen(sql);
     for (ds.first(); !ds.eof(); ds.next()) out << ds.asString("name").trimmed();
     ds.close();
     return out;
@@ -142,7 +140,7 @@ void markAll(Connection& c, bool mark) { c.exec(mark ? QStringLiteral("update pr
 
 void toggleMark(Dataset& products)
 {
-    if (products.isEmpty()) return;
+    if (!products.active() || products.isEmpty()) return;
     bool now = products.asBool("szbj");
     writeInTransaction(products, [&] {
         products.edit();

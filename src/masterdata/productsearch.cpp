@@ -43,6 +43,11 @@ ProductSearchBar::ProductSearchBar(QWidget* parent, const QStringList& fields, c
     layout_->addWidget(Edit1, 1);
     layout_->addWidget(ComboBox2, 1);
     layout_->addWidget(RadioGroup1);
+
+    connect(ComboBox1, &QComboBox::currentTextChanged, this, &ProductSearchBar::chooseField);
+    connect(Edit1, &QLineEdit::textChanged, this, &ProductSearchBar::changed);
+    connect(Edit1, &QLineEdit::returnPressed, this, &ProductSearchBar::changed);
+    connect(ComboBox2, &QComboBox::currentTextChanged, this, &ProductSearchBar::changed);
 }
 
 void ProductSearchBar::chooseField()
@@ -78,24 +83,14 @@ bool ProductSearchBar::search(Dataset& products, const QDate& today) const
     const product::Query q =
         product::searchQuery(f, fromChooser ? ComboBox2->currentText() : Edit1->text(), RadioExact->isChecked(), today);
     if (!q.valid) return false;
-    products.close();
-    products.setSql(q.sql);
-    for (const auto& prm : q.params) products.setParam(prm.first, prm.second);
-    products.open();
+    products.reopen(q.sql, q.params);
     return true;
-}
-
-void reopenProducts(Dataset& products, const QString& sql)
-{
-    products.close();
-    products.setSql(sql);
-    products.open();
 }
 
 void sortByType(Dataset& products, QWidget* grid, bool on)
 {
     grid->setUpdatesEnabled(false);
-    reopenProducts(products, on ? QStringLiteral("select * from product\nORDER BY name") : QStringLiteral("select * from product"));
+    products.reopen(on ? QStringLiteral("select * from product\nORDER BY name") : QStringLiteral("select * from product"));
     grid->setUpdatesEnabled(true);
     frmain->sortedByType = on ? 1 : 0;
 }

@@ -36,12 +36,14 @@ public:
     // field chooser names no field: the query stays as it was.
     bool search(Dataset& products, const QDate& today) const;
 
+signals:
+    // The search text, Enter in it or the value chooser changed: search again.
+    void changed();
+
 private:
     QHBoxLayout* layout_ = nullptr;
 };
 
-// Re-points the product query and opens it.
-void reopenProducts(Dataset& products, const QString& sql);
 // The hidden 按货品类型排序 (`on`) and 取消货品类型排序 of the product and
 // stock lists: the query ordered by barcode or not, `grid` not repainted
 // meanwhile, and sortedByType set to match.

@@ -23,10 +23,7 @@ QString numbersUsedUpMessage() { return QStringLiteral("编号已用到99,不能
 
 void openKind(Dataset& list, const QString& kind)
 {
-    list.close();
-    list.setSql(QStringLiteral("SELECT * from spec where specno=:pa2"));
-    list.setParam(QStringLiteral("pa2"), kind);
-    list.open();
+    list.reopen(QStringLiteral("SELECT * from spec where specno=:pa2"), {{QStringLiteral("pa2"), kind}});
 }
 
 QString addEntry(Dataset& list, const QString& kind, const QString& name)
@@ -42,10 +39,7 @@ QString addEntry(Dataset& list, const QString& kind, const QString& name)
         // later one the same number.
         if (number > 99) return false;
         intno = zeroPad(number, 2);
-        list.close();
-        list.setSql(QStringLiteral("SELECT * from spec where specno=:pa2 "));
-        list.setParam(QStringLiteral("pa2"), kind);
-        list.open();
+        list.reopen(QStringLiteral("SELECT * from spec where specno=:pa2 "), {{QStringLiteral("pa2"), kind}});
         list.append();
         list.setValue(QStringLiteral("intno"), intno);
         list.setValue(QStringLiteral("specno"), kind);

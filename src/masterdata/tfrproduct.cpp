@@ -90,10 +90,7 @@ TFrproduct::TFrproduct(QWidget* owner) : QMainWindow(owner, Qt::Window)
     grid->setObjectName(QStringLiteral("DBGrid1"));
     DBGrid1 = grid;
     model_ = new ProductGridModel(frdm->Aqproduct, this);
-    DBGrid1->setModel(model_);
-    DBGrid1->verticalHeader()->setDefaultSectionSize(DBGrid1->fontMetrics().height() + 6);
-    DBGrid1->verticalHeader()->setVisible(false);
-    DBGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
+    grid->attach(model_, frdm->Aqproduct);
     sizeColumns(DBGrid1, ProductGridModel::columns(),
                 {4, 14, 9, 22, 8, 20, 20, 12, 5, 8, 8, 8, 10, 10, 9, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 14});
     v->addWidget(DBGrid1, 1);
@@ -137,10 +134,7 @@ TFrproduct::TFrproduct(QWidget* owner) : QMainWindow(owner, Qt::Window)
     connect(ToolButton7, &QToolButton::clicked, this, &TFrproduct::ToolButton7Click);
     connect(ToolButton6, &QToolButton::clicked, this, &TFrproduct::ToolButton6Click);
     connect(ToolButton15, &QToolButton::clicked, this, &TFrproduct::ToolButton15Click);
-    connect(ComboBox1, &QComboBox::currentTextChanged, this, &TFrproduct::ComboBox1Change);
-    connect(Edit1, &QLineEdit::textChanged, this, &TFrproduct::ToolButton6Click);
-    connect(Edit1, &QLineEdit::returnPressed, this, &TFrproduct::ToolButton6Click);
-    connect(ComboBox2, &QComboBox::currentTextChanged, this, &TFrproduct::ToolButton6Click);
+    connect(search_, &ProductSearchBar::changed, this, &TFrproduct::ToolButton6Click);
     connect(N1, &QAction::triggered, this, &TFrproduct::N1Click);
     connect(N3, &QAction::triggered, this, &TFrproduct::N3Click);
     connect(N4, &QAction::triggered, this, &TFrproduct::N4Click);
@@ -154,10 +148,7 @@ TFrproduct::TFrproduct(QWidget* owner) : QMainWindow(owner, Qt::Window)
     connect(ExportMarked, &QAction::triggered, this, &TFrproduct::dfds1Click);
     connect(grid, &ProductGridView::markToggled, this, &TFrproduct::toggleMark);
     connect(grid, &ProductGridView::picked, this, &TFrproduct::ToolButton7Click);
-    connect(DBGrid1, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { PopupMenu1->popup(DBGrid1->viewport()->mapToGlobal(at)); });
-    // The grid follows the query's current row and the other way round.
-    followDataset(DBGrid1, model_, frdm->Aqproduct);
+    grid->setPopup(PopupMenu1);
     resize(1000, 600);
 }
 
@@ -210,8 +201,6 @@ void TFrproduct::N1Click()
     applyPriceFlag(cfg->asBool("bz"));
 }
 
-void TFrproduct::ComboBox1Change() { search_->chooseField(); }
-
 void TFrproduct::ToolButton6Click()
 {
     frmain->sortedByType = 0;
@@ -220,7 +209,7 @@ void TFrproduct::ToolButton6Click()
     StatusPanel3->setText(QStringLiteral("记录数:") + QString::number(p->active() ? p->recordCount() : 0));
 }
 
-void TFrproduct::reopenProducts(const QString& sql) { qm::reopenProducts(*frdm->Aqproduct, sql); }
+void TFrproduct::reopenProducts(const QString& sql) { frdm->Aqproduct->reopen(sql); }
 
 void TFrproduct::ToolButton1Click()
 {
@@ -259,12 +248,7 @@ void TFrproduct::ToolButton3Click()
     }
 }
 
-void TFrproduct::toggleMark()
-{
-    Dataset* p = frdm->Aqproduct;
-    if (!p->active() || p->isEmpty()) return;
-    product::toggleMark(*p);
-}
+void TFrproduct::toggleMark() { product::toggleMark(*frdm->Aqproduct); }
 
 void TFrproduct::N6Click()
 {
@@ -393,8 +377,6 @@ QM_COMMAND("N14", [] {
     openChildWindow([](QWidget* owner) -> QWidget* { return new TFrproduct(owner); },
                     [] {
                         Dataset* p = frdm->Aqproduct;
-                        p->close();
-                        p->setSql(QStringLiteral("SELECT * from product\norder by sphh"));
-                        p->open();
+                        p->reopen(QStringLiteral("SELECT * from product\norder by sphh"));
                     });
 });

@@ -52,7 +52,6 @@ public:
 public slots:
     void FormShow();
     void N1Click();
-    void ComboBox1Change();
     void ToolButton6Click();
     void ToolButton1Click();
     void ToolButton2Click();

@@ -93,10 +93,7 @@ TFrproductp::TFrproductp(QWidget* owner, int mode) : QMainWindow(owner, Qt::Wind
     DBGrid1 = grid;
     model_ = new ProductGridModel(frdm->Aqproduct, stockColumns(), -1, this);
     if (mode == 6) model_->setTitle(resultColumn, QStringLiteral("库存金额"));
-    DBGrid1->setModel(model_);
-    DBGrid1->verticalHeader()->setDefaultSectionSize(DBGrid1->fontMetrics().height() + 6);
-    DBGrid1->verticalHeader()->setVisible(false);
-    DBGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
+    grid->attach(model_, frdm->Aqproduct);
     sizeColumns(DBGrid1, stockColumns(), {4, 9, 22, 5, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 10, 9, 20, 10, 10, 14, 8, 8});
     DBGrid1->setColumnHidden(resultColumn, mode == 0);
     v->addWidget(DBGrid1, 1);
@@ -119,20 +116,13 @@ TFrproductp::TFrproductp(QWidget* owner, int mode) : QMainWindow(owner, Qt::Wind
     N3->setVisible(false);
     N4->setVisible(false);
 
-    connect(ComboBox1, &QComboBox::currentTextChanged, this, &TFrproductp::ComboBox1Change);
-    connect(Edit1, &QLineEdit::textChanged, this, &TFrproductp::ToolButton6Click);
-    connect(Edit1, &QLineEdit::returnPressed, this, &TFrproductp::ToolButton6Click);
-    connect(ComboBox2, &QComboBox::currentTextChanged, this, &TFrproductp::ToolButton6Click);
+    connect(search_, &ProductSearchBar::changed, this, &TFrproductp::ToolButton6Click);
     connect(grid, &ProductGridView::markToggled, this, &TFrproductp::toggleMark);
-    connect(DBGrid1, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { PopupMenu1->popup(DBGrid1->viewport()->mapToGlobal(at)); });
-    followDataset(DBGrid1, model_, frdm->Aqproduct);
+    grid->setPopup(PopupMenu1);
     resize(1000, 600);
 }
 
 TFrproductp::~TFrproductp() = default;
-
-void TFrproductp::ComboBox1Change() { search_->chooseField(); }
 
 void TFrproductp::ToolButton6Click()
 {
@@ -146,15 +136,10 @@ void TFrproductp::ToolButton6Click()
 void TFrproductp::reopenProducts(const QString& sql)
 {
     stock::waitForStoredResults();
-    qm::reopenProducts(*frdm->Aqproduct, sql);
+    frdm->Aqproduct->reopen(sql);
 }
 
-void TFrproductp::toggleMark()
-{
-    Dataset* p = frdm->Aqproduct;
-    if (!p->active() || p->isEmpty()) return;
-    product::toggleMark(*p);
-}
+void TFrproductp::toggleMark() { product::toggleMark(*frdm->Aqproduct); }
 
 void TFrproductp::N1Click()
 {
@@ -283,10 +268,7 @@ void openStockList(int mode, const stock::ListQuery& q)
     openChildWindow([mode](QWidget* owner) -> QWidget* { return new TFrproductp(owner, mode); },
                     [mode, q] {
                         Dataset* p = frdm->Aqproduct;
-                        p->close();
-                        p->setSql(q.sql);
-                        for (const auto& prm : q.params) p->setParam(prm.first, prm.second);
-                        p->open();
+                        p->reopen(q.sql, q.params);
                         if (mode >= 1 && mode <= 6) p->first();
                     });
 }
@@ -314,9 +296,7 @@ void updateStock()
         return;
     const int n = stock::applyCounts(frdm->ADOCon);
     Dataset* p = frdm->Aqproduct;
-    p->close();
-    p->setSql(QStringLiteral("SELECT * from product"));
-    p->open();
+    p->reopen(QStringLiteral("SELECT * from product"));
     p->first();
     dlg::showMessage(QStringLiteral("库存量更新完毕,共有%1种已盘点的选中商品更新了库存量!").arg(n));
 }

@@ -45,7 +45,6 @@ public:
     static const int resultColumn = 18; // 差额数量
 
 public slots:
-    void ComboBox1Change();
     void ToolButton6Click(); // 查找
     void ToolButton2Click(); // 盘点录入
     void ToolButton7Click(); // 打印

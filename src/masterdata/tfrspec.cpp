@@ -115,12 +115,9 @@ TFrspec* TFrspec::open(const QString& kind)
 
 void TFrspec::openEditor()
 {
-    setEnabled(false);
     auto* e = new Tfrspecedit(this);
-    e->show();
+    qm::showOverOwner(e, this);
     e->FormShow();
-    e->raise();
-    e->activateWindow();
 }
 
 void TFrspec::ToolButton1Click()
@@ -147,8 +144,7 @@ void TFrspec::ToolButton15Click() { close(); }
 // ----------------------------------------------------------------- editor
 
 Tfrspecedit::Tfrspecedit(QWidget* owner)
-    : QWidget(owner, Qt::Window | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      list_(owner)
+    : QWidget(owner, Qt::Window | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
 {
     setObjectName(QStringLiteral("frspecedit"));
     setAttribute(Qt::WA_DeleteOnClose, true);
@@ -193,14 +189,7 @@ Tfrspecedit::Tfrspecedit(QWidget* owner)
     frspecedit = this;
 }
 
-Tfrspecedit::~Tfrspecedit()
-{
-    if (list_) {
-        list_->setEnabled(true);
-        list_->raise();
-        list_->activateWindow();
-    }
-}
+Tfrspecedit::~Tfrspecedit() = default;
 
 bool Tfrspecedit::eventFilter(QObject* watched, QEvent* event)
 {

@@ -58,9 +58,6 @@ public slots:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
-    QPointer<QWidget> list_;
 };
 
 extern QPointer<TFrspec> Frspec;

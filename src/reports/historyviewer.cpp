@@ -74,10 +74,8 @@ void Tfrdetail::reportClick()
     // Another bill type, or no posted view to open: nothing happens.
     if (table.isEmpty() || !hasCommand(command)) return;
     Dataset* head = frdm->AQoutlist;
-    head->close();
-    head->setSql(QStringLiteral("SELECT * from %1 WHERE (intno=:p1)").arg(table));
-    head->setParam(QStringLiteral("p1"), rows->asString(QStringLiteral("mainintno")));
-    head->open();
+    head->reopen(QStringLiteral("SELECT * from %1 WHERE (intno=:p1)").arg(table),
+                 {{QStringLiteral("p1"), rows->asString(QStringLiteral("mainintno"))}});
     if (head->isEmpty()) return;
     frmain->docIntno = head->asString(QStringLiteral("intno"));
     frmain->pickCode = 99;

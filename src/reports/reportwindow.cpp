@@ -153,7 +153,7 @@ void ReportWindow::addPartyBoxes(const StatementDesc& party, const QString& rema
     boxes_->addWidget(partyMemo_, 0, 1);
 }
 
-void ReportWindow::partyCodeExit()
+bool ReportWindow::partyCodeExit()
 {
     partyCode_->setText(padCode(partyCode_->text().trimmed()));
     const bool found = findParty(*party_, partyCode_->text());
@@ -161,6 +161,7 @@ void ReportWindow::partyCodeExit()
     if (found) partyName_->setText(p->asString(QStringLiteral("name")));
     if (partyMemo_) partyMemo_->setPlainText(found ? p->asString(QStringLiteral("remark")) : QString());
     if (!found) dlg::showMessage(party_->unknownOnExit);
+    return found;
 }
 
 void ReportWindow::partyCodeDblClick()

@@ -56,8 +56,8 @@ public slots:
     void MaskEdit1DblClick();
     void MaskEdit2DblClick();
     // Leaving the party code: padded to ten digits and looked up, its name and
-    // remark shown, or the party's "not found" message.
-    void partyCodeExit();
+    // remark shown, or the party's "not found" message; true when it was found.
+    bool partyCodeExit();
     void partyCodeDblClick();
 
 protected:

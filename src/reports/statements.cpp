@@ -140,6 +140,15 @@ bool adds(const QString& t, std::initializer_list<const char*> codes)
     return false;
 }
 
+// A payment (bill type 14) shows its money as paid, not as an amount.
+void showAsPaid(const QString& t, double& a, double& pay)
+{
+    if (t == QLatin1String("14")) {
+        pay = a;
+        a = 0;
+    }
+}
+
 const QString kNotCarried = QStringLiteral("spmc<>'上期结转'");
 
 Plan planOf(const StatementDesc& d, const QDate& from)
@@ -192,10 +201,7 @@ Plan planOf(const StatementDesc& d, const QDate& from)
                      {"getdetail", account, rowExprs(money)},
                      {"putdetail", account, rowExprs(money)}};
         p.rule = [](const QString& t, double& a, double&, double& pay, double b) {
-            if (t == QLatin1String("14")) {
-                pay = a;
-                a = 0;
-            }
+            showAsPaid(t, a, pay);
             return adds(t, {"01", "13"}) ? b + a - pay : b - a - pay;
         };
         p.openingRow = rowOpening(from, {{"spmc", QStringLiteral("上期结余")}, {"sphh", QStringLiteral("0000000001")},
@@ -212,10 +218,7 @@ Plan planOf(const StatementDesc& d, const QDate& from)
         const QString where = QStringLiteral("customerid=:p3");
         p.sources = {{"inlist", where, p.columns}, {"inbacklist", where, p.columns}, {"putlist", where, p.columns}};
         p.rule = [](const QString& t, double& a, double& dd, double& pay, double b) {
-            if (t == QLatin1String("14")) {
-                pay = a;
-                a = 0;
-            }
+            showAsPaid(t, a, pay);
             return t == QLatin1String("02") ? b + a - dd - pay : b - a - dd - pay;
         };
         for (const QString& c : p.columns) {
@@ -238,6 +241,16 @@ QString selectOf(const Source& s, const QStringList& columns)
 }
 
 double num(const QVariant& v) { return v.isNull() ? 0.0 : v.toDouble(); }
+
+// Where the rule's inputs stand among a plan's columns.
+struct RuleColumns {
+    int amount, deduck, pay, billtype;
+    explicit RuleColumns(const Plan& p)
+        : amount(int(p.columns.indexOf(QStringLiteral("amount")))), deduck(int(p.columns.indexOf(QStringLiteral("deduck")))),
+          pay(int(p.columns.indexOf(QStringLiteral("pay")))), billtype(int(p.columns.indexOf(QStringLiteral("billtype"))))
+    {
+    }
+};
 
 }
 
@@ -273,20 +286,16 @@ Dataset* statementRows(const StatementDesc& d)
 bool findParty(const StatementDesc& d, const QString& paddedCode)
 {
     Dataset* ds = partyDataset(d);
-    ds->close();
-    ds->setSql(QStringLiteral("SELECT * from %1 where id=:p1").arg(d.partyTable));
-    ds->setParam(QStringLiteral("p1"), paddedCode);
-    ds->open();
+    ds->reopen(QStringLiteral("SELECT * from %1 where id=:p1").arg(d.partyTable), {{QStringLiteral("p1"), paddedCode}});
     return !ds->isEmpty() && ds->asString(QStringLiteral("id")) == paddedCode;
 }
 
-double openingBalance(const StatementDesc& d, const QString& paddedCode, double yearOpening, const QDate& from)
+namespace {
+// The balance before `from` by the plan's rule.
+double openingOf(const Plan& p, const QString& paddedCode, double yearOpening, const QDate& from)
 {
-    const Plan p = planOf(d, from);
-    const int a = int(p.columns.indexOf(QStringLiteral("amount")));
-    const int dd = int(p.columns.indexOf(QStringLiteral("deduck")));
-    const int pay = int(p.columns.indexOf(QStringLiteral("pay")));
-    const int t = int(p.columns.indexOf(QStringLiteral("billtype")));
+    const RuleColumns rc(p);
+    const int a = rc.amount, dd = rc.deduck, pay = rc.pay, t = rc.billtype;
     QStringList parts;
     for (const Source& s : p.sources)
         parts << QStringLiteral("SELECT %1 AS t, total(%2), total(%3), total(%4) FROM %5 WHERE pass=1 and cancel=0 and %6 "
@@ -302,22 +311,26 @@ double openingBalance(const StatementDesc& d, const QString& paddedCode, double 
     }
     return balance;
 }
+}
+
+double openingBalance(const StatementDesc& d, const QString& paddedCode, double yearOpening, const QDate& from)
+{
+    return openingOf(planOf(d, from), paddedCode, yearOpening, from);
+}
 
 void buildStatement(const StatementDesc& d, const QString& paddedCode, const DateRange& r)
 {
     Dataset* party = partyDataset(d);
     const double yearOpening = party->active() ? party->asFloat(QStringLiteral("rest")) : 0.0;
     const Plan p = planOf(d, r.from);
-    double balance = openingBalance(d, paddedCode, yearOpening, r.from);
+    double balance = openingOf(p, paddedCode, yearOpening, r.from);
 
     QStringList parts;
     for (const Source& s : p.sources) parts << selectOf(s, p.columns) + QStringLiteral(" and ") + QLatin1String(rangeCondition());
     const QString query = parts.join(QStringLiteral(" UNION ALL ")) + QStringLiteral(" ORDER BY ") + p.orderBy;
 
-    const int a = int(p.columns.indexOf(QStringLiteral("amount")));
-    const int dd = int(p.columns.indexOf(QStringLiteral("deduck")));
-    const int pay = int(p.columns.indexOf(QStringLiteral("pay")));
-    const int t = int(p.columns.indexOf(QStringLiteral("billtype")));
+    const RuleColumns rc(p);
+    const int a = rc.amount, dd = rc.deduck, pay = rc.pay, t = rc.billtype;
     const int n = int(p.columns.size());
 
     Dataset* view = statementRows(d);
@@ -409,16 +422,16 @@ void fillProductHistory(const QString& spintno)
 
 void showProductHistory(const QString& spintno, const DateRange* r)
 {
-    Dataset* ds = frdm->AQdetail;
-    ds->close();
     if (r) {
-        ds->setSql(QStringLiteral("select * from custtotal where %1 and spintno=:p3 order by billdate, rowid").arg(QLatin1String(rangeCondition())));
-        for (const auto& p : rangeParams(*r)) ds->setParam(p.first, p.second);
+        Params params = rangeParams(*r);
+        params.append({QStringLiteral("p3"), spintno});
+        frdm->AQdetail->reopen(QStringLiteral("select * from custtotal where %1 and spintno=:p3 order by billdate, rowid")
+                                   .arg(QLatin1String(rangeCondition())),
+                               params);
     } else {
-        ds->setSql(QStringLiteral("SELECT * from custtotal where spintno=:p3 order by billdate, rowid"));
+        frdm->AQdetail->reopen(QStringLiteral("SELECT * from custtotal where spintno=:p3 order by billdate, rowid"),
+                               {{QStringLiteral("p3"), spintno}});
     }
-    ds->setParam(QStringLiteral("p3"), spintno);
-    ds->open();
 }
 
 }

@@ -45,14 +45,12 @@ void StatementWindow::toDateEnter() { codeEdit->setFocus(); }
 void StatementWindow::refreshClick()
 {
     const DateRange r = saveRange();
-    partyCodeExit();
-    const QString code = codeEdit->text();
-    // Looked up again: an unknown party leaves the last statement as it was.
-    if (!findParty(d_, code)) {
+    // An unknown party leaves the last statement as it was.
+    if (!partyCodeExit()) {
         dlg::showMessage(d_.unknownOnRun);
         return;
     }
-    buildStatement(d_, code, r);
+    buildStatement(d_, codeEdit->text(), r);
 }
 
 report::Layout* StatementWindow::printLayout()

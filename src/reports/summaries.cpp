@@ -176,11 +176,7 @@ void writeTotals(const SummaryDesc& d, const Where& w)
 
 void showRows(const QString& sql, const Params& params)
 {
-    Dataset* ds = frdm->AQoutdetail;
-    ds->close();
-    ds->setSql(sql);
-    for (const auto& p : params) ds->setParam(p.first, p.second);
-    ds->open();
+    frdm->AQoutdetail->reopen(sql, params);
 }
 }
 

@@ -2,6 +2,7 @@
 #include "admin/errorhandler.h"
 #include "app/application.h"
 #include "common/errors.h"
+#include "support/files.h"
 #include "support/fixture.h"
 #include <QFile>
 #include <QLabel>
@@ -18,11 +19,6 @@ QString categoryOf(E e)
     return errorCategory(std::make_exception_ptr(e));
 }
 
-QString readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-}
 }
 
 class ErrorHandlerTest : public AppFixture {
@@ -81,7 +77,7 @@ TEST_F(ErrorHandlerTest, LogsIntoTheTableOrTheTextFileAndShowsTheWindow)
     EXPECT_EQ(logError(r), LoggedTo::TextFile);
     EXPECT_EQ(errorLogPath(), folder() + AppPaths::programName() + ".txt");
     const QString line = QStringLiteral("整数除0溢出 Tfrdm 2026-03-09 14:05:06 Division by zero\n");
-    EXPECT_EQ(readAll(errorLogPath()), line + line);
+    EXPECT_EQ(QString::fromUtf8(readFile(errorLogPath())), line + line);
 
     // The handler shows the window with the category, also when only the file took it.
     reportException(frdm, std::make_exception_ptr(FileOpenError(QStringLiteral("no such file"))));

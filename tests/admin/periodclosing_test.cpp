@@ -4,6 +4,7 @@
 #include "admin/periodclosing.h"
 #include "app/commands.h"
 #include "common/errors.h"
+#include "support/files.h"
 #include "support/fixture.h"
 
 namespace {
@@ -131,11 +132,7 @@ TEST_F(PeriodClosingTest, YearEndCopiesToLastbakThenCarriesBalancesForward)
 TEST_F(PeriodClosingTest, YearEndStopsWithNothingChangedWhenItsCopyOrACommandFails)
 {
     qm::copyWorkingFolder("LASTBAK");
-    const QByteArray lastbak = [&] {
-        QFile f(folder() + "LASTBAK/vkdb.mdb");
-        f.open(QIODevice::ReadOnly);
-        return f.readAll();
-    }();
+    const QByteArray lastbak = readFile(folder() + "LASTBAK/vkdb.mdb");
     frdm->ADOCon.exec("UPDATE customer SET balance=301");
     const QString before = everything();
 

@@ -4,6 +4,7 @@
 #include "common/errors.h"
 #include "data/databasecheck.h"
 #include "support/faultvfs.h"
+#include "support/files.h"
 #include "support/fixture.h"
 #include <QElapsedTimer>
 #include <QFile>
@@ -82,7 +83,7 @@ TEST_F(BakCopy, FailuresReachTheOperatorOnTheGuiThread)
 TEST_F(BakCopy, TheWaitForALockIsBoundedAndThePreviousCopyStaysWhole)
 {
     frdm->ADOCon.backupTo(backup);
-    const QByteArray previous = [&] { QFile f(backup); f.open(QIODevice::ReadOnly); return f.readAll(); }();
+    const QByteArray previous = readFile(backup);
     Connection holder;
     holder.open(working);
     holder.exec("BEGIN EXCLUSIVE");

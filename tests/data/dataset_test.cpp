@@ -1,21 +1,19 @@
 #include "data/connection.h"
 #include "data/dataset.h"
 #include "common/errors.h"
+#include "support/scratchdb.h"
 #include <gtest/gtest.h>
 #include <QTemporaryDir>
 
 using namespace qm;
 
 namespace {
-struct Db {
-    QTemporaryDir dir;
-    Connection c;
+struct Db : qmtest::ScratchDb {
     Db()
+        : ScratchDb("CREATE TABLE item (code TEXT COLLATE NOCASE DEFAULT '', name TEXT DEFAULT '', price REAL DEFAULT 0, "
+                    "made DATETIME, mark BOOLEAN NOT NULL DEFAULT 0);"
+                    "INSERT INTO item(code,name,price) VALUES ('001','可乐',2.5),('002','雪碧',3);")
     {
-        c.open(dir.path() + "/t.db", true);
-        c.execScript("CREATE TABLE item (code TEXT COLLATE NOCASE DEFAULT '', name TEXT DEFAULT '', price REAL DEFAULT 0, "
-                     "made DATETIME, mark BOOLEAN NOT NULL DEFAULT 0);"
-                     "INSERT INTO item(code,name,price) VALUES ('001','可乐',2.5),('002','雪碧',3);");
     }
 };
 }

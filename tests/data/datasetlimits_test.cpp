@@ -4,21 +4,19 @@
 #include "common/formats.h"
 #include "data/connection.h"
 #include "data/dataset.h"
+#include "support/scratchdb.h"
 #include <gtest/gtest.h>
 #include <QTemporaryDir>
 
 using namespace qm;
 
 namespace {
-struct Db {
-    QTemporaryDir dir;
-    Connection c;
+struct Db : qmtest::ScratchDb {
     Db()
+        : ScratchDb("CREATE TABLE item (code TEXT DEFAULT '', note TEXT DEFAULT '', price REAL DEFAULT 0, "
+                    "qty INTEGER DEFAULT 0, made DATETIME);"
+                    "INSERT INTO item(code, note) VALUES ('001', 'a'), ('002', 'b');")
     {
-        c.open(dir.path() + "/t.db", true);
-        c.execScript("CREATE TABLE item (code TEXT DEFAULT '', note TEXT DEFAULT '', price REAL DEFAULT 0, "
-                     "qty INTEGER DEFAULT 0, made DATETIME);"
-                     "INSERT INTO item(code, note) VALUES ('001', 'a'), ('002', 'b');");
     }
 };
 }

@@ -1,6 +1,7 @@
 #include "common/errors.h"
 #include "common/receiptprinter.h"
 #include "documents/salereceipt.h"
+#include "support/files.h"
 #include <gtest/gtest.h>
 #include <QElapsedTimer>
 #include <QFile>
@@ -14,12 +15,6 @@ using namespace qm;
 
 namespace {
 QString fromGbk(const QByteArray& b) { return QStringDecoder("GBK").decode(b); }
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
 
 receipt::Content sample()
 {
@@ -139,7 +134,7 @@ TEST_F(ReceiptPrinter, RegularFileGetsEveryLineWithLfAlone)
     QFile(device).open(QIODevice::WriteOnly); // the stand-in device exists, empty
     qputenv("QM_RECEIPT_PRINTER", device.toLocal8Bit());
     PrintFileToLPT1(receiptFile);
-    EXPECT_EQ(readAll(device), "line one\n\n" + receipt::gbk(QStringLiteral("合计:")) + "\nlast\n");
+    EXPECT_EQ(readFile(device), "line one\n\n" + receipt::gbk(QStringLiteral("合计:")) + "\nlast\n");
 }
 
 TEST_F(ReceiptPrinter, MissingDeviceAndPipeWithoutReaderFailWithinTheTimeout)

@@ -2,6 +2,7 @@
 // A quick way to add products in the tests.
 #include "data/connection.h"
 #include "common/formats.h"
+#include "data/numbering.h"
 #include <QDate>
 
 namespace qmtest {
@@ -17,7 +18,7 @@ struct P {
 inline void addProduct(qm::Connection& c, const P& p)
 {
     QVariant n = c.scalar("SELECT count(*) FROM product");
-    QString intno = (QStringLiteral("00000000") + QString::number(n.toLongLong() + 1)).right(8);
+    const QString intno = qm::zeroPad(n.toLongLong() + 1, 8);
     c.exec("INSERT INTO product (intno,sphh,spmc,spgg,sl,enddate,splb,branchname,spmz,dj_w) "
            "VALUES (:i,:c,:m,:g,:s,:e,:l,:b,:z,:w)",
            {{"i", intno}, {"c", p.sphh}, {"m", p.spmc}, {"g", p.spgg}, {"s", p.sl},
