@@ -111,7 +111,7 @@ bool writeChanged(Connection& c, const QString& table, const QString& key, const
 {
     QStringList cols;
     for (const auto& v : values) cols << v.first;
-    Statement cur(c.handle(), QStringLiteral("SELECT %1 FROM %2 WHERE intno=:n LIMIT 1").arg(cols.join(','), table));
+    Statement cur(c, QStringLiteral("SELECT %1 FROM %2 WHERE intno=:n LIMIT 1").arg(cols.join(','), table));
     cur.bind("n", key);
     if (!cur.step()) return false;
     QStringList sets;
@@ -177,7 +177,7 @@ std::optional<QString> padPartyCode(const QString& typed)
 
 Header readHeader(Connection& c, const DocDesc& d, const QString& docIntno)
 {
-    Statement st(c.handle(), QStringLiteral("SELECT %1 FROM %2 WHERE intno=:n LIMIT 1").arg(kHeaderColumns, d.headerTable));
+    Statement st(c, QStringLiteral("SELECT %1 FROM %2 WHERE intno=:n LIMIT 1").arg(kHeaderColumns, d.headerTable));
     st.bind("n", docIntno);
     if (!st.step()) throw Refusal(QStringLiteral("查无单据不能进入明细表!"));
     return headerFrom(st);
@@ -185,7 +185,7 @@ Header readHeader(Connection& c, const DocDesc& d, const QString& docIntno)
 
 std::vector<Row> readRows(Connection& c, const DocDesc& d, const QString& docIntno)
 {
-    Statement st(c.handle(),
+    Statement st(c,
                  QStringLiteral("SELECT %1 FROM %2 WHERE mainintno=:n ORDER BY intno, rowid").arg(kRowColumns, d.detailTable));
     st.bind("n", docIntno);
     std::vector<Row> v;
@@ -196,7 +196,7 @@ std::vector<Row> readRows(Connection& c, const DocDesc& d, const QString& docInt
 namespace {
 std::optional<Row> readRow(Connection& c, const DocDesc& d, const QString& rowIntno)
 {
-    Statement st(c.handle(), QStringLiteral("SELECT %1 FROM %2 WHERE intno=:n LIMIT 1").arg(kRowColumns, d.detailTable));
+    Statement st(c, QStringLiteral("SELECT %1 FROM %2 WHERE intno=:n LIMIT 1").arg(kRowColumns, d.detailTable));
     st.bind("n", rowIntno);
     if (!st.step()) return std::nullopt;
     return rowFrom(st);
@@ -255,7 +255,7 @@ QString addRow(Connection& c, const DocDesc& d, const QString& docIntno)
 std::optional<Party> findParty(Connection& c, const DocDesc& d, const QString& paddedCode, bool forPosting)
 {
     const QString col = forPosting ? d.party.postColumn : d.party.entryColumn;
-    Statement st(c.handle(), QStringLiteral("SELECT intno, id, name, persondeal, tel, addr, balance FROM %1 WHERE %2=:p1 LIMIT 1")
+    Statement st(c, QStringLiteral("SELECT intno, id, name, persondeal, tel, addr, balance FROM %1 WHERE %2=:p1 LIMIT 1")
                                  .arg(d.party.table, col));
     st.bind("p1", paddedCode);
     if (!st.step()) return std::nullopt;
@@ -289,7 +289,7 @@ void applyParty(Connection& c, const DocDesc& d, const QString& docIntno, const 
     if (!ps.isEmpty()) writeChanged(c, d.headerTable, docIntno, ps);
     if (d.carriedForward) {
         // The first row only: the carried-forward row when it is there.
-        Statement st(c.handle(), QStringLiteral("SELECT %1 FROM %2 WHERE mainintno=:n ORDER BY intno, rowid LIMIT 1")
+        Statement st(c, QStringLiteral("SELECT %1 FROM %2 WHERE mainintno=:n ORDER BY intno, rowid LIMIT 1")
                                      .arg(kRowColumns, d.detailTable));
         st.bind("n", docIntno);
         if (st.step()) {
@@ -307,7 +307,7 @@ Params productForCode(Connection& c, const DocDesc& d, const QString& code, cons
 {
     const QString typed = code.trimmed();
     const bool barcode = typed.size() >= 13;
-    Statement st(c.handle(), QStringLiteral("SELECT intno, sphh, spmc, spbzxh, sl_j, dj_n, dj_w, spgg, spmz, hydj, name "
+    Statement st(c, QStringLiteral("SELECT intno, sphh, spmc, spbzxh, sl_j, dj_n, dj_w, spgg, spmz, hydj, name "
                                             "FROM product WHERE %1=:p1 LIMIT 1")
                                  .arg(barcode ? QStringLiteral("name") : QStringLiteral("sphh")));
     st.bind("p1", typed);
@@ -393,7 +393,7 @@ Header recalc(Connection& c, const DocDesc& d, const QString& docIntno, const He
     const std::vector<Row> stored = readRows(c, d, docIntno);
     std::vector<Row> rows = stored;
     const Totals tot = computeTotals(d, rows);
-    Statement upd(c.handle(), QStringLiteral("UPDATE %1 SET amount=:a, rest=:r WHERE rowid=:id").arg(d.detailTable));
+    Statement upd(c, QStringLiteral("UPDATE %1 SET amount=:a, rest=:r WHERE rowid=:id").arg(d.detailTable));
     for (size_t i = 0; i < rows.size(); ++i) {
         const Row& r = rows[i];
         if (same(r.amount, stored[i].amount) && same(r.rest, stored[i].rest)) continue;
@@ -520,7 +520,7 @@ void applyEffects(Connection& c, const DocDesc& d, const Header& h, const std::v
         accountEffects |= e.target == Target::RowAccount;
     }
     if (productEffects) {
-        Statement get(c.handle(), QStringLiteral("SELECT coalesce(sl,0), coalesce(avdj,0) FROM product WHERE intno=:i"));
+        Statement get(c, QStringLiteral("SELECT coalesce(sl,0), coalesce(avdj,0) FROM product WHERE intno=:i"));
         std::unique_ptr<Statement> put;
         QString putSql;
         for (const Row& r : rows) {
@@ -557,7 +557,7 @@ void applyEffects(Connection& c, const DocDesc& d, const Header& h, const std::v
             // Every row sets the same columns: one statement, prepared once.
             const QString sql = QStringLiteral("UPDATE product SET %1 WHERE intno=:i").arg(sets.join(','));
             if (!put || putSql != sql) {
-                put = std::make_unique<Statement>(c.handle(), sql);
+                put = std::make_unique<Statement>(c, sql);
                 putSql = sql;
             }
             put->reset();
@@ -727,7 +727,7 @@ QStringList stockWarnings(Connection& c, const DocDesc& d, const QString& docInt
     QStringList out;
     if (rule == StockWarning::None) return out;
     const std::vector<Row> rows = readRows(c, d, docIntno);
-    Statement get(c.handle(), QStringLiteral("SELECT coalesce(sl,0) FROM product WHERE intno=:i"));
+    Statement get(c, QStringLiteral("SELECT coalesce(sl,0) FROM product WHERE intno=:i"));
     for (size_t i = rule == StockWarning::RowsAfterFirst ? 1 : 0; i < rows.size(); ++i) {
         const Row& r = rows[i];
         if (!movesStock(d, r, reversing)) continue;
