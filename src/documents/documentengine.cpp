@@ -520,49 +520,67 @@ void applyEffects(Connection& c, const DocDesc& d, const Header& h, const std::v
         accountEffects |= e.target == Target::RowAccount;
     }
     if (productEffects) {
-        Statement get(c, QStringLiteral("SELECT coalesce(sl,0), coalesce(avdj,0) FROM product WHERE intno=:i"));
-        std::unique_ptr<Statement> put;
-        QString putSql;
-        for (const Row& r : rows) {
-            if (!movesStock(d, r, reversing)) continue;
-            get.reset();
-            get.bind("i", r.spintno);
-            if (!get.step()) continue; // a product that no longer exists is skipped
-            const double stock = get.value(0).toDouble(), avg = get.value(1).toDouble();
-            get.reset();
-            v.row = &r;
-            QStringList sets;
-            Params ps{{"i", r.spintno}};
-            int k = 0;
-            for (const Effect& e : d.effects) {
-                if (e.target != Target::Product) continue;
-                const QString p = QStringLiteral("v%1").arg(k++);
-                if (e.apply == Apply::AverageCost) {
-                    const double qty = sumTerms(e.terms, v);
-                    const double cost = reversing ? averageAfterReversal(avg, stock, qty, r.dj_w)
-                                                  : averageAfterPurchase(avg, stock, qty, r.dj_w);
-                    sets << QStringLiteral("%1=:%2").arg(e.column, p);
-                    ps.append({p, cost});
-                } else if (e.apply == Apply::Add || (reversing && e.onReverse)) {
-                    const double delta = reversing ? (e.onReverse ? sumTerms(*e.onReverse, v) : sumTerms(e.terms, v, -1))
-                                                   : sumTerms(e.terms, v);
-                    sets << QStringLiteral("%1=coalesce(%1,0)+:%2").arg(e.column, p);
-                    ps.append({p, delta});
-                } else if (!reversing && !e.terms.empty()) {
-                    sets << QStringLiteral("%1=:%2").arg(e.column, p);
-                    ps.append({p, sourceValue(e.terms.front().source, v)});
+        // Every row sets the same columns: the statement is built and prepared
+        // once, and only an average cost needs the product's stock read first.
+        struct Column {
+            const Effect* effect;
+            QString param;
+        };
+        std::vector<Column> columns;
+        QStringList sets;
+        bool readsStock = false;
+        int k = 0;
+        for (const Effect& e : d.effects) {
+            if (e.target != Target::Product) continue;
+            const QString p = QStringLiteral("v%1").arg(k++);
+            if (e.apply == Apply::AverageCost) {
+                sets << QStringLiteral("%1=:%2").arg(e.column, p);
+                readsStock = true;
+            } else if (e.apply == Apply::Add || (reversing && e.onReverse)) {
+                sets << QStringLiteral("%1=coalesce(%1,0)+:%2").arg(e.column, p);
+            } else if (!reversing && !e.terms.empty()) {
+                sets << QStringLiteral("%1=:%2").arg(e.column, p);
+            } else {
+                continue;
+            }
+            columns.push_back({&e, p});
+        }
+        if (!columns.empty()) {
+            std::optional<Statement> get;
+            if (readsStock) get.emplace(c, QStringLiteral("SELECT coalesce(sl,0), coalesce(avdj,0) FROM product WHERE intno=:i"));
+            Statement put(c, QStringLiteral("UPDATE product SET %1 WHERE intno=:i").arg(sets.join(',')));
+            const QString key = QStringLiteral("i");
+            for (const Row& r : rows) {
+                if (!movesStock(d, r, reversing)) continue;
+                double stock = 0, avg = 0;
+                if (get) {
+                    get->reset();
+                    get->bind(key, r.spintno);
+                    if (!get->step()) continue; // a product that no longer exists is skipped
+                    stock = get->value(0).toDouble();
+                    avg = get->value(1).toDouble();
+                    get->reset();
                 }
+                v.row = &r;
+                put.reset();
+                put.bind(key, r.spintno);
+                for (const Column& col : columns) {
+                    const Effect& e = *col.effect;
+                    QVariant value;
+                    if (e.apply == Apply::AverageCost) {
+                        const double qty = sumTerms(e.terms, v);
+                        value = reversing ? averageAfterReversal(avg, stock, qty, r.dj_w)
+                                          : averageAfterPurchase(avg, stock, qty, r.dj_w);
+                    } else if (e.apply == Apply::Add || (reversing && e.onReverse)) {
+                        value = reversing ? (e.onReverse ? sumTerms(*e.onReverse, v) : sumTerms(e.terms, v, -1))
+                                          : sumTerms(e.terms, v);
+                    } else {
+                        value = sourceValue(e.terms.front().source, v);
+                    }
+                    put.bind(col.param, value);
+                }
+                while (put.step()) {}
             }
-            if (sets.isEmpty()) continue;
-            // Every row sets the same columns: one statement, prepared once.
-            const QString sql = QStringLiteral("UPDATE product SET %1 WHERE intno=:i").arg(sets.join(','));
-            if (!put || putSql != sql) {
-                put = std::make_unique<Statement>(c, sql);
-                putSql = sql;
-            }
-            put->reset();
-            put->bind(ps);
-            while (put->step()) {}
         }
     }
     if (accountEffects) {
