@@ -383,7 +383,11 @@ Totals computeTotals(const DocDesc& d, std::vector<Row>& rows)
 }
 }
 
-Header recalc(Connection& c, const DocDesc& d, const QString& docIntno, const HeaderInput& in)
+namespace {
+// The recalculation; `written`, when given, receives the rows as they stand
+// afterwards, so that posting need not read them again.
+Header recalcRows(Connection& c, const DocDesc& d, const QString& docIntno, const HeaderInput& in,
+                  std::vector<Row>* written)
 {
     Transaction t(c);
     const std::optional<QString> code = padPartyCode(in.partyCode);
@@ -400,6 +404,20 @@ Header recalc(Connection& c, const DocDesc& d, const QString& docIntno, const He
         upd.reset();
         upd.bind({{"a", r.amount}, {"r", r.rest}, {"id", r.rowid}});
         while (upd.step()) {}
+    }
+    if (written) {
+        // What was not written stays as stored; a value the file cannot hold
+        // as it is (not a finite number) is read back instead.
+        bool exact = true;
+        written->clear();
+        written->reserve(rows.size());
+        for (size_t i = 0; i < rows.size(); ++i) {
+            const Row& r = rows[i];
+            const bool kept = same(r.amount, stored[i].amount) && same(r.rest, stored[i].rest);
+            exact = exact && std::isfinite(r.amount) && std::isfinite(r.rest);
+            written->push_back(kept ? stored[i] : r);
+        }
+        if (!exact) *written = readRows(c, d, docIntno);
     }
     Params ps{{"amount", tot.A},
               {"customerid", code.value_or(in.partyCode.trimmed())},
@@ -430,6 +448,12 @@ Header recalc(Connection& c, const DocDesc& d, const QString& docIntno, const He
     Header h = readHeader(c, d, docIntno);
     t.commit();
     return h;
+}
+}
+
+Header recalc(Connection& c, const DocDesc& d, const QString& docIntno, const HeaderInput& in)
+{
+    return recalcRows(c, d, docIntno, in, nullptr);
 }
 
 Header previewTotals(Connection& c, const DocDesc& d, const QString& docIntno, Row& pending)
@@ -647,8 +671,8 @@ void post(Connection& c, const DocDesc& d, const QString& docIntno, const Header
             c.exec(QStringLiteral("DELETE FROM %1 WHERE rowid=:r").arg(d.detailTable), {{"r", rows.back().rowid}});
     }
     // The document's numbers from the party's balance as stored now.
-    const Header h = recalc(c, d, docIntno, in);
-    const std::vector<Row> rows = readRows(c, d, docIntno);
+    std::vector<Row> rows;
+    const Header h = recalcRows(c, d, docIntno, in, &rows);
     for (const Row& r : rows)
         if (r.spmc.trimmed().isEmpty()) throw Refusal(r.spmc.trimmed() + text::noProductName());
     if (!findParty(c, d, h.customerid, true)) throw Refusal(d.party.notFoundOnPost);
@@ -739,12 +763,11 @@ int purgeBlankRows(Connection& c, const DocDesc& d, const QString& docIntno)
     return n;
 }
 
-QStringList stockWarnings(Connection& c, const DocDesc& d, const QString& docIntno, bool reversing)
+namespace {
+QStringList stockWarningsFor(Connection& c, const DocDesc& d, const std::vector<Row>& rows, bool reversing)
 {
     const StockWarning rule = reversing ? d.warnOnReverse : d.warnOnPost;
     QStringList out;
-    if (rule == StockWarning::None) return out;
-    const std::vector<Row> rows = readRows(c, d, docIntno);
     Statement get(c, QStringLiteral("SELECT coalesce(sl,0) FROM product WHERE intno=:i"));
     for (size_t i = rule == StockWarning::RowsAfterFirst ? 1 : 0; i < rows.size(); ++i) {
         const Row& r = rows[i];
@@ -754,6 +777,13 @@ QStringList stockWarnings(Connection& c, const DocDesc& d, const QString& docInt
         if (get.step() && get.value(0).toDouble() < r.sl) out << r.spmc.trimmed() + text::lowStock();
     }
     return out;
+}
+}
+
+QStringList stockWarnings(Connection& c, const DocDesc& d, const QString& docIntno, bool reversing)
+{
+    if ((reversing ? d.warnOnReverse : d.warnOnPost) == StockWarning::None) return {};
+    return stockWarningsFor(c, d, readRows(c, d, docIntno), reversing);
 }
 
 // ------------------------------------------------------------- commands
@@ -772,26 +802,39 @@ bool refuse(const QString& message)
 
 bool checkBeforePosting(Connection& c, const DocDesc& d, const QString& docIntno, const HeaderInput& in, bool& dropLast)
 {
-    if (readHeader(c, d, docIntno).pass) return refuse(text::alreadyPosted());
+    // What was read is used again only while no window has opened since:
+    // another program may write the file while the operator reads a message.
+    bool asked = false;
+    std::optional<Header> stored = readHeader(c, d, docIntno);
+    if (stored->pass) return refuse(text::alreadyPosted());
     if (noPartyChosen(in.partyCode)) return refuse(d.party.noneChosen);
     std::vector<Row> rows = readRows(c, d, docIntno);
+    const std::vector<Row> all = rows;
     // An empty last row goes, through 删除 and its question.
     dropLast = false;
     if (!rows.empty() && rows.back().spmc.isEmpty() && !isCarried(rows.back())) {
+        asked = d.deleteAsks;
         dropLast = !d.deleteAsks || dlg::confirm(text::confirmDelete());
         if (dropLast) rows.pop_back();
     }
     const std::optional<QString> code = padPartyCode(in.partyCode);
-    if (code && !findParty(c, d, *code, false)) dlg::showMessage(d.party.notFound);
+    if (code && !findParty(c, d, *code, false)) {
+        dlg::showMessage(d.party.notFound);
+        asked = true;
+    }
     for (const Row& r : rows)
         if (r.spmc.trimmed().isEmpty()) return refuse(r.spmc.trimmed() + text::noProductName());
-    for (const QString& w : stockWarnings(c, d, docIntno, false)) dlg::showMessage(w);
+    if (d.warnOnPost != StockWarning::None) {
+        const QStringList warnings = stockWarningsFor(c, d, asked ? readRows(c, d, docIntno) : all, false);
+        for (const QString& w : warnings) dlg::showMessage(w);
+        asked = asked || !warnings.isEmpty();
+    }
     if (!code || !findParty(c, d, *code, true)) return refuse(d.party.notFoundOnPost);
-    const Header stored = readHeader(c, d, docIntno);
-    if (hasAccountEffects(d) && !accountExists(c, d.writesBankId ? in.bankId : stored.bankid)) {
+    if (asked) stored = readHeader(c, d, docIntno);
+    if (hasAccountEffects(d) && !accountExists(c, d.writesBankId ? in.bankId : stored->bankid)) {
         double pay = 0;
         for (size_t i = d.carriedForward ? 1 : 0; i < rows.size(); ++i) pay += rows[i].pay;
-        if (d.totalPay ? pay != 0 : stored.pay != 0) return refuse(text::noAccount());
+        if (d.totalPay ? pay != 0 : stored->pay != 0) return refuse(text::noAccount());
         dlg::showMessage(text::noAccount());
     }
     return true;
