@@ -673,6 +673,15 @@ void post(Connection& c, const DocDesc& d, const QString& docIntno, const Header
     // The document's numbers from the party's balance as stored now.
     std::vector<Row> rows;
     const Header h = recalcRows(c, d, docIntno, in, &rows);
+    postRecalculated(c, d, docIntno, in, h, rows, operatorCode);
+    t.commit();
+}
+
+void postRecalculated(Connection& c, const DocDesc& d, const QString& docIntno, const HeaderInput& in, const Header& h,
+                      const std::vector<Row>& rows, const QString& operatorCode)
+{
+    Transaction t(c);
+    if (noPartyChosen(in.partyCode)) throw Refusal(d.party.noneChosen);
     for (const Row& r : rows)
         if (r.spmc.trimmed().isEmpty()) throw Refusal(r.spmc.trimmed() + text::noProductName());
     if (!findParty(c, d, h.customerid, true)) throw Refusal(d.party.notFoundOnPost);
