@@ -93,10 +93,13 @@ int main(int argc, char** argv)
         rows.close();
         rows.setParam("p1", no);
         rows.open();
+        const double tOpen = t.nsecsElapsed() / 1e6;
         const receipt::Content content = receipt::fromDocument(&head, &rows, &company, receipt::checkoutSlogan());
+        const double tContent = t.nsecsElapsed() / 1e6;
         receipt::writeFile(content);
         ours.push_back(t.nsecsElapsed() / 1e6);
-        if (std::getenv("PARTS")) std::printf("check %.2f post %.2f receipt %.2f\n", tCheck, tPost - tCheck, ours.back() - tPost);
+        if (std::getenv("PARTS")) std::printf("check %.2f post %.2f receipt %.2f (reopen %.2f, content %.2f, file %.2f)\n", tCheck, tPost - tCheck,
+                        ours.back() - tPost, tOpen - tPost, tContent - tOpen, ours.back() - tContent);
         const QByteArray bytes = receipt::render(content);
 
         // The same writes by hand: one transaction of prepared statements.

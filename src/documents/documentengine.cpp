@@ -111,7 +111,7 @@ bool writeChanged(Connection& c, const QString& table, const QString& key, const
 {
     QStringList cols;
     for (const auto& v : values) cols << v.first;
-    Statement cur(c.handle(), QStringLiteral("SELECT %1 FROM %2 WHERE intno=:n LIMIT 1").arg(cols.join(','), table));
+    Statement cur(c, QStringLiteral("SELECT %1 FROM %2 WHERE intno=:n LIMIT 1").arg(cols.join(','), table));
     cur.bind("n", key);
     if (!cur.step()) return false;
     QStringList sets;
@@ -177,7 +177,7 @@ std::optional<QString> padPartyCode(const QString& typed)
 
 Header readHeader(Connection& c, const DocDesc& d, const QString& docIntno)
 {
-    Statement st(c.handle(), QStringLiteral("SELECT %1 FROM %2 WHERE intno=:n LIMIT 1").arg(kHeaderColumns, d.headerTable));
+    Statement st(c, QStringLiteral("SELECT %1 FROM %2 WHERE intno=:n LIMIT 1").arg(kHeaderColumns, d.headerTable));
     st.bind("n", docIntno);
     if (!st.step()) throw Refusal(QStringLiteral("查无单据不能进入明细表!"));
     return headerFrom(st);
@@ -185,7 +185,7 @@ Header readHeader(Connection& c, const DocDesc& d, const QString& docIntno)
 
 std::vector<Row> readRows(Connection& c, const DocDesc& d, const QString& docIntno)
 {
-    Statement st(c.handle(),
+    Statement st(c,
                  QStringLiteral("SELECT %1 FROM %2 WHERE mainintno=:n ORDER BY intno, rowid").arg(kRowColumns, d.detailTable));
     st.bind("n", docIntno);
     std::vector<Row> v;
@@ -196,7 +196,7 @@ std::vector<Row> readRows(Connection& c, const DocDesc& d, const QString& docInt
 namespace {
 std::optional<Row> readRow(Connection& c, const DocDesc& d, const QString& rowIntno)
 {
-    Statement st(c.handle(), QStringLiteral("SELECT %1 FROM %2 WHERE intno=:n LIMIT 1").arg(kRowColumns, d.detailTable));
+    Statement st(c, QStringLiteral("SELECT %1 FROM %2 WHERE intno=:n LIMIT 1").arg(kRowColumns, d.detailTable));
     st.bind("n", rowIntno);
     if (!st.step()) return std::nullopt;
     return rowFrom(st);
@@ -255,7 +255,7 @@ QString addRow(Connection& c, const DocDesc& d, const QString& docIntno)
 std::optional<Party> findParty(Connection& c, const DocDesc& d, const QString& paddedCode, bool forPosting)
 {
     const QString col = forPosting ? d.party.postColumn : d.party.entryColumn;
-    Statement st(c.handle(), QStringLiteral("SELECT intno, id, name, persondeal, tel, addr, balance FROM %1 WHERE %2=:p1 LIMIT 1")
+    Statement st(c, QStringLiteral("SELECT intno, id, name, persondeal, tel, addr, balance FROM %1 WHERE %2=:p1 LIMIT 1")
                                  .arg(d.party.table, col));
     st.bind("p1", paddedCode);
     if (!st.step()) return std::nullopt;
@@ -289,7 +289,7 @@ void applyParty(Connection& c, const DocDesc& d, const QString& docIntno, const 
     if (!ps.isEmpty()) writeChanged(c, d.headerTable, docIntno, ps);
     if (d.carriedForward) {
         // The first row only: the carried-forward row when it is there.
-        Statement st(c.handle(), QStringLiteral("SELECT %1 FROM %2 WHERE mainintno=:n ORDER BY intno, rowid LIMIT 1")
+        Statement st(c, QStringLiteral("SELECT %1 FROM %2 WHERE mainintno=:n ORDER BY intno, rowid LIMIT 1")
                                      .arg(kRowColumns, d.detailTable));
         st.bind("n", docIntno);
         if (st.step()) {
@@ -307,7 +307,7 @@ Params productForCode(Connection& c, const DocDesc& d, const QString& code, cons
 {
     const QString typed = code.trimmed();
     const bool barcode = typed.size() >= 13;
-    Statement st(c.handle(), QStringLiteral("SELECT intno, sphh, spmc, spbzxh, sl_j, dj_n, dj_w, spgg, spmz, hydj, name "
+    Statement st(c, QStringLiteral("SELECT intno, sphh, spmc, spbzxh, sl_j, dj_n, dj_w, spgg, spmz, hydj, name "
                                             "FROM product WHERE %1=:p1 LIMIT 1")
                                  .arg(barcode ? QStringLiteral("name") : QStringLiteral("sphh")));
     st.bind("p1", typed);
@@ -383,7 +383,11 @@ Totals computeTotals(const DocDesc& d, std::vector<Row>& rows)
 }
 }
 
-Header recalc(Connection& c, const DocDesc& d, const QString& docIntno, const HeaderInput& in)
+namespace {
+// The recalculation; `written`, when given, receives the rows as they stand
+// afterwards, so that posting need not read them again.
+Header recalcRows(Connection& c, const DocDesc& d, const QString& docIntno, const HeaderInput& in,
+                  std::vector<Row>* written)
 {
     Transaction t(c);
     const std::optional<QString> code = padPartyCode(in.partyCode);
@@ -393,13 +397,27 @@ Header recalc(Connection& c, const DocDesc& d, const QString& docIntno, const He
     const std::vector<Row> stored = readRows(c, d, docIntno);
     std::vector<Row> rows = stored;
     const Totals tot = computeTotals(d, rows);
-    Statement upd(c.handle(), QStringLiteral("UPDATE %1 SET amount=:a, rest=:r WHERE rowid=:id").arg(d.detailTable));
+    Statement upd(c, QStringLiteral("UPDATE %1 SET amount=:a, rest=:r WHERE rowid=:id").arg(d.detailTable));
     for (size_t i = 0; i < rows.size(); ++i) {
         const Row& r = rows[i];
         if (same(r.amount, stored[i].amount) && same(r.rest, stored[i].rest)) continue;
         upd.reset();
         upd.bind({{"a", r.amount}, {"r", r.rest}, {"id", r.rowid}});
         while (upd.step()) {}
+    }
+    if (written) {
+        // What was not written stays as stored; a value the file cannot hold
+        // as it is (not a finite number) is read back instead.
+        bool exact = true;
+        written->clear();
+        written->reserve(rows.size());
+        for (size_t i = 0; i < rows.size(); ++i) {
+            const Row& r = rows[i];
+            const bool kept = same(r.amount, stored[i].amount) && same(r.rest, stored[i].rest);
+            exact = exact && std::isfinite(r.amount) && std::isfinite(r.rest);
+            written->push_back(kept ? stored[i] : r);
+        }
+        if (!exact) *written = readRows(c, d, docIntno);
     }
     Params ps{{"amount", tot.A},
               {"customerid", code.value_or(in.partyCode.trimmed())},
@@ -430,6 +448,12 @@ Header recalc(Connection& c, const DocDesc& d, const QString& docIntno, const He
     Header h = readHeader(c, d, docIntno);
     t.commit();
     return h;
+}
+}
+
+Header recalc(Connection& c, const DocDesc& d, const QString& docIntno, const HeaderInput& in)
+{
+    return recalcRows(c, d, docIntno, in, nullptr);
 }
 
 Header previewTotals(Connection& c, const DocDesc& d, const QString& docIntno, Row& pending)
@@ -520,49 +544,67 @@ void applyEffects(Connection& c, const DocDesc& d, const Header& h, const std::v
         accountEffects |= e.target == Target::RowAccount;
     }
     if (productEffects) {
-        Statement get(c.handle(), QStringLiteral("SELECT coalesce(sl,0), coalesce(avdj,0) FROM product WHERE intno=:i"));
-        std::unique_ptr<Statement> put;
-        QString putSql;
-        for (const Row& r : rows) {
-            if (!movesStock(d, r, reversing)) continue;
-            get.reset();
-            get.bind("i", r.spintno);
-            if (!get.step()) continue; // a product that no longer exists is skipped
-            const double stock = get.value(0).toDouble(), avg = get.value(1).toDouble();
-            get.reset();
-            v.row = &r;
-            QStringList sets;
-            Params ps{{"i", r.spintno}};
-            int k = 0;
-            for (const Effect& e : d.effects) {
-                if (e.target != Target::Product) continue;
-                const QString p = QStringLiteral("v%1").arg(k++);
-                if (e.apply == Apply::AverageCost) {
-                    const double qty = sumTerms(e.terms, v);
-                    const double cost = reversing ? averageAfterReversal(avg, stock, qty, r.dj_w)
-                                                  : averageAfterPurchase(avg, stock, qty, r.dj_w);
-                    sets << QStringLiteral("%1=:%2").arg(e.column, p);
-                    ps.append({p, cost});
-                } else if (e.apply == Apply::Add || (reversing && e.onReverse)) {
-                    const double delta = reversing ? (e.onReverse ? sumTerms(*e.onReverse, v) : sumTerms(e.terms, v, -1))
-                                                   : sumTerms(e.terms, v);
-                    sets << QStringLiteral("%1=coalesce(%1,0)+:%2").arg(e.column, p);
-                    ps.append({p, delta});
-                } else if (!reversing && !e.terms.empty()) {
-                    sets << QStringLiteral("%1=:%2").arg(e.column, p);
-                    ps.append({p, sourceValue(e.terms.front().source, v)});
+        // Every row sets the same columns: the statement is built and prepared
+        // once, and only an average cost needs the product's stock read first.
+        struct Column {
+            const Effect* effect;
+            QString param;
+        };
+        std::vector<Column> columns;
+        QStringList sets;
+        bool readsStock = false;
+        int k = 0;
+        for (const Effect& e : d.effects) {
+            if (e.target != Target::Product) continue;
+            const QString p = QStringLiteral("v%1").arg(k++);
+            if (e.apply == Apply::AverageCost) {
+                sets << QStringLiteral("%1=:%2").arg(e.column, p);
+                readsStock = true;
+            } else if (e.apply == Apply::Add || (reversing && e.onReverse)) {
+                sets << QStringLiteral("%1=coalesce(%1,0)+:%2").arg(e.column, p);
+            } else if (!reversing && !e.terms.empty()) {
+                sets << QStringLiteral("%1=:%2").arg(e.column, p);
+            } else {
+                continue;
+            }
+            columns.push_back({&e, p});
+        }
+        if (!columns.empty()) {
+            std::optional<Statement> get;
+            if (readsStock) get.emplace(c, QStringLiteral("SELECT coalesce(sl,0), coalesce(avdj,0) FROM product WHERE intno=:i"));
+            Statement put(c, QStringLiteral("UPDATE product SET %1 WHERE intno=:i").arg(sets.join(',')));
+            const QString key = QStringLiteral("i");
+            for (const Row& r : rows) {
+                if (!movesStock(d, r, reversing)) continue;
+                double stock = 0, avg = 0;
+                if (get) {
+                    get->reset();
+                    get->bind(key, r.spintno);
+                    if (!get->step()) continue; // a product that no longer exists is skipped
+                    stock = get->value(0).toDouble();
+                    avg = get->value(1).toDouble();
+                    get->reset();
                 }
+                v.row = &r;
+                put.reset();
+                put.bind(key, r.spintno);
+                for (const Column& col : columns) {
+                    const Effect& e = *col.effect;
+                    QVariant value;
+                    if (e.apply == Apply::AverageCost) {
+                        const double qty = sumTerms(e.terms, v);
+                        value = reversing ? averageAfterReversal(avg, stock, qty, r.dj_w)
+                                          : averageAfterPurchase(avg, stock, qty, r.dj_w);
+                    } else if (e.apply == Apply::Add || (reversing && e.onReverse)) {
+                        value = reversing ? (e.onReverse ? sumTerms(*e.onReverse, v) : sumTerms(e.terms, v, -1))
+                                          : sumTerms(e.terms, v);
+                    } else {
+                        value = sourceValue(e.terms.front().source, v);
+                    }
+                    put.bind(col.param, value);
+                }
+                while (put.step()) {}
             }
-            if (sets.isEmpty()) continue;
-            // Every row sets the same columns: one statement, prepared once.
-            const QString sql = QStringLiteral("UPDATE product SET %1 WHERE intno=:i").arg(sets.join(','));
-            if (!put || putSql != sql) {
-                put = std::make_unique<Statement>(c.handle(), sql);
-                putSql = sql;
-            }
-            put->reset();
-            put->bind(ps);
-            while (put->step()) {}
         }
     }
     if (accountEffects) {
@@ -629,8 +671,17 @@ void post(Connection& c, const DocDesc& d, const QString& docIntno, const Header
             c.exec(QStringLiteral("DELETE FROM %1 WHERE rowid=:r").arg(d.detailTable), {{"r", rows.back().rowid}});
     }
     // The document's numbers from the party's balance as stored now.
-    const Header h = recalc(c, d, docIntno, in);
-    const std::vector<Row> rows = readRows(c, d, docIntno);
+    std::vector<Row> rows;
+    const Header h = recalcRows(c, d, docIntno, in, &rows);
+    postRecalculated(c, d, docIntno, in, h, rows, operatorCode);
+    t.commit();
+}
+
+void postRecalculated(Connection& c, const DocDesc& d, const QString& docIntno, const HeaderInput& in, const Header& h,
+                      const std::vector<Row>& rows, const QString& operatorCode)
+{
+    Transaction t(c);
+    if (noPartyChosen(in.partyCode)) throw Refusal(d.party.noneChosen);
     for (const Row& r : rows)
         if (r.spmc.trimmed().isEmpty()) throw Refusal(r.spmc.trimmed() + text::noProductName());
     if (!findParty(c, d, h.customerid, true)) throw Refusal(d.party.notFoundOnPost);
@@ -721,13 +772,12 @@ int purgeBlankRows(Connection& c, const DocDesc& d, const QString& docIntno)
     return n;
 }
 
-QStringList stockWarnings(Connection& c, const DocDesc& d, const QString& docIntno, bool reversing)
+namespace {
+QStringList stockWarningsFor(Connection& c, const DocDesc& d, const std::vector<Row>& rows, bool reversing)
 {
     const StockWarning rule = reversing ? d.warnOnReverse : d.warnOnPost;
     QStringList out;
-    if (rule == StockWarning::None) return out;
-    const std::vector<Row> rows = readRows(c, d, docIntno);
-    Statement get(c.handle(), QStringLiteral("SELECT coalesce(sl,0) FROM product WHERE intno=:i"));
+    Statement get(c, QStringLiteral("SELECT coalesce(sl,0) FROM product WHERE intno=:i"));
     for (size_t i = rule == StockWarning::RowsAfterFirst ? 1 : 0; i < rows.size(); ++i) {
         const Row& r = rows[i];
         if (!movesStock(d, r, reversing)) continue;
@@ -736,6 +786,13 @@ QStringList stockWarnings(Connection& c, const DocDesc& d, const QString& docInt
         if (get.step() && get.value(0).toDouble() < r.sl) out << r.spmc.trimmed() + text::lowStock();
     }
     return out;
+}
+}
+
+QStringList stockWarnings(Connection& c, const DocDesc& d, const QString& docIntno, bool reversing)
+{
+    if ((reversing ? d.warnOnReverse : d.warnOnPost) == StockWarning::None) return {};
+    return stockWarningsFor(c, d, readRows(c, d, docIntno), reversing);
 }
 
 // ------------------------------------------------------------- commands
@@ -754,26 +811,39 @@ bool refuse(const QString& message)
 
 bool checkBeforePosting(Connection& c, const DocDesc& d, const QString& docIntno, const HeaderInput& in, bool& dropLast)
 {
-    if (readHeader(c, d, docIntno).pass) return refuse(text::alreadyPosted());
+    // What was read is used again only while no window has opened since:
+    // another program may write the file while the operator reads a message.
+    bool asked = false;
+    std::optional<Header> stored = readHeader(c, d, docIntno);
+    if (stored->pass) return refuse(text::alreadyPosted());
     if (noPartyChosen(in.partyCode)) return refuse(d.party.noneChosen);
     std::vector<Row> rows = readRows(c, d, docIntno);
+    const std::vector<Row> all = rows;
     // An empty last row goes, through 删除 and its question.
     dropLast = false;
     if (!rows.empty() && rows.back().spmc.isEmpty() && !isCarried(rows.back())) {
+        asked = d.deleteAsks;
         dropLast = !d.deleteAsks || dlg::confirm(text::confirmDelete());
         if (dropLast) rows.pop_back();
     }
     const std::optional<QString> code = padPartyCode(in.partyCode);
-    if (code && !findParty(c, d, *code, false)) dlg::showMessage(d.party.notFound);
+    if (code && !findParty(c, d, *code, false)) {
+        dlg::showMessage(d.party.notFound);
+        asked = true;
+    }
     for (const Row& r : rows)
         if (r.spmc.trimmed().isEmpty()) return refuse(r.spmc.trimmed() + text::noProductName());
-    for (const QString& w : stockWarnings(c, d, docIntno, false)) dlg::showMessage(w);
+    if (d.warnOnPost != StockWarning::None) {
+        const QStringList warnings = stockWarningsFor(c, d, asked ? readRows(c, d, docIntno) : all, false);
+        for (const QString& w : warnings) dlg::showMessage(w);
+        asked = asked || !warnings.isEmpty();
+    }
     if (!code || !findParty(c, d, *code, true)) return refuse(d.party.notFoundOnPost);
-    const Header stored = readHeader(c, d, docIntno);
-    if (hasAccountEffects(d) && !accountExists(c, d.writesBankId ? in.bankId : stored.bankid)) {
+    if (asked) stored = readHeader(c, d, docIntno);
+    if (hasAccountEffects(d) && !accountExists(c, d.writesBankId ? in.bankId : stored->bankid)) {
         double pay = 0;
         for (size_t i = d.carriedForward ? 1 : 0; i < rows.size(); ++i) pay += rows[i].pay;
-        if (d.totalPay ? pay != 0 : stored.pay != 0) return refuse(text::noAccount());
+        if (d.totalPay ? pay != 0 : stored->pay != 0) return refuse(text::noAccount());
         dlg::showMessage(text::noAccount());
     }
     return true;

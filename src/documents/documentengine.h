@@ -128,6 +128,10 @@ void copyHistory(Connection& c, const DocDesc& d, const QString& docIntno, const
 // effects. Refusals roll everything back.
 void post(Connection& c, const DocDesc& d, const QString& docIntno, const HeaderInput& in, bool dropEmptyLast,
           const QString& operatorCode);
+// The rest of posting, for a caller that has just recalculated the document
+// inside its own transaction: `h` and `rows` as stored now. Refusals as post's.
+void postRecalculated(Connection& c, const DocDesc& d, const QString& docIntno, const HeaderInput& in, const Header& h,
+                      const std::vector<Row>& rows, const QString& operatorCode);
 // Reversal: re-reads the state (refusing a reversed one), marks cancel on
 // header and rows and applies the effects inverted.
 void reverse(Connection& c, const DocDesc& d, const QString& docIntno);

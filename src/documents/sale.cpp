@@ -233,10 +233,12 @@ void postTendered(Connection& c, const QString& docIntno, const HeaderInput& in,
                           "WHERE mainintno=:n ORDER BY intno DESC LIMIT 1)"),
            {{"n", docIntno}, {"pay", cashTaken}, {"rest", cashTaken - due}});
     c.exec(QStringLiteral("UPDATE outlist SET pay=:pay WHERE intno=:n"), {{"n", docIntno}, {"pay", due}});
-    post(c, d, docIntno, in, false, operatorCode);
+    // Recalculated just now, in this transaction: posting goes on from what is stored.
+    const Header paid = readHeader(c, d, docIntno);
+    postRecalculated(c, d, docIntno, in, paid, readRows(c, d, docIntno), operatorCode);
     c.exec(QStringLiteral("UPDATE config SET amount=coalesce(amount,0)+:a, rest=coalesce(rest,0)+:a "
                           "WHERE rowid=(SELECT min(rowid) FROM config)"),
-           {{"a", readHeader(c, d, docIntno).amount}});
+           {{"a", paid.amount}});
     t.commit();
 }
 

@@ -9,15 +9,29 @@
 
 namespace qm::receipt {
 
+namespace {
+// One character (a surrogate pair counts as one) in GBK, or "?" when GBK lacks it.
+QByteArray gbkChar(QStringEncoder& enc, QStringView ch)
+{
+    QByteArray b = enc.encode(ch);
+    const bool bad = enc.hasError() || b.isEmpty();
+    enc.resetState();
+    return bad ? QByteArray("?") : b;
+}
+
+qsizetype charLength(const QString& text, qsizetype i)
+{
+    return (text[i].isHighSurrogate() && i + 1 < text.size()) ? 2 : 1;
+}
+}
+
 QByteArray gbk(const QString& text)
 {
     QStringEncoder enc("GBK", QStringEncoder::Flag::Stateless);
     QByteArray out;
     for (qsizetype i = 0; i < text.size();) {
-        const qsizetype n = (text[i].isHighSurrogate() && i + 1 < text.size()) ? 2 : 1;
-        QByteArray b = enc.encode(QStringView(text).mid(i, n));
-        out += (enc.hasError() || b.isEmpty()) ? QByteArray("?") : b;
-        enc.resetState();
+        const qsizetype n = charLength(text, i);
+        out += gbkChar(enc, QStringView(text).mid(i, n));
         i += n;
     }
     return out;
@@ -25,10 +39,11 @@ QByteArray gbk(const QString& text)
 
 QByteArray nameField(const QString& name, int width)
 {
+    QStringEncoder enc("GBK", QStringEncoder::Flag::Stateless);
     QByteArray out;
     for (qsizetype i = 0; i < name.size();) {
-        const qsizetype n = (name[i].isHighSurrogate() && i + 1 < name.size()) ? 2 : 1;
-        const QByteArray ch = gbk(name.mid(i, n));
+        const qsizetype n = charLength(name, i);
+        const QByteArray ch = gbkChar(enc, QStringView(name).mid(i, n));
         if (out.size() + ch.size() > width) break;
         out += ch;
         i += n;
