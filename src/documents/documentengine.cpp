@@ -170,7 +170,7 @@ std::optional<QString> padPartyCode(const QString& typed)
 {
     const QString t = typed.trimmed();
     if (t.size() > 10) return std::nullopt;
-    return zeroPad(0, 10).left(10 - t.size()) + t;
+    return padCode(t, 10);
 }
 
 // --------------------------------------------------------------- reading
