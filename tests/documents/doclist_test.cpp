@@ -3,6 +3,7 @@
 #include "app/commands.h"
 #include "documents/docdata.h"
 #include "documents/docwindows.h"
+#include "documents/salewindows.h"
 #include "documents/tfrdoclist.h"
 #include "data/datasetmodel.h"
 #include <QComboBox>
@@ -210,6 +211,34 @@ TEST_F(DocListTest, DetailOpensTheEntryWindowOrThePostedViewByTheStoredState)
     // The list read the state again when the view closed.
     EXPECT_EQ(l->DBGrid1->model()->data(l->DBGrid1->model()->index(0, 0), Qt::ForegroundRole).value<QColor>(),
               QColor(0, 0, 255));
+    l->close();
+}
+
+TEST_F(DocListTest, TheSalesListOpensTheSalesOwnWindows)
+{
+    // A sale left unposted by the front desk opens in the sale's entry window
+    // (with its tender), a posted one in the sale's posted view.
+    header("outlist", "0000000001", "2026-11-30 09:15:00", "0000000001", QStringLiteral("零散客户"));
+    header("outlist", "0000000002", "2026-11-30 10:40:00", "0000000001", QStringLiteral("零散客户"), true);
+    DocumentList* l = open(DocKind::Sale);
+    ASSERT_TRUE(frdm->AQoutlist->locate("intno", "0000000001"));
+    l->detailClick();
+    auto* entry = qobject_cast<SaleEntryWindow*>(l->documentWindow());
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry->docIntno(), "0000000001");
+    EXPECT_EQ(entry->windowTitle(), QStringLiteral("销售明细单"));
+    entry->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    ASSERT_TRUE(frdm->AQoutlist->locate("intno", "0000000002"));
+    l->detailClick();
+    auto* view = qobject_cast<SalePostedView*>(l->documentWindow());
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->docIntno(), "0000000002");
+    EXPECT_EQ(view->windowTitle(), QStringLiteral("销售明细单(已过帐)"));
+    view->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(l->isEnabled());
     l->close();
 }
 
