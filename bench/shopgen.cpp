@@ -230,7 +230,7 @@ private:
     // name, contact and the balance it stands at.
     Header headerFor(int kind, const Party& p);
     // A new row of `kind` under `h` for the product: its number and the
-    // product's code, name, unit, specification and pieces per case.
+    // product's code, name, unit, size and pieces per case.
     Detail rowFor(int kind, const Header& h, const Product& p);
     void put(int kind, const Header& h, std::vector<Detail>& rows);
 
