@@ -12,14 +12,6 @@ namespace qm::doc {
 namespace {
 Effect add(Target t, const QString& column, std::vector<Term> terms) { return {t, column, Apply::Add, std::move(terms), {}}; }
 
-// The header keeps the customer's balance after the document.
-void storeClosingBalance(Connection& c, const DocDesc& d, const Header& h)
-{
-    c.exec(QStringLiteral("UPDATE %1 SET rest=(SELECT balance FROM customer WHERE id=:id LIMIT 1) WHERE intno=:n")
-               .arg(d.headerTable),
-           {{"id", h.customerid}, {"n", h.intno}});
-}
-
 // The first row of totallist, made when another writer left the table empty.
 void setTurnoverRow(Connection& c, const QString& sets, const Params& ps)
 {
@@ -43,6 +35,13 @@ std::vector<HeaderBox> customerBoxes(bool posted)
         {"Edit16", "employeename", QStringLiteral("负责人"), e, true, -1, 10, posted ? QString() : QStringLiteral("双击进入员工表")},
     };
 }
+}
+
+void storeClosingBalance(Connection& c, const DocDesc& d, const Header& h)
+{
+    c.exec(QStringLiteral("UPDATE %1 SET rest=(SELECT balance FROM customer WHERE id=:id LIMIT 1) WHERE intno=:n")
+               .arg(d.headerTable),
+           {{"id", h.customerid}, {"n", h.intno}});
 }
 
 bool isLooseGoodsCode(const QString& sphh)

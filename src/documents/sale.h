@@ -20,6 +20,10 @@ const DocDesc& salesReturnDesc();
 // desk's "零" and the return's "000". Such rows move no stock, either way.
 bool isLooseGoodsCode(const QString& sphh);
 
+// The header of a customer document keeps the customer's balance after it
+// (inside the posting transaction, once the effects are applied).
+void storeClosingBalance(Connection& c, const DocDesc& d, const Header& h);
+
 // The running turnover of the sale window: the first row of totallist holds
 // the sales posted since login (amount) and that plus the sale on screen (rest).
 double turnoverSinceLogin(Connection& c);

@@ -33,9 +33,7 @@ DocDesc makeSalesReturn()
     d.warnOnReverse = StockWarning::AllRows;
     d.afterEffects = [](Connection& c, const Header& h, bool reversing) {
         if (reversing) return;
-        // The header keeps the customer's balance after the return.
-        c.exec(QStringLiteral("UPDATE outbacklist SET rest=(SELECT balance FROM customer WHERE id=:id LIMIT 1) WHERE intno=:n"),
-               {{"id", h.customerid}, {"n", h.intno}});
+        storeClosingBalance(c, salesReturnDesc(), h);
     };
 
     Texts& t = d.texts;
