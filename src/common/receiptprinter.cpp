@@ -70,9 +70,13 @@ QString writeToDevice(const QString& device, const QByteArray& data, int timeout
     // Non-blocking throughout: a pipe without a reader refuses the open (ENXIO)
     // and a busy printer refuses the write (EAGAIN); both are retried until the
     // deadline.
+    // A path outside /dev that names nothing yet is a file standing in for the
+    // printer: made by the first receipt and appended to by the next ones.
+    int flags = O_WRONLY | O_NONBLOCK | O_NOCTTY | O_APPEND | O_CLOEXEC;
+    if (!device.startsWith(QStringLiteral("/dev/"))) flags |= O_CREAT;
     int fd = -1;
     for (;;) {
-        fd = ::open(path.constData(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_APPEND | O_CLOEXEC);
+        fd = ::open(path.constData(), flags, 0644);
         if (fd >= 0) break;
         const int err = errno;
         if ((err != ENXIO && err != EAGAIN && err != EINTR && err != EBUSY) || clock.elapsed() >= timeoutMs)
@@ -132,7 +136,7 @@ bool frontDeskPrintFile(const QString& path)
         PrintFileToLPT1(path);
         return true;
     } catch (const FileOpenError&) {
-        dlg::showMessage(QStringLiteral("请连接好打印机,装好打印纸并打开打印机电源！"));
+        dlg::showMessage(QStringLiteral("请连接好打印机,装好打印纸并打开打印机电源！\n") + receiptPrinterDevice());
         return false;
     }
 }

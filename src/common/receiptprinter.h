@@ -23,7 +23,8 @@ void setReceiptPrinterTimeout(int ms);
 // single LF each: what the printer receives for the file.
 QByteArray printerLines(const QByteArray& text);
 
-// Writes `data` to `device` within `timeoutMs`. Returns an empty string on
+// Writes `data` to `device` within `timeoutMs`; a path outside /dev that does
+// not exist is created as a file and appended to. Returns an empty string on
 // success, else what went wrong (for the log and the error window).
 QString writeToDevice(const QString& device, const QByteArray& data, int timeoutMs);
 
@@ -33,7 +34,7 @@ QString writeToDevice(const QString& device, const QByteArray& data, int timeout
 void PrintFileToLPT1(const QString& path);
 
 // The same for the checkout: a failure shows "请连接好打印机,装好打印纸并打开打印机电源！"
-// instead of throwing. Returns whether the receipt reached the printer.
+// with the device's name on a second line instead of throwing. Returns whether the receipt reached the printer.
 bool frontDeskPrintFile(const QString& path);
 
 }

@@ -128,19 +128,25 @@ TEST_F(ReceiptPrinter, DeviceChoiceAndLineEnds)
     EXPECT_EQ(printerLines(""), QByteArray());
 }
 
-TEST_F(ReceiptPrinter, RegularFileGetsEveryLineWithLfAlone)
+TEST_F(ReceiptPrinter, FileStandingInForThePrinterIsCreatedAndAppendedTo)
 {
     const QString device = dir.filePath("lp0");
-    QFile(device).open(QIODevice::WriteOnly); // the stand-in device exists, empty
     qputenv("QM_RECEIPT_PRINTER", device.toLocal8Bit());
+    const QByteArray one = "line one\n\n" + receipt::gbk(QStringLiteral("合计:")) + "\nlast\n";
     PrintFileToLPT1(receiptFile);
-    EXPECT_EQ(readFile(device), "line one\n\n" + receipt::gbk(QStringLiteral("合计:")) + "\nlast\n");
+    EXPECT_EQ(readFile(device), one);
+    PrintFileToLPT1(receiptFile);
+    EXPECT_EQ(readFile(device), one + one);
 }
 
 TEST_F(ReceiptPrinter, MissingDeviceAndPipeWithoutReaderFailWithinTheTimeout)
 {
-    qputenv("QM_RECEIPT_PRINTER", dir.filePath("no-such-printer").toLocal8Bit());
-    EXPECT_THROW(PrintFileToLPT1(receiptFile), FileOpenError);
+    // No printer where one is named: a missing device, a file in a missing folder.
+    for (const QString& missing : {QStringLiteral("/dev/qm-no-such-printer"), dir.filePath("offline/lp0")}) {
+        qputenv("QM_RECEIPT_PRINTER", missing.toLocal8Bit());
+        EXPECT_THROW(PrintFileToLPT1(receiptFile), FileOpenError);
+        EXPECT_FALSE(QFile::exists(missing));
+    }
 
     const QString fifo = dir.filePath("fifo");
     ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);

@@ -108,12 +108,13 @@ TEST_F(SaleWindows, NewSaleAtTheWalkInPriceThroughTheTenderToTheNextSale)
 
 TEST_F(SaleWindows, PrinterOffShowsItsMessageAndKeepsTheSale)
 {
-    qputenv("QM_RECEIPT_PRINTER", (folder() + "no-printer").toLocal8Bit());
+    const QString device = folder() + "offline/lp0";
+    qputenv("QM_RECEIPT_PRINTER", device.toLocal8Bit());
     SaleEntryWindow* w = openNewSale();
     enter(w, "1001");
     const QString no = w->docIntno();
     w->frontDeskPostAndPrint(5);
-    EXPECT_TRUE(dialogs->messages().contains("请连接好打印机,装好打印纸并打开打印机电源！"));
+    EXPECT_TRUE(dialogs->messages().contains("请连接好打印机,装好打印纸并打开打印机电源！\n" + device));
     EXPECT_EQ(frdm->ADOCon.scalar("SELECT pass FROM outlist WHERE intno=:p1", {{"p1", no}}).toInt(), 1);
     EXPECT_TRUE(QFile::exists(folder() + "output.txt"));
 
@@ -154,7 +155,7 @@ TEST_F(SaleWindows, MemberSalePostedShowsTheTicketAndIsReversedFromThePostedView
     EXPECT_EQ(v->windowTitle(), "销售明细单(已过帐)");
     v->ToolButton5Click();
     EXPECT_TRUE(printed().contains(qm::receipt::gbk(QStringLiteral("       多谢惠顾,欢迎光临!\n"))));
-    qputenv("QM_RECEIPT_PRINTER", (folder() + "no-printer").toLocal8Bit());
+    qputenv("QM_RECEIPT_PRINTER", (folder() + "offline/lp0").toLocal8Bit());
     EXPECT_THROW(v->ToolButton5Click(), qm::FileOpenError);
     dialogs->clear();
     v->ToolButton8Click();
