@@ -1,5 +1,6 @@
 #include "admin/tfrcompany.h"
 #include "app/commands.h"
+#include "app/tfrmain.h"
 #include "app/windowprotocol.h"
 #include "common/boxkeys.h"
 #include "data/tfrdm.h"
@@ -86,6 +87,8 @@ void TFrcompany::FormClose()
         co->post();
         return true;
     });
+    // The caption names the company too.
+    if (frmain && !frmain->operatorCode.isEmpty()) frmain->setLoggedInCaption();
 }
 
 void TFrcompany::closeEvent(QCloseEvent* e)

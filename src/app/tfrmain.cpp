@@ -7,6 +7,7 @@
 #include "common/dialogs.h"
 #include "common/errors.h"
 #include "common/paths.h"
+#include "data/tfrdm.h"
 #include <QCloseEvent>
 #include <QEvent>
 #include <QLabel>
@@ -24,6 +25,8 @@ Tfrmain::Tfrmain(QWidget* parent) : QMainWindow(parent)
     setWindowIcon(qm::programIcon());
     // Every window of the program is owned by this one, directly or not.
     qm::keepOwnedWindowsEnabled();
+    // ... and opened over the middle of its owner.
+    qm::placeWindowsOverOwners();
     buildMenus();
 
     auto panel = [this](const char* name) {
@@ -54,6 +57,15 @@ void Tfrmain::setLoggedInCaption()
     int at = caption.indexOf(QStringLiteral("-用户名:"));
     QString head = at >= 0 ? caption.left(at + 1) : caption + QLatin1Char('-');
     setWindowTitle(head + QStringLiteral("用户名:") + installationUser() + QStringLiteral(" 操作员:") + operatorCode);
+}
+
+QString Tfrmain::installationUser() const
+{
+    if (frdm && frdm->ADOCon.isOpen()) {
+        const QString name = frdm->ADOCon.scalar(QStringLiteral("SELECT name FROM company LIMIT 1")).toString().trimmed();
+        if (!name.isEmpty()) return name;
+    }
+    return QStringLiteral("某商店");
 }
 
 void Tfrmain::showStatusPanels()

@@ -56,8 +56,9 @@ public:
 
     // The caption after a login: "...-用户名:<user> 操作员:<code>".
     void setLoggedInCaption();
-    // The installation's user name shown in the caption.
-    static QString installationUser() { return QStringLiteral("某商店"); }
+    // The installation's user name shown in the caption: the company's name
+    // (the one the reports and the receipt print), "某商店" while there is none.
+    QString installationUser() const;
 
 public slots:
     void CheckBox1Click();

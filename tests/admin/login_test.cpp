@@ -68,7 +68,8 @@ TEST_F(LoginTest, SuccessSetsTheOperatorCaptionAndResetsTheTurnover)
     EXPECT_EQ(frmain->operatorCode, "001");
     EXPECT_EQ(frmain->operatorName, QStringLiteral("张三"));
     EXPECT_EQ(frmain->loginPassword, " 12345"); // as typed
-    EXPECT_EQ(frmain->windowTitle(), QStringLiteral("Velkan超市后台(百货版V2009)-用户名:某商店 操作员:001"));
+    // The user is the company the reports and the receipt name.
+    EXPECT_EQ(frmain->windowTitle(), QStringLiteral("Velkan超市后台(百货版V2009)-用户名:我的超市 操作员:001"));
     // Only the first totals row holds the turnover.
     auto rows = frdm->ADOCon.rows("SELECT amount, rest FROM totallist ORDER BY rowid");
     ASSERT_EQ(rows.size(), 2u);
@@ -91,10 +92,11 @@ TEST_F(LoginTest, SuccessSetsTheOperatorCaptionAndResetsTheTurnover)
     EXPECT_FALSE(rows[0][0].isNull());
 
     // 操作员交接班: the administrator takes over; the caption keeps one operator part.
+    frdm->ADOCon.exec("UPDATE company SET name='东街百货 '");
     script("999", "888");
     ASSERT_TRUE(qm::runCommand("N3"));
     EXPECT_EQ(frmain->operatorName, QStringLiteral("管理员"));
-    EXPECT_EQ(frmain->windowTitle(), QStringLiteral("Velkan超市后台(百货版V2009)-用户名:某商店 操作员:999"));
+    EXPECT_EQ(frmain->windowTitle(), QStringLiteral("Velkan超市后台(百货版V2009)-用户名:东街百货 操作员:999"));
 }
 
 TEST_F(LoginTest, WrongPasswordUnknownNumberAndCancelEndTheProgram)
