@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QShortcut>
+#include <QScreen>
 #include <QToolBar>
 
 namespace {
@@ -151,7 +152,9 @@ void Tfrmain::buildMenus()
 
     // The shipped picture until the options name another.
     loadBackgroundPicture(qm::assetFile(QStringLiteral("background.jpg")));
-    resize(1100, 760);
+    // The whole work area of the screen; un-maximised, most of it.
+    if (QScreen* s = screen()) resize(s->availableGeometry().size() * 0.85);
+    setWindowState(Qt::WindowMaximized);
 }
 
 void Tfrmain::runItem(const QString& itemName) { qm::runMenuItem(itemName); }

@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QDialog>
 #include <QPointer>
-#include <QScreen>
 
 namespace qm {
 
@@ -25,22 +24,6 @@ public:
     }
 };
 
-// A window that has not placed itself opens over the middle of its owner,
-// kept on the owner's screen.
-void placeOverOwner(QWidget* w, QWidget* owner)
-{
-    if (!owner || !owner->isVisible() || w->testAttribute(Qt::WA_Moved)) return;
-    if (!w->testAttribute(Qt::WA_Resized)) w->adjustSize();
-    QRect r(QPoint(0, 0), w->size());
-    r.moveCenter(owner->frameGeometry().center());
-    if (QScreen* s = owner->screen()) {
-        const QRect avail = s->availableGeometry();
-        r.moveLeft(qMax(avail.left(), qMin(r.left(), avail.right() - r.width())));
-        r.moveTop(qMax(avail.top(), qMin(r.top(), avail.bottom() - r.height())));
-    }
-    w->move(r.topLeft());
-}
-
 QWidget* createAndShow(QWidget* owner, const WindowFactory& factory, const std::function<void()>& prepare,
                        const std::function<void()>& onFailure)
 {
@@ -57,7 +40,6 @@ QWidget* createAndShow(QWidget* owner, const WindowFactory& factory, const std::
     w->setWindowFlag(Qt::Window, true);
     // Created under a disabled owner it would start disabled.
     if (!w->testAttribute(Qt::WA_ForceDisabled)) w->setEnabled(true);
-    placeOverOwner(w, owner);
     w->show();
     w->raise();
     w->activateWindow();

@@ -5,6 +5,8 @@
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QFileDialog>
+#include <QGridLayout>
+#include <QPointer>
 #include <QDialog>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -82,6 +84,10 @@ Answer WidgetDialogs::messageBox(const QString& text, const QString& caption, Bu
         cancel = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
         break;
     }
+    // The box is as wide as its text; the title bar would cut a longer caption.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(new QSpacerItem(captionWidth(caption), 0, QSizePolicy::Fixed, QSizePolicy::Minimum), grid->rowCount(),
+                      0, 1, grid->columnCount());
     if (ok) box.setDefaultButton(ok);
     if (yes) box.setDefaultButton(yes);
     if (cancel) box.setEscapeButton(cancel);
@@ -233,5 +239,60 @@ public:
 void centreOnScreen(QWidget* window)
 {
     if (window) window->installEventFilter(new ScreenCentre(window));
+}
+
+int captionWidth(const QString& caption)
+{
+    QFont f = QApplication::font();
+    f.setBold(true);
+    // The program's icon on the left, minimise, maximise and close on the right.
+    constexpr int kTitleBarFurniture = 150;
+    return QFontMetrics(f).horizontalAdvance(caption) + kTitleBarFurniture;
+}
+
+namespace {
+class OwnerCentre : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        if (e->type() == QEvent::Show && o->isWidgetType()) place(static_cast<QWidget*>(o));
+        return false;
+    }
+
+private:
+    static void place(QWidget* w)
+    {
+        if (!w->isWindow() || w->property("qmPlaced").toBool()) return;
+        const Qt::WindowType type = w->windowType();
+        if (type != Qt::Window && type != Qt::Dialog) return;
+        // Placed once, on the first show; later shows find it where it was left.
+        w->setProperty("qmPlaced", true);
+        if (w->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized)) return;
+        if (w->windowFlags() & Qt::FramelessWindowHint) return;
+        QWidget* owner = w->parentWidget() ? w->parentWidget()->window() : nullptr;
+        if (owner && (!owner->isVisible() || owner->isMinimized())) owner = nullptr;
+        QScreen* s = owner ? owner->screen() : w->screen();
+        if (!s) s = QGuiApplication::primaryScreen();
+        if (!s) return;
+        const QRect avail = s->availableGeometry();
+        const int wanted = std::min(captionWidth(w->windowTitle()), avail.width());
+        if (w->width() < wanted && w->maximumWidth() >= wanted) w->resize(wanted, w->height());
+        if (w->testAttribute(Qt::WA_Moved)) return;
+        QRect r(QPoint(0, 0), w->frameGeometry().size());
+        r.moveCenter(owner ? owner->frameGeometry().center() : avail.center());
+        r.moveLeft(std::max(avail.left(), std::min(r.left(), avail.right() + 1 - r.width())));
+        r.moveTop(std::max(avail.top(), std::min(r.top(), avail.bottom() + 1 - r.height())));
+        w->move(r.topLeft());
+    }
+};
+}
+
+void placeWindowsOverOwners()
+{
+    static QPointer<OwnerCentre> filter;
+    if (filter || !qApp) return;
+    filter = new OwnerCentre(qApp);
+    qApp->installEventFilter(filter);
 }
 }

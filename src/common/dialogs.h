@@ -111,4 +111,15 @@ public:
 // Places the window in the middle of its screen each time it is shown.
 void centreOnScreen(QWidget* window);
 
+// The width a window needs to show `caption` whole in its title bar, beside
+// the title bar's icon and buttons.
+int captionWidth(const QString& caption);
+
+// From now on every window and dialog of the program opens over the middle of
+// its owner (of the screen when it has none), inside the screen's work area,
+// and at least wide enough for its caption. Windows that place themselves
+// (centreOnScreen, a maximised window, one moved before it is shown) keep their
+// place. Installed once for the whole program; harmless to call again.
+void placeWindowsOverOwners();
+
 }

@@ -137,8 +137,9 @@ DocumentList::DocumentList(DocKind kind, QWidget* owner)
     connect(DBGrid1, &QAbstractItemView::doubleClicked, this, &DocumentList::detailClick);
     applyDateTyping();
 
-    // The desktop's work area.
-    if (QScreen* s = owner ? owner->screen() : QGuiApplication::primaryScreen()) setGeometry(s->availableGeometry());
+    // The desktop's work area, frame and caption included; un-maximised, most of it.
+    if (QScreen* s = owner ? owner->screen() : QGuiApplication::primaryScreen()) resize(s->availableGeometry().size() * 0.85);
+    setWindowState(Qt::WindowMaximized);
     openLists()[d_.kind] = this;
 }
 
