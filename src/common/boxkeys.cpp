@@ -97,13 +97,28 @@ bool BoxKeys::eventFilter(QObject* o, QEvent* e)
     return QObject::eventFilter(o, e);
 }
 
+namespace {
+const char* const kLength = "qmBoxLength";
+}
+
 void setBoxLength(QLineEdit* box, int length)
 {
     box->setMaxLength(length);
+    box->setProperty(kLength, length);
     QObject::connect(box, &QLineEdit::textChanged, box, [box](const QString& text) {
+        // A longer stored value shortened to the length: the length holds again.
+        const int length = box->property(kLength).toInt();
+        if (box->maxLength() > length && text.size() <= length) box->setMaxLength(length);
         const QString whole = wholeCharacters(text);
         if (whole.size() != text.size()) box->setText(whole);
     });
+}
+
+void showBoxText(QLineEdit* box, const QString& text)
+{
+    if (!box->property(kLength).isValid()) box->setProperty(kLength, box->maxLength());
+    box->setMaxLength(std::max<int>(box->property(kLength).toInt(), int(text.size())));
+    box->setText(text);
 }
 
 }

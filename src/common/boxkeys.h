@@ -21,6 +21,12 @@ namespace qm {
 // emoji, a rare Chinese character) in the box.
 void setBoxLength(QLineEdit* box, int length);
 
+// Shows a stored value in a box: whole, even when it is longer than the box's
+// length (written by another program, or before the length was set), so that
+// saving the box back loses nothing. The box holds the longer value until it
+// is shortened to its length or shows another value.
+void showBoxText(QLineEdit* box, const QString& text);
+
 // The characters a box takes from the keyboard. Keys without printable text
 // (Backspace, Delete, arrows, Ctrl combinations) always pass; a rule that
 // names nothing takes everything.

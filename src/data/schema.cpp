@@ -187,6 +187,14 @@ const std::vector<ColumnDef>& tableColumns(const QString& table)
     throw DbError(QStringLiteral("unknown table %1").arg(table));
 }
 
+int columnLength(const QString& table, const QString& column)
+{
+    for (const ColumnDef& c : tableColumns(table))
+        if (column.compare(QLatin1String(c.name), Qt::CaseInsensitive) == 0)
+            return c.kind == K::Key || c.kind == K::Text ? c.size : 0;
+    throw DbError(QStringLiteral("unknown column %1.%2").arg(table, column));
+}
+
 QString columnDeclaration(const ColumnDef& c)
 {
     QString n = QString::fromLatin1(c.name);

@@ -32,6 +32,9 @@ struct TableDef {
 const std::vector<TableDef>& schemaTables();
 // The columns of one table of the current schema; throws DbError for an unknown name.
 const std::vector<ColumnDef>& tableColumns(const QString& table);
+// How many characters a text or key column holds: the length an edit box bound
+// to it stops at. 0 for other kinds; throws DbError for an unknown table or column.
+int columnLength(const QString& table, const QString& column);
 // The column's declaration as it stands in CREATE TABLE (used by the upgrades too).
 QString columnDeclaration(const ColumnDef& c);
 

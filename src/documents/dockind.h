@@ -116,7 +116,6 @@ struct HeaderBox {
     bool editable = false;
     bool visible = true;
     int decimals = -1;  // fixed-point decimals for money and quantities; -1: text
-    int maxLength = 0;  // 0: none
     QString hint;
     bool numeric = false; // typing takes numbers only
 };

@@ -4,6 +4,7 @@
 #include "common/dialogs.h"
 #include "common/formats.h"
 #include "data/datasetmodel.h"
+#include "data/schema.h"
 #include "data/tfrdm.h"
 #include "layouts/report.h"
 #include "layouts/tfrrindetail.h"
@@ -11,6 +12,7 @@
 #include "masterdata/picklink.h"
 #include "masterdata/tfrproduct.h"
 #include "masterdata/tfrproductedit.h"
+#include "common/boxkeys.h"
 #include "common/clock.h"
 #include <QApplication>
 #include <QCloseEvent>
@@ -181,7 +183,9 @@ void DocumentWindow::makeBoxes(const std::vector<HeaderBox>& boxes, bool readOnl
         auto* e = new QLineEdit(central_);
         e->setObjectName(b.box);
         e->setReadOnly(readOnly || !b.editable);
-        if (b.maxLength > 0) e->setMaxLength(b.maxLength);
+        // A box stops at its column's length (the party code at ten digits).
+        const int length = b.column.isEmpty() ? 0 : columnLength(d_.headerTable, b.column);
+        if (length > 0) setBoxLength(e, length);
         if (b.numeric) e->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), e));
         if (b.decimals >= 0) e->setAlignment(Qt::AlignRight);
         e->setToolTip(b.hint);
@@ -193,7 +197,7 @@ void DocumentWindow::makeBoxes(const std::vector<HeaderBox>& boxes, bool readOnl
         auto* l = new QLabel(b.label, central_);
         l->setBuddy(e);
         // A long text (摘要) takes the rest of its line.
-        const int span = b.maxLength >= 60 ? 3 - n % 4 : 0;
+        const int span = length >= 60 ? 3 - n % 4 : 0;
         grid->addWidget(l, n / 4, (n % 4) * 2);
         grid->addWidget(e, n / 4, (n % 4) * 2 + 1, 1, span * 2 + 1);
         n += span + 1;
@@ -240,7 +244,7 @@ void DocumentWindow::showHeader(const Header& h, const QStringList& only)
         for (const HeaderBox& b : *list) {
             QLineEdit* e = boxes_.value(b.box);
             if (!only.isEmpty() && !only.contains(b.column)) continue;
-            if (e && !b.column.isEmpty()) e->setText(headerText(h, b.column, b.decimals));
+            if (e && !b.column.isEmpty()) showBoxText(e, headerText(h, b.column, b.decimals));
         }
     }
 }
@@ -467,9 +471,9 @@ void EntryWindow::Edit2Exit()
         dlg::showMessage(text::catchAll());
         return;
     }
-    boxes_.value("Edit3")->setText(p->name);
-    boxes_.value("Edit4")->setText(p->persondeal);
-    if (d_.party.addressIntoRemark) boxes_.value("Edit9")->setText(p->addr);
+    showBoxText(boxes_.value("Edit3"), p->name);
+    showBoxText(boxes_.value("Edit4"), p->persondeal);
+    if (d_.party.addressIntoRemark) showBoxText(boxes_.value("Edit9"), p->addr);
     if (QLineEdit* b = boxes_.value("Edit7")) b->setText(fixed(p->balance, 2));
     reread();
 }
@@ -482,9 +486,9 @@ bool EntryWindow::fillPartyBoxes()
     std::optional<Party> p = findParty(frdm->ADOCon, d_, *code, false);
     if (!p) return false;
     // The lookup fills the boxes as leaving the code box does.
-    boxes_.value("Edit3")->setText(p->name);
-    boxes_.value("Edit4")->setText(p->persondeal);
-    if (d_.party.addressIntoRemark) boxes_.value("Edit9")->setText(p->addr);
+    showBoxText(boxes_.value("Edit3"), p->name);
+    showBoxText(boxes_.value("Edit4"), p->persondeal);
+    if (d_.party.addressIntoRemark) showBoxText(boxes_.value("Edit9"), p->addr);
     return true;
 }
 

@@ -26,13 +26,13 @@ std::vector<HeaderBox> supplierHeaderBoxes(bool posted)
 {
     const bool e = !posted;
     return {
-        {"Edit1", "intno", QStringLiteral("单号"), false, true, -1, 10, {}},
-        {"Edit2", "customerid", QStringLiteral("供应商号"), e, true, -1, 10, QStringLiteral("双击进入供应商表选取"), true},
-        {"Edit3", "customername", QStringLiteral("供货商名"), e, true, -1, 40, {}},
-        {"Edit4", "persondeal", QStringLiteral("联系人"), e, true, -1, 8, {}},
-        {"Edit6", "billdate", QStringLiteral("日期"), false, true, -1, 0, QStringLiteral("双击选取日期")},
-        {"Edit9", "remark", QStringLiteral("摘要"), true, true, -1, 60, {}},
-        {"Edit16", "employeename", QStringLiteral("负责人"), true, true, -1, 10, QStringLiteral("双击进入员工表")},
+        {"Edit1", "intno", QStringLiteral("单号"), false, true, -1, {}},
+        {"Edit2", "customerid", QStringLiteral("供应商号"), e, true, -1, QStringLiteral("双击进入供应商表选取"), true},
+        {"Edit3", "customername", QStringLiteral("供货商名"), e, true, -1, {}},
+        {"Edit4", "persondeal", QStringLiteral("联系人"), e, true, -1, {}},
+        {"Edit6", "billdate", QStringLiteral("日期"), false, true, -1, QStringLiteral("双击选取日期")},
+        {"Edit9", "remark", QStringLiteral("摘要"), true, true, -1, {}},
+        {"Edit16", "employeename", QStringLiteral("负责人"), true, true, -1, QStringLiteral("双击进入员工表")},
     };
 }
 
@@ -119,7 +119,7 @@ DocDesc makePurchase()
     t.summaryPrefix = QStringLiteral("购进商品:");
 
     auto tail = [](std::vector<HeaderBox> v, bool posted) {
-        v.push_back({"Edit10", "bankid", QStringLiteral("银行编号"), !posted, true, -1, 10,
+        v.push_back({"Edit10", "bankid", QStringLiteral("银行编号"), !posted, true, -1,
                      posted ? QString() : QStringLiteral("双击进入银行表"), true});
         v.push_back({"Edit7", "balance", QStringLiteral("上期结余"), false, true, 2});
         v.push_back({"Edit5", "amount", posted ? QStringLiteral("金额合计") : QStringLiteral("合计金额"), false, true, 2});

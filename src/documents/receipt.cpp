@@ -8,13 +8,13 @@ std::vector<HeaderBox> customerBoxes(bool posted)
 {
     const bool e = !posted;
     std::vector<HeaderBox> v = {
-        {"Edit1", "intno", QStringLiteral("单号"), false, true, -1, 10, {}},
-        {"Edit2", "customerid", QStringLiteral("客户号"), e, true, -1, 10, QStringLiteral("单击进入客户表选取"), true},
-        {"Edit3", "customername", QStringLiteral("客户名"), e, true, -1, 40, {}},
-        {"Edit4", "persondeal", QStringLiteral("联系人"), e, true, -1, 8, {}},
-        {"Edit6", "billdate", QStringLiteral("日期"), false, true, -1, 0, posted ? QString() : QStringLiteral("双击选取日期")},
-        {"Edit9", "remark", QStringLiteral("地址"), true, true, -1, 60, {}},
-        {"Edit16", "employeename", QStringLiteral("负责人"), true, true, -1, 10, QStringLiteral("双击进入员工表")},
+        {"Edit1", "intno", QStringLiteral("单号"), false, true, -1, {}},
+        {"Edit2", "customerid", QStringLiteral("客户号"), e, true, -1, QStringLiteral("单击进入客户表选取"), true},
+        {"Edit3", "customername", QStringLiteral("客户名"), e, true, -1, {}},
+        {"Edit4", "persondeal", QStringLiteral("联系人"), e, true, -1, {}},
+        {"Edit6", "billdate", QStringLiteral("日期"), false, true, -1, posted ? QString() : QStringLiteral("双击选取日期")},
+        {"Edit9", "remark", QStringLiteral("地址"), true, true, -1, {}},
+        {"Edit16", "employeename", QStringLiteral("负责人"), true, true, -1, QStringLiteral("双击进入员工表")},
     };
     for (const HeaderBox& b : moneyTotalBoxes()) v.push_back(b);
     return v;

@@ -25,14 +25,14 @@ std::vector<HeaderBox> customerBoxes(bool posted)
 {
     const bool e = !posted;
     return {
-        {"Edit1", "intno", QStringLiteral("单号"), false, true, -1, 10, {}},
-        {"Edit2", "customerid", posted ? QStringLiteral("客户号") : QStringLiteral("会员号"), e, true, -1, 10,
+        {"Edit1", "intno", QStringLiteral("单号"), false, true, -1, {}},
+        {"Edit2", "customerid", posted ? QStringLiteral("客户号") : QStringLiteral("会员号"), e, true, -1,
          posted ? QString() : QStringLiteral("单击进入客户表选取,非0000000001为会员."), true},
-        {"Edit3", "customername", posted ? QStringLiteral("客户名") : QStringLiteral("会员名"), e, true, -1, 40, {}},
-        {"Edit4", "persondeal", QStringLiteral("联系人"), e, true, -1, 8, {}},
-        {"Edit6", "billdate", QStringLiteral("日期"), false, true, -1, 0, posted ? QString() : QStringLiteral("双击选取日期")},
-        {"Edit9", "remark", posted ? QStringLiteral("地址") : QStringLiteral("备注"), e, true, -1, 60, {}},
-        {"Edit16", "employeename", QStringLiteral("负责人"), e, true, -1, 10, posted ? QString() : QStringLiteral("双击进入员工表")},
+        {"Edit3", "customername", posted ? QStringLiteral("客户名") : QStringLiteral("会员名"), e, true, -1, {}},
+        {"Edit4", "persondeal", QStringLiteral("联系人"), e, true, -1, {}},
+        {"Edit6", "billdate", QStringLiteral("日期"), false, true, -1, posted ? QString() : QStringLiteral("双击选取日期")},
+        {"Edit9", "remark", posted ? QStringLiteral("地址") : QStringLiteral("备注"), e, true, -1, {}},
+        {"Edit16", "employeename", QStringLiteral("负责人"), e, true, -1, posted ? QString() : QStringLiteral("双击进入员工表")},
     };
 }
 }
@@ -161,7 +161,7 @@ DocDesc makeSale()
     d.boxes.push_back({"Edit14", "hjsl", QStringLiteral("合计数量"), false, true, 0});
     d.boxes.push_back({"Edit5", "amount", QStringLiteral("金额合计"), false, true, 2});
     d.boxes.push_back({"Edit8", "", QStringLiteral("总营业额"), false, true, 2});
-    d.boxes.push_back({"Edit10", "bankid", QStringLiteral("银行编号"), true, false, -1, 10, QStringLiteral("双击进入银行表"), true});
+    d.boxes.push_back({"Edit10", "bankid", QStringLiteral("银行编号"), true, false, -1, QStringLiteral("双击进入银行表"), true});
     d.boxes.push_back({"Edit11", "hjjs", QStringLiteral("合计件数"), false, false, 0});
     d.boxes.push_back({"Edit13", "pay", QStringLiteral("收款合计"), false, false, 2});
     d.boxes.push_back({"Edit15", "deduck", QStringLiteral("扣除金额"), false, false, 2});

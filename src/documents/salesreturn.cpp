@@ -55,13 +55,13 @@ DocDesc makeSalesReturn()
     auto boxes = [](bool posted) {
         const bool e = !posted;
         std::vector<HeaderBox> v{
-            {"Edit1", "intno", QStringLiteral("单号"), false, true, -1, 10, {}},
-            {"Edit2", "customerid", QStringLiteral("客户号"), e, true, -1, 10, posted ? QString() : QStringLiteral("单击进入客户表选取"), true},
-            {"Edit3", "customername", QStringLiteral("客户名"), e, true, -1, 40, {}},
-            {"Edit4", "persondeal", QStringLiteral("联系人"), e, true, -1, 8, {}},
-            {"Edit16", "employeename", QStringLiteral("负责人"), e, true, -1, 10, posted ? QString() : QStringLiteral("双击进入员工表")},
-            {"Edit6", "billdate", QStringLiteral("日期"), false, true, -1, 0, {}},
-            {"Edit9", "remark", QStringLiteral("地址"), e, true, -1, 60, {}},
+            {"Edit1", "intno", QStringLiteral("单号"), false, true, -1, {}},
+            {"Edit2", "customerid", QStringLiteral("客户号"), e, true, -1, posted ? QString() : QStringLiteral("单击进入客户表选取"), true},
+            {"Edit3", "customername", QStringLiteral("客户名"), e, true, -1, {}},
+            {"Edit4", "persondeal", QStringLiteral("联系人"), e, true, -1, {}},
+            {"Edit16", "employeename", QStringLiteral("负责人"), e, true, -1, posted ? QString() : QStringLiteral("双击进入员工表")},
+            {"Edit6", "billdate", QStringLiteral("日期"), false, true, -1, {}},
+            {"Edit9", "remark", QStringLiteral("地址"), e, true, -1, {}},
             {"Edit5", "amount", QStringLiteral("金额合计"), false, true, 2},
             {"Edit14", "hjsl", QStringLiteral("合计数量"), false, true, 0},
             {"Edit10", "djh", QStringLiteral("单据号"), false, false},

@@ -1,4 +1,5 @@
 #include "masterdata/openinglist.h"
+#include "data/schema.h"
 #include "admin/rights.h"
 #include "app/commands.h"
 #include "app/windowprotocol.h"
@@ -235,6 +236,9 @@ OpeningEditor::OpeningEditor(OpeningKind kind, QWidget* owner)
                 openingDataset(kind), false),
       kind_(kind)
 {
+    // The name and the third box stop at their columns' lengths.
+    const OpeningDesc& d = openingDesc(kind);
+    for (size_t i = 1; i < 3; ++i) setBoxLength(edits_[i], columnLength(d.table, d.boxes[i].column));
     FormShow();
 }
 
@@ -242,7 +246,7 @@ void OpeningEditor::FormShow()
 {
     const QMap<QString, QString> v = openingValues(kind_);
     const auto& boxes = openingDesc(kind_).boxes;
-    for (size_t i = 0; i < boxes.size(); ++i) edits_[i]->setText(v.value(boxes[i].column));
+    for (size_t i = 0; i < boxes.size(); ++i) showBoxText(edits_[i], v.value(boxes[i].column));
     edits_[3]->setFocus();
 }
 

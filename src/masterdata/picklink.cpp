@@ -1,4 +1,5 @@
 #include "masterdata/picklink.h"
+#include "common/boxkeys.h"
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,7 +26,8 @@ bool PickLink::writeBox(const QString& boxName, const QString& text)
     QWidget* w = opener_->findChild<QWidget*>(boxName);
     if (!w && opener_->objectName() == boxName) w = opener_;
     if (!w) return false;
-    if (auto* e = qobject_cast<QLineEdit*>(w)) { e->setText(text); return true; }
+    // A picked value is shown whole, however long the box's column.
+    if (auto* e = qobject_cast<QLineEdit*>(w)) { showBoxText(e, text); return true; }
     if (auto* c = qobject_cast<QComboBox*>(w)) {
         if (c->isEditable()) c->setEditText(text);
         else {

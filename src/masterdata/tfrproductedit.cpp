@@ -10,6 +10,7 @@
 #include "common/inputmethod.h"
 #include "common/paths.h"
 #include "common/pinyin.h"
+#include "data/schema.h"
 #include "data/tfrdm.h"
 #include "masterdata/productlogic.h"
 #include <QCheckBox>
@@ -59,6 +60,8 @@ Tfrproductedit::Tfrproductedit(QWidget* owner) : QWidget(owner, Qt::Window | Qt:
     auto* keys = new BoxKeys(this);
     keys->setFocusColour(QColor(0, 255, 255)); // aqua
     keys->enterThroughBoxes(BoxKeys::Arrival::AsTab, [this] { Button1->click(); });
+    // A text box stops at its product column's length.
+    auto length = [](const char* column) { return column ? columnLength(QStringLiteral("product"), QLatin1String(column)) : 0; };
     auto edit = [this, keys](const char* name, int maxLen, const KeyRule& rule) {
         auto* e = new QLineEdit(this);
         e->setObjectName(QString::fromLatin1(name));
@@ -79,12 +82,13 @@ Tfrproductedit::Tfrproductedit(QWidget* owner) : QWidget(owner, Qt::Window | Qt:
         keys->add(c);
         return c;
     };
-    Edit7 = edit("Edit7", 15, KeyRule::Free);
+    Edit7 = edit("Edit7", length("sphh"), KeyRule::Free);
+    // A barcode is typed with thirteen characters at most; a longer stored one is shown whole.
     Edit22 = edit("Edit22", 13, KeyRule::Free);
-    Edit8 = edit("Edit8", 40, KeyRule::Free);
-    ComboBox2 = combo("ComboBox2", 12);
-    Edit25 = edit("Edit25", 20, KeyRule::Free);
-    ComboBox1 = combo("ComboBox1", 18);
+    Edit8 = edit("Edit8", length("spmc"), KeyRule::Free);
+    ComboBox2 = combo("ComboBox2", length("splb"));
+    Edit25 = edit("Edit25", length("spgg"), KeyRule::Free);
+    ComboBox1 = combo("ComboBox1", length("spbzxh"));
     Edit14 = edit("Edit14", 0, KeyRule::Digits);
     Edit5 = edit("Edit5", 0, KeyRule::Decimal);
     Edit9 = edit("Edit9", 0, KeyRule::Decimal);
@@ -98,10 +102,10 @@ Tfrproductedit::Tfrproductedit(QWidget* owner) : QWidget(owner, Qt::Window | Qt:
     Edit3 = edit("Edit3", 0, KeyRule::Decimal);
     MaskEdit1 = edit("MaskEdit1", 10, KeyRule::Date);
     MaskEdit2 = edit("MaskEdit2", 10, KeyRule::Date);
-    Edit1 = edit("Edit1", 30, KeyRule::Free);
-    ComboBox3 = combo("ComboBox3", 30);
-    Edit4 = edit("Edit4", 18, KeyRule::Free);
-    Edit6 = edit("Edit6", 30, KeyRule::Free);
+    Edit1 = edit("Edit1", length("factory"), KeyRule::Free);
+    ComboBox3 = combo("ComboBox3", length("branchname"));
+    Edit4 = edit("Edit4", length("spph"), KeyRule::Free);
+    Edit6 = edit("Edit6", length("bz"), KeyRule::Free);
     // Masked date boxes: digits fill the places, the "-" stand fixed, and an
     // empty box reads "    -  -  ".
     MaskEdit1->setInputMask(QStringLiteral("9999-00-09; "));
@@ -282,16 +286,17 @@ void Tfrproductedit::resetBoxes(bool clearSupplier)
 void Tfrproductedit::fillFromProduct()
 {
     Dataset* p = frdm->Aqproduct;
-    Edit1->setText(p->asString("factory"));
-    Edit6->setText(p->asString("bz"));
-    Edit7->setText(p->asString("sphh"));
-    Edit8->setText(p->asString("spmc"));
-    ComboBox1->setEditText(p->asString("spbzxh"));
-    ComboBox2->setEditText(p->asString("splb"));
-    ComboBox3->setEditText(p->asString("branchname"));
-    Edit25->setText(p->asString("spgg"));
-    Edit22->setText(p->asString("name"));
-    Edit4->setText(p->asString("spph"));
+    // Texts are shown whole, as stored.
+    showBoxText(Edit1, p->asString("factory"));
+    showBoxText(Edit6, p->asString("bz"));
+    showBoxText(Edit7, p->asString("sphh"));
+    showBoxText(Edit8, p->asString("spmc"));
+    showBoxText(ComboBox1->lineEdit(), p->asString("spbzxh"));
+    showBoxText(ComboBox2->lineEdit(), p->asString("splb"));
+    showBoxText(ComboBox3->lineEdit(), p->asString("branchname"));
+    showBoxText(Edit25, p->asString("spgg"));
+    showBoxText(Edit22, p->asString("name"));
+    showBoxText(Edit4, p->asString("spph"));
     Edit14->setText(plain(p->asFloat("rest")));
     Edit5->setText(plain(p->asFloat("maxsl")));
     Edit9->setText(plain(p->asFloat("minsl")));

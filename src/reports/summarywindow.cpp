@@ -3,6 +3,7 @@
 #include "app/windowprotocol.h"
 #include "common/clock.h"
 #include "common/formats.h"
+#include "data/schema.h"
 #include "data/tfrdm.h"
 #include "layouts/reportlayouts.h"
 #include "masterdata/partnerkinds.h"
@@ -23,7 +24,7 @@ SummaryWindow::SummaryWindow(SummaryKind kind, QWidget* owner)
     int col = 0;
     for (const SummaryFilter& f : d_.filters) {
         QLineEdit* e = addEdit(codes_, 0, col, f.edit, f.label);
-        e->setMaxLength(f.column == QLatin1String("djh") ? 10 : 15);
+        e->setMaxLength(columnLength(d_.rowTable, f.column));
         e->setFixedWidth(110);
         if (!f.hint.isEmpty()) e->setToolTip(f.hint);
         filters_.insert(f.edit, e);
