@@ -478,7 +478,7 @@ void Layout::paintPage(QPainter& p, const Page& page, double dpiX, double dpiY) 
 
     // Texts that fit their cell and whose font has every glyph are set as one
     // glyph run per font and page: far cheaper for a PDF than a text item per
-    // cell. Others are drawn as text, with fallback fonts and clipped to the cell.
+    // cell. Others are drawn as text, with fallback fonts.
     struct Face {
         QFont font;
         QRawFont raw;
@@ -527,14 +527,11 @@ void Layout::paintPage(QPainter& p, const Page& page, double dpiX, double dpiY) 
         p.setFont(face.font);
         int flags = Qt::AlignVCenter | Qt::TextSingleLine;
         flags |= t.align == Align::Center ? Qt::AlignHCenter : t.align == Align::Right ? Qt::AlignRight : Qt::AlignLeft;
-        // Text stays inside its cell.
-        const bool wide = QFontMetricsF(face.font).horizontalAdvance(t.text) > r.width() + 0.5;
-        if (wide) {
-            p.save();
-            p.setClipRect(dev(t.rect));
-        }
-        p.drawText(r, flags, t.text);
-        if (wide) p.restore();
+        // Text stays inside its cell: a longer one ends in an ellipsis after
+        // its last whole character that fits.
+        const QFontMetricsF metrics(face.font);
+        const bool wide = metrics.horizontalAdvance(t.text) > r.width() + 0.5;
+        p.drawText(r, flags, wide ? metrics.elidedText(t.text, Qt::ElideRight, r.width()) : t.text);
     }
     for (auto& [key, face] : faces) {
         if (face.glyphs.isEmpty()) continue;

@@ -1,4 +1,5 @@
 #include "layouts/reportlayouts.h"
+#include <algorithm>
 #include "common/errors.h"
 #include "data/tfrdm.h"
 
@@ -33,16 +34,16 @@ std::vector<LayoutDesc> buildDescs()
                              {"付款金额", "pay", 18, R}},
                             {{"合计数量:", "hjsl", "sl"}, {"货款合计:", "amount", "amount"}, {"付款合计:", "pay", "pay"}}));
     v.push_back(summaryDesc("Tfrrouttotal", "销售统计单",
-                            {{"日期 时间", "billdate", 32},
-                             {"操作号", "djh", 12},
-                             {"货品代码", "sphh", 20},
+                            {{"日期 时间", "billdate", 33},
+                             {"操作号", "djh", 11},
+                             {"货品代码", "sphh", 24},
                              {"品名规格", "spmc", 34},
                              {"单位", "unit", 10},
-                             {"数量", "sl", 14, R},
-                             {"单价", "dj_n", 16, R},
-                             {"金额", "amount", 18, R},
-                             {"扣除金额", "deduck", 16, R},
-                             {"备注", "remark", 18}},
+                             {"数量", "sl", 12, R},
+                             {"单价", "dj_n", 14, R},
+                             {"金额", "amount", 16, R},
+                             {"扣除金额", "deduck", 17, R},
+                             {"备注", "remark", 19}},
                             {{"合计数量:", "hjsl", "sl"},
                              {"合计金额:", "amount", "amount"},
                              {"合计扣除:", "deduck", "deduck"},
@@ -177,17 +178,22 @@ void totals(Layout& r, const LayoutDesc& d)
     const double w = r.paper().usableWidth();
     Band& s = r.summary(d.remarkCaption.isEmpty() ? 14 : 21);
     s.hrule(0, 0.5, w);
+    auto hasTotal = [&d](const QString& field) {
+        return std::any_of(d.totals.begin(), d.totals.end(), [&field](const Total& t) { return t.under == field; });
+    };
     for (const Total& t : d.totals) {
-        double x = 0, cw = 0;
+        double x = 0, cw = 0, left = 0;
         for (const Column& c : d.columns) {
             if (c.field == t.under) {
                 cw = c.width;
                 break;
             }
+            // A caption may reach into the column on its left when that one has no total.
+            left = hasTotal(c.field) ? 0 : c.width;
             x += c.width;
         }
         if (cw == 0) throw AppError(QStringLiteral("no column %1 in %2").arg(t.under, d.className));
-        if (!t.caption.isEmpty()) s.label(x, 1.5, cw, 6, t.caption).bold().right();
+        if (!t.caption.isEmpty()) s.label(x - left, 1.5, cw + left, 6, t.caption).bold().right();
         Element& e = t.from ? s.field(x, 7.5, cw, 6, t.from, t.field) : s.field(x, 7.5, cw, 6, t.field);
         e.right().bold().named(QStringLiteral("total_") + t.field);
     }

@@ -63,6 +63,13 @@ void ProductGridModel::setTitle(int column, const QString& title)
     emit headerDataChanged(Qt::Horizontal, column, column);
 }
 
+void ProductGridModel::setFormat(int column, const QString& format)
+{
+    if (column < 0 || column >= cols_.size()) return;
+    cols_[column].format = format;
+    if (rowCount() > 0) emit dataChanged(index(0, column), index(rowCount() - 1, column));
+}
+
 QVariant ProductGridModel::data(const QModelIndex& index, int role) const
 {
     if (!ds_ || !ds_->active() || !index.isValid() || size_t(index.column()) >= fieldIndex_.size()) return QVariant();
@@ -83,6 +90,8 @@ QVariant ProductGridModel::data(const QModelIndex& index, int role) const
             qm::DbStamp stamp;
             return !v.isNull() && qm::parseDbStamp(v.toString(), stamp) ? qm::formatDate(stamp.date()) : QString();
         }
+        const QString& format = cols_[index.column()].format;
+        if (!format.isEmpty() && !v.isNull()) return qm::formatFloat(format, v.toDouble());
         return ds_->displayText(row, fi);
     }
     case Qt::CheckStateRole:

@@ -15,6 +15,7 @@ public:
     struct Column {
         QString title;
         QString field;
+        QString format; // a number format of its own; empty: the field's
     };
     // The product list's columns, its stock heading on sky blue.
     explicit ProductGridModel(qm::Dataset* ds, QObject* parent = nullptr);
@@ -25,6 +26,8 @@ public:
     const QList<Column>& gridColumns() const { return cols_; }
     // A heading given at run time (the stock value list's 库存金额).
     void setTitle(int column, const QString& title);
+    // Shows the column's numbers in `format` instead of the field's.
+    void setFormat(int column, const QString& format);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

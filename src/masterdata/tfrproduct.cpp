@@ -186,6 +186,13 @@ void TFrproduct::FormShow()
     cfg->open();
     applyPriceFlag(cfg->asBool("bz"));
     cfg->close();
+    showRecordCount();
+}
+
+void TFrproduct::showRecordCount()
+{
+    Dataset* p = frdm->Aqproduct;
+    StatusPanel3->setText(QStringLiteral("记录数:") + QString::number(p->active() ? p->recordCount() : 0));
 }
 
 void TFrproduct::N1Click()
@@ -206,7 +213,7 @@ void TFrproduct::ToolButton6Click()
     frmain->sortedByType = 0;
     Dataset* p = frdm->Aqproduct;
     search_->search(*p, Clock::today());
-    StatusPanel3->setText(QStringLiteral("记录数:") + QString::number(p->active() ? p->recordCount() : 0));
+    showRecordCount();
 }
 
 void TFrproduct::reopenProducts(const QString& sql) { frdm->Aqproduct->reopen(sql); }

@@ -79,6 +79,8 @@ protected:
 private:
     void applyPriceFlag(bool hidden);
     void reopenProducts(const QString& sql);
+    // "记录数:" and the number of products listed.
+    void showRecordCount();
     ProductGridModel* model_ = nullptr;
     qm::PickLink* link_ = nullptr;
     qm::ProductSearchBar* search_ = nullptr;

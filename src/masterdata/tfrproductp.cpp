@@ -92,7 +92,11 @@ TFrproductp::TFrproductp(QWidget* owner, int mode) : QMainWindow(owner, Qt::Wind
     grid->setObjectName(QStringLiteral("DBGrid1"));
     DBGrid1 = grid;
     model_ = new ProductGridModel(frdm->Aqproduct, stockColumns(), -1, this);
-    if (mode == 6) model_->setTitle(resultColumn, QStringLiteral("库存金额"));
+    if (mode == 6) {
+        // The stock value is money, shown as the totals are.
+        model_->setTitle(resultColumn, QStringLiteral("库存金额"));
+        model_->setFormat(resultColumn, QStringLiteral("0.00"));
+    }
     grid->attach(model_, frdm->Aqproduct);
     sizeColumns(DBGrid1, stockColumns(), {4, 9, 22, 5, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 10, 9, 20, 10, 10, 14, 8, 8});
     DBGrid1->setColumnHidden(resultColumn, mode == 0);

@@ -1,4 +1,5 @@
 #include "layouts/report.h"
+#include "layouts/reportlayouts.h"
 #include "support/fixture.h"
 #include <QDialog>
 #include <QFile>
@@ -334,3 +335,36 @@ TEST_F(ReportTest, JoinedRulesCoverExactlyTheCellSides)
 }
 
 } // namespace
+
+// The daily summary's columns hold a day's rows whole; a text longer than its
+// cell ends in an ellipsis after its last whole character.
+TEST_F(ReportTest, DailySummaryColumnsHoldTheirRowsOrEndInAnEllipsis)
+{
+    const QString tool = QStandardPaths::findExecutable("pdftotext");
+    if (tool.isEmpty()) GTEST_SKIP() << "pdftotext is not installed";
+    const QString remark = QStringLiteral("规格100g一箱二十四袋装");
+    frdm->ADOCon.exec("INSERT INTO outdetail (intno,billdate,djh,sphh,spmc,unit,sl,dj_n,amount,deduck,remark) "
+                      "VALUES ('0000000001','2026-12-07 10:30:00','999','6901234567890',:m,'100g',12,1234.5,14814,0,:r)",
+                      {{"m", QStringLiteral("可口可乐330ml")}, {"r", remark}});
+    qm::Dataset* d = frdm->AQoutdetail;
+    d->reopen("SELECT * FROM outdetail");
+    frdm->applyNumberFormats();
+    std::unique_ptr<Layout> r = buildLayout(QStringLiteral("Tfrrouttotal"), d);
+    const QString pdf = folder() + "daily.pdf";
+    ASSERT_TRUE(r->writePdf(pdf));
+    QProcess p;
+    p.start(tool, {"-raw", pdf, "-"});
+    ASSERT_TRUE(p.waitForFinished(20000));
+    const QString text = QString::fromUtf8(p.readAllStandardOutput());
+    frdm->ADOCon.exec("INSERT INTO totallist (hjsl,amount,deduck,pay) VALUES (12,14814,0,3000)");
+    frdm->AQtotallist->reopen("SELECT * FROM totallist");
+    for (const char* whole : {"2026-12-07 10:30:00", "6901234567890", "可口可乐330ml", "100g", "1234.50", "14814.00",
+                              "合计数量:", "合计金额:", "合计扣除:", "毛利:"})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(whole))) << whole << "\n" << text.toStdString();
+    EXPECT_FALSE(text.contains(remark));
+    const qsizetype cut = text.indexOf(QStringLiteral("…"));
+    ASSERT_GT(cut, 0) << text.toStdString();
+    qsizetype from = cut;
+    while (from > 0 && !text[from - 1].isSpace()) --from;
+    EXPECT_TRUE(remark.startsWith(text.mid(from, cut - from))) << text.mid(from, cut - from).toStdString();
+}
