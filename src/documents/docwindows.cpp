@@ -22,6 +22,8 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QStatusBar>
+#include <QMetaProperty>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QToolBar>
 #include <QTimer>
@@ -105,6 +107,39 @@ public:
 
 private:
     const DocDesc& d_;
+};
+
+// A cell's editor keeps what was typed before the grid acts on Enter: the
+// value goes into the row and the editor closes at once, then the key goes on
+// to the grid's own handling. A value the row refuses keeps the editor open.
+class CellDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override
+    {
+        const QByteArray property = editor->metaObject()->userProperty().name();
+        kept_ = property.isEmpty() || model->setData(index, editor->property(property), Qt::EditRole);
+    }
+
+protected:
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        auto* editor = qobject_cast<QWidget*>(o);
+        if (editor && e->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(e)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                kept_ = true;
+                emit commitData(editor);
+                if (!kept_) return true;
+                emit closeEditor(editor, NoHint);
+                return false;
+            }
+        }
+        return QStyledItemDelegate::eventFilter(o, e);
+    }
+
+private:
+    mutable bool kept_ = true;
 };
 
 // Enter moves along the header boxes in this order; other boxes go on to the next control.
@@ -245,6 +280,7 @@ void DocumentWindow::makeGrid(const std::vector<GridColumn>& columns, bool readO
     model_ = readOnly ? new DatasetModel(frdm->AQoutdetail, this)
                       : new RowEditModel(frdm->AQoutdetail, d_, this);
     model_->editable = !readOnly;
+    if (!readOnly) DBGrid1->setItemDelegate(new CellDelegate(DBGrid1));
     static_cast<QVBoxLayout*>(central_->layout())->addWidget(DBGrid1, 1);
     // The grid shows only the description's columns, in its order, under its titles.
     Dataset* ds = frdm->AQoutdetail;

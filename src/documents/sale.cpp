@@ -140,7 +140,7 @@ DocDesc makeSale()
     d.afterEffects = [](Connection& c, const Header& h, bool reversing) {
         if (reversing) return;
         storeClosingBalance(c, saleDesc(), h);
-        setTurnoverRow(c, QStringLiteral("amount=amount+:a, rest=amount+:a"), {{"a", h.amount}});
+        setTurnoverRow(c, QStringLiteral("amount=coalesce(amount,0)+:a, rest=coalesce(amount,0)+:a"), {{"a", h.amount}});
     };
 
     Texts& t = d.texts;
