@@ -1,7 +1,7 @@
 #include "documents/tfrcash.h"
 #include "common/boxkeys.h"
 #include "common/dialogs.h"
-#include "documents/dockind.h"
+#include "documents/documentengine.h"
 #include "documents/salerules.h"
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -121,6 +121,12 @@ void TFrcash::Edit2Change()
 void TFrcash::Button1Click()
 {
     const double cash = received();
+    // More cash than money is kept exact to the cent in: the tender stays open.
+    if (!qm::doc::inRange(cash, qm::doc::Magnitude::Amount)) {
+        qm::dlg::showMessage(qm::doc::text::outOfRange());
+        Edit2->selectAll();
+        return;
+    }
     // The till takes only what it is given: too little stays here to be typed again.
     if (!qm::sale::cashCovers(cash, due_)) {
         qm::dlg::showMessage(qm::doc::text::cashShort());

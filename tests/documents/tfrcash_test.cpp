@@ -80,7 +80,9 @@ TEST_F(CashTender, EnterLeadsToConfirmAndConfirmHandsOverTheCash)
         EXPECT_TRUE(taken.empty());
     }
     w->Edit2->setText("50");
-    QTest::mouseClick(w->Button1, Qt::LeftButton);
+    w->Button1->setFocus();
+    // Enter on the focused 确定 takes the cash (the keypad's Enter too).
+    QTest::keyClick(w->Button1, Qt::Key_Enter, Qt::KeypadModifier);
     ASSERT_EQ(taken.size(), 1u);
     EXPECT_DOUBLE_EQ(taken[0], 50);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
