@@ -574,6 +574,7 @@ void copyHistory(Connection& c, const DocDesc& d, const QString& docIntno, const
     std::vector<Row> from = readRows(c, d, historyIntno);
     std::erase_if(from, [](const Row& r) { return isCarried(r); });
     if (from.empty()) throw Refusal(text::noHistory());
+    for (const Row& r : from) checkRow(d, r);
     qint64 target = rows.back().rowid;
     for (size_t i = 0; i < from.size(); ++i) {
         const Row& r = from[i];
