@@ -86,6 +86,15 @@ public:
         if (name == carriedForwardName() || no.isEmpty()) fl &= ~Qt::ItemIsEditable;
         return fl;
     }
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        // A row without a product or account has no running balance of its own to show.
+        Dataset* ds = dataset();
+        if (role == Qt::DisplayRole && ds && index.isValid() && ds->field(index.column())->name == QLatin1String("rest") &&
+            ds->valueAt(index.row(), ds->fieldIndex("spmc")).toString().trimmed().isEmpty())
+            return QString();
+        return DatasetModel::data(index, role);
+    }
     bool setData(const QModelIndex& index, const QVariant& value, int role) override
     {
         Dataset* ds = dataset();

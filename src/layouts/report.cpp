@@ -26,6 +26,12 @@
 namespace qm::report {
 
 namespace {
+// A number in a data text's own format; no number, no text.
+QString numberText(const QString& format, const QVariant& v)
+{
+    return v.isNull() || v.toString().isEmpty() ? QString() : formatFloat(format, v.toDouble());
+}
+
 constexpr double kMmPerInch = 25.4;
 constexpr double kRuleWidthMm = 0.2;  // a screen pixel, about
 constexpr double kCellPaddingMm = 0.6;
@@ -75,6 +81,12 @@ Element& Band::add(Element::Kind k, double x, double y, double w, double h)
     e.rect_ = QRectF(x, y, w, h);
     e.id_ = owner_->registerElement(&e);
     return e;
+}
+
+Element& Element::format(const QString& pattern)
+{
+    format_ = pattern;
+    return *this;
 }
 
 Element& Band::label(double x, double y, double w, double h, const QString& text)
@@ -209,7 +221,12 @@ void Layout::setCaption(const QString& name, const QString& text)
             if (t.element == e.id_) t.text = shown;
 }
 
-void Layout::setField(const QString& name, const QString& field) { element(name).field_ = field; }
+void Layout::setField(const QString& name, const QString& field, const QString& format)
+{
+    Element& e = element(name);
+    e.field_ = field;
+    e.format_ = format;
+}
 
 void Layout::clearPages()
 {
@@ -239,9 +256,11 @@ QString Layout::valueText(const Element& e, int masterRow, int pageNumber) const
         if (!ds || !ds->active() || ds->isEmpty()) break;
         const bool editing = ds->state() == Dataset::State::Edit || ds->state() == Dataset::State::Insert;
         if (e.dataset_ || masterRow < 0 || (editing && masterRow == ds->recNo())) {
-            v = ds->displayText(e.field_); // the current row (or its edit buffer)
+            v = e.format_.isEmpty() ? ds->displayText(e.field_) // the current row (or its edit buffer)
+                                    : numberText(e.format_, ds->value(e.field_));
         } else {
-            v = ds->displayText(masterRow, ds->fieldByName(e.field_)->index);
+            const int idx = ds->fieldByName(e.field_)->index;
+            v = e.format_.isEmpty() ? ds->displayText(masterRow, idx) : numberText(e.format_, ds->valueAt(masterRow, idx));
         }
         break;
     }
@@ -315,7 +334,10 @@ int Layout::prepareAll()
                 int idx = fieldIndex ? (*fieldIndex)[size_t(i)] : -1;
                 if (idx >= 0) {
                     const bool editing = master_->state() != Dataset::State::Browse && rowForFields == master_->recNo();
-                    QString v = editing ? master_->displayText(e.field_) : master_->displayText(rowForFields, idx);
+                    QString v = !e.format_.isEmpty()
+                                    ? numberText(e.format_, editing ? master_->value(e.field_) : master_->valueAt(rowForFields, idx))
+                                : editing ? master_->displayText(e.field_)
+                                          : master_->displayText(rowForFields, idx);
                     t.text = e.pattern_.isEmpty() ? v : QString(e.pattern_).replace(QLatin1String("%1"), v);
                 } else {
                     t.text = valueText(e, rowForFields, page->number);

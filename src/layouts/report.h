@@ -72,6 +72,8 @@ public:
     Element& boxed() { return frame(AllSides); }
     // Template of a system data text or a field text: "%1" stands for the value ("第%1页").
     Element& text(const QString& pattern);
+    // A number format of the data text's own, in place of its field's ("0.00").
+    Element& format(const QString& pattern);
 
     Kind kind() const { return kind_; }
     QString name() const { return name_; }
@@ -92,6 +94,7 @@ private:
     Dataset* dataset_ = nullptr; // nullptr: the layout's master dataset
     SystemData system_ = SystemData::PageNumber;
     QString pattern_;          // "%1" template; empty means the value alone
+    QString format_;           // number format; empty means the field's display format
     double pointSize_ = 0;     // 0: the layout's size
     bool bold_ = false;
     Align align_ = Align::Left;
@@ -233,8 +236,8 @@ public:
     Element& element(const QString& name) const; // throws std::out_of_range
     // A label's caption; also changes pages already prepared.
     void setCaption(const QString& name, const QString& text);
-    // The field of a data text.
-    void setField(const QString& name, const QString& field);
+    // The field of a data text, shown in `format` when one is given.
+    void setField(const QString& name, const QString& field, const QString& format = QString());
 
     // Lays out every page unseen and returns the page count. The pages stay
     // prepared until Preview, print or writePdf consumes them, or clearPages.

@@ -21,6 +21,8 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -124,7 +126,10 @@ TFrproductp::TFrproductp(QWidget* owner, int mode) : QMainWindow(owner, Qt::Wind
     connect(search_, &ProductSearchBar::changed, this, &TFrproductp::ToolButton6Click);
     connect(grid, &ProductGridView::markToggled, this, &TFrproductp::toggleMark);
     grid->setPopup(PopupMenu1);
-    resize(1000, 600);
+    // Its many columns get the whole work area (at 1366 pixels through 库存金额);
+    // the rest scroll. Un-maximised, most of it.
+    if (QScreen* s = owner ? owner->screen() : QGuiApplication::primaryScreen()) resize(s->availableGeometry().size() * 0.85);
+    setWindowState(Qt::WindowMaximized);
 }
 
 TFrproductp::~TFrproductp() = default;
@@ -178,7 +183,9 @@ void prepareStockPrint(Tfrrproduct& r, int mode)
     if (m && !m->printFields.isEmpty()) {
         for (int i = 0; i < 4; ++i) {
             r.setCaption(QStringLiteral("column%1Caption").arg(4 + i), m->printCaptions[i]);
-            r.setField(QStringLiteral("column%1").arg(4 + i), m->printFields[i]);
+            // The stock value is money, printed as its total is.
+            const bool money = mode == 6 && m->printFields[i] == QLatin1String("resl");
+            r.setField(QStringLiteral("column%1").arg(4 + i), m->printFields[i], money ? QStringLiteral("0.00") : QString());
         }
     }
     if (m && !m->expiry.isEmpty()) {

@@ -2,10 +2,13 @@
 // whole work area with their frames; other windows and message boxes open over
 // the middle of their owners, wide enough for their captions.
 #include "support/fixture.h"
+#include "app/commands.h"
 #include "documents/tfrdoclist.h"
+#include "masterdata/tfrproductp.h"
 #include <QApplication>
 #include <QMessageBox>
 #include <QScreen>
+#include <QTableView>
 #include <QTimer>
 
 using namespace qm;
@@ -22,6 +25,13 @@ TEST_F(ScreenFit, MainWindowAndDocumentListsOpenMaximised)
     ASSERT_TRUE(list);
     EXPECT_TRUE(list->windowState() & Qt::WindowMaximized);
     list->close();
+
+    // The stock lists too, their many columns scrolling past the screen's edge.
+    ASSERT_TRUE(runCommand("N7")); // 库存资产表
+    ASSERT_TRUE(Frproductp);
+    EXPECT_TRUE(Frproductp->windowState() & Qt::WindowMaximized);
+    EXPECT_NE(Frproductp->DBGrid1->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    Frproductp->close();
     frmain->hide();
 }
 

@@ -179,6 +179,14 @@ TEST_F(DocWindowTest, ClosingPurgesOnlyThisDocumentsBlankRowsAndBacksUp)
     w->Edit2Exit();
     w->ToolButton1Click();
     EXPECT_EQ(num("SELECT count(*) FROM indetail WHERE mainintno='0000000001'"), 3);
+    // Blank rows show no running balance; the carried-forward row shows its own.
+    w->ToolButton3Click();
+    QAbstractItemModel* m = w->DBGrid1->model();
+    const int rest = frdm->AQoutdetail->fieldIndex("rest");
+    ASSERT_EQ(m->rowCount(), 3);
+    EXPECT_EQ(m->data(m->index(0, rest)).toString(), "200.00");
+    EXPECT_EQ(m->data(m->index(1, rest)).toString(), QString());
+    EXPECT_EQ(m->data(m->index(2, rest)).toString(), QString());
     QFile::remove(folder() + "bak/vkdb.mdb");
     w->ToolButton7Click();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

@@ -2,6 +2,7 @@
 #include "admin/errorhandler.h"
 #include "app/commands.h"
 #include "common/errors.h"
+#include "common/formats.h"
 #include "layouts/tfrrproduct.h"
 #include "layouts/tfrrproduct1.h"
 #include "masterdata/productgrid.h"
@@ -378,6 +379,21 @@ TEST_F(Stock, SearchMarksAndPrintsFollowTheMode)
         EXPECT_TRUE(t.contains(QStringLiteral("库存金额合计:")));
         EXPECT_TRUE(t.contains(QStringLiteral("平均进价")));
         EXPECT_TRUE(t.contains(QStringLiteral("28.00")));
+    }
+    // The stock value in money, in the list as in the print.
+    {
+        Tfrrproduct r(frdm->Aqproduct, true);
+        prepareStockPrint(r, 6);
+        r.Prepare();
+        const QStringList t = r.pages()[0].textList();
+        Dataset* p = frdm->Aqproduct;
+        for (int row = 0; row < p->recordCount(); ++row) {
+            const QVariant v = p->valueAt(row, p->fieldIndex("resl"));
+            if (v.isNull()) continue;
+            const QString money = formatFloat("0.00", v.toDouble());
+            EXPECT_EQ(Frproductp->gridModel()->data(Frproductp->gridModel()->index(row, TFrproductp::resultColumn), Qt::DisplayRole).toString(), money);
+            EXPECT_TRUE(t.contains(money)) << money.toStdString();
+        }
     }
     Frproductp->close();
     open("N5");
