@@ -4,6 +4,7 @@
 #include "documents/docdata.h"
 #include "documents/docwindows.h"
 #include <QApplication>
+#include <QPointer>
 #include <QLineEdit>
 #include <QTableView>
 #include <QTest>
@@ -25,8 +26,11 @@ protected:
     }
     void TearDown() override
     {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (qobject_cast<DocumentWindow*>(w)) delete w;
+        // A window takes its own top-level children (its pop-up menu) with it.
+        QList<QPointer<QWidget>> windows;
+        for (QWidget* w : QApplication::topLevelWidgets()) windows << w;
+        for (const QPointer<QWidget>& w : windows)
+            if (qobject_cast<DocumentWindow*>(w.data())) delete w.data();
         AppFixture::TearDown();
     }
 
