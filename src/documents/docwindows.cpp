@@ -219,7 +219,11 @@ DocumentWindow::DocumentWindow(const DocDesc& desc, QWidget* owner, bool posted)
     resize(1000, 620);
 }
 
-DocumentWindow::~DocumentWindow() = default;
+DocumentWindow::~DocumentWindow()
+{
+    // The focus leaving a box while the window is taken down reaches no handler.
+    for (QLineEdit* e : std::as_const(boxes_)) disconnect(e, nullptr, this, nullptr);
+}
 
 void DocumentWindow::showEvent(QShowEvent* e)
 {
