@@ -4,13 +4,13 @@
 #include <QApplication>
 #include <QEvent>
 #include <QFocusEvent>
-#include <QSet>
-#include <QPointer>
-#include <QPushButton>
-#include <QToolButton>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPalette>
+#include <QPointer>
+#include <QPushButton>
+#include <QSet>
+#include <QToolButton>
 #include <QWidget>
 
 namespace qm {

@@ -120,6 +120,23 @@ TEST_F(EntryKeys, EnterInAGridCellKeepsTheTypedValueThenTakesTheNextStep)
     }
 }
 
+TEST_F(EntryKeys, TabAndTheArrowsAlsoKeepTheTypedValue)
+{
+    EntryWindow* w = openNew(DocKind::Purchase);
+    QTest::keyClicks(w->box("Edit12"), "101");
+    QTest::keyClick(w->box("Edit12"), Qt::Key_Return);
+    QTableView* g = w->DBGrid1;
+    QTest::keyClick(g, Qt::Key_F2);
+    QTest::keyClicks(g->indexWidget(g->currentIndex()), "7");
+    QTest::keyClick(g->indexWidget(g->currentIndex()), Qt::Key_Tab);
+    EXPECT_EQ(g->currentIndex().column(), column("dj_w"));
+    QTest::keyClick(g, Qt::Key_F2);
+    QTest::keyClicks(g->indexWidget(g->currentIndex()), "4");
+    QTest::keyClick(g->indexWidget(g->currentIndex()), Qt::Key_Up); // up to the carried-forward row
+    QCoreApplication::processEvents();
+    EXPECT_EQ(str("SELECT sl||'/'||dj_w||'/'||amount FROM indetail WHERE sphh='101'").toStdString(), "7.0/4.0/28.0");
+}
+
 TEST_F(EntryKeys, EnterOnATypedTextThatIsNoNumberStaysInTheCell)
 {
     EntryWindow* w = openNew(DocKind::Purchase);
