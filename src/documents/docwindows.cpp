@@ -1,5 +1,6 @@
 #include "documents/docwindows.h"
 #include "app/tfrmain.h"
+#include "common/boxkeys.h"
 #include "common/datepicker.h"
 #include "common/dialogs.h"
 #include "common/formats.h"
@@ -242,7 +243,11 @@ DocumentWindow::DocumentWindow(const DocDesc& desc, QWidget* owner, bool posted)
     resize(1000, 620);
 }
 
-DocumentWindow::~DocumentWindow() = default;
+DocumentWindow::~DocumentWindow()
+{
+    // The focus leaving a box while the window is taken down reaches no handler.
+    for (QLineEdit* e : std::as_const(boxes_)) disconnect(e, nullptr, this, nullptr);
+}
 
 void DocumentWindow::showEvent(QShowEvent* e)
 {
@@ -470,7 +475,10 @@ EntryWindow::EntryWindow(const DocDesc& desc, QWidget* owner) : DocumentWindow(d
     addPopupItem("N6", QStringLiteral("退回"), [this] { ToolButton7Click(); });
     for (const QString& panel : d_.texts.statusPanels) statusBar()->addWidget(new QLabel(panel, this), 1);
 
-    for (QLineEdit* e : boxes_) e->installEventFilter(this);
+    for (QLineEdit* e : boxes_) {
+        e->installEventFilter(this);
+        selectWholeOnFocus(e);
+    }
     DBGrid1->installEventFilter(this);
     connect(boxes_.value("Edit2"), &QLineEdit::editingFinished, this, &EntryWindow::Edit2Exit);
     connect(DBGrid1, &QTableView::doubleClicked, this, &EntryWindow::DBGrid1DblClick);
@@ -490,14 +498,6 @@ EntryWindow::EntryWindow(const DocDesc& desc, QWidget* owner) : DocumentWindow(d
                 if (now.column() != before.column() && d_.recalcColumns.contains(gridField(before.column())))
                     showPendingRow();
             });
-}
-
-EntryWindow::~EntryWindow()
-{
-    // Boxes and the grid losing the focus while the window goes must not reach
-    // handlers of a window that is half gone.
-    for (QLineEdit* e : boxes_) e->disconnect(this);
-    if (DBGrid1 && DBGrid1->selectionModel()) DBGrid1->selectionModel()->disconnect(this);
 }
 
 QString EntryWindow::gridField(int column) const
@@ -1088,6 +1088,7 @@ PostedView::PostedView(const DocDesc& desc, QWidget* owner, bool fromHistory) : 
     makeGrid(d_.postedGrid, true);
     addPopupItem("N1", QStringLiteral("打印"), [this] { ToolButton5Click(); });
     addPopupItem("N2", QStringLiteral("退回"), [this] { ToolButton7Click(); });
+    for (QLineEdit* e : boxes_) selectWholeOnFocus(e);
     // Enter in the date box moves on to 摘要.
     if (QLineEdit* date = boxes_.value("Edit6"); date && boxes_.value("Edit9"))
         connect(date, &QLineEdit::returnPressed, this, [this] { boxes_.value("Edit9")->setFocus(); });

@@ -89,7 +89,6 @@ class EntryWindow : public DocumentWindow {
     Q_OBJECT
 public:
     EntryWindow(const DocDesc& desc, QWidget* owner);
-    ~EntryWindow() override;
     // What the boxes say, for recalculation and posting.
     HeaderInput input() const;
 
