@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
@@ -34,8 +35,11 @@ void handle(QObject* sender, std::exception_ptr e)
 }
 }
 
+void Application::ignoreFileSizeSignal() { std::signal(SIGXFSZ, SIG_IGN); }
+
 Application::Application(int& argc, char** argv) : QApplication(argc, argv)
 {
+    ignoreFileSizeSignal();
     if (!g_started.isValid()) g_started.start();
     setWindowIcon(qm::programIcon()); // every window and the desktop's task list
 }
