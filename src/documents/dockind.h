@@ -261,9 +261,10 @@ inline QString confirmVoid() { return QStringLiteral("单据确实要废弃吗?"
 inline QString confirmDelete() { return QStringLiteral("确实要删除当前记录吗?"); }
 inline QString alreadyPosted() { return QStringLiteral("该单据已过帐,不能再过帐！"); }
 inline QString alreadyReversed() { return QStringLiteral("该单据已冲数,不能再冲数！"); }
-inline QString postedNotVoidable() { return QStringLiteral("该单据已过帐,不能作废！"); }
+inline QString postedNoChange() { return QStringLiteral("该单据已过帐,不能修改！"); }
 inline QString noProductName() { return QStringLiteral("没有商品名,不能过帐！"); }
 inline QString noAccount() { return QStringLiteral("查无此银行编号！"); }
+inline QString cashShort() { return QStringLiteral("收款金额不足,请重新输入！"); }
 inline QString lowStock() { return QStringLiteral("的库存数量不足！"); }
 inline QString openFailed() { return QStringLiteral("新开单失败,请单击废弃按钮."); }
 inline QString cannotSave() { return QStringLiteral("单据不能保存！"); }
@@ -271,6 +272,7 @@ inline QString noCode() { return QStringLiteral("查无此货号！"); }
 inline QString noBarcode() { return QStringLiteral("查无此条形码！"); }
 inline QString noRowsYet() { return QStringLiteral("明细表中的没有记录,请先按新增！"); }
 inline QString noHistory() { return QStringLiteral("查无该历史单号！"); }
+inline QString outOfRange() { return QStringLiteral("输入的数值超出范围！"); }
 inline QString copySourceMissing() { return QStringLiteral("数据没有成功复制,请检查前台连接线路及前台数据位置的设置！ "); }
 inline QString copyFailed() { return QStringLiteral("请检查本系统的数据备份目录bak是否存在！ "); }
 }

@@ -59,8 +59,9 @@ bool movesStock(const DocDesc& d, const Row& r, bool reversing)
     return !d.rowMovesStock || d.rowMovesStock(r.sphh, r.unit, reversing);
 }
 
-// Two computed amounts are the same when they agree to far below a cent.
-bool same(double a, double b) { return std::fabs(a - b) <= 1e-9 * std::max(1.0, std::fabs(a) + std::fabs(b)); }
+// A stored and a computed number are the same when they agree to far below a
+// cent; a value that is not a finite number is the same as nothing.
+bool same(double a, double b) { return std::isfinite(a) && std::isfinite(b) && std::fabs(a - b) <= 1e-7; }
 
 QString tableOf(const DocDesc& d, Target t)
 {
@@ -164,6 +165,47 @@ double averageAfterReversal(double avg, double stock, double qty, double price)
     return between(avg, r, price) ? r : avg;
 }
 
+// ---------------------------------------------------------------- numbers
+
+void requireInRange(double v, Magnitude m)
+{
+    if (!inRange(v, m)) throw Refusal(text::outOfRange());
+}
+
+std::optional<Magnitude> rowMagnitude(const QString& column)
+{
+    if (column == "sl") return Magnitude::Quantity;
+    if (column == "dj_w" || column == "dj_n" || column == "rebate") return Magnitude::Price;
+    if (column == "amount" || column == "pay" || column == "deduck" || column == "rest") return Magnitude::Amount;
+    return std::nullopt;
+}
+
+namespace {
+double* rowNumber(Row& r, const QString& column)
+{
+    const std::pair<const char*, double*> numbers[] = {{"sl", &r.sl},         {"dj_w", &r.dj_w},     {"dj_n", &r.dj_n},
+                                                       {"rebate", &r.rebate}, {"amount", &r.amount}, {"pay", &r.pay},
+                                                       {"deduck", &r.deduck}, {"rest", &r.rest}};
+    for (const auto& [name, value] : numbers)
+        if (column == QLatin1String(name)) return value;
+    return nullptr;
+}
+}
+
+void checkRow(const DocDesc& d, const Row& r)
+{
+    requireInRange(r.sl, Magnitude::Quantity);
+    for (double price : {r.dj_w, r.dj_n, r.rebate}) requireInRange(price, Magnitude::Price);
+    for (double money : {r.amount, r.pay, r.deduck, r.rest}) requireInRange(money, Magnitude::Amount);
+    requireInRange(rowAmount(d, r.sl, r.dj_w, r.dj_n, r.rebate, r.amount), Magnitude::Amount);
+}
+
+void checkCell(const DocDesc& d, Row row, const QString& column, double value)
+{
+    if (double* v = rowNumber(row, column)) *v = value;
+    checkRow(d, row);
+}
+
 // ----------------------------------------------------------------- codes
 
 std::optional<QString> padPartyCode(const QString& typed)
@@ -202,6 +244,15 @@ std::optional<Row> readRow(Connection& c, const DocDesc& d, const QString& rowIn
     return rowFrom(st);
 }
 
+// The document a row belongs to must still be unposted.
+void requireRowUnposted(Connection& c, const DocDesc& d, const QString& rowIntno)
+{
+    requireUnposted(c, d,
+                    c.scalar(QStringLiteral("SELECT mainintno FROM %1 WHERE intno=:n LIMIT 1").arg(d.detailTable),
+                             {{"n", rowIntno}})
+                        .toString());
+}
+
 QString insertRow(Connection& c, const DocDesc& d, const QString& docIntno, const QString& spmc)
 {
     const QString no = nextIntno(c, d.detailTable, 10);
@@ -225,6 +276,28 @@ QString insertRow(Connection& c, const DocDesc& d, const QString& docIntno, cons
 
 // ------------------------------------------------------------ write steps
 
+bool accountExists(Connection& c, const QString& id)
+{
+    return c.scalar(QStringLiteral("SELECT 1 FROM bank WHERE id=:p1 LIMIT 1"), {{"p1", id}}).isValid();
+}
+
+PostedRefusal::PostedRefusal() : Refusal(text::postedNoChange()) {}
+
+bool isPosted(Connection& c, const DocDesc& d, const QString& docIntno)
+{
+    return c.scalar(QStringLiteral("SELECT coalesce(pass,0) FROM %1 WHERE intno=:n LIMIT 1").arg(d.headerTable),
+                    {{"n", docIntno}})
+               .toLongLong() != 0;
+}
+
+void requireUnposted(Connection& c, const DocDesc& d, const QString& docIntno)
+{
+    const QVariant pass = c.scalar(QStringLiteral("SELECT coalesce(pass,0) FROM %1 WHERE intno=:n LIMIT 1").arg(d.headerTable),
+                                   {{"n", docIntno}});
+    if (!pass.isValid()) throw Refusal(QStringLiteral("查无单据不能进入明细表!"));
+    if (pass.toLongLong() != 0) throw PostedRefusal();
+}
+
 QString newDocument(Connection& c, const DocDesc& d)
 {
     Transaction t(c);
@@ -247,6 +320,7 @@ QString newDocument(Connection& c, const DocDesc& d)
 QString addRow(Connection& c, const DocDesc& d, const QString& docIntno)
 {
     Transaction t(c);
+    requireUnposted(c, d, docIntno);
     const QString no = insertRow(c, d, docIntno, QString());
     t.commit();
     return no;
@@ -273,6 +347,7 @@ std::optional<Party> findParty(Connection& c, const DocDesc& d, const QString& p
 void applyParty(Connection& c, const DocDesc& d, const QString& docIntno, const QString& code, const Party& p)
 {
     Transaction t(c);
+    requireUnposted(c, d, docIntno);
     Params ps;
     for (const QString& col : d.party.lookupColumns) {
         QVariant v;
@@ -327,6 +402,7 @@ void enterCode(Connection& c, const DocDesc& d, const QString& rowIntno, const Q
     Transaction t(c);
     std::optional<Row> row = readRow(c, d, rowIntno);
     if (!row || isCarried(*row)) throw Refusal(carriedForwardRefusal());
+    requireRowUnposted(c, d, rowIntno);
     Params ps = productForCode(c, d, code, partyCode);
     QStringList sets;
     for (const auto& [column, value] : ps) sets << QStringLiteral("%1=:%1").arg(column);
@@ -385,11 +461,13 @@ Totals computeTotals(const DocDesc& d, std::vector<Row>& rows)
 
 namespace {
 // The recalculation; `written`, when given, receives the rows as they stand
-// afterwards, so that posting need not read them again.
+// afterwards, so that posting need not read them again. Posting, which has
+// just read the state in its own transaction, passes `stateRead`.
 Header recalcRows(Connection& c, const DocDesc& d, const QString& docIntno, const HeaderInput& in,
-                  std::vector<Row>* written)
+                  std::vector<Row>* written, bool stateRead = false)
 {
     Transaction t(c);
+    if (!stateRead) requireUnposted(c, d, docIntno);
     const std::optional<QString> code = padPartyCode(in.partyCode);
     if (code) {
         if (std::optional<Party> p = findParty(c, d, *code, false)) applyParty(c, d, docIntno, *code, *p);
@@ -397,6 +475,9 @@ Header recalcRows(Connection& c, const DocDesc& d, const QString& docIntno, cons
     const std::vector<Row> stored = readRows(c, d, docIntno);
     std::vector<Row> rows = stored;
     const Totals tot = computeTotals(d, rows);
+    // Nothing out of range is stored: not a typed number, not what it gives.
+    for (const Row& r : rows) checkRow(d, r);
+    for (double money : {tot.A, tot.P, tot.D, tot.R}) requireInRange(money, Magnitude::Amount);
     Statement upd(c, QStringLiteral("UPDATE %1 SET amount=:a, rest=:r WHERE rowid=:id").arg(d.detailTable));
     for (size_t i = 0; i < rows.size(); ++i) {
         const Row& r = rows[i];
@@ -479,6 +560,7 @@ void deleteRow(Connection& c, const DocDesc& d, const QString& rowIntno)
     Transaction t(c);
     std::optional<Row> row = readRow(c, d, rowIntno);
     if (!row || isCarried(*row)) throw Refusal(carriedForwardRefusal());
+    requireRowUnposted(c, d, rowIntno);
     c.exec(QStringLiteral("DELETE FROM %1 WHERE rowid=:r").arg(d.detailTable), {{"r", row->rowid}});
     t.commit();
 }
@@ -486,11 +568,13 @@ void deleteRow(Connection& c, const DocDesc& d, const QString& rowIntno)
 void copyHistory(Connection& c, const DocDesc& d, const QString& docIntno, const QString& historyIntno)
 {
     Transaction t(c);
+    requireUnposted(c, d, docIntno);
     std::vector<Row> rows = readRows(c, d, docIntno);
     if (rows.empty() || isCarried(rows.back())) throw Refusal(text::noRowsYet());
     std::vector<Row> from = readRows(c, d, historyIntno);
     std::erase_if(from, [](const Row& r) { return isCarried(r); });
     if (from.empty()) throw Refusal(text::noHistory());
+    for (const Row& r : from) checkRow(d, r);
     qint64 target = rows.back().rowid;
     for (size_t i = 0; i < from.size(); ++i) {
         const Row& r = from[i];
@@ -634,11 +718,6 @@ bool hasAccountEffects(const DocDesc& d)
     return false;
 }
 
-bool accountExists(Connection& c, const QString& id)
-{
-    return c.scalar(QStringLiteral("SELECT 1 FROM bank WHERE id=:p1 LIMIT 1"), {{"p1", id}}).isValid();
-}
-
 // Every account the rows move money through exists: money posted to or taken
 // back from an account that is not there would be lost.
 void requireRowAccounts(Connection& c, const DocDesc& d, const std::vector<Row>& rows)
@@ -672,7 +751,7 @@ void post(Connection& c, const DocDesc& d, const QString& docIntno, const Header
     }
     // The document's numbers from the party's balance as stored now.
     std::vector<Row> rows;
-    const Header h = recalcRows(c, d, docIntno, in, &rows);
+    const Header h = recalcRows(c, d, docIntno, in, &rows, true);
     postRecalculated(c, d, docIntno, in, h, rows, operatorCode);
     t.commit();
 }
@@ -744,9 +823,9 @@ void reverse(Connection& c, const DocDesc& d, const QString& docIntno)
 void voidDocument(Connection& c, const DocDesc& d, const QString& docIntno)
 {
     Transaction t(c);
-    if (readHeader(c, d, docIntno).pass) throw Refusal(text::postedNotVoidable());
+    requireUnposted(c, d, docIntno);
     if (c.exec(QStringLiteral("DELETE FROM %1 WHERE intno=:n AND coalesce(pass,0)=0").arg(d.headerTable), {{"n", docIntno}}) < 1)
-        throw Refusal(text::postedNotVoidable());
+        throw PostedRefusal();
     c.exec(QStringLiteral("DELETE FROM %1 WHERE mainintno=:p1").arg(d.detailTable), {{"p1", docIntno}});
     t.commit();
 }
@@ -754,6 +833,7 @@ void voidDocument(Connection& c, const DocDesc& d, const QString& docIntno)
 bool dropIfEmpty(Connection& c, const DocDesc& d, const QString& docIntno)
 {
     Transaction t(c);
+    requireUnposted(c, d, docIntno);
     if (c.scalar(QStringLiteral("SELECT 1 FROM %1 WHERE mainintno=:n LIMIT 1").arg(d.detailTable), {{"n", docIntno}}).isValid())
         return false;
     const bool gone =
@@ -765,6 +845,7 @@ bool dropIfEmpty(Connection& c, const DocDesc& d, const QString& docIntno)
 int purgeBlankRows(Connection& c, const DocDesc& d, const QString& docIntno)
 {
     Transaction t(c);
+    requireUnposted(c, d, docIntno);
     const int n = c.exec(QStringLiteral("DELETE FROM %1 WHERE mainintno=:n AND (coalesce(spmc,'')='' OR coalesce(intno,'')='')")
                              .arg(d.detailTable),
                          {{"n", docIntno}});

@@ -12,6 +12,7 @@
 #include "documents/dockind.h"
 #include <QDate>
 #include <QDateTime>
+#include <cmath>
 #include <optional>
 #include <QString>
 #include <vector>
@@ -23,6 +24,13 @@ namespace qm::doc {
 class Refusal : public AppError {
 public:
     using AppError::AppError;
+};
+
+// The refusal of a write to a document that is posted by now (by this window,
+// another one or the front desk): "该单据已过帐,不能修改！".
+class PostedRefusal : public Refusal {
+public:
+    PostedRefusal();
 };
 
 // What the entry window's header boxes say. The engine writes these into the
@@ -53,6 +61,30 @@ struct Row {
     double sl = 0, dj_w = 0, dj_n = 0, rebate = 0, amount = 0, pay = 0, deduck = 0, rest = 0;
 };
 
+// ---------------------------------------------------------------- numbers
+
+// Every typed quantity, price, rebate and money amount, and every amount a
+// document computes from them, is finite and below the bound of its kind, so
+// that a quantity times a price stays below 2^53 cents and money is exact to
+// the cent in a double. A write that would store anything else is refused with
+// text::outOfRange() and changes nothing.
+enum class Magnitude { Quantity, Price, Amount };
+constexpr double bound(Magnitude m)
+{
+    return m == Magnitude::Quantity ? 1e6 : m == Magnitude::Price ? 1e7 : 1e10;
+}
+inline bool inRange(double v, Magnitude m) { return std::isfinite(v) && std::fabs(v) < bound(m); }
+// Refusal(text::outOfRange()) when `v` is not in range.
+void requireInRange(double v, Magnitude m);
+// The magnitude of a row column that holds a number (sl; dj_w, dj_n, rebate;
+// amount, pay, deduck, rest); none for the others.
+std::optional<Magnitude> rowMagnitude(const QString& column);
+// A row's numbers and the amount the kind computes from them; Refusal when
+// one is out of range.
+void checkRow(const DocDesc& d, const Row& r);
+// A cell typed into `row`: the row with `column` set to `value` passes checkRow.
+void checkCell(const DocDesc& d, Row row, const QString& column, double value);
+
 // Zero-padded party or account code; a code longer than ten characters is
 // refused (empty optional) instead of being cut to another party's code.
 std::optional<QString> padPartyCode(const QString& typed);
@@ -72,7 +104,19 @@ double averageAfterReversal(double avg, double stock, double qty, double price);
 Header readHeader(Connection& c, const DocDesc& d, const QString& docIntno);
 std::vector<Row> readRows(Connection& c, const DocDesc& d, const QString& docIntno);
 
+// Whether a cash or bank account of this code exists.
+bool accountExists(Connection& c, const QString& id);
+
+// Whether the document is stored as posted (reversed ones included).
+bool isPosted(Connection& c, const DocDesc& d, const QString& docIntno);
+
 // ------------------------------------------------------------ write steps
+//
+// A posted document is written only by posting and reversal: every other step
+// below re-reads the header's state inside its write transaction and throws
+// PostedRefusal, writing nothing, when it is posted. A caller that writes a
+// document's header or rows itself does the same through requireUnposted.
+void requireUnposted(Connection& c, const DocDesc& d, const QString& docIntno);
 
 // A new unposted document: header (number, date, default account), the
 // carried-forward row when the kind has one, and one new row. Returns its number.

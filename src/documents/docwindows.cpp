@@ -22,29 +22,62 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QStatusBar>
+#include <QMetaProperty>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QToolBar>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <cmath>
 
 namespace qm::doc {
 
 namespace {
 
+// The row being entered, from the row query's edit buffer.
+Row bufferedRow(Dataset* rows)
+{
+    Row r;
+    r.rowid = rows->rowid();
+    r.spmc = rows->asString("spmc");
+    r.sl = rows->asFloat("sl");
+    r.dj_w = rows->asFloat("dj_w");
+    r.dj_n = rows->asFloat("dj_n");
+    r.rebate = rows->asFloat("rebate");
+    r.pay = rows->asFloat("pay");
+    r.deduck = rows->asFloat("deduck");
+    r.rest = rows->asFloat("rest");
+    r.amount = rows->asFloat("amount");
+    return r;
+}
+
+// The number a cell's text stands for, when the column holds numbers and the
+// text reads as one (infinity and NaN included, so that they are refused as
+// out of range rather than as no number).
+std::optional<double> typedNumber(const QString& column, const QString& text)
+{
+    if (!rowMagnitude(column) || text.trimmed().isEmpty()) return std::nullopt;
+    bool ok = false;
+    const double v = text.trimmed().toDouble(&ok);
+    if (ok || std::isinf(v)) return v;
+    return std::nullopt;
+}
+
 // A grid model whose typed cells wait in the row's edit buffer: the row is
 // written once, when the operator leaves it or recalculates, not per cell.
+// A number out of range is refused as it is typed: the cell keeps its value.
 class RowEditModel : public DatasetModel {
 public:
-    RowEditModel(Dataset* ds, bool carriedEditable, QObject* parent)
-        : DatasetModel(ds, parent), carriedEditable_(carriedEditable)
+    RowEditModel(Dataset* ds, const DocDesc& d, QObject* parent)
+        : DatasetModel(ds, parent), d_(d)
     {
     }
     Qt::ItemFlags flags(const QModelIndex& index) const override
     {
         Qt::ItemFlags fl = DatasetModel::flags(index);
         Dataset* ds = dataset();
-        if (!ds || !index.isValid() || carriedEditable_) return fl;
+        if (!ds || !index.isValid() || d_.carriedRowEditable) return fl;
         // The carried-forward row and rows without a number take no typing.
         const QString name = ds->valueAt(index.row(), ds->fieldIndex("spmc")).toString().trimmed();
         const QString no = ds->valueAt(index.row(), ds->fieldIndex("intno")).toString().trimmed();
@@ -54,12 +87,17 @@ public:
     bool setData(const QModelIndex& index, const QVariant& value, int role) override
     {
         Dataset* ds = dataset();
-        if (role != Qt::EditRole || !ds || !index.isValid()) return false;
+        if (role != Qt::EditRole || !ds || !index.isValid() || !editable) return false;
         // Typing into the row being edited keeps it in the buffer.
         if (ds->recNo() != index.row()) ds->moveTo(index.row());
         const QString text = value.toString();
+        const QString column = ds->field(index.column())->name;
         try {
-            ds->setText(ds->field(index.column())->name, text);
+            if (const std::optional<double> v = typedNumber(column, text)) checkCell(d_, bufferedRow(ds), column, *v);
+            ds->setText(column, text);
+        } catch (const Refusal& r) {
+            dlg::showMessage(r.message());
+            return false;
         } catch (const ConversionError&) {
             dlg::showMessage(QStringLiteral("“%1”不是有效的数字！").arg(text.trimmed()));
             return false;
@@ -68,7 +106,40 @@ public:
     }
 
 private:
-    bool carriedEditable_;
+    const DocDesc& d_;
+};
+
+// A cell's editor keeps what was typed before the grid acts on Enter: the
+// value goes into the row and the editor closes at once, then the key goes on
+// to the grid's own handling. A value the row refuses keeps the editor open.
+class CellDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override
+    {
+        const QByteArray property = editor->metaObject()->userProperty().name();
+        kept_ = property.isEmpty() || model->setData(index, editor->property(property), Qt::EditRole);
+    }
+
+protected:
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        auto* editor = qobject_cast<QWidget*>(o);
+        if (editor && e->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(e)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                kept_ = true;
+                emit commitData(editor);
+                if (!kept_) return true;
+                emit closeEditor(editor, NoHint);
+                return false;
+            }
+        }
+        return QStyledItemDelegate::eventFilter(o, e);
+    }
+
+private:
+    mutable bool kept_ = true;
 };
 
 // Enter moves along the header boxes in this order; other boxes go on to the next control.
@@ -207,8 +278,9 @@ void DocumentWindow::makeGrid(const std::vector<GridColumn>& columns, bool readO
     DBGrid1->setObjectName("DBGrid1");
     DBGrid1->setToolTip(readOnly ? d_.texts.postedGridHint : d_.texts.gridHint);
     model_ = readOnly ? new DatasetModel(frdm->AQoutdetail, this)
-                      : new RowEditModel(frdm->AQoutdetail, d_.carriedRowEditable, this);
+                      : new RowEditModel(frdm->AQoutdetail, d_, this);
     model_->editable = !readOnly;
+    if (!readOnly) DBGrid1->setItemDelegate(new CellDelegate(DBGrid1));
     static_cast<QVBoxLayout*>(central_->layout())->addWidget(DBGrid1, 1);
     // The grid shows only the description's columns, in its order, under its titles.
     Dataset* ds = frdm->AQoutdetail;
@@ -431,13 +503,17 @@ void EntryWindow::FormShow()
             intno_ = frmain->docIntno;
             openRows(QStringLiteral("select * from %1 where mainintno=:p1 order by intno").arg(d_.detailTable));
         }
+        guardDatasets(true);
         positionHeader();
-        showHeader(readHeader(c, d_, intno_));
+        const Header h = readHeader(c, d_, intno_);
+        showHeader(h);
         if (isNew) {
             boxes_.value("Edit2")->setText(d_.partyStart);
             boxes_.value("Edit6")->setText(formatDate(Clock::today()));
         }
         frdm->AQoutdetail->last();
+        // Posted by another program since the list was read: shown, not entered.
+        if (h.pass) setReadOnlyState(true);
     } catch (const AppError&) {
         dlg::showMessage(text::openFailed());
     }
@@ -446,6 +522,8 @@ void EntryWindow::FormShow()
 
 void EntryWindow::Edit2Exit()
 {
+    // Leaving the box of a window that shows a posted document or is closing writes nothing.
+    if (!writable()) return;
     QLineEdit* e = boxes_.value("Edit2");
     const std::optional<QString> code = padPartyCode(e->text());
     if (!code) return;
@@ -462,6 +540,9 @@ void EntryWindow::Edit2Exit()
         if (frdm->AQoutdetail->active()) frdm->AQoutdetail->post();
         applyParty(c, d_, intno_, *code, *p);
         t.commit();
+    } catch (const PostedRefusal& r) {
+        showPosted(r);
+        return;
     } catch (const AppError&) {
         reread();
         dlg::showMessage(text::catchAll());
@@ -512,19 +593,40 @@ void EntryWindow::recalcBill(const std::function<void()>& alsoWrite)
     QApplication::restoreOverrideCursor();
 }
 
-void EntryWindow::ToolButton3Click() { recalcBill(); }
+bool EntryWindow::recalcOrRefuse()
+{
+    if (!writable()) return false;
+    try {
+        recalcBill();
+        return true;
+    } catch (const PostedRefusal& r) {
+        showPosted(r);
+        return false;
+    } catch (const Refusal& r) {
+        dlg::showMessage(r.message());
+        return false;
+    }
+}
+
+void EntryWindow::ToolButton3Click() { recalcOrRefuse(); }
 
 void EntryWindow::ToolButton1Click() { appendRow(); }
 
 void EntryWindow::appendRow()
 {
+    if (!writable()) return;
     Dataset* rows = frdm->AQoutdetail;
     try {
         // The row being left, its recalculation and the new row: one write.
         recalcBill([this] { addRow(frdm->ADOCon, d_, intno_); });
         rows->last();
-    } catch (const AppError&) {
+    } catch (const PostedRefusal& r) {
+        showPosted(r);
+        dlg::showMessage(text::catchAll());
+        return;
+    } catch (const AppError& e) {
         reread();
+        if (dynamic_cast<const Refusal*>(&e)) dlg::showMessage(e.message());
         dlg::showMessage(text::catchAll());
         return;
     }
@@ -535,6 +637,7 @@ void EntryWindow::appendRow()
 
 void EntryWindow::ToolButton2Click()
 {
+    if (!writable()) return;
     if (d_.deleteAsks && !dlg::confirm(text::confirmDelete())) return;
     Dataset* rows = frdm->AQoutdetail;
     try {
@@ -549,9 +652,12 @@ void EntryWindow::ToolButton2Click()
 
 void EntryWindow::Edit12Enter()
 {
+    if (!writable()) return;
     QLineEdit* e = boxes_.value("Edit12");
     Dataset* rows = frdm->AQoutdetail;
     try {
+        // A code goes only into a document that can still take it.
+        requireUnposted(frdm->ADOCon, d_, intno_);
         if (!rows->active() || rows->isEmpty() || rows->asString("spmc").trimmed() == carriedForwardName() ||
             rows->asString("intno").trimmed().isEmpty())
             throw Refusal(carriedForwardRefusal());
@@ -560,6 +666,9 @@ void EntryWindow::Edit12Enter()
         for (const auto& [column, value] : productForCode(frdm->ADOCon, d_, e->text(), boxes_.value("Edit2")->text()))
             rows->setValue(column, value);
         showPendingRow();
+    } catch (const PostedRefusal& r) {
+        showPosted(r);
+        return;
     } catch (const Refusal& r) {
         dlg::showMessage(r.message());
         e->selectAll();
@@ -573,17 +682,7 @@ void EntryWindow::showPendingRow()
 {
     Dataset* rows = frdm->AQoutdetail;
     if (!rows->active() || rows->state() == Dataset::State::Browse) return;
-    Row r;
-    r.rowid = rows->rowid();
-    r.spmc = rows->asString("spmc");
-    r.sl = rows->asFloat("sl");
-    r.dj_w = rows->asFloat("dj_w");
-    r.dj_n = rows->asFloat("dj_n");
-    r.rebate = rows->asFloat("rebate");
-    r.pay = rows->asFloat("pay");
-    r.deduck = rows->asFloat("deduck");
-    r.rest = rows->asFloat("rest");
-    r.amount = rows->asFloat("amount");
+    Row r = bufferedRow(rows);
     try {
         const Header h = previewTotals(frdm->ADOCon, d_, intno_, r);
         if (d_.rowAmount != RowAmount::Typed) rows->setValue("amount", r.amount);
@@ -598,12 +697,13 @@ void EntryWindow::showPendingRow()
 
 void EntryWindow::leaveRow()
 {
-    if (frdm->AQoutdetail->state() == Dataset::State::Browse) return;
-    const std::optional<Header> h = finishRow();
-    QTimer::singleShot(0, this, [this, h]() {
+    if (!writable() || frdm->AQoutdetail->state() == Dataset::State::Browse) return;
+    QString refused;
+    const std::optional<Header> h = finishRow(refused);
+    QTimer::singleShot(0, this, [this, h, refused]() {
         reread();
         if (h) showTotals(*h);
-        else dlg::showMessage(text::catchAll());
+        else dlg::showMessage(refused);
     });
 }
 
@@ -611,13 +711,14 @@ bool EntryWindow::writePendingRow()
 {
     Dataset* rows = frdm->AQoutdetail;
     if (!rows->active() || rows->state() == Dataset::State::Browse) return true;
-    if (finishRow()) return true;
+    QString refused;
+    if (finishRow(refused)) return true;
     reread();
-    dlg::showMessage(text::catchAll());
+    dlg::showMessage(refused);
     return false;
 }
 
-std::optional<Header> EntryWindow::finishRow()
+std::optional<Header> EntryWindow::finishRow(QString& refused)
 {
     Dataset* rows = frdm->AQoutdetail;
     fillPartyBoxes();
@@ -628,9 +729,10 @@ std::optional<Header> EntryWindow::finishRow()
         writeAlongside(h);
         t.commit();
         return h;
-    } catch (const AppError&) {
+    } catch (const AppError& e) {
         // Rolled back: the row shows what is stored again.
         rows->cancel();
+        refused = dynamic_cast<const Refusal*>(&e) ? e.message() : text::catchAll();
         return std::nullopt;
     }
 }
@@ -638,7 +740,7 @@ std::optional<Header> EntryWindow::finishRow()
 void EntryWindow::Edit17Enter()
 {
     QLineEdit* e = boxes_.value("Edit17");
-    if (!e) return;
+    if (!e || !writable()) return;
     if (!writePendingRow()) return;
     try {
         copyHistory(frdm->ADOCon, d_, intno_, e->text());
@@ -653,10 +755,12 @@ void EntryWindow::Edit6DblClick() { pickDateFor(boxes_.value("Edit6")); }
 
 void EntryWindow::ToolButton4Click()
 {
-    if (!writePendingRow()) return;
+    if (!writable() || !writePendingRow()) return;
     const bool posted = postBill(frdm->ADOCon, d_, intno_, input(), frmain->operatorCode);
     if (posted) {
         posted_ = true;
+        // From here on the window only closes: no box it leaves writes again.
+        closing_ = true;
         this->posted();
         close();
         return;
@@ -671,6 +775,7 @@ void EntryWindow::ToolButton4Click()
 
 void EntryWindow::ToolButton6Click()
 {
+    if (!writable()) return;
     if (frdm->AQoutdetail->active() && frdm->AQoutdetail->state() != Dataset::State::Browse) frdm->AQoutdetail->cancel();
     if (voidBill(frdm->ADOCon, d_, intno_)) {
         voided_ = true;
@@ -682,20 +787,26 @@ void EntryWindow::ToolButton6Click()
 
 void EntryWindow::ToolButton5Click()
 {
-    Dataset* rows = frdm->AQoutdetail;
-    if (!writePendingRow()) return;
-    if (rows->active() && !rows->isEmpty()) {
-        rows->last();
-        if (rows->asString("spmc").isEmpty()) ToolButton2Click();
+    // A posted document prints as it is stored.
+    if (writable()) {
+        Dataset* rows = frdm->AQoutdetail;
+        if (!writePendingRow()) return;
+        if (rows->active() && !rows->isEmpty()) {
+            rows->last();
+            if (rows->asString("spmc").isEmpty()) ToolButton2Click();
+        }
+        // A refusal stops the print, unless the document turned out posted.
+        if (!recalcOrRefuse() && writable()) return;
     }
-    recalcBill();
     DocumentWindow::ToolButton5Click();
 }
 
 void EntryWindow::ToolButton7Click()
 {
     try {
-        if (!dropIfEmpty(frdm->ADOCon, d_, intno_)) recalcBill();
+        if (writable() && !dropIfEmpty(frdm->ADOCon, d_, intno_)) recalcBill();
+    } catch (const PostedRefusal& r) {
+        dlg::showMessage(r.message());
     } catch (const AppError&) {
         dlg::showMessage(text::cannotSave());
     }
@@ -781,16 +892,83 @@ bool EntryWindow::eventFilter(QObject* o, QEvent* e)
 void EntryWindow::closeEvent(QCloseEvent* e)
 {
     Dataset* rows = frdm->AQoutdetail;
-    writePendingRow();
+    // The row being entered is written; after that nothing the closing moves writes.
+    if (!closing_ && !readOnly_) writePendingRow();
+    closing_ = true;
     rows->close();
+    guardDatasets(false);
     try {
-        if (!voided_) purgeBlankRows(frdm->ADOCon, d_, intno_);
+        if (!voided_ && !readOnly_ && !posted_) purgeBlankRows(frdm->ADOCon, d_, intno_);
     } catch (const AppError&) {
     }
     copyToBak();
     // The list shows what is stored now (a new document, new totals).
     if (frdm->AQoutlist->active()) frdm->AQoutlist->requery();
     DocumentWindow::closeEvent(e);
+}
+
+void EntryWindow::reread()
+{
+    DocumentWindow::reread();
+    if (readOnly_ || intno_.isEmpty()) return;
+    try {
+        if (!isPosted(frdm->ADOCon, d_, intno_)) return;
+        showHeader(readHeader(frdm->ADOCon, d_, intno_));
+    } catch (const AppError&) {
+        return;
+    }
+    setReadOnlyState(true);
+}
+
+void EntryWindow::setReadOnlyState(bool on)
+{
+    readOnly_ = on;
+    for (const HeaderBox& b : d_.boxes)
+        if (QLineEdit* e = boxes_.value(b.box)) e->setReadOnly(on || !b.editable);
+    for (const char* name : {"Edit12", "Edit17"})
+        if (QLineEdit* e = boxes_.value(name)) e->setReadOnly(on);
+    if (model_) model_->editable = !on;
+    // What writes goes; 打印 and 退回 stay.
+    for (QToolButton* b : findChildren<QToolButton*>()) {
+        const QString name = b->objectName();
+        if (name.startsWith(QLatin1String("ToolButton")) && name != QLatin1String("ToolButton5") &&
+            name != QLatin1String("ToolButton7"))
+            b->setEnabled(!on);
+    }
+    if (auto* b = findChild<QPushButton*>(QStringLiteral("Button1"))) b->setEnabled(!on);
+}
+
+void EntryWindow::showPosted(const PostedRefusal& r)
+{
+    dlg::showMessage(r.message());
+    DocumentWindow::reread();
+    try {
+        showHeader(readHeader(frdm->ADOCon, d_, intno_));
+    } catch (const AppError&) {
+    }
+    setReadOnlyState(true);
+}
+
+void EntryWindow::guardDatasets(bool on)
+{
+    Dataset* rows = frdm->AQoutdetail;
+    Dataset* head = frdm->AQoutlist;
+    if (!on) {
+        rows->beforePost = nullptr;
+        head->beforePost = nullptr;
+        return;
+    }
+    const DocDesc* d = &d_;
+    QPointer<EntryWindow> self(this);
+    rows->beforePost = [self, d](Dataset& ds) {
+        if (!self || ds.updateTable().compare(d->detailTable, Qt::CaseInsensitive) != 0) return;
+        const QString doc = ds.asString(QStringLiteral("mainintno")).trimmed();
+        requireUnposted(*ds.connection(), *d, doc.isEmpty() ? self->docIntno() : doc);
+    };
+    head->beforePost = [self, d](Dataset& ds) {
+        if (!self || ds.updateTable().compare(d->headerTable, Qt::CaseInsensitive) != 0) return;
+        requireUnposted(*ds.connection(), *d, ds.asString(QStringLiteral("intno")));
+    };
 }
 
 // ------------------------------------------------------------- posted view

@@ -140,7 +140,7 @@ DocDesc makeSale()
     d.afterEffects = [](Connection& c, const Header& h, bool reversing) {
         if (reversing) return;
         storeClosingBalance(c, saleDesc(), h);
-        setTurnoverRow(c, QStringLiteral("amount=amount+:a, rest=amount+:a"), {{"a", h.amount}});
+        setTurnoverRow(c, QStringLiteral("amount=coalesce(amount,0)+:a, rest=coalesce(amount,0)+:a"), {{"a", h.amount}});
     };
 
     Texts& t = d.texts;
@@ -221,6 +221,8 @@ void postTendered(Connection& c, const QString& docIntno, const HeaderInput& in,
     const DocDesc& d = saleDesc();
     Transaction t(c);
     if (readHeader(c, d, docIntno).pass) throw Refusal(text::alreadyPosted());
+    // The cash goes into the sale's account; without one it would go nowhere.
+    if (!accountExists(c, in.bankId)) throw Refusal(text::noAccount());
     if (dropLast)
         c.exec(QStringLiteral("DELETE FROM outdetail WHERE rowid=(SELECT rowid FROM outdetail WHERE mainintno=:n "
                               "ORDER BY intno DESC LIMIT 1) AND coalesce(spmc,'')=''"),
@@ -228,6 +230,10 @@ void postTendered(Connection& c, const QString& docIntno, const HeaderInput& in,
     // The amount due as the rows stand now.
     const Header h = recalc(c, d, docIntno, in);
     const double due = sale::amountDue(h.amount, h.deduck);
+    requireInRange(cashTaken, Magnitude::Amount);
+    requireInRange(cashTaken - due, Magnitude::Amount);
+    // The books take in only what the till was given.
+    if (!sale::cashCovers(cashTaken, due)) throw Refusal(text::cashShort());
     c.exec(QStringLiteral("UPDATE outdetail SET pay=:pay, rest=:rest WHERE rowid=(SELECT rowid FROM outdetail "
                           "WHERE mainintno=:n ORDER BY intno DESC LIMIT 1)"),
            {{"n", docIntno}, {"pay", cashTaken}, {"rest", cashTaken - due}});
