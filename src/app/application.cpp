@@ -1,6 +1,7 @@
 #include "app/application.h"
 #include "admin/errorhandler.h"
 #include "common/assets.h"
+#include "common/boxkeys.h"
 #include "common/errors.h"
 #include <QElapsedTimer>
 #include <QTimer>
@@ -38,6 +39,7 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv)
 {
     if (!g_started.isValid()) g_started.start();
     setWindowIcon(qm::programIcon()); // every window and the desktop's task list
+    qm::enterPressesFocusedButtons();
 }
 
 void Application::launchProbe(QWidget* shown)

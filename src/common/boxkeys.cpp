@@ -1,6 +1,11 @@
 #include "common/boxkeys.h"
 #include "common/formats.h"
+#include <QAbstractButton>
+#include <QApplication>
 #include <QEvent>
+#include <QPointer>
+#include <QPushButton>
+#include <QToolButton>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPalette>
@@ -104,6 +109,36 @@ void setBoxLength(QLineEdit* box, int length)
         const QString whole = wholeCharacters(text);
         if (whole.size() != text.size()) box->setText(whole);
     });
+}
+
+namespace {
+class ButtonEnter : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        if (e->type() != QEvent::KeyPress) return false;
+        auto* k = static_cast<QKeyEvent*>(e);
+        if (k->key() != Qt::Key_Return && k->key() != Qt::Key_Enter) return false;
+        if (k->modifiers() & ~Qt::KeypadModifier) return false;
+        if (!qobject_cast<QPushButton*>(o) && !qobject_cast<QToolButton*>(o)) return false;
+        auto* b = static_cast<QAbstractButton*>(o);
+        if (!b->hasFocus() || !b->isEnabled()) return false;
+        // Holding the key down presses the button once.
+        if (!k->isAutoRepeat()) b->click();
+        return true;
+    }
+};
+}
+
+void enterPressesFocusedButtons()
+{
+    static QPointer<ButtonEnter> installed;
+    if (installed || !qApp) return;
+    installed = new ButtonEnter(qApp);
+    qApp->installEventFilter(installed);
 }
 
 }

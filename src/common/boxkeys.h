@@ -15,6 +15,11 @@ class QWidget;
 
 namespace qm {
 
+// Enter (the main key or the keypad's) on a focused push or tool button
+// presses it, in every window of the program. No button becomes a default, so
+// Enter in an edit box stays the box's. Installed once on the application.
+void enterPressesFocusedButtons();
+
 // Sets how many characters the box holds (as its maxLength counts them) and
 // keeps the cut on a whole character: typing, pasting or showing a text past
 // the length never leaves half of a character outside the basic plane (an

@@ -59,8 +59,9 @@ bool movesStock(const DocDesc& d, const Row& r, bool reversing)
     return !d.rowMovesStock || d.rowMovesStock(r.sphh, r.unit, reversing);
 }
 
-// Two computed amounts are the same when they agree to far below a cent.
-bool same(double a, double b) { return std::fabs(a - b) <= 1e-9 * std::max(1.0, std::fabs(a) + std::fabs(b)); }
+// A stored and a computed number are the same when they agree to far below a
+// cent; a value that is not a finite number is the same as nothing.
+bool same(double a, double b) { return std::isfinite(a) && std::isfinite(b) && std::fabs(a - b) <= 1e-7; }
 
 QString tableOf(const DocDesc& d, Target t)
 {
@@ -162,6 +163,47 @@ double averageAfterReversal(double avg, double stock, double qty, double price)
     if (r < 0) return avg;
     // The average being undone must lie between the earlier one and the price.
     return between(avg, r, price) ? r : avg;
+}
+
+// ---------------------------------------------------------------- numbers
+
+void requireInRange(double v, Magnitude m)
+{
+    if (!inRange(v, m)) throw Refusal(text::outOfRange());
+}
+
+std::optional<Magnitude> rowMagnitude(const QString& column)
+{
+    if (column == "sl") return Magnitude::Quantity;
+    if (column == "dj_w" || column == "dj_n" || column == "rebate") return Magnitude::Price;
+    if (column == "amount" || column == "pay" || column == "deduck" || column == "rest") return Magnitude::Amount;
+    return std::nullopt;
+}
+
+namespace {
+double* rowNumber(Row& r, const QString& column)
+{
+    const std::pair<const char*, double*> numbers[] = {{"sl", &r.sl},         {"dj_w", &r.dj_w},     {"dj_n", &r.dj_n},
+                                                       {"rebate", &r.rebate}, {"amount", &r.amount}, {"pay", &r.pay},
+                                                       {"deduck", &r.deduck}, {"rest", &r.rest}};
+    for (const auto& [name, value] : numbers)
+        if (column == QLatin1String(name)) return value;
+    return nullptr;
+}
+}
+
+void checkRow(const DocDesc& d, const Row& r)
+{
+    requireInRange(r.sl, Magnitude::Quantity);
+    for (double price : {r.dj_w, r.dj_n, r.rebate}) requireInRange(price, Magnitude::Price);
+    for (double money : {r.amount, r.pay, r.deduck, r.rest}) requireInRange(money, Magnitude::Amount);
+    requireInRange(rowAmount(d, r.sl, r.dj_w, r.dj_n, r.rebate, r.amount), Magnitude::Amount);
+}
+
+void checkCell(const DocDesc& d, Row row, const QString& column, double value)
+{
+    if (double* v = rowNumber(row, column)) *v = value;
+    checkRow(d, row);
 }
 
 // ----------------------------------------------------------------- codes
@@ -397,6 +439,9 @@ Header recalcRows(Connection& c, const DocDesc& d, const QString& docIntno, cons
     const std::vector<Row> stored = readRows(c, d, docIntno);
     std::vector<Row> rows = stored;
     const Totals tot = computeTotals(d, rows);
+    // Nothing out of range is stored: not a typed number, not what it gives.
+    for (const Row& r : rows) checkRow(d, r);
+    for (double money : {tot.A, tot.P, tot.D, tot.R}) requireInRange(money, Magnitude::Amount);
     Statement upd(c, QStringLiteral("UPDATE %1 SET amount=:a, rest=:r WHERE rowid=:id").arg(d.detailTable));
     for (size_t i = 0; i < rows.size(); ++i) {
         const Row& r = rows[i];

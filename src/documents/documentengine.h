@@ -12,6 +12,7 @@
 #include "documents/dockind.h"
 #include <QDate>
 #include <QDateTime>
+#include <cmath>
 #include <optional>
 #include <QString>
 #include <vector>
@@ -52,6 +53,30 @@ struct Row {
     QString intno, spintno, sphh, spmc, unit, remark;
     double sl = 0, dj_w = 0, dj_n = 0, rebate = 0, amount = 0, pay = 0, deduck = 0, rest = 0;
 };
+
+// ---------------------------------------------------------------- numbers
+
+// Every typed quantity, price, rebate and money amount, and every amount a
+// document computes from them, is finite and below the bound of its kind, so
+// that a quantity times a price stays below 2^53 cents and money is exact to
+// the cent in a double. A write that would store anything else is refused with
+// text::outOfRange() and changes nothing.
+enum class Magnitude { Quantity, Price, Amount };
+constexpr double bound(Magnitude m)
+{
+    return m == Magnitude::Quantity ? 1e6 : m == Magnitude::Price ? 1e7 : 1e10;
+}
+inline bool inRange(double v, Magnitude m) { return std::isfinite(v) && std::fabs(v) < bound(m); }
+// Refusal(text::outOfRange()) when `v` is not in range.
+void requireInRange(double v, Magnitude m);
+// The magnitude of a row column that holds a number (sl; dj_w, dj_n, rebate;
+// amount, pay, deduck, rest); none for the others.
+std::optional<Magnitude> rowMagnitude(const QString& column);
+// A row's numbers and the amount the kind computes from them; Refusal when
+// one is out of range.
+void checkRow(const DocDesc& d, const Row& r);
+// A cell typed into `row`: the row with `column` set to `value` passes checkRow.
+void checkCell(const DocDesc& d, Row row, const QString& column, double value);
 
 // Zero-padded party or account code; a code longer than ten characters is
 // refused (empty optional) instead of being cut to another party's code.

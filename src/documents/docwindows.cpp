@@ -22,29 +22,62 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QStatusBar>
+#include <QMetaProperty>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QToolBar>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <cmath>
 
 namespace qm::doc {
 
 namespace {
 
+// The row being entered, from the row query's edit buffer.
+Row bufferedRow(Dataset* rows)
+{
+    Row r;
+    r.rowid = rows->rowid();
+    r.spmc = rows->asString("spmc");
+    r.sl = rows->asFloat("sl");
+    r.dj_w = rows->asFloat("dj_w");
+    r.dj_n = rows->asFloat("dj_n");
+    r.rebate = rows->asFloat("rebate");
+    r.pay = rows->asFloat("pay");
+    r.deduck = rows->asFloat("deduck");
+    r.rest = rows->asFloat("rest");
+    r.amount = rows->asFloat("amount");
+    return r;
+}
+
+// The number a cell's text stands for, when the column holds numbers and the
+// text reads as one (infinity and NaN included, so that they are refused as
+// out of range rather than as no number).
+std::optional<double> typedNumber(const QString& column, const QString& text)
+{
+    if (!rowMagnitude(column) || text.trimmed().isEmpty()) return std::nullopt;
+    bool ok = false;
+    const double v = text.trimmed().toDouble(&ok);
+    if (ok || std::isinf(v)) return v;
+    return std::nullopt;
+}
+
 // A grid model whose typed cells wait in the row's edit buffer: the row is
 // written once, when the operator leaves it or recalculates, not per cell.
+// A number out of range is refused as it is typed: the cell keeps its value.
 class RowEditModel : public DatasetModel {
 public:
-    RowEditModel(Dataset* ds, bool carriedEditable, QObject* parent)
-        : DatasetModel(ds, parent), carriedEditable_(carriedEditable)
+    RowEditModel(Dataset* ds, const DocDesc& d, QObject* parent)
+        : DatasetModel(ds, parent), d_(d)
     {
     }
     Qt::ItemFlags flags(const QModelIndex& index) const override
     {
         Qt::ItemFlags fl = DatasetModel::flags(index);
         Dataset* ds = dataset();
-        if (!ds || !index.isValid() || carriedEditable_) return fl;
+        if (!ds || !index.isValid() || d_.carriedRowEditable) return fl;
         // The carried-forward row and rows without a number take no typing.
         const QString name = ds->valueAt(index.row(), ds->fieldIndex("spmc")).toString().trimmed();
         const QString no = ds->valueAt(index.row(), ds->fieldIndex("intno")).toString().trimmed();
@@ -58,8 +91,13 @@ public:
         // Typing into the row being edited keeps it in the buffer.
         if (ds->recNo() != index.row()) ds->moveTo(index.row());
         const QString text = value.toString();
+        const QString column = ds->field(index.column())->name;
         try {
-            ds->setText(ds->field(index.column())->name, text);
+            if (const std::optional<double> v = typedNumber(column, text)) checkCell(d_, bufferedRow(ds), column, *v);
+            ds->setText(column, text);
+        } catch (const Refusal& r) {
+            dlg::showMessage(r.message());
+            return false;
         } catch (const ConversionError&) {
             dlg::showMessage(QStringLiteral("“%1”不是有效的数字！").arg(text.trimmed()));
             return false;
@@ -68,7 +106,40 @@ public:
     }
 
 private:
-    bool carriedEditable_;
+    const DocDesc& d_;
+};
+
+// A cell's editor keeps what was typed before the grid acts on Enter: the
+// value goes into the row and the editor closes at once, then the key goes on
+// to the grid's own handling. A value the row refuses keeps the editor open.
+class CellDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override
+    {
+        const QByteArray property = editor->metaObject()->userProperty().name();
+        kept_ = property.isEmpty() || model->setData(index, editor->property(property), Qt::EditRole);
+    }
+
+protected:
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        auto* editor = qobject_cast<QWidget*>(o);
+        if (editor && e->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(e)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                kept_ = true;
+                emit commitData(editor);
+                if (!kept_) return true;
+                emit closeEditor(editor, NoHint);
+                return false;
+            }
+        }
+        return QStyledItemDelegate::eventFilter(o, e);
+    }
+
+private:
+    mutable bool kept_ = true;
 };
 
 // Enter moves along the header boxes in this order; other boxes go on to the next control.
@@ -207,8 +278,9 @@ void DocumentWindow::makeGrid(const std::vector<GridColumn>& columns, bool readO
     DBGrid1->setObjectName("DBGrid1");
     DBGrid1->setToolTip(readOnly ? d_.texts.postedGridHint : d_.texts.gridHint);
     model_ = readOnly ? new DatasetModel(frdm->AQoutdetail, this)
-                      : new RowEditModel(frdm->AQoutdetail, d_.carriedRowEditable, this);
+                      : new RowEditModel(frdm->AQoutdetail, d_, this);
     model_->editable = !readOnly;
+    if (!readOnly) DBGrid1->setItemDelegate(new CellDelegate(DBGrid1));
     static_cast<QVBoxLayout*>(central_->layout())->addWidget(DBGrid1, 1);
     // The grid shows only the description's columns, in its order, under its titles.
     Dataset* ds = frdm->AQoutdetail;
@@ -512,7 +584,18 @@ void EntryWindow::recalcBill(const std::function<void()>& alsoWrite)
     QApplication::restoreOverrideCursor();
 }
 
-void EntryWindow::ToolButton3Click() { recalcBill(); }
+bool EntryWindow::recalcOrRefuse()
+{
+    try {
+        recalcBill();
+        return true;
+    } catch (const Refusal& r) {
+        dlg::showMessage(r.message());
+        return false;
+    }
+}
+
+void EntryWindow::ToolButton3Click() { recalcOrRefuse(); }
 
 void EntryWindow::ToolButton1Click() { appendRow(); }
 
@@ -523,8 +606,9 @@ void EntryWindow::appendRow()
         // The row being left, its recalculation and the new row: one write.
         recalcBill([this] { addRow(frdm->ADOCon, d_, intno_); });
         rows->last();
-    } catch (const AppError&) {
+    } catch (const AppError& e) {
         reread();
+        if (dynamic_cast<const Refusal*>(&e)) dlg::showMessage(e.message());
         dlg::showMessage(text::catchAll());
         return;
     }
@@ -573,17 +657,7 @@ void EntryWindow::showPendingRow()
 {
     Dataset* rows = frdm->AQoutdetail;
     if (!rows->active() || rows->state() == Dataset::State::Browse) return;
-    Row r;
-    r.rowid = rows->rowid();
-    r.spmc = rows->asString("spmc");
-    r.sl = rows->asFloat("sl");
-    r.dj_w = rows->asFloat("dj_w");
-    r.dj_n = rows->asFloat("dj_n");
-    r.rebate = rows->asFloat("rebate");
-    r.pay = rows->asFloat("pay");
-    r.deduck = rows->asFloat("deduck");
-    r.rest = rows->asFloat("rest");
-    r.amount = rows->asFloat("amount");
+    Row r = bufferedRow(rows);
     try {
         const Header h = previewTotals(frdm->ADOCon, d_, intno_, r);
         if (d_.rowAmount != RowAmount::Typed) rows->setValue("amount", r.amount);
@@ -599,11 +673,12 @@ void EntryWindow::showPendingRow()
 void EntryWindow::leaveRow()
 {
     if (frdm->AQoutdetail->state() == Dataset::State::Browse) return;
-    const std::optional<Header> h = finishRow();
-    QTimer::singleShot(0, this, [this, h]() {
+    QString refused;
+    const std::optional<Header> h = finishRow(refused);
+    QTimer::singleShot(0, this, [this, h, refused]() {
         reread();
         if (h) showTotals(*h);
-        else dlg::showMessage(text::catchAll());
+        else dlg::showMessage(refused);
     });
 }
 
@@ -611,13 +686,14 @@ bool EntryWindow::writePendingRow()
 {
     Dataset* rows = frdm->AQoutdetail;
     if (!rows->active() || rows->state() == Dataset::State::Browse) return true;
-    if (finishRow()) return true;
+    QString refused;
+    if (finishRow(refused)) return true;
     reread();
-    dlg::showMessage(text::catchAll());
+    dlg::showMessage(refused);
     return false;
 }
 
-std::optional<Header> EntryWindow::finishRow()
+std::optional<Header> EntryWindow::finishRow(QString& refused)
 {
     Dataset* rows = frdm->AQoutdetail;
     fillPartyBoxes();
@@ -628,9 +704,10 @@ std::optional<Header> EntryWindow::finishRow()
         writeAlongside(h);
         t.commit();
         return h;
-    } catch (const AppError&) {
+    } catch (const AppError& e) {
         // Rolled back: the row shows what is stored again.
         rows->cancel();
+        refused = dynamic_cast<const Refusal*>(&e) ? e.message() : text::catchAll();
         return std::nullopt;
     }
 }
@@ -688,7 +765,7 @@ void EntryWindow::ToolButton5Click()
         rows->last();
         if (rows->asString("spmc").isEmpty()) ToolButton2Click();
     }
-    recalcBill();
+    if (!recalcOrRefuse()) return;
     DocumentWindow::ToolButton5Click();
 }
 

@@ -112,6 +112,8 @@ protected:
     // 刷新; `alsoWrite` goes into the same transaction before the recalculation.
     // Kinds with windows of their own show more after it.
     virtual void recalcBill(const std::function<void()>& alsoWrite = {});
+    // 刷新, with a refusal's message shown; false when refused (nothing written).
+    bool recalcOrRefuse();
     // The header after a recalculation, or its totals (`only`) while a row is
     // being entered; kinds with windows of their own show more.
     virtual void showTotals(const Header& h, const QStringList& only = {}) { showHeader(h, only); }
@@ -134,8 +136,8 @@ private:
     bool fillPartyBoxes();
     // Writes the row being edited with the recalculation, in one transaction,
     // and returns the header; nothing after a failure (rolled back, the row's
-    // typing dropped).
-    std::optional<Header> finishRow();
+    // typing dropped), with `refused` the message to show.
+    std::optional<Header> finishRow(QString& refused);
     // finishRow() when the operator leaves the row; the window shows what is
     // stored, or the failure's message, once the move is done.
     void leaveRow();

@@ -140,7 +140,7 @@ DocDesc makeSale()
     d.afterEffects = [](Connection& c, const Header& h, bool reversing) {
         if (reversing) return;
         storeClosingBalance(c, saleDesc(), h);
-        setTurnoverRow(c, QStringLiteral("amount=amount+:a, rest=amount+:a"), {{"a", h.amount}});
+        setTurnoverRow(c, QStringLiteral("amount=coalesce(amount,0)+:a, rest=coalesce(amount,0)+:a"), {{"a", h.amount}});
     };
 
     Texts& t = d.texts;
@@ -228,6 +228,8 @@ void postTendered(Connection& c, const QString& docIntno, const HeaderInput& in,
     // The amount due as the rows stand now.
     const Header h = recalc(c, d, docIntno, in);
     const double due = sale::amountDue(h.amount, h.deduck);
+    requireInRange(cashTaken, Magnitude::Amount);
+    requireInRange(cashTaken - due, Magnitude::Amount);
     c.exec(QStringLiteral("UPDATE outdetail SET pay=:pay, rest=:rest WHERE rowid=(SELECT rowid FROM outdetail "
                           "WHERE mainintno=:n ORDER BY intno DESC LIMIT 1)"),
            {{"n", docIntno}, {"pay", cashTaken}, {"rest", cashTaken - due}});

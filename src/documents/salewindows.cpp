@@ -109,7 +109,7 @@ void SaleEntryWindow::ToolButton8Click()
         rows->last();
         if (rows->asString("spmc").isEmpty()) ToolButton2Click();
     }
-    recalcBill();
+    if (!recalcOrRefuse()) return;
     const Header h = readHeader(frdm->ADOCon, d_, intno_);
     showFrontDeskTurnover(frdm->ADOCon, h.amount);
     auto* w = new TFrcash(this, h.amount, h.deduck, [this](double cash) { frontDeskPostAndPrint(cash); });

@@ -1,6 +1,7 @@
 #include "documents/tfrcash.h"
 #include "common/boxkeys.h"
 #include "common/dialogs.h"
+#include "documents/documentengine.h"
 #include "documents/salerules.h"
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -118,6 +119,12 @@ void TFrcash::Edit2Change()
 void TFrcash::Button1Click()
 {
     const double cash = received();
+    // More cash than money is kept exact to the cent in: the tender stays open.
+    if (!qm::doc::inRange(cash, qm::doc::Magnitude::Amount)) {
+        qm::dlg::showMessage(qm::doc::text::outOfRange());
+        Edit2->selectAll();
+        return;
+    }
     // The dialog goes first: the checkout may open the next sale and its questions.
     auto checkout = checkout_;
     close();

@@ -246,7 +246,16 @@ void OpeningEditor::FormShow()
     edits_[3]->setFocus();
 }
 
-void OpeningEditor::save() { saveOpening(kind_, edits_[1]->text(), edits_[2]->text(), edits_[3]->text()); }
+void OpeningEditor::save()
+{
+    // A record without a name could no longer be told apart in any list or document.
+    if (edits_[1]->text().trimmed().isEmpty()) {
+        dlg::showMessage(openingDesc(kind_).boxes[1].label + QStringLiteral("不能为空!"));
+        edits_[1]->setFocus();
+        throw SilentStop();
+    }
+    saveOpening(kind_, edits_[1]->text(), edits_[2]->text(), edits_[3]->text());
+}
 
 OpeningList* openOpeningList(OpeningKind kind)
 {

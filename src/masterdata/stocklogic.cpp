@@ -5,7 +5,9 @@
 #include "data/schema.h"
 #include "masterdata/productlogic.h"
 #include <QCoreApplication>
+#include <QMetaObject>
 #include <QThreadPool>
+#include <mutex>
 
 namespace qm::stock {
 
@@ -124,21 +126,49 @@ void writeResults(Connection& c, int m)
     t.commit();
 }
 
-void storeResults(const QString& path, int m)
+namespace {
+// The error of the last stock value write, null when it was stored.
+std::mutex g_totalsMutex;
+std::exception_ptr g_totalsFailure;
+
+void setTotalsFailure(std::exception_ptr e)
+{
+    std::lock_guard<std::mutex> lock(g_totalsMutex);
+    g_totalsFailure = std::move(e);
+}
+}
+
+void storeResults(const QString& path, int m, WriteFailed failed)
 {
     if (!mode(m) || mode(m)->reslSql.isEmpty()) return;
-    resultWriter().start([path, m] {
+    resultWriter().start([path, m, failed] {
+        std::exception_ptr error;
         try {
             Connection c;
             c.open(path);
             writeResults(c, m);
-        } catch (const std::exception& e) {
-            qWarning("resl not stored: %s", e.what());
+        } catch (...) {
+            error = std::current_exception();
         }
+        if (m == 6) setTotalsFailure(error);
+        if (!error) return;
+        QCoreApplication* app = QCoreApplication::instance();
+        if (failed && app) QMetaObject::invokeMethod(app, [failed, error] { failed(error); }, Qt::QueuedConnection);
     });
 }
 
 void waitForStoredResults() { resultWriter().waitForDone(); }
+
+void requireStoredTotals()
+{
+    waitForStoredResults();
+    std::exception_ptr e;
+    {
+        std::lock_guard<std::mutex> lock(g_totalsMutex);
+        e = g_totalsFailure;
+    }
+    if (e) std::rethrow_exception(e);
+}
 
 void saveCount(Dataset& products, const QString& typed)
 {
@@ -154,7 +184,7 @@ void saveCount(Dataset& products, const QString& typed)
 
 QString countText(const Dataset& products)
 {
-    if (!products.active() || products.isEmpty() || products.isNull(QStringLiteral("factdate"))) return QString();
+    if (!products.active() || products.isEmpty() || products.isNull(QStringLiteral("factsl"))) return QString();
     return formatFloat(QString(), products.asFloat(QStringLiteral("factsl")));
 }
 

@@ -5,6 +5,8 @@
 #include <QDate>
 #include <QString>
 #include <QStringList>
+#include <exception>
+#include <functional>
 
 namespace qm {
 class Dataset;
@@ -48,18 +50,23 @@ ListQuery prepareReport(int m, const QDate& today);
 void writeResults(Connection& c, int m);
 // writeResults on a connection of its own to the database file at `path`,
 // away from the windows; reports queued one after another are written in
-// that order. A failure leaves the stored results as they were.
-void storeResults(const QString& path, int m);
+// that order. A failure leaves the stored results as they were and is handed
+// to `failed` on the GUI thread.
+using WriteFailed = std::function<void(std::exception_ptr)>;
+void storeResults(const QString& path, int m, WriteFailed failed = {});
 // Waits until every queued result is stored.
 void waitForStoredResults();
+// Waits as above; when the last write of the stock value (mode 6) failed,
+// throws its error, so that nothing shows totals that were not stored.
+void requireStoredTotals();
 
 // The counted stock typed for the current product of `products`: only the
 // count and its time are written, so that book stock moved meanwhile by a sale
 // stays as stored. The number is checked first (ConversionError, nothing
 // written). The row is read again afterwards.
 void saveCount(Dataset& products, const QString& typed);
-// The pending count of the current product as the count window shows it:
-// empty when the product has not been counted since its last update.
+// The counted stock of the current product as the count window shows it:
+// empty when the product has never been counted.
 QString countText(const Dataset& products);
 // The book stock of the current product as stored now.
 double storedStock(Dataset& products);

@@ -1,4 +1,5 @@
 #include "masterdata/tfrproductp.h"
+#include "admin/errorhandler.h"
 #include "admin/rights.h"
 #include "app/commands.h"
 #include "app/tfrmain.h"
@@ -189,8 +190,8 @@ void prepareStockPrint(Tfrrproduct& r, int mode)
 void TFrproductp::ToolButton7Click()
 {
     if (mode_ == 6) {
-        // The totals as the report stored them.
-        stock::waitForStoredResults();
+        // The totals as the report stored them; none when they could not be stored.
+        stock::requireStoredTotals();
         frdm->AQtotallist->close();
         frdm->AQtotallist->open();
     }
@@ -278,7 +279,8 @@ void runReport(int mode)
     const stock::ListQuery q = stock::prepareReport(mode, Clock::today());
     frmain->pickCode = mode;
     openStockList(mode, q);
-    stock::storeResults(frdm->ADOCon.path(), mode);
+    stock::storeResults(frdm->ADOCon.path(), mode,
+                        [](std::exception_ptr e) { reportException(Frproductp.data(), e); });
 }
 
 void stocktaking()

@@ -7,7 +7,7 @@ namespace qm::reports {
 namespace {
 
 const QString kPosted = QStringLiteral("spmc<>'上期结转' and pass=1 and (cancel is null or cancel=0) and ");
-const QString kSalesSums = QStringLiteral("sum(sl),sum(js),sum(amount),sum(deduck),sum(amount-sl*dj_w),sum(rest)");
+const QString kSalesSums = QStringLiteral("total(sl),total(js),total(amount),total(deduck),total(amount-sl*dj_w),total(rest)");
 
 std::vector<SummaryDesc> buildDescs()
 {
@@ -20,7 +20,7 @@ std::vector<SummaryDesc> buildDescs()
     in.menuItems = {QStringLiteral("N89")};
     in.rowTable = QStringLiteral("indetail");
     in.totalsColumns = QStringLiteral("hjsl,hjjs,amount,deduck,pay,rest");
-    in.sums = QStringLiteral("sum(sl),sum(js),sum(amount),sum(deduck),sum(pay),sum(rest)");
+    in.sums = QStringLiteral("total(sl),total(js),total(amount),total(deduck),total(pay),total(rest)");
     in.filters = {{"Edit2", "供应商号", "customerid", "p3", "双击选取供应商", 4, false},
                   {"Edit3", "货品号", "sphh", "p4", {}, 0, false}};
     in.boxes = {{"Edit4", "合计金额", "amount", 2, 2}, {"Edit5", "付款合计", "pay", 2, 2}, {"Edit6", "合计数量", "hjsl", 0, 2}};
@@ -87,7 +87,7 @@ std::vector<SummaryDesc> buildDescs()
     get.menuItems = {QStringLiteral("N61")};
     get.rowTable = QStringLiteral("getdetail");
     get.totalsColumns = QStringLiteral("hjss,hjjs,amount,deduck,pay,rest");
-    get.sums = QStringLiteral("sum(ss),sum(js),sum(amount),sum(deduck),sum(pay),sum(rest)");
+    get.sums = QStringLiteral("total(ss),total(js),total(amount),total(deduck),total(pay),total(rest)");
     get.boxes = {{"Edit4", "合计金额", "amount", 2, 2}, {"Edit5", "合计扣除", "deduck", 2, 2}};
     get.grid = {{"customername", {}}, {"billdate", {}}, {"sphh", "银行编号"}, {"spmc", "银行名称"},
                 {"amount", {}}, {"deduck", {}}};
@@ -103,7 +103,7 @@ std::vector<SummaryDesc> buildDescs()
     ob.menuItems = {QStringLiteral("N62")};
     ob.rowTable = QStringLiteral("outbackdetail");
     ob.totalsColumns = QStringLiteral("hjss,hjjs,amount,deduck,pay,hjsl");
-    ob.sums = QStringLiteral("sum(ss),sum(js),sum(amount),sum(deduck),sum(amount-sl*dj_w),sum(sl)");
+    ob.sums = QStringLiteral("total(ss),total(js),total(amount),total(deduck),total(amount-sl*dj_w),total(sl)");
     ob.boxes = {{"Edit4", "合计金额", "amount", 2, 2}, {"Edit5", "退减毛利", "pay", 2, 2}, {"Edit6", "合计数量", "hjsl", 2, 2}};
     ob.grid = {{"customername", {}}, {"billdate", {}}, {"sphh", {}}, {"spmc", "品名规格"}, {"unit", {}},
                {"sl", {}}, {"dj_n", "单价"}, {"amount", {}}};
@@ -119,7 +119,7 @@ std::vector<SummaryDesc> buildDescs()
     ib.menuItems = {QStringLiteral("N90")};
     ib.rowTable = QStringLiteral("inbackdetail");
     ib.totalsColumns = QStringLiteral("hjss,hjjs,amount,deduck,pay,hjsl");
-    ib.sums = QStringLiteral("sum(ss),sum(js),sum(amount),sum(deduck),sum(pay),sum(sl)");
+    ib.sums = QStringLiteral("total(ss),total(js),total(amount),total(deduck),total(pay),total(sl)");
     ib.boxes = {{"Edit4", "合计金额", "amount", 2, 2}, {"Edit5", "合计数量", "hjsl", 2, 2}};
     ib.grid = {{"customername", "供应商名称"}, {"billdate", {}}, {"sphh", {}}, {"spmc", {}}, {"unit", {}},
                {"sl", {}}, {"amount", {}}};
@@ -134,7 +134,7 @@ std::vector<SummaryDesc> buildDescs()
     put.menuItems = {QStringLiteral("N96")};
     put.rowTable = QStringLiteral("putdetail");
     put.totalsColumns = QStringLiteral("hjss,hjjs,amount,deduck,pay,rest");
-    put.sums = QStringLiteral("sum(ss),sum(js),sum(amount),sum(deduck),sum(pay),sum(rest)");
+    put.sums = QStringLiteral("total(ss),total(js),total(amount),total(deduck),total(pay),total(rest)");
     put.filters = {{"Edit2", "供应商号", "customerid", "p3", {}, 0, true}};
     put.boxes = {{"Edit4", "合计金额", "amount", 2, 2}, {"Edit5", "合计扣除", "deduck", 2, 2}};
     put.grid = {{"customerid", "供应商号"}, {"customername", "供应商名"}, {"billdate", {}}, {"sphh", "银行编号"},
@@ -165,7 +165,9 @@ Where whereOf(const SummaryDesc& d, const DateRange& r, const FilterValues& valu
     return w;
 }
 
-// totallist := one row of sums (inside the caller's transaction).
+// totallist := one row of sums (inside the caller's transaction). The sums are
+// total(), 0 over no rows: the sales window's turnover continues from this
+// row's amount, and a NULL there would swallow every sale posted after it.
 void writeTotals(const SummaryDesc& d, const Where& w)
 {
     Connection& c = frdm->ADOCon;

@@ -180,6 +180,12 @@ TEST_F(SalePosting, TurnoverSinceLoginAndAtTheFrontDesk)
     EXPECT_DOUBLE_EQ(cfg[0][0].toDouble(), 17);
     EXPECT_DOUBLE_EQ(cfg[0][1].toDouble(), 1007);
     EXPECT_DOUBLE_EQ(turnoverSinceLogin(db()), 7); // the counter's sales count since login too
+    // A totals row without an amount (an empty summary, the stock value) counts as 0.
+    db().exec("UPDATE totallist SET amount=NULL, rest=NULL");
+    postSale(sale("0000000001", {{"1001", 1, 7}}), "0000000001");
+    EXPECT_DOUBLE_EQ(turnoverSinceLogin(db()), 7);
+    postSale(sale("0000000001", {{"1001", 1, 11}}), "0000000001");
+    EXPECT_DOUBLE_EQ(turnoverSinceLogin(db()), 18);
 }
 
 TEST_F(SalePosting, RecalculatingAnUnchangedSaleWritesNothing)

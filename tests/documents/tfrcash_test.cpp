@@ -69,7 +69,8 @@ TEST_F(CashTender, EnterLeadsToConfirmAndConfirmHandsOverTheCash)
     QTest::keyClick(w->Edit3, Qt::Key_Return);
     EXPECT_EQ(QApplication::focusWidget(), w->Button1);
     EXPECT_TRUE(taken.empty());
-    QTest::mouseClick(w->Button1, Qt::LeftButton);
+    // Enter on the focused 确定 takes the cash (the keypad's Enter too).
+    QTest::keyClick(w->Button1, Qt::Key_Enter, Qt::KeypadModifier);
     ASSERT_EQ(taken.size(), 1u);
     EXPECT_DOUBLE_EQ(taken[0], 50);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

@@ -129,6 +129,12 @@ TEST_F(Opening, EditorChecksTheNumberFirstAndNeverWritesTheCode)
         EXPECT_EQ(db().scalar("SELECT name FROM branch WHERE id='0000000001'").toString(), QStringLiteral("华联"));
         EXPECT_EQ(frdm->AQbranch->state(), Dataset::State::Browse);
         e->box(3)->setText("12.5");
+        // A record keeps its name: an empty one is refused, nothing saved.
+        e->box(1)->setText("  ");
+        EXPECT_THROW(e->Button1Click(), SilentStop);
+        EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("名称不能为空!"));
+        EXPECT_DOUBLE_EQ(db().scalar("SELECT rest FROM branch WHERE id='0000000001'").toDouble(), 5);
+        e->box(1)->setText(QStringLiteral("华联新"));
         e->Button1Click();
         e->Button4Click();
         EXPECT_EQ(e->box(0)->text(), "0000000002");

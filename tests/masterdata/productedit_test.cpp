@@ -308,10 +308,15 @@ TEST_F(ProductEditor, KeysEnterChainAndFocusColour)
     key(ed->Edit15, Qt::Key_Return);
     EXPECT_EQ(ed->Edit15->text(), "0");
 
-    // Enter in 备注 saves.
+    // Enter in 备注 saves and leaves the focus on 新增, where Enter starts the next product.
     ed->Edit6->setFocus();
     key(ed->Edit6, Qt::Key_Return);
     EXPECT_EQ(count(), 1);
+    ASSERT_EQ(QApplication::focusWidget(), ed->Button2);
+    QTest::keyClick(ed->Button2, Qt::Key_Return);
+    EXPECT_EQ(frmain->editMode, "T");
+    EXPECT_EQ(ed->Edit7->text(), "00002");
+    EXPECT_EQ(QApplication::focusWidget(), ed->Edit7);
 }
 
 TEST_F(ProductEditor, OpenedFromPurchaseWindowAndBackupFailures)

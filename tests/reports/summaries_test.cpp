@@ -177,11 +177,16 @@ TEST_F(SummaryTest, RunReplacesTheTurnoverRowAndABadDateStoresNothing)
     row("getdetail", "2009-03-05", {{"amount", 50.0}});
     SummaryWindow* w = open(SummaryKind::Receipts, "2009-03-01", "2009-03-31");
     EXPECT_EQ(num("SELECT amount FROM totallist"), 50.0);
+    // A range without rows stores 0, from which the turnover goes on.
+    w->MaskEdit1->setText("2009-04-01");
+    w->MaskEdit2->setText("2009-04-30");
+    w->refreshClick();
+    EXPECT_EQ(frdm->ADOCon.scalar("SELECT amount FROM totallist"), QVariant(0.0));
 
     w->MaskEdit1->setText("2009-13-01");
     EXPECT_THROW(w->refreshClick(), ConversionError);
-    EXPECT_EQ(frdm->ADOCon.scalar("SELECT ksdate FROM dateconfig").toString(), "2009-03-01 00:00:00");
-    EXPECT_EQ(num("SELECT amount FROM totallist"), 50.0);
+    EXPECT_EQ(frdm->ADOCon.scalar("SELECT ksdate FROM dateconfig").toString(), "2009-04-01 00:00:00");
+    EXPECT_EQ(num("SELECT amount FROM totallist"), 0.0);
     w->MaskEdit1->setText("2009-03-0");
     EXPECT_THROW(w->refreshClick(), ConversionError);
     EXPECT_FALSE(frdm->ADOCon.inTransaction());

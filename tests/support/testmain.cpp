@@ -1,3 +1,4 @@
+#include "common/boxkeys.h"
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <cstdlib>
@@ -6,6 +7,7 @@ int main(int argc, char** argv)
 {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
+    qm::enterPressesFocusedButtons(); // as the program's application does
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,0 +1,130 @@
+// Every kind's entry window driven by the keys alone: a value typed into a
+// grid cell and ended with Enter is kept before the window takes its next
+// step, and the header boxes are ready to be typed over.
+#include "documents/docdata.h"
+#include "documents/docwindows.h"
+#include <QApplication>
+#include <QLineEdit>
+#include <QTableView>
+#include <QTest>
+#include <QToolButton>
+
+using namespace qm;
+using namespace qm::doc;
+using namespace doctest;
+
+namespace {
+class EntryKeys : public AppFixture {
+protected:
+    void SetUp() override
+    {
+        AppFixture::SetUp();
+        supplier("0000000007", QStringLiteral("供应商甲"), 200);
+        customer("0000000005", QStringLiteral("王芳"), 500);
+        product("101", QStringLiteral("商品1号"), 10, 5, 3);
+    }
+    void TearDown() override
+    {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (qobject_cast<DocumentWindow*>(w)) delete w;
+        AppFixture::TearDown();
+    }
+
+    static EntryWindow* openNew(DocKind kind)
+    {
+        frmain->docMode = "T";
+        auto* w = qobject_cast<EntryWindow*>(openEntryWindow(kind, nullptr));
+        QApplication::setActiveWindow(w);
+        return w;
+    }
+    static int column(const char* field) { return frdm->AQoutdetail->fieldIndex(field); }
+    static double cell(const char* field) { return frdm->AQoutdetail->asFloat(field); }
+
+    // F2 opens the current cell's editor; the text is typed into it and Enter ends it.
+    static void typeIntoCell(QTableView* g, const QString& text)
+    {
+        QTest::keyClick(g, Qt::Key_F2);
+        QWidget* editor = g->indexWidget(g->currentIndex());
+        ASSERT_NE(editor, nullptr);
+        QTest::keyClicks(editor, text);
+        QTest::keyClick(editor, Qt::Key_Return);
+    }
+};
+
+// One kind: the party typed into its box, and the cells typed in order, each
+// with the column Enter leads to ("" after 刷新 and 添加).
+struct Walk {
+    DocKind kind;
+    QString party;
+    bool productRows;
+    std::vector<std::tuple<const char*, const char*, const char*>> cells;
+    QString stored; // the row as stored at the end, "sl/price/rebate-or-pay/amount"
+    QString sql;
+};
+}
+
+TEST_F(EntryKeys, EnterInAGridCellKeepsTheTypedValueThenTakesTheNextStep)
+{
+    const std::vector<Walk> walks = {
+        {DocKind::Purchase, "7", true, {{"dj_w", "3.5", "pay"}, {"pay", "10", "sl"}, {"sl", "24", ""}},
+         "24.0/3.5/10.0/84.0", "SELECT sl||'/'||dj_w||'/'||pay||'/'||amount FROM indetail WHERE sphh='101'"},
+        {DocKind::PurchaseReturn, "7", true, {{"dj_w", "2.5", "sl"}, {"sl", "4", ""}},
+         "4.0/2.5/0.0/10.0", "SELECT sl||'/'||dj_w||'/'||pay||'/'||amount FROM inbackdetail WHERE sphh='101'"},
+        {DocKind::Sale, "5", true, {{"dj_n", "4", "rebate"}, {"rebate", "90", "sl"}, {"sl", "2", ""}},
+         "2.0/4.0/90.0/7.2", "SELECT sl||'/'||dj_n||'/'||rebate||'/'||amount FROM outdetail WHERE sphh='101'"},
+        {DocKind::SalesReturn, "5", true, {{"dj_n", "5", "rebate"}, {"rebate", "80", "sl"}, {"sl", "3", ""}},
+         "3.0/5.0/80.0/12.0", "SELECT sl||'/'||dj_n||'/'||rebate||'/'||amount FROM outbackdetail WHERE sphh='101'"},
+        {DocKind::Receipt, "5", false, {{"amount", "50", "deduck"}, {"deduck", "5", "amount"}},
+         "50.0/5.0/445.0", "SELECT amount||'/'||deduck||'/'||rest FROM getdetail WHERE spmc='现金'"},
+        {DocKind::Payment, "7", false, {{"amount", "60", "deduck"}, {"deduck", "4", "amount"}},
+         "60.0/4.0/136.0", "SELECT amount||'/'||deduck||'/'||rest FROM putdetail WHERE spmc='现金'"},
+    };
+    for (const Walk& walk : walks) {
+        SCOPED_TRACE(int(walk.kind));
+        EntryWindow* w = openNew(walk.kind);
+        QLineEdit* party = w->box("Edit2");
+        party->setFocus();
+        party->selectAll();
+        QTest::keyClicks(party, walk.party);
+        QTest::keyClick(party, Qt::Key_Return);
+        Dataset* rows = frdm->AQoutdetail;
+        QTableView* g = w->DBGrid1;
+        if (walk.productRows) {
+            QTest::keyClicks(w->box("Edit12"), "101");
+            QTest::keyClick(w->box("Edit12"), Qt::Key_Return);
+        }
+        const int row = rows->recordCount() - 1;
+        for (const auto& [field, text, next] : walk.cells) {
+            SCOPED_TRACE(field);
+            g->setCurrentIndex(g->model()->index(row, column(field)));
+            const int before = rows->recordCount();
+            typeIntoCell(g, text);
+            if (*next) {
+                // Kept in the row, and on to the next cell.
+                EXPECT_DOUBLE_EQ(cell(field), QString(text).toDouble());
+                EXPECT_EQ(g->currentIndex(), g->model()->index(row, column(next)));
+            } else {
+                // Recalculated and written with the new row, which the code box fills.
+                EXPECT_EQ(rows->recordCount(), before + 1);
+                EXPECT_EQ(QApplication::focusWidget(), w->box("Edit12"));
+            }
+        }
+        if (!walk.productRows) w->findChild<QToolButton*>("ToolButton3")->click();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(str(walk.sql).toStdString(), walk.stored.toStdString());
+        delete w;
+    }
+}
+
+TEST_F(EntryKeys, EnterOnATypedTextThatIsNoNumberStaysInTheCell)
+{
+    EntryWindow* w = openNew(DocKind::Purchase);
+    QTest::keyClicks(w->box("Edit12"), "101");
+    QTest::keyClick(w->box("Edit12"), Qt::Key_Return);
+    const int before = frdm->AQoutdetail->recordCount();
+    typeIntoCell(w->DBGrid1, "2x");
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("“2x”不是有效的数字！"));
+    EXPECT_NE(w->DBGrid1->indexWidget(w->DBGrid1->currentIndex()), nullptr);
+    EXPECT_EQ(frdm->AQoutdetail->recordCount(), before);
+    EXPECT_DOUBLE_EQ(cell("sl"), 1);
+}
