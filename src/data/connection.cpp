@@ -422,12 +422,15 @@ void backupDatabase(sqlite3* source, const QString& target, int busyWaitMs)
     QDir().mkpath(ti.absolutePath());
     removeStalePartialCopies(ti.absolutePath());
     const QString tmp = partialCopyName(target);
-    sqlite3* dst = openPartialCopy(tmp, busyWaitMs);
+    sqlite3* dst = nullptr;
     auto cleanup = qScopeGuard([&] {
         sqlite3_close_v2(dst);
         QFile::remove(tmp);
         QFile::remove(tmp + QStringLiteral("-journal"));
     });
+    if (sqlite3_open_v2(QFile::encodeName(tmp).constData(), &dst, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
+        throw FileOpenError(QStringLiteral("不能创建备份文件: ") + tmp);
+    sqlite3_busy_timeout(dst, busyWaitMs);
     sqlite3_backup* b = sqlite3_backup_init(dst, "main", source, "main");
     if (!b) throw DbError(QStringLiteral("备份失败: ") + QString::fromUtf8(sqlite3_errmsg(dst)));
     // Steps of a few megabytes: between them a writer can take its lock (the
@@ -461,7 +464,6 @@ void backupDatabase(sqlite3* source, const QString& target, int busyWaitMs)
     if (rc != SQLITE_DONE) throw DbError(QStringLiteral("备份失败: ") + err);
     if (sqlite3_close(dst) != SQLITE_OK) throw DbError(QStringLiteral("备份失败: ") + QString::fromUtf8(sqlite3_errmsg(dst)));
     dst = nullptr;
-    if (!syncFile(tmp)) throw FileOpenError(QStringLiteral("不能写入备份文件: ") + target);
     cleanup.dismiss();
     renameCopyOver(tmp, target);
 }
