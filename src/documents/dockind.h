@@ -254,9 +254,10 @@ inline QString confirmVoid() { return QStringLiteral("单据确实要废弃吗?"
 inline QString confirmDelete() { return QStringLiteral("确实要删除当前记录吗?"); }
 inline QString alreadyPosted() { return QStringLiteral("该单据已过帐,不能再过帐！"); }
 inline QString alreadyReversed() { return QStringLiteral("该单据已冲数,不能再冲数！"); }
-inline QString postedNotVoidable() { return QStringLiteral("该单据已过帐,不能作废！"); }
+inline QString postedNoChange() { return QStringLiteral("该单据已过帐,不能修改！"); }
 inline QString noProductName() { return QStringLiteral("没有商品名,不能过帐！"); }
 inline QString noAccount() { return QStringLiteral("查无此银行编号！"); }
+inline QString cashShort() { return QStringLiteral("收款金额不足,请重新输入！"); }
 inline QString lowStock() { return QStringLiteral("的库存数量不足！"); }
 inline QString openFailed() { return QStringLiteral("新开单失败,请单击废弃按钮."); }
 inline QString cannotSave() { return QStringLiteral("单据不能保存！"); }

@@ -244,6 +244,15 @@ std::optional<Row> readRow(Connection& c, const DocDesc& d, const QString& rowIn
     return rowFrom(st);
 }
 
+// The document a row belongs to must still be unposted.
+void requireRowUnposted(Connection& c, const DocDesc& d, const QString& rowIntno)
+{
+    requireUnposted(c, d,
+                    c.scalar(QStringLiteral("SELECT mainintno FROM %1 WHERE intno=:n LIMIT 1").arg(d.detailTable),
+                             {{"n", rowIntno}})
+                        .toString());
+}
+
 QString insertRow(Connection& c, const DocDesc& d, const QString& docIntno, const QString& spmc)
 {
     const QString no = nextIntno(c, d.detailTable, 10);
@@ -267,6 +276,28 @@ QString insertRow(Connection& c, const DocDesc& d, const QString& docIntno, cons
 
 // ------------------------------------------------------------ write steps
 
+bool accountExists(Connection& c, const QString& id)
+{
+    return c.scalar(QStringLiteral("SELECT 1 FROM bank WHERE id=:p1 LIMIT 1"), {{"p1", id}}).isValid();
+}
+
+PostedRefusal::PostedRefusal() : Refusal(text::postedNoChange()) {}
+
+bool isPosted(Connection& c, const DocDesc& d, const QString& docIntno)
+{
+    return c.scalar(QStringLiteral("SELECT coalesce(pass,0) FROM %1 WHERE intno=:n LIMIT 1").arg(d.headerTable),
+                    {{"n", docIntno}})
+               .toLongLong() != 0;
+}
+
+void requireUnposted(Connection& c, const DocDesc& d, const QString& docIntno)
+{
+    const QVariant pass = c.scalar(QStringLiteral("SELECT coalesce(pass,0) FROM %1 WHERE intno=:n LIMIT 1").arg(d.headerTable),
+                                   {{"n", docIntno}});
+    if (!pass.isValid()) throw Refusal(QStringLiteral("查无单据不能进入明细表!"));
+    if (pass.toLongLong() != 0) throw PostedRefusal();
+}
+
 QString newDocument(Connection& c, const DocDesc& d)
 {
     Transaction t(c);
@@ -289,6 +320,7 @@ QString newDocument(Connection& c, const DocDesc& d)
 QString addRow(Connection& c, const DocDesc& d, const QString& docIntno)
 {
     Transaction t(c);
+    requireUnposted(c, d, docIntno);
     const QString no = insertRow(c, d, docIntno, QString());
     t.commit();
     return no;
@@ -315,6 +347,7 @@ std::optional<Party> findParty(Connection& c, const DocDesc& d, const QString& p
 void applyParty(Connection& c, const DocDesc& d, const QString& docIntno, const QString& code, const Party& p)
 {
     Transaction t(c);
+    requireUnposted(c, d, docIntno);
     Params ps;
     for (const QString& col : d.party.lookupColumns) {
         QVariant v;
@@ -369,6 +402,7 @@ void enterCode(Connection& c, const DocDesc& d, const QString& rowIntno, const Q
     Transaction t(c);
     std::optional<Row> row = readRow(c, d, rowIntno);
     if (!row || isCarried(*row)) throw Refusal(carriedForwardRefusal());
+    requireRowUnposted(c, d, rowIntno);
     Params ps = productForCode(c, d, code, partyCode);
     QStringList sets;
     for (const auto& [column, value] : ps) sets << QStringLiteral("%1=:%1").arg(column);
@@ -427,11 +461,13 @@ Totals computeTotals(const DocDesc& d, std::vector<Row>& rows)
 
 namespace {
 // The recalculation; `written`, when given, receives the rows as they stand
-// afterwards, so that posting need not read them again.
+// afterwards, so that posting need not read them again. Posting, which has
+// just read the state in its own transaction, passes `stateRead`.
 Header recalcRows(Connection& c, const DocDesc& d, const QString& docIntno, const HeaderInput& in,
-                  std::vector<Row>* written)
+                  std::vector<Row>* written, bool stateRead = false)
 {
     Transaction t(c);
+    if (!stateRead) requireUnposted(c, d, docIntno);
     const std::optional<QString> code = padPartyCode(in.partyCode);
     if (code) {
         if (std::optional<Party> p = findParty(c, d, *code, false)) applyParty(c, d, docIntno, *code, *p);
@@ -524,6 +560,7 @@ void deleteRow(Connection& c, const DocDesc& d, const QString& rowIntno)
     Transaction t(c);
     std::optional<Row> row = readRow(c, d, rowIntno);
     if (!row || isCarried(*row)) throw Refusal(carriedForwardRefusal());
+    requireRowUnposted(c, d, rowIntno);
     c.exec(QStringLiteral("DELETE FROM %1 WHERE rowid=:r").arg(d.detailTable), {{"r", row->rowid}});
     t.commit();
 }
@@ -531,11 +568,13 @@ void deleteRow(Connection& c, const DocDesc& d, const QString& rowIntno)
 void copyHistory(Connection& c, const DocDesc& d, const QString& docIntno, const QString& historyIntno)
 {
     Transaction t(c);
+    requireUnposted(c, d, docIntno);
     std::vector<Row> rows = readRows(c, d, docIntno);
     if (rows.empty() || isCarried(rows.back())) throw Refusal(text::noRowsYet());
     std::vector<Row> from = readRows(c, d, historyIntno);
     std::erase_if(from, [](const Row& r) { return isCarried(r); });
     if (from.empty()) throw Refusal(text::noHistory());
+    for (const Row& r : from) checkRow(d, r);
     qint64 target = rows.back().rowid;
     for (size_t i = 0; i < from.size(); ++i) {
         const Row& r = from[i];
@@ -679,11 +718,6 @@ bool hasAccountEffects(const DocDesc& d)
     return false;
 }
 
-bool accountExists(Connection& c, const QString& id)
-{
-    return c.scalar(QStringLiteral("SELECT 1 FROM bank WHERE id=:p1 LIMIT 1"), {{"p1", id}}).isValid();
-}
-
 // Every account the rows move money through exists: money posted to or taken
 // back from an account that is not there would be lost.
 void requireRowAccounts(Connection& c, const DocDesc& d, const std::vector<Row>& rows)
@@ -717,7 +751,7 @@ void post(Connection& c, const DocDesc& d, const QString& docIntno, const Header
     }
     // The document's numbers from the party's balance as stored now.
     std::vector<Row> rows;
-    const Header h = recalcRows(c, d, docIntno, in, &rows);
+    const Header h = recalcRows(c, d, docIntno, in, &rows, true);
     postRecalculated(c, d, docIntno, in, h, rows, operatorCode);
     t.commit();
 }
@@ -789,9 +823,9 @@ void reverse(Connection& c, const DocDesc& d, const QString& docIntno)
 void voidDocument(Connection& c, const DocDesc& d, const QString& docIntno)
 {
     Transaction t(c);
-    if (readHeader(c, d, docIntno).pass) throw Refusal(text::postedNotVoidable());
+    requireUnposted(c, d, docIntno);
     if (c.exec(QStringLiteral("DELETE FROM %1 WHERE intno=:n AND coalesce(pass,0)=0").arg(d.headerTable), {{"n", docIntno}}) < 1)
-        throw Refusal(text::postedNotVoidable());
+        throw PostedRefusal();
     c.exec(QStringLiteral("DELETE FROM %1 WHERE mainintno=:p1").arg(d.detailTable), {{"p1", docIntno}});
     t.commit();
 }
@@ -799,6 +833,7 @@ void voidDocument(Connection& c, const DocDesc& d, const QString& docIntno)
 bool dropIfEmpty(Connection& c, const DocDesc& d, const QString& docIntno)
 {
     Transaction t(c);
+    requireUnposted(c, d, docIntno);
     if (c.scalar(QStringLiteral("SELECT 1 FROM %1 WHERE mainintno=:n LIMIT 1").arg(d.detailTable), {{"n", docIntno}}).isValid())
         return false;
     const bool gone =
@@ -810,6 +845,7 @@ bool dropIfEmpty(Connection& c, const DocDesc& d, const QString& docIntno)
 int purgeBlankRows(Connection& c, const DocDesc& d, const QString& docIntno)
 {
     Transaction t(c);
+    requireUnposted(c, d, docIntno);
     const int n = c.exec(QStringLiteral("DELETE FROM %1 WHERE mainintno=:n AND (coalesce(spmc,'')='' OR coalesce(intno,'')='')")
                              .arg(d.detailTable),
                          {{"n", docIntno}});

@@ -26,6 +26,13 @@ public:
     using AppError::AppError;
 };
 
+// The refusal of a write to a document that is posted by now (by this window,
+// another one or the front desk): "该单据已过帐,不能修改！".
+class PostedRefusal : public Refusal {
+public:
+    PostedRefusal();
+};
+
 // What the entry window's header boxes say. The engine writes these into the
 // header at recalculation.
 struct HeaderInput {
@@ -97,7 +104,19 @@ double averageAfterReversal(double avg, double stock, double qty, double price);
 Header readHeader(Connection& c, const DocDesc& d, const QString& docIntno);
 std::vector<Row> readRows(Connection& c, const DocDesc& d, const QString& docIntno);
 
+// Whether a cash or bank account of this code exists.
+bool accountExists(Connection& c, const QString& id);
+
+// Whether the document is stored as posted (reversed ones included).
+bool isPosted(Connection& c, const DocDesc& d, const QString& docIntno);
+
 // ------------------------------------------------------------ write steps
+//
+// A posted document is written only by posting and reversal: every other step
+// below re-reads the header's state inside its write transaction and throws
+// PostedRefusal, writing nothing, when it is posted. A caller that writes a
+// document's header or rows itself does the same through requireUnposted.
+void requireUnposted(Connection& c, const DocDesc& d, const QString& docIntno);
 
 // A new unposted document: header (number, date, default account), the
 // carried-forward row when the kind has one, and one new row. Returns its number.

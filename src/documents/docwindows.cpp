@@ -87,7 +87,7 @@ public:
     bool setData(const QModelIndex& index, const QVariant& value, int role) override
     {
         Dataset* ds = dataset();
-        if (role != Qt::EditRole || !ds || !index.isValid()) return false;
+        if (role != Qt::EditRole || !ds || !index.isValid() || !editable) return false;
         // Typing into the row being edited keeps it in the buffer.
         if (ds->recNo() != index.row()) ds->moveTo(index.row());
         const QString text = value.toString();
@@ -503,13 +503,17 @@ void EntryWindow::FormShow()
             intno_ = frmain->docIntno;
             openRows(QStringLiteral("select * from %1 where mainintno=:p1 order by intno").arg(d_.detailTable));
         }
+        guardDatasets(true);
         positionHeader();
-        showHeader(readHeader(c, d_, intno_));
+        const Header h = readHeader(c, d_, intno_);
+        showHeader(h);
         if (isNew) {
             boxes_.value("Edit2")->setText(d_.partyStart);
             boxes_.value("Edit6")->setText(formatDate(Clock::today()));
         }
         frdm->AQoutdetail->last();
+        // Posted by another program since the list was read: shown, not entered.
+        if (h.pass) setReadOnlyState(true);
     } catch (const AppError&) {
         dlg::showMessage(text::openFailed());
     }
@@ -518,6 +522,8 @@ void EntryWindow::FormShow()
 
 void EntryWindow::Edit2Exit()
 {
+    // Leaving the box of a window that shows a posted document or is closing writes nothing.
+    if (!writable()) return;
     QLineEdit* e = boxes_.value("Edit2");
     const std::optional<QString> code = padPartyCode(e->text());
     if (!code) return;
@@ -534,6 +540,9 @@ void EntryWindow::Edit2Exit()
         if (frdm->AQoutdetail->active()) frdm->AQoutdetail->post();
         applyParty(c, d_, intno_, *code, *p);
         t.commit();
+    } catch (const PostedRefusal& r) {
+        showPosted(r);
+        return;
     } catch (const AppError&) {
         reread();
         dlg::showMessage(text::catchAll());
@@ -586,9 +595,13 @@ void EntryWindow::recalcBill(const std::function<void()>& alsoWrite)
 
 bool EntryWindow::recalcOrRefuse()
 {
+    if (!writable()) return false;
     try {
         recalcBill();
         return true;
+    } catch (const PostedRefusal& r) {
+        showPosted(r);
+        return false;
     } catch (const Refusal& r) {
         dlg::showMessage(r.message());
         return false;
@@ -601,11 +614,16 @@ void EntryWindow::ToolButton1Click() { appendRow(); }
 
 void EntryWindow::appendRow()
 {
+    if (!writable()) return;
     Dataset* rows = frdm->AQoutdetail;
     try {
         // The row being left, its recalculation and the new row: one write.
         recalcBill([this] { addRow(frdm->ADOCon, d_, intno_); });
         rows->last();
+    } catch (const PostedRefusal& r) {
+        showPosted(r);
+        dlg::showMessage(text::catchAll());
+        return;
     } catch (const AppError& e) {
         reread();
         if (dynamic_cast<const Refusal*>(&e)) dlg::showMessage(e.message());
@@ -619,6 +637,7 @@ void EntryWindow::appendRow()
 
 void EntryWindow::ToolButton2Click()
 {
+    if (!writable()) return;
     if (d_.deleteAsks && !dlg::confirm(text::confirmDelete())) return;
     Dataset* rows = frdm->AQoutdetail;
     try {
@@ -633,9 +652,12 @@ void EntryWindow::ToolButton2Click()
 
 void EntryWindow::Edit12Enter()
 {
+    if (!writable()) return;
     QLineEdit* e = boxes_.value("Edit12");
     Dataset* rows = frdm->AQoutdetail;
     try {
+        // A code goes only into a document that can still take it.
+        requireUnposted(frdm->ADOCon, d_, intno_);
         if (!rows->active() || rows->isEmpty() || rows->asString("spmc").trimmed() == carriedForwardName() ||
             rows->asString("intno").trimmed().isEmpty())
             throw Refusal(carriedForwardRefusal());
@@ -644,6 +666,9 @@ void EntryWindow::Edit12Enter()
         for (const auto& [column, value] : productForCode(frdm->ADOCon, d_, e->text(), boxes_.value("Edit2")->text()))
             rows->setValue(column, value);
         showPendingRow();
+    } catch (const PostedRefusal& r) {
+        showPosted(r);
+        return;
     } catch (const Refusal& r) {
         dlg::showMessage(r.message());
         e->selectAll();
@@ -672,7 +697,7 @@ void EntryWindow::showPendingRow()
 
 void EntryWindow::leaveRow()
 {
-    if (frdm->AQoutdetail->state() == Dataset::State::Browse) return;
+    if (!writable() || frdm->AQoutdetail->state() == Dataset::State::Browse) return;
     QString refused;
     const std::optional<Header> h = finishRow(refused);
     QTimer::singleShot(0, this, [this, h, refused]() {
@@ -715,7 +740,7 @@ std::optional<Header> EntryWindow::finishRow(QString& refused)
 void EntryWindow::Edit17Enter()
 {
     QLineEdit* e = boxes_.value("Edit17");
-    if (!e) return;
+    if (!e || !writable()) return;
     if (!writePendingRow()) return;
     try {
         copyHistory(frdm->ADOCon, d_, intno_, e->text());
@@ -730,10 +755,12 @@ void EntryWindow::Edit6DblClick() { pickDateFor(boxes_.value("Edit6")); }
 
 void EntryWindow::ToolButton4Click()
 {
-    if (!writePendingRow()) return;
+    if (!writable() || !writePendingRow()) return;
     const bool posted = postBill(frdm->ADOCon, d_, intno_, input(), frmain->operatorCode);
     if (posted) {
         posted_ = true;
+        // From here on the window only closes: no box it leaves writes again.
+        closing_ = true;
         this->posted();
         close();
         return;
@@ -748,6 +775,7 @@ void EntryWindow::ToolButton4Click()
 
 void EntryWindow::ToolButton6Click()
 {
+    if (!writable()) return;
     if (frdm->AQoutdetail->active() && frdm->AQoutdetail->state() != Dataset::State::Browse) frdm->AQoutdetail->cancel();
     if (voidBill(frdm->ADOCon, d_, intno_)) {
         voided_ = true;
@@ -759,20 +787,26 @@ void EntryWindow::ToolButton6Click()
 
 void EntryWindow::ToolButton5Click()
 {
-    Dataset* rows = frdm->AQoutdetail;
-    if (!writePendingRow()) return;
-    if (rows->active() && !rows->isEmpty()) {
-        rows->last();
-        if (rows->asString("spmc").isEmpty()) ToolButton2Click();
+    // A posted document prints as it is stored.
+    if (writable()) {
+        Dataset* rows = frdm->AQoutdetail;
+        if (!writePendingRow()) return;
+        if (rows->active() && !rows->isEmpty()) {
+            rows->last();
+            if (rows->asString("spmc").isEmpty()) ToolButton2Click();
+        }
+        // A refusal stops the print, unless the document turned out posted.
+        if (!recalcOrRefuse() && writable()) return;
     }
-    if (!recalcOrRefuse()) return;
     DocumentWindow::ToolButton5Click();
 }
 
 void EntryWindow::ToolButton7Click()
 {
     try {
-        if (!dropIfEmpty(frdm->ADOCon, d_, intno_)) recalcBill();
+        if (writable() && !dropIfEmpty(frdm->ADOCon, d_, intno_)) recalcBill();
+    } catch (const PostedRefusal& r) {
+        dlg::showMessage(r.message());
     } catch (const AppError&) {
         dlg::showMessage(text::cannotSave());
     }
@@ -858,16 +892,83 @@ bool EntryWindow::eventFilter(QObject* o, QEvent* e)
 void EntryWindow::closeEvent(QCloseEvent* e)
 {
     Dataset* rows = frdm->AQoutdetail;
-    writePendingRow();
+    // The row being entered is written; after that nothing the closing moves writes.
+    if (!closing_ && !readOnly_) writePendingRow();
+    closing_ = true;
     rows->close();
+    guardDatasets(false);
     try {
-        if (!voided_) purgeBlankRows(frdm->ADOCon, d_, intno_);
+        if (!voided_ && !readOnly_ && !posted_) purgeBlankRows(frdm->ADOCon, d_, intno_);
     } catch (const AppError&) {
     }
     copyToBak();
     // The list shows what is stored now (a new document, new totals).
     if (frdm->AQoutlist->active()) frdm->AQoutlist->requery();
     DocumentWindow::closeEvent(e);
+}
+
+void EntryWindow::reread()
+{
+    DocumentWindow::reread();
+    if (readOnly_ || intno_.isEmpty()) return;
+    try {
+        if (!isPosted(frdm->ADOCon, d_, intno_)) return;
+        showHeader(readHeader(frdm->ADOCon, d_, intno_));
+    } catch (const AppError&) {
+        return;
+    }
+    setReadOnlyState(true);
+}
+
+void EntryWindow::setReadOnlyState(bool on)
+{
+    readOnly_ = on;
+    for (const HeaderBox& b : d_.boxes)
+        if (QLineEdit* e = boxes_.value(b.box)) e->setReadOnly(on || !b.editable);
+    for (const char* name : {"Edit12", "Edit17"})
+        if (QLineEdit* e = boxes_.value(name)) e->setReadOnly(on);
+    if (model_) model_->editable = !on;
+    // What writes goes; 打印 and 退回 stay.
+    for (QToolButton* b : findChildren<QToolButton*>()) {
+        const QString name = b->objectName();
+        if (name.startsWith(QLatin1String("ToolButton")) && name != QLatin1String("ToolButton5") &&
+            name != QLatin1String("ToolButton7"))
+            b->setEnabled(!on);
+    }
+    if (auto* b = findChild<QPushButton*>(QStringLiteral("Button1"))) b->setEnabled(!on);
+}
+
+void EntryWindow::showPosted(const PostedRefusal& r)
+{
+    dlg::showMessage(r.message());
+    DocumentWindow::reread();
+    try {
+        showHeader(readHeader(frdm->ADOCon, d_, intno_));
+    } catch (const AppError&) {
+    }
+    setReadOnlyState(true);
+}
+
+void EntryWindow::guardDatasets(bool on)
+{
+    Dataset* rows = frdm->AQoutdetail;
+    Dataset* head = frdm->AQoutlist;
+    if (!on) {
+        rows->beforePost = nullptr;
+        head->beforePost = nullptr;
+        return;
+    }
+    const DocDesc* d = &d_;
+    QPointer<EntryWindow> self(this);
+    rows->beforePost = [self, d](Dataset& ds) {
+        if (!self || ds.updateTable().compare(d->detailTable, Qt::CaseInsensitive) != 0) return;
+        const QString doc = ds.asString(QStringLiteral("mainintno")).trimmed();
+        requireUnposted(*ds.connection(), *d, doc.isEmpty() ? self->docIntno() : doc);
+    };
+    head->beforePost = [self, d](Dataset& ds) {
+        if (!self || ds.updateTable().compare(d->headerTable, Qt::CaseInsensitive) != 0) return;
+        requireUnposted(*ds.connection(), *d, ds.asString(QStringLiteral("intno")));
+    };
 }
 
 // ------------------------------------------------------------- posted view

@@ -66,7 +66,7 @@ protected:
     void openRows(const QString& sql);
     void positionHeader();
     // Rebuilds the grid after a write (the shared queries re-read what is stored).
-    void reread();
+    virtual void reread();
     void makeBoxes(const std::vector<HeaderBox>& boxes, bool readOnly);
     void makeGrid(const std::vector<GridColumn>& columns, bool readOnly);
     void closeEvent(QCloseEvent* e) override;
@@ -124,6 +124,23 @@ protected:
     bool writePendingRow();
     // After a successful 过帐, before the window closes.
     virtual void posted() {}
+    // The rows as stored; a document found posted by now (by another window or
+    // program) is then shown as stored, read-only.
+    void reread() override;
+    // Read-only (the document is posted, or there is none): nothing in the
+    // window writes; only 打印 and 退回 stay. false opens it for entry again.
+    virtual void setReadOnlyState(bool on);
+    bool readOnlyState() const { return readOnly_; }
+    // Writes are made only while the window is open for entry: not once it
+    // shows a posted document or none, and not while it is closing.
+    bool writable() const { return !readOnly_ && !closing_; }
+    // A write refused because the document is posted by now: the message,
+    // then the document as stored, read-only.
+    void showPosted(const PostedRefusal& r);
+    // Guards the shared datasets' own writes (a pick into the row or the
+    // header) with the same rule as the engine's steps, while this window
+    // holds them.
+    void guardDatasets(bool on);
 
 private:
     QString gridField(int column) const;
@@ -143,6 +160,8 @@ private:
     void leaveRow();
     bool voided_ = false;
     bool posted_ = false;
+    bool readOnly_ = false;
+    bool closing_ = false;
 };
 
 // The read-only posted view (Tfrfindetail, ...).

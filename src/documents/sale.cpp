@@ -221,6 +221,8 @@ void postTendered(Connection& c, const QString& docIntno, const HeaderInput& in,
     const DocDesc& d = saleDesc();
     Transaction t(c);
     if (readHeader(c, d, docIntno).pass) throw Refusal(text::alreadyPosted());
+    // The cash goes into the sale's account; without one it would go nowhere.
+    if (!accountExists(c, in.bankId)) throw Refusal(text::noAccount());
     if (dropLast)
         c.exec(QStringLiteral("DELETE FROM outdetail WHERE rowid=(SELECT rowid FROM outdetail WHERE mainintno=:n "
                               "ORDER BY intno DESC LIMIT 1) AND coalesce(spmc,'')=''"),
@@ -230,6 +232,8 @@ void postTendered(Connection& c, const QString& docIntno, const HeaderInput& in,
     const double due = sale::amountDue(h.amount, h.deduck);
     requireInRange(cashTaken, Magnitude::Amount);
     requireInRange(cashTaken - due, Magnitude::Amount);
+    // The books take in only what the till was given.
+    if (!sale::cashCovers(cashTaken, due)) throw Refusal(text::cashShort());
     c.exec(QStringLiteral("UPDATE outdetail SET pay=:pay, rest=:rest WHERE rowid=(SELECT rowid FROM outdetail "
                           "WHERE mainintno=:n ORDER BY intno DESC LIMIT 1)"),
            {{"n", docIntno}, {"pay", cashTaken}, {"rest", cashTaken - due}});

@@ -1,5 +1,6 @@
 #include "documents/salerules.h"
 #include "common/formats.h"
+#include <cmath>
 
 namespace qm::sale {
 
@@ -11,6 +12,8 @@ double unitPrice(const QString& customerCode, double retailPrice, double memberP
 double rowAmount(double sl, double price, double rebate) { return sl * price * rebate / 100; }
 
 double amountDue(double amount, double deduck) { return amount - deduck; }
+
+bool cashCovers(double cash, double due) { return std::round(cash * 100) >= std::round(due * 100); }
 
 bool isCashText(const QString& text)
 {

@@ -17,6 +17,8 @@ double rowAmount(double sl, double price, double rebate);
 
 // What the customer owes at the tender: the sale's amount less its deduction.
 double amountDue(double amount, double deduck);
+// Whether the cash handed over pays the amount due, compared to the cent.
+bool cashCovers(double cash, double due);
 
 // Whether `text` may stand in the cash box: digits 0-9 with at most one
 // decimal point, or nothing yet.

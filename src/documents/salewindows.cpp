@@ -81,14 +81,20 @@ void SaleEntryWindow::showEvent(QShowEvent* e)
     opened_ = true;
     // The walk-in customer's code is filled in, the turnover shown, and the
     // cashier starts in the code box.
-    recalcBill();
+    if (writable()) {
+        try {
+            recalcBill();
+        } catch (const PostedRefusal& r) {
+            showPosted(r);
+        }
+    }
     box("Edit12")->setFocus();
 }
 
 bool SaleEntryWindow::eventFilter(QObject* o, QEvent* e)
 {
     if (e->type() == QEvent::KeyPress && o == box("Edit12") && static_cast<QKeyEvent*>(e)->key() == Qt::Key_Down) {
-        ToolButton8Click();
+        if (writable()) ToolButton8Click();
         return true;
     }
     return EntryWindow::eventFilter(o, e);
@@ -103,6 +109,7 @@ void SaleEntryWindow::ToolButton8Click()
         Frcash->activateWindow();
         return;
     }
+    if (!writable()) return;
     Dataset* rows = frdm->AQoutdetail;
     if (!writePendingRow()) return;
     if (rows->active() && !rows->isEmpty()) {
@@ -120,6 +127,13 @@ void SaleEntryWindow::frontDeskPostAndPrint(double cashTaken)
 {
     Connection& c = frdm->ADOCon;
     Dataset* rows = frdm->AQoutdetail;
+    if (!writable()) return;
+    // The cash goes into the sale's account: a sale without one is refused
+    // before anything is written, as 过帐 refuses money paid into none.
+    if (!accountExists(c, input().bankId)) {
+        refuse(text::noAccount());
+        return;
+    }
     if (!writePendingRow()) return;
     try {
         bool dropLast = false;
@@ -157,7 +171,13 @@ void SaleEntryWindow::startNextSale()
 {
     Connection& c = frdm->ADOCon;
     frmain->docMode = QStringLiteral("T");
-    intno_ = newDocument(c, d_);
+    try {
+        intno_ = newDocument(c, d_);
+    } catch (const AppError& e) {
+        showNoSale(e.message());
+        return;
+    }
+    setReadOnlyState(false);
     frmain->docIntno = intno_;
     openRows(QStringLiteral("SELECT * from outdetail\nWHERE (mainintno=:p1) order by intno"));
     positionHeader();
@@ -169,6 +189,18 @@ void SaleEntryWindow::startNextSale()
     recalcBill();
     frdm->AQoutdetail->last();
     box("Edit12")->setFocus();
+}
+
+void SaleEntryWindow::showNoSale(const QString& reason)
+{
+    // The posted sale is no longer this window's: the window is left empty,
+    // read-only, and says why; 退回 closes it.
+    intno_.clear();
+    frmain->docIntno.clear();
+    openRows(QStringLiteral("SELECT * from outdetail\nWHERE (mainintno=:p1) order by intno"));
+    for (QLineEdit* e : boxes_) e->clear();
+    setReadOnlyState(true);
+    dlg::showMessage(QStringLiteral("本单已过帐,下一张单没有打开:%1\n请退回后重新开单！").arg(reason));
 }
 
 // ------------------------------------------------------------- posted view

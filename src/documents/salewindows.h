@@ -26,6 +26,8 @@ protected:
 
 private:
     void startNextSale();
+    // The next sale could not be opened: an empty, read-only window with the reason.
+    void showNoSale(const QString& reason);
     bool opened_ = false;
     double turnover_ = 0; // as written with the last recalculation
 };

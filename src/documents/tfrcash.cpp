@@ -93,6 +93,8 @@ TFrcash::TFrcash(QWidget* owner, double amount, double deduck, std::function<voi
     Edit1->setText(qm::sale::moneyText(due_));
     Edit2->setText(QStringLiteral("0"));
     Edit2Change();
+    // Nothing handed over yet: no change either.
+    Edit3->setText(QStringLiteral("0"));
     Edit2->selectAll();
     Edit2->setFocus();
     qm::centreOnScreen(this);
@@ -123,6 +125,13 @@ void TFrcash::Button1Click()
     if (!qm::doc::inRange(cash, qm::doc::Magnitude::Amount)) {
         qm::dlg::showMessage(qm::doc::text::outOfRange());
         Edit2->selectAll();
+        return;
+    }
+    // The till takes only what it is given: too little stays here to be typed again.
+    if (!qm::sale::cashCovers(cash, due_)) {
+        qm::dlg::showMessage(qm::doc::text::cashShort());
+        Edit2->selectAll();
+        Edit2->setFocus();
         return;
     }
     // The dialog goes first: the checkout may open the next sale and its questions.

@@ -129,6 +129,8 @@ TEST_F(DocNumbers, StoredNumbersOutOfRangeAreNeverPosted)
         const DocDesc& d = docDesc(k.kind);
         const QString no = oneRow(k, 3, 2.5);
         const QString row = readRows(db(), d, no).back().intno;
+        // The purchase's 历史单号 copies no such row into another purchase either.
+        const QString copy = d.historyNumber ? newDocument(db(), d) : QString();
         for (const Stored& s : cases) {
             if (k.qty.isEmpty() && s.qty != 3) continue;
             SCOPED_TRACE(d.headerTable.toStdString() + " " + std::to_string(s.qty) + " x " + std::to_string(s.price));
@@ -144,6 +146,7 @@ TEST_F(DocNumbers, StoredNumbersOutOfRangeAreNeverPosted)
                 EXPECT_EQ(r.message(), kOutOfRange);
             }
             EXPECT_THROW(recalc(db(), d, no, input(k.party)), Refusal);
+            if (!copy.isEmpty()) EXPECT_THROW(copyHistory(db(), d, copy, no), Refusal);
             EXPECT_EQ(tables(), before);
         }
     }

@@ -2,6 +2,8 @@
 #include "documents/docdata.h"
 #include "documents/purchase.h"
 #include "data/upgrades.h"
+#include <chrono>
+#include <thread>
 
 using namespace qm;
 using namespace qm::doc;
@@ -38,6 +40,24 @@ TEST_F(DocNumbering, TwoConnectionsNeverShareANumber)
     EXPECT_EQ(newDocument(db(), d), "0000000011");
     // A repeated number is refused by the table itself.
     EXPECT_THROW(db().exec("INSERT INTO inlist (intno) VALUES ('0000000011')"), DbError);
+}
+
+TEST_F(DocNumbering, NumberingThatWaitsForAnotherWriterNumbersAfterIt)
+{
+    // The other writer holds its write transaction with a new header and
+    // commits while numbering waits: the number is read once the wait is over.
+    Connection other;
+    other.open(db().path());
+    other.exec("BEGIN IMMEDIATE");
+    other.exec("INSERT INTO inlist (intno) VALUES ('0000000001')");
+    std::thread commit([&other] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        other.exec("COMMIT");
+    });
+    QString no;
+    EXPECT_NO_THROW(no = newDocument(db(), purchaseDesc()));
+    commit.join();
+    EXPECT_EQ(no, "0000000002");
 }
 
 TEST_F(DocNumbering, UpgradeAddsTheGuardOnlyWhereTheDataAllowsIt)

@@ -178,7 +178,7 @@ TEST_F(PurchaseTest, PostingRefusalsComeInOrderAndChangeNothing)
     dialogs->clear();
     EXPECT_FALSE(voidBill(db(), pur, doc));
     EXPECT_EQ(dialogs->messages().mid(1),
-              (QStringList{QStringLiteral("该单据已过帐,不能作废！"), QStringLiteral("该功能暂时不能执行，请重新操作！")}));
+              (QStringList{QStringLiteral("该单据已过帐,不能修改！"), QStringLiteral("该功能暂时不能执行，请重新操作！")}));
     EXPECT_EQ(num("SELECT count(*) FROM indetail"), 3);
 }
 

@@ -26,8 +26,9 @@ TEST_F(CashTender, DueAndChangeFollowTheTyping)
     EXPECT_TRUE(w->windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_FALSE(w->isModal());
     EXPECT_EQ(w->Edit1->text(), "35.00");
+    // Nothing handed over yet, no change shown.
     EXPECT_EQ(w->Edit2->text(), "0");
-    EXPECT_EQ(w->Edit3->text(), "-35.00");
+    EXPECT_EQ(w->Edit3->text(), "0");
     EXPECT_EQ(w->StatusBar1->currentMessage(), "必须连接好POS打印机,才能按\"确定\"进行打印小票!");
 
     // The 0 is selected: the first digit replaces it.
@@ -69,6 +70,17 @@ TEST_F(CashTender, EnterLeadsToConfirmAndConfirmHandsOverTheCash)
     QTest::keyClick(w->Edit3, Qt::Key_Return);
     EXPECT_EQ(QApplication::focusWidget(), w->Button1);
     EXPECT_TRUE(taken.empty());
+    // Less than the amount due is refused, to the cent, and the tender stays open.
+    for (const char* shortOf : {"0", "34.99"}) {
+        dialogs->clear();
+        w->Edit2->setText(shortOf);
+        QTest::mouseClick(w->Button1, Qt::LeftButton);
+        EXPECT_EQ(dialogs->messages(), QStringList{QStringLiteral("收款金额不足,请重新输入！")}) << shortOf;
+        EXPECT_TRUE(w->isVisible());
+        EXPECT_TRUE(taken.empty());
+    }
+    w->Edit2->setText("50");
+    w->Button1->setFocus();
     // Enter on the focused 确定 takes the cash (the keypad's Enter too).
     QTest::keyClick(w->Button1, Qt::Key_Enter, Qt::KeypadModifier);
     ASSERT_EQ(taken.size(), 1u);

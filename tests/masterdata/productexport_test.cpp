@@ -52,6 +52,8 @@ TEST_F(Export, AllProductsGoToATypedWorkbookThatIsThenOpened)
     add("6901234567890", "00123", QStringLiteral("可口可乐330ml"), 1.5);
     add("", "0045", "=SUM(A1:A9)", QVariant());
     add("", "+7", "-3", 0.0);
+    // A price column holding a text (written by another program) exports the text.
+    add("", "0046", QStringLiteral("散装"), QStringLiteral("面议"));
     openList();
     dialogs->files = {folder() + "excel/stock"};
     list->ExportAll->trigger();
@@ -65,7 +67,7 @@ TEST_F(Export, AllProductsGoToATypedWorkbookThatIsThenOpened)
     EXPECT_FALSE(QFile::exists(folder() + "excel/.stock.xlsx.part"));
 
     const qmtest::Sheet s = qmtest::readSheet(path);
-    EXPECT_EQ(s.rows, 4);
+    EXPECT_EQ(s.rows, 5);
     const char* headings[] = {"条形码", "货品代码", "货品名称", "拼音首字", "单位", "进货价", "最近进价", "超市价", "批发价", "备注"};
     for (int c = 0; c < 10; ++c)
         EXPECT_EQ(s.cells.value(QString(QChar('A' + c)) + "1").text, QString::fromUtf8(headings[c])) << c;
@@ -87,6 +89,10 @@ TEST_F(Export, AllProductsGoToATypedWorkbookThatIsThenOpened)
     EXPECT_FALSE(s.cells.contains("F3"));
     EXPECT_FALSE(s.cells.contains("I2"));
     EXPECT_FALSE(s.cells.contains("J2"));
+    for (const char* cell : {"F5", "G5", "H5"}) {
+        EXPECT_EQ(s.cells.value(cell).text, QStringLiteral("面议")) << cell;
+        EXPECT_NE(s.cells.value(cell).type, "n") << cell;
+    }
     // Widths of the name and unit columns, the heading row's height, printed grid lines.
     EXPECT_NEAR(s.widths.value(3), 16, 1);
     EXPECT_NEAR(s.widths.value(5), 4, 1);
