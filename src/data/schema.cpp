@@ -166,12 +166,42 @@ std::vector<IndexDef> reportIndexes()
         out.push_back({QStringLiteral("ix_%1_product_date").arg(d), d, {"spintno", "billdate"}});
         out.push_back({QStringLiteral("ix_%1_code_date").arg(d), d, {"sphh", "billdate"}});
     }
+    // The statements and the journal read a party's or an account's posted
+    // rows in the order of date, document and row, and sum their money, from
+    // these alone.
+    const QString posted = QStringLiteral("pass=1 AND cancel=0");
+    const QString postedRows = posted + QStringLiteral(" AND spmc<>'上期结转'");
+    const QString paid = posted + QStringLiteral(" AND pay<>0");
+    const QStringList rowOrder = {"customerid", "billdate", "mainintno", "intno"};
+    const QStringList accountOrder = {"sphh", "billdate", "mainintno", "intno"};
+    const QStringList headerOrder = {"customerid", "billdate", "intno"};
+    const QStringList paidOrder = {"bankid", "billdate", "intno", "pay"};
+    auto ix = [&out](const QString& table, const QString& suffix, QStringList cols, const QStringList& money, const QString& where) {
+        cols << money;
+        out.push_back({QStringLiteral("ix_%1_%2").arg(table, suffix), table, cols, where});
+    };
+    ix("outdetail", "statement", rowOrder, {"amount"}, postedRows);
+    ix("outbackdetail", "statement", rowOrder, {"amount"}, postedRows);
+    ix("getdetail", "statement", rowOrder, {"amount", "deduck"}, postedRows);
+    ix("indetail", "statement", rowOrder, {"amount", "pay"}, postedRows);
+    ix("inbackdetail", "statement", rowOrder, {"amount"}, postedRows);
+    ix("putdetail", "statement", rowOrder, {"amount", "deduck"}, postedRows);
+    ix("getdetail", "journal", accountOrder, {"amount"}, postedRows);
+    ix("putdetail", "journal", accountOrder, {"amount"}, postedRows);
+    ix("outlist", "statement", {"customerid", "billdate"}, {"amount", "pay", "deduck"}, posted);
+    ix("inlist", "statement", headerOrder, {"amount", "pay"}, posted);
+    ix("inbacklist", "statement", headerOrder, {"amount"}, posted);
+    ix("putlist", "statement", headerOrder, {"amount", "deduck"}, posted);
+    ix("outlist", "journal", paidOrder, {}, paid);
+    ix("inlist", "journal", paidOrder, {}, paid);
     return out;
 }
 
 QString IndexDef::sql() const
 {
-    return QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2(%3)").arg(name, table, columns.join(QStringLiteral(", ")));
+    QString sql = QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2(%3)").arg(name, table, columns.join(QStringLiteral(", ")));
+    if (!where.isEmpty()) sql += QStringLiteral(" WHERE ") + where;
+    return sql;
 }
 
 const std::vector<TableDef>& schemaTables()

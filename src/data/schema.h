@@ -43,11 +43,13 @@ void seedInitialRows(Connection& c);
 // Creates a complete new database file at `path` (which must not exist).
 void createInitialDatabase(const QString& path);
 
-// The indexes of the report windows: party, product and account rows by date.
+// The indexes of the report windows: party, product and account rows by date,
+// and the statements' rows in their order with the money they sum.
 struct IndexDef {
     QString name;
     QString table;
     QStringList columns;
+    QString where; // a partial index: the condition its rows meet
     QString sql() const; // CREATE INDEX IF NOT EXISTS
 };
 std::vector<IndexDef> reportIndexes();

@@ -189,6 +189,23 @@ void ReportWindow::bindGrid(Dataset* ds, const std::vector<GridCaption>& columns
     applyColumns();
 }
 
+void ReportWindow::bindModel(QAbstractItemModel* m, const std::vector<GridCaption>& columns)
+{
+    columns_ = columns;
+    DBGrid2->setModel(m);
+    DBGrid2->setSelectionBehavior(QAbstractItemView::SelectRows);
+    DBGrid2->verticalHeader()->setDefaultSectionSize(DBGrid2->fontMetrics().height() + 6);
+    const int digit = DBGrid2->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+    for (int i = 0; i < int(columns.size()); ++i) {
+        // Dates carry the time of day on sales rows; names need twenty characters.
+        const QString& name = columns[size_t(i)].field;
+        const int chars = name == QLatin1String("billdate") ? 19
+                          : (name == QLatin1String("spmc") || name == QLatin1String("customername") || name == QLatin1String("remark")) ? 20
+                                                                                                                                    : 0;
+        if (chars) DBGrid2->setColumnWidth(i, digit * chars + 12);
+    }
+}
+
 QStringList ReportWindow::gridFields() const
 {
     QStringList out;

@@ -10,6 +10,7 @@
 #include <QString>
 #include <vector>
 
+class QAbstractItemModel;
 class QGridLayout;
 class QPlainTextEdit;
 class QHBoxLayout;
@@ -82,6 +83,8 @@ protected:
     void addRunButton(const QString& caption);
     void addEndButtons(const QString& reportCaption = QStringLiteral("打印"));
     void bindGrid(Dataset* ds, const std::vector<GridCaption>& columns);
+    // A grid on a model of the window's own, whose columns are `columns` in order.
+    void bindModel(QAbstractItemModel* m, const std::vector<GridCaption>& columns);
     // Keys of an edit: Up and Down move, Enter calls editEnter.
     void watchEdit(QLineEdit* e);
     // The party's code and name beside the dates (Enter goes from the code to

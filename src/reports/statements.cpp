@@ -3,6 +3,7 @@
 #include "common/formats.h"
 #include "data/tfrdm.h"
 #include <functional>
+#include <string>
 #include <sqlite3.h>
 
 namespace qm::reports {
@@ -86,171 +87,309 @@ std::vector<StatementDesc> buildDescs()
 
 // --------------------------------------------------------------- the walk
 
-// A source of rows: its table, its condition beyond the posted state and the
-// party, and the expression of each selected column (in the plan's order).
+// Posted rows as the statements' indexes hold them.
+const QString kPosted = QStringLiteral("pass=1 AND cancel=0");
+const QString kPostedRows = QStringLiteral("pass=1 AND cancel=0 AND spmc<>'上期结转'");
+
+// A source of rows: its table, the column matched with the code, and what a
+// row shows and moves the balance by.
 struct Source {
     QString table;
-    QString where;
-    QStringList exprs;
-};
-
-// Signs one row into the balance; may move money between amount and pay
-// first, as the journal and the statement by document show payments.
-using Rule = std::function<double(const QString& billtype, double& amount, double& deduck, double& pay, double balance)>;
-
-struct Plan {
-    QString target;          // custtotal1 or totallist1
-    QStringList columns;     // selected columns, in order
-    std::vector<Source> sources;
-    Rule rule;
-    bool balanceColumn = false; // the row also keeps the balance before it
-    QString orderBy;            // column names, "billdate,billtype,..."
-    QVariantList openingRow;    // values of `columns` for the opening row
+    QString party;             // column compared with :p3
+    QString cond;              // the condition its index is built on
+    bool header = false;       // document headers: the document number is intno
+    QString delta;             // what one row moves the balance by
+    bool documentMoney = false; // a sale: its pay and deduck are the header's, on its last row
+    QString moneyTable;        // the aggregate sums `moneyDelta` over these headers instead
+    QString moneyDelta;
+    QHash<QString, QString> shown; // column expressions other than the stored column
+    QString doc() const { return header ? QStringLiteral("intno") : QStringLiteral("mainintno"); }
+    QString rowNo() const { return header ? QStringLiteral("''") : QStringLiteral("intno"); }
 };
 
 const QString kRowColumns =
     QStringLiteral("billdate,billname,djh,sphh,spmc,amount,deduck,pay,dj_n,dj_w,unit,sl,js,sl_j,ss,sl_s,remark,"
                    "billtype,customername,mainintno,intno");
+const QString kHeaderColumns =
+    QStringLiteral("billdate,djh,customerid,customername,amount,deduck,pay,hjsl,hjjs,hjss,remark,billtype,billname,intno");
 
-// The selected columns of a row plan with some replaced by expressions.
-QStringList rowExprs(const QHash<QString, QString>& replaced)
+QHash<QString, QString> with(QHash<QString, QString> base, const QHash<QString, QString>& more)
+{
+    for (auto it = more.begin(); it != more.end(); ++it) base.insert(it.key(), it.value());
+    return base;
+}
+
+std::vector<Source> sourcesOf(StatementKind kind)
+{
+    const QString party = QStringLiteral("customerid");
+    switch (kind) {
+    case StatementKind::Customer: {
+        const QHash<QString, QString> common = {{"dj_w", "0"}, {"js", "0"}, {"ss", "0"}, {"sl_s", "0"}, {"customername", "''"}};
+        Source sales{"outdetail", party, kPostedRows, false, "amount", true, "outlist", "amount-pay-deduck",
+                     with(common, {{"pay", "0"}, {"deduck", "0"}})};
+        Source returns{"outbackdetail", party, kPostedRows, false, "-amount", false, {}, {}, with(common, {{"pay", "0"}, {"deduck", "0"}})};
+        Source receipts{"getdetail", party, kPostedRows, false, "-amount-deduck", false, {}, {}, with(common, {{"pay", "0"}})};
+        return {sales, returns, receipts};
+    }
+    case StatementKind::SupplierRows: {
+        const QHash<QString, QString> common = {{"dj_n", "0"}, {"ss", "0"}, {"sl_s", "0"}, {"remark", "''"}, {"customername", "''"}};
+        Source purchases{"indetail", party, kPostedRows, false, "amount-pay", false, {}, {}, with(common, {{"deduck", "0"}})};
+        Source returns{"inbackdetail", party, kPostedRows, false, "-amount", false, {}, {}, with(common, {{"pay", "0"}, {"deduck", "0"}})};
+        Source payments{"putdetail", party, kPostedRows, false, "-amount-deduck", false, {}, {}, with(common, {{"pay", "0"}})};
+        return {purchases, returns, payments};
+    }
+    case StatementKind::SupplierDocuments: {
+        Source purchases{"inlist", party, kPosted, true, "amount-pay", false, {}, {}, {{"deduck", "0"}}};
+        Source returns{"inbacklist", party, kPosted, true, "-amount", false, {}, {}, {{"deduck", "0"}, {"pay", "0"}}};
+        // A payment shows its money as paid.
+        Source payments{"putlist", party, kPosted, true, "-amount-deduck", false, {}, {}, {{"amount", "0"}, {"pay", "amount"}}};
+        return {purchases, returns, payments};
+    }
+    case StatementKind::Journal: {
+        // Documents paid through the account show under its code and name.
+        const QHash<QString, QString> paid = {{"sphh", ":p3"}, {"spmc", ":p4"}, {"deduck", "0"}, {"dj_n", "0"}, {"dj_w", "0"},
+                                              {"unit", "''"}, {"sl", "0"}, {"js", "0"}, {"sl_j", "0"}, {"ss", "0"},
+                                              {"sl_s", "0"}, {"mainintno", "intno"}, {"intno", "''"}};
+        Source sales{"outlist", "bankid", kPosted + QStringLiteral(" AND pay<>0"), true, "pay", false, {}, {},
+                     with(paid, {{"amount", "pay"}, {"pay", "0"}, {"remark", "''"}, {"billtype", "'01'"}, {"billname", "'销售单'"}})};
+        Source purchases{"inlist", "bankid", kPosted + QStringLiteral(" AND pay<>0"), true, "-pay", false, {}, {},
+                         with(paid, {{"amount", "0"}, {"remark", "'进货单 '||customername"}, {"billtype", "'02'"}, {"billname", "'进货单'"}})};
+        const QHash<QString, QString> money = {{"dj_w", "0"}, {"unit", "''"}, {"remark", "''"}};
+        Source receipts{"getdetail", "sphh", kPostedRows, false, "amount", false, {}, {}, money};
+        Source payments{"putdetail", "sphh", kPostedRows, false, "-amount", false, {}, {}, with(money, {{"amount", "0"}, {"pay", "amount"}})};
+        return {sales, purchases, receipts, payments};
+    }
+    }
+    return {};
+}
+
+QStringList columnsOf(StatementKind kind)
+{
+    return (kind == StatementKind::SupplierDocuments ? kHeaderColumns : kRowColumns).split(QLatin1Char(','));
+}
+
+// Money and quantities show an empty cell as 0.
+const QStringList kNumbers = {"amount", "deduck", "pay", "dj_n", "dj_w", "sl", "js", "sl_j", "ss", "sl_s", "hjsl", "hjjs", "hjss"};
+
+QStringList shownExprs(const Source& s, const QStringList& columns)
 {
     QStringList out;
-    for (const QString& c : kRowColumns.split(QLatin1Char(',')))
-        out << replaced.value(c, c);
+    for (const QString& c : columns) {
+        const QString e = s.shown.value(c, c);
+        out << (kNumbers.contains(c) && e != QLatin1String("0") ? QStringLiteral("coalesce(%1,0)").arg(e) : e);
+    }
     return out;
 }
 
-QVariantList rowOpening(const QDate& from, const QHash<QString, QVariant>& values)
+// The opening row "上期结余" on the from-date.
+QVariantList openingRowOf(StatementKind kind, const QDate& from)
 {
     QVariantList row;
-    for (const QString& c : kRowColumns.split(QLatin1Char(','))) {
+    for (const QString& c : columnsOf(kind)) {
         if (c == QLatin1String("billdate")) row << toDbDate(from);
-        else if (values.contains(c)) row << values.value(c);
-        else if (QStringList{"amount", "deduck", "pay", "dj_n", "dj_w", "sl", "js", "sl_j", "ss", "sl_s"}.contains(c)) row << 0.0;
+        else if (kNumbers.contains(c)) row << 0.0;
+        else if (kind == StatementKind::SupplierDocuments ? c == QLatin1String("billname") : c == QLatin1String("spmc"))
+            row << QStringLiteral("上期结余");
+        else if (kind == StatementKind::Journal && c == QLatin1String("sphh")) row << QStringLiteral("0000000001");
+        else if (kind == StatementKind::Journal && c == QLatin1String("billtype")) row << QStringLiteral("01");
         else row << QString();
     }
     return row;
 }
 
-bool adds(const QString& t, std::initializer_list<const char*> codes)
-{
-    for (const char* c : codes)
-        if (t == QLatin1String(c)) return true;
-    return false;
-}
-
-// A payment (bill type 14) shows its money as paid, not as an amount.
-void showAsPaid(const QString& t, double& a, double& pay)
-{
-    if (t == QLatin1String("14")) {
-        pay = a;
-        a = 0;
-    }
-}
-
-const QString kNotCarried = QStringLiteral("spmc<>'上期结转'");
-
-Plan planOf(const StatementDesc& d, const QDate& from)
-{
-    Plan p;
-    p.target = QStringLiteral("custtotal1");
-    p.columns = kRowColumns.split(QLatin1Char(','));
-    p.orderBy = QStringLiteral("billdate,billtype,sphh,mainintno,intno");
-    const QString party = QStringLiteral("customerid=:p3 and ") + kNotCarried;
-    switch (d.kind) {
-    case StatementKind::Customer: {
-        // Sales carry no payment here; returns and receipts subtract everything.
-        QHash<QString, QString> common = {{"dj_w", "0"}, {"js", "0"}, {"ss", "0"}, {"sl_s", "0"}, {"customername", "''"}};
-        QHash<QString, QString> sales = common;
-        sales.insert("pay", "0");
-        p.sources = {{"outdetail", party, rowExprs(sales)},
-                     {"outbackdetail", party, rowExprs(common)},
-                     {"getdetail", party, rowExprs(common)}};
-        p.rule = [](const QString& t, double& a, double& dd, double& pay, double b) {
-            return adds(t, {"01", "03"}) ? b + a - dd - pay : b - a - dd - pay;
-        };
-        p.openingRow = rowOpening(from, {{"spmc", QStringLiteral("上期结余")}});
-        break;
-    }
-    case StatementKind::SupplierRows: {
-        // Purchases carry no deduction, returns and payments no payment.
-        QHash<QString, QString> common = {{"dj_n", "0"}, {"ss", "0"}, {"sl_s", "0"}, {"remark", "''"}, {"customername", "''"}};
-        QHash<QString, QString> purchases = common, others = common;
-        purchases.insert("deduck", "0");
-        others.insert("pay", "0");
-        p.sources = {{"indetail", party, rowExprs(purchases)},
-                     {"inbackdetail", party, rowExprs(others)},
-                     {"putdetail", party, rowExprs(others)}};
-        p.rule = [](const QString& t, double& a, double& dd, double& pay, double b) {
-            return t == QLatin1String("02") ? b + a - pay : b - a - pay - dd;
-        };
-        p.openingRow = rowOpening(from, {{"spmc", QStringLiteral("上期结余")}});
-        break;
-    }
-    case StatementKind::Journal: {
-        // The cash a sale leaves in the till: the cash tendered less the change
-        // handed back; booked to the cash account under its code and name.
-        QHash<QString, QString> sales = {{"sphh", "'0000000001'"}, {"spmc", "'现金'"},
-                                         {"amount", "pay-(CASE WHEN rest>0 THEN rest ELSE 0 END)"}, {"pay", "0"},
-                                         {"dj_w", "0"}, {"unit", "''"}, {"remark", "''"}};
-        QHash<QString, QString> money = {{"dj_w", "0"}, {"unit", "''"}, {"remark", "''"}};
-        const QString account = QStringLiteral("sphh=:p3 and ") + kNotCarried;
-        // Sales rows only in the cash account.
-        p.sources = {{"outdetail", "pay<>0 and :p3='0000000001'", rowExprs(sales)},
-                     {"getdetail", account, rowExprs(money)},
-                     {"putdetail", account, rowExprs(money)}};
-        p.rule = [](const QString& t, double& a, double&, double& pay, double b) {
-            showAsPaid(t, a, pay);
-            return adds(t, {"01", "13"}) ? b + a - pay : b - a - pay;
-        };
-        p.openingRow = rowOpening(from, {{"spmc", QStringLiteral("上期结余")}, {"sphh", QStringLiteral("0000000001")},
-                                         {"billtype", QStringLiteral("01")}});
-        break;
-    }
-    case StatementKind::SupplierDocuments: {
-        p.target = QStringLiteral("totallist1");
-        p.columns = QStringLiteral("billdate,djh,customerid,customername,amount,deduck,pay,hjsl,hjjs,hjss,remark,"
-                                   "billtype,billname,intno")
-                        .split(QLatin1Char(','));
-        p.orderBy = QStringLiteral("billdate,billtype,intno");
-        p.balanceColumn = true;
-        const QString where = QStringLiteral("customerid=:p3");
-        p.sources = {{"inlist", where, p.columns}, {"inbacklist", where, p.columns}, {"putlist", where, p.columns}};
-        p.rule = [](const QString& t, double& a, double& dd, double& pay, double b) {
-            showAsPaid(t, a, pay);
-            return t == QLatin1String("02") ? b + a - dd - pay : b - a - dd - pay;
-        };
-        for (const QString& c : p.columns) {
-            if (c == QLatin1String("billdate")) p.openingRow << toDbDate(from);
-            else if (c == QLatin1String("billname")) p.openingRow << QStringLiteral("上期结余");
-            else if (QStringList{"amount", "deduck", "pay", "hjsl", "hjjs", "hjss"}.contains(c)) p.openingRow << 0.0;
-            else p.openingRow << QString();
-        }
-        break;
-    }
-    }
-    return p;
-}
-
-QString selectOf(const Source& s, const QStringList& columns)
-{
-    QStringList cols;
-    for (int i = 0; i < columns.size(); ++i) cols << s.exprs[i] + QStringLiteral(" AS ") + columns[i];
-    return QStringLiteral("SELECT %1 FROM %2 WHERE pass=1 and cancel=0 and %3").arg(cols.join(QLatin1Char(',')), s.table, s.where);
-}
-
 double num(const QVariant& v) { return v.isNull() ? 0.0 : v.toDouble(); }
 
-// Where the rule's inputs stand among a plan's columns.
-struct RuleColumns {
-    int amount, deduck, pay, billtype;
-    explicit RuleColumns(const Plan& p)
-        : amount(int(p.columns.indexOf(QStringLiteral("amount")))), deduck(int(p.columns.indexOf(QStringLiteral("deduck")))),
-          pay(int(p.columns.indexOf(QStringLiteral("pay")))), billtype(int(p.columns.indexOf(QStringLiteral("billtype"))))
+// The rows of every source in the statement's order (date, document number,
+// row number), read a block at a time by the statement's indexes and merged.
+// Each block is a query of its own that ends before the next is read, so no
+// read stays open while the rows are shown.
+class Walker {
+public:
+    struct Row {
+        int source = -1;
+        qint64 rowid = 0;
+        bool documentMoney = false; // the row carries its document's pay and deduck
+        double delta = 0;
+        QVariantList values;        // shown values, when the walk reads them
+    };
+
+    Walker(StatementKind kind, const QString& code, const QString& name, const DateRange& r, bool values)
+        : sources_(sourcesOf(kind)), columns_(columnsOf(kind)), code_(code), name_(name), range_(r), values_(values)
     {
+        cursors_.resize(sources_.size());
+        for (Cursor& c : cursors_) c.block = values ? 2048 : 256;
     }
+
+    // The next row in order; false when the rows run out.
+    bool next(Row& out)
+    {
+        int best = -1;
+        for (int i = 0; i < int(cursors_.size()); ++i) {
+            if (!fill(i)) continue;
+            if (best < 0 || before(i, best)) best = i;
+        }
+        if (best < 0) return false;
+        Cursor& c = cursors_[size_t(best)];
+        Pending p = std::move(c.rows[c.pos++]);
+        out.source = best;
+        out.rowid = p.rowid;
+        out.delta = p.delta;
+        out.values = std::move(p.values);
+        out.documentMoney = false;
+        if (sources_[size_t(best)].documentMoney) {
+            // The last row of its document carries the document's money.
+            const bool last = !fill(best) || c.rows[c.pos].doc != p.doc;
+            if (last) {
+                const auto money = documentMoney(sources_[size_t(best)], QString::fromStdString(p.doc));
+                out.documentMoney = true;
+                out.delta -= money.first + money.second;
+                if (values_) {
+                    out.values[columns_.indexOf(QStringLiteral("pay"))] = money.first;
+                    out.values[columns_.indexOf(QStringLiteral("deduck"))] = money.second;
+                }
+            }
+        }
+        return true;
+    }
+
+    // The header's pay and deduck of a sale.
+    static std::pair<double, double> documentMoney(const Source& s, const QString& doc)
+    {
+        Statement st(frdm->ADOCon, QStringLiteral("SELECT pay, deduck FROM %1 WHERE intno=:n").arg(s.moneyTable));
+        st.bind(QStringLiteral("n"), doc);
+        if (!st.step()) return {0, 0};
+        return {num(st.value(0)), num(st.value(1))};
+    }
+
+private:
+    struct Pending {
+        qint64 rowid;
+        std::string date, doc, rowNo;
+        double delta;
+        QVariantList values;
+    };
+    struct Cursor {
+        std::vector<Pending> rows;
+        size_t pos = 0;
+        bool done = false;
+        bool started = false;
+        int block = 256;
+        std::string date, doc, rowNo; // the last row read
+    };
+
+    bool before(int a, int b) const
+    {
+        const Pending& x = cursors_[size_t(a)].rows[cursors_[size_t(a)].pos];
+        const Pending& y = cursors_[size_t(b)].rows[cursors_[size_t(b)].pos];
+        if (int c = x.date.compare(y.date)) return c < 0;
+        if (int c = x.doc.compare(y.doc)) return c < 0;
+        if (a != b) return a < b;
+        return x.rowNo < y.rowNo;
+    }
+
+    // Makes a row of source i ready; false when it has none left.
+    bool fill(int i)
+    {
+        Cursor& c = cursors_[size_t(i)];
+        if (c.pos < c.rows.size()) return true;
+        if (c.done) return false;
+        c.rows.clear();
+        c.pos = 0;
+        read(i);
+        return c.pos < c.rows.size();
+    }
+
+    void read(int i)
+    {
+        const Source& s = sources_[size_t(i)];
+        Cursor& c = cursors_[size_t(i)];
+        const QString key = s.header ? QStringLiteral("(billdate,intno)>(:k1,:k2)")
+                                     : QStringLiteral("(billdate,mainintno,intno)>(:k1,:k2,:k3)");
+        QString sql = QStringLiteral("SELECT rowid, billdate, %1, %2, %3").arg(s.doc(), s.rowNo(), s.delta);
+        if (values_) sql += QLatin1Char(',') + shownExprs(s, columns_).join(QLatin1Char(','));
+        sql += QStringLiteral(" FROM %1 WHERE %2=:p3 AND %3 AND %4").arg(s.table, s.party, s.cond, QLatin1String(rangeCondition()));
+        if (c.started) sql += QStringLiteral(" AND ") + key;
+        sql += QStringLiteral(" ORDER BY billdate, %1%2 LIMIT %3")
+                   .arg(s.doc(), s.header ? QString() : QStringLiteral(", intno"))
+                   .arg(c.block);
+        Statement st(frdm->ADOCon, sql);
+        Params p = rangeParams(range_);
+        p.append({QStringLiteral("p3"), code_});
+        if (values_ && sql.contains(QLatin1String(":p4"))) p.append({QStringLiteral("p4"), name_});
+        if (c.started) {
+            p.append({QStringLiteral("k1"), QString::fromStdString(c.date)});
+            p.append({QStringLiteral("k2"), QString::fromStdString(c.doc)});
+            if (!s.header) p.append({QStringLiteral("k3"), QString::fromStdString(c.rowNo)});
+        }
+        st.bind(p);
+        sqlite3_stmt* h = st.handle();
+        auto text = [h](int col) {
+            const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(h, col));
+            return std::string(t ? t : "", size_t(sqlite3_column_bytes(h, col)));
+        };
+        int n = 0;
+        while (st.step()) {
+            Pending r{sqlite3_column_int64(h, 0), text(1), text(2), text(3), sqlite3_column_double(h, 4), {}};
+            if (values_) {
+                r.values.reserve(columns_.size());
+                for (int k = 0; k < int(columns_.size()); ++k) r.values << st.value(5 + k);
+            }
+            c.rows.push_back(std::move(r));
+            ++n;
+        }
+        st.reset();
+        c.started = true;
+        if (n < c.block) c.done = true;
+        if (n > 0) {
+            c.date = c.rows.back().date;
+            c.doc = c.rows.back().doc;
+            c.rowNo = c.rows.back().rowNo;
+        }
+        // Blocks grow while the reader keeps asking.
+        c.block = std::min(c.block * 4, 16384);
+    }
+
+    std::vector<Source> sources_;
+    QStringList columns_;
+    QString code_, name_;
+    DateRange range_;
+    bool values_;
+    std::vector<Cursor> cursors_;
 };
+
+// The balance before the from-date, the movement of the range and the number
+// of rows in it, in one aggregate query.
+struct Figures {
+    double before = 0, within = 0;
+    int rows = 0;
+};
+
+Figures figuresOf(StatementKind kind, const QString& code, const DateRange& r)
+{
+    QStringList parts;
+    for (const Source& s : sourcesOf(kind)) {
+        const QString table = s.moneyTable.isEmpty() ? s.table : s.moneyTable;
+        const QString delta = s.moneyTable.isEmpty() ? s.delta : s.moneyDelta;
+        const QString cond = s.moneyTable.isEmpty() ? s.cond : kPosted;
+        parts << QStringLiteral("SELECT total(CASE WHEN billdate<:p1 THEN %1 END), total(CASE WHEN billdate>=:p1 THEN %1 END), 0 "
+                                "FROM %2 WHERE %3=:p3 AND %4 AND billdate<:p2")
+                     .arg(delta, table, s.party, cond);
+        parts << QStringLiteral("SELECT 0, 0, count(*) FROM %1 WHERE %2=:p3 AND %3 AND %4")
+                     .arg(s.table, s.party, s.cond, QLatin1String(rangeCondition()));
+    }
+    Params p = rangeParams(r);
+    p.append({QStringLiteral("p3"), code});
+    const auto rows = frdm->ADOCon.rows(QStringLiteral("SELECT total(a), total(b), total(c) FROM (SELECT 0 a, 0 b, 0 c %1)")
+                                            .arg(QStringLiteral(" UNION ALL ") + parts.join(QStringLiteral(" UNION ALL "))),
+                                        p);
+    Figures f;
+    if (!rows.empty()) {
+        f.before = num(rows[0][0]);
+        f.within = num(rows[0][1]);
+        f.rows = int(num(rows[0][2]));
+    }
+    return f;
+}
 
 }
 
@@ -290,113 +429,150 @@ bool findParty(const StatementDesc& d, const QString& paddedCode)
     return !ds->isEmpty() && ds->asString(QStringLiteral("id")) == paddedCode;
 }
 
-namespace {
-// The balance before `from` by the plan's rule.
-double openingOf(const Plan& p, const QString& paddedCode, double yearOpening, const QDate& from)
-{
-    const RuleColumns rc(p);
-    const int a = rc.amount, dd = rc.deduck, pay = rc.pay, t = rc.billtype;
-    QStringList parts;
-    for (const Source& s : p.sources)
-        parts << QStringLiteral("SELECT %1 AS t, total(%2), total(%3), total(%4) FROM %5 WHERE pass=1 and cancel=0 and %6 "
-                                "and billdate<:p1 GROUP BY 1")
-                     .arg(s.exprs[t], s.exprs[a], s.exprs[dd], s.exprs[pay], s.table, s.where);
-    double balance = yearOpening;
-    // Every rule is linear in the three amounts, so each bill type's sums
-    // move the balance as its rows one by one would.
-    for (const QVariantList& row : frdm->ADOCon.rows(parts.join(QStringLiteral(" UNION ALL ")),
-                                                     {{"p1", toDbDate(from)}, {"p3", paddedCode}})) {
-        double am = num(row[1]), de = num(row[2]), pa = num(row[3]);
-        balance = p.rule(row[0].toString(), am, de, pa, balance);
-    }
-    return balance;
-}
-}
-
 double openingBalance(const StatementDesc& d, const QString& paddedCode, double yearOpening, const QDate& from)
 {
-    return openingOf(planOf(d, from), paddedCode, yearOpening, from);
+    return yearOpening + figuresOf(d.kind, paddedCode, {from, from}).before;
+}
+
+QStringList scratchColumns(const StatementDesc& d) { return columnsOf(d.kind); }
+
+// ------------------------------------------------------------ a statement run
+
+namespace {
+// Where a walked row is stored: its source, whether it carries its document's
+// money, and its rowid, in one number.
+constexpr int kSourceShift = 56;
+constexpr qint64 kMoneyBit = qint64(1) << 55;
+constexpr qint64 kRowidMask = (qint64(1) << 55) - 1;
+}
+
+struct StatementRun::Impl {
+    Impl(StatementKind kind, const QString& code, const QString& name, const DateRange& r)
+        : walker(kind, code, name, r, false), sources(sourcesOf(kind)), columns(columnsOf(kind)), name(name)
+    {
+    }
+    Walker walker;
+    std::vector<Source> sources;
+    QStringList columns;
+    QString name;
+};
+
+StatementRun::StatementRun(const StatementDesc& d, const QString& paddedCode, const QString& partyName, double yearOpening,
+                           const DateRange& r)
+    : d_(d), code_(paddedCode), range_(r), impl_(std::make_unique<Impl>(d.kind, paddedCode, partyName, r))
+{
+    const Figures f = figuresOf(d.kind, paddedCode, r);
+    opening_ = yearOpening + f.before;
+    closing_ = opening_ + f.within;
+    count_ = f.rows;
+    entries_.reserve(size_t(count_) + 1);
+    entries_.push_back({-1, opening_});
+}
+
+StatementRun::~StatementRun() = default;
+
+bool StatementRun::walkTo(int row)
+{
+    Walker::Row r;
+    while (walked() <= row && walked() <= count_) {
+        if (!impl_->walker.next(r)) {
+            // Rows posted or reversed since the count end the walk where they stand.
+            count_ = walked() - 1;
+            break;
+        }
+        const qint64 key = (qint64(r.source) << kSourceShift) | (r.documentMoney ? kMoneyBit : 0) | (r.rowid & kRowidMask);
+        entries_.push_back({key, entries_.back().second + r.delta});
+    }
+    return row < walked();
+}
+
+double StatementRun::balanceAt(int row) const { return entries_[size_t(row)].second; }
+
+QVariantList StatementRun::rowValues(int row) const
+{
+    QVariantList v;
+    const qint64 key = entries_[size_t(row)].first;
+    if (key < 0) {
+        v = openingRowOf(d_.kind, range_.from);
+    } else {
+        const Source& s = impl_->sources[size_t(key >> kSourceShift)];
+        Statement st(frdm->ADOCon, QStringLiteral("SELECT %1 FROM %2 WHERE rowid=:r").arg(shownExprs(s, impl_->columns).join(','), s.table));
+        Params p{{QStringLiteral("r"), key & kRowidMask}};
+        const QString sql = shownExprs(s, impl_->columns).join(',');
+        if (sql.contains(QLatin1String(":p3"))) p.append({QStringLiteral("p3"), code_});
+        if (sql.contains(QLatin1String(":p4"))) p.append({QStringLiteral("p4"), impl_->name});
+        st.bind(p);
+        if (st.step())
+            for (int i = 0; i < int(impl_->columns.size()); ++i) v << st.value(i);
+        else
+            for (int i = 0; i < int(impl_->columns.size()); ++i) v << QVariant();
+        st.reset();
+        if (key & kMoneyBit) {
+            const auto money = Walker::documentMoney(s, v.value(int(impl_->columns.indexOf(QStringLiteral("mainintno")))).toString());
+            v[impl_->columns.indexOf(QStringLiteral("pay"))] = money.first;
+            v[impl_->columns.indexOf(QStringLiteral("deduck"))] = money.second;
+        }
+    }
+    v << (row > 0 ? balanceAt(row - 1) : opening_) << balanceAt(row);
+    return v;
 }
 
 void buildStatement(const StatementDesc& d, const QString& paddedCode, const DateRange& r)
 {
     Dataset* party = partyDataset(d);
-    const double yearOpening = party->active() ? party->asFloat(QStringLiteral("rest")) : 0.0;
-    const Plan p = planOf(d, r.from);
-    double balance = openingOf(p, paddedCode, yearOpening, r.from);
-
-    QStringList parts;
-    for (const Source& s : p.sources) parts << selectOf(s, p.columns) + QStringLiteral(" and ") + QLatin1String(rangeCondition());
-    const QString query = parts.join(QStringLiteral(" UNION ALL ")) + QStringLiteral(" ORDER BY ") + p.orderBy;
-
-    const RuleColumns rc(p);
-    const int a = rc.amount, dd = rc.deduck, pay = rc.pay, t = rc.billtype;
-    const int n = int(p.columns.size());
+    if (!party->active() || party->isEmpty() || party->asString(QStringLiteral("id")) != paddedCode) findParty(d, paddedCode);
+    const bool found = party->active() && !party->isEmpty();
+    const double yearOpening = found ? party->asFloat(QStringLiteral("rest")) : 0.0;
+    const QString name = found ? party->asString(QStringLiteral("name")) : QString();
+    const bool documents = d.kind == StatementKind::SupplierDocuments;
+    const QString target = documents ? QStringLiteral("totallist1") : QStringLiteral("custtotal1");
+    const QStringList columns = columnsOf(d.kind);
+    double balance = yearOpening + figuresOf(d.kind, paddedCode, {r.from, r.from}).before;
 
     Dataset* view = statementRows(d);
     view->close();
     Connection& c = frdm->ADOCon;
     {
         Transaction tr(c);
-        if (p.target == QLatin1String("totallist1")) {
+        if (documents) {
             c.exec(QStringLiteral("delete from totallist"));
             c.exec(QStringLiteral("delete from totallist1"));
         } else {
             c.exec(QStringLiteral("delete from custtotal"));
             c.exec(QStringLiteral("delete from custtotal1"));
         }
-        QStringList cols = p.columns;
-        if (p.balanceColumn) cols << QStringLiteral("balance");
+        QStringList cols = columns;
+        if (documents) cols << QStringLiteral("balance");
         cols << QStringLiteral("rest");
         QStringList marks;
         for (int i = 1; i <= cols.size(); ++i) marks << QStringLiteral("?%1").arg(i);
-        Statement ins(c.handle(), QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(p.target, cols.join(','), marks.join(',')));
-        // Binds the balance columns after the selected ones and writes the row.
-        auto finish = [&](double before) {
+        Statement ins(c.handle(), QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(target, cols.join(','), marks.join(',')));
+        const int n = int(columns.size());
+        auto write = [&](const QVariantList& values, double before) {
+            for (int i = 0; i < n; ++i) ins.bindIndex(i + 1, values[i]);
             int next = n + 1;
-            if (p.balanceColumn) ins.bindIndex(next++, before);
+            if (documents) ins.bindIndex(next++, before);
             ins.bindIndex(next, balance);
             ins.step();
             ins.reset();
         };
-        {
-            QVariantList row = p.openingRow;
-            double am = num(row[a]), de = num(row[dd]), pa = num(row[pay]);
-            const double before = balance;
-            balance = p.rule(row[t].toString(), am, de, pa, balance);
-            for (int i = 0; i < n; ++i) ins.bindIndex(i + 1, row[i]);
-            finish(before);
-        }
-        if (p.balanceColumn) {
+        write(openingRowOf(d.kind, r.from), balance);
+        if (documents) {
             // The statement by document leaves its opening row in the totals
             // too: the sales window's turnover then continues from 0.
             c.exec(QStringLiteral("insert into totallist(billdate,billname,amount,rest) values(:p1,:p2,0,0)"),
                    {{"p1", toDbDate(r.from)}, {"p2", QStringLiteral("上期结余")}});
         }
-        Params params = rangeParams(r);
-        params.append({QStringLiteral("p3"), paddedCode});
-        Statement sel(c.handle(), query);
-        sel.bind(params);
-        // The selected values go straight from the query into the insert; only
-        // the three amounts pass through the rule.
-        sqlite3_stmt* from = sel.handle();
-        sqlite3_stmt* to = ins.handle();
-        while (sel.step()) {
-            const auto* type = reinterpret_cast<const char*>(sqlite3_column_text(from, t));
-            double am = sqlite3_column_double(from, a), de = sqlite3_column_double(from, dd), pa = sqlite3_column_double(from, pay);
+        Walker walker(d.kind, paddedCode, name, r, true);
+        Walker::Row row;
+        while (walker.next(row)) {
             const double before = balance;
-            balance = p.rule(QString::fromUtf8(type ? type : ""), am, de, pa, balance);
-            for (int i = 0; i < n; ++i) {
-                if (i == a) sqlite3_bind_double(to, i + 1, am);
-                else if (i == dd) sqlite3_bind_double(to, i + 1, de);
-                else if (i == pay) sqlite3_bind_double(to, i + 1, pa);
-                else sqlite3_bind_value(to, i + 1, sqlite3_column_value(from, i));
-            }
-            finish(before);
+            balance += row.delta;
+            write(row.values, before);
         }
         tr.commit();
     }
-    view->setSql(QStringLiteral("select * from %1 order by %2").arg(p.target, p.balanceColumn ? "intid" : "rowid"));
+    view->setSql(QStringLiteral("select * from %1 order by %2").arg(target, documents ? "intid" : "rowid"));
     view->open();
 }
 

@@ -4,11 +4,13 @@
 // journal. Each shows an opening row "上期结余" carrying the balance at the
 // start of the range (the stored opening of the year plus every posted
 // movement before the range, as one aggregate), then the posted rows of the
-// range in date order, each with the balance after it.
+// range in document order, each with the balance after it.
 #include "reports/daterange.h"
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <vector>
+#include <QVariant>
 
 namespace qm {
 class Dataset;
@@ -58,10 +60,68 @@ bool findParty(const StatementDesc& d, const QString& paddedCode);
 // The balance of the party or account at the from-date's midnight.
 double openingBalance(const StatementDesc& d, const QString& paddedCode, double yearOpening, const QDate& from);
 
-// Rebuilds the statement of the party the query stands on: the scratch tables
-// are emptied and refilled with the opening row and the rows of the range in
-// one short transaction (a failure leaves them as they were), then the rows
-// are shown through statementRows(d) in the order written.
+// The balance a statement moves by, for each kind of row, as posting moves
+// the stored balance:
+//   customer  sale +amount -pay -deduck (the document's money, shown on its
+//             last row), sales return -amount, receipt -(amount+deduck);
+//   supplier  purchase +amount -pay, purchase return -amount,
+//             payment -(amount+deduck);
+//   account   sale +pay, purchase -pay (both from the document), receipt row
+//             +amount, payment row -amount.
+// Rows come in the order of date, document number, row number; a range that
+// ends today closes at the stored balance.
+
+// One run of a statement: the opening row, the rows of the range walked in
+// order a block at a time (no read is held open between blocks), and the
+// figures of one aggregate: the balance at the start, the closing balance and
+// the number of rows. Only the position and the balance of each row walked
+// are kept; the values of a row are read from its table when asked for.
+class StatementRun {
+public:
+    StatementRun(const StatementDesc& d, const QString& paddedCode, const QString& partyName, double yearOpening,
+                 const DateRange& r);
+    ~StatementRun();
+    StatementRun(const StatementRun&) = delete;
+    StatementRun& operator=(const StatementRun&) = delete;
+
+    const StatementDesc& desc() const { return d_; }
+    QString code() const { return code_; }
+    DateRange range() const { return range_; }
+    double opening() const { return opening_; }
+    double closing() const { return closing_; }
+    // The opening row and the rows of the range, as the aggregate counted them.
+    int rowCount() const { return count_ + 1; }
+    // Rows walked so far (the opening row included).
+    int walked() const { return int(entries_.size()); }
+    // Walks on until `row` is walked (or the rows run out); false when there
+    // is no such row.
+    bool walkTo(int row);
+    // The balance after a walked row.
+    double balanceAt(int row) const;
+    // The values of a walked row by the columns of scratchColumns(desc()),
+    // then the balance before it and the balance after it.
+    QVariantList rowValues(int row) const;
+
+private:
+    struct Impl;
+    const StatementDesc& d_;
+    QString code_;
+    DateRange range_;
+    double opening_ = 0, closing_ = 0;
+    int count_ = 0;
+    std::vector<std::pair<qint64, double>> entries_; // where each row is stored, its balance after
+    std::unique_ptr<Impl> impl_;
+};
+
+// The columns a statement's rows carry, in the scratch table's names; the
+// balance (`rest`) follows them, and the statement by document also keeps the
+// balance before each row in `balance`.
+QStringList scratchColumns(const StatementDesc& d);
+
+// Fills the scratch tables as the printed statement reads them: emptied and
+// refilled with the opening row and the rows of the range in one short
+// transaction (a failure leaves them as they were), then shown through
+// statementRows(d) in the order written.
 void buildStatement(const StatementDesc& d, const QString& paddedCode, const DateRange& r);
 
 // The posted goods rows of one product (sales, sales returns, purchases,

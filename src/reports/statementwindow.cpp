@@ -5,6 +5,7 @@
 #include "common/errors.h"
 #include "data/tfrdm.h"
 #include "layouts/reportlayouts.h"
+#include "reports/statementmodel.h"
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -24,7 +25,8 @@ StatementWindow::StatementWindow(StatementKind kind, QWidget* owner)
 
     std::vector<GridCaption> grid;
     for (const StatementColumn& c : d_.grid) grid.push_back({c.field, c.caption});
-    bindGrid(statementRows(d_), grid);
+    rows_ = new StatementModel(d_, d_.grid, this);
+    bindModel(rows_, grid);
     if (d_.kind != StatementKind::SupplierDocuments) layout_ = report::buildLayout(d_.layout, statementRows(d_));
 }
 
@@ -50,11 +52,15 @@ void StatementWindow::refreshClick()
         dlg::showMessage(d_.unknownOnRun);
         return;
     }
-    buildStatement(d_, codeEdit->text(), r);
+    Dataset* party = partyDataset(d_);
+    rows_->setRun(std::make_unique<StatementRun>(d_, codeEdit->text(), party->asString(QStringLiteral("name")),
+                                                  party->asFloat(QStringLiteral("rest")), r));
 }
 
 report::Layout* StatementWindow::printLayout()
 {
+    // The print reads the scratch tables, filled now with the rows shown.
+    if (StatementRun* run = rows_->run()) buildStatement(d_, run->code(), run->range());
     // The statement by document makes its layout at each print.
     if (d_.kind == StatementKind::SupplierDocuments) layout_ = report::buildLayout(d_.layout, statementRows(d_));
     return layout_.get();

@@ -9,6 +9,8 @@ class QPlainTextEdit;
 
 namespace qm::reports {
 
+class StatementModel;
+
 class StatementWindow : public ReportWindow {
     Q_OBJECT
 public:
@@ -20,6 +22,8 @@ public:
     QLineEdit* nameEdit = nullptr;  // Edit10 (Edit4)
     QPlainTextEdit* Memo1 = nullptr; // 备注：
     report::Layout* layout() const { return layout_.get(); }
+    // The rows shown.
+    StatementModel* rows() const { return rows_; }
 
 public slots:
     void refreshClick() override;
@@ -34,6 +38,7 @@ protected:
 private:
     const StatementDesc& d_;
     std::unique_ptr<report::Layout> layout_;
+    StatementModel* rows_ = nullptr;
 };
 
 void openStatement(StatementKind kind);
