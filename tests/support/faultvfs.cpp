@@ -28,6 +28,9 @@ struct State {
     bool persistent = false;
     bool fired = false;
     int longestHold = 0;    // pages read by a read-only connection under one read lock
+    bool afterEffect = false; // the failing operation is carried out first
+    QByteArray unlockPath;     // onceUnlocked: the file, and what to run
+    std::function<bool()> unlockHook;
 };
 
 State& state()
@@ -69,6 +72,7 @@ struct FaultFile {
     bool counted;
     bool observed;          // a counted database file opened read-only
     int reads;              // reads under the read lock held now
+    const char* name; // valid while the file is open
     sqlite3_file* real() { return reinterpret_cast<sqlite3_file*>(this + 1); }
 };
 
@@ -97,15 +101,27 @@ void endHold(FaultFile* p)
     s.longestHold = std::max(s.longestHold, p->reads);
     p->reads = 0;
 }
+bool afterEffect()
+{
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.m);
+    return s.afterEffect;
+}
 int fWrite(sqlite3_file* f, const void* buf, int amt, sqlite3_int64 off)
 {
-    if (ff(f)->counted && shouldFail(Op::Write)) return SQLITE_IOERR_WRITE;
+    if (ff(f)->counted && shouldFail(Op::Write)) {
+        if (afterEffect()) rm(f)->xWrite(rf(f), buf, amt, off);
+        return SQLITE_IOERR_WRITE;
+    }
     return rm(f)->xWrite(rf(f), buf, amt, off);
 }
 int fTruncate(sqlite3_file* f, sqlite3_int64 size) { return rm(f)->xTruncate(rf(f), size); }
 int fSync(sqlite3_file* f, int flags)
 {
-    if (ff(f)->counted && shouldFail(Op::Sync)) return SQLITE_IOERR_FSYNC;
+    if (ff(f)->counted && shouldFail(Op::Sync)) {
+        if (afterEffect()) rm(f)->xSync(rf(f), flags);
+        return SQLITE_IOERR_FSYNC;
+    }
     return rm(f)->xSync(rf(f), flags);
 }
 int fFileSize(sqlite3_file* f, sqlite3_int64* size) { return rm(f)->xFileSize(rf(f), size); }
@@ -113,7 +129,21 @@ int fLock(sqlite3_file* f, int l) { return rm(f)->xLock(rf(f), l); }
 int fUnlock(sqlite3_file* f, int l)
 {
     if (l == SQLITE_LOCK_NONE) endHold(ff(f));
-    return rm(f)->xUnlock(rf(f), l);
+    const int rc = rm(f)->xUnlock(rf(f), l);
+    if (l != SQLITE_LOCK_NONE || !ff(f)->name) return rc;
+    std::function<bool()> hook;
+    {
+        State& s = state();
+        std::lock_guard<std::mutex> lock(s.m);
+        if (s.unlockHook && s.unlockPath == ff(f)->name) std::swap(hook, s.unlockHook);
+    }
+    // Called without the state's lock: the hook may open and lock the file itself.
+    if (hook && !hook()) {
+        State& s = state();
+        std::lock_guard<std::mutex> lock(s.m);
+        if (!s.unlockHook) s.unlockHook = std::move(hook);
+    }
+    return rc;
 }
 int fCheckReservedLock(sqlite3_file* f, int* out) { return rm(f)->xCheckReservedLock(rf(f), out); }
 int fFileControl(sqlite3_file* f, int op, void* arg) { return rm(f)->xFileControl(rf(f), op, arg); }
@@ -161,13 +191,17 @@ int vOpen(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* f, int flags, int* 
     p->counted = name && isCounted(name);
     p->observed = p->counted && (flags & SQLITE_OPEN_MAIN_DB) && (flags & SQLITE_OPEN_READONLY);
     p->reads = 0;
+    p->name = (flags & SQLITE_OPEN_MAIN_DB) ? name : nullptr;
     int rc = realVfs->xOpen(realVfs, name, p->real(), flags, outFlags);
     if (p->real()->pMethods) p->base.pMethods = &faultMethods;
     return rc;
 }
 int vDelete(sqlite3_vfs*, const char* name, int syncDir)
 {
-    if (isCounted(name) && shouldFail(Op::Delete)) return SQLITE_IOERR_DELETE;
+    if (isCounted(name) && shouldFail(Op::Delete)) {
+        if (afterEffect()) realVfs->xDelete(realVfs, name, syncDir);
+        return SQLITE_IOERR_DELETE;
+    }
     return realVfs->xDelete(realVfs, name, syncDir);
 }
 int vAccess(sqlite3_vfs*, const char* name, int flags, int* out) { return realVfs->xAccess(realVfs, name, flags, out); }
@@ -246,16 +280,25 @@ void setTarget(const QString& prefix)
     s.target = prefix.isEmpty() ? QByteArray() : QFileInfo(prefix).absoluteFilePath().toUtf8();
 }
 
-void arm(Op op, int n, bool persistent)
+void arm(Op op, int n, bool persistent, bool afterEffect)
 {
     State& s = state();
     std::lock_guard<std::mutex> lock(s.m);
+    s.afterEffect = afterEffect;
     s.counts = Counts();
     s.armed = true;
     s.op = op;
     s.n = n;
     s.persistent = persistent;
     s.fired = false;
+}
+
+void onUnlock(const QString& path, std::function<bool()> hook)
+{
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.m);
+    s.unlockPath = QFileInfo(path).absoluteFilePath().toUtf8();
+    s.unlockHook = std::move(hook);
 }
 
 void disarm()
@@ -486,6 +529,21 @@ ReaderHold::ReaderHold(const QString& path)
     c_.open(path);
     c_.exec(QStringLiteral("BEGIN"));
     c_.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+}
+
+WriterHold::WriterHold(const QString& path)
+{
+    c_.open(path);
+    c_.exec(QStringLiteral("BEGIN IMMEDIATE"));
+    c_.exec(QStringLiteral("UPDATE company SET name=name"));
+}
+
+WriterHold::~WriterHold()
+{
+    try {
+        c_.exec(QStringLiteral("ROLLBACK"));
+    } catch (...) {
+    }
 }
 
 void ReaderHold::release()
