@@ -7,6 +7,7 @@
 #include "data/databasecheck.h"
 #include "data/upgrades.h"
 #include <QDir>
+#include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -220,23 +221,75 @@ void replaceContent(Connection& into, Connection& from)
 
 void replaceDatabaseContent(const QString& source, const QString& database)
 {
-    if (!isUsableBackup(source)) throw DbError(QStringLiteral("数据文件已损坏: ") + source);
+    const SettledBackup settled(source);
+    if (!isUsableBackup(settled.path())) throw DbError(QStringLiteral("数据文件已损坏: ") + source);
     Connection from;
-    from.open(source);
+    from.open(settled.path());
     Connection into;
     into.open(database);
     replaceContent(into, from);
 }
 
-RestoreOutcome restoreDatabase(const QString& backupFile, const QString& working, QString* keptAs)
+namespace {
+// A digest of everything a database holds: its schema and every row of every table.
+QByteArray contentDigest(Connection& c)
 {
-    if (!isUsableBackup(backupFile)) return RestoreOutcome::NotUsable;
+    QCryptographicHash h(QCryptographicHash::Sha256);
+    auto add = [&h](Statement& st) {
+        while (st.step()) {
+            for (int i = 0; i < st.columnCount(); ++i) {
+                const QVariant v = st.value(i);
+                h.addData(QByteArray::number(v.isNull() ? -1 : v.typeId()));
+                h.addData(v.typeId() == QMetaType::QByteArray ? v.toByteArray() : v.toString().toUtf8());
+                h.addData(QByteArrayView("\x1f"));
+            }
+            h.addData(QByteArrayView("\x1e"));
+        }
+    };
+    QStringList tables;
+    {
+        Statement st(c.handle(), QStringLiteral("SELECT type, name, sql FROM sqlite_master ORDER BY type, name"));
+        add(st);
+        for (const auto& r : c.rows(QStringLiteral("SELECT name FROM sqlite_master WHERE type='table' ORDER BY name")))
+            tables << r.value(0).toString();
+    }
+    for (const QString& t : tables) {
+        Statement st(c.handle(), QStringLiteral("SELECT * FROM \"%1\"").arg(QString(t).replace('"', "\"\"")));
+        h.addData(t.toUtf8());
+        add(st);
+    }
+    return h.result();
+}
+
+// After a replacement that reported a failure: the working file, opened
+// afresh (a hot journal rolls back), holds the restored data, the old data, or
+// cannot be told.
+RestoreOutcome whatWorkingHolds(const QString& working, Connection& restored, const QString& old)
+{
+    try {
+        Connection now;
+        now.open(working);
+        const QByteArray held = contentDigest(now);
+        Connection before;
+        before.open(old);
+        if (held == contentDigest(before)) return RestoreOutcome::FailedUnchanged;
+        if (held == contentDigest(restored)) return RestoreOutcome::FailedButRestored;
+    } catch (const AppError&) {
+    }
+    return RestoreOutcome::FailedUndetermined;
+}
+}
+
+RestoreOutcome restoreDatabase(const QString& backupFile, const QString& working, QString* keptAs, QString* reason)
+{
+    const SettledBackup source(backupFile);
+    if (!isUsableBackup(source.path())) return RestoreOutcome::NotUsable;
     const QString staged = besideName(working, ".restore");
     QFile::remove(staged);
     auto cleanup = qScopeGuard([&] { QFile::remove(staged); });
     {
         Connection src;
-        src.open(backupFile);
+        src.open(source.path());
         src.backupTo(staged);
     }
     Connection stage;
@@ -250,7 +303,15 @@ RestoreOutcome restoreDatabase(const QString& backupFile, const QString& working
     for (int n = 2; QFileInfo::exists(kept); ++n) kept = kept.section('~', 0, 0) + QStringLiteral("~%1").arg(n);
     copyOpenDatabase(live, kept);
     if (keptAs) *keptAs = kept;
-    replaceContent(live, stage);
+    try {
+        replaceContent(live, stage);
+    } catch (const AppError& e) {
+        // The failure may have come after the new content was in place: say
+        // what the file holds, not what the call returned.
+        if (reason) *reason = e.message();
+        live.close();
+        return whatWorkingHolds(working, stage, kept);
+    }
     return RestoreOutcome::Restored;
 }
 

@@ -47,15 +47,25 @@ bool compactDatabase(const QString& database, QString* error = nullptr);
 bool compactDatabaseReporting(const QString& database);
 QString compactionFailedText();
 
-// What restoring from a backup file found.
-enum class RestoreOutcome { Restored, NotUsable };
+// What restoring from a backup file found, and after a failure of the
+// replacement itself, what the working database holds.
+enum class RestoreOutcome {
+    Restored,
+    NotUsable,
+    FailedUnchanged,    // the old data, as it was
+    FailedButRestored,  // the restored data: the failure came after it was in place
+    FailedUndetermined, // the file could not be read back (the old data is kept aside)
+};
 // Replaces the content of the working database by the backup file's:
 // the backup is checked (whole, and this program's data), copied to a staging file beside the working one and
 // brought up to the current schema there; the working database is kept under
 // a new name ("vkdb.mdb.before-restore-<time>", returned in `keptAs`) and then
 // receives the staged content in one write, so a failure at any step leaves
-// it as it was.
-RestoreOutcome restoreDatabase(const QString& backupFile, const QString& working, QString* keptAs = nullptr);
+// it as it was. A failure before the replacement throws; a failure of the
+// replacement is answered by what the working file then holds, with the
+// failure's text in `reason`.
+RestoreOutcome restoreDatabase(const QString& backupFile, const QString& working, QString* keptAs = nullptr,
+                               QString* reason = nullptr);
 
 // True when both paths name the same folder.
 bool sameFolder(const QString& a, const QString& b);

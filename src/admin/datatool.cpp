@@ -11,6 +11,33 @@ namespace qm {
 
 namespace {
 
+struct PragmaRefused : DbError {
+    explicit PragmaRefused(const QString& pragma) : DbError(pragmaRefusalText(pragma)), pragma(pragma) {}
+    QString pragma;
+};
+
+// PRAGMA statements that only read, even when given a table or index name,
+// and the two free numbers of the file's header.
+bool harmless(const QByteArray& pragma)
+{
+    static const QByteArray kHarmless[] = {"table_info", "table_xinfo", "index_info", "index_xinfo", "index_list",
+                                           "foreign_key_list", "foreign_key_check", "integrity_check", "quick_check",
+                                           "user_version", "application_id"};
+    for (const QByteArray& r : kHarmless)
+        if (pragma.compare(r, Qt::CaseInsensitive) == 0) return true;
+    return false;
+}
+
+// The authorizer sees every PRAGMA as the database parses it, whatever its
+// spelling: one that sets a value changes how the file is written (journal,
+// sync, read-only, schema) or how the program's connection behaves.
+int refusePragmaSettings(void* refused, int action, const char* name, const char* value, const char*, const char*)
+{
+    if (action != SQLITE_PRAGMA || !value || !name || harmless(QByteArray(name))) return SQLITE_OK;
+    *static_cast<QString*>(refused) = QString::fromUtf8(name);
+    return SQLITE_DENY;
+}
+
 // Walks the statements of a text: `visit` gets each prepared statement
 // (never a blank one); false from it stops the walk.
 template <typename Visit>
@@ -19,12 +46,16 @@ void forEachStatement(sqlite3* db, const QString& sql, Visit visit)
     const QByteArray text = sql.toUtf8();
     const char* at = text.constData();
     const char* end = at + text.size();
+    QString refused;
+    sqlite3_set_authorizer(db, refusePragmaSettings, &refused);
+    auto noGuard = qScopeGuard([db] { sqlite3_set_authorizer(db, nullptr, nullptr); });
     while (at < end) {
         sqlite3_stmt* st = nullptr;
         const char* tail = nullptr;
         if (sqlite3_prepare_v2(db, at, int(end - at), &st, &tail) != SQLITE_OK) {
             QString msg = QString::fromUtf8(sqlite3_errmsg(db));
             sqlite3_finalize(st);
+            if (!refused.isEmpty()) throw PragmaRefused(refused);
             throw DbError(msg);
         }
         at = tail;
@@ -42,6 +73,23 @@ bool controlsTransaction(sqlite3_stmt* st)
 }
 
 } // namespace
+
+QString pragmaRefusalText(const QString& pragma)
+{
+    return QStringLiteral("数据处理不能执行改变数据库设置的PRAGMA语句(%1),这些设置由本系统自己管理！").arg(pragma);
+}
+
+QString refusedPragma(Connection& c, const QString& sql)
+{
+    try {
+        forEachStatement(c.handle(), sql, [](sqlite3_stmt*) { return true; });
+    } catch (const PragmaRefused& e) {
+        return e.pragma;
+    } catch (const DbError&) {
+        // Any other fault of the text is reported when it runs.
+    }
+    return QString();
+}
 
 QString dataToolAccessCode() { return QStringLiteral("tzkmoa482067"); }
 

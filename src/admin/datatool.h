@@ -14,9 +14,16 @@ QString dataToolAccessCode();
 // The memo's lines that are not blank, one statement spread over them.
 QString memoSql(const QString& memo);
 
+// The first PRAGMA of `sql` that sets a value (journal_mode=OFF,
+// synchronous, query_only, writable_schema, ...), empty when there is none.
+// Such settings belong to the program: the tool refuses them.
+QString refusedPragma(Connection& c, const QString& sql);
+QString pragmaRefusalText(const QString& pragma);
+
 // Runs every statement of `sql` in one transaction and returns the number of
 // rows they changed. Any failing statement rolls all of them back and throws
-// DbError; an empty text and transaction commands are refused the same way.
+// DbError; an empty text, transaction commands and PRAGMA settings are
+// refused the same way.
 int runStatements(Connection& c, const QString& sql);
 
 // True when `sql` is exactly one statement that only reads and returns rows.

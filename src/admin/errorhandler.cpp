@@ -261,6 +261,12 @@ void TFrm_ErrorMessage::showCurrentRow()
 
 void TFrm_ErrorMessage::MyErrorMessage(QObject* sender, std::exception_ptr e)
 {
+    // Another program holding the data is no failure of ours: the command did
+    // nothing, and the log itself could not be written past the same lock.
+    if (isDataInUse(e)) {
+        dlg::showMessage(dataInUseText());
+        return;
+    }
     ErrorRecord r = describeError(sender, e);
     logError(r);
     // A failure while the window is already up is logged, not shown again.

@@ -157,12 +157,24 @@ void Tfrcopydir::BitBtn2Click()
             if (!QFileInfo(chosenFile()).isFile()) {
                 qm::dlg::showMessage(missing);
             } else {
-                switch (qm::restoreDatabase(chosenFile(), qm::AppPaths::workingDatabase())) {
+                QString kept, reason;
+                switch (qm::restoreDatabase(chosenFile(), qm::AppPaths::workingDatabase(), &kept, &reason)) {
                 case qm::RestoreOutcome::Restored:
                     qm::dlg::showMessage(QStringLiteral("数据恢复完毕！ "));
                     break;
                 case qm::RestoreOutcome::NotUsable:
                     qm::dlg::showMessage(QStringLiteral("备份位置的数据文件已损坏或不是本系统的数据,不能恢复！工作数据没有改变。 "));
+                    break;
+                case qm::RestoreOutcome::FailedUnchanged:
+                    qm::dlg::showMessage(qm::withReason(QStringLiteral("数据恢复失败,工作数据没有改变。 "), reason));
+                    break;
+                case qm::RestoreOutcome::FailedButRestored:
+                    qm::dlg::showMessage(
+                        qm::withReason(QStringLiteral("数据已恢复,但恢复过程中报告了错误,请检查磁盘！ "), reason));
+                    break;
+                case qm::RestoreOutcome::FailedUndetermined:
+                    qm::dlg::showMessage(qm::withReason(
+                        QStringLiteral("数据恢复失败,不能确定工作数据是否已恢复！恢复前的数据保存在: ") + kept, reason));
                     break;
                 }
             }

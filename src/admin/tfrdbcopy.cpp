@@ -64,6 +64,7 @@ void Tfrdbcopy::closeEvent(QCloseEvent* e)
 void Tfrdbcopy::Button1Click()
 {
     const QString sql = qm::memoSql(Memo1->toPlainText());
+    if (refusePragma(sql)) return;
     if (!qm::dlg::confirm(QStringLiteral("确实要执行这些SQL语句吗?\r\r") + sql)) return;
     frdm->AQcom->close();
     const int changed = qm::runStatements(frdm->ADOCon, sql);
@@ -73,12 +74,21 @@ void Tfrdbcopy::Button1Click()
 void Tfrdbcopy::Button2Click()
 {
     const QString sql = qm::memoSql(Memo1->toPlainText());
+    if (refusePragma(sql)) return;
     if (!qm::isReadOnlyQuery(frdm->ADOCon, sql)) {
         qm::dlg::showMessage(QStringLiteral("查表只能执行一条只读的查询语句(SELECT)！"));
         return;
     }
     qm::openReadOnlyQuery(frdm->AQcom, sql);
     qm::dlg::showMessage(QStringLiteral("可查看数据表了."));
+}
+
+bool Tfrdbcopy::refusePragma(const QString& sql)
+{
+    const QString pragma = qm::refusedPragma(frdm->ADOCon, sql);
+    if (pragma.isEmpty()) return false;
+    qm::dlg::showMessage(qm::pragmaRefusalText(pragma));
+    return true;
 }
 
 void Tfrdbcopy::Button3Click() { qm::emptyPackageLists(frdm->ADOCon); }

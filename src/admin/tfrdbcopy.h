@@ -30,6 +30,8 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
+    // Shows why when `sql` sets a PRAGMA; true then.
+    bool refusePragma(const QString& sql);
     qm::DatasetModel* model_ = nullptr;
 };
 

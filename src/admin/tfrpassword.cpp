@@ -113,11 +113,13 @@ void TFrpassword::BitBtn1Click()
         reject();
         return;
     }
+    // The one write of the login first: when another program holds the data,
+    // nobody is logged in.
+    resetTurnover();
     frmain->operatorName = name;
     frmain->operatorCode = code;
     frmain->loginPassword = Edit1->text();
     frmain->setLoggedInCaption();
-    resetTurnover();
     loggedIn_ = true;
     accept();
 }

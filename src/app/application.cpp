@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
@@ -35,8 +36,11 @@ void handle(QObject* sender, std::exception_ptr e)
 }
 }
 
+void Application::ignoreFileSizeSignal() { std::signal(SIGXFSZ, SIG_IGN); }
+
 Application::Application(int& argc, char** argv) : QApplication(argc, argv)
 {
+    ignoreFileSizeSignal();
     if (!g_started.isValid()) g_started.start();
     setWindowIcon(qm::programIcon()); // every window and the desktop's task list
     qm::enterPressesFocusedButtons();

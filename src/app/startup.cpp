@@ -46,6 +46,8 @@ QString yearEndReminderText()
                           "并做年终数据处理(一般是在12月31日做完业务后或1月1日做业务前).");
 }
 
+QString lockedAtStartText() { return QStringLiteral("数据库正被其他程序(如前台收银)使用,请稍后再启动本系统！"); }
+
 namespace {
 QString freeName(const QString& base)
 {
@@ -58,7 +60,8 @@ QString freeName(const QString& base)
 RestoreResult restoreWorkingDatabase(const QString& working, const QString& backup)
 {
     RestoreResult r;
-    if (!isUsableBackup(backup)) return r;
+    const SettledBackup source(backup);
+    if (!isUsableBackup(source.path())) return r;
     QDir().mkpath(QFileInfo(working).absolutePath());
     if (QFileInfo::exists(working)) {
         QString kept = freeName(working + QStringLiteral(".damaged-") + Clock::now().toString(QStringLiteral("yyyyMMdd-HHmmss")));
@@ -73,7 +76,7 @@ RestoreResult restoreWorkingDatabase(const QString& working, const QString& back
     }
     try {
         Connection src;
-        src.open(backup);
+        src.open(source.path());
         src.backupTo(working);
         src.close();
         r.restored = true;
@@ -96,7 +99,7 @@ void openWorkingDatabase(Tfrdm* dm, int busyWaitMs)
     const DatabaseCheck check = checkWorkingDatabase(working, busyWaitMs);
     switch (check.state) {
     case DatabaseFileState::Busy:
-        dlg::showMessage(QStringLiteral("数据库正被其他程序(如前台收银)使用,请稍后再启动本系统！"));
+        dlg::showMessage(lockedAtStartText());
         throw ProgramExit(1);
     case DatabaseFileState::Unreadable:
         dlg::showMessage(QStringLiteral("没有读写数据库文件的权限,请检查文件权限: ") + working);
@@ -141,6 +144,10 @@ void StartUp::run()
         login();
     } catch (const ProgramExit&) {
         throw;
+    } catch (const DbBusyError&) {
+        // Whichever step met the other program's lock, it wrote nothing.
+        dlg::showMessage(lockedAtStartText());
+        throw ProgramExit(1);
     } catch (const SilentStop&) {
         throw ProgramExit(1);
     } catch (...) {

@@ -33,6 +33,9 @@ struct RestoreResult {
 // Nothing changes when the backup itself is not a usable database or the copy fails.
 RestoreResult restoreWorkingDatabase(const QString& working, const QString& backup);
 
+// Another program kept the database locked past the wait at start-up.
+QString lockedAtStartText();
+
 // Opens the working database on `dm`, restoring it from bak/ first when it is
 // missing, empty, not a database or damaged. A file that is busy, unreadable
 // for its permissions or fails otherwise is reported and left as it is
@@ -54,7 +57,7 @@ public:
 
     void showStatus();      // status bar
     void connect();         // open or restore the database
-    void upgrade();         // every schema upgrade, in one transaction
+    void upgrade();         // every schema upgrade, in one transaction, only when one is due
     void splash();          // when flashbj
     void openCompany();
     void remindYearEnd();   // before and after the login

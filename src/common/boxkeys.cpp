@@ -3,12 +3,14 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QEvent>
-#include <QPointer>
-#include <QPushButton>
-#include <QToolButton>
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPalette>
+#include <QPointer>
+#include <QPushButton>
+#include <QSet>
+#include <QToolButton>
 #include <QWidget>
 
 namespace qm {
@@ -139,6 +141,53 @@ void enterPressesFocusedButtons()
     if (installed || !qApp) return;
     installed = new ButtonEnter(qApp);
     qApp->installEventFilter(installed);
+}
+
+namespace {
+class WholeText : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        auto* box = qobject_cast<QLineEdit*>(o);
+        if (!box || delivering_) return false;
+        switch (e->type()) {
+        case QEvent::FocusIn: {
+            const Qt::FocusReason reason = static_cast<QFocusEvent*>(e)->reason();
+            if (reason == Qt::PopupFocusReason) return false;
+            // The box takes the focus first (a masked box moves its cursor there).
+            delivering_ = true;
+            QCoreApplication::sendEvent(box, e);
+            delivering_ = false;
+            if (reason == Qt::MouseFocusReason) clicked_.insert(box);
+            else box->selectAll();
+            return true;
+        }
+        case QEvent::MouseButtonRelease:
+            if (clicked_.remove(box) && !box->hasSelectedText()) box->selectAll();
+            break;
+        case QEvent::FocusOut:
+            clicked_.remove(box);
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+
+private:
+    bool delivering_ = false;
+    QSet<QObject*> clicked_;
+};
+}
+
+void selectWholeOnFocus(QLineEdit* box)
+{
+    static QPointer<WholeText> filter;
+    if (!filter) filter = new WholeText(qApp);
+    box->installEventFilter(filter);
 }
 
 }

@@ -20,6 +20,12 @@ namespace qm {
 // Enter in an edit box stays the box's. Installed once on the application.
 void enterPressesFocusedButtons();
 
+// The box selects its whole text when it takes the focus by keyboard, mouse,
+// program or with its window, so that what is typed next replaces it. A click
+// selects when the button comes up, unless the press and a drag chose a part;
+// a closed pop-up menu leaves the selection as it was.
+void selectWholeOnFocus(QLineEdit* box);
+
 // Sets how many characters the box holds (as its maxLength counts them) and
 // keeps the cut on a whole character: typing, pasting or showing a text past
 // the length never leaves half of a character outside the basic plane (an

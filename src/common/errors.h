@@ -1,6 +1,7 @@
 #pragma once
 // Exception types of the program. The global error handler names a category
 // after the most derived of these classes; SilentStop never reaches it.
+#include <exception>
 #include <stdexcept>
 #include <QString>
 
@@ -28,8 +29,30 @@ class FloatDivByZero : public FloatError { using FloatError::FloatError; };
 
 class InvalidCast : public AppError { using AppError::AppError; };
 class DbError : public AppError { using AppError::AppError; };
+// Another program (the front desk) held the database longer than we waited:
+// the statement did nothing and the transaction it belonged to is rolled back.
+class DbBusyError : public DbError { using DbError::DbError; };
 class FileOpenError : public AppError { using AppError::AppError; };
 class AccessViolation : public AppError { using AppError::AppError; };
+
+// What the operator is told when a command met DbBusyError.
+inline QString dataInUseText()
+{
+    return QStringLiteral("数据正被其他程序(如前台收银)使用,本次操作没有执行,数据没有改变。请稍后再试！");
+}
+
+// Whether `e` is DbBusyError (another program held the database).
+inline bool isDataInUse(std::exception_ptr e)
+{
+    if (!e) return false;
+    try {
+        std::rethrow_exception(e);
+    } catch (const DbBusyError&) {
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
 
 // Stops a handler after its message has been shown; caught and dropped by the
 // event loop guard, never logged.

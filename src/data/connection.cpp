@@ -15,6 +15,20 @@
 
 namespace qm {
 
+namespace {
+bool isBusyCode(int rc) { return (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED; }
+
+// Another program holding the file past the wait is told apart from every
+// other failure: nothing was written, and the operator may simply try again.
+[[noreturn]] void throwFor(int rc, const QString& msg)
+{
+    if (isBusyCode(rc)) throw DbBusyError(msg);
+    throw DbError(msg);
+}
+
+int g_busyWaitMs = 5000;
+}
+
 // ---------------------------------------------------------------- Statement
 
 Statement::Statement(sqlite3* db, const QString& sql) : db_(db), sql_(sql) { prepare(); }
@@ -33,11 +47,12 @@ void Statement::prepare()
 {
     if (!db_) throw DbError(QStringLiteral("数据库未连接"));
     QByteArray u = sql_.toUtf8();
-    if (sqlite3_prepare_v2(db_, u.constData(), int(u.size()), &stmt_, nullptr) != SQLITE_OK) {
+    const int rc = sqlite3_prepare_v2(db_, u.constData(), int(u.size()), &stmt_, nullptr);
+    if (rc != SQLITE_OK) {
         QString msg = QString::fromUtf8(sqlite3_errmsg(db_));
         sqlite3_finalize(stmt_);
         stmt_ = nullptr;
-        throw DbError(msg + QStringLiteral(" [") + sql_ + QStringLiteral("]"));
+        throwFor(rc, msg + QStringLiteral(" [") + sql_ + QStringLiteral("]"));
     }
 }
 
@@ -118,7 +133,7 @@ bool Statement::step()
     int rc = sqlite3_step(stmt_);
     if (rc == SQLITE_ROW) return true;
     if (rc == SQLITE_DONE) return false;
-    throw DbError(QString::fromUtf8(sqlite3_errmsg(db_)) + QStringLiteral(" [") + sql_ + QStringLiteral("]"));
+    throwFor(rc, QString::fromUtf8(sqlite3_errmsg(db_)) + QStringLiteral(" [") + sql_ + QStringLiteral("]"));
 }
 
 void Statement::reset()
@@ -214,7 +229,7 @@ void Connection::open(const QString& path, bool create)
         sqlite3_close(db);
         throw DbError(msg + QStringLiteral(": ") + path);
     }
-    sqlite3_busy_timeout(db, 5000);
+    sqlite3_busy_timeout(db, g_busyWaitMs);
     sqlite3_extended_result_codes(db, 1);
     sqlite3_create_function_v2(db, "rowids", 1, SQLITE_UTF8, nullptr, nullptr, rowidsStep, rowidsFinal, nullptr);
     sqlite3_create_function_v2(db, "contains_like", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, containsLike, nullptr,
@@ -234,6 +249,9 @@ void Connection::open(const QString& path, bool create)
     }
 }
 
+void Connection::setBusyWait(int ms) { g_busyWaitMs = ms; }
+int Connection::busyWait() { return g_busyWaitMs; }
+
 void Connection::close()
 {
     // Datasets detach themselves as they close.
@@ -249,7 +267,8 @@ void Connection::close()
 void Connection::fail(const QString& context) const
 {
     QString msg = db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QStringLiteral("数据库未连接");
-    throw DbError(context.isEmpty() ? msg : msg + QStringLiteral(" [") + context + QStringLiteral("]"));
+    throwFor(db_ ? sqlite3_extended_errcode(db_) : SQLITE_ERROR,
+             context.isEmpty() ? msg : msg + QStringLiteral(" [") + context + QStringLiteral("]"));
 }
 
 namespace {
@@ -289,10 +308,11 @@ void Connection::execScript(const QString& sql)
 {
     if (!db_) throw DbError(QStringLiteral("数据库未连接"));
     char* err = nullptr;
-    if (sqlite3_exec(db_, sql.toUtf8().constData(), nullptr, nullptr, &err) != SQLITE_OK) {
+    const int rc = sqlite3_exec(db_, sql.toUtf8().constData(), nullptr, nullptr, &err);
+    if (rc != SQLITE_OK) {
         QString msg = QString::fromUtf8(err ? err : "error");
         sqlite3_free(err);
-        throw DbError(msg);
+        throwFor(rc, msg);
     }
 }
 

@@ -61,6 +61,10 @@ public:
     // Opens an existing database file (or creates it when create is true).
     // Throws DbError when the file cannot be opened or is not a database.
     void open(const QString& path, bool create = false);
+    // How long a statement waits for another program's lock before it fails
+    // with DbBusyError; taken by connections opened afterwards.
+    static void setBusyWait(int ms);
+    static int busyWait();
     // Closes every dataset bound to this connection, then the database.
     void close();
     bool isOpen() const { return db_ != nullptr; }

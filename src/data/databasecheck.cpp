@@ -1,6 +1,8 @@
 #include "data/databasecheck.h"
 #include <QFile>
 #include <QFileInfo>
+#include <QDir>
+#include <QTemporaryDir>
 #include <QScopeGuard>
 #include <sqlite3.h>
 #include <cerrno>
@@ -155,13 +157,38 @@ DatabaseCheck checkWorkingDatabase(const QString& path, int busyWaitMs)
     return {DatabaseFileState::Usable, {}};
 }
 
+SettledBackup::SettledBackup(const QString& path) : path_(path)
+{
+    const QString journal = path + QStringLiteral("-journal");
+    if (!QFileInfo(path).isFile() || QFileInfo(journal).size() <= 0) return;
+    QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/quillmart-settle-XXXXXX"));
+    if (!dir.isValid()) return;
+    dir.setAutoRemove(false);
+    folder_ = dir.path();
+    const QString copy = folder_ + QLatin1Char('/') + QFileInfo(path).fileName();
+    if (!QFile::copy(path, copy) || !QFile::copy(journal, copy + QStringLiteral("-journal"))) return;
+    // The first read of a read-write connection rolls the journal back.
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(QFile::encodeName(copy).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK)
+        run(db, "SELECT count(*) FROM sqlite_master");
+    sqlite3_close_v2(db);
+    path_ = copy;
+}
+
+SettledBackup::~SettledBackup()
+{
+    if (!folder_.isEmpty()) QDir(folder_).removeRecursively();
+}
+
 bool isUsableBackup(const QString& path)
 {
     QFileInfo fi(path);
     if (!fi.isFile() || fi.size() == 0) return false;
+    const SettledBackup settled(path);
     sqlite3* db = nullptr;
     auto closer = qScopeGuard([&] { sqlite3_close_v2(db); });
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) return false;
+    if (sqlite3_open_v2(QFile::encodeName(settled.path()).constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
+        return false;
     sqlite3_busy_timeout(db, 2000);
     QStringList missing;
     if (!missingTables(db, missing).ok() || !missing.isEmpty()) return false;

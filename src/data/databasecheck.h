@@ -37,7 +37,27 @@ inline constexpr int kStartupBusyWaitMs = 10000;
 DatabaseCheck checkWorkingDatabase(const QString& path, int busyWaitMs = kStartupBusyWaitMs);
 
 // A copy fit to replace the working database: it opens, holds this program's
-// tables and passes the full integrity check. The copy is only read.
+// tables and passes the full integrity check. The copy is only read; a
+// journal beside it is rolled back on a private copy (SettledBackup).
 bool isUsableBackup(const QString& path);
+
+// A backup file as it stands once the journal beside it, if any, is rolled
+// back: a copy taken while a writer was in the middle of a transaction holds
+// that writer's pages and the journal that undoes them. The file and its
+// journal are then copied into a private temporary folder and opened
+// read-write there, so the journal rolls back; the backup's own folder is
+// never written. Without a journal, path() is the file itself.
+class SettledBackup {
+public:
+    explicit SettledBackup(const QString& path);
+    ~SettledBackup();
+    QString path() const { return path_; }
+    SettledBackup(const SettledBackup&) = delete;
+    SettledBackup& operator=(const SettledBackup&) = delete;
+
+private:
+    QString path_;
+    QString folder_; // the private folder, removed with the object
+};
 
 }

@@ -103,10 +103,33 @@ QStringList pendingUpgrades(Connection& c)
     return cmds;
 }
 
+// The report indexes still missing whose table has every column they need.
+std::vector<IndexDef> missingReportIndexes(Connection& c)
+{
+    std::vector<IndexDef> out;
+    for (const IndexDef& ix : reportIndexes()) {
+        if (c.scalar(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='index' AND name=:p1"), {{"p1", ix.name}}).isValid())
+            continue;
+        bool columns = c.tableExists(ix.table);
+        for (const QString& col : ix.columns) columns = columns && c.columnExists(ix.table, col);
+        if (columns) out.push_back(ix);
+    }
+    return out;
+}
+
+// Read without a transaction: the front desk may hold the file, and a start
+// that has nothing to upgrade must not wait for its lock.
+bool upToDate(Connection& c)
+{
+    return pendingUpgrades(c).isEmpty() && c.columnExists("totallist", "intid") && c.tableExists("totallist1")
+           && c.columnExists("totallist1", "intid") && missingReportIndexes(c).empty();
+}
+
 }
 
 QStringList upgradeSchema(Connection& c)
 {
+    if (upToDate(c)) return {};
     QStringList done;
     auto run = [&c, &done](const QStringList& cmds) {
         for (const QString& cmd : cmds) {
@@ -127,13 +150,7 @@ QStringList upgradeSchema(Connection& c)
         run(addCounterCommands(c, QStringLiteral("totallist1")));
     }
     // The report windows' indexes.
-    for (const IndexDef& ix : reportIndexes()) {
-        if (c.scalar(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='index' AND name=:p1"), {{"p1", ix.name}}).isValid())
-            continue;
-        bool columns = c.tableExists(ix.table);
-        for (const QString& col : ix.columns) columns = columns && c.columnExists(ix.table, col);
-        if (columns) run({ix.sql()});
-    }
+    for (const IndexDef& ix : missingReportIndexes(c)) run({ix.sql()});
     t.commit();
     return done;
 }

@@ -10,6 +10,7 @@
 // at start-up (purchase.cpp, purchasereturn.cpp, sale.cpp, ...):
 //
 //   static const bool registered = qm::doc::registerKind(makePurchase());
+#include "common/errors.h"
 #include <QString>
 #include <QList>
 #include <QPair>
@@ -247,7 +248,13 @@ QList<DocKind> registeredKinds();
 // The caption-less messages every kind shares.
 namespace text {
 inline QString carriedForward() { return QStringLiteral("上期结转"); }
-inline QString catchAll() { return QStringLiteral("该功能暂时不能执行，请重新操作！"); }
+// Inside the handler of a failure caused by another program holding the
+// data, the operator is told that instead.
+inline QString catchAll()
+{
+    if (isDataInUse(std::current_exception())) return dataInUseText();
+    return QStringLiteral("该功能暂时不能执行，请重新操作！");
+}
 inline QString confirmPost() { return QStringLiteral("单据确实要过帐吗?"); }
 inline QString confirmReverse() { return QStringLiteral("确实要冲数该单据吗?"); }
 inline QString confirmVoid() { return QStringLiteral("单据确实要废弃吗?"); }

@@ -1,5 +1,6 @@
 #include "documents/docwindows.h"
 #include "app/tfrmain.h"
+#include "common/boxkeys.h"
 #include "common/datepicker.h"
 #include "common/dialogs.h"
 #include "common/formats.h"
@@ -218,7 +219,11 @@ DocumentWindow::DocumentWindow(const DocDesc& desc, QWidget* owner, bool posted)
     resize(1000, 620);
 }
 
-DocumentWindow::~DocumentWindow() = default;
+DocumentWindow::~DocumentWindow()
+{
+    // The focus leaving a box while the window is taken down reaches no handler.
+    for (QLineEdit* e : std::as_const(boxes_)) disconnect(e, nullptr, this, nullptr);
+}
 
 void DocumentWindow::showEvent(QShowEvent* e)
 {
@@ -419,7 +424,10 @@ EntryWindow::EntryWindow(const DocDesc& desc, QWidget* owner) : DocumentWindow(d
     makeGrid(d_.grid, false);
     for (const QString& panel : d_.texts.statusPanels) statusBar()->addWidget(new QLabel(panel, this), 1);
 
-    for (QLineEdit* e : boxes_) e->installEventFilter(this);
+    for (QLineEdit* e : boxes_) {
+        e->installEventFilter(this);
+        selectWholeOnFocus(e);
+    }
     DBGrid1->installEventFilter(this);
     connect(boxes_.value("Edit2"), &QLineEdit::editingFinished, this, &EntryWindow::Edit2Exit);
     connect(DBGrid1, &QTableView::doubleClicked, this, &EntryWindow::DBGrid1DblClick);
@@ -987,6 +995,7 @@ PostedView::PostedView(const DocDesc& desc, QWidget* owner, bool fromHistory) : 
     for (const char* name : {"Edit9", "Edit16"})
         if (QLineEdit* e = boxes_.value(name)) e->setReadOnly(false);
     makeGrid(d_.postedGrid, true);
+    for (QLineEdit* e : boxes_) selectWholeOnFocus(e);
     // Enter in the date box moves on to 摘要.
     if (QLineEdit* date = boxes_.value("Edit6"); date && boxes_.value("Edit9"))
         connect(date, &QLineEdit::returnPressed, this, [this] { boxes_.value("Edit9")->setFocus(); });

@@ -82,6 +82,7 @@ TFrcash::TFrcash(QWidget* owner, double amount, double deduck, std::function<voi
     keys->add(Edit1);
     keys->add(Edit2, qm::KeyRule::Decimal);
     keys->add(Edit3);
+    for (QLineEdit* e : {Edit1, Edit2, Edit3}) qm::selectWholeOnFocus(e);
     keys->enterThroughBoxes(qm::BoxKeys::Arrival::Plain, [this] { Button1->setFocus(); });
     Button1->setAutoDefault(false);
     Button2->setAutoDefault(false);

@@ -25,7 +25,14 @@ bool PickLink::writeBox(const QString& boxName, const QString& text)
     QWidget* w = opener_->findChild<QWidget*>(boxName);
     if (!w && opener_->objectName() == boxName) w = opener_;
     if (!w) return false;
-    if (auto* e = qobject_cast<QLineEdit*>(w)) { e->setText(text); return true; }
+    if (auto* e = qobject_cast<QLineEdit*>(w)) {
+        // The picked value is entered as if typed and confirmed: the opener's
+        // handling of a finished box (a party's name looked up) runs at once.
+        e->setText(text);
+        e->setModified(true);
+        emit e->editingFinished();
+        return true;
+    }
     if (auto* c = qobject_cast<QComboBox*>(w)) {
         if (c->isEditable()) c->setEditText(text);
         else {

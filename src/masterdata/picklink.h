@@ -23,7 +23,8 @@ public:
     int pickCode() const { return pickCode_; }
     bool openerAlive() const { return !opener_.isNull(); }
     // Sets the text of the opener's child widget named `boxName` (a line edit,
-    // combo box, label or spin box). False when the opener or the box is gone.
+    // combo box, label or spin box); a line edit then reports its editing
+    // finished. False when the opener or the box is gone.
     bool writeBox(const QString& boxName, const QString& text);
 
 private:

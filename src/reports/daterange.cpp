@@ -6,7 +6,12 @@ namespace qm::reports {
 
 Params rangeParams(const DateRange& r)
 {
-    return {{QStringLiteral("p1"), toDbDate(r.from)}, {QStringLiteral("p2"), toDbDate(r.to.addDays(1))}};
+    // The day after the last day a date can name has no stored form of its own
+    // ("10000-01-01" would sort before every date): the range is then open
+    // above, bounded by a text that sorts after every stored date.
+    const QDate after = r.to.addDays(1);
+    const QString upper = after.isValid() && after.year() <= 9999 ? toDbDate(after) : QStringLiteral("9999-12-32");
+    return {{QStringLiteral("p1"), toDbDate(r.from)}, {QStringLiteral("p2"), upper}};
 }
 
 QString editText(const QString& stored)

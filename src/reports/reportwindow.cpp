@@ -1,4 +1,5 @@
 #include "reports/reportwindow.h"
+#include "common/boxkeys.h"
 #include "common/datepicker.h"
 #include "common/dialogs.h"
 #include "common/errors.h"
@@ -63,6 +64,7 @@ ReportWindow::ReportWindow(QWidget* owner, const QString& className, const QStri
         e->setToolTip(QStringLiteral("双击选取日期"));
         e->setFixedWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00")) + 18);
         e->installEventFilter(this);
+        selectWholeOnFocus(e);
         dates_->addWidget(l);
         dates_->addWidget(e);
         return e;
@@ -132,7 +134,11 @@ QLineEdit* ReportWindow::addEdit(QGridLayout* g, int row, int col, const QString
     return e;
 }
 
-void ReportWindow::watchEdit(QLineEdit* e) { e->installEventFilter(this); }
+void ReportWindow::watchEdit(QLineEdit* e)
+{
+    e->installEventFilter(this);
+    selectWholeOnFocus(e);
+}
 
 void ReportWindow::addPartyBoxes(const StatementDesc& party, const QString& remarkCaption)
 {
@@ -141,6 +147,12 @@ void ReportWindow::addPartyBoxes(const StatementDesc& party, const QString& rema
     partyCode_->setMaxLength(10);
     partyCode_->setFixedWidth(110);
     partyCode_->setToolTip(QStringLiteral("双击选取"));
+    // A code picked from the list brings its name at once, as leaving the box does.
+    connect(partyCode_, &QLineEdit::editingFinished, this, [this] {
+        if (!partyCode_->isModified()) return;
+        partyCode_->setModified(false);
+        partyCodeExit();
+    });
     partyName_ = addEdit(codes_, 0, 2, party.nameEdit, party.nameLabel);
     partyName_->setMinimumWidth(170);
     if (remarkCaption.isEmpty()) return;

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QScopeGuard>
 
 using qm::Connection;
 
@@ -294,7 +295,7 @@ TEST_F(CopydirTest, RestoreRefusesDamagedForeignAndMissingFilesAndFailuresChange
         // The front desk reading all the while: refused after the wait, not hung.
         qm::fault::ReaderHold frontDesk(working());
         window->BitBtn2Click();
-        EXPECT_TRUE(dialogs->lastMessage().startsWith(QStringLiteral("请检查本系统的数据备份是否存在！ \r原因：")));
+        EXPECT_TRUE(dialogs->lastMessage().startsWith(QStringLiteral("数据恢复失败,工作数据没有改变。 \r原因："))) << dialogs->lastMessage().toStdString();
     }
     EXPECT_EQ(productNames(working()), current);
     for (const char* step : {"staged", "rename"}) {
@@ -303,6 +304,45 @@ TEST_F(CopydirTest, RestoreRefusesDamagedForeignAndMissingFilesAndFailuresChange
         window->BitBtn2Click();
         EXPECT_TRUE(dialogs->lastMessage().startsWith(QStringLiteral("请检查本系统的数据备份是否存在！ \r原因：")));
         EXPECT_EQ(productNames(working()), current);
+        EXPECT_TRUE(frdm->ADOCon.isOpen());
+    }
+}
+
+TEST_F(CopydirTest, AFailedRestoreSaysWhatTheWorkingDataHolds)
+{
+    addProduct(QStringLiteral("现有"));
+    const QString usb = folder() + "usb/vkdb.mdb";
+    qm::copyDatabaseFile(working(), usb);
+    {
+        Connection b;
+        b.open(usb);
+        b.exec("UPDATE product SET name='备份的'");
+    }
+    window->setFolder(folder() + "usb");
+    namespace fault = qm::fault;
+    fault::setTarget(working());
+    const auto untarget = qScopeGuard([] { fault::setTarget(QString()); });
+    struct Case {
+        fault::Op op;
+        bool afterEffect;
+        const char* told;
+        const char* holds;
+    };
+    // A journal unlinked whose folder then failed to sync: the restored data is
+    // in place although the write reported a failure. A page that failed to be
+    // written: the old data is back.
+    for (const Case& k : {Case{fault::Op::Delete, true, "数据已恢复,但恢复过程中报告了错误,请检查磁盘！ \r原因：", "备份的"},
+                          Case{fault::Op::Write, false, "数据恢复失败,工作数据没有改变。 \r原因：", "现有"}}) {
+        SCOPED_TRACE(k.told);
+        frdm->ADOCon.exec("UPDATE product SET name='现有'");
+        dialogs->clear();
+        {
+            fault::Injection fail(k.op, 1, false, k.afterEffect);
+            window->BitBtn2Click();
+            EXPECT_TRUE(fault::fired());
+        }
+        EXPECT_TRUE(dialogs->lastMessage().startsWith(QString::fromUtf8(k.told))) << dialogs->lastMessage().toStdString();
+        EXPECT_EQ(productNames(working()), QStringList{QString::fromUtf8(k.holds)});
         EXPECT_TRUE(frdm->ADOCon.isOpen());
     }
 }

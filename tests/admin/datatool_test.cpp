@@ -113,6 +113,36 @@ TEST_F(DataToolTest, LookingAtATableNeverWrites)
     EXPECT_EQ(count("units"), 1);
 }
 
+TEST_F(DataToolTest, SettingsOfHowTheFileIsWrittenAreRefused)
+{
+    open();
+    ASSERT_TRUE(tool);
+    auto& c = frdm->ADOCon;
+    c.exec("INSERT INTO units (intno, name) VALUES ('1', 'box')");
+    for (const char* sql : {"PRAGMA journal_mode=OFF", "pragma main.synchronous = 0", "PRAGMA query_only(1)",
+                            "PRAGMA writable_schema=ON", "PRAGMA locking_mode=EXCLUSIVE",
+                            "update units set name='x';\n/* a note */ PRAGMA \"journal_mode\" = MEMORY"}) {
+        SCOPED_TRACE(sql);
+        tool->Memo1->setPlainText(QString::fromUtf8(sql));
+        for (auto click : {&Tfrdbcopy::Button1Click, &Tfrdbcopy::Button2Click}) {
+            dialogs->clear();
+            (tool->*click)();
+            ASSERT_EQ(dialogs->messages().size(), 1);
+            EXPECT_TRUE(dialogs->lastMessage().startsWith(QStringLiteral("数据处理不能执行改变数据库设置的PRAGMA语句")));
+        }
+        EXPECT_THROW(qm::runStatements(c, QString::fromUtf8(sql)), qm::DbError);
+    }
+    EXPECT_EQ(c.scalar("PRAGMA journal_mode").toString(), "delete");
+    EXPECT_EQ(c.scalar("PRAGMA synchronous").toInt(), 2);
+    EXPECT_EQ(c.scalar("PRAGMA query_only").toInt(), 0);
+    EXPECT_EQ(c.scalar("PRAGMA writable_schema").toInt(), 0);
+    EXPECT_EQ(c.scalar("SELECT name FROM units").toString(), "box");
+    // A pragma that only reads still shows its rows.
+    tool->Memo1->setPlainText("PRAGMA table_info(units)");
+    tool->Button2Click();
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("可查看数据表了."));
+}
+
 TEST_F(DataToolTest, PackageEmptiesPackagesAndUnits)
 {
     open();

@@ -1,17 +1,25 @@
 // Start-up: single instance, open or restore, the sequence around the login.
 #include "admin/errorhandler.h"
 #include "admin/tfrpassword.h"
+#include "app/application.h"
 #include "app/navigator.h"
 #include "app/startup.h"
 #include "app/tfrflash.h"
 #include <QTimer>
 #include "common/errors.h"
+#include "data/upgrades.h"
+#include "support/faultvfs.h"
 #include "support/files.h"
 #include "support/fixture.h"
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLockFile>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using qm::Connection;
 
@@ -220,4 +228,69 @@ TEST_F(StartUpTest, SplashPictureAndItsQuestion)
     flash.Image1Click();
     EXPECT_EQ(flag(), 0);
     EXPECT_FALSE(frdm->ATCONFIG->active());
+}
+
+TEST_F(StartUpTest, AnotherProgramHoldingTheDataEndsTheStartWithItsOwnMessageAndTouchesNothing)
+{
+    const QString working = qm::AppPaths::workingDatabase();
+    {
+        Connection c;
+        c.open(working);
+        c.exec("UPDATE config SET flashbj=0, startbj=1");
+        c.exec("UPDATE totallist SET amount=7");
+    }
+    Connection::setBusyWait(100);
+    const auto waitAgain = qScopeGuard([] { Connection::setBusyWait(5000); });
+    {
+        // Nothing to upgrade: reading the schema takes no write lock.
+        qm::fault::WriterHold frontDesk(working);
+        Connection c;
+        c.open(working);
+        EXPECT_EQ(qm::upgradeSchema(c), QStringList());
+    }
+    const QByteArray before = readFile(working);
+    for (bool writer : {true, false}) {
+        SCOPED_TRACE(writer ? "a writer" : "a reader");
+        dialogs->clear();
+        loginWith("888");
+        {
+            std::unique_ptr<qm::fault::WriterHold> w;
+            std::unique_ptr<qm::fault::ReaderHold> r;
+            if (writer) w = std::make_unique<qm::fault::WriterHold>(working);
+            else r = std::make_unique<qm::fault::ReaderHold>(working);
+            EXPECT_THROW(qm::StartUp(frmain).run(), qm::ProgramExit);
+        }
+        EXPECT_EQ(dialogs->lastMessage(), qm::lockedAtStartText());
+        for (const auto& s : dialogs->shown) EXPECT_NE(s.caption, QStringLiteral("异常信息"));
+        EXPECT_TRUE(frmain->operatorCode.isEmpty());
+        frdm->ADOCon.close();
+        EXPECT_EQ(readFile(working), before);
+    }
+}
+
+TEST(FileSizeLimit, AWritePastTheLimitFailsWithAnErrorInsteadOfEndingTheProgram)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/big.db";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        qm::Application::ignoreFileSizeSignal();
+        const rlimit limit{256 * 1024, 256 * 1024};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        try {
+            Connection c;
+            c.open(path, true);
+            c.exec("CREATE TABLE t (x)");
+            qm::Transaction t(c);
+            for (int i = 0; i < 100; ++i) c.exec("INSERT INTO t VALUES (randomblob(10000))");
+            t.commit();
+        } catch (const qm::DbError&) {
+            _exit(0);
+        }
+        _exit(1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }

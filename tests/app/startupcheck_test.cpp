@@ -250,3 +250,63 @@ TEST_F(StartUpCheckTest, KilledWritersLoseNoCommittedRowAtTheNextStart)
     }
     EXPECT_EQ(QDir(folder() + "works").entryList({"*damaged*"}, QDir::Files), QStringList());
 }
+
+TEST_F(StartUpCheckTest, ALockTakenDuringTheFullCheckIsBusyNeverDamage)
+{
+    // A whole file that lacks a table of ours goes through the full check.
+    {
+        Connection c;
+        c.open(working);
+        c.exec("DROP TABLE package");
+    }
+    const QByteArray before = readFile(working);
+    Connection frontDesk;
+    frontDesk.open(working);
+    // The other program takes the file at each moment the check lets go of it in turn.
+    int busy = 0;
+    for (int at = 1; at <= 8; ++at) {
+        SCOPED_TRACE(at);
+        int unlocks = 0;
+        bool held = false;
+        qm::fault::onUnlock(working, [&] {
+            if (++unlocks < at) return false;
+            frontDesk.exec("BEGIN EXCLUSIVE");
+            held = true;
+            return true;
+        });
+        const DatabaseFileState state = qm::checkWorkingDatabase(working, 200).state;
+        qm::fault::onUnlock(working, {});
+        EXPECT_TRUE(state == DatabaseFileState::Busy || state == DatabaseFileState::Usable) << int(state);
+        busy += state == DatabaseFileState::Busy;
+        if (held) frontDesk.exec("ROLLBACK");
+    }
+    EXPECT_GE(busy, 2);
+    frontDesk.close();
+    EXPECT_EQ(readFile(working), before);
+}
+
+TEST_F(StartUpCheckTest, ABackupWithItsHotJournalIsJudgedRolledBack)
+{
+    // A copy of the whole folder taken while a writer was in mid-transaction.
+    leaveHotJournal();
+    ASSERT_TRUE(QFile::copy(working, backup + ".hot"));
+    ASSERT_TRUE(QFile::copy(working + "-journal", backup + ".hot-journal"));
+    QFile::remove(backup);
+    QFile::rename(backup + ".hot", backup);
+    QFile::rename(backup + ".hot-journal", backup + "-journal");
+    const QByteArray copy = readFile(backup), journal = readFile(backup + "-journal");
+    EXPECT_TRUE(qm::isUsableBackup(backup));
+    // The backup folder is never written: the journal rolls back on a private copy.
+    EXPECT_EQ(readFile(backup), copy);
+    EXPECT_EQ(readFile(backup + "-journal"), journal);
+
+    // Restored at start-up over a damaged working file, with the transaction undone.
+    frdm->ADOCon.close();
+    QFile::remove(working + "-journal");
+    writeFile(working, QByteArray(8192, 'g'));
+    qm::openWorkingDatabase(frdm);
+    EXPECT_TRUE(dialogs->messages().isEmpty());
+    EXPECT_EQ(frdm->ADOCon.scalar("SELECT count(*) FROM customer WHERE name='未提交'").toInt(), 0);
+    EXPECT_EQ(frdm->ADOCon.scalar("PRAGMA integrity_check").toString(), "ok");
+    EXPECT_EQ(readFile(backup), copy);
+}

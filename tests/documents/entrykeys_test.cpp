@@ -3,8 +3,10 @@
 // step, and the header boxes are ready to be typed over.
 #include "documents/docdata.h"
 #include "documents/docwindows.h"
+#include "masterdata/partnerlist.h"
 #include <QApplication>
 #include <QLineEdit>
+#include <QPointer>
 #include <QTableView>
 #include <QTest>
 #include <QToolButton>
@@ -25,8 +27,10 @@ protected:
     }
     void TearDown() override
     {
+        QList<QPointer<QWidget>> windows;
         for (QWidget* w : QApplication::topLevelWidgets())
-            if (qobject_cast<DocumentWindow*>(w)) delete w;
+            if (qobject_cast<DocumentWindow*>(w)) windows << w;
+        qDeleteAll(windows);
         AppFixture::TearDown();
     }
 
@@ -116,6 +120,23 @@ TEST_F(EntryKeys, EnterInAGridCellKeepsTheTypedValueThenTakesTheNextStep)
     }
 }
 
+TEST_F(EntryKeys, TabAndTheArrowsAlsoKeepTheTypedValue)
+{
+    EntryWindow* w = openNew(DocKind::Purchase);
+    QTest::keyClicks(w->box("Edit12"), "101");
+    QTest::keyClick(w->box("Edit12"), Qt::Key_Return);
+    QTableView* g = w->DBGrid1;
+    QTest::keyClick(g, Qt::Key_F2);
+    QTest::keyClicks(g->indexWidget(g->currentIndex()), "7");
+    QTest::keyClick(g->indexWidget(g->currentIndex()), Qt::Key_Tab);
+    EXPECT_EQ(g->currentIndex().column(), column("dj_w"));
+    QTest::keyClick(g, Qt::Key_F2);
+    QTest::keyClicks(g->indexWidget(g->currentIndex()), "4");
+    QTest::keyClick(g->indexWidget(g->currentIndex()), Qt::Key_Up); // up to the carried-forward row
+    QCoreApplication::processEvents();
+    EXPECT_EQ(str("SELECT sl||'/'||dj_w||'/'||amount FROM indetail WHERE sphh='101'").toStdString(), "7.0/4.0/28.0");
+}
+
 TEST_F(EntryKeys, EnterOnATypedTextThatIsNoNumberStaysInTheCell)
 {
     EntryWindow* w = openNew(DocKind::Purchase);
@@ -127,4 +148,37 @@ TEST_F(EntryKeys, EnterOnATypedTextThatIsNoNumberStaysInTheCell)
     EXPECT_NE(w->DBGrid1->indexWidget(w->DBGrid1->currentIndex()), nullptr);
     EXPECT_EQ(frdm->AQoutdetail->recordCount(), before);
     EXPECT_DOUBLE_EQ(cell("sl"), 1);
+}
+
+TEST_F(EntryKeys, BoxesAreReadyToBeTypedOverAndAPickedPartyShowsItsName)
+{
+    // A new receipt: the "1" in 客户号 goes under the first digit typed.
+    EntryWindow* w = openNew(DocKind::Receipt);
+    QLineEdit* code = w->box("Edit2");
+    ASSERT_EQ(QApplication::focusWidget(), code);
+    QTest::keyClicks(code, "5");
+    QTest::keyClick(code, Qt::Key_Return);
+    EXPECT_EQ(code->text(), "0000000005");
+    EXPECT_EQ(w->box("Edit3")->text(), QStringLiteral("王芳"));
+    EXPECT_TRUE(dialogs->messages().isEmpty());
+
+    // Into a box by Enter, by the arrows and by a click, the whole text is taken.
+    QLineEdit* name = w->box("Edit3");
+    name->setFocus();
+    QTest::keyClick(name, Qt::Key_Return);
+    EXPECT_EQ(QApplication::focusWidget(), w->box("Edit4"));
+    EXPECT_EQ(w->box("Edit4")->selectedText(), QStringLiteral("李"));
+    QTest::keyClick(w->box("Edit4"), Qt::Key_Up);
+    EXPECT_EQ(name->selectedText(), QStringLiteral("王芳"));
+    QTest::mouseClick(w->box("Edit9"), Qt::LeftButton);
+    EXPECT_EQ(w->box("Edit9")->selectedText(), QStringLiteral("街2号"));
+
+    // A supplier picked from the list into a new purchase brings its name at once.
+    EntryWindow* p = openNew(DocKind::Purchase);
+    PartnerList* list = openPartnerPick(PartnerKind::Supplier, p, 2);
+    ASSERT_TRUE(frdm->AQbranch->locate("id", "0000000007"));
+    list->ToolButton7Click();
+    EXPECT_EQ(p->box("Edit2")->text(), "0000000007");
+    EXPECT_EQ(p->box("Edit3")->text(), QStringLiteral("供应商甲"));
+    EXPECT_EQ(p->box("Edit7")->text(), "200.00");
 }

@@ -67,6 +67,10 @@ TEST_F(CashTender, EnterLeadsToConfirmAndConfirmHandsOverTheCash)
     w->Edit2->setText("50");
     QTest::keyClick(w->Edit2, Qt::Key_Return);
     EXPECT_EQ(QApplication::focusWidget(), w->Edit3);
+    // Clicked back into 收款, the amount is ready to be typed over.
+    QTest::mouseClick(w->Edit2, Qt::LeftButton);
+    EXPECT_EQ(w->Edit2->selectedText(), "50");
+    QTest::keyClick(w->Edit2, Qt::Key_Return);
     QTest::keyClick(w->Edit3, Qt::Key_Return);
     EXPECT_EQ(QApplication::focusWidget(), w->Button1);
     EXPECT_TRUE(taken.empty());

@@ -74,6 +74,36 @@ TEST_F(ReportWindowTest, DateKeysAndEnter)
     EXPECT_EQ(st->codeEdit->text(), "0000000001");
 }
 
+// A box reached by the keys or the mouse has its text selected, so typing
+// replaces it; a customer picked from the list shows its name at once.
+TEST_F(ReportWindowTest, BoxesAreReadyToBeTypedOverAndAPickShowsTheName)
+{
+    auto* st = new StatementWindow(StatementKind::Customer, nullptr);
+    w = st;
+    st->show();
+    QApplication::setActiveWindow(st);
+    st->MaskEdit1->setFocus();
+    QTest::keyClick(st->MaskEdit1, Qt::Key_Return);
+    EXPECT_EQ(st->MaskEdit2->selectedText(), "2009-03-31");
+    QTest::keyClick(st->MaskEdit2, Qt::Key_Return);
+    ASSERT_EQ(st->focusWidget(), st->codeEdit);
+    QTest::keyClicks(st->codeEdit, "7");
+    EXPECT_EQ(st->codeEdit->text(), "7");
+    QTest::mouseClick(st->MaskEdit1, Qt::LeftButton);
+    EXPECT_EQ(st->MaskEdit1->selectedText(), "2009-03-01");
+
+    delete w;
+    frdm->ADOCon.exec("INSERT INTO branch (intno,id,name) VALUES ('0000000001','0000000012','华联批发')");
+    st = new StatementWindow(StatementKind::SupplierRows, nullptr);
+    w = st;
+    st->show();
+    PartnerList* list = openPartnerPick(PartnerKind::Supplier, st, 12);
+    ASSERT_TRUE(partnerDataset(PartnerKind::Supplier)->locate("id", "0000000012"));
+    list->ToolButton7Click();
+    EXPECT_EQ(st->codeEdit->text(), "0000000012");
+    EXPECT_EQ(st->nameEdit->text(), "华联批发");
+}
+
 // The picker starts on today for an empty edit and writes back only on OK; a
 // text that is not a date is refused before the picker opens.
 TEST_F(ReportWindowTest, DatePickerAndTodayButtons)

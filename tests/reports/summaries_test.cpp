@@ -98,6 +98,13 @@ TEST_F(SummaryTest, TheToDateCountsWholeAndTodayTakesEverySaleOfToday)
     w->filterEdit("Edit1")->setText("001");
     w->refreshClick();
     EXPECT_EQ(box(w, "Edit4"), "10.00");
+
+    // The last day a date can name is a whole day too.
+    row("outdetail", "9999-12-31 23:59:59", {{"sl", 1.0}, {"amount", 1000.0}, {"djh", "001"}});
+    w->MaskEdit1->setText("2009-03-16");
+    w->MaskEdit2->setText("9999-12-31");
+    w->refreshClick();
+    EXPECT_EQ(box(w, "Edit4"), "1107.00");
 }
 
 // Profit is amount less quantity times cost, the rebate included, in the run

@@ -26,6 +26,9 @@ struct State {
     int n = 0;              // fail when the count of `op` reaches n
     bool persistent = false;
     bool fired = false;
+    bool afterEffect = false; // the failing operation is carried out first
+    QByteArray unlockPath;     // onceUnlocked: the file, and what to run
+    std::function<bool()> unlockHook;
 };
 
 State& state()
@@ -65,6 +68,7 @@ sqlite3_vfs* realVfs = nullptr;
 struct FaultFile {
     sqlite3_file base;
     bool counted;
+    const char* name; // valid while the file is open
     sqlite3_file* real() { return reinterpret_cast<sqlite3_file*>(this + 1); }
 };
 
@@ -79,20 +83,49 @@ int fClose(sqlite3_file* f)
     return rc;
 }
 int fRead(sqlite3_file* f, void* buf, int amt, sqlite3_int64 off) { return rm(f)->xRead(rf(f), buf, amt, off); }
+bool afterEffect()
+{
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.m);
+    return s.afterEffect;
+}
 int fWrite(sqlite3_file* f, const void* buf, int amt, sqlite3_int64 off)
 {
-    if (ff(f)->counted && shouldFail(Op::Write)) return SQLITE_IOERR_WRITE;
+    if (ff(f)->counted && shouldFail(Op::Write)) {
+        if (afterEffect()) rm(f)->xWrite(rf(f), buf, amt, off);
+        return SQLITE_IOERR_WRITE;
+    }
     return rm(f)->xWrite(rf(f), buf, amt, off);
 }
 int fTruncate(sqlite3_file* f, sqlite3_int64 size) { return rm(f)->xTruncate(rf(f), size); }
 int fSync(sqlite3_file* f, int flags)
 {
-    if (ff(f)->counted && shouldFail(Op::Sync)) return SQLITE_IOERR_FSYNC;
+    if (ff(f)->counted && shouldFail(Op::Sync)) {
+        if (afterEffect()) rm(f)->xSync(rf(f), flags);
+        return SQLITE_IOERR_FSYNC;
+    }
     return rm(f)->xSync(rf(f), flags);
 }
 int fFileSize(sqlite3_file* f, sqlite3_int64* size) { return rm(f)->xFileSize(rf(f), size); }
 int fLock(sqlite3_file* f, int l) { return rm(f)->xLock(rf(f), l); }
-int fUnlock(sqlite3_file* f, int l) { return rm(f)->xUnlock(rf(f), l); }
+int fUnlock(sqlite3_file* f, int l)
+{
+    const int rc = rm(f)->xUnlock(rf(f), l);
+    if (l != SQLITE_LOCK_NONE || !ff(f)->name) return rc;
+    std::function<bool()> hook;
+    {
+        State& s = state();
+        std::lock_guard<std::mutex> lock(s.m);
+        if (s.unlockHook && s.unlockPath == ff(f)->name) std::swap(hook, s.unlockHook);
+    }
+    // Called without the state's lock: the hook may open and lock the file itself.
+    if (hook && !hook()) {
+        State& s = state();
+        std::lock_guard<std::mutex> lock(s.m);
+        if (!s.unlockHook) s.unlockHook = std::move(hook);
+    }
+    return rc;
+}
 int fCheckReservedLock(sqlite3_file* f, int* out) { return rm(f)->xCheckReservedLock(rf(f), out); }
 int fFileControl(sqlite3_file* f, int op, void* arg) { return rm(f)->xFileControl(rf(f), op, arg); }
 int fSectorSize(sqlite3_file* f) { return rm(f)->xSectorSize(rf(f)); }
@@ -137,13 +170,17 @@ int vOpen(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* f, int flags, int* 
     FaultFile* p = ff(f);
     p->base.pMethods = nullptr;
     p->counted = name && isCounted(name);
+    p->name = (flags & SQLITE_OPEN_MAIN_DB) ? name : nullptr;
     int rc = realVfs->xOpen(realVfs, name, p->real(), flags, outFlags);
     if (p->real()->pMethods) p->base.pMethods = &faultMethods;
     return rc;
 }
 int vDelete(sqlite3_vfs*, const char* name, int syncDir)
 {
-    if (isCounted(name) && shouldFail(Op::Delete)) return SQLITE_IOERR_DELETE;
+    if (isCounted(name) && shouldFail(Op::Delete)) {
+        if (afterEffect()) realVfs->xDelete(realVfs, name, syncDir);
+        return SQLITE_IOERR_DELETE;
+    }
     return realVfs->xDelete(realVfs, name, syncDir);
 }
 int vAccess(sqlite3_vfs*, const char* name, int flags, int* out) { return realVfs->xAccess(realVfs, name, flags, out); }
@@ -208,16 +245,25 @@ void setTarget(const QString& prefix)
     s.target = prefix.isEmpty() ? QByteArray() : QFileInfo(prefix).absoluteFilePath().toUtf8();
 }
 
-void arm(Op op, int n, bool persistent)
+void arm(Op op, int n, bool persistent, bool afterEffect)
 {
     State& s = state();
     std::lock_guard<std::mutex> lock(s.m);
+    s.afterEffect = afterEffect;
     s.counts = Counts();
     s.armed = true;
     s.op = op;
     s.n = n;
     s.persistent = persistent;
     s.fired = false;
+}
+
+void onUnlock(const QString& path, std::function<bool()> hook)
+{
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.m);
+    s.unlockPath = QFileInfo(path).absoluteFilePath().toUtf8();
+    s.unlockHook = std::move(hook);
 }
 
 void disarm()
@@ -448,6 +494,21 @@ ReaderHold::ReaderHold(const QString& path)
     c_.open(path);
     c_.exec(QStringLiteral("BEGIN"));
     c_.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+}
+
+WriterHold::WriterHold(const QString& path)
+{
+    c_.open(path);
+    c_.exec(QStringLiteral("BEGIN IMMEDIATE"));
+    c_.exec(QStringLiteral("UPDATE company SET name=name"));
+}
+
+WriterHold::~WriterHold()
+{
+    try {
+        c_.exec(QStringLiteral("ROLLBACK"));
+    } catch (...) {
+    }
 }
 
 void ReaderHold::release()

@@ -66,7 +66,13 @@ void setTarget(const QString& prefix);
 // The n-th (1-based) operation of kind `op` from now on fails with an I/O
 // error; with `persistent`, every operation after it fails too (a disk that
 // went away), so that the rollback fails as well and leaves a hot journal.
-void arm(Op op, int n, bool persistent = false);
+// With `afterEffect` the operation is carried out before it reports the
+// failure (a journal unlinked whose folder then failed to sync).
+void arm(Op op, int n, bool persistent = false, bool afterEffect = false);
+// Runs `hook` each time a connection gives up its last lock on the database
+// file `path` (another program can take the file from that moment), until it
+// returns true; an empty hook stops.
+void onUnlock(const QString& path, std::function<bool()> hook);
 void disarm();
 // Whether the armed fault has been hit since the last arm().
 bool fired();
@@ -76,7 +82,7 @@ void resetCounts();
 // Arms on construction, disarms on destruction.
 class Injection {
 public:
-    Injection(Op op, int n, bool persistent = false) { arm(op, n, persistent); }
+    Injection(Op op, int n, bool persistent = false, bool afterEffect = false) { arm(op, n, persistent, afterEffect); }
     ~Injection() { disarm(); }
     Injection(const Injection&) = delete;
     Injection& operator=(const Injection&) = delete;
@@ -156,6 +162,20 @@ public:
     void release();
     ReaderHold(const ReaderHold&) = delete;
     ReaderHold& operator=(const ReaderHold&) = delete;
+
+private:
+    Connection c_;
+};
+
+// Holds a write transaction on the file, as the front desk does while it
+// writes: another connection's BEGIN IMMEDIATE then fails with "busy" once its
+// busy timeout runs out; readers go on. Rolled back on destruction.
+class WriterHold {
+public:
+    explicit WriterHold(const QString& path);
+    ~WriterHold();
+    WriterHold(const WriterHold&) = delete;
+    WriterHold& operator=(const WriterHold&) = delete;
 
 private:
     Connection c_;
