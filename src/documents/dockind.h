@@ -160,6 +160,9 @@ struct Texts {
     QString postedGridHint = QStringLiteral("双击某列可进入下级表");
     QString summaryPrefix;    // 购进商品: ; empty when 摘要 is not rebuilt
     QString codeHint = QStringLiteral("输入货品代码后按回车键则自动录入商品,单价为默认进货价"); // the code box
+    QString addCaption = QStringLiteral("  添加&A  ");  // ToolButton1 of the entry window
+    QString addHint = QStringLiteral("在明细表中增加空行");
+    QString reverseCaption = QStringLiteral("   冲数   "); // ToolButton6 of the posted view
 };
 
 // What printing hands to a layout.
@@ -215,9 +218,13 @@ struct DocDesc {
     std::vector<GridColumn> postedGrid; // posted grid
     QStringList recalcColumns;          // leaving these grid columns runs 刷新
     // Enter in a grid column: another column of the same row, "next" (the next
-    // row, if any, at the first recalculated column) or "add" (刷新, then 添加).
+    // row, if any, at the first recalculated column), "add" (刷新, then 添加) or
+    // "code" (the typed code fills the row as the code box does).
     QList<QPair<QString, QString>> gridEnter;
-    bool carriedRowEditable = false;    // the carried-forward row's cells take typing
+    bool recalcOnOpen = false;          // 刷新 runs when the entry window opens a stored document
+    // The Down arrow in the code box (and 历史单号): "Button1" (新增商品), a
+    // grid column to move to, or empty: nothing.
+    QString codeBoxDown;
     bool deleteAsks = true;             // 删除 asks "确实要删除当前记录吗?"
     bool historyNumber = false;         // 历史单号 box
     bool newProductButton = false;      // 新增商品

@@ -29,7 +29,7 @@ std::vector<DocListDesc> makeLists()
     v.push_back(list(DocKind::Purchase, "Tfrinlist", "frinlist", QStringLiteral("进货单据"), "inlist", true, true,
                      lastTen("inlist"), "N75"));
     v.push_back(list(DocKind::PurchaseReturn, "Tfrinbacklist", "frinbacklist", QStringLiteral("进货退货单据"),
-                     "inbacklist", true, false, QStringLiteral("SELECT * from inbacklist"), "N76"));
+                     "inbacklist", true, false, QStringLiteral("SELECT * from inbacklist\norder by intno"), "N76"));
     v.push_back(list(DocKind::Payment, "Tfrputlist", "frputlist", QStringLiteral("查询付款单"), "putlist", true, true,
                      lastTen("putlist"), "N95"));
     v.push_back(list(DocKind::Sale, "Tfroutlist", "froutlist", QStringLiteral("销售单据"), "outlist", false, false,
@@ -65,7 +65,11 @@ const DocListDesc& docListDesc(DocKind kind)
     throw AppError(QStringLiteral("no document list for kind %1").arg(int(kind)));
 }
 
-QString allHeadersSql(const DocListDesc& d) { return QStringLiteral("SELECT * from %1").arg(d.table); }
+namespace {
+const QString kByNumber = QStringLiteral("\norder by intno");
+}
+
+QString allHeadersSql(const DocListDesc& d) { return QStringLiteral("SELECT * from %1").arg(d.table) + kByNumber; }
 
 QStringList searchFields(const DocListDesc& d)
 {
@@ -79,10 +83,11 @@ ListSearch planListSearch(const DocListDesc& d, const QString& field, const QStr
     s.boxText = text;
     const QString t = trimControls(text);
     const QString f = trimControls(field);
-    const QString all = allHeadersSql(d);
+    const QString all = QStringLiteral("SELECT * from %1").arg(d.table);
+    // Every list shows its documents in number order.
     auto where = [&](const QString& condition, Params params) {
         s.outcome = ListSearch::Outcome::Run;
-        s.sql = condition.isEmpty() ? all : all + QLatin1Char('\n') + condition;
+        s.sql = (condition.isEmpty() ? all : all + QLatin1Char('\n') + condition) + kByNumber;
         s.params = std::move(params);
     };
     const QString zeros(10, QLatin1Char('0'));

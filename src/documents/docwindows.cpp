@@ -65,30 +65,47 @@ std::optional<double> typedNumber(const QString& column, const QString& text)
     return std::nullopt;
 }
 
-// A grid model whose typed cells wait in the row's edit buffer: the row is
-// written once, when the operator leaves it or recalculates, not per cell.
-// A number out of range is refused as it is typed: the cell keeps its value.
-class RowEditModel : public DatasetModel {
+// The grid of a document window over the shared row query. Its titles and
+// read-only columns are the window's own, so that windows of other kinds
+// (which share the query's fields) never change them. In the entry window
+// typed cells wait in the row's edit buffer: the row is written once, when the
+// operator leaves it or recalculates, not per cell. A number out of range is
+// refused as it is typed: the cell keeps its value.
+class DocGridModel : public DatasetModel {
 public:
-    RowEditModel(Dataset* ds, const DocDesc& d, QObject* parent)
-        : DatasetModel(ds, parent), d_(d)
+    DocGridModel(Dataset* ds, const DocDesc& d, const std::vector<GridColumn>& columns, bool entry, QObject* parent)
+        : DatasetModel(ds, parent), d_(d), columns_(columns)
     {
+        editable = entry;
+    }
+    QVariant headerData(int section, Qt::Orientation o, int role) const override
+    {
+        Dataset* ds = dataset();
+        if (role != Qt::DisplayRole || o != Qt::Horizontal || !ds || section < 0 || section >= ds->fieldCount())
+            return DatasetModel::headerData(section, o, role);
+        const QString name = ds->field(section)->name;
+        if (const GridColumn* g = column(name); g && !g->title.isEmpty()) return g->title;
+        // The label the data module gave the field.
+        if (const FieldDef* f = ds->persistentField(name); f && !f->label.isEmpty()) return f->label;
+        return name;
     }
     Qt::ItemFlags flags(const QModelIndex& index) const override
     {
-        Qt::ItemFlags fl = DatasetModel::flags(index);
+        Qt::ItemFlags fl = QAbstractTableModel::flags(index);
         Dataset* ds = dataset();
-        if (!ds || !index.isValid() || d_.carriedRowEditable) return fl;
+        if (!editable || !ds || !index.isValid()) return fl;
+        const GridColumn* g = column(ds->field(index.column())->name);
+        if (!g || g->readOnly) return fl;
         // The carried-forward row and rows without a number take no typing.
         const QString name = ds->valueAt(index.row(), ds->fieldIndex("spmc")).toString().trimmed();
         const QString no = ds->valueAt(index.row(), ds->fieldIndex("intno")).toString().trimmed();
-        if (name == carriedForwardName() || no.isEmpty()) fl &= ~Qt::ItemIsEditable;
-        return fl;
+        if (name == carriedForwardName() || no.isEmpty()) return fl;
+        return fl | Qt::ItemIsEditable;
     }
     bool setData(const QModelIndex& index, const QVariant& value, int role) override
     {
         Dataset* ds = dataset();
-        if (role != Qt::EditRole || !ds || !index.isValid() || !editable) return false;
+        if (role != Qt::EditRole || !ds || !index.isValid() || !(flags(index) & Qt::ItemIsEditable)) return false;
         // Typing into the row being edited keeps it in the buffer.
         if (ds->recNo() != index.row()) ds->moveTo(index.row());
         const QString text = value.toString();
@@ -107,7 +124,14 @@ public:
     }
 
 private:
+    const GridColumn* column(const QString& field) const
+    {
+        for (const GridColumn& g : columns_)
+            if (g.field.compare(field, Qt::CaseInsensitive) == 0) return &g;
+        return nullptr;
+    }
     const DocDesc& d_;
+    std::vector<GridColumn> columns_;
 };
 
 // A cell's editor keeps what was typed before the grid acts on Enter: the
@@ -233,6 +257,17 @@ void DocumentWindow::showEvent(QShowEvent* e)
     FormShow();
 }
 
+QAction* DocumentWindow::addPopupItem(const QString& name, const QString& caption, const std::function<void()>& slot)
+{
+    // The grid shows its actions as its pop-up menu (a right click).
+    DBGrid1->setContextMenuPolicy(Qt::ActionsContextMenu);
+    auto* a = new QAction(caption, DBGrid1);
+    a->setObjectName(name);
+    DBGrid1->addAction(a);
+    connect(a, &QAction::triggered, this, slot);
+    return a;
+}
+
 QAction* DocumentWindow::addButton(const QString& name, const QString& caption, const QString& hint,
                                    const std::function<void()>& slot)
 {
@@ -271,6 +306,19 @@ void DocumentWindow::makeBoxes(const std::vector<HeaderBox>& boxes, bool readOnl
         // A long text (摘要) takes the rest of its line.
         const int span = b.maxLength >= 60 ? 3 - n % 4 : 0;
         grid->addWidget(l, n / 4, (n % 4) * 2);
+        if (!readOnly && b.box == "Edit2" && d_.party.table == "branch") {
+            // The supplier list is also a click away on the button beside the code.
+            auto* pair = new QHBoxLayout;
+            pair->setSpacing(0);
+            pair->addWidget(e);
+            auto* more = new QToolButton(central_);
+            more->setObjectName("SpeedButton1");
+            more->setText(QStringLiteral("…"));
+            pair->addWidget(more);
+            grid->addLayout(pair, n / 4, (n % 4) * 2 + 1, 1, span * 2 + 1);
+            n += span + 1;
+            continue;
+        }
         grid->addWidget(e, n / 4, (n % 4) * 2 + 1, 1, span * 2 + 1);
         n += span + 1;
     }
@@ -282,14 +330,12 @@ void DocumentWindow::makeGrid(const std::vector<GridColumn>& columns, bool readO
     DBGrid1 = new QTableView(central_);
     DBGrid1->setObjectName("DBGrid1");
     DBGrid1->setToolTip(readOnly ? d_.texts.postedGridHint : d_.texts.gridHint);
-    model_ = readOnly ? new DatasetModel(frdm->AQoutdetail, this)
-                      : new RowEditModel(frdm->AQoutdetail, d_, this);
-    model_->editable = !readOnly;
+    model_ = new DocGridModel(frdm->AQoutdetail, d_, columns, !readOnly, this);
     if (!readOnly) DBGrid1->setItemDelegate(new CellDelegate(DBGrid1));
     static_cast<QVBoxLayout*>(central_->layout())->addWidget(DBGrid1, 1);
     // The grid shows only the description's columns, in its order, under its titles.
     Dataset* ds = frdm->AQoutdetail;
-    auto arrange = [this, ds, columns, readOnly]() {
+    auto arrange = [this, ds, columns]() {
         if (!ds->active()) return;
         QHeaderView* hv = DBGrid1->horizontalHeader();
         for (int i = 0; i < ds->fieldCount(); ++i) DBGrid1->setColumnHidden(i, true);
@@ -297,8 +343,6 @@ void DocumentWindow::makeGrid(const std::vector<GridColumn>& columns, bool readO
         for (const GridColumn& g : columns) {
             Field* f = ds->findField(g.field);
             if (!f) continue;
-            if (!g.title.isEmpty()) f->label = g.title;
-            f->readOnly = readOnly || g.readOnly;
             DBGrid1->setColumnHidden(f->index, false);
             hv->moveSection(hv->visualIndex(f->index), visual++);
             const bool wide = g.field == "spmc" || g.field == "remark";
@@ -386,7 +430,7 @@ void DocumentWindow::closeEvent(QCloseEvent* e)
 EntryWindow::EntryWindow(const DocDesc& desc, QWidget* owner) : DocumentWindow(desc, owner, false)
 {
     new QVBoxLayout(central_);
-    addButton("ToolButton1", QStringLiteral("  添加&A  "), QStringLiteral("在明细表中增加空行"), [this] { ToolButton1Click(); });
+    addButton("ToolButton1", d_.texts.addCaption, d_.texts.addHint, [this] { ToolButton1Click(); });
     addButton("ToolButton2", QStringLiteral("删除&D"), QString(), [this] { ToolButton2Click(); });
     addButton("ToolButton3", QStringLiteral("刷新&R"), QString(), [this] { ToolButton3Click(); });
     addButton("ToolButton4", QStringLiteral("过帐&O"), QString(), [this] { ToolButton4Click(); });
@@ -422,6 +466,13 @@ EntryWindow::EntryWindow(const DocDesc& desc, QWidget* owner) : DocumentWindow(d
         boxes_.value("Edit12")->hide();
     }
     makeGrid(d_.grid, false);
+    // The pop-up menu runs the toolbar's commands (the sale has its own).
+    addPopupItem("N1", QStringLiteral("新增"), [this] { ToolButton1Click(); });
+    addPopupItem("N2", QStringLiteral("删除"), [this] { ToolButton2Click(); });
+    addPopupItem("N3", QStringLiteral("刷新"), [this] { ToolButton3Click(); });
+    addPopupItem("N4", QStringLiteral("过帐"), [this] { ToolButton4Click(); });
+    addPopupItem("N5", QStringLiteral("打印"), [this] { ToolButton5Click(); });
+    addPopupItem("N6", QStringLiteral("退回"), [this] { ToolButton7Click(); });
     for (const QString& panel : d_.texts.statusPanels) statusBar()->addWidget(new QLabel(panel, this), 1);
 
     for (QLineEdit* e : boxes_) {
@@ -431,6 +482,8 @@ EntryWindow::EntryWindow(const DocDesc& desc, QWidget* owner) : DocumentWindow(d
     DBGrid1->installEventFilter(this);
     connect(boxes_.value("Edit2"), &QLineEdit::editingFinished, this, &EntryWindow::Edit2Exit);
     connect(DBGrid1, &QTableView::doubleClicked, this, &EntryWindow::DBGrid1DblClick);
+    if (auto* more = findChild<QToolButton*>("SpeedButton1"))
+        connect(more, &QToolButton::clicked, this, &EntryWindow::SpeedButton1Click);
     // Leaving the row writes it with the recalculation, before the grid moves
     // the dataset on; the window shows the result once the move is done.
     // Leaving a column that feeds the totals within the row only shows the
@@ -465,6 +518,19 @@ void EntryWindow::gridEnter()
     if (to.isEmpty()) return;
     if (to == "add") {
         appendRow();
+        return;
+    }
+    if (to == "code") {
+        if (!writable() || enterCode(rows->asString(field))) return;
+        // Refused: the cell is cleared for another code (a row that holds a
+        // product gets that product's code back) and stays current.
+        const QString spintno = rows->asString("spintno").trimmed();
+        const QString kept = spintno.isEmpty() ? QString()
+                                               : frdm->ADOCon.scalar(QStringLiteral("SELECT sphh FROM product WHERE intno=:p1"),
+                                                                     {{"p1", spintno}}).toString();
+        if (rows->active() && !rows->isEmpty()) rows->setValue(field, kept);
+        DBGrid1->setCurrentIndex(model_->index(at.row(), at.column()));
+        DBGrid1->setFocus();
         return;
     }
     int row = at.row();
@@ -519,6 +585,9 @@ void EntryWindow::FormShow()
             boxes_.value("Edit2")->setText(d_.partyStart);
             boxes_.value("Edit6")->setText(formatDate(Clock::today()));
         }
+        // Some kinds show a document they continue recalculated from the
+        // balances as stored now; a new one waits for its party to be typed.
+        if (d_.recalcOnOpen && !isNew && !h.pass) recalcBill();
         frdm->AQoutdetail->last();
         // Posted by another program since the list was read: shown, not entered.
         if (h.pass) setReadOnlyState(true);
@@ -662,6 +731,11 @@ void EntryWindow::Edit12Enter()
 {
     if (!writable()) return;
     QLineEdit* e = boxes_.value("Edit12");
+    if (!enterCode(e->text())) e->selectAll();
+}
+
+bool EntryWindow::enterCode(const QString& code)
+{
     Dataset* rows = frdm->AQoutdetail;
     try {
         // A code goes only into a document that can still take it.
@@ -671,19 +745,20 @@ void EntryWindow::Edit12Enter()
             throw Refusal(carriedForwardRefusal());
         // The product goes into the row being entered; the row is written once,
         // when it is finished.
-        for (const auto& [column, value] : productForCode(frdm->ADOCon, d_, e->text(), boxes_.value("Edit2")->text()))
+        for (const auto& [column, value] : productForCode(frdm->ADOCon, d_, code, boxes_.value("Edit2")->text()))
             rows->setValue(column, value);
         showPendingRow();
     } catch (const PostedRefusal& r) {
+        // Posted meanwhile: the window now shows it, read-only.
         showPosted(r);
-        return;
+        return true;
     } catch (const Refusal& r) {
         dlg::showMessage(r.message());
-        e->selectAll();
-        return;
+        return false;
     }
     if (Field* f = rows->findField("sl")) DBGrid1->setCurrentIndex(model_->index(std::max(rows->recNo(), 0), f->index));
     DBGrid1->setFocus();
+    return true;
 }
 
 void EntryWindow::showPendingRow()
@@ -827,6 +902,13 @@ void EntryWindow::Button1Click()
     Tfrproductedit::openForPurchase(this);
 }
 
+void EntryWindow::SpeedButton1Click() { openPartyList(); }
+
+void EntryWindow::openPartyList()
+{
+    openPartnerPick(d_.party.table == "branch" ? PartnerKind::Supplier : PartnerKind::Customer, this, d_.pickCode);
+}
+
 void EntryWindow::DBGrid1DblClick()
 {
     Dataset* rows = frdm->AQoutdetail;
@@ -873,6 +955,17 @@ bool EntryWindow::eventFilter(QObject* o, QEvent* e)
             focusNextChild();
             return true;
         }
+        if (k->key() == Qt::Key_Down && (name == "Edit12" || name == "Edit17")) {
+            // 新增商品, the grid, or nothing: as the kind says.
+            const QString to = d_.codeBoxDown;
+            Dataset* rows = frdm->AQoutdetail;
+            if (auto* b = to.isEmpty() ? nullptr : findChild<QPushButton*>(to)) b->setFocus();
+            else if (const int col = to.isEmpty() ? -1 : rows->fieldIndex(to); col >= 0) {
+                DBGrid1->setFocus();
+                DBGrid1->setCurrentIndex(model_->index(std::max(rows->recNo(), 0), col));
+            }
+            return true;
+        }
         if (k->key() == Qt::Key_Up || k->key() == Qt::Key_Down) {
             focusNextPrevChild(k->key() == Qt::Key_Down);
             return true;
@@ -886,11 +979,11 @@ bool EntryWindow::eventFilter(QObject* o, QEvent* e)
             rows->last();
         }
     } else if (e->type() == QEvent::MouseButtonPress && d_.party.pickOnClick && o->objectName() == "Edit2") {
-        openPartnerPick(d_.party.table == "branch" ? PartnerKind::Supplier : PartnerKind::Customer, this, d_.pickCode);
+        openPartyList();
     } else if (e->type() == QEvent::MouseButtonDblClick) {
         const QString name = o->objectName();
         if (name == "Edit6") { Edit6DblClick(); return true; }
-        if (name == "Edit2") { openPartnerPick(d_.party.table == "branch" ? PartnerKind::Supplier : PartnerKind::Customer, this, d_.pickCode); return true; }
+        if (name == "Edit2") { openPartyList(); return true; }
         if (name == "Edit16") { openPartnerPick(PartnerKind::Employee, this, d_.pickCode); return true; }
         if (name == "Edit10" && !boxes_.value(name)->isHidden()) { openPartnerPick(PartnerKind::Account, this, d_.pickCode); return true; }
     }
@@ -986,7 +1079,7 @@ void EntryWindow::guardDatasets(bool on)
 PostedView::PostedView(const DocDesc& desc, QWidget* owner, bool fromHistory) : DocumentWindow(desc, owner, true)
 {
     new QVBoxLayout(central_);
-    addButton("ToolButton6", QStringLiteral("   冲数   "), QStringLiteral("抹帐"), [this] { ToolButton6Click(); })
+    addButton("ToolButton6", d_.texts.reverseCaption, QStringLiteral("抹帐"), [this] { ToolButton6Click(); })
         ->setVisible(!fromHistory);
     addButton("ToolButton5", QStringLiteral("   打印   "), QString(), [this] { ToolButton5Click(); });
     addButton("ToolButton7", QStringLiteral("退回"), QString(), [this] { ToolButton7Click(); });
@@ -995,6 +1088,8 @@ PostedView::PostedView(const DocDesc& desc, QWidget* owner, bool fromHistory) : 
     for (const char* name : {"Edit9", "Edit16"})
         if (QLineEdit* e = boxes_.value(name)) e->setReadOnly(false);
     makeGrid(d_.postedGrid, true);
+    addPopupItem("N1", QStringLiteral("打印"), [this] { ToolButton5Click(); });
+    addPopupItem("N2", QStringLiteral("退回"), [this] { ToolButton7Click(); });
     for (QLineEdit* e : boxes_) selectWholeOnFocus(e);
     // Enter in the date box moves on to 摘要.
     if (QLineEdit* date = boxes_.value("Edit6"); date && boxes_.value("Edit9"))

@@ -59,6 +59,8 @@ protected:
     // A toolbar button named and captioned as given.
     QAction* addButton(const QString& name, const QString& caption, const QString& hint,
                        const std::function<void()>& slot);
+    // An item of the grid's pop-up menu (the grid's actions).
+    QAction* addPopupItem(const QString& name, const QString& caption, const std::function<void()>& slot);
     // The header columns into the boxes, formatted as the description says.
     // `only`: just the boxes of these columns.
     void showHeader(const Header& h, const QStringList& only = {});
@@ -104,6 +106,7 @@ public slots:
     void ToolButton5Click() override; // 打印
     void ToolButton7Click();    // 退回
     void Button1Click();        // 新增商品
+    void SpeedButton1Click();   // "…" beside 供应商号: the supplier list
     void DBGrid1DblClick();     // product (or account) list
 
 protected:
@@ -145,6 +148,10 @@ protected:
 private:
     QString gridField(int column) const;
     void gridEnter(); // Enter in the grid, by its column
+    // A product code or barcode into the current row (code box, or the grid's
+    // code column); false, with its message shown, when it was refused.
+    bool enterCode(const QString& code);
+    void openPartyList();
     void appendRow(); // 添加: 刷新 with a new row
     // The row being edited and the totals it gives, shown before it is written.
     void showPendingRow();

@@ -77,8 +77,7 @@ DocDesc makeMoneyDocument(bool receipt)
     for (GridColumn& g : d.postedGrid) g.readOnly = true;
     d.recalcColumns = {"amount", "deduck", "rest"};
     d.gridEnter = {{"amount", "deduck"}, {"deduck", "next"}};
-    // The carried-forward row's cells take typing; recalculation rewrites its balance.
-    d.carriedRowEditable = true;
+    d.recalcOnOpen = true;
     d.deleteAsks = false;
     d.productRows = false;
 
@@ -92,6 +91,9 @@ DocDesc makeMoneyDocument(bool receipt)
     t.postedCaption = side + QStringLiteral("明细单(已过帐)");
     t.layoutClass = QStringLiteral("Tfrr%1detail").arg(k);
     t.listInstance = QStringLiteral("fr%1list").arg(k);
+    t.addCaption = QStringLiteral("  新增&A  ");
+    t.addHint.clear();
+    t.reverseCaption = QStringLiteral(" 冲数 ");
     t.statusPanels = {side + QStringLiteral("明细表中的第一行为上期结转行,不能删除或输入现金银行名,否则该单应作废。"),
                       QStringLiteral("单击“新增或删除”按钮,则在明细表中增加或删除现金银行名。")};
     d.makeLayout = [receipt](const PrintContext& c) -> std::unique_ptr<report::Layout> {

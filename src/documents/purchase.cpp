@@ -138,6 +138,7 @@ DocDesc makePurchase()
     d.gridEnter = {{"sl", "add"}, {"dj_w", "pay"}, {"pay", "next"}};
     d.historyNumber = true;
     d.newProductButton = true;
+    d.codeBoxDown = QStringLiteral("Button1");
     d.makeLayout = [](const PrintContext& p) -> std::unique_ptr<report::Layout> {
         return std::make_unique<Tfrrindetail>(p.header, p.rows);
     };

@@ -87,6 +87,8 @@ DocDesc customerGoods()
     d.deleteAsks = false;
     d.recalcColumns = {"sl", "dj_n", "rebate"};
     d.gridEnter = {{"sl", "add"}, {"dj_n", "rebate"}, {"rebate", "next"}};
+    d.texts.addCaption = QStringLiteral("  新增&A  ");
+    d.texts.addHint.clear();
     d.grid = {{"sphh", QStringLiteral("货号"), true},
               {"spmc", QStringLiteral("品名规格"), true},
               {"unit", {}, true},
@@ -180,6 +182,9 @@ DocDesc makeSale()
         return std::make_unique<Tfrroutdetail_s>(p.header, p.rows, frdm->ATcompany);
     };
     d.printPageCount = false;
+    // A code typed into 货号 fills its row as the code box does.
+    d.grid[0].readOnly = false;
+    d.gridEnter.append(qMakePair(QStringLiteral("sphh"), QStringLiteral("code")));
     d.makeEntryWindow = [](const DocDesc& desc, QWidget* owner) -> QWidget* { return new SaleEntryWindow(desc, owner); };
     d.makePostedView = [](const DocDesc& desc, QWidget* owner) -> QWidget* {
         return new SalePostedView(desc, owner, frmain && frmain->pickCode == 99);
@@ -227,6 +232,12 @@ void postTendered(Connection& c, const QString& docIntno, const HeaderInput& in,
         c.exec(QStringLiteral("DELETE FROM outdetail WHERE rowid=(SELECT rowid FROM outdetail WHERE mainintno=:n "
                               "ORDER BY intno DESC LIMIT 1) AND coalesce(spmc,'')=''"),
                {{"n", docIntno}});
+    // The till's cost rules: an item given away costs nothing, loose goods
+    // (unit "零") cost what they sold for.
+    c.exec(QStringLiteral("UPDATE outdetail SET dj_w=0 WHERE mainintno=:n AND coalesce(dj_n,0)=0 AND dj_w IS NOT 0"),
+           {{"n", docIntno}});
+    c.exec(QStringLiteral("UPDATE outdetail SET dj_w=dj_n WHERE mainintno=:n AND trim(unit)='零' AND dj_w IS NOT dj_n"),
+           {{"n", docIntno}});
     // The amount due as the rows stand now.
     const Header h = recalc(c, d, docIntno, in);
     const double due = sale::amountDue(h.amount, h.deduck);

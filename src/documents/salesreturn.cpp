@@ -50,6 +50,8 @@ DocDesc makeSalesReturn()
     t.gridHint = QStringLiteral("双击可进入商品表选取商品");
     t.codeHint = QStringLiteral("输入货品代码后按回车键则自动录入商品,单价为默认超市价");
     d.grid[0].title.clear();
+    d.recalcOnOpen = true;
+    d.codeBoxDown = QStringLiteral("unit");
     d.postedGrid[0].title.clear();
 
     auto boxes = [](bool posted) {

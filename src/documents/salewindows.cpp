@@ -5,6 +5,7 @@
 #include "common/clock.h"
 #include "common/dialogs.h"
 #include "common/formats.h"
+#include "common/printer.h"
 #include "common/receiptprinter.h"
 #include "data/tfrdm.h"
 #include "documents/salereceipt.h"
@@ -52,12 +53,13 @@ void refuse(const QString& message)
 
 SaleEntryWindow::SaleEntryWindow(const DocDesc& desc, QWidget* owner) : EntryWindow(desc, owner)
 {
-    toolButton(this, "ToolButton1")->setText(QStringLiteral("  新增&A  "));
-    toolButton(this, "ToolButton1")->setToolTip(QString());
     // The till: the Down arrow in the code box, or this button.
     QToolButton* cash = addToolButton(this, "ToolButton8", QStringLiteral("收款&S"),
                                       QStringLiteral("现金收款,收款后过帐并打印销售小票"), "ToolButton7");
     connect(cash, &QToolButton::clicked, this, &SaleEntryWindow::ToolButton8Click);
+    // The grid's pop-up menu holds the printer set-up alone.
+    for (QAction* a : DBGrid1->actions()) delete a;
+    addPopupItem("N1", QStringLiteral("打印设置"), [] { dlg::printerSetup(&sharedPrinter()); });
     QLineEdit* code = box("Edit12");
     code->setPlaceholderText(QStringLiteral("位数≥13为条形码"));
     // Installed after the window's own filter, so it sees the keys first.

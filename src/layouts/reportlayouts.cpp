@@ -117,7 +117,6 @@ std::vector<LayoutDesc> buildDescs()
     LayoutDesc docs = bran;
     docs.className = QStringLiteral("Tfrrbrantotalist");
     docs.title = QStringLiteral("供应商对帐表");
-    docs.remarkCaption = QStringLiteral("备注:");
     docs.columns = {{"日期", "billdate", 22},      {"单据号", "billtype", 16},   {"单据名称", "billname", 22},
                     {"摘     要", "remark", 80},   {"上期结转", "balance", 24, R}, {"数量", "hjsl", 20, R},
                     {"金额", "amount", 24, R},     {"扣除金额", "deduck", 22, R}, {"付款金额", "pay", 22, R},

@@ -313,7 +313,8 @@ bool ReportWindow::eventFilter(QObject* o, QEvent* e)
         return true;
     }
     if (edit == partyCode_) {
-        if (e->type() == QEvent::FocusOut && partyCode_->isModified()) {
+        // Leaving the box pads and looks up the code, typed or as it was shown.
+        if (e->type() == QEvent::FocusOut) {
             partyCode_->setModified(false);
             partyCodeExit();
         }

@@ -27,6 +27,10 @@ SummaryWindow::SummaryWindow(SummaryKind kind, QWidget* owner)
         e->setFixedWidth(110);
         if (!f.hint.isEmpty()) e->setToolTip(f.hint);
         filters_.insert(f.edit, e);
+        // The member's label opens the customer list as its box does.
+        if (f.pickCode == 3)
+            for (QLabel* l : findChildren<QLabel*>())
+                if (l->buddy() == e) l->installEventFilter(this);
         col += 2;
     }
     // Button names follow the windows: 今天 is Button1 where 分类汇总 is Button2, and the other way round.
@@ -124,6 +128,10 @@ void SummaryWindow::filterDblClick(QLineEdit* edit)
 
 bool SummaryWindow::eventFilter(QObject* o, QEvent* e)
 {
+    if (auto* label = qobject_cast<QLabel*>(o); label && e->type() == QEvent::MouseButtonDblClick) {
+        if (auto* box = qobject_cast<QLineEdit*>(label->buddy())) filterDblClick(box);
+        return true;
+    }
     auto* edit = qobject_cast<QLineEdit*>(o);
     if (edit && filters_.value(edit->objectName()) == edit) {
         if (e->type() == QEvent::FocusOut) filterExit(edit);

@@ -308,6 +308,23 @@ TEST_F(CopydirTest, RestoreRefusesDamagedForeignAndMissingFilesAndFailuresChange
     }
 }
 
+TEST_F(CopydirTest, ACopyWithItsHotJournalIsRestoredRolledBackAndLeftAsItWas)
+{
+    addProduct(QStringLiteral("备份的"));
+    const QString usb = folder() + "usb/vkdb.mdb";
+    qm::copyDatabaseFile(working(), usb);
+    qm::fault::leaveHotJournal(usb);
+    const QByteArray copy = readFile(usb), journal = readFile(usb + "-journal");
+    frdm->ADOCon.exec("UPDATE product SET name='现有'");
+    window->setFolder(folder() + "usb");
+    window->BitBtn2Click();
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("数据恢复完毕！ "));
+    EXPECT_EQ(productNames(working()), QStringList{QStringLiteral("备份的")});
+    EXPECT_EQ(frdm->ADOCon.scalar("SELECT count(*) FROM customer WHERE name='未提交'").toInt(), 0);
+    EXPECT_EQ(readFile(usb), copy);
+    EXPECT_EQ(readFile(usb + "-journal"), journal);
+}
+
 TEST_F(CopydirTest, AFailedRestoreSaysWhatTheWorkingDataHolds)
 {
     addProduct(QStringLiteral("现有"));

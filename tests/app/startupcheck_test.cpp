@@ -77,27 +77,7 @@ protected:
     {
         return frdm->ADOCon.scalar("SELECT name FROM company").toString();
     }
-    // What a writer that died in the middle of a transaction leaves: pages of
-    // the transaction already in the file, and the journal that undoes them.
-    void leaveHotJournal()
-    {
-        Connection w;
-        w.open(working);
-        w.exec("PRAGMA cache_size=10");
-        w.exec("BEGIN IMMEDIATE");
-        w.exec("DELETE FROM customer");
-        for (int i = 0; i < 400; ++i)
-            w.exec("INSERT INTO customer(intno, id, name, remark) VALUES(:p1, :p1, '未提交', :p2)",
-                   {{"p1", QString::asprintf("%010d", 50000 + i)}, {"p2", QString(500, 'u')}});
-        ASSERT_TRUE(QFile::exists(working + "-journal"));
-        ASSERT_TRUE(QFile::copy(working, working + ".crash"));
-        ASSERT_TRUE(QFile::copy(working + "-journal", working + ".crash-journal"));
-        w.exec("ROLLBACK");
-        w.close();
-        QFile::remove(working);
-        QFile::rename(working + ".crash", working);
-        QFile::rename(working + ".crash-journal", working + "-journal");
-    }
+    void leaveHotJournal() { qm::fault::leaveHotJournal(working); }
 };
 
 TEST_F(StartUpCheckTest, AHotJournalIsRolledBackAndNothingIsReplaced)

@@ -262,7 +262,7 @@ TEST_F(DocListTest, NewDocumentIsShownSelectedAndClosingResetsTheSharedQuery)
 
     l->close();
     EXPECT_FALSE(head->active());
-    EXPECT_EQ(head->sql(), "SELECT * from inlist");
+    EXPECT_EQ(head->sql(), "SELECT * from inlist\norder by intno");
     EXPECT_TRUE(frdm->ADOCon.isOpen());
     EXPECT_TRUE(frdm->ATcompany->active());
 }
@@ -300,4 +300,20 @@ TEST_F(DocListTest, ClosingADocumentRereadsOnlyItsOwnHeader)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(shownNumbers(), QStringList({"0000000001", "0000000002", "0000000004"}));
     l->close();
+}
+
+// Headers stored out of order show in number order, searched or not.
+TEST_F(DocListTest, EveryListShowsItsDocumentsByNumber)
+{
+    const QStringList ordered = {"0000000002", "0000000005", "0000000009"};
+    for (const DocListDesc& d : docLists()) {
+        SCOPED_TRACE(d.caption.toStdString());
+        for (const char* n : {"0000000005", "0000000002", "0000000009"})
+            header(qPrintable(d.table), n, "2026-11-30 00:00:00", "0000000001", QStringLiteral("甲供应商"));
+        DocumentList* l = open(d.kind);
+        EXPECT_EQ(shownNumbers(), ordered);
+        search(l, d.supplierSide ? QStringLiteral("供应商名") : QStringLiteral("客户名"), QStringLiteral("甲"));
+        EXPECT_EQ(shownNumbers(), ordered);
+        l->close();
+    }
 }

@@ -6,7 +6,9 @@
 #include "data/datasetmodel.h"
 #include "masterdata/picklink.h"
 #include <QDir>
+#include <QApplication>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTableView>
 #include <QTest>
 #include <QToolButton>
@@ -338,4 +340,94 @@ TEST_F(DocWindowTest, PostingTakesTheRowBeingEntered)
     EXPECT_EQ(num("SELECT pass FROM inlist"), 1);
     EXPECT_DOUBLE_EQ(num("SELECT amount FROM inlist"), 7.5); // 3 x 2.50
     EXPECT_DOUBLE_EQ(productValue("00000101", "sl"), 13);
+}
+
+// Windows of every kind side by side: the grid titles are each window's own
+// (the row query and its fields are shared), and so are the toolbar texts, the
+// grid's pop-up menu and the supplier button beside 供应商号.
+TEST_F(DocWindowTest, EachKindsWindowsKeepTheirOwnTitlesTextsAndMenus)
+{
+    const QStringList commands = {QStringLiteral("新增"), QStringLiteral("删除"), QStringLiteral("刷新"),
+                                  QStringLiteral("过帐"), QStringLiteral("打印"), QStringLiteral("退回")};
+    struct Kind {
+        DocKind kind;
+        QString codeTitle, addCaption, reverseCaption;
+        bool supplierButton;
+        QStringList popup;
+    };
+    // Each kind follows one whose titles differ, so a title left behind would show.
+    const std::vector<Kind> kinds = {
+        {DocKind::Receipt, QStringLiteral("银行编号"), QStringLiteral("  新增&A  "), QStringLiteral(" 冲数 "), false, commands},
+        {DocKind::Purchase, QStringLiteral("货品代码"), QStringLiteral("  添加&A  "), QStringLiteral("   冲数   "), true, commands},
+        {DocKind::Payment, QStringLiteral("银行编号"), QStringLiteral("  新增&A  "), QStringLiteral(" 冲数 "), true, commands},
+        {DocKind::PurchaseReturn, QStringLiteral("货品代码"), QStringLiteral("  添加&A  "), QStringLiteral("   冲数   "), true, commands},
+        {DocKind::Sale, QStringLiteral("货号"), QStringLiteral("  新增&A  "), QStringLiteral("   冲数   "), false, {QStringLiteral("打印设置")}},
+        {DocKind::SalesReturn, QStringLiteral("货品代码"), QStringLiteral("  新增&A  "), QStringLiteral("   冲数   "), false, commands},
+    };
+    auto texts = [](QWidget* grid) {
+        QStringList out;
+        for (QAction* a : grid->actions()) out << a->text();
+        return out;
+    };
+    Dataset* rows = frdm->AQoutdetail;
+    for (const Kind& k : kinds) {
+        SCOPED_TRACE(int(k.kind));
+        EntryWindow* w = openNew(k.kind);
+        EXPECT_EQ(w->DBGrid1->model()->headerData(rows->fieldIndex("sphh"), Qt::Horizontal).toString(), k.codeTitle);
+        EXPECT_EQ(w->findChild<QToolButton*>("ToolButton1")->text(), k.addCaption);
+        EXPECT_EQ(w->DBGrid1->contextMenuPolicy(), Qt::ActionsContextMenu);
+        EXPECT_EQ(texts(w->DBGrid1), k.popup);
+        auto* more = w->findChild<QToolButton*>("SpeedButton1");
+        EXPECT_EQ(more != nullptr, k.supplierButton);
+        if (more) {
+            EXPECT_EQ(more->text(), QStringLiteral("…"));
+            more->click();
+            EXPECT_EQ(frmain->pickCode, int(k.kind));
+            EXPECT_TRUE(w->findChild<QWidget*>("Frbranch"));
+        }
+        if (k.kind == DocKind::Purchase) {
+            // The pop-up's 刷新 is the toolbar's.
+            box(w, "Edit2")->setText("7");
+            w->DBGrid1->actions()[2]->trigger();
+            EXPECT_EQ(box(w, "Edit7")->text(), "200.00");
+            shoot(w, "purchase-after-receipt");
+        }
+        if (k.kind == DocKind::Sale) {
+            w->DBGrid1->actions()[0]->trigger();
+            EXPECT_EQ(dialogs->shown.back().kind, "printer");
+        }
+        w->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+        frdm->AQoutlist->reopen(QStringLiteral("SELECT * from %1").arg(docDesc(k.kind).headerTable));
+        auto* v = qobject_cast<PostedView*>(openPostedView(k.kind, nullptr));
+        ASSERT_TRUE(v);
+        EXPECT_EQ(v->findChild<QToolButton*>("ToolButton6")->text(), k.reverseCaption);
+        EXPECT_EQ(texts(v->DBGrid1), (QStringList{QStringLiteral("打印"), QStringLiteral("退回")}));
+        v->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+// The Down arrow in the code box: 新增商品 in the purchase, nothing in the return.
+TEST_F(DocWindowTest, DownInTheCodeBoxGoesToNewProductOrStays)
+{
+    for (DocKind kind : {DocKind::Purchase, DocKind::PurchaseReturn}) {
+        EntryWindow* w = openNew(kind);
+        w->show();
+        QApplication::setActiveWindow(w);
+        QLineEdit* code = box(w, "Edit12");
+        code->setFocus();
+        QTest::keyClick(code, Qt::Key_Down);
+        if (kind == DocKind::Purchase) {
+            EXPECT_TRUE(w->findChild<QPushButton*>("Button1")->hasFocus());
+            box(w, "Edit17")->setFocus();
+            QTest::keyClick(box(w, "Edit17"), Qt::Key_Down);
+            EXPECT_TRUE(w->findChild<QPushButton*>("Button1")->hasFocus());
+        } else {
+            EXPECT_TRUE(code->hasFocus());
+        }
+        w->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
 }

@@ -84,6 +84,20 @@ TEST_F(SalePosting, TenderedSaleLeavesTheMemberOwingWhatHeOwedAndReversesExactly
     EXPECT_EQ(balances(), before);
 }
 
+// The till costs an item given away at nothing and loose goods at their price;
+// other rows keep the cost they were entered with.
+TEST_F(SalePosting, CheckoutCostsFreeItemsAtNothingAndLooseGoodsAtTheirPrice)
+{
+    const QString no = sale("0000000001", {{"1001", 1, 0}, {"1003", 2, 5, 100, "零"}, {"1002", 1, 12.5}});
+    db().exec("UPDATE outdetail SET dj_w=2");
+    postTendered(db(), no, in("0000000001"), 50, "999");
+    const auto costs = db().rows("SELECT dj_w FROM outdetail WHERE mainintno=:p1 ORDER BY intno", {{"p1", no}});
+    ASSERT_EQ(costs.size(), 3u);
+    EXPECT_DOUBLE_EQ(costs[0][0].toDouble(), 0);
+    EXPECT_DOUBLE_EQ(costs[1][0].toDouble(), 5);
+    EXPECT_DOUBLE_EQ(costs[2][0].toDouble(), 2);
+}
+
 TEST_F(SalePosting, GoodsWithoutAProductMoveNoStockEitherWay)
 {
     // "零" names no product; a product sold by the unit "零" is still stock.

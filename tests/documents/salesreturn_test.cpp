@@ -55,3 +55,18 @@ TEST_F(SaleShop, SalesReturnEnteredPostedPrintedAndReversed)
     EXPECT_DOUBLE_EQ(customerBalance("0000000002"), 120);
     EXPECT_DOUBLE_EQ(stock("1002"), -1);
 }
+
+// A return opens recalculated: totals left stale by whoever wrote it are put right.
+TEST_F(SaleShop, SalesReturnOpensRecalculated)
+{
+    const QString no = salesReturn("0000000002", {{"1002", 2, 5}});
+    frdm->ADOCon.exec("UPDATE outbacklist SET amount=0, hjsl=0");
+    frmain->docMode = "F";
+    frmain->docIntno = no;
+    frdm->AQoutlist->reopen("SELECT * from outbacklist");
+    auto* w = qobject_cast<EntryWindow*>(openEntryWindow(DocKind::SalesReturn, frmain));
+    ASSERT_TRUE(w);
+    EXPECT_EQ(w->box("Edit5")->text(), "10.00");
+    EXPECT_EQ(w->box("Edit14")->text(), "2");
+    w->close();
+}

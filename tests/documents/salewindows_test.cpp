@@ -11,6 +11,7 @@
 #include "documents/tfrcash.h"
 #include <QFile>
 #include <QLineEdit>
+#include <QTableView>
 #include <QTest>
 
 using namespace qm::doc;
@@ -163,4 +164,28 @@ TEST_F(SaleWindows, MemberSalePostedShowsTheTicketAndIsReversedFromThePostedView
     EXPECT_DOUBLE_EQ(customerBalance("0000000002"), 120);
     EXPECT_DOUBLE_EQ(stock("1002"), 10);
     delete v;
+}
+
+// A code typed into the grid's 货号 and Enter: the row is filled as from the
+// code box; an unknown code is refused and the cell cleared for another.
+TEST_F(SaleWindows, ACodeTypedIntoTheGridFillsItsRow)
+{
+    SaleEntryWindow* w = openNewSale();
+    ASSERT_TRUE(w);
+    qm::Dataset* rows = frdm->AQoutdetail;
+    QTableView* g = w->DBGrid1;
+    QAbstractItemModel* m = g->model();
+    const QModelIndex at = m->index(rows->recNo(), rows->fieldIndex("sphh"));
+    ASSERT_TRUE(m->flags(at) & Qt::ItemIsEditable);
+    m->setData(at, "9999", Qt::EditRole);
+    g->setCurrentIndex(at);
+    QTest::keyClick(g, Qt::Key_Return);
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("查无此货号！"));
+    EXPECT_EQ(rows->asString("sphh"), "");
+    EXPECT_EQ(g->currentIndex().column(), at.column());
+    m->setData(at, "1002", Qt::EditRole);
+    QTest::keyClick(g, Qt::Key_Return);
+    EXPECT_EQ(rows->asString("spmc"), QStringLiteral("一二三四五六七八九十"));
+    EXPECT_EQ(g->currentIndex().column(), rows->fieldIndex("sl"));
+    EXPECT_EQ(w->box("Edit5")->text(), "12.50");
 }

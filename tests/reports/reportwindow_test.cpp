@@ -11,6 +11,7 @@
 #include "layouts/report.h"
 #include "layouts/reportlayouts.h"
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -238,4 +239,33 @@ TEST_F(ReportWindowTest, CodesArePickedFromTheListsAndButtonsRun)
     openPartnerList(PartnerKind::Supplier)->ToolButton7Click();
     EXPECT_EQ(s->filterEdit("Edit2")->text(), "0000000012");
     delete openPartnerList(PartnerKind::Supplier);
+}
+
+// Leaving a statement's code box pads and looks up the code even as it was
+// shown; the member's label of the product sales summary picks like its box.
+TEST_F(ReportWindowTest, LeavingTheCodeLooksItUpAndTheMemberLabelPicks)
+{
+    auto* st = new StatementWindow(StatementKind::Customer, nullptr);
+    w = st;
+    st->show();
+    QApplication::setActiveWindow(st);
+    st->codeEdit->setFocus();
+    EXPECT_EQ(st->codeEdit->text(), "1");
+    st->nameEdit->setFocus();
+    EXPECT_EQ(st->codeEdit->text(), "0000000001");
+    EXPECT_EQ(st->nameEdit->text(),
+              frdm->ADOCon.scalar("SELECT name FROM customer WHERE id='0000000001'").toString());
+
+    auto* s = new SummaryWindow(SummaryKind::ProductSales, nullptr);
+    delete w;
+    w = s;
+    s->show();
+    QLabel* label = nullptr;
+    for (QLabel* l : s->findChildren<QLabel*>())
+        if (l->buddy() == s->filterEdit("Edit2")) label = l;
+    ASSERT_TRUE(label);
+    QTest::mouseDClick(label, Qt::LeftButton);
+    EXPECT_EQ(frmain->pickCode, 3);
+    EXPECT_NE(openPartnerList(PartnerKind::Customer), nullptr);
+    delete openPartnerList(PartnerKind::Customer);
 }

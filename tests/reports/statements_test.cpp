@@ -158,6 +158,7 @@ TEST_F(StatementTest, SupplierStatementsByRowAndByDocument)
     document("put", "2009-03-08", s, {{{"sphh", "0000000001"}, {"amount", 7.0}}});
     document("put", "2009-03-08", s, {{{"sphh", "0000000001"}, {"amount", 700.0}}}, {}, State::Reversed);
 
+    frdm->ADOCon.exec("UPDATE branch SET remark='月结' WHERE id='0000000012'");
     open(StatementKind::SupplierRows, "12");
     EXPECT_EQ(w->nameEdit->text(), "华联批发");
     EXPECT_EQ(col("rest"), QStringList({"218.00", "208.00", "208.00", "201.00"}));
@@ -179,6 +180,9 @@ TEST_F(StatementTest, SupplierStatementsByRowAndByDocument)
     EXPECT_EQ(column(statementRows(w->desc()), "rest"), col("rest"));
     EXPECT_EQ(num("SELECT count(*) FROM totallist"), 1);
     EXPECT_EQ(num("SELECT amount FROM totallist"), 0.0);
+    ASSERT_TRUE(w->layout());
+    w->layout()->Prepare();
+    EXPECT_NE(w->layout()->pages().back().find("备注：月结"), nullptr);
 }
 
 // Cash opening 1000; before the range a sale that kept 35 and a receipt of 40

@@ -511,6 +511,29 @@ WriterHold::~WriterHold()
     }
 }
 
+void leaveHotJournal(const QString& path)
+{
+    Connection w;
+    w.open(path);
+    w.exec(QStringLiteral("PRAGMA cache_size=10"));
+    w.exec(QStringLiteral("BEGIN IMMEDIATE"));
+    w.exec(QStringLiteral("DELETE FROM customer"));
+    for (int i = 0; i < 400; ++i)
+        w.exec(QStringLiteral("INSERT INTO customer(intno, id, name, remark) VALUES(:p1, :p1, '未提交', :p2)"),
+               {{"p1", QString::asprintf("%010d", 50000 + i)}, {"p2", QString(500, 'u')}});
+    const QString journal = path + QStringLiteral("-journal");
+    if (!QFile::exists(journal)) throw DbError(QStringLiteral("no journal was written"));
+    QFile::remove(path + QStringLiteral(".crash"));
+    QFile::remove(path + QStringLiteral(".crash-journal"));
+    QFile::copy(path, path + QStringLiteral(".crash"));
+    QFile::copy(journal, path + QStringLiteral(".crash-journal"));
+    w.exec(QStringLiteral("ROLLBACK"));
+    w.close();
+    QFile::remove(path);
+    QFile::rename(path + QStringLiteral(".crash"), path);
+    QFile::rename(path + QStringLiteral(".crash-journal"), journal);
+}
+
 void ReaderHold::release()
 {
     if (c_.isOpen() && c_.inTransaction()) c_.exec(QStringLiteral("COMMIT"));

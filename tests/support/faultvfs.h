@@ -181,6 +181,11 @@ private:
     Connection c_;
 };
 
+// What a writer that died in the middle of a transaction leaves: pages of
+// the transaction (every customer replaced by 400 named "未提交") already in
+// the file, and the journal that undoes them.
+void leaveHotJournal(const QString& path);
+
 struct KillResult {
     int completed = 0; // iterations whose call returned in the child before the kill
     bool killed = false; // false when the child ended by itself before the kill
