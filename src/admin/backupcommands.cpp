@@ -26,7 +26,7 @@ QString withReason(const QString& text, const QString& reason)
 ConnectionPause::ConnectionPause()
 {
     // A copy to bak/ still on its way would read the file being replaced or compacted.
-    waitForBakCopies();
+    finishBakCopies();
     frdm->ADOCon.close();
 }
 
@@ -56,6 +56,9 @@ void exitBackup()
     frdm->ADOCon.close();
     // Nothing to back up when the program ends before its data was opened.
     if (!wasOpen) return;
+    // The copy to bak/ that the last checkout or window asked for finishes
+    // first, unless the operator leaves the data to the exit backup.
+    finishBakCopies();
     if (dlg::messageBox(exitBackupQuestion(), QStringLiteral("是否备份数据?"), Buttons::YesNo) == Answer::No) return;
     waitForBakCopies();
     // A failed compaction has shown its message; the copy is still made.

@@ -1,15 +1,25 @@
 #include "common/bakcopy.h"
-#include <atomic>
 #include "common/dialogs.h"
 #include "common/errors.h"
 #include "common/paths.h"
 #include "data/connection.h"
+#include "data/databasecheck.h"
 #include <QCoreApplication>
+#include <QDialog>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMetaObject>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QScopeGuard>
+#include <QTimer>
+#include <QVBoxLayout>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <atomic>
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
@@ -22,6 +32,17 @@ namespace {
 const QString kCopyFailed = QStringLiteral("请检查本系统的数据备份目录bak是否存在！ ");
 const QString kSourceMissing = QStringLiteral("数据没有成功复制,请检查前台连接线路及前台数据位置的设置！ ");
 
+// Pages read under one read lock: a writer that comes meanwhile waits for
+// at most this many (a millisecond or two).
+constexpr int kStepPages = 256;
+// How long the file must stay unchanged before an attempt starts: the first
+// time, and at most after attempts that writers interrupted.
+constexpr int kFirstQuietMs = 50;
+constexpr int kLongestQuietMs = 8000;
+constexpr int kPollMs = 20;
+
+std::function<void(const QString&)> g_writtenHook;
+
 void tellOperator(const QString& text)
 {
     QCoreApplication* app = QCoreApplication::instance();
@@ -32,17 +53,22 @@ void tellOperator(const QString& text)
     QMetaObject::invokeMethod(app, [text] { dlg::showMessage(text); }, Qt::QueuedConnection);
 }
 
-// Makes one copy through its own connection; throws on failure.
-void copyOnce(const QString& source, const QString& target)
+// What a commit to the file changes, read without taking any of its locks.
+struct Stamp {
+    qint64 size = -1, modifiedNs = -1;
+    bool operator==(const Stamp& o) const { return size == o.size && modifiedNs == o.modifiedNs; }
+};
+
+Stamp stampOf(const QByteArray& path)
 {
-    if (!QFileInfo(source).isFile()) throw FileOpenError(kSourceMissing);
-    sqlite3* db = nullptr;
-    auto closer = qScopeGuard([&] { sqlite3_close_v2(db); });
-    if (sqlite3_open_v2(QFile::encodeName(source).constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
-        throw DbError(QStringLiteral("不能打开数据库: ") + source);
-    sqlite3_busy_timeout(db, kBackupBusyWaitMs);
-    backupDatabase(db, target);
+    struct stat st;
+    if (::stat(path.constData(), &st) != 0) return {};
+    return {qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
 }
+
+bool isBusy(int rc) { return (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED; }
+
+enum class Attempt { Done, WriterCame, Abandoned };
 
 class Copier {
 public:
@@ -51,6 +77,7 @@ public:
         {
             std::lock_guard<std::mutex> lock(m_);
             stop_ = true;
+            abandon_ = true;
         }
         cv_.notify_all();
         if (thread_.joinable()) thread_.join();
@@ -79,11 +106,26 @@ public:
         return idleCv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), idle);
     }
 
+    void abandon()
+    {
+        std::unique_lock<std::mutex> lock(m_);
+        if (!pending_ && !running_) return;
+        pending_ = false;
+        abandon_ = true;
+        cv_.notify_all();
+        idleCv_.wait(lock, [this] { return !running_; });
+        abandon_ = false;
+    }
+
     int made()
     {
         std::lock_guard<std::mutex> lock(m_);
         return made_;
     }
+
+    // Share of the current attempt copied, in thousandths; -1 while it waits
+    // for the writers to pause.
+    int progress() const { return progress_; }
 
 private:
     void run()
@@ -92,13 +134,11 @@ private:
         for (;;) {
             cv_.wait(lock, [this] { return pending_ || stop_; });
             if (!pending_) return;
-            pending_ = false;
             running_ = true;
-            const QString source = source_, target = target_;
             lock.unlock();
             QString failure;
             try {
-                copyOnce(source, target);
+                copyWhenQuiet();
             } catch (const FileOpenError& e) {
                 failure = e.message() == kSourceMissing ? kSourceMissing : kCopyFailed;
             } catch (...) {
@@ -112,12 +152,134 @@ private:
         }
     }
 
+    // False when the copy was abandoned or the program ends.
+    bool sleepFor(int ms)
+    {
+        std::unique_lock<std::mutex> lock(m_);
+        return !cv_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return abandon_ || stop_; });
+    }
+
+    bool abandoned()
+    {
+        std::lock_guard<std::mutex> lock(m_);
+        return abandon_ || stop_;
+    }
+
+    // Until the file has not changed for `quietMs`; false when abandoned.
+    bool waitForQuiet(const QString& source, int quietMs)
+    {
+        const QByteArray path = QFile::encodeName(source);
+        Stamp last = stampOf(path);
+        QElapsedTimer quiet;
+        quiet.start();
+        while (quiet.elapsed() < quietMs) {
+            if (!sleepFor(std::min<qint64>(kPollMs, quietMs - quiet.elapsed() + 1))) return false;
+            const Stamp now = stampOf(path);
+            if (!(now == last)) {
+                last = now;
+                quiet.restart();
+            }
+        }
+        return true;
+    }
+
+    void copyWhenQuiet()
+    {
+        int quietMs = kFirstQuietMs;
+        bool cleaned = false;
+        for (;;) {
+            progress_ = -1;
+            QString source;
+            {
+                std::lock_guard<std::mutex> lock(m_);
+                source = source_;
+            }
+            if (!waitForQuiet(source, quietMs)) return;
+            QString target;
+            {
+                // This attempt serves every request made so far.
+                std::lock_guard<std::mutex> lock(m_);
+                if (abandon_ || stop_) return;
+                source = source_;
+                target = target_;
+                pending_ = false;
+            }
+            if (!cleaned) {
+                QDir().mkpath(QFileInfo(target).absolutePath());
+                removeStalePartialCopies(QFileInfo(target).absolutePath());
+                cleaned = true;
+            }
+            switch (attempt(source, target)) {
+            case Attempt::Done:
+            case Attempt::Abandoned:
+                return;
+            case Attempt::WriterCame:
+                quietMs = std::min(quietMs * 2, kLongestQuietMs);
+                break;
+            }
+        }
+    }
+
+    // One attempt at a whole copy; throws on failure.
+    Attempt attempt(const QString& source, const QString& target)
+    {
+        if (!QFileInfo(source).isFile()) throw FileOpenError(kSourceMissing);
+        sqlite3* src = nullptr;
+        sqlite3* dst = nullptr;
+        sqlite3_backup* b = nullptr;
+        const QString partial = partialCopyName(target);
+        auto cleanup = qScopeGuard([&] {
+            if (b) sqlite3_backup_finish(b);
+            sqlite3_close_v2(dst);
+            sqlite3_close_v2(src);
+            QFile::remove(partial);
+        });
+        if (sqlite3_open_v2(QFile::encodeName(source).constData(), &src, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
+            throw DbError(QStringLiteral("不能打开数据库: ") + source);
+        // A writer's lock is a reason to step aside, never to wait.
+        sqlite3_busy_timeout(src, 0);
+        dst = openPartialCopy(partial, kBackupBusyWaitMs);
+        b = sqlite3_backup_init(dst, "main", src, "main");
+        if (!b) throw DbError(QStringLiteral("备份失败: ") + QString::fromUtf8(sqlite3_errmsg(dst)));
+        int lastRemaining = -1;
+        for (;;) {
+            if (abandoned()) return Attempt::Abandoned;
+            const int rc = sqlite3_backup_step(b, kStepPages);
+            if (rc == SQLITE_DONE) break;
+            // A commit by another connection starts the copy again from the
+            // first page: that writer, or the next, would come again.
+            if (isBusy(rc)) return Attempt::WriterCame;
+            if (rc != SQLITE_OK) throw DbError(QStringLiteral("备份失败: ") + QString::fromUtf8(sqlite3_errstr(rc)));
+            const int remaining = sqlite3_backup_remaining(b);
+            if (lastRemaining >= 0 && remaining >= lastRemaining) return Attempt::WriterCame;
+            lastRemaining = remaining;
+            const int total = std::max(1, sqlite3_backup_pagecount(b));
+            progress_ = int(qint64(total - remaining) * 1000 / total);
+        }
+        const int rc = sqlite3_backup_finish(b);
+        b = nullptr;
+        if (rc != SQLITE_OK) throw DbError(QStringLiteral("备份失败: ") + QString::fromUtf8(sqlite3_errstr(rc)));
+        sqlite3_close_v2(src);
+        src = nullptr;
+        if (sqlite3_close(dst) != SQLITE_OK) throw DbError(QStringLiteral("备份失败: ") + QString::fromUtf8(sqlite3_errmsg(dst)));
+        dst = nullptr;
+        if (!syncFile(partial)) throw FileOpenError(QStringLiteral("不能写入备份文件: ") + target);
+        if (g_writtenHook) g_writtenHook(partial);
+        // The copy must open and pass the check before it replaces anything.
+        if (!isUsableBackup(partial)) throw DbError(QStringLiteral("备份的数据文件检查不通过: ") + target);
+        cleanup.dismiss();
+        renameCopyOver(partial, target);
+        progress_ = 1000;
+        return Attempt::Done;
+    }
+
     std::mutex m_;
     std::condition_variable cv_, idleCv_;
     std::thread thread_;
     QString source_, target_;
-    bool pending_ = false, running_ = false, stop_ = false;
+    bool pending_ = false, running_ = false, stop_ = false, abandon_ = false;
     int made_ = 0;
+    std::atomic<int> progress_{-1};
 };
 
 Copier& copier()
@@ -126,10 +288,11 @@ Copier& copier()
     return c;
 }
 
-}
-
-namespace {
 std::atomic<bool> g_held{false};
+
+// How long a copy may take before the operator sees its progress.
+constexpr int kSilentWaitMs = 300;
+
 }
 
 void holdBakCopies(bool held) { g_held = held; }
@@ -151,6 +314,43 @@ void requestBakCopy(const QString& source, const QString& target)
 
 bool waitForBakCopies(int timeoutMs) { return copier().wait(timeoutMs); }
 
+bool finishBakCopies()
+{
+    if (copier().wait(kSilentWaitMs)) return true;
+    QDialog box;
+    box.setObjectName(QStringLiteral("bakCopyProgress"));
+    box.setWindowTitle(QStringLiteral("数据备份"));
+    auto* layout = new QVBoxLayout(&box);
+    auto* label = new QLabel(&box);
+    auto* bar = new QProgressBar(&box);
+    bar->setRange(0, 1000);
+    auto* leave = new QPushButton(QStringLiteral("不再等待"), &box);
+    layout->addWidget(label);
+    layout->addWidget(bar);
+    layout->addWidget(leave);
+    QObject::connect(leave, &QPushButton::clicked, &box, &QDialog::reject);
+    auto show = [&] {
+        const int p = copier().progress();
+        label->setText(p < 0 ? QStringLiteral("前台正在写入数据,等其空闲后再复制到备份目录bak……")
+                             : QStringLiteral("正在将数据复制到备份目录bak,请稍候……"));
+        bar->setValue(std::max(p, 0));
+    };
+    show();
+    QTimer poll(&box);
+    QObject::connect(&poll, &QTimer::timeout, &box, [&] {
+        show();
+        if (copier().wait(0)) box.accept();
+    });
+    poll.start(100);
+    if (dlg::exec(&box) == QDialog::Accepted) return true;
+    copier().abandon();
+    return false;
+}
+
+void abandonBakCopies() { copier().abandon(); }
+
 int bakCopiesMade() { return copier().made(); }
+
+void setBakCopyWrittenHook(std::function<void(const QString&)> hook) { g_writtenHook = std::move(hook); }
 
 }

@@ -1,11 +1,18 @@
 #pragma once
-// The copy of the working database to bak/ that a product save and the close
-// of an entry window make. The copy runs on one background thread through a
-// connection of its own, so the window that asked for it does not wait for
-// it; requests made while a copy waits or runs coalesce into one copy made
-// after the last of them. A failure reaches the operator through the dialogs
-// layer, on the GUI thread.
+// The copy of the working database to bak/ that a product save, a checkout
+// and the close of an entry window make. The copy runs on one background
+// thread through a connection of its own, so the window that asked for it
+// does not wait for it; requests made while a copy waits or runs coalesce into
+// one copy made after the last of them. A failure reaches the operator
+// through the dialogs layer, on the GUI thread.
+//
+// The till never waits for it: the copy reads the file in small steps, and
+// when a writer comes (the front desk, the next sale) it gives up the attempt
+// and tries again once the file has stayed unchanged for a while, waiting
+// longer each time. A copy is checked before it replaces bak/vkdb.mdb; one
+// that fails its check leaves the previous copy in place.
 #include <QString>
+#include <functional>
 
 namespace qm {
 
@@ -24,8 +31,20 @@ void holdBakCopies(bool held);
 // timeout waits as long as it takes; false when the time ran out.
 bool waitForBakCopies(int timeoutMs = -1);
 
-// Copies finished (made or failed) since the program started: lets tests and
-// benchmarks see that requests coalesced.
+// The same for the operator: after a moment, a window shows the copy's
+// progress and lets him stop waiting, which abandons the copy: bak/ keeps
+// its previous copy (at the program's end the exit backup saves the data).
+// False when he stopped waiting.
+bool finishBakCopies();
+
+// Abandons the pending and running copy; bak/ keeps its previous copy.
+void abandonBakCopies();
+
+// Copies finished (made, failed or abandoned) since the program started:
+// lets tests and benchmarks see that requests coalesced.
 int bakCopiesMade();
+
+// Test hook: called with the complete partial copy, before its check.
+void setBakCopyWrittenHook(std::function<void(const QString& partial)> hook);
 
 }

@@ -12,6 +12,11 @@
 #include <QElapsedTimer>
 #include <QScopeGuard>
 #include <unistd.h>
+#include <QRegularExpression>
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <limits>
 
 namespace qm {
 
@@ -369,14 +374,74 @@ void Connection::backupTo(const QString& target)
     backupDatabase(db_, target);
 }
 
-void backupDatabase(sqlite3* source, const QString& target, int busyWaitMs)
+QString partialCopyName(const QString& target)
 {
     static std::atomic<int> counter{0};
     QFileInfo ti(target);
+    return ti.absolutePath() + QStringLiteral("/.") + ti.fileName()
+           + QStringLiteral(".%1-%2.part").arg(::getpid()).arg(++counter);
+}
+
+int removeStalePartialCopies(const QString& folder)
+{
+    static const QRegularExpression name(QStringLiteral("^\\..+\\.(\\d+)-\\d+\\.part(-journal)?$"));
+    int removed = 0;
+    const QDir dir(folder);
+    for (const QString& f : dir.entryList({QStringLiteral(".*.part"), QStringLiteral(".*.part-journal")},
+                                          QDir::Files | QDir::Hidden | QDir::System)) {
+        const QRegularExpressionMatch m = name.match(f);
+        if (!m.hasMatch()) continue;
+        bool ok = false;
+        const qint64 pid = m.captured(1).toLongLong(&ok);
+        if (!ok || pid <= 0 || pid > std::numeric_limits<pid_t>::max()) continue;
+        // A process that runs (or that we may not signal) may still be writing it.
+        if (pid_t(pid) == ::getpid() || ::kill(pid_t(pid), 0) == 0 || errno != ESRCH) continue;
+        if (QFile::remove(dir.filePath(f))) ++removed;
+    }
+    return removed;
+}
+
+sqlite3* openPartialCopy(const QString& path, int busyWaitMs)
+{
+    sqlite3* dst = nullptr;
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &dst, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+        sqlite3_close_v2(dst);
+        QFile::remove(path);
+        throw FileOpenError(QStringLiteral("不能创建备份文件: ") + path);
+    }
+    sqlite3_busy_timeout(dst, busyWaitMs);
+    sqlite3_exec(dst, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF", nullptr, nullptr, nullptr);
+    return dst;
+}
+
+bool syncFile(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+    if (fd < 0) return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+void renameCopyOver(const QString& from, const QString& to)
+{
+    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0) {
+        QFile::remove(from);
+        throw FileOpenError(QStringLiteral("不能写入备份文件: ") + to);
+    }
+    const int fd = ::open(QFile::encodeName(QFileInfo(to).absolutePath()).constData(), O_RDONLY | O_DIRECTORY);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+void backupDatabase(sqlite3* source, const QString& target, int busyWaitMs)
+{
+    QFileInfo ti(target);
     QDir().mkpath(ti.absolutePath());
-    // Unique among the copies of every thread and process writing beside it.
-    const QString tmp = ti.absolutePath() + QStringLiteral("/.") + ti.fileName()
-                        + QStringLiteral(".%1-%2.part").arg(::getpid()).arg(++counter);
+    removeStalePartialCopies(ti.absolutePath());
+    const QString tmp = partialCopyName(target);
     sqlite3* dst = nullptr;
     auto cleanup = qScopeGuard([&] {
         sqlite3_close_v2(dst);
@@ -419,8 +484,8 @@ void backupDatabase(sqlite3* source, const QString& target, int busyWaitMs)
     if (rc != SQLITE_DONE) throw DbError(QStringLiteral("备份失败: ") + err);
     if (sqlite3_close(dst) != SQLITE_OK) throw DbError(QStringLiteral("备份失败: ") + QString::fromUtf8(sqlite3_errmsg(dst)));
     dst = nullptr;
-    if (::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(target).constData()) != 0)
-        throw FileOpenError(QStringLiteral("不能写入备份文件: ") + target);
+    cleanup.dismiss();
+    renameCopyOver(tmp, target);
 }
 
 void Connection::compact() { exec(QStringLiteral("VACUUM")); }

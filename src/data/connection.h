@@ -138,10 +138,30 @@ private:
 inline constexpr int kBackupBusyWaitMs = 5000;
 
 // Copies the database open on `source` through the online backup API into a
-// temporary file with a unique name beside `target`, renamed over `target`
-// once complete: the previous copy stays whole until then. Waits at most
+// partial file beside `target` (partialCopyName), renamed over `target` once
+// complete: the previous copy stays whole until then. Waits at most
 // `busyWaitMs` at a time for another connection's lock, then throws DbError.
+// The operator waits for this copy: a writer busier than the copy is long
+// makes it copy the rest in one step, during which the writer waits.
 void backupDatabase(sqlite3* source, const QString& target, int busyWaitMs = kBackupBusyWaitMs);
+
+// A partial copy's name beside `target`: ".<name>.<pid>-<n>.part", unique
+// among the copies of every thread and process writing beside it.
+QString partialCopyName(const QString& target);
+// Removes from `folder` the partial copies (and their journals) whose process
+// no longer runs: a copy killed halfway leaves them. Files of a copy still
+// running, in this process or another, stay. Returns how many were removed.
+int removeStalePartialCopies(const QString& folder);
+// Opens `path` for an online backup to write into: no journal and no sync of
+// its own (a partial file is thrown away when anything fails, and is synced
+// by syncFile once complete, so that the source's lock is never held while
+// the disk catches up). Throws FileOpenError.
+sqlite3* openPartialCopy(const QString& path, int busyWaitMs);
+// Flushes a closed file to the disk; false when that failed.
+bool syncFile(const QString& path);
+// Renames the complete copy `from` over `to` and makes the rename durable;
+// throws FileOpenError (and removes `from`) when it fails.
+void renameCopyOver(const QString& from, const QString& to);
 
 // Quick test whether a file is a usable SQLite database: it opens and passes
 // "PRAGMA quick_check".

@@ -6,10 +6,13 @@
 #include "support/faultvfs.h"
 #include "support/files.h"
 #include "support/fixture.h"
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QFile>
 #include <sqlite3.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace qm;
 
@@ -31,6 +34,34 @@ protected:
     }
     QStringList leftovers() { return QDir(folder() + "bak").entryList({".*part*"}, QDir::Files | QDir::Hidden); }
 };
+
+const QString kCopyFailed = QStringLiteral("请检查本系统的数据备份目录bak是否存在！ ");
+
+// Overwrites the head of an index's first page: the file still opens and
+// reads, and only the check finds the damage.
+void damageAnIndex(const QString& path)
+{
+    int root = 0, pageSize = 0;
+    {
+        Connection c;
+        c.open(path);
+        root = c.scalar("SELECT min(rootpage) FROM sqlite_master WHERE type='index' AND rootpage>1").toInt();
+        pageSize = c.scalar("PRAGMA page_size").toInt();
+    }
+    ASSERT_GT(root, 1);
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    f.seek(qint64(root - 1) * pageSize);
+    f.write(QByteArray(16, '\xff'));
+}
+
+pid_t endedProcess()
+{
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    return child;
+}
 }
 
 TEST_F(BakCopy, RequestsWhileACopyWaitsCoalesceIntoOne)
@@ -148,4 +179,131 @@ TEST_F(BakCopy, AFaultDuringTheCopyLeavesThePreviousCopy)
     fault::setTarget({});
     EXPECT_GT(runs, 2);
     EXPECT_EQ(leftovers(), QStringList());
+}
+
+TEST_F(BakCopy, ACopyThatFailsItsCheckLeavesThePreviousOneAndSaysSo)
+{
+    struct Case {
+        const char* name;
+        std::function<void()> plant;
+    } cases[] = {
+        {"a damaged index in the working file", [&] { damageAnIndex(working); }},
+        {"the copy damaged once written", [&] { setBakCopyWrittenHook([](const QString& partial) { damageAnIndex(partial); }); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        frdm->ADOCon.backupTo(backup);
+        const QByteArray previous = readFile(backup);
+        dialogs->clear();
+        c.plant();
+        requestBakCopy();
+        ASSERT_TRUE(waitForBakCopies(10000));
+        setBakCopyWrittenHook({});
+        QCoreApplication::processEvents();
+        EXPECT_EQ(dialogs->messages(), QStringList{kCopyFailed});
+        EXPECT_EQ(readFile(backup), previous);
+        EXPECT_EQ(leftovers(), QStringList());
+    }
+}
+
+TEST_F(BakCopy, PartialCopiesOfEndedProcessesAreRemovedBeforeACopy)
+{
+    const QString bak = folder() + "bak/";
+    const QString dead = QString::number(endedProcess());
+    const QStringList stale = {".vkdb.mdb." + dead + "-1.part", ".vkdb.mdb." + dead + "-1.part-journal",
+                               "..vkdb.mdb.new." + dead + "-7.part"};
+    const QStringList kept = {".vkdb.mdb." + QString::number(::getpid()) + "-9999.part",
+                              ".vkdb.mdb." + QString::number(::getppid()) + "-2.part", "notes.part", ".vkdb.mdb.new"};
+    const std::function<void()> copies[] = {
+        [&] { requestBakCopy(); ASSERT_TRUE(waitForBakCopies(10000)); },
+        [&] { frdm->ADOCon.backupTo(backup); },
+    };
+    for (const auto& copy : copies) {
+        for (const QString& f : stale + kept) writeFile(bak + f, "x");
+        copy();
+        for (const QString& f : stale) EXPECT_FALSE(QFile::exists(bak + f)) << f.toStdString();
+        for (const QString& f : kept) EXPECT_TRUE(QFile::exists(bak + f)) << f.toStdString();
+    }
+    EXPECT_TRUE(isUsableBackup(backup));
+}
+
+TEST_F(BakCopy, WritersWaitForOneSmallStepAtMostAndTheCopyStaysWhole)
+{
+    // A file of some thousands of pages, so that a copy takes many steps.
+    frdm->ADOCon.execScript("CREATE TABLE filler(x); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n "
+                            "WHERE i<8000) INSERT INTO filler SELECT randomblob(3000) FROM n");
+    const int pages = frdm->ADOCon.scalar("PRAGMA page_count").toInt();
+    fault::setTarget(working);
+    fault::resetLongestReadOnlyHold();
+    std::atomic<int> failures{0};
+    std::atomic<bool> started{false};
+    std::thread writer([&] {
+        Connection c;
+        c.open(working);
+        for (int i = 0; i < 120; ++i) {
+            try {
+                c.exec("INSERT INTO customer(intno, id, name) VALUES(:n, :n, '写')",
+                       {{"n", QStringLiteral("%1").arg(1000 + i, 10, 10, QChar('0'))}});
+            } catch (...) {
+                ++failures;
+            }
+            started = true;
+            // Pauses long enough for a copy to start, and bursts that interrupt it.
+            if (i % 15 == 14) std::this_thread::sleep_for(std::chrono::milliseconds(80));
+        }
+    });
+    while (!started) std::this_thread::yield();
+    requestBakCopy();
+    writer.join();
+    // Whatever the first request made, the next copy holds every row.
+    requestBakCopy();
+    ASSERT_TRUE(waitForBakCopies(120000));
+    fault::setTarget({});
+    EXPECT_EQ(failures.load(), 0);
+    EXPECT_GT(fault::longestReadOnlyHold(), 0);
+    EXPECT_LT(fault::longestReadOnlyHold(), pages / 4) << "pages read under one lock, of " << pages;
+    EXPECT_TRUE(isUsableBackup(backup));
+    EXPECT_EQ(customersIn(backup), customersIn(working));
+    EXPECT_EQ(leftovers(), QStringList());
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(dialogs->messages().isEmpty());
+}
+
+TEST_F(BakCopy, ThePendingCopyShowsItsProgressAndTheOperatorMayLeaveIt)
+{
+    frdm->ADOCon.backupTo(backup);
+    const QByteArray previous = readFile(backup);
+    Connection holder;
+    holder.open(working);
+    auto holdTheFile = [&] {
+        holder.exec("BEGIN EXCLUSIVE");
+        holder.exec("INSERT INTO customer(intno, id, name) VALUES('0000000103', '103', '丁')");
+    };
+    // Nothing pending: no window.
+    EXPECT_TRUE(finishBakCopies());
+    EXPECT_TRUE(dialogs->shown.empty());
+
+    // Left: the copy is abandoned, bak/ keeps its copy, nothing is reported.
+    holdTheFile();
+    requestBakCopy();
+    dialogs->onExec = [](QDialog*) { return int(QDialog::Rejected); };
+    EXPECT_FALSE(finishBakCopies());
+    ASSERT_EQ(dialogs->shown.size(), 1u);
+    EXPECT_EQ(dialogs->shown[0].text, "bakCopyProgress");
+    EXPECT_TRUE(waitForBakCopies(0));
+    holder.exec("ROLLBACK");
+    EXPECT_EQ(readFile(backup), previous);
+
+    // Waited for: the window closes by itself once the copy is in bak/.
+    holdTheFile();
+    requestBakCopy();
+    dialogs->onExec = [&](QDialog* d) {
+        holder.exec("COMMIT");
+        return d->exec();
+    };
+    EXPECT_TRUE(finishBakCopies());
+    EXPECT_TRUE(waitForBakCopies(0));
+    EXPECT_EQ(customersIn(backup), customersIn(working));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(dialogs->messages().isEmpty());
 }

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <sqlite3.h>
+#include <algorithm>
 #include <csignal>
 #include <cstring>
 #include <mutex>
@@ -26,6 +27,7 @@ struct State {
     int n = 0;              // fail when the count of `op` reaches n
     bool persistent = false;
     bool fired = false;
+    int longestHold = 0;    // pages read by a read-only connection under one read lock
     bool afterEffect = false; // the failing operation is carried out first
     QByteArray unlockPath;     // onceUnlocked: the file, and what to run
     std::function<bool()> unlockHook;
@@ -68,6 +70,8 @@ sqlite3_vfs* realVfs = nullptr;
 struct FaultFile {
     sqlite3_file base;
     bool counted;
+    bool observed;          // a counted database file opened read-only
+    int reads;              // reads under the read lock held now
     const char* name; // valid while the file is open
     sqlite3_file* real() { return reinterpret_cast<sqlite3_file*>(this + 1); }
 };
@@ -76,13 +80,27 @@ FaultFile* ff(sqlite3_file* f) { return reinterpret_cast<FaultFile*>(f); }
 sqlite3_file* rf(sqlite3_file* f) { return ff(f)->real(); }
 const sqlite3_io_methods* rm(sqlite3_file* f) { return rf(f)->pMethods; }
 
+void endHold(FaultFile* p);
 int fClose(sqlite3_file* f)
 {
+    endHold(ff(f));
     int rc = rm(f)->xClose(rf(f));
     f->pMethods = nullptr;
     return rc;
 }
-int fRead(sqlite3_file* f, void* buf, int amt, sqlite3_int64 off) { return rm(f)->xRead(rf(f), buf, amt, off); }
+int fRead(sqlite3_file* f, void* buf, int amt, sqlite3_int64 off)
+{
+    if (ff(f)->observed) ++ff(f)->reads;
+    return rm(f)->xRead(rf(f), buf, amt, off);
+}
+void endHold(FaultFile* p)
+{
+    if (!p->observed) return;
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.m);
+    s.longestHold = std::max(s.longestHold, p->reads);
+    p->reads = 0;
+}
 bool afterEffect()
 {
     State& s = state();
@@ -110,6 +128,7 @@ int fFileSize(sqlite3_file* f, sqlite3_int64* size) { return rm(f)->xFileSize(rf
 int fLock(sqlite3_file* f, int l) { return rm(f)->xLock(rf(f), l); }
 int fUnlock(sqlite3_file* f, int l)
 {
+    if (l == SQLITE_LOCK_NONE) endHold(ff(f));
     const int rc = rm(f)->xUnlock(rf(f), l);
     if (l != SQLITE_LOCK_NONE || !ff(f)->name) return rc;
     std::function<bool()> hook;
@@ -170,6 +189,8 @@ int vOpen(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* f, int flags, int* 
     FaultFile* p = ff(f);
     p->base.pMethods = nullptr;
     p->counted = name && isCounted(name);
+    p->observed = p->counted && (flags & SQLITE_OPEN_MAIN_DB) && (flags & SQLITE_OPEN_READONLY);
+    p->reads = 0;
     p->name = (flags & SQLITE_OPEN_MAIN_DB) ? name : nullptr;
     int rc = realVfs->xOpen(realVfs, name, p->real(), flags, outFlags);
     if (p->real()->pMethods) p->base.pMethods = &faultMethods;
@@ -232,6 +253,20 @@ QString outcomeName(Outcome o)
 } // namespace
 
 // ------------------------------------------------------------ controls
+
+int longestReadOnlyHold()
+{
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.m);
+    return s.longestHold;
+}
+
+void resetLongestReadOnlyHold()
+{
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.m);
+    s.longestHold = 0;
+}
 
 QString opName(Op op)
 {

@@ -78,6 +78,11 @@ void disarm();
 bool fired();
 Counts counts();
 void resetCounts();
+// The most pages that a connection opened read-only (a copy's source) read
+// from a counted database file under one read lock since the reset: a writer
+// that comes meanwhile waits for that many.
+int longestReadOnlyHold();
+void resetLongestReadOnlyHold();
 
 // Arms on construction, disarms on destruction.
 class Injection {
