@@ -66,7 +66,7 @@ double rawCommit(Connection& c, qint64 rowid)
     QElapsedTimer t;
     t.start();
     sqlite3_exec(c.handle(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
-    Statement st(c.handle(), "UPDATE outdetail SET rebate=rebate WHERE rowid=:r");
+    Statement st(c.handle(), "UPDATE outdetail SET rebate=coalesce(rebate,0)+1 WHERE rowid=:r");
     st.bind("r", rowid);
     while (st.step()) {}
     sqlite3_exec(c.handle(), "COMMIT", nullptr, nullptr, nullptr);

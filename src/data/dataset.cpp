@@ -799,6 +799,19 @@ void Dataset::refreshRow(int row)
     emit rowChanged(row);
 }
 
+bool Dataset::refreshStoredRow(const QString& keyField, const QVariant& key)
+{
+    if (!active() || !updatable_ || state_ != State::Browse) return false;
+    const QVariant rowid =
+        conn_->scalar(QStringLiteral("SELECT rowid FROM %1 WHERE %2=:k LIMIT 1").arg(table_, keyField), {{QStringLiteral("k"), key}});
+    if (!rowid.isValid() || rowid.isNull()) return false;
+    const int row = rowOfRowid(rowid.toLongLong());
+    if (row < 0) return false;
+    refreshRow(row);
+    if (row < recordCount() && rowids_[size_t(row)] == rowid.toLongLong()) moveTo(row);
+    return true;
+}
+
 bool writeInTransaction(Dataset& ds, const std::function<bool()>& write)
 {
     Transaction t(*ds.connection());

@@ -218,6 +218,11 @@ public:
     // After a failed write: the current row is brought in step with the
     // table, as refreshRow does. Call it once the transaction has rolled back.
     void resync() { refreshRow(cur_); }
+    // Reads again the one stored row of the update table whose `keyField`
+    // equals `key` and makes it current, without reading the other rows.
+    // False (nothing done) when the dataset does not hold that row, or the
+    // table no longer has it: the caller then reads the dataset again.
+    bool refreshStoredRow(const QString& keyField, const QVariant& key);
 
     // Handlers.
     std::function<void(Dataset&)> beforeDelete;

@@ -1016,8 +1016,10 @@ void EntryWindow::closeEvent(QCloseEvent* e)
     } catch (const AppError&) {
     }
     copyToBak();
-    // The list shows what is stored now (a new document, new totals).
-    if (frdm->AQoutlist->active()) frdm->AQoutlist->requery();
+    // The list shows what is stored now (a new document, new totals): the
+    // document's own row when the list holds it, else the list read again.
+    Dataset* head = frdm->AQoutlist;
+    if (head->active() && !head->refreshStoredRow(QStringLiteral("intno"), intno_)) head->requery();
     DocumentWindow::closeEvent(e);
 }
 

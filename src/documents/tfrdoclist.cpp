@@ -274,6 +274,11 @@ void DocumentList::documentClosed(const QString& intno)
     const QString doc = frmain->docMode == QLatin1String("T") ? frmain->docIntno : intno;
     Dataset* head = frdm->AQoutlist;
     try {
+        // The document's own row is read again; the other headers stay as read.
+        if (!doc.isEmpty() && head->refreshStoredRow(QStringLiteral("intno"), doc)) {
+            DBGrid1->scrollTo(model_->index(head->recNo(), head->fieldIndex(QStringLiteral("intno"))));
+            return;
+        }
         if (head->active()) head->requery();
         else head->open();
         if (!doc.isEmpty() && head->locate(QStringLiteral("intno"), doc)) {

@@ -125,9 +125,10 @@ std::vector<Source> sourcesOf(StatementKind kind)
     switch (kind) {
     case StatementKind::Customer: {
         const QHash<QString, QString> common = {{"dj_w", "0"}, {"js", "0"}, {"ss", "0"}, {"sl_s", "0"}, {"customername", "''"}};
-        Source sales{"outdetail", party, kPostedRows, false, "amount", true, "outlist", "amount-pay-deduck",
+        // Sales and their returns carry no carried-forward row.
+        Source sales{"outdetail", party, kPosted, false, "amount", true, "outlist", "amount-pay-deduck",
                      with(common, {{"pay", "0"}, {"deduck", "0"}})};
-        Source returns{"outbackdetail", party, kPostedRows, false, "-amount", false, {}, {}, with(common, {{"pay", "0"}, {"deduck", "0"}})};
+        Source returns{"outbackdetail", party, kPosted, false, "-amount", false, {}, {}, with(common, {{"pay", "0"}, {"deduck", "0"}})};
         Source receipts{"getdetail", party, kPostedRows, false, "-amount-deduck", false, {}, {}, with(common, {{"pay", "0"}})};
         return {sales, returns, receipts};
     }
@@ -240,7 +241,7 @@ public:
             // The last row of its document carries the document's money.
             const bool last = !fill(best) || c.rows[c.pos].doc != p.doc;
             if (last) {
-                const auto money = documentMoney(sources_[size_t(best)], QString::fromStdString(p.doc));
+                const std::pair<double, double> money{p.pay, p.deduck};
                 out.documentMoney = true;
                 out.delta -= money.first + money.second;
                 if (values_) {
@@ -261,12 +262,20 @@ public:
         return {num(st.value(0)), num(st.value(1))};
     }
 
+    Walker(const Walker&) = delete;
+    Walker& operator=(const Walker&) = delete;
+    ~Walker()
+    {
+        if (money_) sqlite3_finalize(money_);
+    }
+
 private:
     struct Pending {
         qint64 rowid;
         std::string date, doc, rowNo;
         double delta;
         QVariantList values;
+        double pay = 0, deduck = 0; // the document's, for a sale
     };
     struct Cursor {
         std::vector<Pending> rows;
@@ -307,13 +316,16 @@ private:
                                      : QStringLiteral("(billdate,mainintno,intno)>(:k1,:k2,:k3)");
         QString sql = QStringLiteral("SELECT rowid, billdate, %1, %2, %3").arg(s.doc(), s.rowNo(), s.delta);
         if (values_) sql += QLatin1Char(',') + shownExprs(s, columns_).join(QLatin1Char(','));
-        sql += QStringLiteral(" FROM %1 WHERE %2=:p3 AND %3 AND %4").arg(s.table, s.party, s.cond, QLatin1String(rangeCondition()));
-        if (c.started) sql += QStringLiteral(" AND ") + key;
+        // A later block seeks from the last date read: the index is entered there.
+        sql += QStringLiteral(" FROM %1 WHERE %2=:p3 AND %3 AND %4")
+                   .arg(s.table, s.party, s.cond,
+                        c.started ? QStringLiteral("billdate>=:k1 AND billdate<:p2 AND ") + key : QLatin1String(rangeCondition()));
         sql += QStringLiteral(" ORDER BY billdate, %1%2 LIMIT %3")
                    .arg(s.doc(), s.header ? QString() : QStringLiteral(", intno"))
                    .arg(c.block);
         Statement st(frdm->ADOCon, sql);
         Params p = rangeParams(range_);
+        if (c.started) p.removeFirst();
         p.append({QStringLiteral("p3"), code_});
         if (values_ && sql.contains(QLatin1String(":p4"))) p.append({QStringLiteral("p4"), name_});
         if (c.started) {
@@ -322,6 +334,20 @@ private:
             if (!s.header) p.append({QStringLiteral("k3"), QString::fromStdString(c.rowNo)});
         }
         st.bind(p);
+        // The block and its documents' money are read in one read transaction.
+        sqlite3* db = frdm->ADOCon.handle();
+        struct ReadTransaction {
+            sqlite3* db;
+            bool own;
+            explicit ReadTransaction(sqlite3* d) : db(d), own(sqlite3_get_autocommit(d) != 0)
+            {
+                if (own) sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+            }
+            ~ReadTransaction()
+            {
+                if (own) sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+            }
+        } reading(db);
         sqlite3_stmt* h = st.handle();
         auto text = [h](int col) {
             const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(h, col));
@@ -338,6 +364,17 @@ private:
             ++n;
         }
         st.reset();
+        if (s.documentMoney) {
+            const std::string* doc = nullptr;
+            std::pair<double, double> money{0, 0};
+            for (size_t k = 0; k < c.rows.size(); ++k) {
+                Pending& r = c.rows[k];
+                if (!doc || *doc != r.doc) money = moneyOf(s, r.doc);
+                doc = &r.doc;
+                r.pay = money.first;
+                r.deduck = money.second;
+            }
+        }
         c.started = true;
         if (n < c.block) c.done = true;
         if (n > 0) {
@@ -349,6 +386,21 @@ private:
         c.block = std::min(c.block * 4, 16384);
     }
 
+    // documentMoney through one statement prepared for the whole walk.
+    std::pair<double, double> moneyOf(const Source& s, const std::string& doc)
+    {
+        if (!money_)
+            sqlite3_prepare_v2(frdm->ADOCon.handle(), QStringLiteral("SELECT pay, deduck FROM %1 WHERE intno=?1").arg(s.moneyTable).toUtf8().constData(),
+                               -1, &money_, nullptr);
+        if (!money_) throw DbError(QString::fromUtf8(sqlite3_errmsg(frdm->ADOCon.handle())));
+        sqlite3_bind_text(money_, 1, doc.data(), int(doc.size()), SQLITE_STATIC);
+        std::pair<double, double> out{0, 0};
+        if (sqlite3_step(money_) == SQLITE_ROW) out = {sqlite3_column_double(money_, 0), sqlite3_column_double(money_, 1)};
+        sqlite3_reset(money_);
+        return out;
+    }
+
+    sqlite3_stmt* money_ = nullptr;
     std::vector<Source> sources_;
     QStringList columns_;
     QString code_, name_;

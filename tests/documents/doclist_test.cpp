@@ -267,6 +267,41 @@ TEST_F(DocListTest, NewDocumentIsShownSelectedAndClosingResetsTheSharedQuery)
     EXPECT_TRUE(frdm->ATcompany->active());
 }
 
+// Closing a document's window reads that document's header again, not the
+// whole list: a header added meanwhile elsewhere shows only when the list is
+// read again.
+TEST_F(DocListTest, ClosingADocumentRereadsOnlyItsOwnHeader)
+{
+    header("inlist", "0000000001", "2026-11-30 00:00:00", "0000000001", QStringLiteral("甲供应商"));
+    header("inlist", "0000000002", "2026-11-30 00:00:00", "0000000002", QStringLiteral("乙商贸"));
+    header("inlist", "0000000003", "2026-11-30 00:00:00", "0000000002", QStringLiteral("乙商贸"));
+    DocumentList* l = open(DocKind::Purchase);
+    Dataset* h = frdm->AQoutlist;
+    ASSERT_TRUE(h->locate("intno", "0000000002"));
+    l->detailClick();
+    auto* entry = qobject_cast<EntryWindow*>(l->documentWindow());
+    ASSERT_NE(entry, nullptr);
+    header("inlist", "0000000004", "2026-11-30 00:00:00", "0000000001", QStringLiteral("甲供应商"));
+    db().exec("UPDATE inlist SET pass=1 WHERE intno='0000000002'");
+    h->first(); // the window may move the list
+    entry->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(shownNumbers(), QStringList({"0000000001", "0000000002", "0000000003"}));
+    EXPECT_EQ(h->asString("intno"), "0000000002");
+    EXPECT_TRUE(h->asBool("pass"));
+
+    // A document the list no longer finds stored (voided meanwhile): the list is read again.
+    ASSERT_TRUE(h->locate("intno", "0000000003"));
+    l->detailClick();
+    entry = qobject_cast<EntryWindow*>(l->documentWindow());
+    ASSERT_NE(entry, nullptr);
+    db().exec("DELETE FROM inlist WHERE intno='0000000003'");
+    entry->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(shownNumbers(), QStringList({"0000000001", "0000000002", "0000000004"}));
+    l->close();
+}
+
 // Headers stored out of order show in number order, searched or not.
 TEST_F(DocListTest, EveryListShowsItsDocumentsByNumber)
 {
