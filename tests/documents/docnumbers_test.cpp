@@ -146,7 +146,9 @@ TEST_F(DocNumbers, StoredNumbersOutOfRangeAreNeverPosted)
                 EXPECT_EQ(r.message(), kOutOfRange);
             }
             EXPECT_THROW(recalc(db(), d, no, input(k.party)), Refusal);
-            if (!copy.isEmpty()) EXPECT_THROW(copyHistory(db(), d, copy, no), Refusal);
+            if (!copy.isEmpty()) {
+                EXPECT_THROW(copyHistory(db(), d, copy, no), Refusal);
+            }
             EXPECT_EQ(tables(), before);
         }
     }
