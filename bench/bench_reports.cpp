@@ -26,17 +26,7 @@ using namespace qm;
 using namespace qm::reports;
 
 namespace {
-double best(const std::function<void()>& work, int times = 3)
-{
-    double b = 1e30;
-    for (int i = 0; i < times; ++i) {
-        QElapsedTimer t;
-        t.start();
-        work();
-        b = std::min(b, t.nsecsElapsed() / 1e9);
-    }
-    return b;
-}
+using qmbench::best;
 
 // Raw SQLite on its own handle of the same file.
 struct Raw {
@@ -167,11 +157,8 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    bench::ShopSpec spec;
-    if (argc > 1) spec.scale = std::atof(argv[1]);
-    const QString path = QDir::tempPath() + QStringLiteral("/quillmart-bench-reports.db");
-    const bench::ShopFacts facts = bench::copyOfShop(path, spec);
-    std::printf("shop: %lld document rows (scale %.2f)\n", static_cast<long long>(facts.totalRows()), spec.scale);
+    const bench::ShopFacts facts = bench::copyOfShopForRun("quillmart-bench-reports.db", argc, argv);
+    const QString path = facts.path;
 
     frdm = new Tfrdm;
     frdm->connectTo(path);

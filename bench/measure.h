@@ -2,8 +2,10 @@
 // The figures every benchmark prints: the middle of a set of timings and the
 // process's memory as the kernel counts it.
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QFile>
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 namespace qmbench {
@@ -13,6 +15,19 @@ inline double median(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
     return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// The shortest of `times` runs of the work, in seconds.
+inline double best(const std::function<void()>& work, int times = 3)
+{
+    double b = 1e30;
+    for (int i = 0; i < times; ++i) {
+        QElapsedTimer t;
+        t.start();
+        work();
+        b = std::min(b, t.nsecsElapsed() / 1e9);
+    }
+    return b;
 }
 
 // A figure of /proc/self/status in kB ("VmRSS:", "VmHWM:"); -1 when unknown.

@@ -907,4 +907,13 @@ ShopFacts copyOfShop(const QString& path, const ShopSpec& spec)
     return f;
 }
 
+ShopFacts copyOfShopForRun(const char* file, int argc, char** argv)
+{
+    ShopSpec spec;
+    if (argc > 1) spec.scale = std::atof(argv[1]);
+    const ShopFacts f = copyOfShop(QDir::tempPath() + QLatin1Char('/') + QLatin1String(file), spec);
+    std::printf("shop: %lld document rows (scale %.2f)\n", static_cast<long long>(f.totalRows()), spec.scale);
+    return f;
+}
+
 }

@@ -58,4 +58,8 @@ ShopFacts tenYearShop(const ShopSpec& spec = {});
 // A private copy of the cached shop at `path` (replacing any file there).
 ShopFacts copyOfShop(const QString& path, const ShopSpec& spec = {});
 
+// A private copy named `file` in the temporary folder, at the scale given as
+// the program's first argument (1 when none), with its size printed.
+ShopFacts copyOfShopForRun(const char* file, int argc, char** argv);
+
 }
