@@ -1,15 +1,14 @@
 #include "documents/documentengine.h"
-#include "common/bakcopy.h"
+#include "documents/documentengine_p.h"
 #include "common/clock.h"
-#include "common/dialogs.h"
 #include "common/formats.h"
 #include "data/numbering.h"
 #include "masterdata/picklink.h"
 #include <cmath>
-#include <map>
-#include <memory>
 
 namespace qm::doc {
+
+using namespace detail;
 
 namespace {
 
@@ -17,7 +16,6 @@ const QString kCash = QStringLiteral("0000000001");
 
 QString cashName() { return QStringLiteral("现金"); }
 
-bool isCarried(const Row& r) { return r.spmc.trimmed() == carriedForwardName(); }
 
 double num(const QVariant& v) { return v.isNull() ? 0.0 : v.toDouble(); }
 
@@ -53,58 +51,11 @@ Row rowFrom(Statement& st)
     return r;
 }
 
-bool movesStock(const DocDesc& d, const Row& r, bool reversing)
-{
-    if (r.spintno.trimmed().isEmpty()) return false;
-    return !d.rowMovesStock || d.rowMovesStock(r.sphh, r.unit, reversing);
-}
 
 // A stored and a computed number are the same when they agree to far below a
 // cent; a value that is not a finite number is the same as nothing.
 bool same(double a, double b) { return std::isfinite(a) && std::isfinite(b) && std::fabs(a - b) <= 1e-7; }
 
-QString tableOf(const DocDesc& d, Target t)
-{
-    switch (t) {
-    case Target::Party: return d.party.table;
-    case Target::Account:
-    case Target::RowAccount: return QStringLiteral("bank");
-    case Target::Product: return QStringLiteral("product");
-    }
-    return QString();
-}
-
-// The values effects read, from the header as stored at posting time.
-struct EffectValues {
-    const Header* head = nullptr;
-    const Row* row = nullptr;
-    QString operatorCode;
-};
-
-QVariant sourceValue(Source s, const EffectValues& v)
-{
-    const Header& h = *v.head;
-    switch (s) {
-    case Source::HeadAmount: return h.amount;
-    case Source::HeadPay: return h.pay;
-    case Source::HeadDeduck: return h.deduck;
-    case Source::HeadRest: return h.rest;
-    case Source::HeadChange: return h.rest - h.balance;
-    case Source::RowQty: return v.row ? v.row->sl : 0.0;
-    case Source::RowAmount: return v.row ? v.row->amount : 0.0;
-    case Source::RowPrice: return v.row ? v.row->dj_w : 0.0;
-    case Source::PartyName: return h.customername.trimmed();
-    case Source::OperatorCode: return v.operatorCode;
-    }
-    return QVariant();
-}
-
-double sumTerms(const std::vector<Term>& terms, const EffectValues& v, int flip = 1)
-{
-    double s = 0;
-    for (const Term& t : terms) s += flip * t.sign * sourceValue(t.source, v).toDouble();
-    return s;
-}
 
 // Writes the columns of the row whose intno is `key` that differ from `values`;
 // returns whether anything was written.
@@ -132,37 +83,6 @@ bool writeChanged(Connection& c, const QString& table, const QString& key, const
     return true;
 }
 
-// Whether x lies between a and b (either way round), with room for rounding.
-bool between(double x, double a, double b)
-{
-    const double lo = std::min(a, b), hi = std::max(a, b);
-    const double eps = 1e-9 * std::max(1.0, std::fabs(lo) + std::fabs(hi));
-    return x >= lo - eps && x <= hi + eps;
-}
-}
-
-// ------------------------------------------------------------ average cost
-
-double averageAfterPurchase(double avg, double stock, double qty, double price)
-{
-    if (qty == 0) return avg;
-    // Nothing (or less than nothing) held before: the goods cost what was paid.
-    if (stock <= 0) return price;
-    if (stock + qty == 0) return avg;
-    const double r = (avg * stock + qty * price) / (stock + qty);
-    // Only a negative quantity can leave the range; such a result means nothing.
-    return between(r, avg, price) ? r : avg;
-}
-
-double averageAfterReversal(double avg, double stock, double qty, double price)
-{
-    if (qty == 0) return avg;
-    const double left = stock - qty;
-    if (left <= 0) return avg;
-    const double r = (avg * stock - qty * price) / left;
-    if (r < 0) return avg;
-    // The average being undone must lie between the earlier one and the price.
-    return between(avg, r, price) ? r : avg;
 }
 
 // ---------------------------------------------------------------- numbers
@@ -459,12 +379,8 @@ Totals computeTotals(const DocDesc& d, std::vector<Row>& rows)
 }
 }
 
-namespace {
-// The recalculation; `written`, when given, receives the rows as they stand
-// afterwards, so that posting need not read them again. Posting, which has
-// just read the state in its own transaction, passes `stateRead`.
-Header recalcRows(Connection& c, const DocDesc& d, const QString& docIntno, const HeaderInput& in,
-                  std::vector<Row>* written, bool stateRead = false)
+Header detail::recalcRows(Connection& c, const DocDesc& d, const QString& docIntno, const HeaderInput& in,
+                          std::vector<Row>* written, bool stateRead)
 {
     Transaction t(c);
     if (!stateRead) requireUnposted(c, d, docIntno);
@@ -530,7 +446,6 @@ Header recalcRows(Connection& c, const DocDesc& d, const QString& docIntno, cons
     t.commit();
     return h;
 }
-}
 
 Header recalc(Connection& c, const DocDesc& d, const QString& docIntno, const HeaderInput& in)
 {
@@ -590,236 +505,6 @@ void copyHistory(Connection& c, const DocDesc& d, const QString& docIntno, const
     t.commit();
 }
 
-namespace {
-// Applies the kind's effects for one document; `reversing` inverts them.
-void applyEffects(Connection& c, const DocDesc& d, const Header& h, const std::vector<Row>& rows, bool reversing,
-                  bool accountFound, const QString& operatorCode)
-{
-    EffectValues v{&h, nullptr, operatorCode};
-    // Header-level targets: one UPDATE per target.
-    for (Target target : {Target::Party, Target::Account}) {
-        if (target == Target::Account && !accountFound) continue;
-        QStringList sets;
-        Params ps;
-        int k = 0;
-        for (const Effect& e : d.effects) {
-            if (e.target != target) continue;
-            const QString p = QStringLiteral("v%1").arg(k++);
-            if (e.apply == Apply::Add || (reversing && e.onReverse)) {
-                const double delta = reversing ? (e.onReverse ? sumTerms(*e.onReverse, v) : sumTerms(e.terms, v, -1))
-                                               : sumTerms(e.terms, v);
-                sets << QStringLiteral("%1=coalesce(%1,0)+:%2").arg(e.column, p);
-                ps.append({p, delta});
-            } else if (e.apply == Apply::Set && !reversing && !e.terms.empty()) {
-                sets << QStringLiteral("%1=:%2").arg(e.column, p);
-                ps.append({p, sourceValue(e.terms.front().source, v)});
-            }
-        }
-        if (sets.isEmpty()) continue;
-        const QString key = target == Target::Party ? d.party.postColumn : QStringLiteral("id");
-        ps.append({"key", target == Target::Party ? h.customerid : h.bankid});
-        c.exec(QStringLiteral("UPDATE %1 SET %2 WHERE %3=:key").arg(tableOf(d, target), sets.join(','), key), ps);
-    }
-
-    // Row-level targets.
-    bool productEffects = false, accountEffects = false;
-    for (const Effect& e : d.effects) {
-        productEffects |= e.target == Target::Product;
-        accountEffects |= e.target == Target::RowAccount;
-    }
-    if (productEffects) {
-        // Every row sets the same columns: the statement is built and prepared
-        // once, and only an average cost needs the product's stock read first.
-        struct Column {
-            const Effect* effect;
-            QString param;
-        };
-        std::vector<Column> columns;
-        QStringList sets;
-        bool readsStock = false;
-        int k = 0;
-        for (const Effect& e : d.effects) {
-            if (e.target != Target::Product) continue;
-            const QString p = QStringLiteral("v%1").arg(k++);
-            if (e.apply == Apply::AverageCost) {
-                sets << QStringLiteral("%1=:%2").arg(e.column, p);
-                readsStock = true;
-            } else if (e.apply == Apply::Add || (reversing && e.onReverse)) {
-                sets << QStringLiteral("%1=coalesce(%1,0)+:%2").arg(e.column, p);
-            } else if (!reversing && !e.terms.empty()) {
-                sets << QStringLiteral("%1=:%2").arg(e.column, p);
-            } else {
-                continue;
-            }
-            columns.push_back({&e, p});
-        }
-        if (!columns.empty()) {
-            std::optional<Statement> get;
-            if (readsStock) get.emplace(c, QStringLiteral("SELECT coalesce(sl,0), coalesce(avdj,0) FROM product WHERE intno=:i"));
-            Statement put(c, QStringLiteral("UPDATE product SET %1 WHERE intno=:i").arg(sets.join(',')));
-            const QString key = QStringLiteral("i");
-            for (const Row& r : rows) {
-                if (!movesStock(d, r, reversing)) continue;
-                double stock = 0, avg = 0;
-                if (get) {
-                    get->reset();
-                    get->bind(key, r.spintno);
-                    if (!get->step()) continue; // a product that no longer exists is skipped
-                    stock = get->value(0).toDouble();
-                    avg = get->value(1).toDouble();
-                    get->reset();
-                }
-                v.row = &r;
-                put.reset();
-                put.bind(key, r.spintno);
-                for (const Column& col : columns) {
-                    const Effect& e = *col.effect;
-                    QVariant value;
-                    if (e.apply == Apply::AverageCost) {
-                        const double qty = sumTerms(e.terms, v);
-                        value = reversing ? averageAfterReversal(avg, stock, qty, r.dj_w)
-                                          : averageAfterPurchase(avg, stock, qty, r.dj_w);
-                    } else if (e.apply == Apply::Add || (reversing && e.onReverse)) {
-                        value = reversing ? (e.onReverse ? sumTerms(*e.onReverse, v) : sumTerms(e.terms, v, -1))
-                                          : sumTerms(e.terms, v);
-                    } else {
-                        value = sourceValue(e.terms.front().source, v);
-                    }
-                    put.bind(col.param, value);
-                }
-                while (put.step()) {}
-            }
-        }
-    }
-    if (accountEffects) {
-        for (const Row& r : rows) {
-            if (isCarried(r) || r.sphh.trimmed().isEmpty()) continue;
-            v.row = &r;
-            QStringList sets;
-            Params ps{{"key", r.sphh}};
-            int k = 0;
-            for (const Effect& e : d.effects) {
-                if (e.target != Target::RowAccount || e.apply != Apply::Add) continue;
-                const QString p = QStringLiteral("v%1").arg(k++);
-                const double delta = reversing ? (e.onReverse ? sumTerms(*e.onReverse, v) : sumTerms(e.terms, v, -1))
-                                               : sumTerms(e.terms, v);
-                sets << QStringLiteral("%1=coalesce(%1,0)+:%2").arg(e.column, p);
-                ps.append({p, delta});
-            }
-            if (!sets.isEmpty()) c.exec(QStringLiteral("UPDATE bank SET %1 WHERE id=:key").arg(sets.join(',')), ps);
-        }
-    }
-}
-
-bool hasAccountEffects(const DocDesc& d)
-{
-    for (const Effect& e : d.effects)
-        if (e.target == Target::Account) return true;
-    return false;
-}
-
-// Every account the rows move money through exists: money posted to or taken
-// back from an account that is not there would be lost.
-void requireRowAccounts(Connection& c, const DocDesc& d, const std::vector<Row>& rows)
-{
-    if (std::none_of(d.effects.begin(), d.effects.end(), [](const Effect& e) { return e.target == Target::RowAccount; }))
-        return;
-    for (const Row& r : rows) {
-        if (isCarried(r) || (r.sphh.trimmed().isEmpty() && r.amount == 0)) continue;
-        if (!accountExists(c, r.sphh)) throw Refusal(text::noAccount());
-    }
-}
-
-// The header's party code as the posting checks read it.
-bool noPartyChosen(const QString& typed)
-{
-    const QString t = typed.trimmed();
-    return t.isEmpty() || t == "0";
-}
-}
-
-void post(Connection& c, const DocDesc& d, const QString& docIntno, const HeaderInput& in, bool dropEmptyLast,
-          const QString& operatorCode)
-{
-    Transaction t(c);
-    if (readHeader(c, d, docIntno).pass) throw Refusal(text::alreadyPosted());
-    if (noPartyChosen(in.partyCode)) throw Refusal(d.party.noneChosen);
-    if (dropEmptyLast) {
-        std::vector<Row> rows = readRows(c, d, docIntno);
-        if (!rows.empty() && rows.back().spmc.isEmpty() && !isCarried(rows.back()))
-            c.exec(QStringLiteral("DELETE FROM %1 WHERE rowid=:r").arg(d.detailTable), {{"r", rows.back().rowid}});
-    }
-    // The document's numbers from the party's balance as stored now.
-    std::vector<Row> rows;
-    const Header h = recalcRows(c, d, docIntno, in, &rows, true);
-    postRecalculated(c, d, docIntno, in, h, rows, operatorCode);
-    t.commit();
-}
-
-void postRecalculated(Connection& c, const DocDesc& d, const QString& docIntno, const HeaderInput& in, const Header& h,
-                      const std::vector<Row>& rows, const QString& operatorCode)
-{
-    Transaction t(c);
-    if (noPartyChosen(in.partyCode)) throw Refusal(d.party.noneChosen);
-    for (const Row& r : rows)
-        if (r.spmc.trimmed().isEmpty()) throw Refusal(r.spmc.trimmed() + text::noProductName());
-    if (!findParty(c, d, h.customerid, true)) throw Refusal(d.party.notFoundOnPost);
-    requireRowAccounts(c, d, rows);
-    bool account = hasAccountEffects(d) && accountExists(c, h.bankid);
-    // Money paid through an account that does not exist would be lost.
-    if (hasAccountEffects(d) && !account && h.pay != 0) throw Refusal(text::noAccount());
-
-    QString sets = QStringLiteral("pass=1");
-    Params ps{{"n", docIntno}};
-    if (d.headerBillType) {
-        sets += QStringLiteral(", billtype=:t, billname=:bn");
-        ps.append({"t", d.billType});
-        ps.append({"bn", d.billName});
-    }
-    if (c.exec(QStringLiteral("UPDATE %1 SET %2 WHERE intno=:n AND coalesce(pass,0)=0").arg(d.headerTable, sets), ps) != 1)
-        throw Refusal(text::alreadyPosted());
-
-    QStringList rowSets{QStringLiteral("billtype=:t"), QStringLiteral("billname=:bn"), QStringLiteral("pass=1")};
-    Params rp{{"n", docIntno}, {"t", d.billType}, {"bn", d.billName}};
-    const std::map<QString, QVariant> headValues{
-        {"billdate", h.billdate.isValid() ? QVariant(toDbDateTime(h.billdate)) : QVariant()}, {"customerid", h.customerid}, {"customername", h.customername},
-        {"bankid", h.bankid}, {"djh", h.djh}};
-    for (const QString& col : d.rowCopies) {
-        auto it = headValues.find(col);
-        if (it == headValues.end()) continue;
-        rowSets << QStringLiteral("%1=:h_%1").arg(col);
-        rp.append({"h_" + col, it->second});
-    }
-    if (d.rowDjhIsOperator) {
-        rowSets << QStringLiteral("djh=:op");
-        rp.append({"op", operatorCode});
-    }
-    c.exec(QStringLiteral("UPDATE %1 SET %2 WHERE mainintno=:n").arg(d.detailTable, rowSets.join(',')), rp);
-    applyEffects(c, d, h, rows, false, account, operatorCode);
-    if (d.afterEffects) d.afterEffects(c, h, false);
-    t.commit();
-}
-
-void reverse(Connection& c, const DocDesc& d, const QString& docIntno)
-{
-    Transaction t(c);
-    const Header h = readHeader(c, d, docIntno);
-    if (h.cancel) throw Refusal(text::alreadyReversed());
-    if (!h.pass) throw Refusal(QStringLiteral("该单据未过帐,不能冲数！"));
-    // The stored header names the party and account, not what a box may say.
-    if (!findParty(c, d, h.customerid, true)) throw Refusal(d.party.notFoundOnReverse);
-    requireRowAccounts(c, d, readRows(c, d, docIntno));
-    const bool account = hasAccountEffects(d) && accountExists(c, h.bankid);
-    if (c.exec(QStringLiteral("UPDATE %1 SET cancel=1 WHERE intno=:n AND coalesce(pass,0)=1 AND coalesce(cancel,0)=0")
-                   .arg(d.headerTable),
-               {{"n", docIntno}}) != 1)
-        throw Refusal(text::alreadyReversed());
-    c.exec(QStringLiteral("UPDATE %1 SET cancel=1 WHERE mainintno=:n").arg(d.detailTable), {{"n", docIntno}});
-    applyEffects(c, d, h, readRows(c, d, docIntno), true, account, QString());
-    if (d.afterEffects) d.afterEffects(c, h, true);
-    t.commit();
-}
-
 void voidDocument(Connection& c, const DocDesc& d, const QString& docIntno)
 {
     Transaction t(c);
@@ -851,128 +536,6 @@ int purgeBlankRows(Connection& c, const DocDesc& d, const QString& docIntno)
                          {{"n", docIntno}});
     t.commit();
     return n;
-}
-
-namespace {
-QStringList stockWarningsFor(Connection& c, const DocDesc& d, const std::vector<Row>& rows, bool reversing)
-{
-    const StockWarning rule = reversing ? d.warnOnReverse : d.warnOnPost;
-    QStringList out;
-    Statement get(c, QStringLiteral("SELECT coalesce(sl,0) FROM product WHERE intno=:i"));
-    for (size_t i = rule == StockWarning::RowsAfterFirst ? 1 : 0; i < rows.size(); ++i) {
-        const Row& r = rows[i];
-        if (!movesStock(d, r, reversing)) continue;
-        get.reset();
-        get.bind("i", r.spintno);
-        if (get.step() && get.value(0).toDouble() < r.sl) out << r.spmc.trimmed() + text::lowStock();
-    }
-    return out;
-}
-}
-
-QStringList stockWarnings(Connection& c, const DocDesc& d, const QString& docIntno, bool reversing)
-{
-    if ((reversing ? d.warnOnReverse : d.warnOnPost) == StockWarning::None) return {};
-    return stockWarningsFor(c, d, readRows(c, d, docIntno), reversing);
-}
-
-// ------------------------------------------------------------- commands
-
-void copyToBak() { requestBakCopy(); }
-
-namespace {
-// A command's stop inside the catch-all: its own message, then the catch-all's.
-bool refuse(const QString& message)
-{
-    if (!message.isEmpty()) dlg::showMessage(message);
-    dlg::showMessage(text::catchAll());
-    return false;
-}
-}
-
-bool checkBeforePosting(Connection& c, const DocDesc& d, const QString& docIntno, const HeaderInput& in, bool& dropLast)
-{
-    // What was read is used again only while no window has opened since:
-    // another program may write the file while the operator reads a message.
-    bool asked = false;
-    std::optional<Header> stored = readHeader(c, d, docIntno);
-    if (stored->pass) return refuse(text::alreadyPosted());
-    if (noPartyChosen(in.partyCode)) return refuse(d.party.noneChosen);
-    std::vector<Row> rows = readRows(c, d, docIntno);
-    const std::vector<Row> all = rows;
-    // An empty last row goes, through 删除 and its question.
-    dropLast = false;
-    if (!rows.empty() && rows.back().spmc.isEmpty() && !isCarried(rows.back())) {
-        asked = d.deleteAsks;
-        dropLast = !d.deleteAsks || dlg::confirm(text::confirmDelete());
-        if (dropLast) rows.pop_back();
-    }
-    const std::optional<QString> code = padPartyCode(in.partyCode);
-    if (code && !findParty(c, d, *code, false)) {
-        dlg::showMessage(d.party.notFound);
-        asked = true;
-    }
-    for (const Row& r : rows)
-        if (r.spmc.trimmed().isEmpty()) return refuse(r.spmc.trimmed() + text::noProductName());
-    if (d.warnOnPost != StockWarning::None) {
-        const QStringList warnings = stockWarningsFor(c, d, asked ? readRows(c, d, docIntno) : all, false);
-        for (const QString& w : warnings) dlg::showMessage(w);
-        asked = asked || !warnings.isEmpty();
-    }
-    if (!code || !findParty(c, d, *code, true)) return refuse(d.party.notFoundOnPost);
-    if (asked) stored = readHeader(c, d, docIntno);
-    if (hasAccountEffects(d) && !accountExists(c, d.writesBankId ? in.bankId : stored->bankid)) {
-        double pay = 0;
-        for (size_t i = d.carriedForward ? 1 : 0; i < rows.size(); ++i) pay += rows[i].pay;
-        if (d.totalPay ? pay != 0 : stored->pay != 0) return refuse(text::noAccount());
-        dlg::showMessage(text::noAccount());
-    }
-    return true;
-}
-
-bool postBill(Connection& c, const DocDesc& d, const QString& docIntno, const HeaderInput& in, const QString& operatorCode)
-{
-    if (!dlg::confirm(text::confirmPost())) return false;
-    try {
-        bool dropLast = false;
-        if (!checkBeforePosting(c, d, docIntno, in, dropLast)) return false;
-        post(c, d, docIntno, in, dropLast, operatorCode);
-        return true;
-    } catch (const Refusal& r) {
-        return refuse(r.message());
-    } catch (const AppError&) {
-        return refuse(QString());
-    }
-}
-
-bool reverseBill(Connection& c, const DocDesc& d, const QString& docIntno)
-{
-    if (!dlg::confirm(text::confirmReverse())) return false;
-    try {
-        const Header h = readHeader(c, d, docIntno);
-        if (h.cancel) throw Refusal(text::alreadyReversed());
-        for (const QString& w : stockWarnings(c, d, docIntno, true)) dlg::showMessage(w);
-        if (!findParty(c, d, h.customerid, true)) throw Refusal(d.party.notFoundOnReverse);
-        if (hasAccountEffects(d) && !accountExists(c, h.bankid)) dlg::showMessage(text::noAccount());
-        reverse(c, d, docIntno);
-        return true;
-    } catch (const Refusal& r) {
-        dlg::showMessage(r.message());
-        return false;
-    }
-}
-
-bool voidBill(Connection& c, const DocDesc& d, const QString& docIntno)
-{
-    if (!dlg::confirm(text::confirmVoid())) return false;
-    try {
-        voidDocument(c, d, docIntno);
-        return true;
-    } catch (const Refusal& r) {
-        return refuse(r.message());
-    } catch (const AppError&) {
-        return refuse(QString());
-    }
 }
 
 }
