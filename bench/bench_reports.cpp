@@ -190,6 +190,7 @@ int main(int argc, char** argv)
     t.start();
     int calls = 0;
     layout->onPage = [&calls](int) { ++calls; return true; };
+    holdRowsForPrint(); // as the window's 打印 does
     const int pages = layout->Prepare();
     const double secs = t.nsecsElapsed() / 1e9;
     std::printf("print of the year's sales summary: %d pages in %.2f s, %.0f pages/s, peak memory %.0f MB (%.0f MB before)\n",

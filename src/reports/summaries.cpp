@@ -180,6 +180,15 @@ void showRows(const QString& sql, const Params& params)
 {
     frdm->AQoutdetail->reopen(sql, params);
 }
+
+// The rows of a summary grow with the history: the grid and the print read
+// them block by block instead of holding every row.
+void showRowsOnDemand(const QString& sql, const Params& params)
+{
+    frdm->AQoutdetail->close();
+    frdm->AQoutdetail->setFetchOnDemand(true);
+    showRows(sql, params);
+}
 }
 
 const SummaryDesc& summaryDesc(SummaryKind kind)
@@ -210,8 +219,8 @@ void runSummary(const SummaryDesc& d, const DateRange& r, const FilterValues& fi
     }
     frdm->AQtotallist->open();
     // Rows of one moment keep the order they were written in.
-    showRows(QStringLiteral("select * from %1 where %2 order by billdate, mainintno, intno").arg(d.rowTable, w.sql),
-             w.params);
+    showRowsOnDemand(QStringLiteral("select * from %1 where %2 order by billdate, mainintno, intno").arg(d.rowTable, w.sql),
+                     w.params);
 }
 
 void runGroupedSummary(const SummaryDesc& d, const DateRange& r, const FilterValues& filters)
@@ -220,6 +229,7 @@ void runGroupedSummary(const SummaryDesc& d, const DateRange& r, const FilterVal
     Connection& c = frdm->ADOCon;
     frdm->AQtotallist->close();
     frdm->AQoutdetail->close();
+    frdm->AQoutdetail->setFetchOnDemand(false);
     {
         Transaction t(c);
         writeTotals(d, w);
@@ -233,6 +243,16 @@ void runGroupedSummary(const SummaryDesc& d, const DateRange& r, const FilterVal
     }
     frdm->AQtotallist->open();
     showRows(QStringLiteral("select * from custtotal order by spintno, rowid"), {});
+}
+
+void holdRowsForPrint()
+{
+    Dataset* rows = frdm->AQoutdetail;
+    if (!rows->fetchOnDemand()) return;
+    const bool wasOpen = rows->active();
+    rows->close();
+    rows->setFetchOnDemand(false);
+    if (wasOpen) rows->open();
 }
 
 }

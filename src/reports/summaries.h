@@ -75,4 +75,8 @@ void runSummary(const SummaryDesc& d, const DateRange& r, const FilterValues& fi
 // product (in one transaction) and shown through AQoutdetail by product number.
 void runGroupedSummary(const SummaryDesc& d, const DateRange& r, const FilterValues& filters);
 
+// The grid reads a run's rows block by block; a print walks every row once, so
+// it gets them read whole, in one pass, first.
+void holdRowsForPrint();
+
 }

@@ -74,6 +74,12 @@ SummaryWindow::SummaryWindow(SummaryKind kind, QWidget* owner)
 
 SummaryWindow::~SummaryWindow() = default;
 
+report::Layout* SummaryWindow::printLayout()
+{
+    holdRowsForPrint();
+    return layout_.get();
+}
+
 FilterValues SummaryWindow::filterValues() const
 {
     FilterValues v;
@@ -151,6 +157,9 @@ void SummaryWindow::closeReset()
         frdm->AQoutlist->setSql(d_.closeSql);
     }
     if (d_.closesTotals) frdm->AQtotallist->close();
+    // The shared row query goes back to holding its rows for the windows that edit them.
+    frdm->AQoutdetail->close();
+    frdm->AQoutdetail->setFetchOnDemand(false);
     reconnectOnClose();
 }
 

@@ -32,7 +32,7 @@ public slots:
 protected:
     void firstStep() override { refreshClick(); }
     bool printRunsFirst() const override { return d_.printRunsFirst; }
-    report::Layout* printLayout() override { return layout_.get(); }
+    report::Layout* printLayout() override;
     void closeReset() override;
     bool eventFilter(QObject* o, QEvent* e) override;
 

@@ -230,3 +230,27 @@ TEST_F(SummaryTest, TheRangeIsRememberedAcrossWindowsAndEveryMenuItemOpensItsWin
         EXPECT_TRUE(frdm->ATcompany->active());
     }
 }
+
+// A long run is read block by block as the grid needs it and whole for the
+// print, and the shared row query holds its rows again once the window has
+// closed, as the document windows that edit it expect.
+TEST_F(SummaryTest, ALongRunIsReadOnDemandAndTheSharedRowsAreWholeAgainAfterClosing)
+{
+    for (int i = 0; i < 600; ++i)
+        row("outdetail", QStringLiteral("2009-03-%1 10:00:00").arg(1 + i % 28, 2, 10, QLatin1Char('0')),
+            {{"sl", 1.0}, {"amount", double(i)}, {"djh", "001"}});
+    SummaryWindow* w = open(SummaryKind::Sales, "2009-03-01", "2009-03-31");
+    Dataset* rows = frdm->AQoutdetail;
+    EXPECT_TRUE(rows->fetchOnDemand());
+    const QStringList shown = column(rows, "amount");
+    ASSERT_EQ(shown.size(), 600);
+    EXPECT_EQ(shown.first(), column(rows, "amount").first()); // read again after the last block
+    holdRowsForPrint();
+    EXPECT_FALSE(rows->fetchOnDemand());
+    EXPECT_EQ(column(rows, "amount"), shown);
+
+    w->refreshClick();
+    EXPECT_TRUE(rows->fetchOnDemand());
+    w->close();
+    EXPECT_FALSE(rows->fetchOnDemand());
+}
