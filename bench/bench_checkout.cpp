@@ -7,13 +7,13 @@
 // The shop is copied into a temporary folder under `folder` (default: the
 // system's temporary folder); a folder in memory (/dev/shm) shows the work
 // apart from the disk's sync time.
-#include "common/bakcopy.h"
 #include "common/dialogs.h"
 #include "common/paths.h"
+#include "data/bakcopy.h"
 #include "data/connection.h"
 #include "data/dataset.h"
-#include "documents/salereceipt.h"
 #include "documents/sale.h"
+#include "documents/salereceipt.h"
 #include "measure.h"
 #include "shopgen.h"
 #include <QApplication>

@@ -3,7 +3,6 @@
 // every header in the same run (what a list holding all rows would pay).
 //   bench_doclists [--sales-headers N] [--shot file.png]
 // --shot saves a picture of the list with posted and reversed sales in view.
-#include "app/commands.h"
 #include "app/tfrmain.h"
 #include "common/dialogs.h"
 #include "common/paths.h"
@@ -11,6 +10,7 @@
 #include "data/upgrades.h"
 #include "documents/tfrdoclist.h"
 #include "measure.h"
+#include "shell/commands.h"
 #include "shopgen.h"
 #include <QApplication>
 #include <QComboBox>

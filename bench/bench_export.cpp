@@ -3,7 +3,6 @@
 // reading the same rows into a workbook written the same way. Prints the
 // times, the file size and the memory.
 // Usage: bench_export [COUNT]
-#include "app/commands.h"
 #include "app/tfrmain.h"
 #include "common/dialogs.h"
 #include "common/paths.h"
@@ -12,6 +11,7 @@
 #include "data/tfrdm.h"
 #include "masterdata/productexport.h"
 #include "masterdata/tfrproduct.h"
+#include "shell/commands.h"
 #include <QAction>
 #include <QApplication>
 #include <QDir>

@@ -1,6 +1,5 @@
 // Product list over 100,000 generated products: opening the list, a 模糊 name
 // search and a pinyin search, with their times and the peak memory.
-#include "app/commands.h"
 #include "app/tfrmain.h"
 #include "common/dialogs.h"
 #include "common/paths.h"
@@ -8,6 +7,7 @@
 #include "data/schema.h"
 #include "data/tfrdm.h"
 #include "masterdata/tfrproduct.h"
+#include "shell/commands.h"
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>

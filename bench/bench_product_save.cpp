@@ -4,7 +4,7 @@
 // the window's thread as before. Also the code check, indexed against a scan.
 // Usage: bench_product_save [SAVES [FOLDER]]  (FOLDER: where the database goes, e.g. /dev/shm
 // to leave out the disk's sync time)
-#include "common/bakcopy.h"
+#include "data/bakcopy.h"
 #include "data/dataset.h"
 #include "data/schema.h"
 #include "masterdata/productlogic.h"

@@ -3,7 +3,6 @@
 // the time until the result column (and the stock value's totals) is stored.
 // Prints the times and the peak memory.
 // Usage: bench_stock [COUNT]
-#include "app/commands.h"
 #include "app/tfrmain.h"
 #include "common/dialogs.h"
 #include "common/paths.h"
@@ -11,6 +10,7 @@
 #include "data/tfrdm.h"
 #include "masterdata/stocklogic.h"
 #include "masterdata/tfrproductp.h"
+#include "shell/commands.h"
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>

@@ -6,9 +6,9 @@
 // and a raw SQLite commit of one row change on the same connection, in the
 // same run.
 //   bench_till_copy [scale] [folder]
-#include "common/bakcopy.h"
 #include "common/dialogs.h"
 #include "common/paths.h"
+#include "data/bakcopy.h"
 #include "data/connection.h"
 #include "data/databasecheck.h"
 #include "documents/sale.h"

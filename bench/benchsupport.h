@@ -32,6 +32,7 @@ public:
         auto scripted = std::make_unique<qm::ScriptedDialogs>();
         dialogs = scripted.get();
         qm::dlg::setBackend(std::move(scripted));
+        qm::session() = {};
         frmain = new Tfrmain;
         frdm = new Tfrdm;
         frdm->connectTo(qm::AppPaths::workingDatabase());
@@ -43,6 +44,7 @@ public:
         frdm = nullptr;
         delete frmain;
         frmain = nullptr;
+        qm::session() = {};
     }
     QString path() const { return qm::AppPaths::workingDatabase(); }
     QTemporaryDir dir;

@@ -2,17 +2,17 @@
 // few rows, the cash tender, the ticket (PDF) and output.txt drawn in a fixed
 // font, written into the folder given.
 //   shots_sale <folder>
-#include "app/commands.h"
 #include "app/tfrmain.h"
 #include "common/dialogs.h"
 #include "common/paths.h"
 #include "data/schema.h"
 #include "data/tfrdm.h"
-#include "documents/salereceipt.h"
 #include "documents/sale.h"
+#include "documents/salereceipt.h"
 #include "documents/salewindows.h"
 #include "documents/tfrcash.h"
 #include "layouts/tfrroutdetail_s.h"
+#include "shell/commands.h"
 #include <QApplication>
 #include <QDialog>
 #include <QDir>

@@ -1,7 +1,6 @@
 // Pictures of the stock windows for a look by eye: the stock value list, the
 // count window, the opening stock list with its editor, and an exported
 // workbook beside them. Usage: shots_stock OUTPUT_FOLDER (run under a display).
-#include "app/commands.h"
 #include "app/tfrmain.h"
 #include "common/dialogs.h"
 #include "common/paths.h"
@@ -11,6 +10,7 @@
 #include "masterdata/openinglist.h"
 #include "masterdata/tfrproduct.h"
 #include "masterdata/tfrproductp.h"
+#include "shell/commands.h"
 #include <QAction>
 #include <QApplication>
 #include <QLineEdit>

@@ -1,14 +1,14 @@
 #include "admin/backupcommands.h"
 #include "admin/backup.h"
 #include "admin/rights.h"
-#include "app/commands.h"
-#include "app/tfrmain.h"
-#include "common/bakcopy.h"
 #include "common/clock.h"
 #include "common/dialogs.h"
 #include "common/errors.h"
 #include "common/paths.h"
+#include "data/bakcopy.h"
 #include "data/tfrdm.h"
+#include "shell/commands.h"
+#include "shell/session.h"
 #include <QCoreApplication>
 #include <QDir>
 
@@ -83,7 +83,7 @@ void switchYearData(const char* from, bool keepThisYear, const QString& mode, co
     try {
         if (keepThisYear) copyWorkingFolder(QStringLiteral("bak"));
         copyFolder(AppPaths::file(QLatin1String(from)), AppPaths::file(QStringLiteral("works")));
-        frmain->lastYearMode = mode;
+        qm::session().lastYearMode = mode;
         holdBakCopies(mode == QLatin1String("T"));
     } catch (const AppError& e) {
         dlg::showMessage(withReason(failure, e.message()));
@@ -94,7 +94,7 @@ void switchYearData(const char* from, bool keepThisYear, const QString& mode, co
 
 void copyLastYearData()
 {
-    if (frmain->lastYearMode == QLatin1String("T")) {
+    if (qm::session().lastYearMode == QLatin1String("T")) {
         dlg::showMessage(QStringLiteral("正在查去年数据，不能再复制去年数据"));
         return;
     }

@@ -1,11 +1,11 @@
 #include "admin/periodclosing.h"
 #include "admin/backup.h"
 #include "admin/rights.h"
-#include "app/commands.h"
 #include "common/dialogs.h"
 #include "common/errors.h"
 #include "data/connection.h"
 #include "data/tfrdm.h"
+#include "shell/commands.h"
 
 namespace qm {
 

@@ -1,11 +1,11 @@
 #include "admin/rights.h"
-#include "app/tfrmain.h"
 #include "common/dialogs.h"
+#include "shell/session.h"
 
 namespace qm {
 bool requireAdministrator(const QString& refusal)
 {
-    if (frmain && frmain->isAdministrator()) return true;
+    if (qm::session().isAdministrator()) return true;
     dlg::showMessage(refusal);
     return false;
 }
@@ -15,7 +15,7 @@ bool recheckPassword(const QString& prompt)
     QString typed;
     // Cancel never passes, not even for an operator whose password is empty.
     const bool answered = dlg::inputPassword(QStringLiteral("提示信息"), prompt, typed);
-    QString login = frmain ? frmain->loginPassword : QString();
+    QString login = qm::session().loginPassword;
     if (!answered || typed.trimmed() != login.trimmed()) {
         dlg::warning(QStringLiteral("输入操作员密码错误,请重新操作！"));
         return false;

@@ -1,9 +1,10 @@
 #include "admin/tfrcompany.h"
-#include "app/commands.h"
-#include "app/tfrmain.h"
-#include "app/windowprotocol.h"
 #include "common/boxkeys.h"
 #include "data/tfrdm.h"
+#include "shell/commands.h"
+#include "shell/mainwindow.h"
+#include "shell/session.h"
+#include "shell/windowprotocol.h"
 #include <QCloseEvent>
 #include <QFormLayout>
 #include <QLabel>
@@ -88,7 +89,7 @@ void TFrcompany::FormClose()
         return true;
     });
     // The caption names the company too.
-    if (frmain && !frmain->operatorCode.isEmpty()) frmain->setLoggedInCaption();
+    if (qm::MainWindow* m = qm::mainWindow(); m && !qm::session().operatorCode.isEmpty()) m->setLoggedInCaption();
 }
 
 void TFrcompany::closeEvent(QCloseEvent* e)

@@ -1,10 +1,10 @@
 #include "admin/tfrconfig.h"
 #include <QScopeGuard>
-#include "app/commands.h"
-#include "app/tfrmain.h"
-#include "app/windowprotocol.h"
 #include "common/boxkeys.h"
 #include "data/tfrdm.h"
+#include "shell/commands.h"
+#include "shell/session.h"
+#include "shell/windowprotocol.h"
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QFormLayout>
@@ -303,7 +303,7 @@ void Tfrconfig::Button1Click()
     closer.dismiss();
     cfg->close();
     frdm->applyNumberFormats(r.amountformat, r.qtyformat, r.priceformat);
-    if (frmain) frmain->imeName = ComboBox1->currentText();
+    qm::session().imeName = ComboBox1->currentText();
     close();
 }
 

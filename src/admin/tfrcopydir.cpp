@@ -2,12 +2,12 @@
 #include "admin/backup.h"
 #include "admin/backupcommands.h"
 #include "admin/rights.h"
-#include "app/commands.h"
-#include "app/tfrmain.h"
-#include "app/windowprotocol.h"
 #include "common/dialogs.h"
 #include "common/errors.h"
 #include "common/paths.h"
+#include "shell/commands.h"
+#include "shell/session.h"
+#include "shell/windowprotocol.h"
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
@@ -192,7 +192,7 @@ namespace qm {
 void openBackupRestore()
 {
     if (!requireAdministrator()) return;
-    if (frmain->lastYearMode == QLatin1String("T")) {
+    if (qm::session().lastYearMode == QLatin1String("T")) {
         dlg::showMessage(QStringLiteral("正在查去年数据，不能做备份恢复功能"));
         return;
     }

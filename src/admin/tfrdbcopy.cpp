@@ -1,11 +1,11 @@
 #include "admin/tfrdbcopy.h"
 #include "admin/datatool.h"
 #include "admin/rights.h"
-#include "app/commands.h"
-#include "app/windowprotocol.h"
 #include "common/dialogs.h"
 #include "data/datasetmodel.h"
 #include "data/tfrdm.h"
+#include "shell/commands.h"
+#include "shell/windowprotocol.h"
 #include <QCloseEvent>
 #include <QFontDatabase>
 #include <QHBoxLayout>

@@ -1,8 +1,5 @@
 #include "admin/tfropcrl.h"
 #include "admin/rights.h"
-#include "app/commands.h"
-#include "app/tfrmain.h"
-#include "app/windowprotocol.h"
 #include "common/boxkeys.h"
 #include "common/dialogs.h"
 #include "common/inputpassword.h"
@@ -10,6 +7,9 @@
 #include "data/datasetmodel.h"
 #include "data/schema.h"
 #include "data/tfrdm.h"
+#include "shell/commands.h"
+#include "shell/session.h"
+#include "shell/windowprotocol.h"
 #include <QAction>
 #include <QCloseEvent>
 #include <QFormLayout>
@@ -193,7 +193,7 @@ void Tfropcrl::ToolButton2Click()
 void Tfropcrl::ToolButton3Click()
 {
     Dataset* ds = frdm->ATopcrl;
-    if (!ds->active() || ds->isEmpty() || ds->asString(QStringLiteral("bh")) != frmain->operatorCode) {
+    if (!ds->active() || ds->isEmpty() || ds->asString(QStringLiteral("bh")) != qm::session().operatorCode) {
         dlg::showMessage(QStringLiteral("不能修改他人密码！"));
         return;
     }
@@ -340,7 +340,7 @@ void Tfropedit::BitBtn1Click()
         t->post();
         return true;
     });
-    frmain->operatorName = name;
+    qm::session().operatorName = name;
     accept();
 }
 

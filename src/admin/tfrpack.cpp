@@ -2,11 +2,11 @@
 #include "admin/backup.h"
 #include "admin/backupcommands.h"
 #include "admin/rights.h"
-#include "app/commands.h"
-#include "app/windowprotocol.h"
 #include "common/paths.h"
 #include "data/connection.h"
 #include "data/tfrdm.h"
+#include "shell/commands.h"
+#include "shell/windowprotocol.h"
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>

@@ -1,7 +1,4 @@
 #include "admin/tfrpassword.h"
-#include "app/application.h"
-#include "app/commands.h"
-#include "app/tfrmain.h"
 #include "common/boxkeys.h"
 #include "common/dialogs.h"
 #include "common/errors.h"
@@ -9,6 +6,10 @@
 #include "common/password.h"
 #include "data/schema.h"
 #include "data/tfrdm.h"
+#include "shell/commands.h"
+#include "shell/launchprobe.h"
+#include "shell/mainwindow.h"
+#include "shell/session.h"
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -98,7 +99,7 @@ void TFrpassword::showEvent(QShowEvent* e)
     QDialog::showEvent(e);
     Edit1->setFocus();
     Edit1->selectAll();
-    Application::launchProbe(this);
+    launchProbe(this);
 }
 
 void TFrpassword::BitBtn1Click()
@@ -116,10 +117,10 @@ void TFrpassword::BitBtn1Click()
     // The one write of the login first: when another program holds the data,
     // nobody is logged in.
     resetTurnover();
-    frmain->operatorName = name;
-    frmain->operatorCode = code;
-    frmain->loginPassword = Edit1->text();
-    frmain->setLoggedInCaption();
+    qm::session().operatorName = name;
+    qm::session().operatorCode = code;
+    qm::session().loginPassword = Edit1->text();
+    if (qm::MainWindow* m = qm::mainWindow()) m->setLoggedInCaption();
     loggedIn_ = true;
     accept();
 }
@@ -181,4 +182,4 @@ void showLogin(QWidget* owner)
 }
 
 // 操作员交接班: a new login; a failure or Cancel ends the program.
-QM_COMMAND("N3", [] { qm::showLogin(frmain); });
+QM_COMMAND("N3", [] { qm::showLogin(qm::mainWidget()); });

@@ -3,17 +3,13 @@
 #include "common/assets.h"
 #include "common/boxkeys.h"
 #include "common/errors.h"
-#include <QElapsedTimer>
-#include <QTimer>
+#include "shell/launchprobe.h"
 #include <QWidget>
 #include <csignal>
-#include <cstdio>
-#include <cstdlib>
 
 namespace qm {
 
 namespace {
-QElapsedTimer g_started;
 bool g_exitRequested = false;
 int g_exitCode = 0;
 
@@ -41,21 +37,12 @@ void Application::ignoreFileSizeSignal() { std::signal(SIGXFSZ, SIG_IGN); }
 Application::Application(int& argc, char** argv) : QApplication(argc, argv)
 {
     ignoreFileSizeSignal();
-    if (!g_started.isValid()) g_started.start();
+    startLaunchClock();
     setWindowIcon(qm::programIcon()); // every window and the desktop's task list
     qm::enterPressesFocusedButtons();
 }
 
-void Application::launchProbe(QWidget* shown)
-{
-    static const QByteArray target = qgetenv("QM_LAUNCH_PROBE");
-    if (target.isEmpty() || shown->objectName().toUtf8() != target) return;
-    QTimer::singleShot(0, shown, [shown] {
-        std::printf("%s %lld\n", shown->objectName().toUtf8().constData(), static_cast<long long>(g_started.elapsed()));
-        std::fflush(stdout);
-        std::_Exit(0);
-    });
-}
+void Application::launchProbe(QWidget* shown) { qm::launchProbe(shown); }
 
 bool Application::notify(QObject* receiver, QEvent* event)
 {

@@ -1,15 +1,15 @@
 // Commands of the main window's own items: printer set-up, help, calculator,
 // about box, operator hand-over and exit.
-#include "app/commands.h"
 #include "app/mainmenu.h"
 #include "app/tfrmain.h"
-#include "app/windowprotocol.h"
 #include "common/aboutbox.h"
 #include "common/assets.h"
 #include "common/dialogs.h"
 #include "common/paths.h"
 #include "common/printer.h"
 #include "common/shell.h"
+#include "shell/commands.h"
+#include "shell/windowprotocol.h"
 
 namespace qm {
 const QStringList& calculatorPrograms()

@@ -1,7 +1,7 @@
 #include "app/mainmenu.h"
 #include "admin/rights.h"
-#include "app/commands.h"
 #include "common/errors.h"
+#include "shell/commands.h"
 #include <QHash>
 
 namespace qm {

@@ -2,8 +2,8 @@
 #include "admin/errorhandler.h"
 #include "app/application.h"
 #include "app/tfrmain.h"
-#include "common/bakcopy.h"
 #include "common/datepicker.h"
+#include "data/bakcopy.h"
 #include "data/tfrdm.h"
 
 namespace qm {

@@ -1,13 +1,13 @@
 #include "app/tfrmain.h"
-#include "app/commands.h"
 #include "app/startup.h"
-#include "app/windowprotocol.h"
 #include "common/assets.h"
 #include "common/clock.h"
 #include "common/dialogs.h"
 #include "common/errors.h"
 #include "common/paths.h"
 #include "data/tfrdm.h"
+#include "shell/commands.h"
+#include "shell/windowprotocol.h"
 #include <QCloseEvent>
 #include <QEvent>
 #include <QLabel>
@@ -17,6 +17,9 @@
 #include <QTimer>
 
 Tfrmain* frmain = nullptr;
+
+// The windows below find the main window through the shell.
+static const bool g_lookupInstalled = (qm::setMainWindowLookup([]() -> qm::MainWindow* { return frmain; }), true);
 
 Tfrmain::Tfrmain(QWidget* parent) : QMainWindow(parent)
 {

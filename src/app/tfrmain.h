@@ -1,8 +1,10 @@
 #pragma once
-// The main window and the logged-in state with the hand-over fields through
-// which windows call each other. Menus, toolbar, navigator and background
-// picture are built in tfrmain_menus.cpp; this file's .cpp holds the caption,
-// the status bar and the start-up entry points.
+// The main window. The logged-in state and the hand-over fields live in the
+// session (shell/session.h); the fields below forward to it. Menus, toolbar,
+// navigator and background picture are built in tfrmain_menus.cpp; this
+// file's .cpp holds the caption, the status bar and the start-up entry points.
+#include "shell/mainwindow.h"
+#include "shell/session.h"
 #include <QMainWindow>
 #include <QString>
 #include <memory>
@@ -14,30 +16,30 @@ class QMenu;
 class QToolBar;
 namespace qm { class Navigator; }
 
-class Tfrmain : public QMainWindow {
+class Tfrmain : public QMainWindow, public qm::MainWindow {
     Q_OBJECT
 public:
     explicit Tfrmain(QWidget* parent = nullptr);
     ~Tfrmain() override;
 
-    // Logged-in state.
-    QString operatorCode;   // "999" is the administrator
-    QString operatorName;
-    QString loginPassword;  // as typed
-    // Hand-over fields.
-    int pickCode = 0;       // who opened a master list (0 = the menu)
-    QString editMode;       // "T" add, "F" modify
-    QString currentIntno;
-    QString docMode;        // "T" new, "F" existing
-    QString docIntno;
-    QString specKind;       // "02" units, "03" categories
-    QString imeName;
-    int printPageCount = 0;
-    int sortedByType = 0;
-    QString firstActivate;
-    QString lastYearMode;   // "T" while last year's data is in the working folder
+    // The session's logged-in state and hand-over fields, under the names the
+    // main window's own code knows them by.
+    QString& operatorCode = qm::session().operatorCode;
+    QString& operatorName = qm::session().operatorName;
+    QString& loginPassword = qm::session().loginPassword;
+    int& pickCode = qm::session().pickCode;
+    QString& editMode = qm::session().editMode;
+    QString& currentIntno = qm::session().currentIntno;
+    QString& docMode = qm::session().docMode;
+    QString& docIntno = qm::session().docIntno;
+    QString& specKind = qm::session().specKind;
+    QString& imeName = qm::session().imeName;
+    int& printPageCount = qm::session().printPageCount;
+    int& sortedByType = qm::session().sortedByType;
+    QString& firstActivate = qm::session().firstActivate;
+    QString& lastYearMode = qm::session().lastYearMode;
 
-    bool isAdministrator() const { return operatorCode == QLatin1String("999"); }
+    bool isAdministrator() const { return qm::session().isAdministrator(); }
 
     // Menus, toolbar, navigator and the background picture (tfrmain_menus.cpp).
     QToolBar* ToolBar1 = nullptr;
@@ -54,8 +56,9 @@ public:
     QLabel* StatusPanel2 = nullptr;
     void showStatusPanels();
 
+    QWidget* widget() override { return this; }
     // The caption after a login: "...-用户名:<user> 操作员:<code>".
-    void setLoggedInCaption();
+    void setLoggedInCaption() override;
     // The installation's user name shown in the caption: the company's name
     // (the one the reports and the receipt print), "某商店" while there is none.
     QString installationUser() const;

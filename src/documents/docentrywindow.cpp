@@ -1,22 +1,22 @@
 // The entry window of a document: the header boxes, the rows as they are typed,
 // recalculation, and the commands that post, void or print it.
-#include "documents/docwindows.h"
-#include "documents/docwindows_p.h"
-#include "app/tfrmain.h"
 #include "common/boxkeys.h"
+#include "common/clock.h"
 #include "common/datepicker.h"
 #include "common/dialogs.h"
 #include "common/formats.h"
 #include "data/datasetmodel.h"
 #include "data/schema.h"
 #include "data/tfrdm.h"
+#include "documents/docwindows.h"
+#include "documents/docwindows_p.h"
 #include "layouts/report.h"
 #include "layouts/tfrrindetail.h"
 #include "masterdata/partnerlist.h"
 #include "masterdata/picklink.h"
 #include "masterdata/tfrproduct.h"
 #include "masterdata/tfrproductedit.h"
-#include "common/clock.h"
+#include "shell/session.h"
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -188,14 +188,14 @@ HeaderInput EntryWindow::input() const
 void EntryWindow::FormShow()
 {
     Connection& c = frdm->ADOCon;
-    const bool isNew = frmain->docMode == "T";
+    const bool isNew = qm::session().docMode == "T";
     try {
         if (isNew) {
             intno_ = newDocument(c, d_);
-            frmain->docIntno = intno_;
+            qm::session().docIntno = intno_;
             openRows(QStringLiteral("SELECT * from %1\nWHERE (mainintno=:p1) order by intno").arg(d_.detailTable));
         } else {
-            intno_ = frmain->docIntno;
+            intno_ = qm::session().docIntno;
             openRows(QStringLiteral("select * from %1 where mainintno=:p1 order by intno").arg(d_.detailTable));
         }
         guardDatasets(true);
@@ -460,7 +460,7 @@ void EntryWindow::Edit6DblClick() { pickDateFor(boxes_.value("Edit6")); }
 void EntryWindow::ToolButton4Click()
 {
     if (!writable() || !writePendingRow()) return;
-    const bool posted = postBill(frdm->ADOCon, d_, intno_, input(), frmain->operatorCode);
+    const bool posted = postBill(frdm->ADOCon, d_, intno_, input(), qm::session().operatorCode);
     if (posted) {
         posted_ = true;
         // From here on the window only closes: no box it leaves writes again.

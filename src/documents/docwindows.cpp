@@ -1,6 +1,5 @@
 #include "documents/docwindows.h"
 #include "documents/docwindows_p.h"
-#include "app/tfrmain.h"
 #include "common/boxkeys.h"
 #include "common/dialogs.h"
 #include "common/formats.h"
@@ -10,6 +9,8 @@
 #include "layouts/report.h"
 #include "layouts/tfrrindetail.h"
 #include "masterdata/picklink.h"
+#include "shell/mainwindow.h"
+#include "shell/session.h"
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QHeaderView>
@@ -193,7 +194,7 @@ QWidget* showWindow(DocumentWindow* w)
 QWidget* openEntryWindow(DocKind kind, QWidget* opener)
 {
     const DocDesc& d = docDesc(kind);
-    QWidget* owner = opener ? opener : static_cast<QWidget*>(frmain);
+    QWidget* owner = opener ? opener : qm::mainWidget();
     auto* w = d.makeEntryWindow ? static_cast<DocumentWindow*>(d.makeEntryWindow(d, owner)) : new EntryWindow(d, owner);
     disableOpener(opener);
     return showWindow(w);
@@ -202,9 +203,9 @@ QWidget* openEntryWindow(DocKind kind, QWidget* opener)
 QWidget* openPostedView(DocKind kind, QWidget* opener)
 {
     const DocDesc& d = docDesc(kind);
-    QWidget* owner = opener ? opener : static_cast<QWidget*>(frmain);
+    QWidget* owner = opener ? opener : qm::mainWidget();
     auto* w = d.makePostedView ? static_cast<DocumentWindow*>(d.makePostedView(d, owner))
-                               : new PostedView(d, owner, frmain && frmain->pickCode == 99);
+                               : new PostedView(d, owner, qm::session().pickCode == 99);
     disableOpener(opener);
     return showWindow(w);
 }
@@ -392,7 +393,7 @@ void DocumentWindow::ToolButton5Click()
     if (d_.printPageCount) {
         if (!frdm->ATcompany->active()) frdm->ATcompany->open();
         const QString company = frdm->ATcompany->isEmpty() ? QString() : frdm->ATcompany->asString("name").trimmed();
-        frmain->printPageCount = report::fillDocumentLabels(*r, company + d_.billName, frmain->operatorName);
+        qm::session().printPageCount = report::fillDocumentLabels(*r, company + d_.billName, qm::session().operatorName);
     }
     r->ReportTitle = report::reportTitle();
     r->Preview();

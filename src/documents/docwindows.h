@@ -3,7 +3,7 @@
 // reads its kind's description; the kinds differ in their descriptions only.
 //
 // Opening (what a document list or a menu command calls):
-//   frmain->docMode = "T" (new) or "F" (existing); frmain->docIntno = number;
+//   qm::session().docMode = "T" (new) or "F" (existing); qm::session().docIntno = number;
 //   qm::doc::openEntryWindow(kind, list);
 //   // a posted document: leave AQoutlist on its header, then
 //   qm::doc::openPostedView(kind, list);
@@ -30,7 +30,7 @@ class BoxKeys;
 
 namespace doc {
 
-// Opens the kind's entry window for frmain->docMode / frmain->docIntno, owned by
+// Opens the kind's entry window for qm::session().docMode / qm::session().docIntno, owned by
 // `opener` (disabled meanwhile). Returns the window shown.
 QWidget* openEntryWindow(DocKind kind, QWidget* opener);
 // Opens the kind's posted view on the current header of AQoutlist.

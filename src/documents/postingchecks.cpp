@@ -1,9 +1,9 @@
 // The checks and questions before posting, reversing and voiding a document,
 // and the commands that ask them before they write.
+#include "common/dialogs.h"
+#include "data/bakcopy.h"
 #include "documents/documentengine.h"
 #include "documents/documentengine_p.h"
-#include "common/bakcopy.h"
-#include "common/dialogs.h"
 
 namespace qm::doc {
 

@@ -4,8 +4,8 @@
 #include "data/tfrdm.h"
 #include "documents/salerules.h"
 #include "documents/salewindows.h"
-#include "app/tfrmain.h"
 #include "layouts/tfrroutdetail_s.h"
+#include "shell/session.h"
 
 namespace qm::doc {
 
@@ -187,7 +187,7 @@ DocDesc makeSale()
     d.gridEnter.append(qMakePair(QStringLiteral("sphh"), QStringLiteral("code")));
     d.makeEntryWindow = [](const DocDesc& desc, QWidget* owner) -> QWidget* { return new SaleEntryWindow(desc, owner); };
     d.makePostedView = [](const DocDesc& desc, QWidget* owner) -> QWidget* {
-        return new SalePostedView(desc, owner, frmain && frmain->pickCode == 99);
+        return new SalePostedView(desc, owner, qm::session().pickCode == 99);
     };
     return d;
 }

@@ -1,17 +1,18 @@
 #include "documents/salewindows.h"
-#include "app/commands.h"
-#include "app/tfrmain.h"
-#include "common/bakcopy.h"
 #include "common/clock.h"
 #include "common/dialogs.h"
 #include "common/formats.h"
 #include "common/printer.h"
 #include "common/receiptprinter.h"
+#include "data/bakcopy.h"
 #include "data/tfrdm.h"
-#include "documents/salereceipt.h"
 #include "documents/sale.h"
+#include "documents/salereceipt.h"
 #include "documents/salerules.h"
 #include "documents/tfrcash.h"
+#include "shell/commands.h"
+#include "shell/mainwindow.h"
+#include "shell/session.h"
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QTableView>
@@ -143,7 +144,7 @@ void SaleEntryWindow::frontDeskPostAndPrint(double cashTaken)
             reread();
             return;
         }
-        postTendered(c, intno_, input(), cashTaken, frmain->operatorCode, dropLast);
+        postTendered(c, intno_, input(), cashTaken, qm::session().operatorCode, dropLast);
     } catch (const Refusal& r) {
         refuse(r.message());
         reread();
@@ -172,7 +173,7 @@ void SaleEntryWindow::frontDeskPostAndPrint(double cashTaken)
 void SaleEntryWindow::startNextSale()
 {
     Connection& c = frdm->ADOCon;
-    frmain->docMode = QStringLiteral("T");
+    qm::session().docMode = QStringLiteral("T");
     try {
         intno_ = newDocument(c, d_);
     } catch (const AppError& e) {
@@ -180,7 +181,7 @@ void SaleEntryWindow::startNextSale()
         return;
     }
     setReadOnlyState(false);
-    frmain->docIntno = intno_;
+    qm::session().docIntno = intno_;
     openRows(QStringLiteral("SELECT * from outdetail\nWHERE (mainintno=:p1) order by intno"));
     positionHeader();
     showHeader(readHeader(c, d_, intno_));
@@ -198,7 +199,7 @@ void SaleEntryWindow::showNoSale(const QString& reason)
     // The posted sale is no longer this window's: the window is left empty,
     // read-only, and says why; 退回 closes it.
     intno_.clear();
-    frmain->docIntno.clear();
+    qm::session().docIntno.clear();
     openRows(QStringLiteral("SELECT * from outdetail\nWHERE (mainintno=:p1) order by intno"));
     for (QLineEdit* e : boxes_) e->clear();
     setReadOnlyState(true);
@@ -231,9 +232,9 @@ void SalePostedView::ToolButton8Click() { DocumentWindow::ToolButton5Click(); }
 
 // 新开单 (F2): a new sale from the main window.
 QM_COMMAND("N29", [] {
-    frmain->docMode = QStringLiteral("T");
+    qm::session().docMode = QStringLiteral("T");
     qm::Dataset* head = frdm->AQoutlist;
     head->close();
     head->setSql(QStringLiteral("SELECT * from outlist"));
-    qm::doc::openEntryWindow(qm::doc::DocKind::Sale, frmain);
+    qm::doc::openEntryWindow(qm::doc::DocKind::Sale, qm::mainWidget());
 });

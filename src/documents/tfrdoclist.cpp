@@ -1,7 +1,4 @@
 #include "documents/tfrdoclist.h"
-#include "app/commands.h"
-#include "app/tfrmain.h"
-#include "app/windowprotocol.h"
 #include "common/datepicker.h"
 #include "common/dialogs.h"
 #include "common/errors.h"
@@ -9,6 +6,9 @@
 #include "data/datasetmodel.h"
 #include "data/tfrdm.h"
 #include "documents/docwindows.h"
+#include "shell/commands.h"
+#include "shell/session.h"
+#include "shell/windowprotocol.h"
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGuiApplication>
@@ -237,11 +237,11 @@ void DocumentList::detailClick()
         head->requery();
         return;
     }
-    frmain->docIntno = intno;
+    qm::session().docIntno = intno;
     if (how == OpenWith::PostedView) {
         watchDocument(openPostedView(d_.kind, this), intno);
     } else {
-        frmain->docMode = QStringLiteral("F");
+        qm::session().docMode = QStringLiteral("F");
         watchDocument(openEntryWindow(d_.kind, this), intno);
     }
 }
@@ -249,13 +249,13 @@ void DocumentList::detailClick()
 void DocumentList::ToolButton5Click()
 {
     if (d_.newDocumentSql.isEmpty()) return;
-    frmain->docMode = QStringLiteral("T");
+    qm::session().docMode = QStringLiteral("T");
     Dataset* head = frdm->AQoutlist;
     head->reopen(d_.newDocumentSql);
     // The entry window numbers the document as it opens; the number is known
     // once it shows.
     QWidget* w = openEntryWindow(d_.kind, this);
-    watchDocument(w, frmain->docIntno);
+    watchDocument(w, qm::session().docIntno);
 }
 
 void DocumentList::watchDocument(QWidget* w, const QString& intno)
@@ -271,7 +271,7 @@ void DocumentList::documentClosed(const QString& intno)
     setEnabled(true);
     // Re-read what is stored (a document posted, reversed, voided or new) and
     // stay on the document, a new one included.
-    const QString doc = frmain->docMode == QLatin1String("T") ? frmain->docIntno : intno;
+    const QString doc = qm::session().docMode == QLatin1String("T") ? qm::session().docIntno : intno;
     Dataset* head = frdm->AQoutlist;
     try {
         // The document's own row is read again; the other headers stay as read.
@@ -325,7 +325,7 @@ DocumentList* openDocumentListFromMenu(DocKind kind)
     DocumentList* list = nullptr;
     openChildWindow(
         [&](QWidget* owner) {
-            frmain->docMode = QStringLiteral("F");
+            qm::session().docMode = QStringLiteral("F");
             list = new DocumentList(kind, owner);
             return list;
         },

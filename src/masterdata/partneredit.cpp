@@ -1,12 +1,12 @@
 #include "masterdata/partneredit.h"
-#include "app/tfrmain.h"
-#include "app/windowprotocol.h"
 #include "common/boxkeys.h"
 #include "common/dialogs.h"
 #include "common/errors.h"
 #include "common/inputmethod.h"
 #include "data/numbering.h"
 #include "data/tfrdm.h"
+#include "shell/session.h"
+#include "shell/windowprotocol.h"
 #include <QCheckBox>
 #include <QFrame>
 #include <QGridLayout>
@@ -67,13 +67,13 @@ bool PartnerEditing::save(const QMap<QString, QString>& values, QString* focusCo
     };
     if (id.isEmpty()) return refuse(QStringLiteral("编号不能为空!"), QStringLiteral("id"));
 
-    const bool adding = frmain->editMode != QLatin1String("F");
+    const bool adding = qm::session().editMode != QLatin1String("F");
     const QString idTakenText = QStringLiteral("该编号已存在,不能再录入！ ");
     const QString nameTakenText = QStringLiteral("该名称已存在,不能再录入！ ");
     auto idTaken = [&] {
         return adding ? taken(QStringLiteral("SELECT * from %1 where id=:p1").arg(t), {{"p1", id}}, "id", id)
                       : taken(QStringLiteral("SELECT * from %1 where id=:p1 and intno<>:p2").arg(t),
-                              {{"p1", id}, {"p2", frmain->currentIntno}}, "id", id);
+                              {{"p1", id}, {"p2", qm::session().currentIntno}}, "id", id);
     };
     auto nameTaken = [&] { return taken(QStringLiteral("SELECT * from %1 where name=:p1").arg(t), {{"p1", name}}, "name", name); };
     if (idTaken()) return refuse(idTakenText, QStringLiteral("id"));
@@ -106,9 +106,9 @@ bool PartnerEditing::save(const QMap<QString, QString>& values, QString* focusCo
             if (!ds->active()) ds->open();
             // The record being changed is the one the editor was handed; never
             // write the boxes over another row.
-            if (ds->isEmpty() || (ds->asString(QStringLiteral("intno")) != frmain->currentIntno
-                                  && !ds->locate(QStringLiteral("intno"), frmain->currentIntno)))
-                throw DbError(QStringLiteral("%1: 记录 %2 不存在").arg(t, frmain->currentIntno));
+            if (ds->isEmpty() || (ds->asString(QStringLiteral("intno")) != qm::session().currentIntno
+                                  && !ds->locate(QStringLiteral("intno"), qm::session().currentIntno)))
+                throw DbError(QStringLiteral("%1: 记录 %2 不存在").arg(t, qm::session().currentIntno));
             ds->edit();
         }
         for (const EditorBox& b : d_.editor.boxes) ds->setValue(b.column, values.value(b.column));
@@ -116,8 +116,8 @@ bool PartnerEditing::save(const QMap<QString, QString>& values, QString* focusCo
         return true;
     });
     if (!saved) return refuse(refusal, refusedColumn);
-    if (adding) frmain->currentIntno = no;
-    frmain->editMode = QStringLiteral("F");
+    if (adding) qm::session().currentIntno = no;
+    qm::session().editMode = QStringLiteral("F");
     dlg::showMessage(QStringLiteral("数据保存完毕！ "));
     return true;
 }
@@ -291,9 +291,9 @@ void PartnerEditor::showEvent(QShowEvent* e)
 
 void PartnerEditor::FormShow()
 {
-    for (QLineEdit* e : chineseBoxes_) qm::ime::giveInputMethod(e, frmain->imeName);
-    if (frmain->editMode != QLatin1String("F")) {
-        frmain->editMode = QStringLiteral("T");
+    for (QLineEdit* e : chineseBoxes_) qm::ime::giveInputMethod(e, qm::session().imeName);
+    if (qm::session().editMode != QLatin1String("F")) {
+        qm::session().editMode = QStringLiteral("T");
         clearBoxes(false);
         box(QStringLiteral("id"))->setText(logic_.proposedId());
         CheckBox1->setChecked(true);
@@ -335,7 +335,7 @@ bool PartnerEditor::Button1Click()
 
 void PartnerEditor::Button2Click()
 {
-    frmain->editMode = QStringLiteral("T");
+    qm::session().editMode = QStringLiteral("T");
     clearBoxes(CheckBox2->isChecked());
     QLineEdit* id = box(QStringLiteral("id"));
     id->setText(logic_.proposedId());
@@ -369,8 +369,8 @@ void PartnerEditor::navigate(int step)
     case 2: ds->next(); break;
     default: ds->last(); break;
     }
-    frmain->editMode = QStringLiteral("F");
-    frmain->currentIntno = ds->asString(QStringLiteral("intno"));
+    qm::session().editMode = QStringLiteral("F");
+    qm::session().currentIntno = ds->asString(QStringLiteral("intno"));
     loadCurrent();
     CheckBox1->setChecked(false);
     CheckBox1Click();

@@ -30,7 +30,7 @@ public:
     QMap<QString, QString> currentValues() const;
 
     // Checks and writes the record from `values` (column -> text as typed) in
-    // the mode frmain->editMode says. A refusal shows its message (or the
+    // the mode qm::session().editMode says. A refusal shows its message (or the
     // question is answered Cancel) and returns false with the column whose box
     // takes the focus. A save leaves editMode "F" and currentIntno on the record.
     bool save(const QMap<QString, QString>& values, QString* focusColumn = nullptr);

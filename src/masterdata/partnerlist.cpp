@@ -1,7 +1,4 @@
 #include "masterdata/partnerlist.h"
-#include "app/commands.h"
-#include "app/tfrmain.h"
-#include "app/windowprotocol.h"
 #include "common/dialogs.h"
 #include "common/errors.h"
 #include "data/datasetmodel.h"
@@ -9,6 +6,9 @@
 #include "layouts/partnerreports.h"
 #include "masterdata/partneredit.h"
 #include "masterdata/picklink.h"
+#include "shell/commands.h"
+#include "shell/session.h"
+#include "shell/windowprotocol.h"
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QHeaderView>
@@ -280,13 +280,13 @@ PartnerList* openPartnerListFromMenu(PartnerKind kind)
 PartnerList* openPartnerPick(PartnerKind kind, QWidget* opener, int pickCode)
 {
     closeOpenList(kind);
-    frmain->pickCode = pickCode;
+    qm::session().pickCode = pickCode;
     PartnerList* list = createList(kind, opener, opener, pickCode);
     try {
         partnerDataset(kind)->open();
     } catch (...) {
         delete list;
-        frmain->pickCode = 0;
+        qm::session().pickCode = 0;
         throw;
     }
     list->show();
@@ -478,7 +478,7 @@ void PartnerList::FormShow()
 
 void PartnerList::ToolButton1Click()
 {
-    frmain->editMode = QStringLiteral("T");
+    qm::session().editMode = QStringLiteral("T");
     showPartnerEditor(kind_, this);
 }
 
@@ -486,8 +486,8 @@ void PartnerList::ToolButton2Click()
 {
     Dataset* ds = partnerDataset(kind_);
     if (!ds->active() || ds->isEmpty()) return;
-    frmain->editMode = QStringLiteral("F");
-    frmain->currentIntno = ds->asString(QStringLiteral("intno"));
+    qm::session().editMode = QStringLiteral("F");
+    qm::session().currentIntno = ds->asString(QStringLiteral("intno"));
     showPartnerEditor(kind_, this);
 }
 
@@ -550,7 +550,7 @@ void PartnerList::closeEvent(QCloseEvent* e)
         closing_ = true;
         // The main window comes back through the opening protocol when the list
         // came from the menu; a pick leaves the opener as it was.
-        if (!partnerDesc(kind_).list.menuOnly) frmain->pickCode = 0;
+        if (!partnerDesc(kind_).list.menuOnly) qm::session().pickCode = 0;
         partnerDataset(kind_)->close();
     }
     e->accept();

@@ -1,9 +1,9 @@
 #include "masterdata/productexport.h"
-#include "app/tfrmain.h"
 #include "common/dialogs.h"
 #include "common/paths.h"
 #include "common/shell.h"
 #include "data/tfrdm.h"
+#include "shell/session.h"
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -115,7 +115,7 @@ void exportProducts(QWidget* list, bool markedOnly)
         return;
     Dataset* xls = frdm->AQproductxls;
     auto closeQuery = qScopeGuard([xls] { xls->close(); });
-    xls->reopen(exportSql(markedOnly, frmain->sortedByType == 1));
+    xls->reopen(exportSql(markedOnly, qm::session().sortedByType == 1));
     xls->first();
 
     const QString folder = AppPaths::file(QStringLiteral("excel"));

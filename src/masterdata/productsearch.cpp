@@ -1,8 +1,8 @@
 #include "masterdata/productsearch.h"
-#include "app/tfrmain.h"
 #include "data/dataset.h"
 #include "data/tfrdm.h"
 #include "masterdata/productlogic.h"
+#include "shell/session.h"
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -92,7 +92,7 @@ void sortByType(Dataset& products, QWidget* grid, bool on)
     grid->setUpdatesEnabled(false);
     products.reopen(on ? QStringLiteral("select * from product\nORDER BY name") : QStringLiteral("select * from product"));
     grid->setUpdatesEnabled(true);
-    frmain->sortedByType = on ? 1 : 0;
+    qm::session().sortedByType = on ? 1 : 0;
 }
 
 }

@@ -1,20 +1,20 @@
 #include "masterdata/tfrproduct.h"
 #include <QScopeGuard>
 #include "admin/rights.h"
-#include "app/commands.h"
-#include "app/tfrmain.h"
-#include "app/windowprotocol.h"
 #include "common/clock.h"
 #include "common/dialogs.h"
 #include "common/errors.h"
 #include "data/tfrdm.h"
 #include "layouts/tfrrproduct.h"
 #include "masterdata/picklink.h"
-#include "masterdata/productgrid.h"
 #include "masterdata/productexport.h"
+#include "masterdata/productgrid.h"
 #include "masterdata/productlogic.h"
 #include "masterdata/productsearch.h"
 #include "masterdata/tfrproductedit.h"
+#include "shell/commands.h"
+#include "shell/session.h"
+#include "shell/windowprotocol.h"
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -156,7 +156,7 @@ TFrproduct::~TFrproduct() = default;
 
 TFrproduct* TFrproduct::openForPick(QWidget* opener, int pickCode)
 {
-    frmain->pickCode = pickCode;
+    qm::session().pickCode = pickCode;
     auto* w = new TFrproduct(opener);
     w->setAttribute(Qt::WA_DeleteOnClose, true);
     w->link_ = new PickLink(w, opener, pickCode);
@@ -210,7 +210,7 @@ void TFrproduct::N1Click()
 
 void TFrproduct::ToolButton6Click()
 {
-    frmain->sortedByType = 0;
+    qm::session().sortedByType = 0;
     Dataset* p = frdm->Aqproduct;
     search_->search(*p, Clock::today());
     showRecordCount();
@@ -220,24 +220,24 @@ void TFrproduct::reopenProducts(const QString& sql) { frdm->Aqproduct->reopen(sq
 
 void TFrproduct::ToolButton1Click()
 {
-    if (frmain->sortedByType == 1) {
+    if (qm::session().sortedByType == 1) {
         dlg::showMessage(QStringLiteral("排序状态不能添加资料，请用右击取消类型排序!"));
         return;
     }
-    frmain->editMode = QStringLiteral("T");
+    qm::session().editMode = QStringLiteral("T");
     Tfrproductedit::openFrom(this);
 }
 
 void TFrproduct::ToolButton2Click()
 {
-    if (frmain->sortedByType == 1) {
+    if (qm::session().sortedByType == 1) {
         dlg::showMessage(QStringLiteral("排序状态不能修改资料，请用右击取消类型排序!"));
         return;
     }
     Dataset* p = frdm->Aqproduct;
     if (!p->active() || p->isEmpty()) return;
-    frmain->editMode = QStringLiteral("F");
-    frmain->currentIntno = p->asString("intno");
+    qm::session().editMode = QStringLiteral("F");
+    qm::session().currentIntno = p->asString("intno");
     Tfrproductedit::openFrom(this);
 }
 
@@ -375,7 +375,7 @@ void TFrproduct::closeEvent(QCloseEvent* e)
     if (!e->isAccepted()) return;
     // The main window comes back through the opening protocol when the list
     // came from the menu; a picker leaves it as its opener keeps it.
-    frmain->pickCode = 0;
+    qm::session().pickCode = 0;
     frdm->Aqproduct->close();
 }
 

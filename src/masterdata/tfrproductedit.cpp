@@ -1,6 +1,4 @@
 #include "masterdata/tfrproductedit.h"
-#include "app/tfrmain.h"
-#include "common/bakcopy.h"
 #include "common/boxkeys.h"
 #include "common/clock.h"
 #include "common/datepicker.h"
@@ -10,9 +8,11 @@
 #include "common/inputmethod.h"
 #include "common/paths.h"
 #include "common/pinyin.h"
+#include "data/bakcopy.h"
 #include "data/schema.h"
 #include "data/tfrdm.h"
 #include "masterdata/productlogic.h"
+#include "shell/session.h"
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -224,7 +224,7 @@ Tfrproductedit* Tfrproductedit::openFrom(QWidget* opener)
     auto* w = new Tfrproductedit(opener);
     w->setAttribute(Qt::WA_DeleteOnClose, true);
     w->opener_ = opener;
-    w->opener98_ = frmain && frmain->pickCode == 98;
+    w->opener98_ = qm::session().pickCode == 98;
     if (opener) opener->setEnabled(false);
     w->setEnabled(true);
     w->show();
@@ -235,8 +235,8 @@ Tfrproductedit* Tfrproductedit::openFrom(QWidget* opener)
 
 Tfrproductedit* Tfrproductedit::openForPurchase(QWidget* purchaseWindow)
 {
-    frmain->pickCode = 98;
-    frmain->editMode = QStringLiteral("T");
+    qm::session().pickCode = 98;
+    qm::session().editMode = QStringLiteral("T");
     frdm->Aqproduct->setSql(QStringLiteral("SELECT * from product "));
     frdm->Aqproduct->open();
     return openFrom(purchaseWindow);
@@ -253,8 +253,8 @@ void Tfrproductedit::closeEvent(QCloseEvent* e)
     QWidget::closeEvent(e);
     if (!e->isAccepted()) return;
     if (opener_) opener_->setEnabled(true);
-    if (frmain && frmain->pickCode == 98) {
-        frmain->pickCode = 0;
+    if (qm::session().pickCode == 98) {
+        qm::session().pickCode = 0;
     } else if (opener_) {
         opener_->raise();
         opener_->activateWindow();
@@ -317,9 +317,9 @@ void Tfrproductedit::FormShow()
 {
     // 品名规格, 厂家 and 备注 take Chinese text.
     for (QWidget* box : {static_cast<QWidget*>(Edit8), static_cast<QWidget*>(Edit1), static_cast<QWidget*>(Edit6)})
-        ime::giveInputMethod(box, frmain->imeName);
+        ime::giveInputMethod(box, qm::session().imeName);
     fillLists();
-    if (frmain->editMode != QLatin1String("F")) {
+    if (qm::session().editMode != QLatin1String("F")) {
         Edit6->clear();
         Edit7->setText(product::proposeCode(frdm->ADOCon));
         resetBoxes(true);
@@ -330,9 +330,9 @@ void Tfrproductedit::FormShow()
         CheckBox1->setChecked(true);
     } else {
         Dataset* p = frdm->Aqproduct;
-        if (p->active() && !p->isEmpty() && !frmain->currentIntno.isEmpty() &&
-            p->asString("intno") != frmain->currentIntno)
-            p->locate("intno", frmain->currentIntno);
+        if (p->active() && !p->isEmpty() && !qm::session().currentIntno.isEmpty() &&
+            p->asString("intno") != qm::session().currentIntno)
+            p->locate("intno", qm::session().currentIntno);
         if (p->active() && !p->isEmpty()) fillFromProduct();
         CheckBox1->setChecked(false);
     }
@@ -357,8 +357,8 @@ void Tfrproductedit::Button1Click()
     }
     for (QLineEdit* e : {Edit14, Edit15, Edit16, Edit17, Edit18, Edit2, Edit3, Edit5, Edit9, Edit10, Edit11})
         if (e->text().isEmpty()) e->setText(kEmptyZero);
-    const bool adding = frmain->editMode == QLatin1String("T");
-    if (product::codeTaken(frdm->ADOCon, Edit7->text(), adding, frmain->currentIntno)) {
+    const bool adding = qm::session().editMode == QLatin1String("T");
+    if (product::codeTaken(frdm->ADOCon, Edit7->text(), adding, qm::session().currentIntno)) {
         dlg::showMessage(QStringLiteral("该商品代码已存在,不能再录入！ "));
         Edit7->setFocus();
         return;
@@ -391,24 +391,24 @@ void Tfrproductedit::Button1Click()
     Dataset* p = frdm->Aqproduct;
     if (!adding) {
         if (!p->active()) p->open();
-        if (p->asString("intno") != frmain->currentIntno && !p->locate("intno", frmain->currentIntno)) return;
+        if (p->asString("intno") != qm::session().currentIntno && !p->locate("intno", qm::session().currentIntno)) return;
     }
-    const product::Stored stored = product::store(*p, v, adding, frmain->currentIntno);
+    const product::Stored stored = product::store(*p, v, adding, qm::session().currentIntno);
     if (stored.codeTaken) {
         dlg::showMessage(QStringLiteral("该商品代码已存在,不能再录入！ "));
         Edit7->setFocus();
         return;
     }
-    if (adding) frmain->currentIntno = stored.intno;
+    if (adding) qm::session().currentIntno = stored.intno;
     Edit7->setText(v.sphh);
-    frmain->editMode = QStringLiteral("F");
+    qm::session().editMode = QStringLiteral("F");
     requestBakCopy();
     Button2->setFocus();
 }
 
 void Tfrproductedit::Button2Click()
 {
-    frmain->editMode = QStringLiteral("T");
+    qm::session().editMode = QStringLiteral("T");
     Edit6->clear();
     Edit7->setText(product::proposeCode(frdm->ADOCon));
     if (!CheckBox2->isChecked()) resetBoxes(true);
@@ -431,8 +431,8 @@ void Tfrproductedit::navigate(int how)
     case 2: p->next(); break;
     default: p->last(); break;
     }
-    frmain->editMode = QStringLiteral("F");
-    frmain->currentIntno = p->asString("intno");
+    qm::session().editMode = QStringLiteral("F");
+    qm::session().currentIntno = p->asString("intno");
     FormShow();
 }
 

@@ -1,9 +1,6 @@
 #include "masterdata/tfrproductp.h"
 #include "admin/errorhandler.h"
 #include "admin/rights.h"
-#include "app/commands.h"
-#include "app/tfrmain.h"
-#include "app/windowprotocol.h"
 #include "common/boxkeys.h"
 #include "common/clock.h"
 #include "common/dialogs.h"
@@ -15,6 +12,9 @@
 #include "masterdata/productlogic.h"
 #include "masterdata/productsearch.h"
 #include "masterdata/stocklogic.h"
+#include "shell/commands.h"
+#include "shell/session.h"
+#include "shell/windowprotocol.h"
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -138,7 +138,7 @@ void TFrproductp::ToolButton6Click()
 {
     // The search replaces the report's rows; the mode stays for the print.
     // The rows read from the table show the report's result once it is stored.
-    frmain->sortedByType = 0;
+    qm::session().sortedByType = 0;
     stock::waitForStoredResults();
     search_->search(*frdm->Aqproduct, Clock::today());
 }
@@ -229,7 +229,7 @@ void TFrproductp::closeEvent(QCloseEvent* e)
     QMainWindow::closeEvent(e);
     if (!e->isAccepted() || closed_) return;
     closed_ = true;
-    frmain->pickCode = 0;
+    qm::session().pickCode = 0;
     frdm->Aqproduct->close();
     frdm->AQtotallist->close();
     stock::waitForStoredResults();
@@ -288,7 +288,7 @@ void openStockList(int mode, const stock::ListQuery& q)
 void runReport(int mode)
 {
     const stock::ListQuery q = stock::prepareReport(mode, Clock::today());
-    frmain->pickCode = mode;
+    qm::session().pickCode = mode;
     openStockList(mode, q);
     stock::storeResults(frdm->ADOCon.path(), mode,
                         [](std::exception_ptr e) { reportException(Frproductp.data(), e); });

@@ -1,13 +1,13 @@
 #include "masterdata/tfrspec.h"
 #include "common/boxkeys.h"
-#include "app/commands.h"
-#include "app/tfrmain.h"
-#include "app/windowprotocol.h"
 #include "common/dialogs.h"
 #include "common/inputmethod.h"
 #include "data/datasetmodel.h"
 #include "data/tfrdm.h"
 #include "masterdata/spec.h"
+#include "shell/commands.h"
+#include "shell/session.h"
+#include "shell/windowprotocol.h"
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -104,12 +104,12 @@ TFrspec* TFrspec::open(const QString& kind)
     TFrspec* w = nullptr;
     qm::openChildWindow(
         [&](QWidget* owner) {
-            frmain->specKind = kind;
+            qm::session().specKind = kind;
             w = new TFrspec(owner);
             w->setWindowTitle(qm::spec::listCaption(kind));
             return w;
         },
-        [&] { qm::spec::openKind(*frdm->AQspec, frmain->specKind); });
+        [&] { qm::spec::openKind(*frdm->AQspec, qm::session().specKind); });
     return w;
 }
 
@@ -122,14 +122,14 @@ void TFrspec::openEditor()
 
 void TFrspec::ToolButton1Click()
 {
-    frmain->editMode = QStringLiteral("T");
+    qm::session().editMode = QStringLiteral("T");
     openEditor();
 }
 
 void TFrspec::ToolButton2Click()
 {
     if (!frdm->AQspec->active() || frdm->AQspec->isEmpty()) return;
-    frmain->editMode = QStringLiteral("F");
+    qm::session().editMode = QStringLiteral("F");
     openEditor();
 }
 
@@ -185,7 +185,7 @@ Tfrspecedit::Tfrspecedit(QWidget* owner)
     setTabOrder(Button5, Button3);
     resize(400, 90);
     qm::centreOnScreen(this);
-    setWindowTitle(qm::spec::editCaption(frmain->specKind));
+    setWindowTitle(qm::spec::editCaption(qm::session().specKind));
     frspecedit = this;
 }
 
@@ -203,9 +203,9 @@ bool Tfrspecedit::eventFilter(QObject* watched, QEvent* event)
 
 void Tfrspecedit::FormShow()
 {
-    qm::ime::giveInputMethod(Edit3, frmain->imeName);
-    setWindowTitle(qm::spec::editCaption(frmain->specKind));
-    if (frmain->editMode == QLatin1String("F") && frdm->AQspec->active() && !frdm->AQspec->isEmpty())
+    qm::ime::giveInputMethod(Edit3, qm::session().imeName);
+    setWindowTitle(qm::spec::editCaption(qm::session().specKind));
+    if (qm::session().editMode == QLatin1String("F") && frdm->AQspec->active() && !frdm->AQspec->isEmpty())
         Edit3->setText(frdm->AQspec->asString(QStringLiteral("name")).trimmed());
     else
         Edit3->clear();
@@ -214,7 +214,7 @@ void Tfrspecedit::FormShow()
 
 void Tfrspecedit::Button1Click()
 {
-    frmain->editMode = QStringLiteral("T");
+    qm::session().editMode = QStringLiteral("T");
     Edit3->clear();
     Edit3->setFocus();
 }
@@ -223,11 +223,11 @@ void Tfrspecedit::Button2Click()
 {
     // With no entry to change (上移 on an empty list), the name is added
     // under the kind's next number rather than stored as a row of no kind.
-    if (frmain->editMode == QLatin1String("T") || !frdm->AQspec->active() || frdm->AQspec->isEmpty())
-        qm::spec::addEntry(*frdm->AQspec, frmain->specKind, Edit3->text());
+    if (qm::session().editMode == QLatin1String("T") || !frdm->AQspec->active() || frdm->AQspec->isEmpty())
+        qm::spec::addEntry(*frdm->AQspec, qm::session().specKind, Edit3->text());
     else
         qm::spec::renameEntry(*frdm->AQspec, Edit3->text());
-    frmain->editMode = QStringLiteral("F");
+    qm::session().editMode = QStringLiteral("F");
     Button1->setFocus();
 }
 
@@ -236,16 +236,16 @@ void Tfrspecedit::Button3Click() { close(); }
 void Tfrspecedit::Button4Click()
 {
     frdm->AQspec->prior();
-    frmain->editMode = QStringLiteral("F");
-    frmain->currentIntno = frdm->AQspec->asString(QStringLiteral("intno"));
+    qm::session().editMode = QStringLiteral("F");
+    qm::session().currentIntno = frdm->AQspec->asString(QStringLiteral("intno"));
     FormShow();
 }
 
 void Tfrspecedit::Button5Click()
 {
     frdm->AQspec->next();
-    frmain->editMode = QStringLiteral("F");
-    frmain->currentIntno = frdm->AQspec->asString(QStringLiteral("intno"));
+    qm::session().editMode = QStringLiteral("F");
+    qm::session().currentIntno = frdm->AQspec->asString(QStringLiteral("intno"));
     FormShow();
 }
 

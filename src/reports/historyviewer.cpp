@@ -1,10 +1,10 @@
 #include "reports/historyviewer.h"
-#include "reports/statements.h"
-#include "app/commands.h"
-#include "app/tfrmain.h"
-#include "app/windowprotocol.h"
-#include "data/tfrdm.h"
 #include "common/dialogs.h"
+#include "data/tfrdm.h"
+#include "reports/statements.h"
+#include "shell/commands.h"
+#include "shell/session.h"
+#include "shell/windowprotocol.h"
 #include <QApplication>
 #include <QPointer>
 #include <QLineEdit>
@@ -77,14 +77,14 @@ void Tfrdetail::reportClick()
     head->reopen(QStringLiteral("SELECT * from %1 WHERE (intno=:p1)").arg(table),
                  {{QStringLiteral("p1"), rows->asString(QStringLiteral("mainintno"))}});
     if (head->isEmpty()) return;
-    frmain->docIntno = head->asString(QStringLiteral("intno"));
-    frmain->pickCode = 99;
+    qm::session().docIntno = head->asString(QStringLiteral("intno"));
+    qm::session().pickCode = 99;
     runCommand(command);
 }
 
 void Tfrdetail::closeReset()
 {
-    frmain->pickCode = 0;
+    qm::session().pickCode = 0;
     frdm->AQoutlist->close();
     frdm->AQoutlist->setSql(QStringLiteral("SELECT * from outlist"));
     frdm->Aqcustomer->close();
@@ -98,12 +98,12 @@ void openProductHistory(QWidget* productList)
     if (!p->active() || p->isEmpty() || p->recNo() < 0) return;
     const QString spintno = p->asString(QStringLiteral("intno"));
     fillProductHistory(spintno);
-    frmain->pickCode = 99;
+    qm::session().pickCode = 99;
     auto* viewer = new Tfrdetail(spintno, productList);
     dlg::exec(viewer);
     viewer->close();
     delete viewer;
-    frmain->pickCode = 0;
+    qm::session().pickCode = 0;
 }
 
 // The product list runs this after refusing a list opened by a document.

@@ -20,7 +20,7 @@ public:
 
     // The command that opens the posted view of a bill type ("PostedView02"),
     // registered by the document windows. It is run with AQoutlist on the
-    // document's header, frmain->docIntno its number and frmain->pickCode 99;
+    // document's header, qm::session().docIntno its number and qm::session().pickCode 99;
     // the posted view is owned by the open viewer (current()), which it
     // disables while shown, and shows no 冲数.
     static QString postedViewCommand(int billtype);

@@ -1,8 +1,8 @@
 // The posted views that the product history viewer's 查明细单 opens, one
 // command per bill type (Tfrdetail::postedViewCommand).
-#include "app/commands.h"
 #include "documents/docwindows.h"
 #include "reports/historyviewer.h"
+#include "shell/commands.h"
 
 namespace {
 const bool registered = [] {

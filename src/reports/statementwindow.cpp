@@ -1,11 +1,11 @@
 #include "reports/statementwindow.h"
-#include "app/commands.h"
-#include "app/windowprotocol.h"
 #include "common/dialogs.h"
 #include "common/errors.h"
 #include "data/tfrdm.h"
 #include "layouts/reportlayouts.h"
 #include "reports/statementmodel.h"
+#include "shell/commands.h"
+#include "shell/windowprotocol.h"
 #include <QLineEdit>
 #include <QPushButton>
 

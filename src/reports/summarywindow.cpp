@@ -1,6 +1,4 @@
 #include "reports/summarywindow.h"
-#include "app/commands.h"
-#include "app/windowprotocol.h"
 #include "common/clock.h"
 #include "common/formats.h"
 #include "data/schema.h"
@@ -8,6 +6,8 @@
 #include "layouts/reportlayouts.h"
 #include "masterdata/partnerkinds.h"
 #include "masterdata/partnerlist.h"
+#include "shell/commands.h"
+#include "shell/windowprotocol.h"
 #include <QEvent>
 #include <QGridLayout>
 #include <QLabel>

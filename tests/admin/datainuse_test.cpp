@@ -2,13 +2,13 @@
 // message that the data is in use, nothing written, never the error window.
 #include "admin/errorhandler.h"
 #include "app/application.h"
-#include "app/commands.h"
 #include "common/errors.h"
 #include "documents/docdata.h"
 #include "documents/docwindows.h"
 #include "documents/purchase.h"
 #include "documents/salewindows.h"
 #include "documents/tfrcash.h"
+#include "shell/commands.h"
 #include "support/faultvfs.h"
 #include <QLineEdit>
 

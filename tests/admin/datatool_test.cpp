@@ -2,9 +2,9 @@
 // the read-only guard of 查表.
 #include "admin/datatool.h"
 #include "admin/tfrdbcopy.h"
-#include "app/commands.h"
-#include "app/windowprotocol.h"
 #include "common/errors.h"
+#include "shell/commands.h"
+#include "shell/windowprotocol.h"
 #include "support/fixture.h"
 #include <QPlainTextEdit>
 #include <QPointer>

@@ -1,10 +1,10 @@
 // The login window and its effects on the logged-in state.
 #include "admin/tfrpassword.h"
-#include "app/commands.h"
 #include "common/errors.h"
 #include "common/password.h"
-#include "support/fixture.h"
+#include "shell/commands.h"
 #include "support/faultvfs.h"
+#include "support/fixture.h"
 #include "support/visible.h"
 #include <QComboBox>
 #include <QLineEdit>

@@ -1,8 +1,8 @@
 // The operator list with its add and edit windows: refusals in their order.
 #include "admin/tfropcrl.h"
-#include "app/commands.h"
-#include "app/windowprotocol.h"
 #include "common/password.h"
+#include "shell/commands.h"
+#include "shell/windowprotocol.h"
 #include "support/fixture.h"
 #include "support/visible.h"
 #include <QLineEdit>

@@ -1,11 +1,11 @@
-#include "support/fixture.h"
 #include "admin/options.h"
 #include "admin/tfrcompany.h"
 #include "admin/tfrconfig.h"
 #include "app/mainmenu.h"
-#include "app/windowprotocol.h"
 #include "common/errors.h"
 #include "data/datasetmodel.h"
+#include "shell/windowprotocol.h"
+#include "support/fixture.h"
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QKeyEvent>

@@ -2,8 +2,8 @@
 // hand-computed rows, the refusals in their order, and all-or-nothing.
 #include "admin/backup.h"
 #include "admin/periodclosing.h"
-#include "app/commands.h"
 #include "common/errors.h"
+#include "shell/commands.h"
 #include "support/files.h"
 #include "support/fixture.h"
 

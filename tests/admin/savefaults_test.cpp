@@ -5,11 +5,11 @@
 #include "admin/tfrconfig.h"
 #include "admin/tfropcrl.h"
 #include "admin/tfrpassword.h"
-#include "app/commands.h"
 #include "app/mainmenu.h"
-#include "app/windowprotocol.h"
 #include "common/errors.h"
 #include "common/password.h"
+#include "shell/commands.h"
+#include "shell/windowprotocol.h"
 #include "support/faultvfs.h"
 #include "support/fixture.h"
 #include <QCoreApplication>

@@ -1,12 +1,12 @@
-#include "support/fixture.h"
-#include "support/visible.h"
-#include "app/commands.h"
 #include "app/mainmenu.h"
 #include "app/navigator.h"
-#include "app/windowprotocol.h"
 #include "common/aboutbox.h"
 #include "common/errors.h"
 #include "common/shell.h"
+#include "shell/commands.h"
+#include "shell/windowprotocol.h"
+#include "support/fixture.h"
+#include "support/visible.h"
 #include <QAction>
 #include <QCheckBox>
 #include <QApplication>

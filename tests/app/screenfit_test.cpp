@@ -1,10 +1,10 @@
 // Windows on the screen: the main window and the document lists take the
 // whole work area with their frames; other windows and message boxes open over
 // the middle of their owners, wide enough for their captions.
-#include "support/fixture.h"
-#include "app/commands.h"
 #include "documents/tfrdoclist.h"
 #include "masterdata/tfrproductp.h"
+#include "shell/commands.h"
+#include "support/fixture.h"
 #include <QApplication>
 #include <QMessageBox>
 #include <QScreen>

@@ -3,7 +3,7 @@
 #include "masterdata/partneredit.h"
 #include "masterdata/tfrproductedit.h"
 #include "masterdata/tfrspec.h"
-#include "app/commands.h"
+#include "shell/commands.h"
 #include "support/fixture.h"
 #include <QApplication>
 #include <QFocusEvent>

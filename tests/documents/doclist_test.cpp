@@ -1,11 +1,11 @@
 // The six document lists: searches on their boundary values, colours, which
 // window 明细单 opens, 新开单 and closing.
-#include "app/commands.h"
+#include "data/datasetmodel.h"
 #include "documents/docdata.h"
 #include "documents/docwindows.h"
 #include "documents/salewindows.h"
 #include "documents/tfrdoclist.h"
-#include "data/datasetmodel.h"
+#include "shell/commands.h"
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDialog>

@@ -4,10 +4,10 @@
 #include "documents/docdata.h"
 #include "documents/docwindows.h"
 #include "documents/moneydoc.h"
-#include "support/faultvfs.h"
-#include "layouts/tfrrindetail.h"
-#include "app/commands.h"
 #include "documents/tfrdoclist.h"
+#include "layouts/tfrrindetail.h"
+#include "shell/commands.h"
+#include "support/faultvfs.h"
 #include <QDir>
 #include <QLineEdit>
 #include <QTableView>

@@ -1,14 +1,14 @@
 // A posted document is written again only by its reversal: not by the engine's
 // other steps, not by an entry window that outlives the posting, whoever
 // posted it; and a window left without a document writes nothing.
-#include "app/commands.h"
 #include "documents/docdata.h"
-#include "documents/docwindows.h"
 #include "documents/doclists.h"
+#include "documents/docwindows.h"
 #include "documents/sale.h"
 #include "documents/salewindows.h"
 #include "documents/tfrcash.h"
 #include "documents/tfrdoclist.h"
+#include "shell/commands.h"
 #include <QApplication>
 #include <QLineEdit>
 #include <QTableView>

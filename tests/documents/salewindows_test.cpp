@@ -1,14 +1,14 @@
 // The sale's windows as the cashier uses them: F2, code entry at the walk-in
 // price, the tender and checkout with its receipt, 过帐 with the ticket, and
 // the posted view's receipt, preview and reversal.
-#include "app/commands.h"
 #include "common/errors.h"
 #include "common/receiptprinter.h"
-#include "documents/salereceipt.h"
 #include "documents/sale.h"
 #include "documents/saledata.h"
+#include "documents/salereceipt.h"
 #include "documents/salewindows.h"
 #include "documents/tfrcash.h"
+#include "shell/commands.h"
 #include <QFile>
 #include <QLineEdit>
 #include <QTableView>

@@ -1,8 +1,8 @@
-#include "support/fixture.h"
-#include "app/commands.h"
 #include "common/errors.h"
 #include "layouts/tfrrproduct_b.h"
 #include "masterdata/openinglist.h"
+#include "shell/commands.h"
+#include "support/fixture.h"
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>

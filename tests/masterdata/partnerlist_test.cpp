@@ -1,9 +1,9 @@
-#include "masterdata/partnerlist.h"
-#include "masterdata/partneredit.h"
-#include "masterdata/partnerdata.h"
-#include "masterdata/picklink.h"
-#include "app/commands.h"
 #include "layouts/partnerreports.h"
+#include "masterdata/partnerdata.h"
+#include "masterdata/partneredit.h"
+#include "masterdata/partnerlist.h"
+#include "masterdata/picklink.h"
+#include "shell/commands.h"
 #include "support/fixture.h"
 #include <QApplication>
 #include <QComboBox>

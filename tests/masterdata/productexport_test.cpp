@@ -1,9 +1,9 @@
-#include "support/fixture.h"
-#include "support/xlsxread.h"
-#include "app/commands.h"
 #include "common/shell.h"
 #include "masterdata/productexport.h"
 #include "masterdata/tfrproduct.h"
+#include "shell/commands.h"
+#include "support/fixture.h"
+#include "support/xlsxread.h"
 #include <QAction>
 #include <QFile>
 

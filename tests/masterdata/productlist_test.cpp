@@ -1,12 +1,12 @@
-#include "support/fixture.h"
-#include "masterdata/productsupport.h"
+#include "layouts/tfrrproduct.h"
+#include "masterdata/partnerlist.h"
 #include "masterdata/productgrid.h"
 #include "masterdata/productlogic.h"
+#include "masterdata/productsupport.h"
 #include "masterdata/tfrproduct.h"
-#include "masterdata/partnerlist.h"
 #include "masterdata/tfrproductedit.h"
-#include "layouts/tfrrproduct.h"
-#include "app/commands.h"
+#include "shell/commands.h"
+#include "support/fixture.h"
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>

@@ -1,8 +1,9 @@
 // Every save of the product, partner and unit editors under injected faults:
 // the database ends as it was before or after the save, the window's list
 // shows what is stored, and moving on afterwards writes nothing.
-#include "masterdata/partneredit.h"
+#include "common/errors.h"
 #include "masterdata/partnerdata.h"
+#include "masterdata/partneredit.h"
 #include "masterdata/partnerkinds.h"
 #include "masterdata/partnerlist.h"
 #include "masterdata/productlogic.h"
@@ -10,8 +11,7 @@
 #include "masterdata/tfrproduct.h"
 #include "masterdata/tfrproductedit.h"
 #include "masterdata/tfrspec.h"
-#include "app/commands.h"
-#include "common/errors.h"
+#include "shell/commands.h"
 #include "support/faultvfs.h"
 #include "support/fixture.h"
 #include <QCheckBox>

@@ -1,6 +1,4 @@
-#include "support/fixture.h"
 #include "admin/errorhandler.h"
-#include "app/commands.h"
 #include "common/errors.h"
 #include "common/formats.h"
 #include "layouts/tfrrproduct.h"
@@ -8,6 +6,8 @@
 #include "masterdata/productgrid.h"
 #include "masterdata/stocklogic.h"
 #include "masterdata/tfrproductp.h"
+#include "shell/commands.h"
+#include "support/fixture.h"
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>

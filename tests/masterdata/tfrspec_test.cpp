@@ -1,7 +1,7 @@
-#include "app/commands.h"
 #include "common/errors.h"
 #include "masterdata/spec.h"
 #include "masterdata/tfrspec.h"
+#include "shell/commands.h"
 #include "support/fixture.h"
 #include <QCoreApplication>
 #include <QEvent>

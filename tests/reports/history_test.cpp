@@ -1,7 +1,7 @@
 #include "reports/historyviewer.h"
-#include "reports/statements.h"
 #include "reports/reportdata.h"
-#include "app/commands.h"
+#include "reports/statements.h"
+#include "shell/commands.h"
 #include <QApplication>
 #include <QLineEdit>
 

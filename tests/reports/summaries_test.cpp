@@ -1,10 +1,10 @@
+#include "common/errors.h"
+#include "common/formats.h"
+#include "layouts/report.h"
+#include "reports/reportdata.h"
 #include "reports/summaries.h"
 #include "reports/summarywindow.h"
-#include "reports/reportdata.h"
-#include "app/commands.h"
-#include "common/errors.h"
-#include "layouts/report.h"
-#include "common/formats.h"
+#include "shell/commands.h"
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>

@@ -2,10 +2,10 @@
 // A fresh program folder with a fresh database, the administrator logged in,
 // and the dialogs layer scripted.
 #include "app/tfrmain.h"
-#include "common/bakcopy.h"
 #include "common/clock.h"
 #include "common/dialogs.h"
 #include "common/paths.h"
+#include "data/bakcopy.h"
 #include "data/schema.h"
 #include "data/tfrdm.h"
 #include <gtest/gtest.h>
@@ -30,6 +30,7 @@ protected:
         auto d = std::make_unique<qm::ScriptedDialogs>();
         dialogs = d.get();
         qm::dlg::setBackend(std::move(d));
+        qm::session() = {};
         frmain = new Tfrmain;
         frdm = new Tfrdm;
         frdm->connectTo(qm::AppPaths::workingDatabase());
@@ -47,6 +48,7 @@ protected:
         frdm = nullptr;
         delete frmain;
         frmain = nullptr;
+        qm::session() = {};
         qm::dlg::resetBackend();
         dialogs = nullptr;
         qm::Clock::reset();

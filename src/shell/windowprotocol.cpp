@@ -1,6 +1,6 @@
-#include "app/windowprotocol.h"
-#include "app/tfrmain.h"
+#include "shell/windowprotocol.h"
 #include "common/dialogs.h"
+#include "shell/mainwindow.h"
 #include <QApplication>
 #include <QDialog>
 #include <QPointer>
@@ -88,7 +88,7 @@ void keepOwnedWindowsEnabled()
 
 QWidget* openChildWindow(const WindowFactory& factory, const std::function<void()>& prepare, bool reenableMainOnClose)
 {
-    QPointer<Tfrmain> main = frmain;
+    QPointer<QWidget> main = mainWidget();
     if (main) main->setEnabled(false);
     QWidget* w = createAndShow(main, factory, prepare, [main] {
         if (main) main->setEnabled(true);
@@ -103,7 +103,7 @@ QWidget* openChildWindow(const WindowFactory& factory, const std::function<void(
 
 QWidget* openOwnedWindow(const WindowFactory& factory, const std::function<void()>& prepare)
 {
-    return createAndShow(frmain, factory, prepare, [] {});
+    return createAndShow(mainWidget(), factory, prepare, [] {});
 }
 
 int openModalWindow(QDialog* dialog, bool release)
@@ -122,8 +122,9 @@ int openModalWindow(QDialog* dialog, bool release)
 
 QWidget* findOpenWindow(const QString& objectName)
 {
-    if (!frmain) return nullptr;
-    for (QWidget* w : frmain->findChildren<QWidget*>(objectName, Qt::FindDirectChildrenOnly))
+    QWidget* main = mainWidget();
+    if (!main) return nullptr;
+    for (QWidget* w : main->findChildren<QWidget*>(objectName, Qt::FindDirectChildrenOnly))
         if (w->isWindow() && w->isVisible()) return w;
     return nullptr;
 }

@@ -1,7 +1,7 @@
 // The background copy to bak/: coalescing, bounded waits, failures reported
 // on the GUI thread, copies that never leave a broken file behind.
-#include "common/bakcopy.h"
 #include "common/errors.h"
+#include "data/bakcopy.h"
 #include "data/databasecheck.h"
 #include "support/faultvfs.h"
 #include "support/files.h"

@@ -1,4 +1,4 @@
-#include "common/bakcopy.h"
+#include "data/bakcopy.h"
 #include "common/dialogs.h"
 #include "common/errors.h"
 #include "common/paths.h"

@@ -1,0 +1,11 @@
+#include "shell/session.h"
+
+namespace qm {
+
+Session& session()
+{
+    static Session s;
+    return s;
+}
+
+}
