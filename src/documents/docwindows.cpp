@@ -11,6 +11,7 @@
 #include "masterdata/picklink.h"
 #include "shell/mainwindow.h"
 #include "shell/session.h"
+#include "shell/windowprotocol.h"
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QHeaderView>
@@ -177,16 +178,6 @@ void disableOpener(QWidget* opener)
     if (opener) opener->setEnabled(false);
 }
 
-QWidget* showWindow(DocumentWindow* w)
-{
-    w->setAttribute(Qt::WA_DeleteOnClose, true);
-    w->setWindowFlag(Qt::Window, true);
-    if (!w->testAttribute(Qt::WA_ForceDisabled)) w->setEnabled(true);
-    w->show();
-    w->raise();
-    w->activateWindow();
-    return w;
-}
 }
 
 // ----------------------------------------------------------------- opening
@@ -197,7 +188,7 @@ QWidget* openEntryWindow(DocKind kind, QWidget* opener)
     QWidget* owner = opener ? opener : qm::mainWidget();
     auto* w = d.makeEntryWindow ? static_cast<DocumentWindow*>(d.makeEntryWindow(d, owner)) : new EntryWindow(d, owner);
     disableOpener(opener);
-    return showWindow(w);
+    return showReleasedWindow(w);
 }
 
 QWidget* openPostedView(DocKind kind, QWidget* opener)
@@ -207,7 +198,7 @@ QWidget* openPostedView(DocKind kind, QWidget* opener)
     auto* w = d.makePostedView ? static_cast<DocumentWindow*>(d.makePostedView(d, owner))
                                : new PostedView(d, owner, qm::session().pickCode == 99);
     disableOpener(opener);
-    return showWindow(w);
+    return showReleasedWindow(w);
 }
 
 // ---------------------------------------------------------- shared window

@@ -36,6 +36,12 @@ QWidget* createAndShow(QWidget* owner, const WindowFactory& factory, const std::
         onFailure();
         throw;
     }
+    return showReleasedWindow(w);
+}
+}
+
+QWidget* showReleasedWindow(QWidget* w)
+{
     w->setAttribute(Qt::WA_DeleteOnClose, true);
     w->setWindowFlag(Qt::Window, true);
     // Created under a disabled owner it would start disabled.
@@ -44,7 +50,6 @@ QWidget* createAndShow(QWidget* owner, const WindowFactory& factory, const std::
     w->raise();
     w->activateWindow();
     return w;
-}
 }
 
 void showOverOwner(QWidget* window, QWidget* owner)

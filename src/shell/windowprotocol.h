@@ -31,6 +31,10 @@ int openModalWindow(QDialog* dialog, bool release = true);
 // window goes. Showing the same window again keeps the one return.
 void showOverOwner(QWidget* window, QWidget* owner);
 
+// Shows `window` as a top-level window released when closed, enabled even
+// when made under a disabled owner, raised and active. Returns the window.
+QWidget* showReleasedWindow(QWidget* window);
+
 // The open window of a class, if any (used to bring a single window forward).
 QWidget* findOpenWindow(const QString& objectName);
 
