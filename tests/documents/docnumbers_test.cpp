@@ -51,8 +51,7 @@ protected:
     }
     void TearDown() override
     {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (qobject_cast<DocumentWindow*>(w) || qobject_cast<TFrcash*>(w)) delete w;
+        deleteWindows<DocumentWindow, TFrcash>();
         AppFixture::TearDown();
     }
 

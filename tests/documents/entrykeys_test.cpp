@@ -27,10 +27,7 @@ protected:
     }
     void TearDown() override
     {
-        QList<QPointer<QWidget>> windows;
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (qobject_cast<DocumentWindow*>(w)) windows << w;
-        qDeleteAll(windows);
+        deleteWindows<DocumentWindow>();
         AppFixture::TearDown();
     }
 

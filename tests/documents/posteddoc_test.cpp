@@ -37,8 +37,7 @@ protected:
     }
     void TearDown() override
     {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (qobject_cast<DocumentWindow*>(w) || qobject_cast<DocumentList*>(w)) delete w;
+        deleteWindows<DocumentWindow, DocumentList>();
         AppFixture::TearDown();
     }
 

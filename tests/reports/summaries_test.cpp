@@ -24,8 +24,7 @@ protected:
     }
     void TearDown() override
     {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (qobject_cast<SummaryWindow*>(w)) delete w;
+        deleteWindows<SummaryWindow>();
         AppFixture::TearDown();
     }
     SummaryWindow* open(SummaryKind k, const QString& from, const QString& to)

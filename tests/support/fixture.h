@@ -9,7 +9,9 @@
 #include "data/schema.h"
 #include "data/tfrdm.h"
 #include <gtest/gtest.h>
+#include <QApplication>
 #include <QCoreApplication>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QDir>
 
@@ -19,6 +21,18 @@ protected:
     qm::ScriptedDialogs* dialogs = nullptr;
 
     QString folder() const { return dir.path() + "/"; }
+
+    // Deletes the open top-level windows of the classes named, so none of a
+    // test's windows reaches the next test. A window deleted with another one
+    // is skipped.
+    template <class... Windows>
+    static void deleteWindows()
+    {
+        QList<QPointer<QWidget>> windows;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if ((qobject_cast<Windows*>(w) || ...)) windows << w;
+        for (const QPointer<QWidget>& w : windows) delete w.data();
+    }
 
     void SetUp() override
     {
