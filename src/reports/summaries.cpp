@@ -176,18 +176,13 @@ void writeTotals(const SummaryDesc& d, const Where& w)
            w.params);
 }
 
-void showRows(const QString& sql, const Params& params)
-{
-    frdm->AQoutdetail->reopen(sql, params);
-}
-
-// The rows of a summary grow with the history: the grid and the print read
-// them block by block instead of holding every row.
-void showRowsOnDemand(const QString& sql, const Params& params)
+// A run's rows grow with the history: the grid and the print read them block
+// by block instead of holding every row. 分类汇总's few rows are held whole.
+void showRows(const QString& sql, const Params& params, bool onDemand)
 {
     frdm->AQoutdetail->close();
-    frdm->AQoutdetail->setFetchOnDemand(true);
-    showRows(sql, params);
+    frdm->AQoutdetail->setFetchOnDemand(onDemand);
+    frdm->AQoutdetail->reopen(sql, params);
 }
 }
 
@@ -219,8 +214,8 @@ void runSummary(const SummaryDesc& d, const DateRange& r, const FilterValues& fi
     }
     frdm->AQtotallist->open();
     // Rows of one moment keep the order they were written in.
-    showRowsOnDemand(QStringLiteral("select * from %1 where %2 order by billdate, mainintno, intno").arg(d.rowTable, w.sql),
-                     w.params);
+    showRows(QStringLiteral("select * from %1 where %2 order by billdate, mainintno, intno").arg(d.rowTable, w.sql),
+             w.params, true);
 }
 
 void runGroupedSummary(const SummaryDesc& d, const DateRange& r, const FilterValues& filters)
@@ -229,7 +224,6 @@ void runGroupedSummary(const SummaryDesc& d, const DateRange& r, const FilterVal
     Connection& c = frdm->ADOCon;
     frdm->AQtotallist->close();
     frdm->AQoutdetail->close();
-    frdm->AQoutdetail->setFetchOnDemand(false);
     {
         Transaction t(c);
         writeTotals(d, w);
@@ -242,7 +236,7 @@ void runGroupedSummary(const SummaryDesc& d, const DateRange& r, const FilterVal
         t.commit();
     }
     frdm->AQtotallist->open();
-    showRows(QStringLiteral("select * from custtotal order by spintno, rowid"), {});
+    showRows(QStringLiteral("select * from custtotal order by spintno, rowid"), {}, false);
 }
 
 void holdRowsForPrint()
