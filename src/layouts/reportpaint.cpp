@@ -27,16 +27,23 @@ constexpr double kRuleWidthMm = 0.2;  // a screen pixel, about
 constexpr double kCellPaddingMm = 0.6;
 }
 
+namespace {
+// The sheet of the paper without margins; an A4 sheet as the printer's own A4 when `named`.
+QPageLayout sheet(const Paper& paper, bool named)
+{
+    const bool wide = paper.width > paper.length;
+    QPageSize size(QSizeF(std::min(paper.width, paper.length), std::max(paper.width, paper.length)), QPageSize::Millimeter,
+                   QString(), QPageSize::ExactMatch);
+    if (named && std::abs(std::min(paper.width, paper.length) - 210) < 0.5 && std::abs(std::max(paper.width, paper.length) - 297) < 0.5)
+        size = QPageSize(QPageSize::A4);
+    return QPageLayout(size, wide ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+}
+}
+
 void Layout::configurePrinter(QPrinter& printer) const
 {
-    const bool wide = paper_.width > paper_.length;
-    QPageSize size(QSizeF(std::min(paper_.width, paper_.length), std::max(paper_.width, paper_.length)),
-                   QPageSize::Millimeter, QString(), QPageSize::ExactMatch);
-    if (std::abs(paper_.width - 210) < 0.5 && std::abs(paper_.length - 297) < 0.5) size = QPageSize(QPageSize::A4);
-    if (std::abs(paper_.width - 297) < 0.5 && std::abs(paper_.length - 210) < 0.5) size = QPageSize(QPageSize::A4);
     printer.setFullPage(true);
-    printer.setPageLayout(QPageLayout(size, wide ? QPageLayout::Landscape : QPageLayout::Portrait,
-                                      QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter));
+    printer.setPageLayout(sheet(paper_, true));
     printer.setDocName(ReportTitle);
 }
 
@@ -191,11 +198,7 @@ bool Layout::writePdf(const QString& path)
         if (!probe.open(QIODevice::WriteOnly)) return false;
     }
     QPdfWriter writer(path);
-    const bool wide = paper_.width > paper_.length;
-    QPageSize size(QSizeF(std::min(paper_.width, paper_.length), std::max(paper_.width, paper_.length)),
-                   QPageSize::Millimeter, QString(), QPageSize::ExactMatch);
-    writer.setPageLayout(QPageLayout(size, wide ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF(0, 0, 0, 0),
-                                     QPageLayout::Millimeter));
+    writer.setPageLayout(sheet(paper_, false));
     writer.setResolution(600);
     writer.setTitle(ReportTitle);
     writer.setCreator(QStringLiteral("quillmart"));

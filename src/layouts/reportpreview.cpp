@@ -283,8 +283,8 @@ void PreviewDialog::printClick()
 {
     if (!dlg::printerSetup(&printer_)) return;
     layout_.configurePrinter(printer_);
-    layout_.paint(printer_, printer_.fromPage(), printer_.toPage());
-    accept();
+    // A printer that cannot be started leaves the preview open.
+    if (layout_.paint(printer_, printer_.fromPage(), printer_.toPage())) accept();
 }
 
 void PreviewDialog::printSetupClick() { dlg::printerSetup(&printer_); }
