@@ -75,28 +75,34 @@ void PageView::setCurrent(int number)
     emit currentPageChanged(number);
 }
 
+void PageView::scrollTo(double y)
+{
+    jumping_ = true;
+    verticalScrollBar()->setValue(int(std::min(y, double(std::numeric_limits<int>::max()))));
+    jumping_ = false;
+    viewport()->update();
+}
+
 void PageView::showPage(int number)
 {
     number = std::clamp(number, 1, std::max(1, pageCount()));
-    jumping_ = true;
-    verticalScrollBar()->setValue(int(std::min((number - 1) * stride(), double(std::numeric_limits<int>::max()))));
-    jumping_ = false;
+    scrollTo((number - 1) * stride());
     setCurrent(number);
-    viewport()->update();
 }
 
 void PageView::setZoom(double zoom)
 {
     fit_ = Fit::None;
-    zoom = std::clamp(zoom, kMinZoom, kMaxZoom);
+    zoomTo(zoom);
+}
+
+void PageView::zoomTo(double zoom)
+{
     // The place in the page at the top stays at the top.
     const double at = verticalScrollBar()->value() / stride();
-    zoom_ = zoom;
+    zoom_ = std::clamp(zoom, kMinZoom, kMaxZoom);
     updateScrollBars();
-    jumping_ = true;
-    verticalScrollBar()->setValue(int(std::min(at * stride(), double(std::numeric_limits<int>::max()))));
-    jumping_ = false;
-    viewport()->update();
+    scrollTo(at * stride());
     emit zoomChanged(zoom_);
 }
 
@@ -109,14 +115,10 @@ void PageView::setFit(Fit fit)
 void PageView::applyFit()
 {
     if (fit_ == Fit::None) return;
-    const double z = zoom_;
-    const QSizeF page = pageSize() / z;
+    const QSizeF page = pageSize() / zoom_;
     double fitted = (viewport()->width() - 2 * kGap) / page.width();
     if (fit_ == Fit::Page) fitted = std::min(fitted, (viewport()->height() - 2 * kGap) / page.height());
-    const Fit keep = fit_;
-    setZoom(fitted);
-    fit_ = keep;
-    emit zoomChanged(zoom_);
+    zoomTo(fitted);
 }
 
 void PageView::resizeEvent(QResizeEvent* e)

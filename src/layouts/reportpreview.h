@@ -47,6 +47,8 @@ private:
     QSizeF pageSize() const; // on the screen at the zoom, in pixels
     double stride() const { return pageSize().height() + kGap; }
     void applyFit();
+    void zoomTo(double zoom);
+    void scrollTo(double y);
     void updateScrollBars();
     void setCurrent(int number);
 

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPrinter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTest>
 
