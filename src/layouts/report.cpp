@@ -1,26 +1,8 @@
 #include "layouts/report.h"
 #include "common/clock.h"
-#include "common/dialogs.h"
 #include "common/formats.h"
-#include "common/printer.h"
 #include "data/dataset.h"
-#include <QApplication>
-#include <QFile>
-#include <QFontMetricsF>
-#include <QGlyphRun>
-#include <QRawFont>
-#include <QPainter>
-#include <QPageLayout>
-#include <QPageSize>
-#include <QPdfWriter>
-#include <QPrintPreviewDialog>
-#include <QPrintPreviewWidget>
-#include <QPrinter>
-#include <QToolBar>
 #include <algorithm>
-#include <cmath>
-#include <map>
-#include <tuple>
 #include <stdexcept>
 
 namespace qm::report {
@@ -31,11 +13,6 @@ QString numberText(const QString& format, const QVariant& v)
 {
     return v.isNull() || v.toString().isEmpty() ? QString() : formatFloat(format, v.toDouble());
 }
-
-constexpr double kMmPerInch = 25.4;
-constexpr double kRuleWidthMm = 0.2;  // a screen pixel, about
-constexpr double kCellPaddingMm = 0.6;
-const char* const kDefaultFamily = "WenQuanYi Micro Hei";
 
 int bandIndex(BandKind k) { return int(k); }
 }
@@ -216,9 +193,22 @@ void Layout::setCaption(const QString& name, const QString& text)
     // without laying them out again (the page count label of the documents).
     if (e.kind_ != Element::Kind::Label || !prepared_) return; // not while laying out (need-data handlers)
     const QString shown = e.pattern_.isEmpty() ? text : QString(e.pattern_).replace(QLatin1String("%1"), text);
-    for (Page& p : pages_)
-        for (PageText& t : p.texts)
-            if (t.element == e.id_) t.text = shown;
+    // The label's place among its band's elements and among their texts.
+    for (const auto& b : bands_) {
+        if (!b) continue;
+        size_t position = 0, textNo = 0;
+        for (const Element& x : b->elements_) {
+            if (&x == &e) break;
+            ++position;
+            if (x.kind_ != Element::Kind::HRule && x.kind_ != Element::Kind::VRule) ++textNo;
+        }
+        if (position == b->elements_.size()) continue;
+        std::vector<uint32_t> at;
+        for (const Placed& p : placed_)
+            if (p.kind == b->kind_ && p.elements > position) at.push_back(p.firstText + uint32_t(textNo));
+        replaceTexts(at, shown);
+        return;
+    }
 }
 
 void Layout::setField(const QString& name, const QString& field, const QString& format)
@@ -230,9 +220,128 @@ void Layout::setField(const QString& name, const QString& field, const QString& 
 
 void Layout::clearPages()
 {
-    pages_.clear();
-    pages_.shrink_to_fit();
+    // Swapped with empty ones, so that their memory goes back at once.
+    std::vector<PageEntry>().swap(pageIndex_);
+    std::vector<Placed>().swap(placed_);
+    QString().swap(textChars_);
+    std::vector<uint32_t>().swap(textEnds_);
     prepared_ = false;
+    pagesChanged();
+}
+
+void Layout::pagesChanged()
+{
+    std::vector<Page>().swap(cache_);
+    std::vector<Page>().swap(all_);
+}
+
+// -------------------------------------------------------------- page model
+
+QStringView Layout::storedText(size_t i) const
+{
+    const uint32_t from = i ? textEnds_[i - 1] : 0;
+    return QStringView(textChars_).mid(from, textEnds_[i] - from);
+}
+
+void Layout::addText(const QString& text)
+{
+    textChars_.append(text);
+    textEnds_.push_back(uint32_t(textChars_.size()));
+}
+
+// The texts at the given places (in ascending order) replaced by `text`.
+void Layout::replaceTexts(const std::vector<uint32_t>& at, const QString& text)
+{
+    if (at.empty()) return;
+    QString chars;
+    chars.reserve(textChars_.size() + qsizetype(at.size()) * text.size());
+    std::vector<uint32_t> ends;
+    ends.reserve(textEnds_.size());
+    size_t next = 0;
+    for (size_t i = 0; i < textEnds_.size(); ++i) {
+        if (next < at.size() && at[next] == i) {
+            chars.append(text);
+            ++next;
+        } else {
+            chars.append(storedText(i));
+        }
+        ends.push_back(uint32_t(chars.size()));
+    }
+    textChars_.swap(chars);
+    textEnds_.swap(ends);
+    pagesChanged();
+}
+
+void Layout::drawPlaced(Page& page, const Placed& placed) const
+{
+    const Band& b = *bands_[bandIndex(placed.kind)];
+    const double at = placed.top;
+    page.bands.push_back({placed.kind, at, placed.height, placed.record});
+    size_t text = placed.firstText;
+    size_t n = 0;
+    for (const Element& e : b.elements_) {
+        if (n++ == placed.elements) break;
+        const QRectF r = e.rect_.translated(left_, at);
+        switch (e.kind_) {
+        case Element::Kind::HRule: page.lines.emplace_back(r.left(), r.top(), r.right(), r.top()); break;
+        case Element::Kind::VRule: page.lines.emplace_back(r.left(), r.top(), r.left(), r.bottom()); break;
+        default: {
+            PageText t;
+            t.rect = r;
+            t.text = storedText(text++).toString();
+            t.element = e.id_;
+            t.band = placed.kind;
+            t.pointSize = e.pointSize_ > 0 ? e.pointSize_ : pointSize_;
+            t.bold = e.bold_;
+            t.align = e.align_;
+            page.texts.push_back(std::move(t));
+            if (e.frame_ & Top) page.lines.emplace_back(r.topLeft(), r.topRight());
+            if (e.frame_ & Bottom) page.lines.emplace_back(r.bottomLeft(), r.bottomRight());
+            if (e.frame_ & Left) page.lines.emplace_back(r.topLeft(), r.bottomLeft());
+            if (e.frame_ & Right) page.lines.emplace_back(r.topRight(), r.bottomRight());
+        }
+        }
+    }
+    const double h = placed.height;
+    if (b.frame_ & Top) page.lines.emplace_back(left_, at, right_, at);
+    if (b.frame_ & Bottom) page.lines.emplace_back(left_, at + h, right_, at + h);
+    if (b.frame_ & Left) page.lines.emplace_back(left_, at, left_, at + h);
+    if (b.frame_ & Right) page.lines.emplace_back(right_, at, right_, at + h);
+}
+
+Page Layout::makePage(int number) const
+{
+    Page page;
+    if (number < 1 || number > pageCount()) return page;
+    page.number = number;
+    const PageEntry& entry = pageIndex_[size_t(number - 1)];
+    for (uint32_t i = entry.first; i < entry.first + entry.count; ++i) drawPlaced(page, placed_[i]);
+    if (entry.footer >= 0) drawPlaced(page, placed_[size_t(entry.footer)]);
+    return page;
+}
+
+const Page& Layout::page(int number)
+{
+    // A preview shows a page or two at a time, and comes back to those around them.
+    constexpr size_t kKept = 8;
+    auto it = std::find_if(cache_.begin(), cache_.end(), [number](const Page& p) { return p.number == number; });
+    if (it != cache_.end()) {
+        std::rotate(it, it + 1, cache_.end());
+    } else {
+        if (cache_.size() >= kKept) cache_.erase(cache_.begin());
+        cache_.push_back(makePage(number));
+    }
+    return cache_.back();
+}
+
+const std::vector<Page>& Layout::pages() const
+{
+    if (all_.size() != pageIndex_.size()) {
+        all_.clear();
+        all_.reserve(pageIndex_.size());
+        for (int i = 1; i <= pageCount(); ++i) all_.push_back(makePage(i));
+    }
+    return all_;
 }
 
 // ------------------------------------------------------------ laying out
@@ -281,8 +390,7 @@ int Layout::Prepare()
     try {
         return prepareAll();
     } catch (const PrepareCancelled&) {
-        pages_.clear();
-        prepared_ = false;
+        clearPages();
         cancelled_ = true;
         return 0;
     }
@@ -290,8 +398,8 @@ int Layout::Prepare()
 
 int Layout::prepareAll()
 {
-    pages_.clear();
-    prepared_ = false;
+    clearPages();
+    drawn_ = 0;
 
     Band* header = band(BandKind::PageHeader);
     Band* colHeader = band(BandKind::ColumnHeader);
@@ -301,8 +409,8 @@ int Layout::prepareAll()
 
     const double top = paper_.top;
     const double bottom = paper_.length - paper_.bottom;
-    const double left = paper_.left;
-    const double right = paper_.width - paper_.right;
+    left_ = paper_.left;
+    right_ = paper_.width - paper_.right;
     // A footer on every page keeps its room free on every page.
     const double limit = bottom - ((footer && !footer->lastOnly_) ? footer->height_ : 0);
 
@@ -316,67 +424,48 @@ int Layout::prepareAll()
                                                                                  : -1);
     }
 
-    Page* page = nullptr;
     double y = top;
     bool bodyOnPage = false; // a detail or summary band stands on the current page
 
-    auto place = [&](const Band& b, double at, int record, int rowForFields, const std::vector<int>* fieldIndex) {
-        page->bands.push_back({b.kind_, at, b.height_, record});
+    // The band's texts go into the text store; where it stands, into the page.
+    auto place = [&](const Band& b, double at, int record, int rowForFields, const std::vector<int>* fieldIndex,
+                     int pageNumber) {
+        placed_.push_back({at, b.height_, record, uint32_t(textEnds_.size()), uint32_t(b.elements_.size()), b.kind_});
         int i = 0;
         for (const Element& e : b.elements_) {
-            const QRectF r = e.rect_.translated(left, at);
-            switch (e.kind_) {
-            case Element::Kind::HRule: page->lines.emplace_back(r.left(), r.top(), r.right(), r.top()); break;
-            case Element::Kind::VRule: page->lines.emplace_back(r.left(), r.top(), r.left(), r.bottom()); break;
-            default: {
-                PageText t;
-                t.rect = r;
-                int idx = fieldIndex ? (*fieldIndex)[size_t(i)] : -1;
-                if (idx >= 0) {
-                    const bool editing = master_->state() != Dataset::State::Browse && rowForFields == master_->recNo();
-                    QString v = !e.format_.isEmpty()
-                                    ? numberText(e.format_, editing ? master_->value(e.field_) : master_->valueAt(rowForFields, idx))
-                                : editing ? master_->displayText(e.field_)
-                                          : master_->displayText(rowForFields, idx);
-                    t.text = e.pattern_.isEmpty() ? v : QString(e.pattern_).replace(QLatin1String("%1"), v);
-                } else {
-                    t.text = valueText(e, rowForFields, page->number);
-                }
-                t.element = e.id_;
-                t.band = b.kind_;
-                t.pointSize = e.pointSize_ > 0 ? e.pointSize_ : pointSize_;
-                t.bold = e.bold_;
-                t.align = e.align_;
-                page->texts.push_back(std::move(t));
-                if (e.frame_ & Top) page->lines.emplace_back(r.topLeft(), r.topRight());
-                if (e.frame_ & Bottom) page->lines.emplace_back(r.bottomLeft(), r.bottomRight());
-                if (e.frame_ & Left) page->lines.emplace_back(r.topLeft(), r.bottomLeft());
-                if (e.frame_ & Right) page->lines.emplace_back(r.topRight(), r.bottomRight());
+            const int idx = fieldIndex ? (*fieldIndex)[size_t(i++)] : -1;
+            if (e.kind_ == Element::Kind::HRule || e.kind_ == Element::Kind::VRule) continue;
+            if (idx < 0) {
+                addText(valueText(e, rowForFields, pageNumber));
+                continue;
             }
-            }
-            ++i;
+            const bool editing = master_->state() != Dataset::State::Browse && rowForFields == master_->recNo();
+            QString v = !e.format_.isEmpty()
+                            ? numberText(e.format_, editing ? master_->value(e.field_) : master_->valueAt(rowForFields, idx))
+                        : editing ? master_->displayText(e.field_)
+                                  : master_->displayText(rowForFields, idx);
+            addText(e.pattern_.isEmpty() ? v : QString(e.pattern_).replace(QLatin1String("%1"), v));
         }
-        if (b.frame_ & Top) page->lines.emplace_back(left, at, right, at);
-        if (b.frame_ & Bottom) page->lines.emplace_back(left, at + b.height_, right, at + b.height_);
-        if (b.frame_ & Left) page->lines.emplace_back(left, at, left, at + b.height_);
-        if (b.frame_ & Right) page->lines.emplace_back(right, at, right, at + b.height_);
     };
 
     auto startPage = [&]() {
-        if (onPage && !onPage(int(pages_.size()))) throw PrepareCancelled{};
-        pages_.emplace_back();
-        page = &pages_.back();
-        page->number = int(pages_.size());
+        if (onPage && !onPage(pageCount())) throw PrepareCancelled{};
+        pageIndex_.push_back({uint32_t(placed_.size()), 0, -1});
         y = top;
         bodyOnPage = false;
-        if (header && (!header->firstOnly_ || page->number == 1)) {
-            place(*header, y, -1, -1, nullptr);
+        if (header && (!header->firstOnly_ || pageCount() == 1)) {
+            place(*header, y, -1, -1, nullptr, pageCount());
             y += header->height_;
         }
         if (colHeader) {
-            place(*colHeader, y, -1, -1, nullptr);
+            place(*colHeader, y, -1, -1, nullptr, pageCount());
             y += colHeader->height_;
         }
+        pageIndex_.back().count = uint32_t(placed_.size()) - pageIndex_.back().first;
+    };
+    auto placeOnPage = [&](const Band& b, double at, int record, int rowForFields, const std::vector<int>* fieldIndex) {
+        place(b, at, record, rowForFields, fieldIndex, pageCount());
+        ++pageIndex_.back().count;
     };
 
     // A band that does not fit goes to a new page; one taller than a whole page
@@ -392,7 +481,7 @@ int Layout::prepareAll()
             while (needData()) {
                 makeRoom(det->height_, limit);
                 const int row = master_ && master_->active() ? master_->recNo() : -1;
-                place(*det, y, -1, row, nullptr);
+                placeOnPage(*det, y, -1, row, nullptr);
                 y += det->height_;
                 bodyOnPage = true;
             }
@@ -400,7 +489,7 @@ int Layout::prepareAll()
             const int n = master_->recordCount();
             for (int row = 0; row < n; ++row) {
                 makeRoom(det->height_, limit);
-                place(*det, y, row, row, &detailIndex);
+                placeOnPage(*det, y, row, row, &detailIndex);
                 y += det->height_;
                 bodyOnPage = true;
             }
@@ -411,225 +500,31 @@ int Layout::prepareAll()
     if (sum) {
         makeRoom(sum->height_, limit);
         const int row = needData ? (master_ && master_->active() ? master_->recNo() : -1) : lastRow;
-        place(*sum, y, -1, row, nullptr);
+        placeOnPage(*sum, y, -1, row, nullptr);
         y += sum->height_;
         bodyOnPage = true;
     }
     if (footer) {
         if (footer->lastOnly_) {
             makeRoom(footer->height_, bottom);
-            Page* last = &pages_.back();
-            page = last;
-            place(*footer, bottom - footer->height_, -1, lastRow, nullptr);
+            placeOnPage(*footer, bottom - footer->height_, -1, lastRow, nullptr);
         } else {
-            for (Page& p : pages_) {
-                page = &p;
-                place(*footer, bottom - footer->height_, -1, lastRow, nullptr);
+            // Placed once the last row is known, after every page's body.
+            for (size_t i = 0; i < pageIndex_.size(); ++i) {
+                pageIndex_[i].footer = int64_t(placed_.size());
+                place(*footer, bottom - footer->height_, -1, lastRow, nullptr, int(i) + 1);
             }
         }
     }
     // The walk leaves the master dataset on its last row.
     if (walking && lastRow >= 0 && master_->state() == Dataset::State::Browse) master_->moveTo(lastRow);
     prepared_ = true;
-    return int(pages_.size());
+    return pageCount();
 }
 
 void Layout::ensurePrepared()
 {
     if (!prepared_) Prepare();
-}
-
-// -------------------------------------------------------------- painting
-
-void Layout::configurePrinter(QPrinter& printer) const
-{
-    const bool wide = paper_.width > paper_.length;
-    QPageSize size(QSizeF(std::min(paper_.width, paper_.length), std::max(paper_.width, paper_.length)),
-                   QPageSize::Millimeter, QString(), QPageSize::ExactMatch);
-    if (std::abs(paper_.width - 210) < 0.5 && std::abs(paper_.length - 297) < 0.5) size = QPageSize(QPageSize::A4);
-    if (std::abs(paper_.width - 297) < 0.5 && std::abs(paper_.length - 210) < 0.5) size = QPageSize(QPageSize::A4);
-    printer.setFullPage(true);
-    printer.setPageLayout(QPageLayout(size, wide ? QPageLayout::Landscape : QPageLayout::Portrait,
-                                      QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter));
-    printer.setDocName(ReportTitle);
-}
-
-std::vector<QLineF> joinRules(const std::vector<QLineF>& lines)
-{
-    // Pieces of one line share a position across it (in thousandths of a mm).
-    struct Piece { bool vertical; qint64 at; double from, to; };
-    std::vector<Piece> pieces;
-    std::vector<QLineF> out;
-    pieces.reserve(lines.size());
-    for (const QLineF& l : lines) {
-        if (std::abs(l.y1() - l.y2()) < 1e-6)
-            pieces.push_back({false, std::llround(l.y1() * 1000), std::min(l.x1(), l.x2()), std::max(l.x1(), l.x2())});
-        else if (std::abs(l.x1() - l.x2()) < 1e-6)
-            pieces.push_back({true, std::llround(l.x1() * 1000), std::min(l.y1(), l.y2()), std::max(l.y1(), l.y2())});
-        else
-            out.push_back(l);
-    }
-    std::sort(pieces.begin(), pieces.end(), [](const Piece& a, const Piece& b) {
-        return std::tie(a.vertical, a.at, a.from) < std::tie(b.vertical, b.at, b.from);
-    });
-    auto add = [&](const Piece& p) {
-        const double at = p.at / 1000.0;
-        out.push_back(p.vertical ? QLineF(at, p.from, at, p.to) : QLineF(p.from, at, p.to, at));
-    };
-    for (size_t i = 0; i < pieces.size();) {
-        Piece run = pieces[i++];
-        while (i < pieces.size() && pieces[i].vertical == run.vertical && pieces[i].at == run.at
-               && pieces[i].from <= run.to + 1e-3)
-            run.to = std::max(run.to, pieces[i++].to);
-        add(run);
-    }
-    return out;
-}
-
-void Layout::paintPage(QPainter& p, const Page& page, double dpiX, double dpiY) const
-{
-    const double sx = dpiX / kMmPerInch, sy = dpiY / kMmPerInch;
-    auto dev = [&](const QRectF& r) { return QRectF(r.x() * sx, r.y() * sy, r.width() * sx, r.height() * sy); };
-
-    QPen pen(Qt::black);
-    pen.setWidthF(std::max(1.0, kRuleWidthMm * sx));
-    pen.setCapStyle(Qt::SquareCap);
-    p.setPen(pen);
-    for (const QLineF& l : joinRules(page.lines))
-        p.drawLine(QLineF(l.x1() * sx, l.y1() * sy, l.x2() * sx, l.y2() * sy));
-
-    // Texts that fit their cell and whose font has every glyph are set as one
-    // glyph run per font and page: far cheaper for a PDF than a text item per
-    // cell. Others are drawn as text, with fallback fonts.
-    struct Face {
-        QFont font;
-        QRawFont raw;
-        QList<quint32> glyphs;
-        QList<QPointF> positions;
-    };
-    std::map<std::pair<int, bool>, Face> faces;
-    const QStringList families{family_, QString::fromLatin1(kDefaultFamily), QStringLiteral("Noto Sans CJK SC")};
-    const double pad = kCellPaddingMm * sx;
-    for (const PageText& t : page.texts) {
-        if (t.text.isEmpty()) continue;
-        const int px = std::max(1, int(t.pointSize * dpiY / 72.0 + 0.5));
-        auto key = std::make_pair(px, t.bold);
-        auto it = faces.find(key);
-        if (it == faces.end()) {
-            Face f;
-            f.font.setFamilies(families);
-            f.font.setPixelSize(px);
-            f.font.setBold(t.bold);
-            f.raw = QRawFont::fromFont(f.font);
-            it = faces.emplace(key, std::move(f)).first;
-        }
-        Face& face = it->second;
-        const QRectF r = dev(t.rect).adjusted(pad, 0, -pad, 0);
-        if (face.raw.isValid()) {
-            const QList<quint32> glyphs = face.raw.glyphIndexesForString(t.text);
-            if (!glyphs.contains(0u)) {
-                const QList<QPointF> advances = face.raw.advancesForGlyphIndexes(glyphs);
-                double width = 0;
-                for (const QPointF& a : advances) width += a.x();
-                if (width <= r.width() + 0.5) {
-                    double x = t.align == Align::Center ? r.left() + (r.width() - width) / 2
-                               : t.align == Align::Right ? r.right() - width
-                                                         : r.left();
-                    const double baseline =
-                        r.top() + (r.height() - face.raw.ascent() - face.raw.descent()) / 2 + face.raw.ascent();
-                    for (qsizetype g = 0; g < glyphs.size(); ++g) {
-                        face.glyphs.append(glyphs[g]);
-                        face.positions.append(QPointF(x, baseline));
-                        x += advances[g].x();
-                    }
-                    continue;
-                }
-            }
-        }
-        p.setFont(face.font);
-        int flags = Qt::AlignVCenter | Qt::TextSingleLine;
-        flags |= t.align == Align::Center ? Qt::AlignHCenter : t.align == Align::Right ? Qt::AlignRight : Qt::AlignLeft;
-        // Text stays inside its cell: a longer one ends in an ellipsis after
-        // its last whole character that fits.
-        const QFontMetricsF metrics(face.font);
-        const bool wide = metrics.horizontalAdvance(t.text) > r.width() + 0.5;
-        p.drawText(r, flags, wide ? metrics.elidedText(t.text, Qt::ElideRight, r.width()) : t.text);
-    }
-    for (auto& [key, face] : faces) {
-        if (face.glyphs.isEmpty()) continue;
-        QGlyphRun run;
-        run.setRawFont(face.raw);
-        run.setGlyphIndexes(face.glyphs);
-        run.setPositions(face.positions);
-        p.drawGlyphRun(QPointF(0, 0), run);
-    }
-}
-
-bool Layout::paint(QPagedPaintDevice& device, int fromPage, int toPage)
-{
-    ensurePrepared();
-    const int n = int(pages_.size());
-    int first = fromPage > 0 ? fromPage : 1;
-    int last = toPage > 0 ? std::min(toPage, n) : n;
-    QPainter p;
-    if (!p.begin(&device)) return false;
-    p.setRenderHint(QPainter::Antialiasing, false);
-    p.setRenderHint(QPainter::TextAntialiasing, true);
-    const double dpiX = device.logicalDpiX(), dpiY = device.logicalDpiY();
-    for (int i = first; i <= last; ++i) {
-        if (i > first) device.newPage();
-        paintPage(p, pages_[size_t(i - 1)], dpiX, dpiY);
-    }
-    return p.end();
-}
-
-void Layout::print(QPrinter& printer)
-{
-    configurePrinter(printer);
-    paint(printer, printer.fromPage(), printer.toPage());
-    clearPages();
-}
-
-bool Layout::writePdf(const QString& path)
-{
-    ensurePrepared();
-    {
-        QFile probe(path); // QPdfWriter says nothing when the file cannot be written
-        if (!probe.open(QIODevice::WriteOnly)) return false;
-    }
-    QPdfWriter writer(path);
-    const bool wide = paper_.width > paper_.length;
-    QPageSize size(QSizeF(std::min(paper_.width, paper_.length), std::max(paper_.width, paper_.length)),
-                   QPageSize::Millimeter, QString(), QPageSize::ExactMatch);
-    writer.setPageLayout(QPageLayout(size, wide ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF(0, 0, 0, 0),
-                                     QPageLayout::Millimeter));
-    writer.setResolution(600);
-    writer.setTitle(ReportTitle);
-    writer.setCreator(QStringLiteral("quillmart"));
-    const bool ok = paint(writer);
-    clearPages();
-    return ok;
-}
-
-void Layout::Preview()
-{
-    QPrinter& printer = sharedPrinter();
-    configurePrinter(printer);
-    ensurePrepared();
-    if (cancelled_) return;
-    QPrintPreviewDialog dialog(&printer, QApplication::activeWindow());
-    dialog.setObjectName(QStringLiteral("reportPreview"));
-    dialog.setWindowTitle(ReportTitle);
-    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
-                     [this](QPrinter* pr) { paint(*pr, pr->fromPage(), pr->toPage()); });
-    if (fitWidth_) {
-        dialog.setWindowState(dialog.windowState() | Qt::WindowMaximized);
-        if (auto* w = dialog.findChild<QPrintPreviewWidget*>()) w->fitToWidth();
-    } else {
-        dialog.resize(900, 700);
-    }
-    dlg::exec(&dialog);
-    clearPages();
 }
 
 } // namespace qm::report

@@ -1,8 +1,10 @@
 #pragma once
 // The banded report engine. A layout is described in code: paper, bands and
 // the elements on them, placed in millimetres. Prepare() lays out every page
-// into a page model (positioned texts and lines) that tests read directly;
-// the same pages are painted into the preview, onto the printer or a PDF file.
+// into a compact page model: each page's bands with their places, and every
+// text as it was printed. A page is drawn from it when it is needed, as
+// positioned texts and lines (a Page) that tests read directly: one at a time
+// into the preview as it is shown, onto the printer or into a PDF file.
 //
 //   qm::report::Layout r;
 //   r.setDataset(frdm->AQoutdetail);
@@ -20,6 +22,7 @@
 #include <QRectF>
 #include <QString>
 #include <QStringList>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -242,13 +245,27 @@ public:
     // Lays out every page unseen and returns the page count. The pages stay
     // prepared until Preview, print or writePdf consumes them, or clearPages.
     int Prepare();
-    int pageCount() const { return int(pages_.size()); }
-    const std::vector<Page>& pages() const { return pages_; }
+    int pageCount() const { return int(pageIndex_.size()); }
     bool prepared() const { return prepared_; }
     void clearPages();
 
-    // The modal preview on the shared printer: navigation, zoom, printing and
-    // printer choice. Uses the pages already prepared, else prepares them once.
+    // One prepared page (from 1) drawn from the page model, for a caller that
+    // keeps it; nothing is kept here.
+    Page makePage(int number) const;
+    // The page (from 1) drawn from the page model when it is first asked for.
+    // The layout keeps the few pages asked for last and forgets the others;
+    // the reference holds until the next call.
+    const Page& page(int number);
+    int cachedPages() const { return int(cache_.size()); }
+    // Every prepared page at once, kept until the pages change: for tests and
+    // short reports; a long report is read page by page.
+    const std::vector<Page>& pages() const;
+    // Pages painted on any device since the last Prepare.
+    int pagesDrawn() const { return drawn_; }
+
+    // The modal preview: pages drawn as they come into view, navigation,
+    // zoom, printing and printer choice on the shared printer. Uses the pages
+    // already prepared, else prepares them once; releases them when it closes.
     void Preview();
     // The ticket opens maximised and zoomed to the page width.
     void setPreviewFitWidth(bool on) { fitWidth_ = on; }
@@ -260,9 +277,31 @@ public:
     // Paints the prepared pages, one per sheet of the device.
     // False when the device cannot be painted on.
     bool paint(QPagedPaintDevice& device, int fromPage = 1, int toPage = 0);
+    // Paints one prepared page at the painter's origin, `dpi` device pixels to
+    // the inch (the painter may scale them further, as the preview does).
+    void drawPage(QPainter& p, int number, double dpi);
 
 private:
     friend class Band;
+    friend class PreviewDialog;
+    // A band as it was placed on a page: its first `elements` elements (those
+    // it had then), whose texts (rules have none) stand in the text store
+    // from `firstText` on.
+    struct Placed {
+        double top;
+        double height;
+        int record;
+        uint32_t firstText;
+        uint32_t elements;
+        BandKind kind;
+    };
+    // A page: its bands placed in order from `first`, then its footer (-1: none).
+    struct PageEntry {
+        uint32_t first = 0;
+        uint32_t count = 0;
+        int64_t footer = -1;
+    };
+
     int registerElement(Element* e);
     Band& bandSlot(BandKind kind, double height);
     void ensurePrepared();
@@ -270,14 +309,29 @@ private:
     QString valueText(const Element& e, int masterRow, int pageNumber) const;
     void configurePrinter(QPrinter& printer) const;
     void paintPage(QPainter& p, const Page& page, double dpiX, double dpiY) const;
+    QStringView storedText(size_t i) const;
+    void addText(const QString& text);
+    void drawPlaced(Page& page, const Placed& placed) const;
+    void pagesChanged();
+    void replaceTexts(const std::vector<uint32_t>& at, const QString& text);
 
+    static constexpr const char* kDefaultFamily = "WenQuanYi Micro Hei";
     Paper paper_ = Paper::a4Portrait();
     Dataset* master_ = nullptr;
     QString family_;
     double pointSize_ = 9;
     std::unique_ptr<Band> bands_[5];
     std::vector<Element*> elements_;
-    std::vector<Page> pages_;
+    // The page model.
+    std::vector<PageEntry> pageIndex_;
+    std::vector<Placed> placed_;
+    QString textChars_;              // every text, one after the other
+    std::vector<uint32_t> textEnds_; // where each text ends in textChars_
+    double left_ = 0, right_ = 0;    // the printable width's edges when prepared
+    // Pages drawn from it.
+    std::vector<Page> cache_;        // the last pages asked for, the latest last
+    mutable std::vector<Page> all_;
+    mutable int drawn_ = 0;
     bool prepared_ = false;
     bool cancelled_ = false;
     bool fitWidth_ = false;
