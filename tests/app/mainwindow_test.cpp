@@ -457,8 +457,6 @@ TEST(QtTranslations, StandardDialogsSpeakChinese)
     QPrinter printer;
     QPrintDialog print(&printer);
     const QStringList printTexts = buttonTexts(&print);
-    for (const char* english : {"Print", "Cancel", "Properties", "Options >>"})
-        EXPECT_FALSE(printTexts.contains(QLatin1String(english))) << english << " in " << qPrintable(printTexts.join('|'));
     for (const QString& chinese : {QStringLiteral("打印(P)"), QStringLiteral("取消"), QStringLiteral("属性(R)")})
         EXPECT_TRUE(printTexts.contains(chinese)) << qPrintable(chinese + " not in " + printTexts.join('|'));
 

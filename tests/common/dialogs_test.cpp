@@ -19,15 +19,6 @@
 using namespace qm;
 
 namespace {
-// How the box in front looked while it was shown.
-struct Seen {
-    QString kind;              // class of the box
-    QWidget* owner = nullptr;  // the window it belongs to
-    bool onTop = false;        // in the layer of the windows that stay on top
-    bool transient = false;    // the window system keeps it over its owner
-    bool active = false;       // it has the keyboard
-};
-
 class BoxOwner : public AppFixture {
 protected:
     void SetUp() override
@@ -41,101 +32,84 @@ protected:
         AppFixture::TearDown();
     }
 
-    // Runs `show` as a long step would end: no window active. Looks at the
-    // modal box it opens and closes it.
-    static Seen seenWithNoWindowActive(const std::function<void()>& show)
+    // Runs `show` as a long step would end, with no window active, and closes
+    // the modal box it opens. Returns what the box was: "<class> over <its
+    // owner>", followed by "on top" (in the layer of the windows that stay on
+    // top, kept over its owner by the window system) and "active" when so.
+    static std::string boxShownBy(const std::function<void()>& show)
     {
         QApplication::setActiveWindow(nullptr);
-        Seen seen;
+        QString seen;
         QTimer::singleShot(0, [&seen] {
             QCoreApplication::processEvents();
             auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget());
             if (!box) return;
-            seen.kind = QString::fromLatin1(box->metaObject()->className());
-            seen.owner = box->parentWidget();
-            seen.onTop = box->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
-            seen.transient = seen.owner && box->windowHandle()
-                             && box->windowHandle()->transientParent() == seen.owner->windowHandle();
-            seen.active = QApplication::activeWindow() == box;
+            QWidget* owner = box->parentWidget();
+            seen = QString::fromLatin1(box->metaObject()->className()) + " over "
+                   + (owner ? owner->objectName() : QStringLiteral("nothing"));
+            if (box->windowFlags().testFlag(Qt::WindowStaysOnTopHint) && owner
+                && box->windowHandle()->transientParent() == owner->windowHandle())
+                seen += " on top";
+            if (QApplication::activeWindow() == box) seen += " active";
             box->done(QDialog::Rejected);
         });
         show();
-        return seen;
+        return seen.toStdString();
     }
 };
 }
 
 TEST_F(BoxOwner, AMessageFromALongStepOpensOverEachWindowThatStaysOnTop)
 {
-    const std::vector<std::pair<const char*, std::function<QWidget*()>>> windows = {
-        {"backup", [] { return new Tfrcopydir(frmain); }},
-        {"options", [] { return new Tfrconfig(frmain); }},
-        {"company", [] { return new TFrcompany(frmain); }},
-        {"operator rights", [] { return (new Tfropcrl(frmain))->Fropedit; }},
-        {"product editor", [] { return new Tfrproductedit(frmain); }},
-        {"partner editor", [] { return new Tfrcustomeredit(frmain); }},
-        {"units", [] { return new Tfrspecedit(frmain); }},
-        {"tender", [] { return new TFrcash(frmain, 12.5, 0, [](double) {}); }},
-        {"row editor", [] {
-             frdm->Aqproduct->open();
-             auto* e = new Tfrproductpedit(frmain);
-             e->setWindowModality(Qt::ApplicationModal); // as when it is run modally
-             return e;
-         }},
+    const std::vector<std::function<QWidget*()>> windows = {
+        [] { return new Tfrcopydir(frmain); },
+        [] { return new Tfrconfig(frmain); },
+        [] { return new TFrcompany(frmain); },
+        [] { return (new Tfropcrl(frmain))->Fropedit; },
+        [] { return new Tfrproductedit(frmain); },
+        [] { return new Tfrcustomeredit(frmain); },
+        [] { return new Tfrspecedit(frmain); },
+        [] { return new TFrcash(frmain, 12.5, 0, [](double) {}); },
+        [] {
+            frdm->Aqproduct->open();
+            auto* e = new Tfrproductpedit(frmain);
+            e->setWindowModality(Qt::ApplicationModal); // as when it is run modally
+            return e;
+        },
     };
-    for (const auto& [name, make] : windows) {
-        SCOPED_TRACE(name);
+    for (const auto& make : windows) {
         QPointer<QWidget> w = make();
-        ASSERT_TRUE(w->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        ASSERT_TRUE(w->windowFlags().testFlag(Qt::WindowStaysOnTopHint) && !w->objectName().isEmpty());
         w->show();
-        const Seen seen = seenWithNoWindowActive([] { dlg::showMessage(QStringLiteral("数据备份完毕！")); });
-        EXPECT_EQ(seen.kind, "QMessageBox");
-        EXPECT_EQ(seen.owner, w.data());
-        EXPECT_TRUE(seen.onTop);
-        EXPECT_TRUE(seen.transient);
-        EXPECT_TRUE(seen.active);
+        EXPECT_EQ(boxShownBy([] { dlg::showMessage(QStringLiteral("数据备份完毕！")); }),
+                  ("QMessageBox over " + w->objectName() + " on top active").toStdString());
         // Closed, it hands the keyboard back to the window that asked.
         QCoreApplication::processEvents();
-        EXPECT_EQ(QApplication::activeWindow(), w.data());
+        EXPECT_EQ(QApplication::activeWindow(), w.data()) << qPrintable(w->objectName());
         delete w.data();
     }
 }
 
-TEST_F(BoxOwner, TheActiveWindowOrElseTheLatestOnTopOwnsQuestionsAndModalWindows)
+TEST_F(BoxOwner, TheActiveWindowOrElseTheLatestOnTopOwnsQuestionsAndTheErrorWindow)
 {
     auto* options = new Tfrconfig(frmain);
     options->show();
     auto* company = new TFrcompany(frmain);
     company->show();
-    // The window that came forward last is the one on top.
-    Seen seen = seenWithNoWindowActive([] { dlg::askYesNo(QStringLiteral("是否进行备份数据?")); });
-    EXPECT_EQ(seen.owner, company);
-    options->activateWindow();
+    EXPECT_EQ(boxShownBy([] { dlg::askYesNo(QStringLiteral("是否进行备份数据?")); }),
+              ("QMessageBox over " + company->objectName() + " on top active").toStdString());
     QApplication::setActiveWindow(options);
     EXPECT_EQ(dlg::ownerWindow(), options);
 
-    // The error window: owned by the window on top while shown, its own after.
-    seen = seenWithNoWindowActive([] {
-        reportException(nullptr, std::make_exception_ptr(ConversionError(QStringLiteral("'.' is not a valid number"))));
-    });
-    EXPECT_EQ(seen.kind, "TFrm_ErrorMessage");
-    EXPECT_EQ(seen.owner, options); // activated after the company window
-    EXPECT_TRUE(seen.onTop);
-    EXPECT_TRUE(seen.active);
+    // The error window, and a file chooser: over the window that came forward
+    // last; the error window is its own again afterwards.
+    const std::string overOptions = " over " + options->objectName().toStdString() + " on top active";
+    EXPECT_EQ(boxShownBy([] { reportException(nullptr, std::make_exception_ptr(ConversionError("'.'"))); }),
+              "TFrm_ErrorMessage" + overOptions);
     ASSERT_TRUE(Frm_ErrorMessage);
     EXPECT_EQ(Frm_ErrorMessage->parentWidget(), nullptr);
     EXPECT_FALSE(Frm_ErrorMessage->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-
-    // An input box and a file chooser too.
-    seen = seenWithNoWindowActive([] {
-        QString typed;
-        dlg::inputText(QStringLiteral("提示"), QStringLiteral("请输入"), typed);
-    });
-    EXPECT_EQ(seen.owner, options);
-    EXPECT_TRUE(seen.onTop);
-    seen = seenWithNoWindowActive([this] { dlg::openFile(QStringLiteral("打开"), folder()); });
-    EXPECT_EQ(seen.kind, "QFileDialog");
-    EXPECT_EQ(seen.owner, options);
+    EXPECT_EQ(boxShownBy([this] { dlg::openFile(QStringLiteral("打开"), folder()); }), "QFileDialog" + overOptions);
     delete company;
     delete options;
 }
