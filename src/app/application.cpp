@@ -4,6 +4,9 @@
 #include "common/boxkeys.h"
 #include "common/errors.h"
 #include "shell/launchprobe.h"
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <QWidget>
 #include <csignal>
 
@@ -40,6 +43,19 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv)
     startLaunchClock();
     setWindowIcon(qm::programIcon()); // every window and the desktop's task list
     qm::enterPressesFocusedButtons();
+    loadQtTranslations();
+}
+
+QTranslator* Application::loadQtTranslations()
+{
+    auto* t = new QTranslator(qApp);
+    // The "qt" catalogue brings the catalogues of the Qt modules with it.
+    if (t->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qt"), QStringLiteral("_"),
+                QLibraryInfo::path(QLibraryInfo::TranslationsPath))
+        && QCoreApplication::installTranslator(t))
+        return t;
+    delete t;
+    return nullptr;
 }
 
 void Application::launchProbe(QWidget* shown) { qm::launchProbe(shown); }

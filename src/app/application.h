@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <functional>
 
+class QTranslator;
+
 namespace qm {
 
 class Application : public QApplication {
@@ -32,6 +34,11 @@ public:
     // A write past the file-size limit (ulimit -f) fails with an error that
     // the program reports, instead of the signal ending the program.
     static void ignoreFileSizeSignal();
+
+    // Qt's own Simplified Chinese texts (print dialog, file choosers, the
+    // preview's tool tips, standard buttons), installed in the application.
+    // Null when the system has none.
+    static QTranslator* loadQtTranslations();
 };
 
 }

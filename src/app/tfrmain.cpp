@@ -60,6 +60,12 @@ void Tfrmain::setLoggedInCaption()
     int at = caption.indexOf(QStringLiteral("-用户名:"));
     QString head = at >= 0 ? caption.left(at + 1) : caption + QLatin1Char('-');
     setWindowTitle(head + QStringLiteral("用户名:") + installationUser() + QStringLiteral(" 操作员:") + operatorCode);
+    if (frdm) connect(frdm->ATcompany, &qm::Dataset::opened, this, &Tfrmain::companyOpened, Qt::UniqueConnection);
+}
+
+void Tfrmain::companyOpened()
+{
+    if (!operatorCode.isEmpty()) setLoggedInCaption();
 }
 
 QString Tfrmain::installationUser() const

@@ -57,7 +57,9 @@ public:
     void showStatusPanels();
 
     QWidget* widget() override { return this; }
-    // The caption after a login: "...-用户名:<user> 操作员:<code>".
+    // The caption after a login: "...-用户名:<user> 操作员:<code>". From then on
+    // it follows the data: each time the company table is opened again (after
+    // a restore puts other data in place) it names that data's company.
     void setLoggedInCaption() override;
     // The installation's user name shown in the caption: the company's name
     // (the one the reports and the receipt print), "某商店" while there is none.
@@ -84,6 +86,7 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
+    void companyOpened();
     std::unique_ptr<QLockFile> instanceLock_;
     bool shownOnce_ = false;
 };

@@ -21,6 +21,87 @@ std::unique_ptr<DialogBackend>& slot()
     static std::unique_ptr<DialogBackend> b = std::make_unique<WidgetDialogs>();
     return b;
 }
+
+// Top-level windows in the order they came forward (shown or activated), the
+// last one latest.
+QList<QPointer<QWidget>>& forwardOrder()
+{
+    static QList<QPointer<QWidget>> order;
+    return order;
+}
+
+void cameForward(QWidget* w)
+{
+    auto& order = forwardOrder();
+    order.removeIf([w](const QPointer<QWidget>& p) { return !p || p == w; });
+    order.append(w);
+}
+
+bool isOrdinaryWindow(const QWidget* w)
+{
+    const Qt::WindowType type = w->windowType();
+    return type == Qt::Window || type == Qt::Dialog;
+}
+
+// Keeps a box over its owner for as long as it is shown: owned by the window
+// that asked, in the layer of the windows that stay on top (so that no such
+// window of the program covers it), raised and given the keyboard when it
+// appears. Afterwards the box has its own owner and flags back, and the window
+// that asked has the keyboard again (the window manager may hand it to
+// another window, a disabled one even).
+class OverOwner {
+public:
+    explicit OverOwner(QWidget* box)
+        : box_(box), oldParent_(box->parentWidget()), hadParent_(oldParent_), oldFlags_(box->windowFlags())
+    {
+        QWidget* owner = dlg::ownerWindow();
+        if (owner && (owner == box || box->isAncestorOf(owner))) owner = nullptr;
+        owner_ = owner;
+        const Qt::WindowFlags flags = oldFlags_ | Qt::WindowStaysOnTopHint;
+        if (owner && (!oldParent_ || oldParent_->window() != owner)) {
+            box->setParent(owner, flags);
+            reowned_ = true;
+        } else if (flags != oldFlags_) {
+            box->setWindowFlags(flags);
+        }
+        raiser_ = new Raiser(box);
+        box->installEventFilter(raiser_);
+    }
+    ~OverOwner()
+    {
+        if (box_) {
+            delete raiser_.data();
+            if (reowned_) box_->setParent(hadParent_ ? oldParent_.data() : nullptr, oldFlags_);
+            else if (box_->windowFlags() != oldFlags_) box_->setWindowFlags(oldFlags_);
+        }
+        const QWidget* modal = QApplication::activeModalWidget();
+        if (owner_ && owner_->isVisible() && (!modal || modal == owner_)) owner_->activateWindow();
+    }
+    OverOwner(const OverOwner&) = delete;
+    OverOwner& operator=(const OverOwner&) = delete;
+
+private:
+    class Raiser : public QObject {
+    public:
+        using QObject::QObject;
+        bool eventFilter(QObject* o, QEvent* e) override
+        {
+            if (e->type() == QEvent::Show && o == parent()) {
+                auto* w = static_cast<QWidget*>(o);
+                w->raise();
+                w->activateWindow();
+            }
+            return false;
+        }
+    };
+    QPointer<QWidget> box_;
+    QPointer<QWidget> owner_;
+    QPointer<QWidget> oldParent_;
+    bool hadParent_;
+    Qt::WindowFlags oldFlags_;
+    bool reowned_ = false;
+    QPointer<Raiser> raiser_;
+};
 }
 
 namespace dlg {
@@ -48,13 +129,30 @@ QString openFile(const QString& c, const QString& d, const QString& f) { return 
 QString saveFile(const QString& c, const QString& d, const QString& f) { return backend().saveFile(c, d, f); }
 QString chooseFolder(const QString& c, const QString& d) { return backend().chooseFolder(c, d); }
 bool printerSetup(QPrinter* printer) { return backend().printerSetup(printer); }
+
+QWidget* ownerWindow()
+{
+    auto showing = [](QWidget* w) { return w && isOrdinaryWindow(w) && w->isVisible() && !w->isMinimized(); };
+    if (QWidget* active = QApplication::activeWindow(); showing(active)) return active;
+    // Latest first, then any other window that is showing.
+    QList<QWidget*> order;
+    const auto& forward = forwardOrder();
+    for (auto it = forward.rbegin(); it != forward.rend(); ++it)
+        if (showing(*it)) order.append(*it);
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (showing(w) && !order.contains(w)) order.append(w);
+    if (QWidget* modal = QApplication::activeModalWidget(); showing(modal) && !order.contains(modal)) order.prepend(modal);
+    for (QWidget* w : order)
+        if (w->isModal() || w->windowFlags().testFlag(Qt::WindowStaysOnTopHint)) return w;
+    return order.value(0);
+}
 }
 
 // ------------------------------------------------------------- real dialogs
 
 Answer WidgetDialogs::messageBox(const QString& text, const QString& caption, Buttons b, Icon icon)
 {
-    QMessageBox box(QApplication::activeWindow());
+    QMessageBox box;
     box.setWindowTitle(caption);
     // A carriage return in a message is a line break.
     QString shown = text;
@@ -92,6 +190,7 @@ Answer WidgetDialogs::messageBox(const QString& text, const QString& caption, Bu
     if (yes) box.setDefaultButton(yes);
     if (cancel) box.setEscapeButton(cancel);
     else if (no) box.setEscapeButton(no);
+    OverOwner over(&box);
     box.exec();
     auto* clicked = box.clickedButton();
     if (clicked == ok && ok) return Answer::Ok;
@@ -104,44 +203,65 @@ Answer WidgetDialogs::messageBox(const QString& text, const QString& caption, Bu
 bool WidgetDialogs::input(const QString& caption, const QString& prompt, QString& value, bool masked)
 {
     if (masked) {
-        PasswordDialog d(caption, prompt, value, QApplication::activeWindow());
+        PasswordDialog d(caption, prompt, value);
+        OverOwner over(&d);
         if (d.exec() != QDialog::Accepted) return false;
         value = d.Edit->text();
         return true;
     }
-    QInputDialog d(QApplication::activeWindow());
+    QInputDialog d;
     d.setWindowTitle(caption);
     d.setLabelText(prompt);
     d.setTextValue(value);
     d.setTextEchoMode(masked ? QLineEdit::Password : QLineEdit::Normal);
     d.setOkButtonText(QStringLiteral("确定"));
     d.setCancelButtonText(QStringLiteral("取消"));
+    OverOwner over(&d);
     if (d.exec() != QDialog::Accepted) return false;
     value = d.textValue();
     return true;
 }
 
-int WidgetDialogs::exec(QDialog* dialog) { return dialog->exec(); }
+int WidgetDialogs::exec(QDialog* dialog)
+{
+    OverOwner over(dialog);
+    return dialog->exec();
+}
+
+namespace {
+QString chooseFile(const QString& caption, const QString& dir, const QString& filter, QFileDialog::FileMode mode,
+                   QFileDialog::AcceptMode accept)
+{
+    QFileDialog d(nullptr, caption, dir, filter);
+    d.setFileMode(mode);
+    d.setAcceptMode(accept);
+    if (mode == QFileDialog::Directory) d.setOption(QFileDialog::ShowDirsOnly);
+    OverOwner over(&d);
+    if (d.exec() != QDialog::Accepted) return QString();
+    return d.selectedFiles().value(0);
+}
+}
 
 QString WidgetDialogs::openFile(const QString& caption, const QString& dir, const QString& filter)
 {
-    return QFileDialog::getOpenFileName(QApplication::activeWindow(), caption, dir, filter);
+    return chooseFile(caption, dir, filter, QFileDialog::ExistingFile, QFileDialog::AcceptOpen);
 }
 
 QString WidgetDialogs::saveFile(const QString& caption, const QString& dir, const QString& filter)
 {
-    return QFileDialog::getSaveFileName(QApplication::activeWindow(), caption, dir, filter);
+    return chooseFile(caption, dir, filter, QFileDialog::AnyFile, QFileDialog::AcceptSave);
 }
 
 QString WidgetDialogs::chooseFolder(const QString& caption, const QString& dir)
 {
-    return QFileDialog::getExistingDirectory(QApplication::activeWindow(), caption, dir);
+    return chooseFile(caption, dir, QString(), QFileDialog::Directory, QFileDialog::AcceptOpen);
 }
 
 bool WidgetDialogs::printerSetup(QPrinter* printer)
 {
-    QPrintDialog d(printer, QApplication::activeWindow());
+    QPrintDialog d(printer);
     d.setWindowTitle(QStringLiteral("打印设置"));
+    OverOwner over(&d);
     return d.exec() == QDialog::Accepted;
 }
 
@@ -256,7 +376,11 @@ public:
     using QObject::QObject;
     bool eventFilter(QObject* o, QEvent* e) override
     {
-        if (e->type() == QEvent::Show && o->isWidgetType()) place(static_cast<QWidget*>(o));
+        if (!o->isWidgetType()) return false;
+        auto* w = static_cast<QWidget*>(o);
+        if (e->type() == QEvent::Show) place(w);
+        if ((e->type() == QEvent::Show || e->type() == QEvent::WindowActivate) && w->isWindow() && isOrdinaryWindow(w))
+            cameForward(w);
         return false;
     }
 

@@ -63,6 +63,11 @@ QString openFile(const QString& caption, const QString& dir, const QString& filt
 QString saveFile(const QString& caption, const QString& dir, const QString& filter = QString());
 QString chooseFolder(const QString& caption, const QString& dir);
 bool printerSetup(QPrinter* printer);
+
+// The window a box opens over: the active window; when none is active (a long
+// step took the focus away), the topmost modal or stay-on-top window that is
+// showing, else the window that came forward last. Null when none is showing.
+QWidget* ownerWindow();
 }
 
 // The backend that shows real Qt dialogs.
@@ -119,7 +124,9 @@ int captionWidth(const QString& caption);
 // its owner (of the screen when it has none), inside the screen's work area,
 // and at least wide enough for its caption. Windows that place themselves
 // (centreOnScreen, a maximised window, one moved before it is shown) keep their
-// place. Installed once for the whole program; harmless to call again.
+// place. The order in which windows come forward is remembered for
+// dlg::ownerWindow(). Installed once for the whole program; harmless to call
+// again.
 void placeWindowsOverOwners();
 
 }

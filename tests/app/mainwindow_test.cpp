@@ -1,3 +1,6 @@
+#include "admin/backup.h"
+#include "admin/tfrcopydir.h"
+#include "app/application.h"
 #include "app/mainmenu.h"
 #include "app/navigator.h"
 #include "common/aboutbox.h"
@@ -9,6 +12,13 @@
 #include "support/visible.h"
 #include <QAction>
 #include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QScopeGuard>
+#include <QTranslator>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QFile>
@@ -401,4 +411,61 @@ TEST_F(MainWindowTest, HiddenItemKeysSharedCommandsAndNavigatorNames)
     w->close();
     flushDeletes();
     EXPECT_TRUE(frmain->isEnabled());
+}
+
+TEST_F(MainWindowTest, TheCaptionNamesTheCompanyOfTheDataRestored)
+{
+    frdm->ADOCon.exec("UPDATE company SET name=:p1", {{"p1", QStringLiteral("幸福超市")}});
+    frmain->setLoggedInCaption();
+    EXPECT_TRUE(frmain->windowTitle().endsWith(QStringLiteral("-用户名:幸福超市 操作员:999")));
+
+    // A copy of other data under another name, restored over the working data.
+    QDir().mkpath(folder() + "usb");
+    qm::copyDatabaseFile(qm::AppPaths::workingDatabase(), folder() + "usb/vkdb.mdb");
+    {
+        qm::Connection copy;
+        copy.open(folder() + "usb/vkdb.mdb");
+        copy.exec("UPDATE company SET name=:p1", {{"p1", QStringLiteral("我的超市")}});
+    }
+    ASSERT_TRUE(qm::runCommand("N45"));
+    QPointer<Tfrcopydir> window = qobject_cast<Tfrcopydir*>(qm::findOpenWindow("Frcopydir"));
+    ASSERT_TRUE(window);
+    window->setFolder(folder() + "usb");
+    window->BitBtn2Click();
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("数据恢复完毕！ "));
+    EXPECT_TRUE(frmain->windowTitle().endsWith(QStringLiteral("-用户名:我的超市 操作员:999")));
+    delete window.data();
+}
+
+TEST(QtTranslations, StandardDialogsSpeakChinese)
+{
+    QTranslator* chinese = qm::Application::loadQtTranslations();
+    ASSERT_TRUE(chinese) << "Qt's own Chinese translations are not installed";
+    const auto removed = qScopeGuard([chinese] {
+        QCoreApplication::removeTranslator(chinese);
+        delete chinese;
+    });
+    auto buttonTexts = [](QWidget* w) {
+        QStringList out;
+        for (auto* b : w->findChildren<QAbstractButton*>()) out << b->text().remove('&');
+        return out;
+    };
+    // Standard buttons where the program sets no text of its own.
+    QDialogButtonBox buttons(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    EXPECT_EQ(buttonTexts(&buttons), (QStringList{QStringLiteral("确定"), QStringLiteral("取消")}));
+
+    QPrinter printer;
+    QPrintDialog print(&printer);
+    const QStringList printTexts = buttonTexts(&print);
+    for (const QString& chinese : {QStringLiteral("打印(P)"), QStringLiteral("取消"), QStringLiteral("属性(R)")})
+        EXPECT_TRUE(printTexts.contains(chinese)) << qPrintable(chinese + " not in " + printTexts.join('|'));
+
+    QFileDialog files;
+    files.setOption(QFileDialog::DontUseNativeDialog);
+    EXPECT_TRUE(buttonTexts(&files).contains(QStringLiteral("取消"))) << qPrintable(buttonTexts(&files).join('|'));
+
+    QPrintPreviewDialog preview(&printer);
+    QStringList tips;
+    for (auto* a : preview.findChildren<QAction*>()) tips << a->toolTip();
+    EXPECT_TRUE(tips.contains(QStringLiteral("下一页"))) << qPrintable(tips.join('|'));
 }

@@ -1,0 +1,115 @@
+// The real dialogs: a box opens over the window that asked, stays above it and
+// takes the keyboard, also when a long step left no window active.
+#include "admin/errorhandler.h"
+#include "admin/tfrcompany.h"
+#include "admin/tfrconfig.h"
+#include "admin/tfrcopydir.h"
+#include "admin/tfropcrl.h"
+#include "common/errors.h"
+#include "documents/tfrcash.h"
+#include "masterdata/partneredit.h"
+#include "masterdata/tfrproductedit.h"
+#include "masterdata/tfrproductp.h"
+#include "masterdata/tfrspec.h"
+#include "support/fixture.h"
+#include <QMessageBox>
+#include <QTimer>
+#include <QWindow>
+
+using namespace qm;
+
+namespace {
+class BoxOwner : public AppFixture {
+protected:
+    void SetUp() override
+    {
+        AppFixture::SetUp();
+        dlg::setBackend(std::make_unique<WidgetDialogs>());
+    }
+    void TearDown() override
+    {
+        delete Frm_ErrorMessage;
+        AppFixture::TearDown();
+    }
+
+    // Runs `show` as a long step would end, with no window active, and closes
+    // the modal box it opens. Returns what the box was: "<class> over <its
+    // owner>", followed by "on top" (in the layer of the windows that stay on
+    // top, kept over its owner by the window system) and "active" when so.
+    static std::string boxShownBy(const std::function<void()>& show)
+    {
+        QApplication::setActiveWindow(nullptr);
+        QString seen;
+        QTimer::singleShot(0, [&seen] {
+            QCoreApplication::processEvents();
+            auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!box) return;
+            QWidget* owner = box->parentWidget();
+            seen = QString::fromLatin1(box->metaObject()->className()) + " over "
+                   + (owner ? owner->objectName() : QStringLiteral("nothing"));
+            if (box->windowFlags().testFlag(Qt::WindowStaysOnTopHint) && owner
+                && box->windowHandle()->transientParent() == owner->windowHandle())
+                seen += " on top";
+            if (QApplication::activeWindow() == box) seen += " active";
+            box->done(QDialog::Rejected);
+        });
+        show();
+        return seen.toStdString();
+    }
+};
+}
+
+TEST_F(BoxOwner, AMessageFromALongStepOpensOverEachWindowThatStaysOnTop)
+{
+    const std::vector<std::function<QWidget*()>> windows = {
+        [] { return new Tfrcopydir(frmain); },
+        [] { return new Tfrconfig(frmain); },
+        [] { return new TFrcompany(frmain); },
+        [] { return (new Tfropcrl(frmain))->Fropedit; },
+        [] { return new Tfrproductedit(frmain); },
+        [] { return new Tfrcustomeredit(frmain); },
+        [] { return new Tfrspecedit(frmain); },
+        [] { return new TFrcash(frmain, 12.5, 0, [](double) {}); },
+        [] {
+            frdm->Aqproduct->open();
+            auto* e = new Tfrproductpedit(frmain);
+            e->setWindowModality(Qt::ApplicationModal); // as when it is run modally
+            return e;
+        },
+    };
+    for (const auto& make : windows) {
+        QPointer<QWidget> w = make();
+        ASSERT_TRUE(w->windowFlags().testFlag(Qt::WindowStaysOnTopHint) && !w->objectName().isEmpty());
+        w->show();
+        EXPECT_EQ(boxShownBy([] { dlg::showMessage(QStringLiteral("数据备份完毕！")); }),
+                  ("QMessageBox over " + w->objectName() + " on top active").toStdString());
+        // Closed, it hands the keyboard back to the window that asked.
+        QCoreApplication::processEvents();
+        EXPECT_EQ(QApplication::activeWindow(), w.data()) << qPrintable(w->objectName());
+        delete w.data();
+    }
+}
+
+TEST_F(BoxOwner, TheActiveWindowOrElseTheLatestOnTopOwnsQuestionsAndTheErrorWindow)
+{
+    auto* options = new Tfrconfig(frmain);
+    options->show();
+    auto* company = new TFrcompany(frmain);
+    company->show();
+    EXPECT_EQ(boxShownBy([] { dlg::askYesNo(QStringLiteral("是否进行备份数据?")); }),
+              ("QMessageBox over " + company->objectName() + " on top active").toStdString());
+    QApplication::setActiveWindow(options);
+    EXPECT_EQ(dlg::ownerWindow(), options);
+
+    // The error window, and a file chooser: over the window that came forward
+    // last; the error window is its own again afterwards.
+    const std::string overOptions = " over " + options->objectName().toStdString() + " on top active";
+    EXPECT_EQ(boxShownBy([] { reportException(nullptr, std::make_exception_ptr(ConversionError("'.'"))); }),
+              "TFrm_ErrorMessage" + overOptions);
+    ASSERT_TRUE(Frm_ErrorMessage);
+    EXPECT_EQ(Frm_ErrorMessage->parentWidget(), nullptr);
+    EXPECT_FALSE(Frm_ErrorMessage->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_EQ(boxShownBy([this] { dlg::openFile(QStringLiteral("打开"), folder()); }), "QFileDialog" + overOptions);
+    delete company;
+    delete options;
+}
