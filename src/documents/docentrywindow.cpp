@@ -285,7 +285,11 @@ void EntryWindow::recalcBill(const std::function<void()>& alsoWrite)
         reread();
     } catch (...) {
         QApplication::restoreOverrideCursor();
-        reread();
+        // Rolled back: the window shows what is stored, rows and totals.
+        try {
+            reread();
+        } catch (...) {
+        }
         throw;
     }
     QApplication::restoreOverrideCursor();
@@ -391,8 +395,8 @@ void EntryWindow::showPendingRow()
         const Header h = previewTotals(frdm->ADOCon, d_, intno_, r);
         if (d_.rowAmount != RowAmount::Typed) rows->setValue("amount", r.amount);
         if (d_.running != Running::None) rows->setValue("rest", r.rest);
-        QStringList totals{"amount", "hjsl", "pay", "deduck", "rest"};
-        if (!d_.texts.summaryPrefix.isEmpty()) totals << "remark";
+        QStringList totals = totalColumns();
+        totals.removeAll("balance");
         showTotals(h, totals);
     } catch (const AppError&) {
         // The totals show at the row's write.
@@ -635,13 +639,26 @@ void EntryWindow::reread()
 {
     DocumentWindow::reread();
     if (readOnly_ || intno_.isEmpty()) return;
+    Header h;
     try {
-        if (!isPosted(frdm->ADOCon, d_, intno_)) return;
-        showHeader(readHeader(frdm->ADOCon, d_, intno_));
+        h = readHeader(frdm->ADOCon, d_, intno_);
     } catch (const AppError&) {
         return;
     }
+    if (!h.pass) {
+        // The totals as stored; what the operator typed into the header stays.
+        showTotals(h, totalColumns());
+        return;
+    }
+    showHeader(h);
     setReadOnlyState(true);
+}
+
+QStringList EntryWindow::totalColumns() const
+{
+    QStringList totals{"amount", "hjsl", "pay", "deduck", "rest", "balance"};
+    if (!d_.texts.summaryPrefix.isEmpty()) totals << "remark";
+    return totals;
 }
 
 void EntryWindow::setReadOnlyState(bool on)

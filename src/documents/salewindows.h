@@ -25,6 +25,10 @@ protected:
     void showEvent(QShowEvent* e) override;
 
 private:
+    // What is stored says whether the sale is posted (false when unreadable).
+    bool storedAsPosted();
+    // The window shows what is stored, as far as it can be read.
+    void showStored();
     void startNextSale();
     // The next sale could not be opened: an empty, read-only window with the reason.
     void showNoSale(const QString& reason);

@@ -271,17 +271,28 @@ TEST_F(DocNumbers, ARowThatWouldCarryTheBalanceOutOfRangeIsRefusedWhole)
         w->ToolButton3Click();
         Dataset* rows = frdm->AQoutdetail;
         const std::string before = tables();
+        auto totalsShown = [w] { return (w->box("Edit5")->text() + " " + w->box("Edit8")->text()).toStdString(); };
+        const std::string totals = totalsShown();
         for (auto command : {&EntryWindow::ToolButton3Click, &EntryWindow::ToolButton4Click}) {
             rows->last();
             const double stored = rows->asFloat(t.cells.back().first);
             dialogs->clear();
             for (const auto& [column, text] : t.cells) typeCell(w, column, text);
+            // Leaving the last cell for the next column shows the totals it would give.
+            const int row = rows->recNo();
+            w->DBGrid1->setCurrentIndex(w->DBGrid1->model()->index(row, rows->fieldIndex(t.cells.back().first)));
+            const QStringList columns = docDesc(t.kind.kind).recalcColumns;
+            const QString next = columns.value(columns.indexOf(t.cells.back().first) + 1);
+            w->DBGrid1->setCurrentIndex(w->DBGrid1->model()->index(row, rows->fieldIndex(next)));
+            EXPECT_NE(totalsShown(), totals);
             EXPECT_EQ(shown(), "");
             (w->*command)();
             EXPECT_EQ(shown(), kOutOfRange.toStdString());
             EXPECT_EQ(tables(), before);
             rows->last();
             EXPECT_EQ(rows->asFloat(t.cells.back().first), stored);
+            // The header shows the totals as stored, not those of the refused row.
+            EXPECT_EQ(totalsShown(), totals);
         }
         w->setAttribute(Qt::WA_DeleteOnClose, false);
         w->close();

@@ -9,6 +9,7 @@
 #include "documents/tfrcash.h"
 #include "documents/tfrdoclist.h"
 #include "shell/commands.h"
+#include "support/faultvfs.h"
 #include <QApplication>
 #include <QLineEdit>
 #include <QTableView>
@@ -311,4 +312,39 @@ TEST_F(PostedDocTest, WhenTheNextSaleCannotBeOpenedTheWindowIsLeftEmptyAndReadOn
     w->close();
     settle();
     EXPECT_EQ(snapshot(), before);
+}
+
+// A row being entered is written when the rows are moved through: the check
+// that its document is unposted goes into the same write, so a posting by
+// another program comes before the check (refused) or after the write.
+TEST_F(PostedDocTest, ARowWrittenByMovingOnIsCheckedInsideItsWrite)
+{
+    const DocDesc& d = docDesc(DocKind::Purchase);
+    const QString no = unposted(d);
+    EntryWindow* w = openFromList(DocKind::Purchase, no);
+    ASSERT_NE(w, nullptr);
+    Connection other;
+    other.open(db().path());
+    const QString rowsSql = QStringLiteral("SELECT group_concat(intno||':'||sl, ' ') FROM indetail WHERE mainintno=:n");
+    QString atPosting;
+    Dataset* rows = frdm->AQoutdetail;
+    rows->moveTo(1);
+    rows->setValue("sl", 7.0);
+    // The other program posts the moment this connection lets go of the file.
+    fault::onUnlock(db().path(), [&] {
+        post(other, d, no, input("7"), true, "999");
+        atPosting = other.scalar(rowsSql, {{"n", no}}).toString();
+        return true;
+    });
+    try {
+        rows->next();
+    } catch (const PostedRefusal&) {
+    }
+    fault::onUnlock(db().path(), {});
+    ASSERT_FALSE(atPosting.isEmpty());
+    EXPECT_EQ(other.scalar(rowsSql, {{"n", no}}).toString().toStdString(), atPosting.toStdString());
+    w->close();
+    for (QWidget* l : QApplication::topLevelWidgets())
+        if (qobject_cast<DocumentList*>(l)) l->close();
+    settle();
 }
