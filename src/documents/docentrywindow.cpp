@@ -512,7 +512,8 @@ void EntryWindow::ToolButton5Click()
 void EntryWindow::ToolButton7Click()
 {
     try {
-        if (writable() && !dropIfEmpty(frdm->ADOCon, d_, intno_)) recalcBill();
+        // The row being entered counts: it is written before the rows are looked at.
+        if (writable() && writePendingRow() && !dropIfEmpty(frdm->ADOCon, d_, intno_)) recalcBill();
     } catch (const PostedRefusal& r) {
         dlg::showMessage(r.message());
     } catch (const AppError&) {
@@ -624,7 +625,11 @@ void EntryWindow::closeEvent(QCloseEvent* e)
     rows->close();
     guardDatasets(false);
     try {
-        if (!voided_ && !readOnly_ && !posted_) purgeBlankRows(frdm->ADOCon, d_, intno_);
+        // Blank rows go; a sale or sales return with nothing else goes with
+        // them (the other kinds keep their carried-forward row, and a header
+        // without rows goes only by 退回).
+        if (!voided_ && !readOnly_ && !posted_ && (d_.carriedForward || !dropIfEmpty(frdm->ADOCon, d_, intno_)))
+            purgeBlankRows(frdm->ADOCon, d_, intno_);
     } catch (const AppError&) {
     }
     copyToBak();

@@ -515,12 +515,20 @@ void voidDocument(Connection& c, const DocDesc& d, const QString& docIntno)
     t.commit();
 }
 
+namespace {
+// A row without a product (or account) name or without a number.
+const QString kBlankRow = QStringLiteral("(coalesce(spmc,'')='' OR coalesce(intno,'')='')");
+}
+
 bool dropIfEmpty(Connection& c, const DocDesc& d, const QString& docIntno)
 {
     Transaction t(c);
     requireUnposted(c, d, docIntno);
-    if (c.scalar(QStringLiteral("SELECT 1 FROM %1 WHERE mainintno=:n LIMIT 1").arg(d.detailTable), {{"n", docIntno}}).isValid())
+    if (c.scalar(QStringLiteral("SELECT 1 FROM %1 WHERE mainintno=:n AND NOT %2 LIMIT 1").arg(d.detailTable, kBlankRow),
+                 {{"n", docIntno}})
+            .isValid())
         return false;
+    c.exec(QStringLiteral("DELETE FROM %1 WHERE mainintno=:n").arg(d.detailTable), {{"n", docIntno}});
     const bool gone =
         c.exec(QStringLiteral("DELETE FROM %1 WHERE intno=:n AND coalesce(pass,0)=0").arg(d.headerTable), {{"n", docIntno}}) > 0;
     t.commit();
@@ -531,8 +539,7 @@ int purgeBlankRows(Connection& c, const DocDesc& d, const QString& docIntno)
 {
     Transaction t(c);
     requireUnposted(c, d, docIntno);
-    const int n = c.exec(QStringLiteral("DELETE FROM %1 WHERE mainintno=:n AND (coalesce(spmc,'')='' OR coalesce(intno,'')='')")
-                             .arg(d.detailTable),
+    const int n = c.exec(QStringLiteral("DELETE FROM %1 WHERE mainintno=:n AND %2").arg(d.detailTable, kBlankRow),
                          {{"n", docIntno}});
     t.commit();
     return n;

@@ -181,7 +181,10 @@ void postRecalculated(Connection& c, const DocDesc& d, const QString& docIntno, 
 void reverse(Connection& c, const DocDesc& d, const QString& docIntno);
 // Deletes an unposted document with its rows; a posted one is refused.
 void voidDocument(Connection& c, const DocDesc& d, const QString& docIntno);
-// Deletes a document's header when it has no rows left (退回 of an emptied document).
+// Deletes a document whose rows are all blank (no name or no number), or that
+// has none, with those rows: a sale or sales return left with nothing entered
+// when its window closes. A document with a carried-forward row always keeps
+// it. Returns whether the document went.
 bool dropIfEmpty(Connection& c, const DocDesc& d, const QString& docIntno);
 // Deletes this document's rows without a product name or number.
 int purgeBlankRows(Connection& c, const DocDesc& d, const QString& docIntno);

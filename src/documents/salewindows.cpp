@@ -211,8 +211,10 @@ void SaleEntryWindow::startNextSale()
     qm::session().docMode = QStringLiteral("T");
     // Every step of the opening, not only the numbering, may fail: the sale
     // just posted stays posted, and the window says that no next sale is open.
+    QString next;
     try {
-        intno_ = newDocument(c, d_);
+        next = newDocument(c, d_);
+        intno_ = next;
         setReadOnlyState(false);
         qm::session().docIntno = intno_;
         openRows(QStringLiteral("SELECT * from outdetail\nWHERE (mainintno=:p1) order by intno"));
@@ -225,6 +227,11 @@ void SaleEntryWindow::startNextSale()
         recalcBill();
         frdm->AQoutdetail->last();
     } catch (const std::exception& e) {
+        // A next sale numbered but not opened is not left behind.
+        try {
+            if (!next.isEmpty()) dropIfEmpty(c, d_, next);
+        } catch (const std::exception&) {
+        }
         showNoSale(QString::fromUtf8(e.what()));
         return;
     }

@@ -9,6 +9,7 @@
 #include "documents/salewindows.h"
 #include "documents/tfrcash.h"
 #include "shell/commands.h"
+#include "shell/session.h"
 #include <QFile>
 #include <QLineEdit>
 #include <QTableView>
@@ -38,6 +39,8 @@ protected:
     }
     SaleEntryWindow* openNewSale()
     {
+        // A window closed before is gone first.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_TRUE(qm::runCommand("N29"));
         auto* w = frmain->findChild<SaleEntryWindow*>();
         EXPECT_TRUE(w);
@@ -189,4 +192,53 @@ TEST_F(SaleWindows, ACodeTypedIntoTheGridFillsItsRow)
     EXPECT_EQ(rows->asString("spmc"), QStringLiteral("一二三四五六七八九十"));
     EXPECT_EQ(g->currentIndex().column(), rows->fieldIndex("sl"));
     EXPECT_EQ(w->box("Edit5")->text(), "12.50");
+}
+
+// A sale or sales return left with nothing entered goes when its window
+// closes, by 退回 or the frame, blank rows and all; one with a row being
+// entered, or posted meanwhile by the front desk, stays.
+TEST_F(SaleWindows, ASaleLeftBlankGoesWhenItsWindowCloses)
+{
+    auto count = [](const QString& table) { return frdm->ADOCon.scalar("SELECT count(*) FROM " + table).toInt(); };
+    // After a cash checkout the next sale waits with its blank row; the frame closes it.
+    SaleEntryWindow* w = openNewSale();
+    enter(w, "1001");
+    dialogs->answers = {qm::Answer::No};
+    w->frontDeskPostAndPrint(5);
+    EXPECT_EQ(count("outlist"), 2);
+    w->close();
+    EXPECT_EQ(count("outlist WHERE pass=1"), 1);
+    EXPECT_EQ(count("outlist"), 1);
+    EXPECT_EQ(count("outdetail"), 1);
+
+    // 退回 of a new sale and of a new sales return with an added blank row.
+    for (DocKind kind : {DocKind::Sale, DocKind::SalesReturn}) {
+        qm::session().docMode = "T";
+        auto* e = qobject_cast<EntryWindow*>(openEntryWindow(kind, nullptr));
+        ASSERT_TRUE(e);
+        e->ToolButton1Click();
+        e->ToolButton7Click();
+    }
+    EXPECT_EQ(count("outlist"), 1);
+    EXPECT_EQ(count("outdetail"), 1);
+    EXPECT_EQ(count("outbacklist") + count("outbackdetail"), 0);
+
+    // A code entered and not yet written stays, with its sale.
+    w = openNewSale();
+    const QString kept = w->docIntno();
+    enter(w, "1002");
+    w->ToolButton7Click();
+    EXPECT_EQ(count("outlist"), 2);
+    EXPECT_EQ(frdm->ADOCon.scalar("SELECT group_concat(spmc) FROM outdetail WHERE mainintno=:n", {{"n", kept}}).toString(),
+              QStringLiteral("一二三四五六七八九十"));
+
+    // Posted by the front desk with only a blank row: never deleted.
+    w = openNewSale();
+    const QString posted = w->docIntno();
+    qm::Connection frontDesk;
+    frontDesk.open(frdm->ADOCon.path());
+    frontDesk.exec("UPDATE outlist SET pass=1 WHERE intno=:n", {{"n", posted}});
+    w->close();
+    EXPECT_EQ(count("outlist"), 3);
+    EXPECT_EQ(frdm->ADOCon.scalar("SELECT count(*) FROM outdetail WHERE mainintno=:n", {{"n", posted}}).toInt(), 1);
 }
