@@ -72,6 +72,11 @@ EntryWindow::EntryWindow(const DocDesc& desc, QWidget* owner) : DocumentWindow(d
         return e;
     };
     addBox("Edit12", QStringLiteral("货品代码或条形码"), d_.texts.codeHint);
+    if (!d_.texts.codeNote.isEmpty()) {
+        auto* note = new QLabel(d_.texts.codeNote, central_);
+        note->setObjectName("CodeNote");
+        codes->addWidget(note);
+    }
     if (d_.historyNumber) addBox("Edit17", QStringLiteral("历史单号"), QStringLiteral("输入单号后按回车取回历史单"));
     if (d_.newProductButton) {
         auto* b = new QPushButton(QStringLiteral("新增商品"), central_);
@@ -206,9 +211,9 @@ void EntryWindow::FormShow()
             boxes_.value("Edit2")->setText(d_.partyStart);
             boxes_.value("Edit6")->setText(formatDate(Clock::today()));
         }
-        // Some kinds show a document they continue recalculated from the
-        // balances as stored now; a new one waits for its party to be typed.
-        if (d_.recalcOnOpen && !isNew && !h.pass) recalcBill();
+        // Some kinds show the document recalculated from the balances as
+        // stored now; a new one with the party it starts with.
+        if (d_.recalcOnOpen && !h.pass) recalcBill();
         frdm->AQoutdetail->last();
         // Posted by another program since the list was read: shown, not entered.
         if (h.pass) setReadOnlyState(true);

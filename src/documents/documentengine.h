@@ -119,8 +119,9 @@ bool isPosted(Connection& c, const DocDesc& d, const QString& docIntno);
 void requireUnposted(Connection& c, const DocDesc& d, const QString& docIntno);
 
 // A new unposted document: header (number, date, default account), the
-// carried-forward row when the kind has one, and one new row. Returns its number.
-QString newDocument(Connection& c, const DocDesc& d);
+// carried-forward row when the kind has one, and one new row, with `rowDjh`
+// in its djh when given. Returns its number.
+QString newDocument(Connection& c, const DocDesc& d, const QString& rowDjh = QString());
 // Appends a new row to the document; returns the row's number.
 QString addRow(Connection& c, const DocDesc& d, const QString& docIntno);
 

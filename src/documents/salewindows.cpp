@@ -61,10 +61,8 @@ SaleEntryWindow::SaleEntryWindow(const DocDesc& desc, QWidget* owner) : EntryWin
     // The grid's pop-up menu holds the printer set-up alone.
     for (QAction* a : DBGrid1->actions()) delete a;
     addPopupItem("N1", QStringLiteral("打印设置"), [] { dlg::printerSetup(&sharedPrinter()); });
-    QLineEdit* code = box("Edit12");
-    code->setPlaceholderText(QStringLiteral("位数≥13为条形码"));
     // Installed after the window's own filter, so it sees the keys first.
-    code->installEventFilter(this);
+    box("Edit12")->installEventFilter(this);
 }
 
 void SaleEntryWindow::showTotals(const Header& h, const QStringList& only)
@@ -213,7 +211,8 @@ void SaleEntryWindow::startNextSale()
     // just posted stays posted, and the window says that no next sale is open.
     QString next;
     try {
-        next = newDocument(c, d_);
+        // Its first row carries the operator who opened it.
+        next = newDocument(c, d_, qm::session().operatorCode);
         intno_ = next;
         setReadOnlyState(false);
         qm::session().docIntno = intno_;
