@@ -76,6 +76,7 @@ protected:
     const DocDesc& d_;
     QString intno_;
     QMap<QString, QLineEdit*> boxes_;
+    const std::vector<HeaderBox>* shownBoxes_ = nullptr; // the description's boxes this window shows
     DatasetModel* model_ = nullptr;
     BoxKeys* keys_ = nullptr;
     QWidget* central_ = nullptr;

@@ -200,6 +200,11 @@ double turnoverSinceLogin(Connection& c)
     return c.scalar(QStringLiteral("SELECT amount FROM totallist ORDER BY rowid LIMIT 1")).toDouble();
 }
 
+double storedTurnover(Connection& c)
+{
+    return c.scalar(QStringLiteral("SELECT rest FROM totallist ORDER BY rowid LIMIT 1")).toDouble();
+}
+
 double showTurnover(Connection& c, double saleOnScreen)
 {
     Transaction t(c);

@@ -68,12 +68,22 @@ SaleEntryWindow::SaleEntryWindow(const DocDesc& desc, QWidget* owner) : EntryWin
 void SaleEntryWindow::showTotals(const Header& h, const QStringList& only)
 {
     EntryWindow::showTotals(h, only);
-    // While a row is being entered the turnover is shown, not written.
-    const double shown = only.isEmpty() ? turnover_ : turnoverSinceLogin(frdm->ADOCon) + h.amount;
-    box("Edit8")->setText(formatFloat(QStringLiteral("0.00"), shown));
+    showStoredTurnover();
 }
 
-void SaleEntryWindow::writeAlongside(const Header& h) { turnover_ = showTurnover(frdm->ADOCon, h.amount); }
+void SaleEntryWindow::showStoredTurnover()
+{
+    // 总营业额 is what is stored, whatever the window shows beside it.
+    box("Edit8")->setText(formatFloat(QStringLiteral("0.00"), storedTurnover(frdm->ADOCon)));
+}
+
+void SaleEntryWindow::reread()
+{
+    EntryWindow::reread();
+    if (!intno_.isEmpty()) showStoredTurnover();
+}
+
+void SaleEntryWindow::writeAlongside(const Header& h) { showTurnover(frdm->ADOCon, h.amount); }
 
 void SaleEntryWindow::showEvent(QShowEvent* e)
 {

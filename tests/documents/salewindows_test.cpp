@@ -11,6 +11,7 @@
 #include "shell/commands.h"
 #include "shell/session.h"
 #include <QFile>
+#include <QPointer>
 #include <QLineEdit>
 #include <QTableView>
 #include <QTest>
@@ -77,9 +78,11 @@ TEST_F(SaleWindows, NewSaleAtTheWalkInPriceThroughTheTenderToTheNextSale)
     w->ToolButton1Click();
     enter(w, "6901234567893"); // a barcode
     EXPECT_EQ(w->box("Edit5")->text(), "16.00"); // 3.50 + 12.50 at retail prices
-    EXPECT_EQ(w->box("Edit8")->text(), "116.00");
+    // 总营业额 is the stored turnover: the row being entered joins it when written.
+    EXPECT_EQ(w->box("Edit8")->text(), "103.50");
 
     w->ToolButton1Click(); // an empty row the tender drops
+    EXPECT_EQ(w->box("Edit8")->text(), "116.00");
     QTest::keyClick(w->box("Edit12"), Qt::Key_Down);
     ASSERT_TRUE(Frcash);
     EXPECT_EQ(Frcash->Edit1->text(), "16.00");
@@ -245,4 +248,55 @@ TEST_F(SaleWindows, ASaleLeftBlankGoesWhenItsWindowCloses)
     w->close();
     EXPECT_EQ(count("outlist"), 3);
     EXPECT_EQ(frdm->ADOCon.scalar("SELECT count(*) FROM outdetail WHERE mainintno=:n", {{"n", posted}}).toInt(), 1);
+}
+
+namespace {
+// Answers the receipt question and notes what 总营业额 shows meanwhile.
+class TurnoverAtTheQuestion : public qm::ScriptedDialogs {
+public:
+    QPointer<SaleEntryWindow> window;
+    QString shown;
+    qm::Answer messageBox(const QString& text, const QString& caption, qm::Buttons b, qm::Icon icon) override
+    {
+        if (text == QStringLiteral("是否要打印销售小票?") && window) shown = window->box("Edit8")->text();
+        return ScriptedDialogs::messageBox(text, caption, b, icon);
+    }
+};
+}
+
+// 总营业额 shows the turnover as stored at every moment: on opening a sale whose
+// header keeps another figure in rest, while the receipt question waits after
+// a cash sale, and in the next sale.
+TEST_F(SaleWindows, TheTurnoverBoxShowsTheStoredTurnover)
+{
+    auto stored = [] {
+        return QString::number(frdm->ADOCon.scalar("SELECT rest FROM totallist ORDER BY rowid LIMIT 1").toDouble(), 'f', 2);
+    };
+    // The walk-in customer's balance is what a cash sale leaves in the header's rest.
+    frdm->ADOCon.exec("UPDATE customer SET balance=-20117.71 WHERE id='0000000001'");
+    auto backend = std::make_unique<TurnoverAtTheQuestion>();
+    TurnoverAtTheQuestion* watch = backend.get();
+    dialogs = watch;
+    qm::dlg::setBackend(std::move(backend));
+
+    const QString open = sale("0000000001", {{"1001", 1, 4.4}});
+    frdm->ADOCon.exec("UPDATE outlist SET rest=77 WHERE intno=:n", {{"n", open}});
+    qm::session().docMode = "F";
+    qm::session().docIntno = open;
+    auto* w = qobject_cast<SaleEntryWindow*>(openEntryWindow(DocKind::Sale, nullptr));
+    ASSERT_TRUE(w);
+    watch->window = w;
+    EXPECT_EQ(w->box("Edit8")->text(), "4.40");
+    EXPECT_EQ(w->box("Edit8")->text(), stored());
+
+    watch->answers = {qm::Answer::No};
+    w->frontDeskPostAndPrint(5);
+    EXPECT_EQ(frdm->ADOCon.scalar("SELECT rest FROM outlist WHERE intno=:n", {{"n", open}}).toDouble(), -20117.71);
+    EXPECT_EQ(watch->shown, "4.40");
+    EXPECT_NE(w->docIntno(), open);
+    EXPECT_EQ(w->box("Edit8")->text(), "4.40");
+    enter(w, "1001");
+    w->ToolButton3Click();
+    EXPECT_EQ(w->box("Edit8")->text(), "7.90");
+    EXPECT_EQ(w->box("Edit8")->text(), stored());
 }
