@@ -718,7 +718,18 @@ void EntryWindow::guardDatasets(bool on)
     };
     head->beforePost = [self, d](Dataset& ds) {
         if (!self || ds.updateTable().compare(d->headerTable, Qt::CaseInsensitive) != 0) return;
-        requireUnposted(*ds.connection(), *d, ds.asString(QStringLiteral("intno")));
+        try {
+            requireUnposted(*ds.connection(), *d, ds.asString(QStringLiteral("intno")));
+        } catch (const PostedRefusal& r) {
+            // Only a pick writes the header (an account): it stops, nothing is
+            // written, and once the write is undone the window says why and
+            // shows the document as stored.
+            ds.cancel();
+            QTimer::singleShot(0, self.data(), [self, r] {
+                if (self) self->showPosted(r);
+            });
+            throw SilentStop();
+        }
     };
 }
 

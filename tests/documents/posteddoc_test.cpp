@@ -8,6 +8,8 @@
 #include "documents/salewindows.h"
 #include "documents/tfrcash.h"
 #include "documents/tfrdoclist.h"
+#include "masterdata/partnerkinds.h"
+#include "masterdata/partnerlist.h"
 #include "shell/commands.h"
 #include "support/faultvfs.h"
 #include <QApplication>
@@ -195,7 +197,18 @@ TEST_F(PostedDocTest, ADocumentPostedUnderAnOpenWindowIsRefusedThereAndShownRead
          },
          {kPosted}},
         {"作废", [](EntryWindow* w) { w->ToolButton6Click(); }, {QStringLiteral("单据确实要废弃吗?"), kPosted, kCatchAll}},
+        {"an account picked",
+         [](EntryWindow* w) {
+             PartnerList* l = openPartnerPick(PartnerKind::Account, w, w->desc().pickCode);
+             ASSERT_TRUE(partnerDataset(PartnerKind::Account)->locate("id", "0000000002"));
+             EXPECT_THROW(l->ToolButton7Click(), SilentStop);
+             QApplication::processEvents();
+             EXPECT_EQ(w->box("Edit10")->text(), "0000000001");
+             EXPECT_EQ(frdm->AQoutlist->state(), Dataset::State::Browse);
+         },
+         {kPosted}},
     };
+    account("0000000002", QStringLiteral("银行乙"));
     Connection other;
     other.open(db().path());
     for (const auto& [name, action, messages] : actions) {
