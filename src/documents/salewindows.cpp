@@ -80,7 +80,12 @@ void SaleEntryWindow::showStoredTurnover()
 void SaleEntryWindow::reread()
 {
     EntryWindow::reread();
-    if (!intno_.isEmpty()) showStoredTurnover();
+    if (intno_.isEmpty()) return;
+    try {
+        showStoredTurnover();
+    } catch (const AppError&) {
+        // Unreadable now, as the header may be: the next read shows it.
+    }
 }
 
 void SaleEntryWindow::writeAlongside(const Header& h) { showTurnover(frdm->ADOCon, h.amount); }
