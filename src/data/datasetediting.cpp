@@ -4,6 +4,7 @@
 #include "data/dataset_p.h"
 #include "common/errors.h"
 #include "common/formats.h"
+#include <optional>
 
 namespace qm {
 
@@ -129,7 +130,14 @@ void Dataset::refreshRowFromTable(int row)
 void Dataset::post()
 {
     if (state_ != State::Edit && state_ != State::Insert) return;
-    if (beforePost) beforePost(*this);
+    // A check before the write reads what the write depends on: both go in
+    // one transaction, so that what the check found still holds when the row
+    // is written. The row in memory changes only once the write is committed.
+    std::optional<Transaction> t;
+    if (beforePost) {
+        t.emplace(*conn_);
+        beforePost(*this);
+    }
     if (state_ == State::Insert) {
         QStringList cols, marks;
         Params ps;
@@ -142,7 +150,9 @@ void Dataset::post()
         QString sql = cols.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table_)
                                      : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table_, cols.join(','), marks.join(','));
         conn_->exec(sql, ps);
-        rowids_[size_t(cur_)] = conn_->lastInsertRowid();
+        const qint64 rowid = conn_->lastInsertRowid();
+        if (t) t->commit();
+        rowids_[size_t(cur_)] = rowid;
         state_ = State::Browse;
         refreshRowFromTable(cur_);
     } else {
@@ -156,6 +166,7 @@ void Dataset::post()
         if (!sets.isEmpty()) {
             ps.append({QStringLiteral("rid"), rowids_[size_t(cur_)]});
             conn_->exec(QStringLiteral("UPDATE %1 SET %2 WHERE rowid=:rid").arg(table_, sets.join(',')), ps);
+            if (t) t->commit();
             for (size_t i = 0; i < fields_.size(); ++i)
                 if (modified_[i]) storeCell(cur_, int(i), buf_[i]);
         }

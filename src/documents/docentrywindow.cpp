@@ -72,6 +72,11 @@ EntryWindow::EntryWindow(const DocDesc& desc, QWidget* owner) : DocumentWindow(d
         return e;
     };
     addBox("Edit12", QStringLiteral("货品代码或条形码"), d_.texts.codeHint);
+    if (!d_.texts.codeNote.isEmpty()) {
+        auto* note = new QLabel(d_.texts.codeNote, central_);
+        note->setObjectName("CodeNote");
+        codes->addWidget(note);
+    }
     if (d_.historyNumber) addBox("Edit17", QStringLiteral("历史单号"), QStringLiteral("输入单号后按回车取回历史单"));
     if (d_.newProductButton) {
         auto* b = new QPushButton(QStringLiteral("新增商品"), central_);
@@ -206,9 +211,9 @@ void EntryWindow::FormShow()
             boxes_.value("Edit2")->setText(d_.partyStart);
             boxes_.value("Edit6")->setText(formatDate(Clock::today()));
         }
-        // Some kinds show a document they continue recalculated from the
-        // balances as stored now; a new one waits for its party to be typed.
-        if (d_.recalcOnOpen && !isNew && !h.pass) recalcBill();
+        // Some kinds show the document recalculated from the balances as
+        // stored now; a new one with the party it starts with.
+        if (d_.recalcOnOpen && !h.pass) recalcBill();
         frdm->AQoutdetail->last();
         // Posted by another program since the list was read: shown, not entered.
         if (h.pass) setReadOnlyState(true);
@@ -285,7 +290,11 @@ void EntryWindow::recalcBill(const std::function<void()>& alsoWrite)
         reread();
     } catch (...) {
         QApplication::restoreOverrideCursor();
-        reread();
+        // Rolled back: the window shows what is stored, rows and totals.
+        try {
+            reread();
+        } catch (...) {
+        }
         throw;
     }
     QApplication::restoreOverrideCursor();
@@ -391,8 +400,8 @@ void EntryWindow::showPendingRow()
         const Header h = previewTotals(frdm->ADOCon, d_, intno_, r);
         if (d_.rowAmount != RowAmount::Typed) rows->setValue("amount", r.amount);
         if (d_.running != Running::None) rows->setValue("rest", r.rest);
-        QStringList totals{"amount", "hjsl", "pay", "deduck", "rest"};
-        if (!d_.texts.summaryPrefix.isEmpty()) totals << "remark";
+        QStringList totals = totalColumns();
+        totals.removeAll("balance");
         showTotals(h, totals);
     } catch (const AppError&) {
         // The totals show at the row's write.
@@ -508,7 +517,8 @@ void EntryWindow::ToolButton5Click()
 void EntryWindow::ToolButton7Click()
 {
     try {
-        if (writable() && !dropIfEmpty(frdm->ADOCon, d_, intno_)) recalcBill();
+        // The row being entered counts: it is written before the rows are looked at.
+        if (writable() && writePendingRow() && !dropIfEmpty(frdm->ADOCon, d_, intno_)) recalcBill();
     } catch (const PostedRefusal& r) {
         dlg::showMessage(r.message());
     } catch (const AppError&) {
@@ -620,7 +630,11 @@ void EntryWindow::closeEvent(QCloseEvent* e)
     rows->close();
     guardDatasets(false);
     try {
-        if (!voided_ && !readOnly_ && !posted_) purgeBlankRows(frdm->ADOCon, d_, intno_);
+        // Blank rows go; a sale or sales return with nothing else goes with
+        // them (the other kinds keep their carried-forward row, and a header
+        // without rows goes only by 退回).
+        if (!voided_ && !readOnly_ && !posted_ && (d_.carriedForward || !dropIfEmpty(frdm->ADOCon, d_, intno_)))
+            purgeBlankRows(frdm->ADOCon, d_, intno_);
     } catch (const AppError&) {
     }
     copyToBak();
@@ -635,13 +649,26 @@ void EntryWindow::reread()
 {
     DocumentWindow::reread();
     if (readOnly_ || intno_.isEmpty()) return;
+    Header h;
     try {
-        if (!isPosted(frdm->ADOCon, d_, intno_)) return;
-        showHeader(readHeader(frdm->ADOCon, d_, intno_));
+        h = readHeader(frdm->ADOCon, d_, intno_);
     } catch (const AppError&) {
         return;
     }
+    if (!h.pass) {
+        // The totals as stored; what the operator typed into the header stays.
+        showTotals(h, totalColumns());
+        return;
+    }
+    showHeader(h);
     setReadOnlyState(true);
+}
+
+QStringList EntryWindow::totalColumns() const
+{
+    QStringList totals{"amount", "hjsl", "pay", "deduck", "rest", "balance"};
+    if (!d_.texts.summaryPrefix.isEmpty()) totals << "remark";
+    return totals;
 }
 
 void EntryWindow::setReadOnlyState(bool on)
@@ -691,7 +718,18 @@ void EntryWindow::guardDatasets(bool on)
     };
     head->beforePost = [self, d](Dataset& ds) {
         if (!self || ds.updateTable().compare(d->headerTable, Qt::CaseInsensitive) != 0) return;
-        requireUnposted(*ds.connection(), *d, ds.asString(QStringLiteral("intno")));
+        try {
+            requireUnposted(*ds.connection(), *d, ds.asString(QStringLiteral("intno")));
+        } catch (const PostedRefusal& r) {
+            // Only a pick writes the header (an account): it stops, nothing is
+            // written, and once the write is undone the window says why and
+            // shows the document as stored.
+            ds.cancel();
+            QTimer::singleShot(0, self.data(), [self, r] {
+                if (self) self->showPosted(r);
+            });
+            throw SilentStop();
+        }
     };
 }
 

@@ -159,6 +159,7 @@ struct Texts {
     QString postedGridHint = QStringLiteral("双击某列可进入下级表");
     QString summaryPrefix;    // 购进商品: ; empty when 摘要 is not rebuilt
     QString codeHint = QStringLiteral("输入货品代码后按回车键则自动录入商品,单价为默认进货价"); // the code box
+    QString codeNote;         // a label beside the code box; empty: none
     QString addCaption = QStringLiteral("  添加&A  ");  // ToolButton1 of the entry window
     QString addHint = QStringLiteral("在明细表中增加空行");
     QString reverseCaption = QStringLiteral("   冲数   "); // ToolButton6 of the posted view
@@ -220,7 +221,7 @@ struct DocDesc {
     // row, if any, at the first recalculated column), "add" (刷新, then 添加) or
     // "code" (the typed code fills the row as the code box does).
     QList<QPair<QString, QString>> gridEnter;
-    bool recalcOnOpen = false;          // 刷新 runs when the entry window opens a stored document
+    bool recalcOnOpen = false;          // 刷新 runs when the entry window opens, on a new document too
     // The Down arrow in the code box (and 历史单号): "Button1" (新增商品), a
     // grid column to move to, or empty: nothing.
     QString codeBoxDown;

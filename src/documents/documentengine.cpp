@@ -173,11 +173,17 @@ void requireRowUnposted(Connection& c, const DocDesc& d, const QString& rowIntno
                         .toString());
 }
 
-QString insertRow(Connection& c, const DocDesc& d, const QString& docIntno, const QString& spmc)
+QString insertRow(Connection& c, const DocDesc& d, const QString& docIntno, const QString& spmc,
+                  const QString& djh = QString())
 {
     const QString no = nextIntno(c, d.detailTable, 10);
     QString cols = QStringLiteral("intno, mainintno, spmc"), vals = QStringLiteral(":i, :m, :s");
     Params ps{{"i", no}, {"m", docIntno}, {"s", spmc}};
+    if (!djh.isEmpty()) {
+        cols += QStringLiteral(", djh");
+        vals += QStringLiteral(", :dj");
+        ps.append({"dj", djh});
+    }
     if (spmc.isEmpty()) {
         if (d.newRow == NewRow::CashAccount) {
             cols += QStringLiteral(", sphh");
@@ -218,7 +224,7 @@ void requireUnposted(Connection& c, const DocDesc& d, const QString& docIntno)
     if (pass.toLongLong() != 0) throw PostedRefusal();
 }
 
-QString newDocument(Connection& c, const DocDesc& d)
+QString newDocument(Connection& c, const DocDesc& d, const QString& rowDjh)
 {
     Transaction t(c);
     const QString no = nextIntno(c, d.headerTable, 10);
@@ -232,7 +238,7 @@ QString newDocument(Connection& c, const DocDesc& d)
         c.exec(QStringLiteral("INSERT INTO %1 (intno, pass, billdate) VALUES (:n, 0, :d)").arg(d.headerTable),
                {{"n", no}, {"d", date}});
     if (d.carriedForward) insertRow(c, d, no, carriedForwardName());
-    insertRow(c, d, no, QString());
+    insertRow(c, d, no, QString(), rowDjh);
     t.commit();
     return no;
 }
@@ -515,12 +521,20 @@ void voidDocument(Connection& c, const DocDesc& d, const QString& docIntno)
     t.commit();
 }
 
+namespace {
+// A row without a product (or account) name or without a number.
+const QString kBlankRow = QStringLiteral("(coalesce(spmc,'')='' OR coalesce(intno,'')='')");
+}
+
 bool dropIfEmpty(Connection& c, const DocDesc& d, const QString& docIntno)
 {
     Transaction t(c);
     requireUnposted(c, d, docIntno);
-    if (c.scalar(QStringLiteral("SELECT 1 FROM %1 WHERE mainintno=:n LIMIT 1").arg(d.detailTable), {{"n", docIntno}}).isValid())
+    if (c.scalar(QStringLiteral("SELECT 1 FROM %1 WHERE mainintno=:n AND NOT %2 LIMIT 1").arg(d.detailTable, kBlankRow),
+                 {{"n", docIntno}})
+            .isValid())
         return false;
+    c.exec(QStringLiteral("DELETE FROM %1 WHERE mainintno=:n").arg(d.detailTable), {{"n", docIntno}});
     const bool gone =
         c.exec(QStringLiteral("DELETE FROM %1 WHERE intno=:n AND coalesce(pass,0)=0").arg(d.headerTable), {{"n", docIntno}}) > 0;
     t.commit();
@@ -531,8 +545,7 @@ int purgeBlankRows(Connection& c, const DocDesc& d, const QString& docIntno)
 {
     Transaction t(c);
     requireUnposted(c, d, docIntno);
-    const int n = c.exec(QStringLiteral("DELETE FROM %1 WHERE mainintno=:n AND (coalesce(spmc,'')='' OR coalesce(intno,'')='')")
-                             .arg(d.detailTable),
+    const int n = c.exec(QStringLiteral("DELETE FROM %1 WHERE mainintno=:n AND %2").arg(d.detailTable, kBlankRow),
                          {{"n", docIntno}});
     t.commit();
     return n;

@@ -119,8 +119,9 @@ bool isPosted(Connection& c, const DocDesc& d, const QString& docIntno);
 void requireUnposted(Connection& c, const DocDesc& d, const QString& docIntno);
 
 // A new unposted document: header (number, date, default account), the
-// carried-forward row when the kind has one, and one new row. Returns its number.
-QString newDocument(Connection& c, const DocDesc& d);
+// carried-forward row when the kind has one, and one new row, with `rowDjh`
+// in its djh when given. Returns its number.
+QString newDocument(Connection& c, const DocDesc& d, const QString& rowDjh = QString());
 // Appends a new row to the document; returns the row's number.
 QString addRow(Connection& c, const DocDesc& d, const QString& docIntno);
 
@@ -181,7 +182,10 @@ void postRecalculated(Connection& c, const DocDesc& d, const QString& docIntno, 
 void reverse(Connection& c, const DocDesc& d, const QString& docIntno);
 // Deletes an unposted document with its rows; a posted one is refused.
 void voidDocument(Connection& c, const DocDesc& d, const QString& docIntno);
-// Deletes a document's header when it has no rows left (退回 of an emptied document).
+// Deletes a document whose rows are all blank (no name or no number), or that
+// has none, with those rows: a sale or sales return left with nothing entered
+// when its window closes. A document with a carried-forward row always keeps
+// it. Returns whether the document went.
 bool dropIfEmpty(Connection& c, const DocDesc& d, const QString& docIntno);
 // Deletes this document's rows without a product name or number.
 int purgeBlankRows(Connection& c, const DocDesc& d, const QString& docIntno);

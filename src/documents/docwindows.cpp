@@ -256,6 +256,7 @@ QAction* DocumentWindow::addButton(const QString& name, const QString& caption, 
 
 void DocumentWindow::makeBoxes(const std::vector<HeaderBox>& boxes, bool readOnly)
 {
+    shownBoxes_ = &boxes;
     auto* grid = new QGridLayout;
     int n = 0;
     for (const HeaderBox& b : boxes) {
@@ -329,12 +330,13 @@ void DocumentWindow::makeGrid(const std::vector<GridColumn>& columns, bool readO
 
 void DocumentWindow::showHeader(const Header& h, const QStringList& only)
 {
-    for (const std::vector<HeaderBox>* list : {&d_.boxes, &d_.postedBoxes}) {
-        for (const HeaderBox& b : *list) {
-            QLineEdit* e = boxes_.value(b.box);
-            if (!only.isEmpty() && !only.contains(b.column)) continue;
-            if (e && !b.column.isEmpty()) showBoxText(e, headerText(h, b.column, b.decimals));
-        }
+    // This window's own boxes only: a box of the other window with the same
+    // name may mirror another column (the sale's Edit8).
+    if (!shownBoxes_) return;
+    for (const HeaderBox& b : *shownBoxes_) {
+        QLineEdit* e = boxes_.value(b.box);
+        if (!only.isEmpty() && !only.contains(b.column)) continue;
+        if (e && !b.column.isEmpty()) showBoxText(e, headerText(h, b.column, b.decimals));
     }
 }
 

@@ -76,6 +76,7 @@ protected:
     const DocDesc& d_;
     QString intno_;
     QMap<QString, QLineEdit*> boxes_;
+    const std::vector<HeaderBox>* shownBoxes_ = nullptr; // the description's boxes this window shows
     DatasetModel* model_ = nullptr;
     BoxKeys* keys_ = nullptr;
     QWidget* central_ = nullptr;
@@ -120,6 +121,8 @@ protected:
     // The header after a recalculation, or its totals (`only`) while a row is
     // being entered; kinds with windows of their own show more.
     virtual void showTotals(const Header& h, const QStringList& only = {}) { showHeader(h, only); }
+    // The header columns that writes compute (totals, balances, a rebuilt 摘要).
+    QStringList totalColumns() const;
     // What a kind writes with each recalculation, in its transaction.
     virtual void writeAlongside(const Header&) {}
     // The row being entered, with the recalculation, before a command goes
@@ -127,8 +130,8 @@ protected:
     bool writePendingRow();
     // After a successful 过帐, before the window closes.
     virtual void posted() {}
-    // The rows as stored; a document found posted by now (by another window or
-    // program) is then shown as stored, read-only.
+    // The rows and the header's totals as stored; a document found posted by
+    // now (by another window or program) is then shown as stored, read-only.
     void reread() override;
     // Read-only (the document is posted, or there is none): nothing in the
     // window writes; only 打印 and 退回 stay. false opens it for entry again.

@@ -17,7 +17,7 @@ DocDesc makePayment()
     d.texts.summaryPrefix = QStringLiteral("付款现金银行:");
 
     auto boxes = [](bool posted) {
-        std::vector<HeaderBox> v = supplierHeaderBoxes(posted);
+        std::vector<HeaderBox> v = supplierHeaderBoxes(posted, supplierNameLabel());
         for (const HeaderBox& b : moneyTotalBoxes()) v.push_back(b);
         return v;
     };

@@ -22,13 +22,13 @@ PartyDesc supplierParty()
     return p;
 }
 
-std::vector<HeaderBox> supplierHeaderBoxes(bool posted)
+std::vector<HeaderBox> supplierHeaderBoxes(bool posted, const QString& nameLabel)
 {
     const bool e = !posted;
     return {
         {"Edit1", "intno", QStringLiteral("单号"), false, true, -1, {}},
         {"Edit2", "customerid", QStringLiteral("供应商号"), e, true, -1, QStringLiteral("双击进入供应商表选取"), true},
-        {"Edit3", "customername", QStringLiteral("供货商名"), e, true, -1, {}},
+        {"Edit3", "customername", nameLabel, e, true, -1, {}},
         {"Edit4", "persondeal", QStringLiteral("联系人"), e, true, -1, {}},
         {"Edit6", "billdate", QStringLiteral("日期"), false, true, -1, QStringLiteral("双击选取日期")},
         {"Edit9", "remark", QStringLiteral("摘要"), true, true, -1, {}},
@@ -131,7 +131,7 @@ DocDesc makePurchase()
         return v;
     };
     d.boxes = tail(supplierHeaderBoxes(false), false);
-    d.postedBoxes = tail(supplierHeaderBoxes(true), true);
+    d.postedBoxes = tail(supplierHeaderBoxes(true, supplierNameLabel()), true);
 
     setGoodsGrid(d, true);
     d.recalcColumns = {"sl", "dj_w", "pay"};

@@ -5,8 +5,11 @@
 
 namespace qm::doc {
 PartyDesc supplierParty();
-// 单号, 供应商号, 供货商名, 联系人, 日期, 摘要, 负责人 of the supplier documents.
-std::vector<HeaderBox> supplierHeaderBoxes(bool posted);
+// 单号, 供应商号, the name (供货商名 in the goods documents' entry windows),
+// 联系人, 日期, 摘要, 负责人 of the supplier documents.
+std::vector<HeaderBox> supplierHeaderBoxes(bool posted, const QString& nameLabel = QStringLiteral("供货商名"));
+// The name's label in the purchase's posted view and the payment's windows.
+inline QString supplierNameLabel() { return QStringLiteral("供应商名"); }
 
 // What the purchase and the purchase return share: tables "<prefix>list" and
 // "<prefix>detail", the supplier, the carried-forward row, the window names

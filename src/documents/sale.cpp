@@ -158,6 +158,7 @@ DocDesc makeSale()
                       QStringLiteral("单击“新增或删除”按钮,则可在明细表中增加或删除商品。")};
     t.gridHint = QStringLiteral("双击进入商品表,右击进入客户-商品表选取商品");
     t.codeHint = QStringLiteral("输入代码后按回车键则自动录入商品,当会员号为0000000001时,单价为零售价,否则为会员价.");
+    t.codeNote = QStringLiteral("位数≥13为条形码");
 
     d.boxes = customerBoxes(false);
     d.boxes.push_back({"Edit14", "hjsl", QStringLiteral("合计数量"), false, true, 0});
@@ -197,6 +198,11 @@ const DocDesc& saleDesc() { return docDesc(DocKind::Sale); }
 double turnoverSinceLogin(Connection& c)
 {
     return c.scalar(QStringLiteral("SELECT amount FROM totallist ORDER BY rowid LIMIT 1")).toDouble();
+}
+
+double storedTurnover(Connection& c)
+{
+    return c.scalar(QStringLiteral("SELECT rest FROM totallist ORDER BY rowid LIMIT 1")).toDouble();
 }
 
 double showTurnover(Connection& c, double saleOnScreen)

@@ -29,6 +29,8 @@ void storeClosingBalance(Connection& c, const DocDesc& d, const Header& h);
 double turnoverSinceLogin(Connection& c);
 // Writes the turnover plus the sale on screen and returns it (总营业额).
 double showTurnover(Connection& c, double saleOnScreen);
+// The turnover as stored: what the sale window last wrote, or posting left.
+double storedTurnover(Connection& c);
 // The front desk's own turnover in the options row: amount, raised by every
 // checkout, and amount0, that plus the sale being tendered.
 double showFrontDeskTurnover(Connection& c, double saleOnScreen);

@@ -61,21 +61,34 @@ SaleEntryWindow::SaleEntryWindow(const DocDesc& desc, QWidget* owner) : EntryWin
     // The grid's pop-up menu holds the printer set-up alone.
     for (QAction* a : DBGrid1->actions()) delete a;
     addPopupItem("N1", QStringLiteral("打印设置"), [] { dlg::printerSetup(&sharedPrinter()); });
-    QLineEdit* code = box("Edit12");
-    code->setPlaceholderText(QStringLiteral("位数≥13为条形码"));
     // Installed after the window's own filter, so it sees the keys first.
-    code->installEventFilter(this);
+    box("Edit12")->installEventFilter(this);
 }
 
 void SaleEntryWindow::showTotals(const Header& h, const QStringList& only)
 {
     EntryWindow::showTotals(h, only);
-    // While a row is being entered the turnover is shown, not written.
-    const double shown = only.isEmpty() ? turnover_ : turnoverSinceLogin(frdm->ADOCon) + h.amount;
-    box("Edit8")->setText(formatFloat(QStringLiteral("0.00"), shown));
+    showStoredTurnover();
 }
 
-void SaleEntryWindow::writeAlongside(const Header& h) { turnover_ = showTurnover(frdm->ADOCon, h.amount); }
+void SaleEntryWindow::showStoredTurnover()
+{
+    // 总营业额 is what is stored, whatever the window shows beside it.
+    box("Edit8")->setText(formatFloat(QStringLiteral("0.00"), storedTurnover(frdm->ADOCon)));
+}
+
+void SaleEntryWindow::reread()
+{
+    EntryWindow::reread();
+    if (intno_.isEmpty()) return;
+    try {
+        showStoredTurnover();
+    } catch (const AppError&) {
+        // Unreadable now, as the header may be: the next read shows it.
+    }
+}
+
+void SaleEntryWindow::writeAlongside(const Header& h) { showTurnover(frdm->ADOCon, h.amount); }
 
 void SaleEntryWindow::showEvent(QShowEvent* e)
 {
@@ -114,14 +127,22 @@ void SaleEntryWindow::ToolButton8Click()
     }
     if (!writable()) return;
     Dataset* rows = frdm->AQoutdetail;
-    if (!writePendingRow()) return;
-    if (rows->active() && !rows->isEmpty()) {
-        rows->last();
-        if (rows->asString("spmc").isEmpty()) ToolButton2Click();
+    Header h;
+    // The checkout starts here: a failure says so, and the window shows what is stored.
+    try {
+        if (!writePendingRow()) return;
+        if (rows->active() && !rows->isEmpty()) {
+            rows->last();
+            if (rows->asString("spmc").isEmpty()) ToolButton2Click();
+        }
+        if (!recalcOrRefuse()) return;
+        h = readHeader(frdm->ADOCon, d_, intno_);
+        showFrontDeskTurnover(frdm->ADOCon, h.amount);
+    } catch (const std::exception&) {
+        refuse(QString());
+        showStored();
+        return;
     }
-    if (!recalcOrRefuse()) return;
-    const Header h = readHeader(frdm->ADOCon, d_, intno_);
-    showFrontDeskTurnover(frdm->ADOCon, h.amount);
     auto* w = new TFrcash(this, h.amount, h.deduck, [this](double cash) { frontDeskPostAndPrint(cash); });
     w->show();
 }
@@ -129,68 +150,105 @@ void SaleEntryWindow::ToolButton8Click()
 void SaleEntryWindow::frontDeskPostAndPrint(double cashTaken)
 {
     Connection& c = frdm->ADOCon;
-    Dataset* rows = frdm->AQoutdetail;
     if (!writable()) return;
-    // The cash goes into the sale's account: a sale without one is refused
-    // before anything is written, as 过帐 refuses money paid into none.
-    if (!accountExists(c, input().bankId)) {
-        refuse(text::noAccount());
-        return;
-    }
-    if (!writePendingRow()) return;
+    bool posted = false, writing = false;
     try {
-        bool dropLast = false;
-        if (!checkBeforePosting(c, d_, intno_, input(), dropLast)) {
-            reread();
+        // The cash goes into the sale's account: a sale without one is refused
+        // before anything is written, as 过帐 refuses money paid into none.
+        if (!accountExists(c, input().bankId)) {
+            refuse(text::noAccount());
             return;
         }
-        postTendered(c, intno_, input(), cashTaken, qm::session().operatorCode, dropLast);
+        if (!writePendingRow()) return;
+        bool dropLast = false;
+        if (checkBeforePosting(c, d_, intno_, input(), dropLast)) {
+            writing = true;
+            postTendered(c, intno_, input(), cashTaken, qm::session().operatorCode, dropLast);
+            posted = true;
+        }
     } catch (const Refusal& r) {
         refuse(r.message());
-        reread();
-        return;
-    } catch (const AppError&) {
-        refuse(QString());
-        reread();
+    } catch (const std::exception&) {
+        // A commit reported failed may still have been stored: what is stored decides.
+        posted = writing && storedAsPosted();
+        if (!posted) refuse(QString());
+    }
+    if (!posted) {
+        showStored();
         return;
     }
-    positionHeader();
-    reread();
-    if (dlg::messageBox(QStringLiteral("是否要打印销售小票?"), QString(), Buttons::YesNo) != Answer::No) {
-        // The sale stays posted and the next one opens, printed or not.
-        try {
-            frontDeskPrintFile(receipt::writeFile(
-                receipt::fromDocument(frdm->AQoutlist, rows, frdm->ATcompany, receipt::checkoutSlogan())));
-        } catch (const AppError& e) {
-            dlg::showMessage(e.message());
+    // The sale is posted: from here on a failure leaves it posted, and the
+    // window says so rather than that the checkout failed.
+    try {
+        positionHeader();
+        reread();
+        if (dlg::messageBox(QStringLiteral("是否要打印销售小票?"), QString(), Buttons::YesNo) != Answer::No) {
+            // The sale stays posted and the next one opens, printed or not.
+            try {
+                frontDeskPrintFile(receipt::writeFile(receipt::fromDocument(frdm->AQoutlist, frdm->AQoutdetail,
+                                                                            frdm->ATcompany, receipt::checkoutSlogan())));
+            } catch (const AppError& e) {
+                dlg::showMessage(e.message());
+            }
         }
+        // The copy runs on its own thread: the next customer does not wait for it.
+        requestBakCopy();
+    } catch (const std::exception& e) {
+        showNoSale(QString::fromUtf8(e.what()));
+        return;
     }
-    // The copy runs on its own thread: the next customer does not wait for it.
-    requestBakCopy();
     startNextSale();
+}
+
+bool SaleEntryWindow::storedAsPosted()
+{
+    try {
+        return isPosted(frdm->ADOCon, d_, intno_);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+void SaleEntryWindow::showStored()
+{
+    try {
+        reread();
+    } catch (const std::exception&) {
+        // Nothing more can be read now; the next command reads again.
+    }
 }
 
 void SaleEntryWindow::startNextSale()
 {
     Connection& c = frdm->ADOCon;
     qm::session().docMode = QStringLiteral("T");
+    // Every step of the opening, not only the numbering, may fail: the sale
+    // just posted stays posted, and the window says that no next sale is open.
+    QString next;
     try {
-        intno_ = newDocument(c, d_);
-    } catch (const AppError& e) {
-        showNoSale(e.message());
+        // Its first row carries the operator who opened it.
+        next = newDocument(c, d_, qm::session().operatorCode);
+        intno_ = next;
+        setReadOnlyState(false);
+        qm::session().docIntno = intno_;
+        openRows(QStringLiteral("SELECT * from outdetail\nWHERE (mainintno=:p1) order by intno"));
+        positionHeader();
+        showHeader(readHeader(c, d_, intno_));
+        box("Edit2")->setText(sale::walkInCustomer());
+        for (const char* name : {"Edit3", "Edit4", "Edit9", "Edit16", "Edit12"}) box(name)->clear();
+        box("Edit6")->setText(formatDate(Clock::today()));
+        box("Edit10")->setText(sale::walkInCustomer());
+        recalcBill();
+        frdm->AQoutdetail->last();
+    } catch (const std::exception& e) {
+        // A next sale numbered but not opened is not left behind.
+        try {
+            if (!next.isEmpty()) dropIfEmpty(c, d_, next);
+        } catch (const std::exception&) {
+        }
+        showNoSale(QString::fromUtf8(e.what()));
         return;
     }
-    setReadOnlyState(false);
-    qm::session().docIntno = intno_;
-    openRows(QStringLiteral("SELECT * from outdetail\nWHERE (mainintno=:p1) order by intno"));
-    positionHeader();
-    showHeader(readHeader(c, d_, intno_));
-    box("Edit2")->setText(sale::walkInCustomer());
-    for (const char* name : {"Edit3", "Edit4", "Edit9", "Edit16", "Edit12"}) box(name)->clear();
-    box("Edit6")->setText(formatDate(Clock::today()));
-    box("Edit10")->setText(sale::walkInCustomer());
-    recalcBill();
-    frdm->AQoutdetail->last();
     box("Edit12")->setFocus();
 }
 
@@ -200,9 +258,13 @@ void SaleEntryWindow::showNoSale(const QString& reason)
     // read-only, and says why; 退回 closes it.
     intno_.clear();
     qm::session().docIntno.clear();
-    openRows(QStringLiteral("SELECT * from outdetail\nWHERE (mainintno=:p1) order by intno"));
-    for (QLineEdit* e : boxes_) e->clear();
     setReadOnlyState(true);
+    try {
+        openRows(QStringLiteral("SELECT * from outdetail\nWHERE (mainintno=:p1) order by intno"));
+    } catch (const std::exception&) {
+        frdm->AQoutdetail->close();
+    }
+    for (QLineEdit* e : boxes_) e->clear();
     dlg::showMessage(QStringLiteral("本单已过帐,下一张单没有打开:%1\n请退回后重新开单！").arg(reason));
 }
 

@@ -124,13 +124,19 @@ TEST_F(DocNumbers, StoredNumbersOutOfRangeAreNeverPosted)
         cases.push_back({3, bad});
     }
     cases.push_back({999999, 9999999});
+    // The bounds themselves: a quantity of 1,000,000, a price of 10,000,000, an
+    // amount of 10,000,000,000 (typed, or a quantity times a price).
+    const std::vector<Stored> goodsBounds = {{1e6, 2.5}, {-1e6, 2.5}, {3, 1e7}, {3, -1e7}, {250000, 40000}};
+    const std::vector<Stored> moneyBounds = {{3, 1e10}, {3, -1e10}};
     for (const Kind& k : kKinds) {
         const DocDesc& d = docDesc(k.kind);
         const QString no = oneRow(k, 3, 2.5);
         const QString row = readRows(db(), d, no).back().intno;
         // The purchase's 历史单号 copies no such row into another purchase either.
         const QString copy = d.historyNumber ? newDocument(db(), d) : QString();
-        for (const Stored& s : cases) {
+        std::vector<Stored> all = cases;
+        for (const Stored& s : k.qty.isEmpty() ? moneyBounds : goodsBounds) all.push_back(s);
+        for (const Stored& s : all) {
             if (k.qty.isEmpty() && s.qty != 3) continue;
             SCOPED_TRACE(d.headerTable.toStdString() + " " + std::to_string(s.qty) + " x " + std::to_string(s.price));
             db().exec(QStringLiteral("UPDATE %1 SET %2=:p%3 WHERE intno=:i")
@@ -228,12 +234,20 @@ TEST_F(DocNumbers, EveryGridRefusesANumberOutOfRangeAndKeepsTheCell)
         const std::string before = tables();
         const QString column = k.qty.isEmpty() ? k.price : k.qty;
         const double kept = rows->asFloat(column);
-        for (const QString& bad : kBadTexts) {
-            SCOPED_TRACE(bad.toStdString());
+        // The bound of the column itself, either sign, is out of range too.
+        QStringList bad = kBadTexts;
+        bad << (k.qty.isEmpty() ? QStringList{"10000000000", "-10000000000"} : QStringList{"1000000", "-1000000"});
+        for (const QString& text : bad) {
+            SCOPED_TRACE(text.toStdString());
             dialogs->clear();
-            typeCell(w, column, bad);
+            typeCell(w, column, text);
             EXPECT_EQ(shown(), kOutOfRange.toStdString());
             EXPECT_EQ(rows->asFloat(column), kept);
+        }
+        if (!k.qty.isEmpty()) {
+            dialogs->clear();
+            typeCell(w, k.price, "10000000");
+            EXPECT_EQ(shown(), kOutOfRange.toStdString());
         }
         if (!k.qty.isEmpty()) {
             // Each allowed, but not what they give together.
@@ -271,17 +285,28 @@ TEST_F(DocNumbers, ARowThatWouldCarryTheBalanceOutOfRangeIsRefusedWhole)
         w->ToolButton3Click();
         Dataset* rows = frdm->AQoutdetail;
         const std::string before = tables();
+        auto totalsShown = [w] { return (w->box("Edit5")->text() + " " + w->box("Edit8")->text()).toStdString(); };
+        const std::string totals = totalsShown();
         for (auto command : {&EntryWindow::ToolButton3Click, &EntryWindow::ToolButton4Click}) {
             rows->last();
             const double stored = rows->asFloat(t.cells.back().first);
             dialogs->clear();
             for (const auto& [column, text] : t.cells) typeCell(w, column, text);
+            // Leaving the last cell for the next column shows the totals it would give.
+            const int row = rows->recNo();
+            w->DBGrid1->setCurrentIndex(w->DBGrid1->model()->index(row, rows->fieldIndex(t.cells.back().first)));
+            const QStringList columns = docDesc(t.kind.kind).recalcColumns;
+            const QString next = columns.value(columns.indexOf(t.cells.back().first) + 1);
+            w->DBGrid1->setCurrentIndex(w->DBGrid1->model()->index(row, rows->fieldIndex(next)));
+            EXPECT_NE(totalsShown(), totals);
             EXPECT_EQ(shown(), "");
             (w->*command)();
             EXPECT_EQ(shown(), kOutOfRange.toStdString());
             EXPECT_EQ(tables(), before);
             rows->last();
             EXPECT_EQ(rows->asFloat(t.cells.back().first), stored);
+            // The header shows the totals as stored, not those of the refused row.
+            EXPECT_EQ(totalsShown(), totals);
         }
         w->setAttribute(Qt::WA_DeleteOnClose, false);
         w->close();
@@ -295,11 +320,19 @@ TEST_F(DocNumbers, TheTenderTakesNoCashOutOfRange)
     std::vector<double> taken;
     QPointer<TFrcash> tender = new TFrcash(nullptr, 20, 0, [&taken](double cash) { taken.push_back(cash); });
     tender->show();
-    tender->Edit2->setText("999999999999");
+    for (const char* cash : {"999999999999", "10000000000"}) {
+        SCOPED_TRACE(cash);
+        tender->Edit2->setText(cash);
+        EXPECT_EQ(tender->Edit2->text(), cash);
+        tender->Button1Click();
+        EXPECT_EQ(dialogs->lastMessage(), kOutOfRange);
+        EXPECT_TRUE(taken.empty());
+        EXPECT_TRUE(tender->isVisible());
+    }
+    // Just below the bound is cash the till takes.
+    tender->Edit2->setText("9999999999.9");
     tender->Button1Click();
-    EXPECT_EQ(dialogs->lastMessage(), kOutOfRange);
-    EXPECT_TRUE(taken.empty());
-    EXPECT_TRUE(tender->isVisible());
+    EXPECT_EQ(taken, std::vector<double>{9999999999.9});
     delete tender;
 
     // The checkout itself refuses what no tender should hand it.
@@ -311,7 +344,7 @@ TEST_F(DocNumbers, TheTenderTakesNoCashOutOfRange)
     w->ToolButton3Click();
     const std::string before = tables();
     const QString sale = w->docIntno();
-    for (double cash : {1e308, std::numeric_limits<double>::infinity(), std::nan(""), 1e16, 6901234567892.0}) {
+    for (double cash : {1e308, std::numeric_limits<double>::infinity(), std::nan(""), 1e16, 6901234567892.0, 1e10}) {
         SCOPED_TRACE(cash);
         dialogs->clear();
         w->frontDeskPostAndPrint(cash);

@@ -8,7 +8,10 @@
 #include "documents/salewindows.h"
 #include "documents/tfrcash.h"
 #include "documents/tfrdoclist.h"
+#include "masterdata/partnerkinds.h"
+#include "masterdata/partnerlist.h"
 #include "shell/commands.h"
+#include "support/faultvfs.h"
 #include <QApplication>
 #include <QLineEdit>
 #include <QTableView>
@@ -194,7 +197,18 @@ TEST_F(PostedDocTest, ADocumentPostedUnderAnOpenWindowIsRefusedThereAndShownRead
          },
          {kPosted}},
         {"作废", [](EntryWindow* w) { w->ToolButton6Click(); }, {QStringLiteral("单据确实要废弃吗?"), kPosted, kCatchAll}},
+        {"an account picked",
+         [](EntryWindow* w) {
+             PartnerList* l = openPartnerPick(PartnerKind::Account, w, w->desc().pickCode);
+             ASSERT_TRUE(partnerDataset(PartnerKind::Account)->locate("id", "0000000002"));
+             EXPECT_THROW(l->ToolButton7Click(), SilentStop);
+             QApplication::processEvents();
+             EXPECT_EQ(w->box("Edit10")->text(), "0000000001");
+             EXPECT_EQ(frdm->AQoutlist->state(), Dataset::State::Browse);
+         },
+         {kPosted}},
     };
+    account("0000000002", QStringLiteral("银行乙"));
     Connection other;
     other.open(db().path());
     for (const auto& [name, action, messages] : actions) {
@@ -311,4 +325,39 @@ TEST_F(PostedDocTest, WhenTheNextSaleCannotBeOpenedTheWindowIsLeftEmptyAndReadOn
     w->close();
     settle();
     EXPECT_EQ(snapshot(), before);
+}
+
+// A row being entered is written when the rows are moved through: the check
+// that its document is unposted goes into the same write, so a posting by
+// another program comes before the check (refused) or after the write.
+TEST_F(PostedDocTest, ARowWrittenByMovingOnIsCheckedInsideItsWrite)
+{
+    const DocDesc& d = docDesc(DocKind::Purchase);
+    const QString no = unposted(d);
+    EntryWindow* w = openFromList(DocKind::Purchase, no);
+    ASSERT_NE(w, nullptr);
+    Connection other;
+    other.open(db().path());
+    const QString rowsSql = QStringLiteral("SELECT group_concat(intno||':'||sl, ' ') FROM indetail WHERE mainintno=:n");
+    QString atPosting;
+    Dataset* rows = frdm->AQoutdetail;
+    rows->moveTo(1);
+    rows->setValue("sl", 7.0);
+    // The other program posts the moment this connection lets go of the file.
+    fault::onUnlock(db().path(), [&] {
+        post(other, d, no, input("7"), true, "999");
+        atPosting = other.scalar(rowsSql, {{"n", no}}).toString();
+        return true;
+    });
+    try {
+        rows->next();
+    } catch (const PostedRefusal&) {
+    }
+    fault::onUnlock(db().path(), {});
+    ASSERT_FALSE(atPosting.isEmpty());
+    EXPECT_EQ(other.scalar(rowsSql, {{"n", no}}).toString().toStdString(), atPosting.toStdString());
+    w->close();
+    for (QWidget* l : QApplication::topLevelWidgets())
+        if (qobject_cast<DocumentList*>(l)) l->close();
+    settle();
 }

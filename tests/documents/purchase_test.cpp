@@ -163,6 +163,15 @@ TEST_F(PurchaseTest, PostingRefusalsComeInOrderAndChangeNothing)
               (QStringList{QStringLiteral("查无此银行编号！"), QStringLiteral("该功能暂时不能执行，请重新操作！")}));
     EXPECT_DOUBLE_EQ(num("SELECT balance FROM branch WHERE id='0000000007'"), supplierBefore);
     EXPECT_DOUBLE_EQ(productValue(p1, "sl"), 10);
+    // The engine refuses it by itself, whoever calls it, and writes nothing.
+    const QStringList stored = snapshot();
+    try {
+        post(db(), pur, doc, input("7", "0000000042"), false, "999");
+        ADD_FAILURE() << "posted paying 30 from an account that does not exist";
+    } catch (const Refusal& r) {
+        EXPECT_EQ(r.message(), QStringLiteral("查无此银行编号！"));
+    }
+    EXPECT_EQ(snapshot(), stored);
 
     // Without money paid the missing account is only a warning.
     db().exec("UPDATE indetail SET pay=0");
