@@ -4,8 +4,12 @@
 // first screen with the closing balance (总计) of the walk-in customer's
 // ten-year statement and of the cash journal, scrolling to the end against
 // the raw ordered read with the balance summed in code, last month's
-// statement, the peak memory of the grid, and the print's preparation
-// (QM_BENCH_DETAIL=1 also splits the opening aggregate from the walk).
+// statement, the peak memory of the grid, the print's preparation, and the
+// print of the walk-in customer's all-years statement with a second program
+// writing beside it: the longest write transaction the print holds and the
+// longest wait of the other program's writes, against raw SQLite filling the
+// same rows with one INSERT ... SELECT (QM_BENCH_DETAIL=1 also splits the
+// opening aggregate from the walk).
 #if __has_include("shopgen.h")
 #include "shopgen.h"
 #include "common/formats.h"
@@ -20,8 +24,12 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <sqlite3.h>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <functional>
+#include <memory>
+#include <thread>
 
 using namespace qm;
 using namespace qm::reports;
@@ -71,6 +79,117 @@ double rawRead(sqlite3* db, StatementKind kind, const QString& code, const DateR
     const double secs = t.nsecsElapsed() / 1e9;
     if (bytes == 42 && balance == 0) std::puts(""); // keeps the reads
     return secs;
+}
+
+// The write transactions a connection holds on the shop's file, each from
+// its BEGIN to the end of its COMMIT or ROLLBACK (transactions that only read
+// the file, or write only the connection's own tables, are not counted).
+struct WriteTransactions {
+    QElapsedTimer clock;
+    qint64 began = -1;
+    bool wrote = false;
+    double longest = 0;
+    int count = 0;
+    static int trace(unsigned what, void* self, void* stmt, void* ns)
+    {
+        auto* w = static_cast<WriteTransactions*>(self);
+        auto* st = static_cast<sqlite3_stmt*>(stmt);
+        const QByteArray sql(sqlite3_sql(st));
+        const bool ends = sql.startsWith("COMMIT") || sql.startsWith("ROLLBACK");
+        const qint64 now = w->clock.nsecsElapsed();
+        if (what == SQLITE_TRACE_STMT) {
+            if (ends) w->wrote = sqlite3_txn_state(sqlite3_db_handle(st), "main") == SQLITE_TXN_WRITE;
+        } else if (sql.startsWith("BEGIN")) {
+            w->began = now - *static_cast<qint64*>(ns);
+        } else if (ends && w->began >= 0) {
+            if (w->wrote) {
+                w->longest = std::max(w->longest, (now - w->began) / 1e9);
+                ++w->count;
+            }
+            w->began = -1;
+        }
+        return 0;
+    }
+    explicit WriteTransactions(sqlite3* db) : db_(db)
+    {
+        clock.start();
+        sqlite3_trace_v2(db, SQLITE_TRACE_STMT | SQLITE_TRACE_PROFILE, &WriteTransactions::trace, this);
+    }
+    ~WriteTransactions() { sqlite3_trace_v2(db_, 0, nullptr, nullptr); }
+    sqlite3* db_;
+};
+
+// A second program writing a row every 20 ms through a connection of its
+// own, as the front desk does; the longest any of its writes waited.
+class OtherWriter {
+public:
+    explicit OtherWriter(const QString& path)
+    {
+        sqlite3_open_v2(path.toUtf8().constData(), &db_, SQLITE_OPEN_READWRITE, nullptr);
+        sqlite3_busy_timeout(db_, 60000);
+        sqlite3_exec(db_, "CREATE TABLE IF NOT EXISTS benchwriter(x)", nullptr, nullptr, nullptr);
+        thread_ = std::thread([this] {
+            while (!stop_) {
+                QElapsedTimer t;
+                t.start();
+                sqlite3_exec(db_, "BEGIN IMMEDIATE; INSERT INTO benchwriter VALUES (1); COMMIT", nullptr, nullptr, nullptr);
+                const double w = t.nsecsElapsed() / 1e9;
+                longest_ = std::max(longest_.load(), w);
+                waits_.push_back(w);
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+        });
+    }
+    ~OtherWriter()
+    {
+        stop();
+        sqlite3_close(db_);
+    }
+    // Ends the writes once the one under way is done.
+    void stop()
+    {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+    }
+    double longest() const { return longest_; }
+    double median() const { return qmbench::median(waits_); }
+    int writes() const { return int(waits_.size()); }
+
+private:
+    sqlite3* db_ = nullptr;
+    std::atomic<bool> stop_{false};
+    std::atomic<double> longest_{0};
+    std::vector<double> waits_;
+    std::thread thread_;
+};
+
+// Raw SQLite filling the print's rows of the walk-in customer in one
+// transaction: the ordered INSERT ... SELECT without the running balance.
+double rawFill(sqlite3* db, const QString& code, const DateRange& r)
+{
+    QStringList parts;
+    for (const char* t : {"outdetail", "outbackdetail", "getdetail"})
+        parts << QStringLiteral("SELECT billdate,billname,djh,sphh,spmc,amount,deduck,pay,dj_n,unit,sl,sl_j,remark,billtype,mainintno,intno "
+                                "FROM %1 WHERE customerid=:p3 AND pass=1 AND cancel=0 AND spmc<>'上期结转' AND billdate>=:p1 AND billdate<:p2")
+                     .arg(QLatin1String(t));
+    QElapsedTimer t;
+    t.start();
+    sqlite3_exec(db, "BEGIN IMMEDIATE; DELETE FROM custtotal1", nullptr, nullptr, nullptr);
+    sqlite3_stmt* s = nullptr;
+    sqlite3_prepare_v2(db,
+                       ("INSERT INTO custtotal1 (billdate,billname,djh,sphh,spmc,amount,deduck,pay,dj_n,unit,sl,sl_j,remark,billtype,mainintno,intno) "
+                        + parts.join(" UNION ALL ") + " ORDER BY 1, 15, 16")
+                           .toUtf8()
+                           .constData(),
+                       -1, &s, nullptr);
+    for (const auto& [name, v] : {std::pair{":p1", toDbDate(r.from)}, {":p2", toDbDate(r.to.addDays(1))}, {":p3", code}}) {
+        const QByteArray b = v.toUtf8();
+        sqlite3_bind_text(s, sqlite3_bind_parameter_index(s, name), b.constData(), b.size(), SQLITE_TRANSIENT);
+    }
+    sqlite3_step(s);
+    sqlite3_finalize(s);
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    return t.nsecsElapsed() / 1e9;
 }
 
 struct Figures {
@@ -164,6 +283,27 @@ int main(int argc, char** argv)
                 statementRows(cust)->recordCount(), fill, pages, t.nsecsElapsed() / 1e9);
 
     layout.reset();
+
+    // The print of the walk-in customer's whole history, a second program
+    // writing meanwhile. The scratch table starts full, as after an earlier print.
+    const double rawSecs = rawFill(raw, "0000000001", all);
+    auto other = std::make_unique<OtherWriter>(path);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    auto tx = std::make_unique<WriteTransactions>(frdm->ADOCon.handle());
+    t.restart();
+    buildStatement(cust, "0000000001", all);
+    const double secs = t.nsecsElapsed() / 1e9;
+    const int tx_count = tx->count;
+    const double tx_longest = tx->longest;
+    tx.reset(); // the trace ends with the print
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    other->stop();
+    std::printf("print of the walk-in statement, all years: %d rows in %.2f s (raw INSERT ... SELECT in one transaction "
+                "%.2f s, ratio %.2f); %d write transactions, the longest %.3f s; the other program's %d writes waited "
+                "%.3f s at most (median %.3f s)\n",
+                statementRows(cust)->recordCount(), secs, rawSecs, secs / rawSecs, tx_count, tx_longest, other->writes(),
+                other->longest(), other->median());
+    other.reset();
     sqlite3_close(raw);
     delete frdm;
     frdm = nullptr;

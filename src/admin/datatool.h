@@ -2,6 +2,7 @@
 // The administrator's data tool: free SQL against the database, and a look
 // at the result of a free query.
 #include <QString>
+#include <functional>
 
 namespace qm {
 
@@ -22,15 +23,18 @@ QString pragmaRefusalText(const QString& pragma);
 
 // Runs every statement of `sql` in one transaction and returns the number of
 // rows they changed. Any failing statement rolls all of them back and throws
-// DbError; an empty text, transaction commands and PRAGMA settings are
-// refused the same way.
-int runStatements(Connection& c, const QString& sql);
+// DbError; an empty text, PRAGMA settings, transaction control, ATTACH,
+// DETACH and VACUUM are refused the same way before they run. While it runs,
+// `stop` is asked now and then (it must not use the connection); once it
+// answers true everything is rolled back and DbInterrupted thrown.
+int runStatements(Connection& c, const QString& sql, const std::function<bool()>& stop = {});
 
 // True when `sql` is exactly one statement that only reads and returns rows.
 bool isReadOnlyQuery(Connection& c, const QString& sql);
 // Opens `ds` on the query after isReadOnlyQuery; the database refuses any
-// write while it runs. Throws AppError for anything else.
-void openReadOnlyQuery(Dataset* ds, const QString& sql);
+// write while it runs. Throws AppError for anything else, and DbInterrupted
+// (`ds` left closed) once `stop` answers true.
+void openReadOnlyQuery(Dataset* ds, const QString& sql, const std::function<bool()>& stop = {});
 
 // Empties package, then units, in one transaction.
 void emptyPackageLists(Connection& c);

@@ -2,6 +2,7 @@
 #include "admin/datatool.h"
 #include "admin/rights.h"
 #include "common/dialogs.h"
+#include "common/errors.h"
 #include "data/datasetmodel.h"
 #include "data/tfrdm.h"
 #include "shell/commands.h"
@@ -67,7 +68,11 @@ void Tfrdbcopy::Button1Click()
     if (refusePragma(sql)) return;
     if (!qm::dlg::confirm(QStringLiteral("确实要执行这些SQL语句吗?\r\r") + sql)) return;
     frdm->AQcom->close();
-    const int changed = qm::runStatements(frdm->ADOCon, sql);
+    int changed = 0;
+    if (!watched([&](const std::function<bool()>& stop) { changed = qm::runStatements(frdm->ADOCon, sql, stop); })) {
+        qm::dlg::showMessage(QStringLiteral("已取消执行,数据没有改动。"));
+        return;
+    }
     qm::dlg::showMessage(QStringLiteral("处理完毕！共改动 %1 行数据。").arg(changed));
 }
 
@@ -79,8 +84,22 @@ void Tfrdbcopy::Button2Click()
         qm::dlg::showMessage(QStringLiteral("查表只能执行一条只读的查询语句(SELECT)！"));
         return;
     }
-    qm::openReadOnlyQuery(frdm->AQcom, sql);
+    if (!watched([&](const std::function<bool()>& stop) { qm::openReadOnlyQuery(frdm->AQcom, sql, stop); })) {
+        qm::dlg::showMessage(QStringLiteral("已取消查表。"));
+        return;
+    }
     qm::dlg::showMessage(QStringLiteral("可查看数据表了."));
+}
+
+bool Tfrdbcopy::watched(const std::function<void(const std::function<bool()>&)>& work)
+{
+    auto progress = qm::dlg::progress(QStringLiteral("数据处理"), QStringLiteral("正在执行SQL语句,请稍候……"));
+    try {
+        work([&progress] { return progress->poll(); });
+    } catch (const qm::DbInterrupted&) {
+        return false;
+    }
+    return true;
 }
 
 bool Tfrdbcopy::refusePragma(const QString& sql)

@@ -1,8 +1,10 @@
 #pragma once
 // 成批数据转换、删除、合并: the administrator's data tool. Free SQL from the
 // memo runs in one transaction after a question; 查表 shows the rows of one
-// read-only query; package empties the package and unit lists.
+// read-only query; package empties the package and unit lists. A statement
+// that runs long shows a progress window whose 取消 stops it.
 #include <QWidget>
+#include <functional>
 
 class QPlainTextEdit;
 class QPushButton;
@@ -32,6 +34,9 @@ protected:
 private:
     // Shows why when `sql` sets a PRAGMA; true then.
     bool refusePragma(const QString& sql);
+    // Runs `work` with a progress window shown after a moment, whose 取消
+    // stops the statement running; false when it was stopped (nothing changed).
+    bool watched(const std::function<void(const std::function<bool()>&)>& work);
     qm::DatasetModel* model_ = nullptr;
 };
 

@@ -23,6 +23,16 @@ enum class Icon { None, Information, Warning, Error, Question };
 // The application title: the caption of plain messages.
 inline QString appTitle() { return QStringLiteral("Velkan软件"); }
 
+// A window over long work that goes on while it shows: once the work has
+// lasted its delay, it names the work and offers 取消. The work calls poll()
+// often; poll() lets the window paint and take the click, and answers true
+// once 取消 was pressed. It closes when it is destroyed.
+class ProgressWindow {
+public:
+    virtual ~ProgressWindow() = default;
+    virtual bool poll() = 0;
+};
+
 class DialogBackend {
 public:
     virtual ~DialogBackend() = default;
@@ -35,6 +45,7 @@ public:
     virtual QString saveFile(const QString& caption, const QString& dir, const QString& filter) = 0;
     virtual QString chooseFolder(const QString& caption, const QString& dir) = 0;
     virtual bool printerSetup(QPrinter* printer) = 0;
+    virtual std::unique_ptr<ProgressWindow> progress(const QString& caption, const QString& text, int delayMs) = 0;
 };
 
 namespace dlg {
@@ -63,6 +74,8 @@ QString openFile(const QString& caption, const QString& dir, const QString& filt
 QString saveFile(const QString& caption, const QString& dir, const QString& filter = QString());
 QString chooseFolder(const QString& caption, const QString& dir);
 bool printerSetup(QPrinter* printer);
+// A progress window with 取消 over work that polls it (ProgressWindow).
+std::unique_ptr<ProgressWindow> progress(const QString& caption, const QString& text, int delayMs = 300);
 
 // The window a box opens over: the active window; when none is active (a long
 // step took the focus away), the topmost modal or stay-on-top window that is
@@ -80,13 +93,14 @@ public:
     QString saveFile(const QString& caption, const QString& dir, const QString& filter) override;
     QString chooseFolder(const QString& caption, const QString& dir) override;
     bool printerSetup(QPrinter* printer) override;
+    std::unique_ptr<ProgressWindow> progress(const QString& caption, const QString& text, int delayMs) override;
 };
 
 // The scripted backend of the tests.
 class ScriptedDialogs : public DialogBackend {
 public:
     struct Shown {
-        QString kind;    // "message", "input", "exec", "open", "save", "folder", "printer"
+        QString kind;    // "message", "input", "exec", "open", "save", "folder", "printer", "progress"
         QString caption;
         QString text;    // message text, prompt, or the dialog's objectName
         Buttons buttons = Buttons::Ok;
@@ -98,6 +112,9 @@ public:
     std::deque<QString> files;         // for the choosers; empty answers ""
     // Modal dialogs: called with the dialog; returns the result code. Default: Rejected.
     std::function<int(QDialog*)> onExec;
+    // Progress windows show after their delay, as the real ones do; with
+    // this set, 取消 is pressed as soon as one shows.
+    bool cancelProgress = false;
 
     Answer messageBox(const QString& text, const QString& caption, Buttons b, Icon icon) override;
     bool input(const QString& caption, const QString& prompt, QString& value, bool masked) override;
@@ -106,6 +123,7 @@ public:
     QString saveFile(const QString& caption, const QString& dir, const QString& filter) override;
     QString chooseFolder(const QString& caption, const QString& dir) override;
     bool printerSetup(QPrinter* printer) override;
+    std::unique_ptr<ProgressWindow> progress(const QString& caption, const QString& text, int delayMs) override;
 
     // Texts of the messages shown, in order.
     QStringList messages() const;

@@ -32,6 +32,9 @@ class DbError : public AppError { using AppError::AppError; };
 // Another program (the front desk) held the database longer than we waited:
 // the statement did nothing and the transaction it belonged to is rolled back.
 class DbBusyError : public DbError { using DbError::DbError; };
+// The statement was stopped while it ran (StatementWatch): it did nothing, and
+// what its transaction wrote is rolled back with it.
+class DbInterrupted : public DbError { using DbError::DbError; };
 class FileOpenError : public AppError { using AppError::AppError; };
 class AccessViolation : public AppError { using AppError::AppError; };
 

@@ -28,6 +28,7 @@ bool isBusyCode(int rc) { return (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQ
 [[noreturn]] void throwFor(int rc, const QString& msg)
 {
     if (isBusyCode(rc)) throw DbBusyError(msg);
+    if ((rc & 0xff) == SQLITE_INTERRUPT) throw DbInterrupted(msg);
     throw DbError(msg);
 }
 
@@ -537,6 +538,25 @@ void Transaction::commit()
     if (nested_) c_.exec(QStringLiteral("RELEASE ") + savepoint_);
     else c_.exec(QStringLiteral("COMMIT"));
     done_ = true;
+}
+
+// ------------------------------------------------------------ StatementWatch
+
+StatementWatch::StatementWatch(Connection& c, std::function<bool()> stop) : db_(c.handle()), stop_(std::move(stop))
+{
+    if (db_) sqlite3_progress_handler(db_, kWatchSteps, &StatementWatch::handler, this);
+}
+
+StatementWatch::~StatementWatch()
+{
+    if (db_) sqlite3_progress_handler(db_, 0, nullptr, nullptr);
+}
+
+int StatementWatch::handler(void* self)
+{
+    auto* w = static_cast<StatementWatch*>(self);
+    if (!w->stopped_ && w->stop_ && w->stop_()) w->stopped_ = true;
+    return w->stopped_ ? 1 : 0;
 }
 
 bool isUsableDatabase(const QString& path)

@@ -134,6 +134,27 @@ private:
     QString savepoint_;
 };
 
+// A long statement the operator may stop: while the watch lives, `stop` is
+// asked every few thousand steps of the database engine on the connection;
+// once it answers true, the statement running fails with DbInterrupted (a
+// write rolls back its transaction) and so does every later one until the
+// watch ends. `stop` must not use the connection.
+class StatementWatch {
+public:
+    StatementWatch(Connection& c, std::function<bool()> stop);
+    ~StatementWatch();
+    bool stopped() const { return stopped_; }
+    StatementWatch(const StatementWatch&) = delete;
+    StatementWatch& operator=(const StatementWatch&) = delete;
+
+private:
+    static constexpr int kWatchSteps = 1000;
+    static int handler(void* self);
+    sqlite3* db_;
+    std::function<bool()> stop_;
+    bool stopped_ = false;
+};
+
 // How long a copy waits for another connection's lock before it gives up.
 inline constexpr int kBackupBusyWaitMs = 5000;
 

@@ -20,6 +20,7 @@
 #include <QPlainTextEdit>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -207,15 +208,8 @@ void ReportWindow::bindModel(QAbstractItemModel* m, const std::vector<GridCaptio
     DBGrid2->setModel(m);
     DBGrid2->setSelectionBehavior(QAbstractItemView::SelectRows);
     DBGrid2->verticalHeader()->setDefaultSectionSize(DBGrid2->fontMetrics().height() + 6);
-    const int digit = DBGrid2->fontMetrics().horizontalAdvance(QLatin1Char('0'));
-    for (int i = 0; i < int(columns.size()); ++i) {
-        // Dates carry the time of day on sales rows; names need twenty characters.
-        const QString& name = columns[size_t(i)].field;
-        const int chars = name == QLatin1String("billdate") ? 19
-                          : (name == QLatin1String("spmc") || name == QLatin1String("customername") || name == QLatin1String("remark")) ? 20
-                                                                                                                                    : 0;
-        if (chars) DBGrid2->setColumnWidth(i, digit * chars + 12);
-    }
+    connect(m, &QAbstractItemModel::modelReset, this, &ReportWindow::fitColumns);
+    fitColumns();
 }
 
 QStringList ReportWindow::gridFields() const
@@ -244,10 +238,34 @@ void ReportWindow::applyColumns()
         if (logical < 0) continue;
         DBGrid2->setColumnHidden(logical, false);
         h->moveSection(h->visualIndex(logical), visual++);
-        // Dates carry the time of day on sales rows; names need no more than twenty characters.
-        const Field* f = ds->field(logical);
-        const int chars = f->type == FieldType::DateTime ? 19 : f->size > 20 ? 20 : 0;
-        if (chars) DBGrid2->setColumnWidth(logical, DBGrid2->fontMetrics().horizontalAdvance(QLatin1Char('0')) * chars + 12);
+    }
+    fitColumns();
+}
+
+void ReportWindow::fitColumns()
+{
+    // The first rows stand for the run: a long run is not read through for its widths.
+    constexpr int kSampleRows = 200;
+    QAbstractItemModel* m = DBGrid2->model();
+    if (!m) return;
+    const QFontMetrics fm(DBGrid2->font());
+    const int digit = fm.horizontalAdvance(QLatin1Char('0'));
+    const int margin = 2 * (DBGrid2->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, DBGrid2) + 1) + 2;
+    const int rows = std::min(m->rowCount(), kSampleRows);
+    for (int c = 0; c < m->columnCount(); ++c) {
+        if (DBGrid2->isColumnHidden(c)) continue;
+        int text = 0;
+        bool number = false;
+        for (int r = 0; r < rows; ++r) {
+            const QModelIndex i = m->index(r, c);
+            text = std::max(text, fm.horizontalAdvance(i.data().toString()));
+            number = number || (i.data(Qt::TextAlignmentRole).toInt() & Qt::AlignRight);
+        }
+        // Money keeps room for ten digits, a balance that grows further down
+        // included; a longer name is cut short rather than crowding out the others.
+        if (number) text = std::max(text, digit * 10);
+        text = std::min(text, digit * 30);
+        DBGrid2->setColumnWidth(c, std::max(DBGrid2->horizontalHeader()->sectionSizeHint(c), text + margin));
     }
 }
 

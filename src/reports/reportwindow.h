@@ -113,6 +113,9 @@ protected:
 private:
     void pickDate(QLineEdit* edit);
     void applyColumns();
+    // Each shown column as wide as its title and its widest text among the
+    // first rows of the run.
+    void fitColumns();
     DatasetModel* model_ = nullptr;
     std::vector<GridCaption> columns_;
     bool shown_ = false;

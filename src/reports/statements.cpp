@@ -2,6 +2,8 @@
 #include "common/errors.h"
 #include "common/formats.h"
 #include "data/tfrdm.h"
+#include <QElapsedTimer>
+#include <QScopeGuard>
 #include <functional>
 #include <string>
 #include <sqlite3.h>
@@ -200,6 +202,38 @@ QVariantList openingRowOf(StatementKind kind, const QDate& from)
 
 double num(const QVariant& v) { return v.isNull() ? 0.0 : v.toDouble(); }
 
+// The longest a step of a statement's reads or of its print holds the shop's
+// file: the front desk's commit waits for no more.
+constexpr int kLockStepMs = 50;
+
+// A transaction that locks a database only once it reads or writes it: the
+// statement's reads take the shop's file for one block, and the print's own
+// table is written without taking it at all. Within a transaction already
+// open it is a no-op. Rolled back unless committed.
+class DeferredTransaction {
+public:
+    explicit DeferredTransaction(sqlite3* db) : db_(db), own_(sqlite3_get_autocommit(db) != 0)
+    {
+        if (own_ && sqlite3_exec(db_, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK)
+            throw DbError(QString::fromUtf8(sqlite3_errmsg(db_)));
+    }
+    ~DeferredTransaction()
+    {
+        if (own_ && !sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    void commit()
+    {
+        if (own_ && !sqlite3_get_autocommit(db_) && sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+            throw DbError(QString::fromUtf8(sqlite3_errmsg(db_)));
+    }
+    DeferredTransaction(const DeferredTransaction&) = delete;
+    DeferredTransaction& operator=(const DeferredTransaction&) = delete;
+
+private:
+    sqlite3* db_;
+    bool own_;
+};
+
 // The rows of every source in the statement's order (date, document number,
 // row number), read a block at a time by the statement's indexes and merged.
 // Each block is a query of its own that ends before the next is read, so no
@@ -334,27 +368,20 @@ private:
             if (!s.header) p.append({QStringLiteral("k3"), QString::fromStdString(c.rowNo)});
         }
         st.bind(p);
-        // The block and its documents' money are read in one read transaction.
-        sqlite3* db = frdm->ADOCon.handle();
-        struct ReadTransaction {
-            sqlite3* db;
-            bool own;
-            explicit ReadTransaction(sqlite3* d) : db(d), own(sqlite3_get_autocommit(d) != 0)
-            {
-                if (own) sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
-            }
-            ~ReadTransaction()
-            {
-                if (own) sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-            }
-        } reading(db);
+        // The block and its documents' money are read in one read transaction,
+        // cut short when it has lasted a moment: another program's commit waits
+        // for it to end.
+        DeferredTransaction reading(frdm->ADOCon.handle());
+        QElapsedTimer held;
+        held.start();
         sqlite3_stmt* h = st.handle();
         auto text = [h](int col) {
             const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(h, col));
             return std::string(t ? t : "", size_t(sqlite3_column_bytes(h, col)));
         };
         int n = 0;
-        while (st.step()) {
+        bool cut = false;
+        while (!(cut = held.elapsed() >= kLockStepMs) && st.step()) {
             Pending r{sqlite3_column_int64(h, 0), text(1), text(2), text(3), sqlite3_column_double(h, 4), {}};
             if (values_) {
                 r.values.reserve(columns_.size());
@@ -375,8 +402,9 @@ private:
                 r.deduck = money.second;
             }
         }
+        reading.commit();
         c.started = true;
-        if (n < c.block) c.done = true;
+        if (n < c.block && !cut) c.done = true;
         if (n > 0) {
             c.date = c.rows.back().date;
             c.doc = c.rows.back().doc;
@@ -569,6 +597,42 @@ QVariantList StatementRun::rowValues(int row) const
     return v;
 }
 
+namespace {
+// Empties scratch tables of the shop's file in one short transaction, then
+// runs `then` in it. Their rows are copies of the documents', so the freed
+// pages are left as they are rather than overwritten: a table left full by an
+// earlier run then empties in a moment.
+void emptyScratch(Connection& c, const QStringList& tables, const std::function<void()>& then = {})
+{
+    const QVariant secure = c.scalar(QStringLiteral("PRAGMA secure_delete"));
+    c.exec(QStringLiteral("PRAGMA secure_delete=0"));
+    auto restore = qScopeGuard([&] {
+        try {
+            c.exec(QStringLiteral("PRAGMA secure_delete=%1").arg(secure.toInt()));
+        } catch (const DbError&) {
+        }
+    });
+    Transaction t(c);
+    for (const QString& table : tables) c.exec(QStringLiteral("delete from %1").arg(table));
+    if (then) then();
+    t.commit();
+}
+
+// The print's copy of a scratch table: a table of this connection alone, with
+// the scratch table's columns and defaults. Other programs never wait for it,
+// and it goes with the connection (the window's close reconnects).
+QString printTable(Connection& c, const QString& scratch)
+{
+    const QString name = scratch + QStringLiteral("_print");
+    const QString create =
+        c.scalar(QStringLiteral("SELECT sql FROM main.sqlite_master WHERE type='table' AND name=:p1"), {{QStringLiteral("p1"), scratch}})
+            .toString();
+    c.exec(QStringLiteral("DROP TABLE IF EXISTS temp.%1").arg(name));
+    c.exec(QStringLiteral("CREATE TEMP TABLE %1 ").arg(name) + create.mid(create.indexOf(QLatin1Char('('))));
+    return name;
+}
+}
+
 void buildStatement(const StatementDesc& d, const QString& paddedCode, const DateRange& r)
 {
     Dataset* party = partyDataset(d);
@@ -577,54 +641,64 @@ void buildStatement(const StatementDesc& d, const QString& paddedCode, const Dat
     const double yearOpening = found ? party->asFloat(QStringLiteral("rest")) : 0.0;
     const QString name = found ? party->asString(QStringLiteral("name")) : QString();
     const bool documents = d.kind == StatementKind::SupplierDocuments;
-    const QString target = documents ? QStringLiteral("totallist1") : QStringLiteral("custtotal1");
     const QStringList columns = columnsOf(d.kind);
     double balance = yearOpening + figuresOf(d.kind, paddedCode, {r.from, r.from}).before;
 
     Dataset* view = statementRows(d);
     view->close();
     Connection& c = frdm->ADOCon;
-    {
-        Transaction tr(c);
-        if (documents) {
-            c.exec(QStringLiteral("delete from totallist"));
-            c.exec(QStringLiteral("delete from totallist1"));
-        } else {
-            c.exec(QStringLiteral("delete from custtotal"));
-            c.exec(QStringLiteral("delete from custtotal1"));
-        }
-        QStringList cols = columns;
-        if (documents) cols << QStringLiteral("balance");
-        cols << QStringLiteral("rest");
-        QStringList marks;
-        for (int i = 1; i <= cols.size(); ++i) marks << QStringLiteral("?%1").arg(i);
-        Statement ins(c.handle(), QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(target, cols.join(','), marks.join(',')));
-        const int n = int(columns.size());
-        auto write = [&](const QVariantList& values, double before) {
-            for (int i = 0; i < n; ++i) ins.bindIndex(i + 1, values[i]);
-            int next = n + 1;
-            if (documents) ins.bindIndex(next++, before);
-            ins.bindIndex(next, balance);
-            ins.step();
-            ins.reset();
-        };
-        write(openingRowOf(d.kind, r.from), balance);
-        if (documents) {
-            // The statement by document leaves its opening row in the totals
-            // too: the sales window's turnover then continues from 0.
+    // The shop's scratch tables are emptied; the statement goes into the
+    // print's own table.
+    if (documents) {
+        // The statement by document leaves its opening row in the totals: the
+        // sales window's turnover then continues from 0.
+        emptyScratch(c, {QStringLiteral("totallist"), QStringLiteral("totallist1")}, [&] {
             c.exec(QStringLiteral("insert into totallist(billdate,billname,amount,rest) values(:p1,:p2,0,0)"),
                    {{"p1", toDbDate(r.from)}, {"p2", QStringLiteral("上期结余")}});
-        }
-        Walker walker(d.kind, paddedCode, name, r, true);
-        Walker::Row row;
-        while (walker.next(row)) {
-            const double before = balance;
-            balance += row.delta;
-            write(row.values, before);
-        }
-        tr.commit();
+        });
+    } else {
+        emptyScratch(c, {QStringLiteral("custtotal"), QStringLiteral("custtotal1")});
     }
-    view->setSql(QStringLiteral("select * from %1 order by %2").arg(target, documents ? "intid" : "rowid"));
+    const QString target = printTable(c, documents ? QStringLiteral("totallist1") : QStringLiteral("custtotal1"));
+
+    QStringList cols = columns;
+    if (documents) cols << QStringLiteral("balance");
+    cols << QStringLiteral("rest");
+    QStringList marks;
+    for (int i = 1; i <= cols.size(); ++i) marks << QStringLiteral("?%1").arg(i);
+    Statement ins(c.handle(), QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(target, cols.join(','), marks.join(',')));
+    const int n = int(columns.size());
+    // Rows are gathered by the walk's own short reads, then written a block
+    // at a time in a transaction that touches the print's table alone.
+    struct Pending {
+        QVariantList values;
+        double before, after;
+    };
+    std::vector<Pending> pending;
+    auto flush = [&] {
+        DeferredTransaction writing(c.handle());
+        for (const Pending& p : pending) {
+            for (int i = 0; i < n; ++i) ins.bindIndex(i + 1, p.values[i]);
+            int next = n + 1;
+            if (documents) ins.bindIndex(next++, p.before);
+            ins.bindIndex(next, p.after);
+            ins.step();
+            ins.reset();
+        }
+        writing.commit();
+        pending.clear();
+    };
+    pending.push_back({openingRowOf(d.kind, r.from), balance, balance});
+    Walker walker(d.kind, paddedCode, name, r, true);
+    Walker::Row row;
+    while (walker.next(row)) {
+        const double before = balance;
+        balance += row.delta;
+        pending.push_back({std::move(row.values), before, balance});
+        if (pending.size() >= 4096) flush();
+    }
+    flush();
+    view->setSql(QStringLiteral("select * from %1 order by rowid").arg(target));
     view->open();
 }
 

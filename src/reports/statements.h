@@ -118,10 +118,14 @@ private:
 // balance before each row in `balance`.
 QStringList scratchColumns(const StatementDesc& d);
 
-// Fills the scratch tables as the printed statement reads them: emptied and
-// refilled with the opening row and the rows of the range in one short
-// transaction (a failure leaves them as they were), then shown through
-// statementRows(d) in the order written.
+// Prepares the print: empties the statement's scratch tables of the shop's
+// file (custtotal and custtotal1, or totallist with its opening row and
+// totallist1) in one short transaction, then writes the opening row and the
+// rows of the range into the print's own copy of the scratch table
+// (custtotal1_print or totallist1_print, a table of this connection alone)
+// and shows it through statementRows(d) in the order written. Another program
+// never waits for the print longer than one step of its reads; a print that
+// fails or is stopped halfway leaves a partial copy that the next one replaces.
 void buildStatement(const StatementDesc& d, const QString& paddedCode, const DateRange& r);
 
 // The posted goods rows of one product (sales, sales returns, purchases,

@@ -59,7 +59,7 @@ void StatementWindow::refreshClick()
 
 report::Layout* StatementWindow::printLayout()
 {
-    // The print reads the scratch tables, filled now with the rows shown.
+    // The print reads its own copy of the scratch table, filled now with the rows shown.
     if (StatementRun* run = rows_->run()) buildStatement(d_, run->code(), run->range());
     // The statement by document makes its layout at each print.
     if (d_.kind == StatementKind::SupplierDocuments) layout_ = report::buildLayout(d_.layout, statementRows(d_));

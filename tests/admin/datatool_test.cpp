@@ -6,9 +6,12 @@
 #include "shell/commands.h"
 #include "shell/windowprotocol.h"
 #include "support/fixture.h"
+#include <QDir>
+#include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QTableView>
+#include <sqlite3.h>
 
 class DataToolTest : public AppFixture {
 protected:
@@ -153,4 +156,87 @@ TEST_F(DataToolTest, PackageEmptiesPackagesAndUnits)
     EXPECT_EQ(count("package") + count("units"), 0);
     tool->close();
     EXPECT_FALSE(frdm->AQcom->active());
+}
+
+// Whatever comments or spelling hide them, statements that would end the
+// tool's transaction, reach another file or copy the database are refused
+// before anything runs: nothing is written, no file is made, nothing stays
+// attached.
+TEST_F(DataToolTest, TheGuardCannotBeTalkedPast)
+{
+    open();
+    ASSERT_TRUE(tool);
+    auto& c = frdm->ADOCon;
+    c.exec("INSERT INTO units (intno, name) VALUES ('1', 'box')");
+    const QString copy = QDir(QFileInfo(c.path()).path()).filePath("copy.db");
+    const QString sqlCopy = QString("'%1'").arg(copy);
+    for (const QString& sql : QStringList{"delete from units;\n/**/COMMIT; /**/VACUUM INTO " + sqlCopy,
+                               "delete from units; /* keep */ vacuum\nINTO " + sqlCopy, "/**/ATTACH " + sqlCopy + " AS other",
+                               "delete from units; -- done\nEND; delete from units", "/**/SAVEPOINT s; delete from units; RELEASE s",
+                                          "delete from units;\n/**/ROLLBACK"}) {
+        SCOPED_TRACE(sql.toStdString());
+        tool->Memo1->setPlainText(sql);
+        dialogs->clear();
+        try {
+            tool->Button1Click();
+            ADD_FAILURE() << "ran";
+        } catch (const qm::DbError& e) {
+            EXPECT_TRUE(e.message().startsWith(QStringLiteral("这里不能执行事务、压缩或附加数据库的语句: "))) << e.what();
+        }
+        EXPECT_FALSE(dialogs->lastMessage().startsWith(QStringLiteral("处理完毕")));
+        EXPECT_EQ(count("units"), 1);
+        EXPECT_FALSE(c.inTransaction());
+        EXPECT_FALSE(QFileInfo::exists(copy));
+        EXPECT_EQ(c.rows("PRAGMA database_list").size(), 1u);
+        tool->Button2Click();
+        EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("查表只能执行一条只读的查询语句(SELECT)！"));
+    }
+}
+
+// A statement that never ends shows a progress window after a moment; its
+// 取消 stops it, rolls everything back and leaves the file to the front desk,
+// and the tool goes on.
+TEST_F(DataToolTest, ARunawayStatementIsStoppedByCancel)
+{
+    open();
+    ASSERT_TRUE(tool);
+    auto& c = frdm->ADOCon;
+    c.exec("INSERT INTO units (intno, name) VALUES ('1', 'box'), ('2', 'bag')");
+    const QString endless = "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM n) SELECT x FROM n WHERE x<0";
+    auto progressShown = [this] {
+        for (const auto& s : dialogs->shown)
+            if (s.kind == "progress") return s.caption + "|" + s.text;
+        return QString();
+    };
+    dialogs->cancelProgress = true;
+
+    tool->Memo1->setPlainText("delete from units;\n" + endless);
+    dialogs->clear();
+    tool->Button1Click();
+    EXPECT_EQ(progressShown(), QStringLiteral("数据处理|正在执行SQL语句,请稍候……"));
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("已取消执行,数据没有改动。"));
+    EXPECT_EQ(count("units"), 2);
+    EXPECT_FALSE(c.inTransaction());
+    // The front desk writes at once.
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(c.path().toUtf8().constData(), &other, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE; UPDATE units SET name=name; COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(other);
+
+    tool->Memo1->setPlainText(endless);
+    dialogs->clear();
+    tool->Button2Click();
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("已取消查表。"));
+    EXPECT_FALSE(frdm->AQcom->active());
+
+    // The next statements run, without a progress window.
+    tool->Memo1->setPlainText("select name from units");
+    dialogs->clear();
+    tool->Button2Click();
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("可查看数据表了."));
+    EXPECT_EQ(tool->DBGrid1->model()->rowCount(), 2);
+    tool->Memo1->setPlainText("delete from units");
+    tool->Button1Click();
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("处理完毕！共改动 2 行数据。"));
+    EXPECT_EQ(progressShown(), QString());
 }

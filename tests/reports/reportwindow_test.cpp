@@ -11,7 +11,9 @@
 #include "layouts/report.h"
 #include "layouts/reportlayouts.h"
 #include <QApplication>
+#include <QHeaderView>
 #include <QLabel>
+#include <QTableView>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -268,4 +270,61 @@ TEST_F(ReportWindowTest, LeavingTheCodeLooksItUpAndTheMemberLabelPicks)
     EXPECT_EQ(frmain->pickCode, 3);
     EXPECT_NE(openPartnerList(PartnerKind::Customer), nullptr);
     delete openPartnerList(PartnerKind::Customer);
+}
+
+// Maximised at 1366x768, every window shows all its columns with the usual
+// data, each at least as wide as its title: the shop's long names and dates
+// with their time of day included.
+TEST_F(ReportWindowTest, AMaximisedWindowShowsEveryColumn)
+{
+    frdm->ADOCon.exec("INSERT INTO branch (intno,id,name,rest) VALUES ('0000000001','0000000012','杭州联华华商集团有限公司',2000)");
+    const char* names[] = {"康师傅红烧牛肉面五连包 120g×5", "农夫山泉天然水 550ml", "清风抽纸三层 130抽×3包"};
+    for (int i = 0; i < 30; ++i) {
+        const QString day = QString("2009-03-%1 %2:41:07").arg(1 + i % 28, 2, 10, QChar('0')).arg(8 + i % 12, 2, 10, QChar('0'));
+        const QVariantMap goods{{"spintno", QString("0000000%1").arg(i % 3)}, {"sphh", QString("690123456789%1").arg(i % 3)},
+                                {"spmc", names[i % 3]}, {"remark", "KSFHSNRM120G"}, {"unit", "箱"}, {"sl", 120.0},
+                                {"dj_n", 158.5}, {"dj_w", 131.25}, {"amount", 19020.0}, {"djh", "001"},
+                                {"customerid", i % 2 ? "0000000001" : "0000000012"}, {"customername", "杭州联华华商集团有限公司"},
+                                {"pay", 19020.0}, {"deduck", 12.5}};
+        for (const char* t : {"outdetail", "outbackdetail", "indetail", "inbackdetail"}) row(t, day, goods);
+        const QVariantMap money{{"sphh", "0000000001"}, {"spmc", "现金"}, {"amount", 258000.0}, {"deduck", 12.5},
+                                {"customerid", i % 2 ? "0000000001" : "0000000012"}, {"customername", "杭州联华华商集团有限公司"}};
+        for (const char* t : {"getdetail", "putdetail"}) row(t, day.left(10), money);
+        row("outlist", day, {{"intno", QString("%1").arg(i, 10, 10, QChar('0'))}, {"customerid", "0000000001"}, {"bankid", "0000000001"},
+                             {"amount", 19020.0}, {"pay", 19020.0}, {"customername", "杭州联华华商集团有限公司"}});
+        row("inlist", day, {{"customerid", "0000000012"}, {"bankid", "0000000001"}, {"amount", 19020.0}, {"pay", 19020.0},
+                            {"customername", "杭州联华华商集团有限公司"}, {"remark", "购进商品:康师傅红烧牛肉面"}});
+    }
+    auto check = [](ReportWindow* r) {
+        SCOPED_TRACE(r->windowTitle().toStdString());
+        ASSERT_GT(r->DBGrid2->model()->rowCount(), 2);
+        QHeaderView* h = r->DBGrid2->horizontalHeader();
+        EXPECT_LE(h->length(), r->DBGrid2->viewport()->width());
+        for (int c = 0; c < r->DBGrid2->model()->columnCount(); ++c)
+            if (!r->DBGrid2->isColumnHidden(c)) {
+                EXPECT_GE(h->sectionSize(c), h->sectionSizeHint(c)) << c;
+            }
+    };
+    auto maximise = [](ReportWindow* r) {
+        r->resize(1366, 740);
+        r->show();
+        QApplication::processEvents();
+    };
+    for (SummaryKind k : allSummaryKinds()) {
+        SummaryWindow s(k, nullptr);
+        maximise(&s);
+        check(&s);
+    }
+    for (StatementKind k : allStatementKinds()) {
+        StatementWindow s(k, nullptr);
+        maximise(&s);
+        s.codeEdit->setText(k == StatementKind::Customer || k == StatementKind::Journal ? "1" : "12");
+        s.refreshClick();
+        QApplication::processEvents();
+        check(&s);
+    }
+    fillProductHistory("00000000");
+    Tfrdetail h("00000000", nullptr);
+    maximise(&h);
+    check(&h);
 }

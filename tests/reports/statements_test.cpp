@@ -4,8 +4,14 @@
 #include "common/formats.h"
 #include "layouts/report.h"
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScopeGuard>
+#include <QThread>
+#include <atomic>
+#include <sqlite3.h>
+#include <thread>
 
 using namespace qm;
 using namespace qm::reports;
@@ -227,4 +233,61 @@ TEST_F(StatementTest, CashJournalHoldsEveryMovementOfTheAccount)
     w->refreshClick();
     EXPECT_EQ(dialogs->messages(), QStringList({"查无此现金银行号！", "查无此编号！"}));
     EXPECT_EQ(col("rest"), QStringList({"0.00", "99.00", "149.00"}));
+}
+
+// The print of a long statement holds the shop's file only for moments: the
+// front desk writing meanwhile never waits long. The program's connection is
+// slowed down so that the fill lasts about a second on any machine; a fill in
+// one transaction then holds the other writer for all of it.
+TEST_F(StatementTest, PrintingALongStatementLetsTheFrontDeskWrite)
+{
+    auto& c = frdm->ADOCon;
+    c.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<5000) "
+           "INSERT INTO outdetail (intno, mainintno, billdate, billtype, billname, pass, cancel, customerid, sphh, amount) "
+           "SELECT printf('%010d', i), printf('%010d', i), printf('2009-03-%02d 10:00:00', 1 + i % 9), '01', '销售单', 1, 0, "
+           "'0000000001', 'A', 1 FROM n");
+    c.exec("INSERT INTO outlist (intno, billdate, customerid, pass, cancel, amount, pay) "
+           "SELECT mainintno, billdate, customerid, 1, 0, amount, 0 FROM outdetail");
+    c.exec("INSERT INTO custtotal1 (spmc) SELECT 'left by an earlier run' FROM outdetail");
+    const StatementDesc& d = statementDesc(StatementKind::Customer);
+    ASSERT_TRUE(findParty(d, "0000000001"));
+
+    std::atomic<bool> stop{false};
+    std::atomic<int> writes{0};
+    std::atomic<qint64> longestMs{0};
+    std::thread frontDesk([&] {
+        sqlite3* db = nullptr;
+        sqlite3_open_v2(c.path().toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+        sqlite3_busy_timeout(db, 10000);
+        while (!stop) {
+            QElapsedTimer t;
+            t.start();
+            if (sqlite3_exec(db, "BEGIN IMMEDIATE; UPDATE dateconfig SET bz=bz; COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK) ++writes;
+            longestMs = std::max<qint64>(longestMs, t.elapsed());
+            QThread::msleep(5);
+        }
+        sqlite3_close(db);
+    });
+    auto finish = [&] {
+        sqlite3_progress_handler(c.handle(), 0, nullptr, nullptr);
+        stop = true;
+        if (frontDesk.joinable()) frontDesk.join();
+    };
+    auto guard = qScopeGuard(finish);
+    sqlite3_progress_handler(c.handle(), 100, [](void*) { return QThread::usleep(40), 0; }, nullptr);
+    QElapsedTimer fill;
+    fill.start();
+    buildStatement(d, "0000000001", {QDate(2009, 3, 1), QDate(2009, 3, 31)});
+    const qint64 fillMs = fill.elapsed();
+    finish();
+
+    ASSERT_GT(fillMs, 700) << "the fill must be slow enough to tell";
+    EXPECT_GT(writes, 20);
+    EXPECT_LT(longestMs, 500) << "the other program's write waited " << longestMs << " ms during a fill of " << fillMs << " ms";
+    // The print shows every row with its balance; the scratch tables of the
+    // file are empty.
+    Dataset* rows = statementRows(d);
+    ASSERT_EQ(rows->recordCount(), 5001);
+    EXPECT_EQ(rows->displayText(5000, rows->fieldIndex("rest")), "5000.00");
+    EXPECT_EQ(c.scalar("SELECT count(*) FROM custtotal1").toInt(), 0);
 }
