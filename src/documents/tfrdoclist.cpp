@@ -143,7 +143,12 @@ DocumentList::DocumentList(DocKind kind, QWidget* owner)
     openLists()[d_.kind] = this;
 }
 
-DocumentList::~DocumentList() = default;
+DocumentList::~DocumentList()
+{
+    // The open document window is a child: it goes with the list, and must not
+    // call back into a list half destroyed.
+    if (document_) disconnect(document_, nullptr, this, nullptr);
+}
 
 void DocumentList::applyGridColumns()
 {

@@ -299,7 +299,14 @@ TEST_F(DocListTest, ClosingADocumentRereadsOnlyItsOwnHeader)
     entry->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(shownNumbers(), QStringList({"0000000001", "0000000002", "0000000004"}));
-    l->close();
+
+    // A list deleted with its document still open (the program ending) takes
+    // the document with it without being called back half destroyed.
+    l->detailClick();
+    QPointer<QWidget> open = l->documentWindow();
+    ASSERT_FALSE(open.isNull());
+    delete l;
+    EXPECT_TRUE(open.isNull());
 }
 
 // Headers stored out of order show in number order, searched or not.
