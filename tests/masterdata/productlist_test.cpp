@@ -516,3 +516,28 @@ TEST_F(ProductList, ManyProductsAreReadAsTheyAreShown)
     EXPECT_EQ(code(4999), "05000");
     EXPECT_LT(read.rows(), 2000);
 }
+
+TEST_F(ProductList, RecordCountStaysTrueAfterEveryAddAndDelete)
+{
+    openFromMenu();
+    EXPECT_EQ(list->StatusPanel3->text(), QStringLiteral("记录数:0"));
+    list->ToolButton1Click();
+    ASSERT_NE(frproductedit, nullptr);
+    for (const char* name : {"a", "b", "c"}) {
+        frproductedit->Button2Click();
+        frproductedit->Edit8->setText(QString::fromLatin1(name));
+        frproductedit->Button1Click();
+    }
+    EXPECT_EQ(count(), 3);
+    EXPECT_EQ(list->StatusPanel3->text(), QStringLiteral("记录数:3"));
+    frproductedit->close();
+
+    dialogs->inputs = {"123456"};
+    list->ToolButton3Click();
+    EXPECT_EQ(count(), 2);
+    EXPECT_EQ(list->StatusPanel3->text(), QStringLiteral("记录数:2"));
+    // A new row given up before it is stored is not counted.
+    frdm->Aqproduct->append();
+    frdm->Aqproduct->cancel();
+    EXPECT_EQ(list->StatusPanel3->text(), QStringLiteral("记录数:2"));
+}
