@@ -541,3 +541,16 @@ TEST_F(ProductList, RecordCountStaysTrueAfterEveryAddAndDelete)
     frdm->Aqproduct->cancel();
     EXPECT_EQ(list->StatusPanel3->text(), QStringLiteral("记录数:2"));
 }
+
+TEST_F(ProductList, ANewProductIsShownWholeAtTheEnd)
+{
+    for (int i = 1; i <= 100; ++i) qmtest::addProduct(db(), {zeroPad(i, 3), "p" + QString::number(i)});
+    openFromMenu();
+    list->show();
+    list->ToolButton1Click();
+    frproductedit->Edit8->setText(QStringLiteral("新品"));
+    frproductedit->Button1Click();
+    QApplication::processEvents();
+    const QRect row = list->DBGrid1->visualRect(list->gridModel()->index(100, 1));
+    EXPECT_TRUE(list->DBGrid1->viewport()->rect().contains(row)) << row.y() << " " << list->DBGrid1->viewport()->height();
+}
