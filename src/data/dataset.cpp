@@ -429,16 +429,21 @@ void Dataset::loadBlock(int row) const
     dropBlock();
     ensureRowids(start, end);
     // One read transaction for the block: the file's lock and its check for
-    // another program's changes are taken once, not at every row.
+    // another program's changes are taken once, not at every row. Inside a
+    // transaction, or beside a statement still reading, the lock is held already.
     struct ReadTransaction {
-        sqlite3* db;
-        explicit ReadTransaction(sqlite3* h) : db(sqlite3_get_autocommit(h) ? h : nullptr)
+        sqlite3* db = nullptr;
+        explicit ReadTransaction(sqlite3* h)
         {
-            if (db && sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK) db = nullptr;
+            if (!sqlite3_get_autocommit(h)) return;
+            for (sqlite3_stmt* s = sqlite3_next_stmt(h, nullptr); s; s = sqlite3_next_stmt(h, s))
+                if (sqlite3_stmt_busy(s)) return;
+            if (sqlite3_exec(h, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK) db = h;
         }
         ~ReadTransaction()
         {
-            if (db) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+            if (db && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+                sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
         }
     } reading(conn_->handle());
     // The SQL's own columns: a result computed in the select list shows as the query gives it.

@@ -155,9 +155,12 @@ public:
     // With rows fetched on demand: a query over a whole table (no WHERE, no
     // LIMIT), in table order or in an order an index gives, opens on one count
     // of its rows, and its rowids are read a page at a time as the rows are
-    // needed, from whichever end is nearer; opening and the first screen then
-    // cost the same for any number of rows. Other queries read their rowids at
-    // opening, as above. Takes effect at the next open.
+    // needed, from whichever end is nearer; opening and the first and last
+    // screens then cost about the same whatever the number of rows. Other
+    // queries read their rowids at opening, as above; so does any query once a
+    // row is appended to it in an order of its own, an edit moves a row in its
+    // order, or a row is looked up (locate, rowOfRowid). Takes effect at the
+    // next open.
     void setRowidsByPage(bool on) { byPage_ = on; }
     // The row holding `rowid`, or -1.
     int rowOfRowid(qint64 rowid) const;

@@ -1,6 +1,6 @@
 #pragma once
-// What the dataset's files share (dataset.cpp, datasetediting.cpp). Not for
-// use outside the dataset.
+// What the dataset's files share (dataset.cpp, datasetediting.cpp,
+// datasetpaging.cpp). Not for use outside the dataset.
 #include <QtGlobal>
 #include <limits>
 

@@ -35,8 +35,9 @@ void Dataset::append()
     if (!active()) throw DbError(objectName() + QStringLiteral(": Dataset not open"));
     if (readOnly_ || !updatable_) throw DbError(objectName() + QStringLiteral(": Cannot modify a read-only dataset"));
     if (state_ == State::Edit || state_ == State::Insert) post();
-    // The new row sits at the end, as the current row. In an order of their
-    // own, the stored rows keep the places they had before it.
+    // The new row sits at the end, as the current row. In a list with an order
+    // of its own the stored rows' places are taken first: once written, the new
+    // row sorts among them in the table.
     if (!orderTerms_.isEmpty()) readAllRowids();
     if (lazy_) dropBlock();
     else

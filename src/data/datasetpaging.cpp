@@ -57,7 +57,8 @@ void Dataset::detectPaging(const QString& base, const QString& rest)
     orderTerms_.clear();
     reversedTerms_.clear();
     pageable_ = false;
-    // Every column as stored: an order by a name of the select list means the table's column.
+    // Over every column as stored only: the page query selects the rowid alone,
+    // where a name the select list gives to an expression would mean the table's column.
     if (selectList_ != QLatin1String("*")) return;
     const QString r = rest.trimmed();
     if (!r.isEmpty()) {
