@@ -239,6 +239,11 @@ void expectSameRows(Dataset& paged, const QString& sql)
     const int n = whole.recordCount();
     for (int r : {n - 1, 0, 1, 1023, 1024, 1500, 2047, 2048, n - 1025, n - 2})
         EXPECT_EQ(rowOf(paged, r), rowOf(whole, r)) << sql.toStdString() << " row " << r;
+    // Walked as a print walks it.
+    QStringList walked, expected;
+    for (paged.first(); !paged.eof(); paged.next()) walked << paged.asString("code");
+    for (whole.first(); !whole.eof(); whole.next()) expected << whole.asString("code");
+    EXPECT_EQ(walked, expected) << sql.toStdString();
 }
 }
 
