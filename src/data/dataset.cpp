@@ -109,8 +109,10 @@ void Dataset::detectTable()
         QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
     table_.clear();
     fromClause_.clear();
+    selectList_.clear();
     ordered_ = false;
     updatable_ = false;
+    detectPaging(QString(), QString());
     auto m = re.match(sql_);
     if (!m.hasMatch()) return;
     QString list = m.captured(1).trimmed();
@@ -123,9 +125,12 @@ void Dataset::detectTable()
     if (list.contains(QRegularExpression(QStringLiteral("\\b(sum|count|max|min|avg)\\s*\\("), QRegularExpression::CaseInsensitiveOption))) return;
     table_ = m.captured(2);
     updatable_ = true;
+    selectList_ = list;
     fromClause_ = sql_.mid(m.capturedEnd(1));
     static const QRegularExpression orderBy(QStringLiteral("\\border\\s+by\\b"), QRegularExpression::CaseInsensitiveOption);
     ordered_ = rest.contains(orderBy);
+    const int restAt = m.capturedStart(4) < 0 ? int(sql_.size()) : int(m.capturedStart(4));
+    detectPaging(sql_.mid(m.capturedEnd(1), restAt - m.capturedEnd(1)), rest);
 }
 
 QString Dataset::rowidSql() const { return QStringLiteral("SELECT rowid") + fromClause_; }
@@ -224,9 +229,17 @@ void Dataset::open()
     longTexts_.clear();
     dropBlock();
     lazy_ = onDemand_ && updatable_;
+    paged_ = lazy_ && byPage_ && pageable_ && pagesAlongIndex();
     if (lazy_) {
-        // Only the rowids now; the prepared full query gave the fields.
-        if (ordered_) {
+        // Rows are read later with the SQL's own select list, without the rowid in front.
+        blockSrc_.clear();
+        for (int i : src) blockSrc_.push_back(i - 1);
+        // Only the rowids now, or only their count; the prepared full query gave the fields.
+        if (paged_) {
+            Statement count(conn_->handle(), QStringLiteral("SELECT count(*)") + baseClause_);
+            count.bind(params_);
+            rowids_.assign(count.step() ? size_t(sqlite3_column_int64(count.handle(), 0)) : 0, kUnknownRowid);
+        } else if (ordered_) {
             Statement ids(conn_->handle(), rowidSql());
             ids.bind(params_);
             sqlite3_stmt* h = ids.handle();
@@ -266,6 +279,7 @@ void Dataset::close()
     state_ = State::Inactive;
     cols_.clear();
     rowids_.clear();
+    paged_ = false;
     arena_.release();
     longTexts_.clear();
     dropBlock();
@@ -360,6 +374,7 @@ bool Dataset::locate(const QString& fieldName, const QVariant& value, bool parti
     QString want = value.toString();
     if (lazy_) {
         // The table finds the rows; the first of them in this dataset's order wins.
+        readAllRowids();
         const bool number = f->type == FieldType::Float || f->type == FieldType::Integer;
         const QString cond = number ? QStringLiteral("%1=:v")
                            : partial ? QStringLiteral("substr(%1,1,length(:v))=:v COLLATE NOCASE")
@@ -392,6 +407,7 @@ bool Dataset::locate(const QString& fieldName, const QVariant& value, bool parti
 
 int Dataset::rowOfRowid(qint64 rowid) const
 {
+    readAllRowids();
     auto it = std::find(rowids_.begin(), rowids_.end(), rowid);
     return it == rowids_.end() ? -1 : int(it - rowids_.begin());
 }
@@ -411,16 +427,37 @@ void Dataset::loadBlock(int row) const
     arena_.clear();
     longTexts_.clear();
     dropBlock();
-    QStringList names;
-    for (const auto& f : fields_) names << f->name;
-    Statement st(conn_->handle(), QStringLiteral("SELECT %1 FROM %2 WHERE rowid=?").arg(names.join(','), table_));
+    ensureRowids(start, end);
+    // One read transaction for the block: the file's lock and its check for
+    // another program's changes are taken once, not at every row. Inside a
+    // transaction, or beside a statement still reading, the lock is held already.
+    struct ReadTransaction {
+        sqlite3* db = nullptr;
+        explicit ReadTransaction(sqlite3* h)
+        {
+            if (!sqlite3_get_autocommit(h)) return;
+            for (sqlite3_stmt* s = sqlite3_next_stmt(h, nullptr); s; s = sqlite3_next_stmt(h, s))
+                if (sqlite3_stmt_busy(s)) return;
+            if (sqlite3_exec(h, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK) db = h;
+        }
+        ~ReadTransaction()
+        {
+            if (db && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+                sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        }
+    } reading(conn_->handle());
+    // The SQL's own columns: a result computed in the select list shows as the query gives it.
+    Statement st(conn_->handle(), QStringLiteral("SELECT ") + selectList_ + baseClause_ + QStringLiteral(" WHERE rowid=:__rowid"));
+    st.bind(params_);
+    sqlite3_stmt* h = st.handle();
+    const int rowidAt = sqlite3_bind_parameter_index(h, ":__rowid");
     for (int r = start; r < end; ++r) {
         const qint64 rowid = rowids_[size_t(r)];
-        st.reset();
-        st.bindIndex(1, rowid);
+        sqlite3_reset(h); // the bindings stay
+        sqlite3_bind_int64(h, rowidAt, rowid);
         // A row not yet written, or deleted meanwhile by another program, reads as empty.
         if (rowid != 0 && st.step()) {
-            for (size_t i = 0; i < fields_.size(); ++i) appendCellRaw(cols_[i], st, int(i));
+            for (size_t i = 0; i < fields_.size(); ++i) appendCellRaw(cols_[i], st, blockSrc_[i]);
         } else {
             for (auto& c : cols_) { c.payload.push_back(0); c.tag.push_back(TagNull); }
         }

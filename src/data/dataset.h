@@ -152,6 +152,16 @@ public:
     // always read whole.
     void setFetchOnDemand(bool on) { onDemand_ = on; }
     bool fetchOnDemand() const { return onDemand_; }
+    // With rows fetched on demand: a query over a whole table (no WHERE, no
+    // LIMIT), in table order or in an order an index gives, opens on one count
+    // of its rows, and its rowids are read a page at a time as the rows are
+    // needed, from whichever end is nearer; opening and the first and last
+    // screens then cost about the same whatever the number of rows. Other
+    // queries read their rowids at opening, as above; so does any query once a
+    // row is appended to it in an order of its own, an edit moves a row in its
+    // order, or a row is looked up (locate, rowOfRowid). Takes effect at the
+    // next open.
+    void setRowidsByPage(bool on) { byPage_ = on; }
     // The row holding `rowid`, or -1.
     int rowOfRowid(qint64 rowid) const;
     // The table that edits are written to; empty when the SQL is not updatable.
@@ -192,8 +202,8 @@ public:
     bool isNull(const QString& field) const;
     // Value of any row without moving.
     QVariant valueAt(int row, int fieldIndex) const;
-    qint64 rowidAt(int row) const { return rowids_[size_t(row)]; }
-    qint64 rowid() const { return cur_ >= 0 ? rowids_[size_t(cur_)] : 0; }
+    qint64 rowidAt(int row) const { return rowidOf(row); }
+    qint64 rowid() const { return cur_ >= 0 ? rowidOf(cur_) : 0; }
 
     // Display text of a value through its field's format.
     QString displayText(int row, int fieldIndex) const;
@@ -262,6 +272,16 @@ private:
     void loadBlock(int row) const;
     void dropBlock() const { blockRows_ = 0; }
     QString rowidSql() const;
+    // Rowids read by page (datasetpaging.cpp).
+    void detectPaging(const QString& base, const QString& rest);
+    bool pagesAlongIndex() const;
+    QString pageSql(bool reverse) const;
+    qint64 rowidOf(int row) const;
+    void ensureRowids(int from, int to) const;
+    void readRowidPage(int page) const;
+    // Every rowid at once; the rows are then held as any on-demand result's.
+    void readAllRowids() const;
+    bool ordersBy(const QString& field) const;
     quint64 packText(const char* text, size_t len, quint8& tag) const;
     void dropRow(int row); // from memory only
 
@@ -275,13 +295,21 @@ private:
     // Whole results hold every row here; on-demand results one block of rows,
     // from row blockStart_ on.
     mutable std::vector<Column> cols_;
-    std::vector<qint64> rowids_;
+    // On-demand results read by page hold kUnknownRowid where a page is not read yet.
+    mutable std::vector<qint64> rowids_;
     mutable detail::PodBuffer<char> arena_;
     mutable std::vector<QByteArray> longTexts_; // texts too long to pack into one word
     bool onDemand_ = false;
     bool lazy_ = false;
     QString fromClause_; // " from table where ...", for the rowid query
     bool ordered_ = false;
+    QString selectList_;   // the SQL's select list, which on-demand rows are read with
+    std::vector<int> blockSrc_; // each field's column in a row read with it
+    bool byPage_ = false;
+    mutable bool paged_ = false;  // this result's rowids are read by page
+    bool pageable_ = false;       // the SQL is a whole table, in table or index order
+    QString baseClause_;          // " from table", before the order
+    QString orderTerms_, reversedTerms_; // the ORDER BY terms and their reverse; empty: table order
     mutable int blockStart_ = 0;
     mutable int blockRows_ = 0;
     int cur_ = -1;

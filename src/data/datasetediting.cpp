@@ -36,7 +36,10 @@ void Dataset::append()
     if (!active()) throw DbError(objectName() + QStringLiteral(": Dataset not open"));
     if (readOnly_ || !updatable_) throw DbError(objectName() + QStringLiteral(": Cannot modify a read-only dataset"));
     if (state_ == State::Edit || state_ == State::Insert) post();
-    // The new row sits at the end, as the current row.
+    // The new row sits at the end, as the current row. In a list with an order
+    // of its own the stored rows' places are taken first: once written, the new
+    // row sorts among them in the table.
+    if (!orderTerms_.isEmpty()) readAllRowids();
     if (lazy_) dropBlock();
     else
         for (auto& c : cols_) { c.payload.push_back(0); c.tag.push_back(TagNull); }
@@ -122,7 +125,7 @@ void Dataset::refreshRowFromTable(int row)
     QStringList names;
     for (auto& f : fields_) names << f->name;
     Statement st(conn_->handle(), QStringLiteral("SELECT %1 FROM %2 WHERE rowid=:r").arg(names.join(','), table_));
-    st.bind("r", rowids_[size_t(row)]);
+    st.bind("r", rowidOf(row));
     if (!st.step()) return;
     for (size_t i = 0; i < fields_.size(); ++i) storeCell(row, int(i), st.value(int(i)));
 }
@@ -164,7 +167,10 @@ void Dataset::post()
             ps.append({QStringLiteral("c%1").arg(i), buf_[i]});
         }
         if (!sets.isEmpty()) {
-            ps.append({QStringLiteral("rid"), rowids_[size_t(cur_)]});
+            // A row moved in the list's order keeps its place until the list is read again.
+            for (size_t i = 0; i < fields_.size(); ++i)
+                if (modified_[i] && ordersBy(fields_[i]->name) && buf_[i] != cell(cur_, int(i))) readAllRowids();
+            ps.append({QStringLiteral("rid"), rowidOf(cur_)});
             conn_->exec(QStringLiteral("UPDATE %1 SET %2 WHERE rowid=:rid").arg(table_, sets.join(',')), ps);
             if (t) t->commit();
             for (size_t i = 0; i < fields_.size(); ++i)
@@ -201,7 +207,7 @@ void Dataset::remove()
     if (state_ == State::Edit) cancel();
     if (beforeDelete) beforeDelete(*this);
     int row = cur_;
-    conn_->exec(QStringLiteral("DELETE FROM %1 WHERE rowid=:rid").arg(table_), {{"rid", rowids_[size_t(row)]}});
+    conn_->exec(QStringLiteral("DELETE FROM %1 WHERE rowid=:rid").arg(table_), {{"rid", rowidOf(row)}});
     dropRow(row);
 }
 
@@ -232,7 +238,7 @@ void Dataset::refreshRow(int row)
     QStringList names;
     for (auto& f : fields_) names << f->name;
     Statement st(conn_->handle(), QStringLiteral("SELECT %1 FROM %2 WHERE rowid=:r").arg(names.join(','), table_));
-    st.bind("r", rowids_[size_t(row)]);
+    st.bind("r", rowidOf(row));
     if (!st.step()) {
         dropRow(row);
         return;
@@ -250,7 +256,7 @@ bool Dataset::refreshStoredRow(const QString& keyField, const QVariant& key)
     const int row = rowOfRowid(rowid.toLongLong());
     if (row < 0) return false;
     refreshRow(row);
-    if (row < recordCount() && rowids_[size_t(row)] == rowid.toLongLong()) moveTo(row);
+    if (row < recordCount() && rowidOf(row) == rowid.toLongLong()) moveTo(row);
     return true;
 }
 

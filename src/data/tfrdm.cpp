@@ -173,6 +173,9 @@ Tfrdm::Tfrdm(QObject* parent) : QObject(parent)
     AQcom = make("AQcom", QString());
     AQcom1 = make("AQcom1", QStringLiteral("select * from branch"));
     Aqproduct = make("Aqproduct", QStringLiteral("SELECT * from product"));
+    // The product lists show every product: they read the rows they show.
+    Aqproduct->setFetchOnDemand(true);
+    Aqproduct->setRowidsByPage(true);
     AQproductxls = make("AQproductxls", QStringLiteral("SELECT * from product"));
     ATproduct = make("ATproduct", QStringLiteral("SELECT * FROM product"));
     Aqcustomer = make("Aqcustomer", QStringLiteral("SELECT * from customer"));

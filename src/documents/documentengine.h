@@ -7,6 +7,7 @@
 //
 // Documents and rows are named by their intno; rows are read in intno order,
 // so the carried-forward row is always the first.
+#include "common/bounds.h"
 #include "common/errors.h"
 #include "data/connection.h"
 #include "documents/dockind.h"
@@ -63,17 +64,12 @@ struct Row {
 
 // ---------------------------------------------------------------- numbers
 
-// Every typed quantity, price, rebate and money amount, and every amount a
-// document computes from them, is finite and below the bound of its kind, so
-// that a quantity times a price stays below 2^53 cents and money is exact to
-// the cent in a double. A write that would store anything else is refused with
-// text::outOfRange() and changes nothing.
-enum class Magnitude { Quantity, Price, Amount };
-constexpr double bound(Magnitude m)
-{
-    return m == Magnitude::Quantity ? 1e6 : m == Magnitude::Price ? 1e7 : 1e10;
-}
-inline bool inRange(double v, Magnitude m) { return std::isfinite(v) && std::fabs(v) < bound(m); }
+// Every number a document stores, typed or computed, keeps to the program's
+// bounds (common/bounds.h); a write that would store anything else is refused
+// with text::outOfRange() and changes nothing.
+using qm::Magnitude;
+using qm::bound;
+using qm::inRange;
 // Refusal(text::outOfRange()) when `v` is not in range.
 void requireInRange(double v, Magnitude m);
 // The magnitude of a row column that holds a number (sl; dj_w, dj_n, rebate;

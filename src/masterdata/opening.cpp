@@ -1,4 +1,5 @@
 #include "masterdata/opening.h"
+#include "common/bounds.h"
 #include "common/formats.h"
 #include "data/dataset.h"
 #include "data/tfrdm.h"
@@ -137,6 +138,7 @@ void saveOpening(OpeningKind kind, const QString& name, const QString& third, co
     Dataset* ds = openingDataset(kind);
     if (!ds->active() || ds->isEmpty()) return;
     const double value = parseNumber(opening);
+    requireBounded(value, kind == OpeningKind::Product ? Magnitude::Quantity : Magnitude::Amount, QStringLiteral("rest"));
     const auto& boxes = openingDesc(kind).boxes;
     try {
         Transaction t(*ds->connection());

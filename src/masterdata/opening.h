@@ -55,7 +55,9 @@ OpeningSearch planOpeningSearch(OpeningKind kind, const QString& text, const QSt
 QMap<QString, QString> openingValues(OpeningKind kind);
 
 // 保存: the opening value is converted first (ConversionError for an empty
-// text or one that is no number, and the row is left as it was); then the
+// text or one that is no number, OutOfRange for a number outside its bound: a
+// product's opening stock is a quantity, a partner's or account's balance an
+// amount; the row is left as it was); then the
 // name, the third box and the opening value are written to the current row in
 // one transaction. The code is not written: documents refer to it.
 void saveOpening(OpeningKind kind, const QString& name, const QString& third, const QString& opening);

@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
 #include <QWheelEvent>
 
 using qm::Dataset;
@@ -126,7 +127,10 @@ void followDataset(QTableView* grid, ProductGridModel* model, Dataset* ds)
     });
     QObject::connect(model, &QAbstractItemModel::modelReset, grid, [grid, model, ds]() {
         int row = ds->recNo();
-        if (row >= 0) grid->setCurrentIndex(model->index(row, 1));
+        if (row < 0) return;
+        grid->setCurrentIndex(model->index(row, 1));
+        // Once the grid has laid out its new rows, the current one is shown whole.
+        QTimer::singleShot(0, grid, [grid] { grid->scrollTo(grid->currentIndex()); });
     });
     QObject::connect(grid->selectionModel(), &QItemSelectionModel::currentRowChanged, grid,
                      [ds](const QModelIndex& cur, const QModelIndex&) {

@@ -1,4 +1,5 @@
 #include "masterdata/productlogic.h"
+#include "common/bounds.h"
 #include "common/formats.h"
 #include "data/numbering.h"
 
@@ -21,8 +22,26 @@ bool codeTaken(Connection& c, const QString& code, bool adding, const QString& c
 
 QVariant dbDate(const QDate& d) { return d.isValid() ? QVariant(toDbDate(d)) : QVariant(); }
 
+namespace {
+// The numbers the editor stores, in the order of its boxes.
+void requireBounds(const Values& v)
+{
+    const struct {
+        const char* column;
+        double value;
+        Magnitude magnitude;
+    } numbers[] = {{"rest", v.rest, Magnitude::Quantity},  {"maxsl", v.maxsl, Magnitude::Quantity},
+                   {"minsl", v.minsl, Magnitude::Quantity}, {"fitsl", v.fitsl, Magnitude::Quantity},
+                   {"dj_w", v.dj_w, Magnitude::Price},      {"dj_n", v.dj_n, Magnitude::Price},
+                   {"spmz", v.spmz, Magnitude::Price},      {"spzz", v.spzz, Magnitude::Price},
+                   {"hydj", v.hydj, Magnitude::Price},      {"csdj", v.csdj, Magnitude::Price}};
+    for (const auto& n : numbers) requireBounded(n.value, n.magnitude, QLatin1String(n.column));
+}
+}
+
 Stored store(Dataset& products, const Values& v, bool adding, const QString& currentIntno)
 {
+    requireBounds(v);
     Connection& c = *products.connection();
     Transaction t(c);
     Stored r;

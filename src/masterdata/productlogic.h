@@ -45,6 +45,9 @@ struct Stored {
 // the mark) and returns that `intno`; modifying writes the current row of
 // `products` and keeps its `intno`, `avdj` and mark. A failure rolls
 // everything back and then leaves the current row of `products` as stored.
+// A number outside its bound (levels and the opening stock are quantities,
+// the prices prices) throws OutOfRange naming its column, before anything is
+// written.
 Stored store(Dataset& products, const Values& v, bool adding, const QString& currentIntno);
 
 // Stored date value of a date column (NULL for an invalid date).

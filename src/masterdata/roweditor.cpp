@@ -1,4 +1,5 @@
 #include "masterdata/roweditor.h"
+#include "common/bounds.h"
 #include "common/dialogs.h"
 #include "data/dataset.h"
 #include <QGridLayout>
@@ -68,7 +69,14 @@ void RowEditor::showEvent(QShowEvent* e)
 
 void RowEditor::Button1Click()
 {
-    save();
+    try {
+        save();
+    } catch (const OutOfRange& e) {
+        // Nothing was written; the number stays as typed, to be corrected.
+        dlg::showMessage(e.message());
+        edits_.back()->setFocus();
+        return;
+    }
     FormShow();
     Button4->setFocus();
 }

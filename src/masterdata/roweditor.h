@@ -36,7 +36,9 @@ public slots:
     void Button4Click();
 
 protected:
-    // Stores the boxes; throws, leaving the row as stored, when it cannot.
+    // Stores the boxes; throws, leaving the row as stored, when it cannot. A
+    // number out of its bound (OutOfRange) is told at 保存, the last box kept
+    // as typed and focused.
     virtual void save() = 0;
     void showEvent(QShowEvent* e) override;
     Dataset* rows_;

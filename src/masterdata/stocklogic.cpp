@@ -1,4 +1,5 @@
 #include "masterdata/stocklogic.h"
+#include "common/bounds.h"
 #include "common/clock.h"
 #include "common/formats.h"
 #include "data/dataset.h"
@@ -174,6 +175,7 @@ void saveCount(Dataset& products, const QString& typed)
 {
     if (!products.active() || products.isEmpty()) return;
     const double counted = parseNumber(typed);
+    requireBounded(counted, Magnitude::Quantity, QStringLiteral("factsl"));
     Connection& c = *products.connection();
     Transaction t(c);
     c.exec(QStringLiteral("UPDATE product SET factsl=:p1, factdate=:p2 WHERE rowid=:p3"),

@@ -62,8 +62,9 @@ void requireStoredTotals();
 
 // The counted stock typed for the current product of `products`: only the
 // count and its time are written, so that book stock moved meanwhile by a sale
-// stays as stored. The number is checked first (ConversionError, nothing
-// written). The row is read again afterwards.
+// stays as stored. The number is checked first (ConversionError, or
+// OutOfRange outside the bound of a quantity; nothing written). The row is
+// read again afterwards.
 void saveCount(Dataset& products, const QString& typed);
 // The counted stock of the current product as the count window shows it:
 // empty when the product has never been counted.

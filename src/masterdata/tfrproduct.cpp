@@ -146,6 +146,9 @@ TFrproduct::TFrproduct(QWidget* owner) : QMainWindow(owner, Qt::Window)
     connect(N10, &QAction::triggered, this, &TFrproduct::N10Click);
     connect(ExportAll, &QAction::triggered, this, &TFrproduct::EXCEL1Click);
     connect(ExportMarked, &QAction::triggered, this, &TFrproduct::dfds1Click);
+    // The count stays true after every product added or deleted, as after a search.
+    connect(frdm->Aqproduct, &Dataset::rowInserted, this, &TFrproduct::showRecordCount);
+    connect(frdm->Aqproduct, &Dataset::rowRemoved, this, &TFrproduct::showRecordCount);
     connect(grid, &ProductGridView::markToggled, this, &TFrproduct::toggleMark);
     connect(grid, &ProductGridView::picked, this, &TFrproduct::ToolButton7Click);
     grid->setPopup(PopupMenu1);

@@ -1,4 +1,5 @@
 #include "masterdata/tfrproductedit.h"
+#include "common/bounds.h"
 #include "common/boxkeys.h"
 #include "common/clock.h"
 #include "common/datepicker.h"
@@ -47,6 +48,22 @@ QDate dateOfBox(const QLineEdit* box)
 }
 
 void showDate(QLineEdit* box, const QDate& d) { box->setText(d.isValid() ? formatDate(d) : QString()); }
+
+// The boxes whose numbers are stored, with their columns.
+const struct NumberBox {
+    QLineEdit* Tfrproductedit::*box;
+    double product::Values::*value;
+    const char* column;
+} kNumberBoxes[] = {{&Tfrproductedit::Edit14, &product::Values::rest, "rest"},
+                    {&Tfrproductedit::Edit5, &product::Values::maxsl, "maxsl"},
+                    {&Tfrproductedit::Edit9, &product::Values::minsl, "minsl"},
+                    {&Tfrproductedit::Edit10, &product::Values::fitsl, "fitsl"},
+                    {&Tfrproductedit::Edit17, &product::Values::dj_w, "dj_w"},
+                    {&Tfrproductedit::Edit18, &product::Values::dj_n, "dj_n"},
+                    {&Tfrproductedit::Edit15, &product::Values::spmz, "spmz"},
+                    {&Tfrproductedit::Edit16, &product::Values::spzz, "spzz"},
+                    {&Tfrproductedit::Edit2, &product::Values::hydj, "hydj"},
+                    {&Tfrproductedit::Edit3, &product::Values::csdj, "csdj"}};
 }
 
 Tfrproductedit::Tfrproductedit(QWidget* owner) : QWidget(owner, Qt::Window | Qt::WindowStaysOnTopHint)
@@ -374,16 +391,7 @@ void Tfrproductedit::Button1Click()
     v.factory = Edit1->text();
     v.spgg = Edit25->text();
     v.name = Edit22->text();
-    v.maxsl = parseNumber(Edit5->text());
-    v.minsl = parseNumber(Edit9->text());
-    v.fitsl = parseNumber(Edit10->text());
-    v.rest = parseNumber(Edit14->text());
-    v.dj_w = parseNumber(Edit17->text());
-    v.dj_n = parseNumber(Edit18->text());
-    v.spmz = parseNumber(Edit15->text());
-    v.spzz = parseNumber(Edit16->text());
-    v.hydj = parseNumber(Edit2->text());
-    v.csdj = parseNumber(Edit3->text());
+    for (const NumberBox& n : kNumberBoxes) v.*n.value = parseNumber((this->*n.box)->text());
     v.outdate = dateOfBox(MaskEdit1);
     v.enddate = dateOfBox(MaskEdit2);
     v.spph = Edit4->text();
@@ -393,7 +401,16 @@ void Tfrproductedit::Button1Click()
         if (!p->active()) p->open();
         if (p->asString("intno") != qm::session().currentIntno && !p->locate("intno", qm::session().currentIntno)) return;
     }
-    const product::Stored stored = product::store(*p, v, adding, qm::session().currentIntno);
+    product::Stored stored;
+    try {
+        stored = product::store(*p, v, adding, qm::session().currentIntno);
+    } catch (const OutOfRange& e) {
+        // Nothing was stored; the number stays as typed, to be corrected.
+        dlg::showMessage(e.message());
+        for (const NumberBox& n : kNumberBoxes)
+            if (e.column == QLatin1String(n.column)) (this->*n.box)->setFocus();
+        return;
+    }
     if (stored.codeTaken) {
         dlg::showMessage(QStringLiteral("该商品代码已存在,不能再录入！ "));
         Edit7->setFocus();

@@ -1,0 +1,39 @@
+#pragma once
+// The bounds of the numbers the operator types and the program stores.
+//
+// Every typed quantity, price, rebate and money amount, and every amount
+// computed from them, is finite and below the bound of its kind, so that a
+// quantity times a price stays below 2^53 cents and money is exact to the cent
+// in a double. A write that would store anything else is refused with
+// outOfRangeText() and changes nothing.
+#include "common/errors.h"
+#include <QString>
+#include <cmath>
+
+namespace qm {
+
+enum class Magnitude { Quantity, Price, Amount };
+
+constexpr double bound(Magnitude m)
+{
+    return m == Magnitude::Quantity ? 1e6 : m == Magnitude::Price ? 1e7 : 1e10;
+}
+
+inline bool inRange(double v, Magnitude m) { return std::isfinite(v) && std::fabs(v) < bound(m); }
+
+inline QString outOfRangeText() { return QStringLiteral("输入的数值超出范围！"); }
+
+// A number refused by its bound; `column` names where it was to be stored.
+class OutOfRange : public AppError {
+public:
+    explicit OutOfRange(const QString& column) : AppError(outOfRangeText()), column(column) {}
+    QString column;
+};
+
+// Throws OutOfRange when `v` is outside the bound of `m`.
+inline void requireBounded(double v, Magnitude m, const QString& column)
+{
+    if (!inRange(v, m)) throw OutOfRange(column);
+}
+
+}

@@ -1,0 +1,31 @@
+#pragma once
+// Counts the result rows every statement of a connection returns while it
+// lives: what a window read from the database.
+#include <sqlite3.h>
+
+namespace qmtest {
+
+class RowsRead {
+public:
+    explicit RowsRead(sqlite3* db) : db_(db)
+    {
+        sqlite3_trace_v2(db_, SQLITE_TRACE_ROW,
+                         [](unsigned, void* self, void*, void*) {
+                             ++static_cast<RowsRead*>(self)->rows_;
+                             return 0;
+                         },
+                         this);
+    }
+    ~RowsRead() { sqlite3_trace_v2(db_, 0, nullptr, nullptr); }
+    RowsRead(const RowsRead&) = delete;
+    RowsRead& operator=(const RowsRead&) = delete;
+
+    long rows() const { return rows_; }
+    void restart() { rows_ = 0; }
+
+private:
+    sqlite3* db_;
+    long rows_ = 0;
+};
+
+}
