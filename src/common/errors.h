@@ -32,6 +32,11 @@ class DbError : public AppError { using AppError::AppError; };
 // Another program (the front desk) held the database longer than we waited:
 // the statement did nothing and the transaction it belonged to is rolled back.
 class DbBusyError : public DbError { using DbError::DbError; };
+// The database file is damaged ("malformed", "not a database"): nothing a
+// retry can mend; only a restore from a good copy can.
+class DbDamagedError : public DbError { using DbError::DbError; };
+// The disk (or the user's quota) is full.
+class DiskFullError : public DbError { using DbError::DbError; };
 class FileOpenError : public AppError { using AppError::AppError; };
 class AccessViolation : public AppError { using AppError::AppError; };
 

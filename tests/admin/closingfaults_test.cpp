@@ -32,9 +32,10 @@ protected:
         c.close();
     }
     QString working() const { return qm::AppPaths::workingDatabase(); }
-    // A sweep over points spread across the command's I/O, with a single
+    // A sweep over points spread across the command's I/O (on the files
+    // starting with `target`, the database's own when empty), with a single
     // failure and with the disk gone for good.
-    void expectWhole(const std::function<void(Connection&)>& command)
+    void expectWhole(const std::function<void(Connection&)>& command, const QString& target = {})
     {
         Connection c;
         fault::Steps s;
@@ -42,6 +43,7 @@ protected:
         s.attach = [&] { c.open(working()); };
         s.command = [&] { command(c); };
         s.maxPoints = 12;
+        s.target = target;
         for (bool persistent : {false, true}) {
             SCOPED_TRACE(persistent ? "disk gone for good" : "one failure");
             s.persistent = persistent;
@@ -75,7 +77,11 @@ TEST_F(ClosingFaultsTest, RestoreReplacesTheDataWhole)
         b.exec("DELETE FROM product WHERE rowid % 2 = 0");
         b.exec("UPDATE customer SET balance=7");
     }
-    expectWhole([&](Connection&) {
-        if (qm::restoreDatabase(backup, working()) != qm::RestoreOutcome::Restored) throw qm::DbError("refused");
-    });
+    // Every file restore writes is beside the working one.
+    expectWhole(
+        [&](Connection& c) {
+            c.close();
+            if (qm::restoreDatabase(backup, working()) != qm::RestoreOutcome::Restored) throw qm::DbError("refused");
+        },
+        folder() + "works/");
 }

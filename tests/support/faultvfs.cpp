@@ -29,6 +29,7 @@ struct State {
     bool fired = false;
     int longestHold = 0;    // pages read by a read-only connection under one read lock
     bool afterEffect = false; // the failing operation is carried out first
+    bool diskFull = false;    // a failing write reports a full disk
     QByteArray unlockPath;     // onceUnlocked: the file, and what to run
     std::function<bool()> unlockHook;
 };
@@ -107,11 +108,17 @@ bool afterEffect()
     std::lock_guard<std::mutex> lock(s.m);
     return s.afterEffect;
 }
+bool diskFull()
+{
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.m);
+    return s.diskFull;
+}
 int fWrite(sqlite3_file* f, const void* buf, int amt, sqlite3_int64 off)
 {
     if (ff(f)->counted && shouldFail(Op::Write)) {
         if (afterEffect()) rm(f)->xWrite(rf(f), buf, amt, off);
-        return SQLITE_IOERR_WRITE;
+        return diskFull() ? SQLITE_FULL : SQLITE_IOERR_WRITE;
     }
     return rm(f)->xWrite(rf(f), buf, amt, off);
 }
@@ -280,10 +287,19 @@ void setTarget(const QString& prefix)
     s.target = prefix.isEmpty() ? QByteArray() : QFileInfo(prefix).absoluteFilePath().toUtf8();
 }
 
+void armDiskFull(int n)
+{
+    arm(Op::Write, n, true);
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.m);
+    s.diskFull = true;
+}
+
 void arm(Op op, int n, bool persistent, bool afterEffect)
 {
     State& s = state();
     std::lock_guard<std::mutex> lock(s.m);
+    s.diskFull = false;
     s.afterEffect = afterEffect;
     s.counts = Counts();
     s.armed = true;
@@ -429,7 +445,7 @@ Report sweep(const QString& dbPath, const Steps& steps)
 {
     Report report;
     const QString pristine = dbPath + QStringLiteral(".before");
-    setTarget(dbPath);
+    setTarget(steps.target.isEmpty() ? dbPath : steps.target);
     steps.detach();
     copyDatabase(dbPath, pristine);
     const Snapshot before = snapshotFile(dbPath);

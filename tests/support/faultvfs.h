@@ -69,6 +69,8 @@ void setTarget(const QString& prefix);
 // With `afterEffect` the operation is carried out before it reports the
 // failure (a journal unlinked whose folder then failed to sync).
 void arm(Op op, int n, bool persistent = false, bool afterEffect = false);
+// Writes from the n-th on fail as on a full disk (SQLITE_FULL).
+void armDiskFull(int n);
 // Runs `hook` each time a connection gives up its last lock on the database
 // file `path` (another program can take the file from that moment), until it
 // returns true; an empty hook stops.
@@ -126,6 +128,7 @@ struct Steps {
     std::function<void(const Run&)> check; // optional, before detach: the windows show what is stored
     bool persistent = false;       // also fail every operation after the n-th
     int maxPoints = 0;             // 0: every point; else at most this many, spread evenly
+    QString target;                // prefix of the files counted; empty: the database file itself
 };
 
 struct Report {
