@@ -60,6 +60,12 @@ bool isLeftover(const QString& name)
     return name.startsWith('.') && (name.endsWith(QLatin1String(".part")) || name.endsWith(QLatin1String(".new")));
 }
 
+// The old data a restore kept beside the working file: it stays where it is.
+bool isKeptAside(const QString& name)
+{
+    return name.contains(QLatin1String(".before-restore-")) || name.contains(QLatin1String(".damaged-"));
+}
+
 // Damage the second copy shows as well is in the database copied.
 [[noreturn]] void sourceDamaged(const Connection& c, const QString& detail)
 {
@@ -168,7 +174,7 @@ void copyFolder(const QString& source, const QString& destination)
             // Into the live file: its content is replaced in one write, under
             // the connections that have it open.
             replaceDatabaseContent(e.absoluteFilePath(), to);
-        } else if (!isJournal(e.fileName()) && !isLeftover(e.fileName())) {
+        } else if (!isJournal(e.fileName()) && !isLeftover(e.fileName()) && !isKeptAside(e.fileName())) {
             copyFileChecked(e.absoluteFilePath(), to);
         }
     }

@@ -36,8 +36,9 @@ void copyDatabaseFile(const QString& database, const QString& target);
 // Copies the folder `source` with its files and subfolders into
 // `destination`, replacing files already there. The working database in it is
 // copied through the online backup, and a copy onto it replaces its content
-// in one write; rollback journals and partial copies are left behind. Throws
-// when the source folder is missing.
+// in one write; rollback journals, partial copies and the old data a restore
+// kept beside the working file are left behind. Throws when the source folder
+// is missing.
 void copyFolder(const QString& source, const QString& destination);
 // The same with the working database as the target: copyFolder of a folder
 // into works/ replaces the database's content this way. Checks the source first.

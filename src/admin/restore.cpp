@@ -6,10 +6,12 @@
 #include "data/damage.h"
 #include "data/databasecheck.h"
 #include "data/upgrades.h"
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QScopeGuard>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <cerrno>
 #include <cstring>
 #include <unistd.h>
@@ -134,11 +136,53 @@ RestoreOutcome stage(const QString& backup, const QString& staged, const Progres
     return RestoreOutcome::Restored;
 }
 
+// After a manual restore, the copies kept by earlier ones go.
+void removeOlderKeptCopies(const QString& working, const QString& kept)
+{
+    const QFileInfo wi(working);
+    QDir dir(wi.absolutePath());
+    for (const QString& f : dir.entryList({wi.fileName() + QStringLiteral(".before-restore-*")}, QDir::Files | QDir::Hidden)) {
+        const QString path = dir.filePath(f);
+        if (path != kept && path != kept + QStringLiteral("-journal")) QFile::remove(path);
+    }
+}
+
+bool sameFile(const QString& a, const QString& b)
+{
+    struct stat sa, sb;
+    return ::stat(nativeName(a).constData(), &sa) == 0 && ::stat(nativeName(b).constData(), &sb) == 0 && sa.st_dev == sb.st_dev
+           && sa.st_ino == sb.st_ino;
+}
+
 } // namespace
+
+QString restoredText(const QString& keptAs)
+{
+    const QString done = QStringLiteral("数据恢复完毕！ ");
+    return keptAs.isEmpty() ? done : done + QStringLiteral("\r恢复前的数据保存在: ") + keptAs;
+}
+
+int removeRestoreLeftovers(const QString& working)
+{
+    const QFileInfo wi(working);
+    const QString folder = wi.absolutePath();
+    int removed = removeStalePartialCopies(folder);
+    QDir dir(folder);
+    // The staging file of earlier versions, named without its process.
+    for (const QString& f : {QStringLiteral(".%1.restore").arg(wi.fileName()), QStringLiteral(".%1.restore-journal").arg(wi.fileName())})
+        removed += QFile::remove(dir.filePath(f)) ? 1 : 0;
+    // A restore killed after keeping the working file and before replacing it
+    // left a second name of the working file, not a copy.
+    for (const QString& f : dir.entryList({wi.fileName() + QStringLiteral(".*")}, QDir::Files | QDir::Hidden))
+        if (sameFile(dir.filePath(f), working) && QFile::remove(dir.filePath(f))) ++removed;
+    removed += removeStaleSettledBackups();
+    return removed;
+}
 
 RestoreOutcome restoreDatabase(const QString& backupFile, const QString& working, QString* keptAs, QString* reason, KeptAs kind,
                                const Progress& progress)
 {
+    removeRestoreLeftovers(working);
     if (!QFileInfo(backupFile).isFile()) return RestoreOutcome::NotUsable;
     const SettledBackup source(backupFile);
     const QString staged = partialCopyName(working);
@@ -171,6 +215,7 @@ RestoreOutcome restoreDatabase(const QString& backupFile, const QString& working
     cleanup.dismiss();
     if (keptAs) *keptAs = kept;
     setWorkingDamaged(false);
+    if (kind == KeptAs::BeforeRestore) removeOlderKeptCopies(working, kept);
     try {
         copyStep("synced");
         if (!syncFolder(QFileInfo(working).absolutePath()))

@@ -7,8 +7,10 @@
 // current schema; only then, with the working file locked against the
 // front desk, is the working file kept under a second name and the checked
 // copy renamed over it. At every moment the working file's name holds either
-// the old data or the new, whole. The working file itself is never checked or
-// read for this: a damaged one is kept aside as it is.
+// the old data or the new, whole: a kill at any step leaves one of them, and
+// the next start or restore removes what the killed process left. The
+// working file itself is never checked or read for this: a damaged one is
+// kept aside as it is.
 #include "data/progress.h"
 #include <QString>
 
@@ -24,7 +26,7 @@ enum class RestoreOutcome {
 };
 
 // What the old working file is kept as: "vkdb.mdb.before-restore-<time>" for
-// the manual restore, and
+// the manual restore (only the latest of them is kept), and
 // "vkdb.mdb.damaged-<time>" at start-up (every one is kept: the documents
 // entered since the backup are in it).
 enum class KeptAs { BeforeRestore, Damaged };
@@ -37,5 +39,14 @@ enum class KeptAs { BeforeRestore, Damaged };
 RestoreOutcome restoreDatabase(const QString& backupFile, const QString& working, QString* keptAs = nullptr,
                                QString* reason = nullptr, KeptAs kind = KeptAs::BeforeRestore,
                                const Progress& progress = {});
+
+// "数据恢复完毕！ ", and where the data before the restore was kept.
+QString restoredText(const QString& keptAs);
+
+// Removes what restores and copies of ended processes left beside the working
+// file: partial copies, a staging file of an older version, a second name of
+// the working file itself (a restore killed between keeping and replacing),
+// and their private folders in the temporary folder. Returns how many.
+int removeRestoreLeftovers(const QString& working);
 
 }

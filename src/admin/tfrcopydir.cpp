@@ -161,7 +161,7 @@ void Tfrcopydir::BitBtn2Click()
                 QString kept, reason;
                 switch (qm::restoreDatabase(chosenFile(), qm::AppPaths::workingDatabase(), &kept, &reason)) {
                 case qm::RestoreOutcome::Restored:
-                    qm::dlg::showMessage(QStringLiteral("数据恢复完毕！ "));
+                    qm::dlg::showMessage(qm::restoredText(kept));
                     break;
                 case qm::RestoreOutcome::NotUsable:
                     qm::dlg::showMessage(QStringLiteral("备份位置的数据文件已损坏或不是本系统的数据,不能恢复！工作数据没有改变。 "));

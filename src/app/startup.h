@@ -44,7 +44,7 @@ QString lockedAtStartText();
 // missing, empty, not a database or damaged, and saying so. A file that is
 // busy, unreadable for its permissions or fails otherwise is reported and left
 // as it is (ProgramExit). No backup to restore from: the message, then
-// ProgramExit.
+// ProgramExit. Leftovers of killed copies and restores go first.
 void openWorkingDatabase(Tfrdm* dm, int busyWaitMs = kStartupBusyWaitMs);
 
 // The quick-start guide unless the options row turns it off.

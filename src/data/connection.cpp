@@ -390,6 +390,12 @@ QString partialCopyName(const QString& target)
            + QStringLiteral(".%1-%2.part").arg(::getpid()).arg(++counter);
 }
 
+bool processEnded(qint64 pid)
+{
+    if (pid <= 0 || pid > std::numeric_limits<pid_t>::max() || pid_t(pid) == ::getpid()) return false;
+    return ::kill(pid_t(pid), 0) != 0 && errno == ESRCH;
+}
+
 int removeStalePartialCopies(const QString& folder)
 {
     static const QRegularExpression name(QStringLiteral("^\\..+\\.(\\d+)-\\d+\\.part(-journal)?$"));
@@ -401,9 +407,8 @@ int removeStalePartialCopies(const QString& folder)
         if (!m.hasMatch()) continue;
         bool ok = false;
         const qint64 pid = m.captured(1).toLongLong(&ok);
-        if (!ok || pid <= 0 || pid > std::numeric_limits<pid_t>::max()) continue;
         // A process that runs (or that we may not signal) may still be writing it.
-        if (pid_t(pid) == ::getpid() || ::kill(pid_t(pid), 0) == 0 || errno != ESRCH) continue;
+        if (!ok || !processEnded(pid)) continue;
         if (QFile::remove(dir.filePath(f))) ++removed;
     }
     return removed;

@@ -158,6 +158,8 @@ void backupDatabase(sqlite3* source, const QString& target, int busyWaitMs = kBa
 // A partial copy's name beside `target`: ".<name>.<pid>-<n>.part", unique
 // among the copies of every thread and process writing beside it.
 QString partialCopyName(const QString& target);
+// Whether no process `pid` runs any more (never this one).
+bool processEnded(qint64 pid);
 // Removes from `folder` the partial copies (and their journals) whose process
 // no longer runs: a copy killed halfway leaves them. Files of a copy still
 // running, in this process or another, stay. Returns how many were removed.

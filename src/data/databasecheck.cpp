@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QDir>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QScopeGuard>
 #include <sqlite3.h>
@@ -163,7 +164,7 @@ SettledBackup::SettledBackup(const QString& path) : path_(path)
 {
     const QString journal = path + QStringLiteral("-journal");
     if (!QFileInfo(path).isFile() || QFileInfo(journal).size() <= 0) return;
-    QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/quillmart-settle-XXXXXX"));
+    QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/quillmart-settle-%1-XXXXXX").arg(::getpid()));
     if (!dir.isValid()) return;
     dir.setAutoRemove(false);
     folder_ = dir.path();
@@ -180,6 +181,18 @@ SettledBackup::SettledBackup(const QString& path) : path_(path)
 SettledBackup::~SettledBackup()
 {
     if (!folder_.isEmpty()) QDir(folder_).removeRecursively();
+}
+
+int removeStaleSettledBackups()
+{
+    static const QRegularExpression name(QStringLiteral("^quillmart-settle-(\\d+)-"));
+    int removed = 0;
+    QDir tmp(QDir::tempPath());
+    for (const QString& f : tmp.entryList({QStringLiteral("quillmart-settle-*")}, QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QRegularExpressionMatch m = name.match(f);
+        if (m.hasMatch() && processEnded(m.captured(1).toLongLong()) && QDir(tmp.filePath(f)).removeRecursively()) ++removed;
+    }
+    return removed;
 }
 
 bool isUsableBackup(const QString& path)

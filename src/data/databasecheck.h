@@ -66,5 +66,7 @@ private:
     QString path_;
     QString folder_; // the private folder, removed with the object
 };
+// Removes the private folders of SettledBackup that ended processes left.
+int removeStaleSettledBackups();
 
 }

@@ -3,6 +3,7 @@
 #include "admin/backupcommands.h"
 #include "admin/tfrcopydir.h"
 #include "admin/tfrpack.h"
+#include "app/startup.h"
 #include "common/errors.h"
 #include "data/bakcopy.h"
 #include "data/damage.h"
@@ -16,6 +17,8 @@
 #include <QPointer>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using qm::Connection;
 
@@ -259,7 +262,7 @@ TEST_F(CopydirTest, RestoreKeepsTheCurrentDataAndUpgradesTheCopy)
     EXPECT_THROW(frontDesk.exec("UPDATE product SET name='前台'"), qm::DbError);
     const QStringList kept = QDir(folder() + "works").entryList({"vkdb.mdb.before-restore-*"});
     ASSERT_EQ(kept.size(), 1);
-    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("数据恢复完毕！ "));
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("数据恢复完毕！ \r恢复前的数据保存在: ") + folder() + "works/" + kept[0]);
     EXPECT_EQ(productNames(working()), QStringList{QStringLiteral("备份前")});
     EXPECT_TRUE(frdm->ADOCon.columnExists("config", "cashboxbj"));
     EXPECT_EQ(productNames(folder() + "works/" + kept[0]), (QStringList{QStringLiteral("备份前"), QStringLiteral("备份后")}));
@@ -364,6 +367,64 @@ TEST_F(CopydirTest, AFailedRestoreSaysWhatTheWorkingDataHolds)
         EXPECT_EQ(productNames(working()), QStringList{QString::fromUtf8(k.holds)});
         EXPECT_TRUE(frdm->ADOCon.isOpen());
     }
+}
+
+TEST_F(CopydirTest, RestoreKeepsOnlyTheLatestOldDataAndRemovesWhatKilledRunsLeft)
+{
+    const QString works = folder() + "works/";
+    const pid_t dead = [] {
+        const pid_t child = ::fork();
+        if (child == 0) ::_exit(0);
+        ::waitpid(child, nullptr, 0);
+        return child;
+    }();
+    const QString settle = QDir::tempPath() + QStringLiteral("/quillmart-settle-%1-test").arg(dead);
+    const QStringList stale = {QStringLiteral(".vkdb.mdb.%1-3.part").arg(dead), ".vkdb.mdb.restore", ".vkdb.mdb.restore-journal"};
+    const QString running = QStringLiteral(".vkdb.mdb.%1-999999.part").arg(::getpid());
+    auto leaveLeftovers = [&] {
+        for (const QString& f : stale + QStringList{running}) writeFile(works + f, QByteArray(4096, 'p'));
+        writeFile(settle + "/vkdb.mdb", "copy");
+        // A restore killed after it gave the working file its second name.
+        QFile::remove(works + "vkdb.mdb.before-restore-20200101-000000");
+        ASSERT_EQ(::link(QFile::encodeName(working()).constData(), QFile::encodeName(works + "vkdb.mdb.before-restore-20200101-000000").constData()), 0);
+    };
+    auto expectRemoved = [&] {
+        for (const QString& f : stale) EXPECT_FALSE(QFileInfo::exists(works + f)) << f.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(settle));
+        EXPECT_FALSE(QFileInfo::exists(works + "vkdb.mdb.before-restore-20200101-000000"));
+        EXPECT_TRUE(QFileInfo::exists(works + running)) << "a running copy's file stays";
+    };
+
+    addProduct(QStringLiteral("备份的"));
+    qm::copyDatabaseFile(working(), folder() + "usb/vkdb.mdb");
+    window->setFolder(folder() + "usb");
+    QStringList keptNames;
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        qm::Clock::setFixed(QDateTime(QDate(2026, 12, 7), QTime(9, round)));
+        addProduct(QStringLiteral("第%1次恢复前").arg(round));
+        leaveLeftovers();
+        dialogs->clear();
+        window->BitBtn2Click();
+        expectRemoved();
+        const QStringList kept = QDir(works).entryList({"vkdb.mdb.before-restore-*"}, QDir::Files);
+        ASSERT_EQ(kept.size(), 1) << kept.join(' ').toStdString();
+        EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("数据恢复完毕！ \r恢复前的数据保存在: ") + works + kept[0]);
+        EXPECT_TRUE(productNames(works + kept[0]).contains(QStringLiteral("第%1次恢复前").arg(round)));
+        keptNames << kept;
+    }
+    EXPECT_NE(keptNames[0], keptNames[1]);
+
+    // The folder copies leave it where it is.
+    qm::copyWorkingFolder("BAK1");
+    EXPECT_EQ(QDir(folder() + "BAK1").entryList(QDir::Files | QDir::Hidden), QStringList{"vkdb.mdb"});
+
+    // What killed runs leave goes at the next start as well.
+    leaveLeftovers();
+    frdm->ADOCon.close();
+    qm::openWorkingDatabase(frdm);
+    expectRemoved();
+    QFile::remove(works + running);
 }
 
 TEST_F(BackupTest, CleanUpRemovesBlankRowsInOneGoAndCompacts)
