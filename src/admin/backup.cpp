@@ -137,10 +137,9 @@ void copyOpenDatabase(Connection& c, const QString& target, const Progress& prog
     for (int attempt = 1;; ++attempt) {
         QFile::remove(fresh);
         backupInto(c.handle(), fresh, kBackupBusyWaitMs, progress);
-        if (!syncFile(fresh)) throw FileOpenError(QStringLiteral("不能写入备份文件: ") + target);
         copyStep("database");
         // The copy must open and pass the check before it replaces anything.
-        const DatabaseCheck check = checkCopy(fresh, progress);
+        const DatabaseCheck check = checkFinishedCopy(fresh, progress);
         if (check.state == DatabaseFileState::Usable) break;
         if (check.state != DatabaseFileState::Damaged && check.state != DatabaseFileState::NotDatabase)
             throw FileOpenError(QStringLiteral("备份的数据文件检查不通过: %1 (%2)").arg(target, check.detail));

@@ -115,8 +115,7 @@ RestoreOutcome stage(const QString& backup, const QString& staged, const Progres
         }
     }
     copyStep("staged");
-    if (!syncFile(staged)) throw FileOpenError(QStringLiteral("不能写入文件: ") + staged);
-    const DatabaseCheck check = checkCopy(staged, progress);
+    const DatabaseCheck check = checkFinishedCopy(staged, progress);
     switch (check.state) {
     case DatabaseFileState::Usable:
         break;

@@ -281,11 +281,10 @@ private:
         src = nullptr;
         if (sqlite3_close(dst) != SQLITE_OK) throw DbError(QStringLiteral("备份失败: ") + QString::fromUtf8(sqlite3_errmsg(dst)));
         dst = nullptr;
-        if (!syncFile(partial)) throw FileOpenError(QStringLiteral("不能写入备份文件: ") + target);
         if (g_writtenHook) g_writtenHook(partial);
         // The copy must open and pass the check before it replaces anything;
         // two threads: the till goes on meanwhile.
-        const DatabaseCheck check = checkCopy(partial, {}, 2);
+        const DatabaseCheck check = checkFinishedCopy(partial, {}, 2);
         if (check.state == DatabaseFileState::Damaged || check.state == DatabaseFileState::NotDatabase)
             return Attempt::CopyDamaged;
         if (check.state != DatabaseFileState::Usable)

@@ -404,4 +404,14 @@ DatabaseCheck checkCopy(const QString& path, const Progress& progress, int threa
     return CopyChecker(path, tables, progress).run(threads);
 }
 
+DatabaseCheck checkFinishedCopy(const QString& path, const Progress& progress, int threads)
+{
+    bool synced = false;
+    std::thread sync([&] { synced = syncFile(path); });
+    DatabaseCheck check = checkCopy(path, progress, threads);
+    sync.join();
+    if (check.state == DatabaseFileState::Usable && !synced) return {DatabaseFileState::Failed, QStringLiteral("sync failed")};
+    return check;
+}
+
 }

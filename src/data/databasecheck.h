@@ -44,6 +44,9 @@ DatabaseCheck checkWorkingDatabase(const QString& path, int busyWaitMs = kStartu
 // found), or the state of a failure to read it. The file is only read, by
 // `threads` connections at once (0: as many as the machine offers, up to four).
 DatabaseCheck checkCopy(const QString& path, const Progress& progress = {}, int threads = 0);
+// checkCopy of a copy just written, while a second thread syncs it to the
+// disk; Failed when the sync failed.
+DatabaseCheck checkFinishedCopy(const QString& path, const Progress& progress = {}, int threads = 0);
 // A copy fit to replace the working database: checkCopy of it as it stands
 // once a journal beside it is rolled back on a private copy (SettledBackup).
 bool isUsableBackup(const QString& path);

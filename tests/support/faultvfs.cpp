@@ -30,6 +30,8 @@ struct State {
     int longestHold = 0;    // pages read by a read-only connection under one read lock
     bool afterEffect = false; // the failing operation is carried out first
     bool diskFull = false;    // a failing write reports a full disk
+    int killAt = 0;         // armKill: end the process at this total
+    int total = 0;          // operations and ticks since the reset
     QByteArray unlockPath;     // onceUnlocked: the file, and what to run
     std::function<bool()> unlockHook;
 };
@@ -47,6 +49,7 @@ bool shouldFail(Op op)
     std::lock_guard<std::mutex> lock(s.m);
     int& c = op == Op::Write ? s.counts.writes : op == Op::Sync ? s.counts.syncs : s.counts.deletes;
     ++c;
+    if (++s.total == s.killAt) ::_exit(137);
     if (!s.armed) return false;
     if (s.fired && s.persistent) return true;
     if (!s.fired && op == s.op && c == s.n) {
@@ -317,6 +320,28 @@ void onUnlock(const QString& path, std::function<bool()> hook)
     s.unlockHook = std::move(hook);
 }
 
+void armKill(int n)
+{
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.m);
+    s.total = 0;
+    s.killAt = n;
+}
+
+void tick()
+{
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.m);
+    if (++s.total == s.killAt) ::_exit(137);
+}
+
+int total()
+{
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.m);
+    return s.total;
+}
+
 void disarm()
 {
     State& s = state();
@@ -343,6 +368,7 @@ void resetCounts()
     State& s = state();
     std::lock_guard<std::mutex> lock(s.m);
     s.counts = Counts();
+    s.total = 0;
 }
 
 QString Point::describe() const

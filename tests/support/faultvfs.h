@@ -76,6 +76,14 @@ void armDiskFull(int n);
 // returns true; an empty hook stops.
 void onUnlock(const QString& path, std::function<bool()> hook);
 void disarm();
+// In a child process: ends it at once, as kill -9 would, at the n-th
+// operation of any kind on a counted file or the n-th tick(), whichever
+// comes first. total() counts both.
+void armKill(int n);
+// One step outside SQLite (a rename, a link, a sync of a folder), counted
+// and killed at like an operation.
+void tick();
+int total();
 // Whether the armed fault has been hit since the last arm().
 bool fired();
 Counts counts();
