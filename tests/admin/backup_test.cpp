@@ -38,6 +38,17 @@ void failAtStep(const char* step)
 {
     if (g_failAt && QByteArray(step) == g_failAt) throw qm::FileOpenError(QStringLiteral("injected failure at ") + step);
 }
+
+// The copy written and not yet checked, damaged at its second page's head.
+QString g_newCopy;
+void damageNewCopy(const char* step)
+{
+    if (QByteArray(step) != "database") return;
+    QFile f(g_newCopy);
+    if (!f.open(QIODevice::ReadWrite)) return;
+    f.seek(4096);
+    f.write(QByteArray(16, '\xff'));
+}
 } // namespace
 
 class BackupTest : public AppFixture {
@@ -230,6 +241,23 @@ TEST_F(CopydirTest, BackupWritesTheChosenFolderAndReopensTheData)
     EXPECT_TRUE(frdm->ADOCon.isOpen());
     EXPECT_TRUE(frdm->ATcompany->active());
     EXPECT_TRUE(window.isNull() || !window->isVisible());
+}
+
+TEST_F(CopydirTest, ABackupDamagedBeforeItsCheckIsAnErrorAndTheOldCopyStays)
+{
+    const QString usb = folder() + "usb/vkdb.mdb";
+    qm::copyDatabaseFile(working(), usb);
+    const QByteArray old = readFile(usb);
+    addProduct(QStringLiteral("新"));
+    window->setFolder(folder() + "usb");
+    g_newCopy = folder() + "usb/.vkdb.mdb.new";
+    qm::setCopyStepHook(damageNewCopy);
+    window->BitBtn1Click();
+    EXPECT_TRUE(dialogs->lastMessage().startsWith(QStringLiteral("请检查本系统的数据备份是否存在！ \r原因："))) << dialogs->lastMessage().toStdString();
+    EXPECT_FALSE(dialogs->messages().contains(QStringLiteral("数据备份完毕！ ")));
+    EXPECT_EQ(readFile(usb), old);
+    EXPECT_FALSE(QFileInfo::exists(g_newCopy));
+    EXPECT_TRUE(frdm->ADOCon.isOpen());
 }
 
 TEST_F(CopydirTest, TheWorkingFolderIsNeitherSourceNorTarget)
