@@ -71,8 +71,8 @@ bool isBusy(int rc) { return (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE
 
 enum class Attempt { Done, WriterCame, Abandoned, CopyDamaged };
 
-// The message for a copy that failed: the Part's text, and the true cause
-// on a second line where that text names another.
+// The message for a copy that failed: the copy's own text, and the true
+// cause on a second line where that text names another.
 QString failureText(const std::exception& e)
 {
     if (dynamic_cast<const FileOpenError*>(&e) && QString::fromUtf8(e.what()) == kSourceMissing) return kSourceMissing;
@@ -267,7 +267,7 @@ private:
             // A commit by another connection starts the copy again from the
             // first page: that writer, or the next, would come again.
             if (isBusy(rc)) return Attempt::WriterCame;
-            if (rc != SQLITE_OK) throwSqliteError(rc, QStringLiteral("备份失败: ") + QString::fromUtf8(sqlite3_errstr(rc)));
+            if (rc != SQLITE_OK) throwSqliteError(rc, QStringLiteral("备份失败: ") + QString::fromUtf8(sqlite3_errstr(rc)), src);
             const int remaining = sqlite3_backup_remaining(b);
             if (lastRemaining >= 0 && remaining >= lastRemaining) return Attempt::WriterCame;
             lastRemaining = remaining;
@@ -276,7 +276,7 @@ private:
         }
         const int rc = sqlite3_backup_finish(b);
         b = nullptr;
-        if (rc != SQLITE_OK) throwSqliteError(rc, QStringLiteral("备份失败: ") + QString::fromUtf8(sqlite3_errstr(rc)));
+        if (rc != SQLITE_OK) throwSqliteError(rc, QStringLiteral("备份失败: ") + QString::fromUtf8(sqlite3_errstr(rc)), src);
         sqlite3_close_v2(src);
         src = nullptr;
         if (sqlite3_close(dst) != SQLITE_OK) throw DbError(QStringLiteral("备份失败: ") + QString::fromUtf8(sqlite3_errmsg(dst)));
