@@ -1,13 +1,11 @@
 #include "admin/backup.h"
-#include "common/clock.h"
 #include "common/dialogs.h"
 #include "common/errors.h"
 #include "common/paths.h"
 #include "data/connection.h"
+#include "data/damage.h"
 #include "data/databasecheck.h"
-#include "data/upgrades.h"
 #include <QDir>
-#include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -24,11 +22,6 @@ namespace {
 
 void (*g_stepHook)(const char*) = nullptr;
 
-void step(const char* name)
-{
-    if (g_stepHook) g_stepHook(name);
-}
-
 // A hidden name beside `target` for the copy in progress.
 QString besideName(const QString& target, const char* suffix)
 {
@@ -38,20 +31,10 @@ QString besideName(const QString& target, const char* suffix)
 
 QString systemError() { return QString::fromLocal8Bit(std::strerror(errno)); }
 
-// Makes a finished rename survive a power cut.
-void syncFolder(const QString& folder)
-{
-    int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
 void renameOver(const QString& from, const QString& to)
 {
     try {
-        step("rename");
+        copyStep("rename");
     } catch (...) {
         QFile::remove(from);
         throw;
@@ -77,9 +60,39 @@ bool isLeftover(const QString& name)
     return name.startsWith('.') && (name.endsWith(QLatin1String(".part")) || name.endsWith(QLatin1String(".new")));
 }
 
+// The old data a restore kept beside the working file: it stays where it is.
+bool isKeptAside(const QString& name)
+{
+    return name.contains(QLatin1String(".before-restore-")) || name.contains(QLatin1String(".damaged-"));
+}
+
+// Damage the second copy shows as well is in the database copied.
+[[noreturn]] void sourceDamaged(const Connection& c, const QString& detail)
+{
+    if (isWorkingDatabase(c.path())) {
+        setWorkingDamaged(true);
+        throw DbDamagedError(workingDamagedText());
+    }
+    throw DbDamagedError(QStringLiteral("数据文件已损坏: %1 (%2)").arg(c.path(), detail));
+}
+
 } // namespace
 
 void setCopyStepHook(void (*hook)(const char*)) { g_stepHook = hook; }
+
+void copyStep(const char* name)
+{
+    if (g_stepHook) g_stepHook(name);
+}
+
+bool syncFolder(const QString& folder)
+{
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
 
 QString weekdayBackupName(const QDate& day) { return QStringLiteral("BAK%1").arg(day.dayOfWeek() % 7); }
 
@@ -103,7 +116,7 @@ void copyFileChecked(const QString& source, const QString& target)
         if (out.write(buf.constData(), n) != n)
             throw FileOpenError(QStringLiteral("不能写入文件 %1: %2").arg(tmp, out.errorString()));
         total += n;
-        step("file");
+        copyStep("file");
     }
     if (!out.flush() || ::fsync(out.handle()) != 0)
         throw FileOpenError(QStringLiteral("不能写入文件 %1: %2").arg(tmp, systemError()));
@@ -114,16 +127,24 @@ void copyFileChecked(const QString& source, const QString& target)
     renameOver(tmp, target);
 }
 
-void copyOpenDatabase(Connection& c, const QString& target)
+void copyOpenDatabase(Connection& c, const QString& target, const Progress& progress)
 {
     makeFolder(QFileInfo(target).absolutePath());
     const QString fresh = besideName(target, ".new");
-    QFile::remove(fresh);
     auto cleanup = qScopeGuard([&] { QFile::remove(fresh); });
-    c.backupTo(fresh);
-    step("database");
-    // The copy must open and pass the check before it replaces anything.
-    if (!isUsableBackup(fresh)) throw DbError(QStringLiteral("备份的数据文件检查不通过: ") + target);
+    // A copy that fails its check is made once more: damage in the second
+    // as well is in the data, not in the copying.
+    for (int attempt = 1;; ++attempt) {
+        QFile::remove(fresh);
+        backupInto(c.handle(), fresh, kBackupBusyWaitMs, progress);
+        copyStep("database");
+        // The copy must open and pass the check before it replaces anything.
+        const DatabaseCheck check = checkFinishedCopy(fresh, progress);
+        if (check.state == DatabaseFileState::Usable) break;
+        if (check.state != DatabaseFileState::Damaged && check.state != DatabaseFileState::NotDatabase)
+            throw FileOpenError(QStringLiteral("备份的数据文件检查不通过: %1 (%2)").arg(target, check.detail));
+        if (attempt == 2) sourceDamaged(c, check.detail);
+    }
     cleanup.dismiss();
     renameOver(fresh, target);
 }
@@ -152,7 +173,7 @@ void copyFolder(const QString& source, const QString& destination)
             // Into the live file: its content is replaced in one write, under
             // the connections that have it open.
             replaceDatabaseContent(e.absoluteFilePath(), to);
-        } else if (!isJournal(e.fileName()) && !isLeftover(e.fileName())) {
+        } else if (!isJournal(e.fileName()) && !isLeftover(e.fileName()) && !isKeptAside(e.fileName())) {
             copyFileChecked(e.absoluteFilePath(), to);
         }
     }
@@ -165,13 +186,20 @@ void copyWorkingFolder(const QString& folderName)
 
 QString compactionFailedText() { return QStringLiteral("压缩数据库失败\r原因：可能此数据库正在被其他程序打开。"); }
 
+namespace {
+void compact(const QString& database)
+{
+    Connection c;
+    c.open(database);
+    // VACUUM runs as one transaction: when it cannot finish, the file stays as it was.
+    c.compact();
+}
+}
+
 bool compactDatabase(const QString& database, QString* error)
 {
     try {
-        Connection c;
-        c.open(database);
-        // VACUUM runs as one transaction: when it cannot finish, the file stays as it was.
-        c.compact();
+        compact(database);
         return true;
     } catch (const AppError& e) {
         if (error) *error = e.message();
@@ -181,9 +209,15 @@ bool compactDatabase(const QString& database, QString* error)
 
 bool compactDatabaseReporting(const QString& database)
 {
-    if (compactDatabase(database)) return true;
-    dlg::messageBox(compactionFailedText(), QStringLiteral("提示"), Buttons::Ok, Icon::Error);
-    return false;
+    try {
+        compact(database);
+        return true;
+    } catch (const AppError& e) {
+        // Damage or a full disk is said on a second line: the text's own
+        // cause, another program, is then not the cause.
+        dlg::messageBox(withTrueCause(compactionFailedText(), e), QStringLiteral("提示"), Buttons::Ok, Icon::Error);
+        return false;
+    }
 }
 
 bool sameFolder(const QString& a, const QString& b)
@@ -228,91 +262,6 @@ void replaceDatabaseContent(const QString& source, const QString& database)
     Connection into;
     into.open(database);
     replaceContent(into, from);
-}
-
-namespace {
-// A digest of everything a database holds: its schema and every row of every table.
-QByteArray contentDigest(Connection& c)
-{
-    QCryptographicHash h(QCryptographicHash::Sha256);
-    auto add = [&h](Statement& st) {
-        while (st.step()) {
-            for (int i = 0; i < st.columnCount(); ++i) {
-                const QVariant v = st.value(i);
-                h.addData(QByteArray::number(v.isNull() ? -1 : v.typeId()));
-                h.addData(v.typeId() == QMetaType::QByteArray ? v.toByteArray() : v.toString().toUtf8());
-                h.addData(QByteArrayView("\x1f"));
-            }
-            h.addData(QByteArrayView("\x1e"));
-        }
-    };
-    QStringList tables;
-    {
-        Statement st(c.handle(), QStringLiteral("SELECT type, name, sql FROM sqlite_master ORDER BY type, name"));
-        add(st);
-        for (const auto& r : c.rows(QStringLiteral("SELECT name FROM sqlite_master WHERE type='table' ORDER BY name")))
-            tables << r.value(0).toString();
-    }
-    for (const QString& t : tables) {
-        Statement st(c.handle(), QStringLiteral("SELECT * FROM \"%1\"").arg(QString(t).replace('"', "\"\"")));
-        h.addData(t.toUtf8());
-        add(st);
-    }
-    return h.result();
-}
-
-// After a replacement that reported a failure: the working file, opened
-// afresh (a hot journal rolls back), holds the restored data, the old data, or
-// cannot be told.
-RestoreOutcome whatWorkingHolds(const QString& working, Connection& restored, const QString& old)
-{
-    try {
-        Connection now;
-        now.open(working);
-        const QByteArray held = contentDigest(now);
-        Connection before;
-        before.open(old);
-        if (held == contentDigest(before)) return RestoreOutcome::FailedUnchanged;
-        if (held == contentDigest(restored)) return RestoreOutcome::FailedButRestored;
-    } catch (const AppError&) {
-    }
-    return RestoreOutcome::FailedUndetermined;
-}
-}
-
-RestoreOutcome restoreDatabase(const QString& backupFile, const QString& working, QString* keptAs, QString* reason)
-{
-    const SettledBackup source(backupFile);
-    if (!isUsableBackup(source.path())) return RestoreOutcome::NotUsable;
-    const QString staged = besideName(working, ".restore");
-    QFile::remove(staged);
-    auto cleanup = qScopeGuard([&] { QFile::remove(staged); });
-    {
-        Connection src;
-        src.open(source.path());
-        src.backupTo(staged);
-    }
-    Connection stage;
-    stage.open(staged);
-    upgradeSchema(stage);
-    step("staged");
-
-    Connection live;
-    live.open(working);
-    QString kept = working + QStringLiteral(".before-restore-") + Clock::now().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    for (int n = 2; QFileInfo::exists(kept); ++n) kept = kept.section('~', 0, 0) + QStringLiteral("~%1").arg(n);
-    copyOpenDatabase(live, kept);
-    if (keptAs) *keptAs = kept;
-    try {
-        replaceContent(live, stage);
-    } catch (const AppError& e) {
-        // The failure may have come after the new content was in place: say
-        // what the file holds, not what the call returned.
-        if (reason) *reason = e.message();
-        live.close();
-        return whatWorkingHolds(working, stage, kept);
-    }
-    return RestoreOutcome::Restored;
 }
 
 }

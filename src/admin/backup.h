@@ -6,7 +6,10 @@
 // complete and checked, so a failed copy leaves the previous one whole. The
 // database is always copied through the online backup of a connection of its
 // own, never as a plain file: the front-desk program may be writing it.
-// Failures throw FileOpenError or DbError with the reason.
+// Failures throw FileOpenError or DbError with the reason; the copies report
+// no window of their own, so that they can run off the interface thread.
+#include "admin/restore.h"
+#include "data/progress.h"
 #include <QDate>
 #include <QString>
 
@@ -21,17 +24,21 @@ QString yearArchiveName(const QDate& day);
 
 // Copies a plain file to `target` through a temporary file beside it.
 void copyFileChecked(const QString& source, const QString& target);
-// Copies the open database `c` to the file `target`: online backup into a
-// temporary file beside it, integrity check, then rename.
-void copyOpenDatabase(Connection& c, const QString& target);
+// Copies the open database `c` to the file `target`: online backup into
+// ".<name>.new" beside it, the full check of that copy (checkCopy), then
+// rename. A copy that fails the check is made once more; when the second
+// fails too, the database copied is damaged: DbDamagedError (with the damage
+// text, noted, when it is the working database), and the target untouched.
+void copyOpenDatabase(Connection& c, const QString& target, const Progress& progress = {});
 // The same from a database file, opened for the copy only.
 void copyDatabaseFile(const QString& database, const QString& target);
 
 // Copies the folder `source` with its files and subfolders into
 // `destination`, replacing files already there. The working database in it is
 // copied through the online backup, and a copy onto it replaces its content
-// in one write; rollback journals are left behind (they belong to the live
-// file only). Throws when the source folder is missing.
+// in one write; rollback journals, partial copies and the old data a restore
+// kept beside the working file are left behind. Throws when the source folder
+// is missing.
 void copyFolder(const QString& source, const QString& destination);
 // The same with the working database as the target: copyFolder of a folder
 // into works/ replaces the database's content this way. Checks the source first.
@@ -43,35 +50,20 @@ void copyWorkingFolder(const QString& folderName);
 // when it could not (another program holding it past the wait): the file is
 // then as it was.
 bool compactDatabase(const QString& database, QString* error = nullptr);
-// compactDatabase with the failure message shown.
+// compactDatabase with the failure message shown; a damaged file or a full
+// disk is named on a second line.
 bool compactDatabaseReporting(const QString& database);
 QString compactionFailedText();
-
-// What restoring from a backup file found, and after a failure of the
-// replacement itself, what the working database holds.
-enum class RestoreOutcome {
-    Restored,
-    NotUsable,
-    FailedUnchanged,    // the old data, as it was
-    FailedButRestored,  // the restored data: the failure came after it was in place
-    FailedUndetermined, // the file could not be read back (the old data is kept aside)
-};
-// Replaces the content of the working database by the backup file's:
-// the backup is checked (whole, and this program's data), copied to a staging file beside the working one and
-// brought up to the current schema there; the working database is kept under
-// a new name ("vkdb.mdb.before-restore-<time>", returned in `keptAs`) and then
-// receives the staged content in one write, so a failure at any step leaves
-// it as it was. A failure before the replacement throws; a failure of the
-// replacement is answered by what the working file then holds, with the
-// failure's text in `reason`.
-RestoreOutcome restoreDatabase(const QString& backupFile, const QString& working, QString* keptAs = nullptr,
-                               QString* reason = nullptr);
 
 // True when both paths name the same folder.
 bool sameFolder(const QString& a, const QString& b);
 
-// Test hook: called between the steps of the copies (after each file, and
-// before each rename) with a short name of the step.
+// Test hook: called between the steps of the copies and of restore (after
+// each file, before each rename) with a short name of the step.
 void setCopyStepHook(void (*hook)(const char* step));
+void copyStep(const char* name);
+// Makes a finished rename in `folder` survive a power cut; false when the
+// disk refused.
+bool syncFolder(const QString& folder);
 
 }

@@ -6,6 +6,7 @@
 #include "common/errors.h"
 #include "common/paths.h"
 #include "data/bakcopy.h"
+#include "data/damage.h"
 #include "data/tfrdm.h"
 #include "shell/commands.h"
 #include "shell/session.h"
@@ -61,13 +62,15 @@ void exitBackup()
     finishBakCopies();
     if (dlg::messageBox(exitBackupQuestion(), QStringLiteral("是否备份数据?"), Buttons::YesNo) == Answer::No) return;
     waitForBakCopies();
-    // A failed compaction has shown its message; the copy is still made.
+    // A failed compaction has shown its message; the copy is still made,
+    // unless the data is known to be damaged: its copy would fail its check.
     compactDatabaseReporting(AppPaths::workingDatabase());
+    const QString failed = QStringLiteral("数据备份失败,请通过手工备份！ ");
     try {
+        if (workingDamaged()) throw DbDamagedError(workingDamagedText());
         copyWorkingFolder(weekdayBackupName(Clock::today()));
     } catch (const AppError& e) {
-        dlg::messageBox(withReason(QStringLiteral("数据备份失败,请通过手工备份！ "), e.message()), QStringLiteral("提示"),
-                        Buttons::Ok, Icon::Error);
+        dlg::messageBox(withReason(failed, reasonOf(e)), QStringLiteral("提示"), Buttons::Ok, Icon::Error);
         return;
     }
     dlg::showMessage(QStringLiteral("数据备份完毕！ "));
@@ -86,7 +89,7 @@ void switchYearData(const char* from, bool keepThisYear, const QString& mode, co
         qm::session().lastYearMode = mode;
         holdBakCopies(mode == QLatin1String("T"));
     } catch (const AppError& e) {
-        dlg::showMessage(withReason(failure, e.message()));
+        dlg::showMessage(withReason(failure, reasonOf(e)));
     }
     pause.resume();
 }
@@ -134,7 +137,7 @@ void yearArchive()
         copyDatabaseFile(AppPaths::workingDatabase(), folder + QStringLiteral("/works/vkdb.mdb"));
         dlg::showMessage(QStringLiteral("年度数据备份完毕！ "));
     } catch (const AppError& e) {
-        dlg::showMessage(withReason(QStringLiteral("年度数据备份失败,请通过手工备份！ "), e.message()));
+        dlg::showMessage(withReason(QStringLiteral("年度数据备份失败,请通过手工备份！ "), reasonOf(e)));
     }
     pause.resume();
 }

@@ -100,7 +100,7 @@ void forEachStatement(sqlite3* db, const QString& sql, Visit visit)
             sqlite3_finalize(st);
             if (!refused.pragma.isEmpty()) throw PragmaRefused(refused.pragma);
             if (refused.control) throw StatementRefused(statement);
-            throw DbError(msg);
+            throwSqliteError(rc, msg, db);
         }
         at = tail;
         if (!st) continue; // only blanks or a comment
@@ -150,8 +150,7 @@ int runStatements(Connection& c, const QString& sql, const std::function<bool()>
         forEachStatement(c.handle(), sql, [&](sqlite3_stmt* st) {
             int rc;
             while ((rc = sqlite3_step(st)) == SQLITE_ROW) {}
-            if (rc == SQLITE_INTERRUPT) throw DbInterrupted(QString::fromUtf8(sqlite3_errmsg(c.handle())));
-            if (rc != SQLITE_DONE) throw DbError(QString::fromUtf8(sqlite3_errmsg(c.handle())));
+            if (rc != SQLITE_DONE) throwSqliteError(rc, QString::fromUtf8(sqlite3_errmsg(c.handle())), c.handle());
             if (!sqlite3_stmt_readonly(st)) changed += sqlite3_changes(c.handle());
             ++statements;
             return true;

@@ -4,6 +4,7 @@
 #include "common/errors.h"
 #include "common/formats.h"
 #include "common/paths.h"
+#include "data/damage.h"
 #include "data/datasetmodel.h"
 #include "data/tfrdm.h"
 #include <QApplication>
@@ -102,6 +103,17 @@ QString errorLogLine(const ErrorRecord& r)
 }
 
 namespace {
+bool isDamage(std::exception_ptr e)
+{
+    try {
+        std::rethrow_exception(e);
+    } catch (const DbDamagedError&) {
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
 void appendToTable(const ErrorRecord& r)
 {
     if (!frdm || !frdm->ADOCon.isOpen()) throw DbError(QStringLiteral("no database connection"));
@@ -123,6 +135,14 @@ void appendToTable(const ErrorRecord& r)
 }
 }
 
+bool appendToTextLog(const ErrorRecord& r)
+{
+    QFile f(errorLogPath());
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) return false;
+    const QByteArray line = errorLogLine(r).toUtf8() + '\n';
+    return f.write(line) == line.size();
+}
+
 LoggedTo logError(const ErrorRecord& r)
 {
     try {
@@ -130,12 +150,7 @@ LoggedTo logError(const ErrorRecord& r)
         return LoggedTo::Table;
     } catch (...) {
     }
-    QFile f(errorLogPath());
-    if (f.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) {
-        QByteArray line = errorLogLine(r).toUtf8() + '\n';
-        if (f.write(line) == line.size()) return LoggedTo::TextFile;
-    }
-    return LoggedTo::Nowhere;
+    return appendToTextLog(r) ? LoggedTo::TextFile : LoggedTo::Nowhere;
 }
 
 void reportException(QObject* sender, std::exception_ptr e)
@@ -268,6 +283,14 @@ void TFrm_ErrorMessage::MyErrorMessage(QObject* sender, std::exception_ptr e)
         return;
     }
     ErrorRecord r = describeError(sender, e);
+    // Damaged data: the operator is told what to do, not SQLite's words; the
+    // log goes to the text file, not into the damaged database.
+    if (isDamage(e)) {
+        setWorkingDamaged(true);
+        appendToTextLog(r);
+        dlg::showMessage(workingDamagedText());
+        return;
+    }
     logError(r);
     // A failure while the window is already up is logged, not shown again.
     if (showing_) return;

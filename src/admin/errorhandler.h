@@ -37,6 +37,8 @@ ErrorRecord describeError(const QObject* sender, std::exception_ptr e);
 enum class LoggedTo { Table, TextFile, Nowhere };
 // Appends the record to apperror; when that fails, one line to the text log.
 LoggedTo logError(const ErrorRecord& r);
+// One line to the text log; false when it could not be written.
+bool appendToTextLog(const ErrorRecord& r);
 // <program folder>/<program name>.txt
 QString errorLogPath();
 // The line written to the text log.

@@ -5,6 +5,7 @@
 #include "common/dialogs.h"
 #include "common/errors.h"
 #include "common/paths.h"
+#include "data/damage.h"
 #include "shell/commands.h"
 #include "shell/session.h"
 #include "shell/windowprotocol.h"
@@ -138,7 +139,7 @@ void Tfrcopydir::BitBtn1Click()
             qm::copyDatabaseFile(qm::AppPaths::workingDatabase(), chosenFile());
             qm::dlg::showMessage(QStringLiteral("数据备份完毕！ "));
         } catch (const qm::AppError& e) {
-            qm::dlg::showMessage(qm::withReason(QStringLiteral("请检查本系统的数据备份是否存在！ "), e.message()));
+            qm::dlg::showMessage(qm::withReason(QStringLiteral("请检查本系统的数据备份是否存在！ "), qm::reasonOf(e)));
         }
         pause.resume();
     }
@@ -160,7 +161,7 @@ void Tfrcopydir::BitBtn2Click()
                 QString kept, reason;
                 switch (qm::restoreDatabase(chosenFile(), qm::AppPaths::workingDatabase(), &kept, &reason)) {
                 case qm::RestoreOutcome::Restored:
-                    qm::dlg::showMessage(QStringLiteral("数据恢复完毕！ "));
+                    qm::dlg::showMessage(qm::restoredText(kept));
                     break;
                 case qm::RestoreOutcome::NotUsable:
                     qm::dlg::showMessage(QStringLiteral("备份位置的数据文件已损坏或不是本系统的数据,不能恢复！工作数据没有改变。 "));
@@ -172,14 +173,10 @@ void Tfrcopydir::BitBtn2Click()
                     qm::dlg::showMessage(
                         qm::withReason(QStringLiteral("数据已恢复,但恢复过程中报告了错误,请检查磁盘！ "), reason));
                     break;
-                case qm::RestoreOutcome::FailedUndetermined:
-                    qm::dlg::showMessage(qm::withReason(
-                        QStringLiteral("数据恢复失败,不能确定工作数据是否已恢复！恢复前的数据保存在: ") + kept, reason));
-                    break;
                 }
             }
         } catch (const qm::AppError& e) {
-            qm::dlg::showMessage(qm::withReason(missing, e.message()));
+            qm::dlg::showMessage(qm::withReason(missing, qm::reasonOf(e)));
         }
         pause.resume();
     }

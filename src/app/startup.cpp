@@ -1,5 +1,6 @@
 #include "app/startup.h"
 #include "admin/errorhandler.h"
+#include "admin/restore.h"
 #include "admin/tfrpassword.h"
 #include "app/navigator.h"
 #include "app/tfrflash.h"
@@ -9,6 +10,7 @@
 #include "common/dialogs.h"
 #include "common/errors.h"
 #include "common/paths.h"
+#include "data/damage.h"
 #include "data/tfrdm.h"
 #include "data/upgrades.h"
 #include "shell/commands.h"
@@ -48,47 +50,26 @@ QString yearEndReminderText()
 
 QString lockedAtStartText() { return QStringLiteral("数据库正被其他程序(如前台收银)使用,请稍后再启动本系统！"); }
 
-namespace {
-QString freeName(const QString& base)
-{
-    QString name = base;
-    for (int n = 2; QFileInfo::exists(name); ++n) name = base + QStringLiteral("-%1").arg(n);
-    return name;
-}
-}
-
 RestoreResult restoreWorkingDatabase(const QString& working, const QString& backup)
 {
     RestoreResult r;
-    const SettledBackup source(backup);
-    if (!isUsableBackup(source.path())) return r;
     QDir().mkpath(QFileInfo(working).absolutePath());
-    if (QFileInfo::exists(working)) {
-        QString kept = freeName(working + QStringLiteral(".damaged-") + Clock::now().toString(QStringLiteral("yyyyMMdd-HHmmss")));
-        if (!QFile::rename(working, kept)) return r;
-        r.keptAs = kept;
-    }
-    // A leftover journal belongs to the damaged file; keep it with it.
-    QString journal = working + QStringLiteral("-journal");
-    if (QFileInfo::exists(journal)) {
-        if (!r.keptAs.isEmpty()) QFile::rename(journal, r.keptAs + QStringLiteral("-journal"));
-        else QFile::rename(journal, freeName(journal + QStringLiteral(".orphan")));
-    }
     try {
-        Connection src;
-        src.open(source.path());
-        src.backupTo(working);
-        src.close();
-        r.restored = true;
-    } catch (...) {
-        // Put the damaged file back where it was: nothing has changed.
-        if (!r.keptAs.isEmpty() && !QFileInfo::exists(working)) {
-            QFile::rename(r.keptAs, working);
-            QFile::rename(r.keptAs + QStringLiteral("-journal"), journal);
-            r.keptAs.clear();
-        }
+        r.restored = restoreDatabase(backup, working, &r.keptAs, nullptr, KeptAs::Damaged) != RestoreOutcome::NotUsable;
+    } catch (const AppError& e) {
+        r.cause = trueCause(e);
     }
+    if (!r.restored) r.keptAs.clear();
     return r;
+}
+
+QString restoredAtStartText(const QString& backupTime, const QString& keptAs)
+{
+    if (keptAs.isEmpty())
+        return QStringLiteral("找不到工作数据,已换上备份目录bak中的数据(备份时间:%1)。").arg(backupTime);
+    return QStringLiteral("工作数据已损坏,已换上备份目录bak中的数据(备份时间:%1)。\r"
+                          "损坏的数据文件保存在:%2,此后录入的单据都在其中。")
+        .arg(backupTime, keptAs);
 }
 
 void openWorkingDatabase(Tfrdm* dm, int busyWaitMs)
@@ -96,6 +77,8 @@ void openWorkingDatabase(Tfrdm* dm, int busyWaitMs)
     const QString working = AppPaths::workingDatabase();
     const QString backup = AppPaths::backupDatabase();
     dm->ADOCon.close();
+    // What a copy or restore killed in an earlier run left beside the data.
+    removeRestoreLeftovers(working);
     const DatabaseCheck check = checkWorkingDatabase(working, busyWaitMs);
     switch (check.state) {
     case DatabaseFileState::Busy:
@@ -115,8 +98,14 @@ void openWorkingDatabase(Tfrdm* dm, int busyWaitMs)
             dlg::showMessage(QStringLiteral("找不到数据并无法恢复数据,请检查工作数据和备份数据位置是否存在！ "));
             throw ProgramExit(1);
         }
-        if (!restoreWorkingDatabase(working, backup).restored)
-            dlg::showMessage(QStringLiteral("请检查本系统的数据备份目录bak是否存在！ "));
+        const QString backupTime = QFileInfo(backup).lastModified().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        const RestoreResult r = restoreWorkingDatabase(working, backup);
+        // Never in silence: the documents entered since the backup are in the file kept.
+        const bool missing = check.state == DatabaseFileState::Missing;
+        const QString notRestored = QStringLiteral("请检查本系统的数据备份目录bak是否存在！ ");
+        dlg::showMessage(r.restored         ? restoredAtStartText(backupTime, missing ? QString() : r.keptAs)
+                         : r.cause.isEmpty() ? notRestored
+                                             : notRestored + QLatin1Char('\r') + r.cause);
     }
     dm->connectTo(working);
 }

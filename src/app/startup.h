@@ -26,20 +26,25 @@ QString yearEndReminderText();
 struct RestoreResult {
     bool restored = false;
     QString keptAs; // where the damaged working file was kept, if there was one
+    QString cause;  // why not, where the message's own text names another cause (a full disk)
 };
-// Replaces a missing or damaged working database by a copy of the backup,
-// made through the backup API into a temporary file renamed into place. A
-// damaged working file is kept beside it under a new name, never destroyed.
-// Nothing changes when the backup itself is not a usable database or the copy fails.
+// Replaces a missing or damaged working database by a checked copy of the
+// backup (restoreDatabase); a damaged working file is kept beside it as
+// "vkdb.mdb.damaged-<time>", never destroyed. Nothing changes when the backup
+// itself is not usable or the copy fails.
 RestoreResult restoreWorkingDatabase(const QString& working, const QString& backup);
+// What start-up says after it put the backup in place: from when the copy
+// is, and where the damaged file was kept (empty: the working file was missing).
+QString restoredAtStartText(const QString& backupTime, const QString& keptAs);
 
 // Another program kept the database locked past the wait at start-up.
 QString lockedAtStartText();
 
 // Opens the working database on `dm`, restoring it from bak/ first when it is
-// missing, empty, not a database or damaged. A file that is busy, unreadable
-// for its permissions or fails otherwise is reported and left as it is
-// (ProgramExit). No backup to restore from: the message, then ProgramExit.
+// missing, empty, not a database or damaged, and saying so. A file that is
+// busy, unreadable for its permissions or fails otherwise is reported and left
+// as it is (ProgramExit). No backup to restore from: the message, then
+// ProgramExit. Leftovers of killed copies and restores go first.
 void openWorkingDatabase(Tfrdm* dm, int busyWaitMs = kStartupBusyWaitMs);
 
 // The quick-start guide unless the options row turns it off.

@@ -35,6 +35,11 @@ class DbBusyError : public DbError { using DbError::DbError; };
 // The statement was stopped while it ran (StatementWatch): it did nothing, and
 // what its transaction wrote is rolled back with it.
 class DbInterrupted : public DbError { using DbError::DbError; };
+// The database file is damaged ("malformed", "not a database"): nothing a
+// retry can mend; only a restore from a good copy can.
+class DbDamagedError : public DbError { using DbError::DbError; };
+// The disk (or the user's quota) is full.
+class DiskFullError : public DbError { using DbError::DbError; };
 class FileOpenError : public AppError { using AppError::AppError; };
 class AccessViolation : public AppError { using AppError::AppError; };
 

@@ -3,6 +3,7 @@
 #include "common/errors.h"
 #include "common/paths.h"
 #include "data/connection.h"
+#include "data/damage.h"
 #include "data/databasecheck.h"
 #include <QCoreApplication>
 #include <QDialog>
@@ -68,7 +69,15 @@ Stamp stampOf(const QByteArray& path)
 
 bool isBusy(int rc) { return (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED; }
 
-enum class Attempt { Done, WriterCame, Abandoned };
+enum class Attempt { Done, WriterCame, Abandoned, CopyDamaged };
+
+// The message for a copy that failed: the copy's own text, and the true
+// cause on a second line where that text names another.
+QString failureText(const std::exception& e)
+{
+    if (dynamic_cast<const FileOpenError*>(&e) && QString::fromUtf8(e.what()) == kSourceMissing) return kSourceMissing;
+    return withTrueCause(kCopyFailed, e);
+}
 
 class Copier {
 public:
@@ -139,8 +148,8 @@ private:
             QString failure;
             try {
                 copyWhenQuiet();
-            } catch (const FileOpenError& e) {
-                failure = e.message() == kSourceMissing ? kSourceMissing : kCopyFailed;
+            } catch (const std::exception& e) {
+                failure = failureText(e);
             } catch (...) {
                 failure = kCopyFailed;
             }
@@ -186,7 +195,7 @@ private:
     void copyWhenQuiet()
     {
         int quietMs = kFirstQuietMs;
-        bool cleaned = false;
+        bool cleaned = false, damagedOnce = false;
         for (;;) {
             progress_ = -1;
             QString source;
@@ -215,6 +224,15 @@ private:
                 return;
             case Attempt::WriterCame:
                 quietMs = std::min(quietMs * 2, kLongestQuietMs);
+                break;
+            case Attempt::CopyDamaged:
+                // Made once more: damage in the second copy as well is in
+                // the data copied, and bak/ keeps its last good copy.
+                if (damagedOnce) {
+                    if (isWorkingDatabase(source)) setWorkingDamaged(true);
+                    throw DbDamagedError(workingDamagedText());
+                }
+                damagedOnce = true;
                 break;
             }
         }
@@ -249,7 +267,7 @@ private:
             // A commit by another connection starts the copy again from the
             // first page: that writer, or the next, would come again.
             if (isBusy(rc)) return Attempt::WriterCame;
-            if (rc != SQLITE_OK) throw DbError(QStringLiteral("备份失败: ") + QString::fromUtf8(sqlite3_errstr(rc)));
+            if (rc != SQLITE_OK) throwSqliteError(rc, QStringLiteral("备份失败: ") + QString::fromUtf8(sqlite3_errstr(rc)), src);
             const int remaining = sqlite3_backup_remaining(b);
             if (lastRemaining >= 0 && remaining >= lastRemaining) return Attempt::WriterCame;
             lastRemaining = remaining;
@@ -258,15 +276,19 @@ private:
         }
         const int rc = sqlite3_backup_finish(b);
         b = nullptr;
-        if (rc != SQLITE_OK) throw DbError(QStringLiteral("备份失败: ") + QString::fromUtf8(sqlite3_errstr(rc)));
+        if (rc != SQLITE_OK) throwSqliteError(rc, QStringLiteral("备份失败: ") + QString::fromUtf8(sqlite3_errstr(rc)), src);
         sqlite3_close_v2(src);
         src = nullptr;
         if (sqlite3_close(dst) != SQLITE_OK) throw DbError(QStringLiteral("备份失败: ") + QString::fromUtf8(sqlite3_errmsg(dst)));
         dst = nullptr;
-        if (!syncFile(partial)) throw FileOpenError(QStringLiteral("不能写入备份文件: ") + target);
         if (g_writtenHook) g_writtenHook(partial);
-        // The copy must open and pass the check before it replaces anything.
-        if (!isUsableBackup(partial)) throw DbError(QStringLiteral("备份的数据文件检查不通过: ") + target);
+        // The copy must open and pass the check before it replaces anything;
+        // two threads: the till goes on meanwhile.
+        const DatabaseCheck check = checkFinishedCopy(partial, {}, 2);
+        if (check.state == DatabaseFileState::Damaged || check.state == DatabaseFileState::NotDatabase)
+            return Attempt::CopyDamaged;
+        if (check.state != DatabaseFileState::Usable)
+            throw FileOpenError(QStringLiteral("不能写入备份文件: %1 (%2)").arg(target, check.detail));
         cleanup.dismiss();
         renameCopyOver(partial, target);
         progress_ = 1000;
@@ -307,6 +329,11 @@ void requestBakCopy(const QString& source, const QString& target)
 {
     if (!QFileInfo(source).isFile()) {
         dlg::showMessage(kSourceMissing);
+        return;
+    }
+    // Damaged data is never copied over the last good copy.
+    if (workingDamaged() && isWorkingDatabase(source)) {
+        dlg::showMessage(kCopyFailed + QLatin1Char('\r') + workingDamagedText());
         return;
     }
     copier().request(source, target);

@@ -9,15 +9,18 @@
 // The till never waits for it: the copy reads the file in small steps, and
 // when a writer comes (the front desk, the next sale) it gives up the attempt
 // and tries again once the file has stayed unchanged for a while, waiting
-// longer each time. A copy is checked before it replaces bak/vkdb.mdb; one
-// that fails its check leaves the previous copy in place.
+// longer each time. A copy is checked (checkCopy) before it replaces
+// bak/vkdb.mdb; one that fails its check leaves the previous copy in place and
+// is made once more. When the second fails as well the working data is
+// damaged: the operator is told so, and from then on every request says so
+// at once and copies nothing, until a restore replaces the working file.
 #include <QString>
 #include <functional>
 
 namespace qm {
 
 // Copies works/vkdb.mdb over bak/vkdb.mdb. When the working file is missing
-// the message shows at once and nothing is copied.
+// or known to be damaged the message shows at once and nothing is copied.
 void requestBakCopy();
 // The same between any two files (tests and benchmarks).
 void requestBakCopy(const QString& source, const QString& target);

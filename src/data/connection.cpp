@@ -1,5 +1,6 @@
 #include "data/connection.h"
 #include <cstring>
+#include "data/damage.h"
 #include "data/dataset.h"
 #include "common/errors.h"
 #include "common/formats.h"
@@ -20,18 +21,26 @@
 
 namespace qm {
 
-namespace {
-bool isBusyCode(int rc) { return (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED; }
-
-// Another program holding the file past the wait is told apart from every
-// other failure: nothing was written, and the operator may simply try again.
-[[noreturn]] void throwFor(int rc, const QString& msg)
+void throwSqliteError(int rc, const QString& msg, sqlite3* db)
 {
-    if (isBusyCode(rc)) throw DbBusyError(msg);
-    if ((rc & 0xff) == SQLITE_INTERRUPT) throw DbInterrupted(msg);
-    throw DbError(msg);
+    switch (rc & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        throw DbBusyError(msg);
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        if (db && isWorkingDatabase(QString::fromUtf8(sqlite3_db_filename(db, "main")))) setWorkingDamaged(true);
+        throw DbDamagedError(msg);
+    case SQLITE_INTERRUPT:
+        throw DbInterrupted(msg);
+    case SQLITE_FULL:
+        throw DiskFullError(msg);
+    default:
+        throw DbError(msg);
+    }
 }
 
+namespace {
 int g_busyWaitMs = 5000;
 }
 
@@ -58,7 +67,7 @@ void Statement::prepare()
         QString msg = QString::fromUtf8(sqlite3_errmsg(db_));
         sqlite3_finalize(stmt_);
         stmt_ = nullptr;
-        throwFor(rc, msg + QStringLiteral(" [") + sql_ + QStringLiteral("]"));
+        throwSqliteError(rc, msg + QStringLiteral(" [") + sql_ + QStringLiteral("]"), db_);
     }
 }
 
@@ -139,7 +148,7 @@ bool Statement::step()
     int rc = sqlite3_step(stmt_);
     if (rc == SQLITE_ROW) return true;
     if (rc == SQLITE_DONE) return false;
-    throwFor(rc, QString::fromUtf8(sqlite3_errmsg(db_)) + QStringLiteral(" [") + sql_ + QStringLiteral("]"));
+    throwSqliteError(rc, QString::fromUtf8(sqlite3_errmsg(db_)) + QStringLiteral(" [") + sql_ + QStringLiteral("]"), db_);
 }
 
 void Statement::reset()
@@ -273,8 +282,8 @@ void Connection::close()
 void Connection::fail(const QString& context) const
 {
     QString msg = db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QStringLiteral("数据库未连接");
-    throwFor(db_ ? sqlite3_extended_errcode(db_) : SQLITE_ERROR,
-             context.isEmpty() ? msg : msg + QStringLiteral(" [") + context + QStringLiteral("]"));
+    throwSqliteError(db_ ? sqlite3_extended_errcode(db_) : SQLITE_ERROR,
+                     context.isEmpty() ? msg : msg + QStringLiteral(" [") + context + QStringLiteral("]"), db_);
 }
 
 namespace {
@@ -318,7 +327,7 @@ void Connection::execScript(const QString& sql)
     if (rc != SQLITE_OK) {
         QString msg = QString::fromUtf8(err ? err : "error");
         sqlite3_free(err);
-        throwFor(rc, msg);
+        throwSqliteError(rc, msg, db_);
     }
 }
 
@@ -383,6 +392,12 @@ QString partialCopyName(const QString& target)
            + QStringLiteral(".%1-%2.part").arg(::getpid()).arg(++counter);
 }
 
+bool processEnded(qint64 pid)
+{
+    if (pid <= 0 || pid > std::numeric_limits<pid_t>::max() || pid_t(pid) == ::getpid()) return false;
+    return ::kill(pid_t(pid), 0) != 0 && errno == ESRCH;
+}
+
 int removeStalePartialCopies(const QString& folder)
 {
     static const QRegularExpression name(QStringLiteral("^\\..+\\.(\\d+)-\\d+\\.part(-journal)?$"));
@@ -394,9 +409,8 @@ int removeStalePartialCopies(const QString& folder)
         if (!m.hasMatch()) continue;
         bool ok = false;
         const qint64 pid = m.captured(1).toLongLong(&ok);
-        if (!ok || pid <= 0 || pid > std::numeric_limits<pid_t>::max()) continue;
         // A process that runs (or that we may not signal) may still be writing it.
-        if (pid_t(pid) == ::getpid() || ::kill(pid_t(pid), 0) == 0 || errno != ESRCH) continue;
+        if (!ok || !processEnded(pid)) continue;
         if (QFile::remove(dir.filePath(f))) ++removed;
     }
     return removed;
@@ -437,23 +451,17 @@ void renameCopyOver(const QString& from, const QString& to)
     }
 }
 
-void backupDatabase(sqlite3* source, const QString& target, int busyWaitMs)
+void backupInto(sqlite3* source, const QString& partial, int busyWaitMs, const Progress& progress)
 {
-    QFileInfo ti(target);
-    QDir().mkpath(ti.absolutePath());
-    removeStalePartialCopies(ti.absolutePath());
-    const QString tmp = partialCopyName(target);
-    sqlite3* dst = nullptr;
+    sqlite3* dst = openPartialCopy(partial, busyWaitMs);
+    sqlite3_backup* b = nullptr;
     auto cleanup = qScopeGuard([&] {
+        if (b) sqlite3_backup_finish(b);
         sqlite3_close_v2(dst);
-        QFile::remove(tmp);
-        QFile::remove(tmp + QStringLiteral("-journal"));
+        QFile::remove(partial);
     });
-    if (sqlite3_open_v2(QFile::encodeName(tmp).constData(), &dst, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
-        throw FileOpenError(QStringLiteral("不能创建备份文件: ") + tmp);
-    sqlite3_busy_timeout(dst, busyWaitMs);
-    sqlite3_backup* b = sqlite3_backup_init(dst, "main", source, "main");
-    if (!b) throw DbError(QStringLiteral("备份失败: ") + QString::fromUtf8(sqlite3_errmsg(dst)));
+    b = sqlite3_backup_init(dst, "main", source, "main");
+    if (!b) throwSqliteError(sqlite3_errcode(dst), QStringLiteral("备份失败: ") + QString::fromUtf8(sqlite3_errmsg(dst)));
     // Steps of a few megabytes: between them a writer can take its lock (the
     // copy then starts again from the changed file), and the wait for another
     // connection's lock is bounded.
@@ -470,6 +478,10 @@ void backupDatabase(sqlite3* source, const QString& target, int busyWaitMs)
             if (lastRemaining >= 0 && remaining >= lastRemaining) ++restarts;
             lastRemaining = remaining;
             busySince.invalidate();
+            if (progress) {
+                const int total = sqlite3_backup_pagecount(b);
+                progress(ProgressStep::Copying, total - remaining, total);
+            }
             continue;
         }
         if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED) {
@@ -481,11 +493,24 @@ void backupDatabase(sqlite3* source, const QString& target, int busyWaitMs)
         break;
     }
     sqlite3_backup_finish(b);
-    const QString err = QString::fromUtf8(sqlite3_errstr(rc));
-    if (rc != SQLITE_DONE) throw DbError(QStringLiteral("备份失败: ") + err);
+    b = nullptr;
+    if (rc != SQLITE_DONE) throwSqliteError(rc, QStringLiteral("备份失败: ") + QString::fromUtf8(sqlite3_errstr(rc)), source);
     if (sqlite3_close(dst) != SQLITE_OK) throw DbError(QStringLiteral("备份失败: ") + QString::fromUtf8(sqlite3_errmsg(dst)));
     dst = nullptr;
     cleanup.dismiss();
+}
+
+void backupDatabase(sqlite3* source, const QString& target, int busyWaitMs)
+{
+    QFileInfo ti(target);
+    QDir().mkpath(ti.absolutePath());
+    removeStalePartialCopies(ti.absolutePath());
+    const QString tmp = partialCopyName(target);
+    backupInto(source, tmp, busyWaitMs);
+    if (!syncFile(tmp)) {
+        QFile::remove(tmp);
+        throw FileOpenError(QStringLiteral("不能写入备份文件: ") + target);
+    }
     renameCopyOver(tmp, target);
 }
 

@@ -7,6 +7,7 @@
 #include <QPair>
 #include <QStringList>
 #include <QHash>
+#include "data/progress.h"
 #include <functional>
 #include <vector>
 
@@ -158,17 +159,28 @@ private:
 // How long a copy waits for another connection's lock before it gives up.
 inline constexpr int kBackupBusyWaitMs = 5000;
 
-// Copies the database open on `source` through the online backup API into a
-// partial file beside `target` (partialCopyName), renamed over `target` once
-// complete: the previous copy stays whole until then. Waits at most
-// `busyWaitMs` at a time for another connection's lock, then throws DbError.
-// The operator waits for this copy: a writer busier than the copy is long
-// makes it copy the rest in one step, during which the writer waits.
+// Raises the exception that fits an SQLite result code: DbBusyError,
+// DbDamagedError (noting damage when `db` is the working database's),
+// DiskFullError or DbError.
+[[noreturn]] void throwSqliteError(int rc, const QString& msg, sqlite3* db = nullptr);
+
+// Copies the database open on `source` through the online backup API into
+// the new file `partial` (openPartialCopy), which the caller checks, syncs and
+// renames, or removes. Waits at most `busyWaitMs` at a time for another
+// connection's lock, then throws. The operator waits for this copy: a writer
+// busier than the copy is long makes it copy the rest in one step, during
+// which the writer waits.
+void backupInto(sqlite3* source, const QString& partial, int busyWaitMs = kBackupBusyWaitMs, const Progress& progress = {});
+// backupInto a partial file beside `target` (partialCopyName), synced and
+// renamed over `target` once complete: the previous copy stays whole until
+// then. Throws DbError/FileOpenError.
 void backupDatabase(sqlite3* source, const QString& target, int busyWaitMs = kBackupBusyWaitMs);
 
 // A partial copy's name beside `target`: ".<name>.<pid>-<n>.part", unique
 // among the copies of every thread and process writing beside it.
 QString partialCopyName(const QString& target);
+// Whether no process `pid` runs any more (never this one).
+bool processEnded(qint64 pid);
 // Removes from `folder` the partial copies (and their journals) whose process
 // no longer runs: a copy killed halfway leaves them. Files of a copy still
 // running, in this process or another, stay. Returns how many were removed.

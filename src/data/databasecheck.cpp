@@ -1,7 +1,10 @@
 #include "data/databasecheck.h"
+#include "data/connection.h"
+#include "data/databasecheck_p.h"
 #include <QFile>
 #include <QFileInfo>
 #include <QDir>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QScopeGuard>
 #include <sqlite3.h>
@@ -26,19 +29,16 @@ const char* const kBaseTables[] = {
     "config", "company", "apperror", "package", "units",
 };
 
-struct Probe {
-    int rc = SQLITE_OK;
-    QString message;
-    bool ok() const { return rc == SQLITE_OK; }
-};
+}
+
+namespace checks {
 
 Probe lastError(sqlite3* db, int rc)
 {
     return {rc, QString::fromUtf8(sqlite3_errmsg(db))};
 }
 
-// Runs one statement to its end; the first column of each row goes to `row`.
-Probe run(sqlite3* db, const char* sql, const std::function<void(const char*)>& row = {})
+Probe run(sqlite3* db, const char* sql, const std::function<void(const char*)>& row)
 {
     sqlite3_stmt* st = nullptr;
     int rc = sqlite3_prepare_v2(db, sql, -1, &st, nullptr);
@@ -68,8 +68,6 @@ DatabaseCheck verdict(const Probe& p)
     }
 }
 
-// The names of the base tables the file lacks; reading the schema also proves
-// the header and the first page.
 Probe missingTables(sqlite3* db, QStringList& missing)
 {
     QStringList have;
@@ -81,8 +79,7 @@ Probe missingTables(sqlite3* db, QStringList& missing)
     return p;
 }
 
-// The full check, answering whether the file is whole.
-Probe integrity(sqlite3* db, bool& whole)
+Probe quickCheck(sqlite3* db, bool& whole)
 {
     QStringList lines;
     Probe p = run(db, "PRAGMA quick_check", [&](const char* r) { lines << QString::fromUtf8(r ? r : ""); });
@@ -90,6 +87,12 @@ Probe integrity(sqlite3* db, bool& whole)
     if (p.ok() && !whole) p.message = lines.mid(0, 3).join(QStringLiteral("; "));
     return p;
 }
+
+}
+
+using namespace checks;
+
+namespace {
 
 // Cheap checks whose cost does not grow with the file: the size the header
 // announces is there, and every base table's root and last leaf can be read.
@@ -147,9 +150,9 @@ DatabaseCheck checkWorkingDatabase(const QString& path, int busyWaitMs)
     } else if (missing.isEmpty() && passesCheapChecks(db, path)) {
         return {DatabaseFileState::Usable, {}};
     }
-    // Something looks wrong: only the full check may call the file damaged.
+    // Something looks wrong: only SQLite's own check may call the file damaged.
     bool whole = false;
-    p = integrity(db, whole);
+    p = quickCheck(db, whole);
     if (isBusy(p.rc)) return {DatabaseFileState::Busy, p.message};
     if (!whole) return {DatabaseFileState::Damaged, p.message};
     // A whole file that lacks some tables is still the shop's data: an older
@@ -161,7 +164,7 @@ SettledBackup::SettledBackup(const QString& path) : path_(path)
 {
     const QString journal = path + QStringLiteral("-journal");
     if (!QFileInfo(path).isFile() || QFileInfo(journal).size() <= 0) return;
-    QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/quillmart-settle-XXXXXX"));
+    QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/quillmart-settle-%1-XXXXXX").arg(::getpid()));
     if (!dir.isValid()) return;
     dir.setAutoRemove(false);
     folder_ = dir.path();
@@ -180,20 +183,23 @@ SettledBackup::~SettledBackup()
     if (!folder_.isEmpty()) QDir(folder_).removeRecursively();
 }
 
+int removeStaleSettledBackups()
+{
+    static const QRegularExpression name(QStringLiteral("^quillmart-settle-(\\d+)-"));
+    int removed = 0;
+    QDir tmp(QDir::tempPath());
+    for (const QString& f : tmp.entryList({QStringLiteral("quillmart-settle-*")}, QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QRegularExpressionMatch m = name.match(f);
+        if (m.hasMatch() && processEnded(m.captured(1).toLongLong()) && QDir(tmp.filePath(f)).removeRecursively()) ++removed;
+    }
+    return removed;
+}
+
 bool isUsableBackup(const QString& path)
 {
-    QFileInfo fi(path);
-    if (!fi.isFile() || fi.size() == 0) return false;
+    if (!QFileInfo(path).isFile()) return false;
     const SettledBackup settled(path);
-    sqlite3* db = nullptr;
-    auto closer = qScopeGuard([&] { sqlite3_close_v2(db); });
-    if (sqlite3_open_v2(QFile::encodeName(settled.path()).constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
-        return false;
-    sqlite3_busy_timeout(db, 2000);
-    QStringList missing;
-    if (!missingTables(db, missing).ok() || !missing.isEmpty()) return false;
-    bool whole = false;
-    return integrity(db, whole).ok() && whole;
+    return checkCopy(settled.path()).state == DatabaseFileState::Usable;
 }
 
 }

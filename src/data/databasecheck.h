@@ -2,6 +2,7 @@
 // Whether a database file may be opened as it is, must be replaced from the
 // backup copy, or must be left alone and reported. Another process (the
 // front-desk program) may hold the file: busy is never taken for damage.
+#include "data/progress.h"
 #include <QString>
 
 namespace qm {
@@ -36,9 +37,18 @@ inline constexpr int kStartupBusyWaitMs = 10000;
 // the full integrity check runs only when one of those fails.
 DatabaseCheck checkWorkingDatabase(const QString& path, int busyWaitMs = kStartupBusyWaitMs);
 
-// A copy fit to replace the working database: it opens, holds this program's
-// tables and passes the full integrity check. The copy is only read; a
-// journal beside it is rolled back on a private copy (SettledBackup).
+// The check of a copy before it replaces anything: it opens, holds this
+// program's tables, passes SQLite's check of every page, and every index holds
+// exactly its table's rows (the check that finds an index damaged, at the cost
+// of about two reads of the file). Usable, NotDatabase, Damaged (with what was
+// found), or the state of a failure to read it. The file is only read, by
+// `threads` connections at once (0: as many as the machine offers, up to four).
+DatabaseCheck checkCopy(const QString& path, const Progress& progress = {}, int threads = 0);
+// checkCopy of a copy just written, while a second thread syncs it to the
+// disk; Failed when the sync failed.
+DatabaseCheck checkFinishedCopy(const QString& path, const Progress& progress = {}, int threads = 0);
+// A copy fit to replace the working database: checkCopy of it as it stands
+// once a journal beside it is rolled back on a private copy (SettledBackup).
 bool isUsableBackup(const QString& path);
 
 // A backup file as it stands once the journal beside it, if any, is rolled
@@ -59,5 +69,7 @@ private:
     QString path_;
     QString folder_; // the private folder, removed with the object
 };
+// Removes the private folders of SettledBackup that ended processes left.
+int removeStaleSettledBackups();
 
 }

@@ -3,8 +3,10 @@
 #include "admin/backupcommands.h"
 #include "admin/tfrcopydir.h"
 #include "admin/tfrpack.h"
+#include "app/startup.h"
 #include "common/errors.h"
 #include "data/bakcopy.h"
+#include "data/damage.h"
 #include "shell/commands.h"
 #include "shell/windowprotocol.h"
 #include "support/faultvfs.h"
@@ -15,6 +17,8 @@
 #include <QPointer>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using qm::Connection;
 
@@ -33,6 +37,17 @@ const char* g_failAt = nullptr;
 void failAtStep(const char* step)
 {
     if (g_failAt && QByteArray(step) == g_failAt) throw qm::FileOpenError(QStringLiteral("injected failure at ") + step);
+}
+
+// The copy written and not yet checked, damaged at its second page's head.
+QString g_newCopy;
+void damageNewCopy(const char* step)
+{
+    if (QByteArray(step) != "database") return;
+    QFile f(g_newCopy);
+    if (!f.open(QIODevice::ReadWrite)) return;
+    f.seek(4096);
+    f.write(QByteArray(16, '\xff'));
 }
 } // namespace
 
@@ -163,12 +178,12 @@ TEST_F(BackupTest, CompactionFailureIsReportedAndTheWeekdayCopyStillMade)
     EXPECT_TRUE(qm::isUsableDatabase(folder() + "BAK2/vkdb.mdb"));
     EXPECT_EQ(frontDesk.scalar("SELECT startbj FROM config").toInt(), 0);
 
-    // Not a database at all: the same message, and no success.
+    // Not a database at all: the same message with the true cause, and no success.
     writeFile(folder() + "works/broken.mdb", QByteArray(8192, 'x'));
     dialogs->clear();
     EXPECT_FALSE(qm::compactDatabaseReporting(folder() + "works/broken.mdb"));
     ASSERT_EQ(dialogs->shown.size(), 1u);
-    EXPECT_EQ(dialogs->shown[0].text, QStringLiteral("压缩数据库失败\r原因：可能此数据库正在被其他程序打开。"));
+    EXPECT_EQ(dialogs->shown[0].text, QStringLiteral("压缩数据库失败\r原因：可能此数据库正在被其他程序打开。\r") + qm::workingDamagedText());
     EXPECT_EQ(dialogs->shown[0].caption, QStringLiteral("提示"));
     EXPECT_EQ(dialogs->shown[0].icon, qm::Icon::Error);
 }
@@ -228,6 +243,23 @@ TEST_F(CopydirTest, BackupWritesTheChosenFolderAndReopensTheData)
     EXPECT_TRUE(window.isNull() || !window->isVisible());
 }
 
+TEST_F(CopydirTest, ABackupDamagedBeforeItsCheckIsAnErrorAndTheOldCopyStays)
+{
+    const QString usb = folder() + "usb/vkdb.mdb";
+    qm::copyDatabaseFile(working(), usb);
+    const QByteArray old = readFile(usb);
+    addProduct(QStringLiteral("新"));
+    window->setFolder(folder() + "usb");
+    g_newCopy = folder() + "usb/.vkdb.mdb.new";
+    qm::setCopyStepHook(damageNewCopy);
+    window->BitBtn1Click();
+    EXPECT_TRUE(dialogs->lastMessage().startsWith(QStringLiteral("请检查本系统的数据备份是否存在！ \r原因："))) << dialogs->lastMessage().toStdString();
+    EXPECT_FALSE(dialogs->messages().contains(QStringLiteral("数据备份完毕！ ")));
+    EXPECT_EQ(readFile(usb), old);
+    EXPECT_FALSE(QFileInfo::exists(g_newCopy));
+    EXPECT_TRUE(frdm->ADOCon.isOpen());
+}
+
 TEST_F(CopydirTest, TheWorkingFolderIsNeitherSourceNorTarget)
 {
     window->setFolder(folder() + "works");
@@ -249,13 +281,18 @@ TEST_F(CopydirTest, RestoreKeepsTheCurrentDataAndUpgradesTheCopy)
         old.exec("ALTER TABLE config DROP COLUMN cashboxbj");
     }
     addProduct(QStringLiteral("备份后"));
+    // The front desk, connected all along: its writes are refused afterwards,
+    // never lost into the old data kept aside.
+    Connection frontDesk;
+    frontDesk.open(working());
     window->setFolder(folder() + "usb");
     window->BitBtn2Click();
-    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("数据恢复完毕！ "));
-    EXPECT_EQ(productNames(working()), QStringList{QStringLiteral("备份前")});
-    EXPECT_TRUE(frdm->ADOCon.columnExists("config", "cashboxbj"));
+    EXPECT_THROW(frontDesk.exec("UPDATE product SET name='前台'"), qm::DbError);
     const QStringList kept = QDir(folder() + "works").entryList({"vkdb.mdb.before-restore-*"});
     ASSERT_EQ(kept.size(), 1);
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("数据恢复完毕！ \r恢复前的数据保存在: ") + folder() + "works/" + kept[0]);
+    EXPECT_EQ(productNames(working()), QStringList{QStringLiteral("备份前")});
+    EXPECT_TRUE(frdm->ADOCon.columnExists("config", "cashboxbj"));
     EXPECT_EQ(productNames(folder() + "works/" + kept[0]), (QStringList{QStringLiteral("备份前"), QStringLiteral("备份后")}));
     EXPECT_FALSE(QFileInfo::exists(folder() + "works/.vkdb.mdb.restore"));
 }
@@ -298,13 +335,16 @@ TEST_F(CopydirTest, RestoreRefusesDamagedForeignAndMissingFilesAndFailuresChange
         EXPECT_TRUE(dialogs->lastMessage().startsWith(QStringLiteral("数据恢复失败,工作数据没有改变。 \r原因："))) << dialogs->lastMessage().toStdString();
     }
     EXPECT_EQ(productNames(working()), current);
-    for (const char* step : {"staged", "rename"}) {
+    // Failing before the copy is checked, and when the working file is to be replaced.
+    for (const auto& [step, told] : {std::pair{"staged", "请检查本系统的数据备份是否存在！ \r原因："},
+                                     std::pair{"replace", "数据恢复失败,工作数据没有改变。 \r原因："}}) {
         SCOPED_TRACE(step);
         failAt(step);
         window->BitBtn2Click();
-        EXPECT_TRUE(dialogs->lastMessage().startsWith(QStringLiteral("请检查本系统的数据备份是否存在！ \r原因：")));
+        EXPECT_TRUE(dialogs->lastMessage().startsWith(QString::fromUtf8(told))) << dialogs->lastMessage().toStdString();
         EXPECT_EQ(productNames(working()), current);
         EXPECT_TRUE(frdm->ADOCon.isOpen());
+        EXPECT_EQ(QDir(folder() + "works").entryList(QDir::Files | QDir::Hidden), QStringList{"vkdb.mdb"});
     }
 }
 
@@ -318,7 +358,7 @@ TEST_F(CopydirTest, ACopyWithItsHotJournalIsRestoredRolledBackAndLeftAsItWas)
     frdm->ADOCon.exec("UPDATE product SET name='现有'");
     window->setFolder(folder() + "usb");
     window->BitBtn2Click();
-    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("数据恢复完毕！ "));
+    EXPECT_TRUE(dialogs->lastMessage().startsWith(QStringLiteral("数据恢复完毕！ ")));
     EXPECT_EQ(productNames(working()), QStringList{QStringLiteral("备份的")});
     EXPECT_EQ(frdm->ADOCon.scalar("SELECT count(*) FROM customer WHERE name='未提交'").toInt(), 0);
     EXPECT_EQ(readFile(usb), copy);
@@ -336,32 +376,83 @@ TEST_F(CopydirTest, AFailedRestoreSaysWhatTheWorkingDataHolds)
         b.exec("UPDATE product SET name='备份的'");
     }
     window->setFolder(folder() + "usb");
-    namespace fault = qm::fault;
-    fault::setTarget(working());
-    const auto untarget = qScopeGuard([] { fault::setTarget(QString()); });
+    // The rename done, then the folder's sync refused: the restored data is in
+    // place although the restore reported a failure. The rename refused: the
+    // old data is as it was.
     struct Case {
-        fault::Op op;
-        bool afterEffect;
+        const char* step;
         const char* told;
         const char* holds;
     };
-    // A journal unlinked whose folder then failed to sync: the restored data is
-    // in place although the write reported a failure. A page that failed to be
-    // written: the old data is back.
-    for (const Case& k : {Case{fault::Op::Delete, true, "数据已恢复,但恢复过程中报告了错误,请检查磁盘！ \r原因：", "备份的"},
-                          Case{fault::Op::Write, false, "数据恢复失败,工作数据没有改变。 \r原因：", "现有"}}) {
-        SCOPED_TRACE(k.told);
+    for (const Case& k : {Case{"synced", "数据已恢复,但恢复过程中报告了错误,请检查磁盘！ \r原因：", "备份的"},
+                          Case{"replace", "数据恢复失败,工作数据没有改变。 \r原因：", "现有"}}) {
+        SCOPED_TRACE(k.step);
         frdm->ADOCon.exec("UPDATE product SET name='现有'");
         dialogs->clear();
-        {
-            fault::Injection fail(k.op, 1, false, k.afterEffect);
-            window->BitBtn2Click();
-            EXPECT_TRUE(fault::fired());
-        }
+        failAt(k.step);
+        window->BitBtn2Click();
         EXPECT_TRUE(dialogs->lastMessage().startsWith(QString::fromUtf8(k.told))) << dialogs->lastMessage().toStdString();
         EXPECT_EQ(productNames(working()), QStringList{QString::fromUtf8(k.holds)});
         EXPECT_TRUE(frdm->ADOCon.isOpen());
     }
+}
+
+TEST_F(CopydirTest, RestoreKeepsOnlyTheLatestOldDataAndRemovesWhatKilledRunsLeft)
+{
+    const QString works = folder() + "works/";
+    const pid_t dead = [] {
+        const pid_t child = ::fork();
+        if (child == 0) ::_exit(0);
+        ::waitpid(child, nullptr, 0);
+        return child;
+    }();
+    const QString settle = QDir::tempPath() + QStringLiteral("/quillmart-settle-%1-test").arg(dead);
+    const QStringList stale = {QStringLiteral(".vkdb.mdb.%1-3.part").arg(dead), ".vkdb.mdb.restore", ".vkdb.mdb.restore-journal"};
+    const QString running = QStringLiteral(".vkdb.mdb.%1-999999.part").arg(::getpid());
+    auto leaveLeftovers = [&] {
+        for (const QString& f : stale + QStringList{running}) writeFile(works + f, QByteArray(4096, 'p'));
+        writeFile(settle + "/vkdb.mdb", "copy");
+        // A restore killed after it gave the working file its second name.
+        QFile::remove(works + "vkdb.mdb.before-restore-20200101-000000");
+        ASSERT_EQ(::link(QFile::encodeName(working()).constData(), QFile::encodeName(works + "vkdb.mdb.before-restore-20200101-000000").constData()), 0);
+    };
+    auto expectRemoved = [&] {
+        for (const QString& f : stale) EXPECT_FALSE(QFileInfo::exists(works + f)) << f.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(settle));
+        EXPECT_FALSE(QFileInfo::exists(works + "vkdb.mdb.before-restore-20200101-000000"));
+        EXPECT_TRUE(QFileInfo::exists(works + running)) << "a running copy's file stays";
+    };
+
+    addProduct(QStringLiteral("备份的"));
+    qm::copyDatabaseFile(working(), folder() + "usb/vkdb.mdb");
+    window->setFolder(folder() + "usb");
+    QStringList keptNames;
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        qm::Clock::setFixed(QDateTime(QDate(2026, 12, 7), QTime(9, round)));
+        addProduct(QStringLiteral("第%1次恢复前").arg(round));
+        leaveLeftovers();
+        dialogs->clear();
+        window->BitBtn2Click();
+        expectRemoved();
+        const QStringList kept = QDir(works).entryList({"vkdb.mdb.before-restore-*"}, QDir::Files);
+        ASSERT_EQ(kept.size(), 1) << kept.join(' ').toStdString();
+        EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("数据恢复完毕！ \r恢复前的数据保存在: ") + works + kept[0]);
+        EXPECT_TRUE(productNames(works + kept[0]).contains(QStringLiteral("第%1次恢复前").arg(round)));
+        keptNames << kept;
+    }
+    EXPECT_NE(keptNames[0], keptNames[1]);
+
+    // The folder copies leave it where it is.
+    qm::copyWorkingFolder("BAK1");
+    EXPECT_EQ(QDir(folder() + "BAK1").entryList(QDir::Files | QDir::Hidden), QStringList{"vkdb.mdb"});
+
+    // What killed runs leave goes at the next start as well.
+    leaveLeftovers();
+    frdm->ADOCon.close();
+    qm::openWorkingDatabase(frdm);
+    expectRemoved();
+    QFile::remove(works + running);
 }
 
 TEST_F(BackupTest, CleanUpRemovesBlankRowsInOneGoAndCompacts)

@@ -8,6 +8,10 @@
 #include "common/errors.h"
 #include "support/faultvfs.h"
 #include "support/fixture.h"
+#include <QScopeGuard>
+#include <set>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using qm::Connection;
 namespace fault = qm::fault;
@@ -32,9 +36,10 @@ protected:
         c.close();
     }
     QString working() const { return qm::AppPaths::workingDatabase(); }
-    // A sweep over points spread across the command's I/O, with a single
+    // A sweep over points spread across the command's I/O (on the files
+    // starting with `target`, the database's own when empty), with a single
     // failure and with the disk gone for good.
-    void expectWhole(const std::function<void(Connection&)>& command)
+    void expectWhole(const std::function<void(Connection&)>& command, const QString& target = {})
     {
         Connection c;
         fault::Steps s;
@@ -42,6 +47,7 @@ protected:
         s.attach = [&] { c.open(working()); };
         s.command = [&] { command(c); };
         s.maxPoints = 12;
+        s.target = target;
         for (bool persistent : {false, true}) {
             SCOPED_TRACE(persistent ? "disk gone for good" : "one failure");
             s.persistent = persistent;
@@ -75,7 +81,73 @@ TEST_F(ClosingFaultsTest, RestoreReplacesTheDataWhole)
         b.exec("DELETE FROM product WHERE rowid % 2 = 0");
         b.exec("UPDATE customer SET balance=7");
     }
-    expectWhole([&](Connection&) {
-        if (qm::restoreDatabase(backup, working()) != qm::RestoreOutcome::Restored) throw qm::DbError("refused");
+    // Every file restore writes is beside the working one.
+    expectWhole(
+        [&](Connection& c) {
+            c.close();
+            if (qm::restoreDatabase(backup, working()) != qm::RestoreOutcome::Restored) throw qm::DbError("refused");
+        },
+        folder() + "works/");
+}
+
+TEST_F(ClosingFaultsTest, RestoreKilledAtAnyStepLeavesTheOldDataOrTheNewAndNothingElse)
+{
+    const QString backup = folder() + "usb/vkdb.mdb";
+    qm::copyDatabaseFile(working(), backup);
+    {
+        Connection b;
+        b.open(backup);
+        b.exec("DELETE FROM product WHERE rowid % 2 = 0");
+    }
+    const QString old = folder() + "old.mdb";
+    fault::copyDatabase(working(), old);
+    const fault::Snapshot before = fault::snapshotFile(working()), after = fault::snapshotFile(backup);
+    const QDir works(folder() + "works");
+    auto fresh = [&] {
+        for (const QString& f : works.entryList(QDir::Files | QDir::Hidden)) QFile::remove(works.filePath(f));
+        fault::copyDatabase(old, working());
+    };
+    // Every operation on a file in works/ and every rename, link and sync of
+    // one restore is a point to die at.
+    fault::setTarget(folder() + "works/");
+    qm::setCopyStepHook([](const char*) { fault::tick(); });
+    const auto unhook = qScopeGuard([] {
+        qm::setCopyStepHook(nullptr);
+        fault::setTarget({});
     });
+    fault::resetCounts();
+    ASSERT_EQ(qm::restoreDatabase(backup, working()), qm::RestoreOutcome::Restored);
+    const int total = fault::total();
+    ASSERT_GT(total, 10);
+    std::set<int> points;
+    for (int i = 1; i <= 24; ++i) points.insert(1 + (total - 1) * i / 24);
+    for (int n = std::max(1, total - 8); n <= total; ++n) points.insert(n);
+    int oldData = 0, newData = 0;
+    for (int n : points) {
+        SCOPED_TRACE(n);
+        fresh();
+        const pid_t child = ::fork();
+        if (child == 0) {
+            fault::armKill(n);
+            qm::restoreDatabase(backup, working());
+            ::_exit(0);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 137) << "not killed";
+        // The next start: what the killed restore left goes, and the working
+        // file's name holds the old data or the new, whole.
+        qm::removeRestoreLeftovers(working());
+        const fault::Snapshot now = fault::snapshotFile(working());
+        if (fault::difference(now, before).isEmpty()) ++oldData;
+        else if (fault::difference(now, after).isEmpty()) ++newData;
+        else ADD_FAILURE() << "neither: " << fault::difference(now, before).toStdString();
+        for (const QString& f : works.entryList(QDir::Files | QDir::Hidden)) {
+            if (f == "vkdb.mdb") continue;
+            EXPECT_TRUE(f.startsWith("vkdb.mdb.before-restore-")) << f.toStdString();
+            EXPECT_EQ(fault::difference(fault::snapshotFile(works.filePath(f)), before), QString()) << f.toStdString();
+        }
+    }
+    EXPECT_GT(oldData, 0);
+    EXPECT_GT(newData, 0);
 }

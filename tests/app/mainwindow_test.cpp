@@ -432,7 +432,7 @@ TEST_F(MainWindowTest, TheCaptionNamesTheCompanyOfTheDataRestored)
     ASSERT_TRUE(window);
     window->setFolder(folder() + "usb");
     window->BitBtn2Click();
-    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("数据恢复完毕！ "));
+    EXPECT_TRUE(dialogs->lastMessage().startsWith(QStringLiteral("数据恢复完毕！ \r")));
     EXPECT_TRUE(frmain->windowTitle().endsWith(QStringLiteral("-用户名:我的超市 操作员:999")));
     delete window.data();
 }

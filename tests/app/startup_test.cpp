@@ -90,22 +90,27 @@ TEST_F(StartUpTest, RestoreDecision)
     EXPECT_EQ(frdm->ADOCon.scalar("SELECT name FROM company").toString(), QStringLiteral("我的超市"));
     frdm->ADOCon.close();
 
-    // Missing: restored from bak/ silently.
+    // Missing: restored from bak/, saying from when the copy is.
+    const QString backupTime = QFileInfo(qm::AppPaths::backupDatabase()).lastModified().toString("yyyy-MM-dd HH:mm:ss");
     QFile::remove(working);
     qm::openWorkingDatabase(frdm);
     EXPECT_EQ(frdm->ADOCon.scalar("SELECT name FROM company").toString(), QStringLiteral("备份的商店"));
-    EXPECT_TRUE(dialogs->messages().isEmpty());
+    EXPECT_EQ(dialogs->messages(), QStringList{QStringLiteral("找不到工作数据,已换上备份目录bak中的数据(备份时间:%1)。").arg(backupTime)});
     frdm->ADOCon.close();
 
-    // Damaged: restored, and the damaged file is kept beside it.
+    // Damaged: restored, and the damaged file is kept beside it and named.
     const QByteArray garbage(4096, 'x');
     writeFile(working, garbage);
+    dialogs->clear();
     qm::openWorkingDatabase(frdm);
     EXPECT_EQ(frdm->ADOCon.scalar("SELECT name FROM company").toString(), QStringLiteral("备份的商店"));
     frdm->ADOCon.close();
     QStringList kept = QDir(folder() + "works").entryList({"vkdb.mdb.damaged-*"}, QDir::Files);
     ASSERT_EQ(kept.size(), 1);
     EXPECT_EQ(readFile(folder() + "works/" + kept[0]), garbage);
+    EXPECT_EQ(dialogs->messages(), QStringList{QStringLiteral("工作数据已损坏,已换上备份目录bak中的数据(备份时间:%1)。\r"
+                                                              "损坏的数据文件保存在:%2,此后录入的单据都在其中。")
+                                                   .arg(backupTime, folder() + "works/" + kept[0])});
     EXPECT_EQ(QDir(folder() + "works").entryList({"*.tmp*"}, QDir::Files), QStringList());
 }
 

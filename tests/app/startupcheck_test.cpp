@@ -157,7 +157,10 @@ TEST_F(StartUpCheckTest, BadWorkingFilesAndBadBackupsCrossed)
         dialogs->clear();
         qm::openWorkingDatabase(frdm);
         EXPECT_EQ(company(), QStringLiteral("备份的商店"));
-        EXPECT_TRUE(dialogs->messages().isEmpty());
+        ASSERT_EQ(dialogs->messages().size(), 1);
+        EXPECT_TRUE(dialogs->lastMessage().startsWith(w.bytes.isEmpty() ? QStringLiteral("找不到工作数据,已换上备份目录bak中的数据")
+                                                                         : QStringLiteral("工作数据已损坏,已换上备份目录bak中的数据")))
+            << dialogs->lastMessage().toStdString();
         frdm->ADOCon.close();
         for (const QString& f : QDir(folder() + "works").entryList({"*damaged*"}, QDir::Files))
             QFile::remove(folder() + "works/" + f);
@@ -285,7 +288,7 @@ TEST_F(StartUpCheckTest, ABackupWithItsHotJournalIsJudgedRolledBack)
     QFile::remove(working + "-journal");
     writeFile(working, QByteArray(8192, 'g'));
     qm::openWorkingDatabase(frdm);
-    EXPECT_TRUE(dialogs->messages().isEmpty());
+    EXPECT_TRUE(dialogs->lastMessage().startsWith(QStringLiteral("工作数据已损坏,已换上备份目录bak中的数据")));
     EXPECT_EQ(frdm->ADOCon.scalar("SELECT count(*) FROM customer WHERE name='未提交'").toInt(), 0);
     EXPECT_EQ(frdm->ADOCon.scalar("PRAGMA integrity_check").toString(), "ok");
     EXPECT_EQ(readFile(backup), copy);

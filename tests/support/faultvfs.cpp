@@ -29,6 +29,9 @@ struct State {
     bool fired = false;
     int longestHold = 0;    // pages read by a read-only connection under one read lock
     bool afterEffect = false; // the failing operation is carried out first
+    bool diskFull = false;    // a failing write reports a full disk
+    int killAt = 0;         // armKill: end the process at this total
+    int total = 0;          // operations and ticks since the reset
     QByteArray unlockPath;     // onceUnlocked: the file, and what to run
     std::function<bool()> unlockHook;
 };
@@ -46,6 +49,7 @@ bool shouldFail(Op op)
     std::lock_guard<std::mutex> lock(s.m);
     int& c = op == Op::Write ? s.counts.writes : op == Op::Sync ? s.counts.syncs : s.counts.deletes;
     ++c;
+    if (++s.total == s.killAt) ::_exit(137);
     if (!s.armed) return false;
     if (s.fired && s.persistent) return true;
     if (!s.fired && op == s.op && c == s.n) {
@@ -107,11 +111,17 @@ bool afterEffect()
     std::lock_guard<std::mutex> lock(s.m);
     return s.afterEffect;
 }
+bool diskFull()
+{
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.m);
+    return s.diskFull;
+}
 int fWrite(sqlite3_file* f, const void* buf, int amt, sqlite3_int64 off)
 {
     if (ff(f)->counted && shouldFail(Op::Write)) {
         if (afterEffect()) rm(f)->xWrite(rf(f), buf, amt, off);
-        return SQLITE_IOERR_WRITE;
+        return diskFull() ? SQLITE_FULL : SQLITE_IOERR_WRITE;
     }
     return rm(f)->xWrite(rf(f), buf, amt, off);
 }
@@ -280,10 +290,19 @@ void setTarget(const QString& prefix)
     s.target = prefix.isEmpty() ? QByteArray() : QFileInfo(prefix).absoluteFilePath().toUtf8();
 }
 
+void armDiskFull(int n)
+{
+    arm(Op::Write, n, true);
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.m);
+    s.diskFull = true;
+}
+
 void arm(Op op, int n, bool persistent, bool afterEffect)
 {
     State& s = state();
     std::lock_guard<std::mutex> lock(s.m);
+    s.diskFull = false;
     s.afterEffect = afterEffect;
     s.counts = Counts();
     s.armed = true;
@@ -299,6 +318,28 @@ void onUnlock(const QString& path, std::function<bool()> hook)
     std::lock_guard<std::mutex> lock(s.m);
     s.unlockPath = QFileInfo(path).absoluteFilePath().toUtf8();
     s.unlockHook = std::move(hook);
+}
+
+void armKill(int n)
+{
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.m);
+    s.total = 0;
+    s.killAt = n;
+}
+
+void tick()
+{
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.m);
+    if (++s.total == s.killAt) ::_exit(137);
+}
+
+int total()
+{
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.m);
+    return s.total;
 }
 
 void disarm()
@@ -327,6 +368,7 @@ void resetCounts()
     State& s = state();
     std::lock_guard<std::mutex> lock(s.m);
     s.counts = Counts();
+    s.total = 0;
 }
 
 QString Point::describe() const
@@ -429,7 +471,7 @@ Report sweep(const QString& dbPath, const Steps& steps)
 {
     Report report;
     const QString pristine = dbPath + QStringLiteral(".before");
-    setTarget(dbPath);
+    setTarget(steps.target.isEmpty() ? dbPath : steps.target);
     steps.detach();
     copyDatabase(dbPath, pristine);
     const Snapshot before = snapshotFile(dbPath);

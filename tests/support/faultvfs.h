@@ -69,11 +69,21 @@ void setTarget(const QString& prefix);
 // With `afterEffect` the operation is carried out before it reports the
 // failure (a journal unlinked whose folder then failed to sync).
 void arm(Op op, int n, bool persistent = false, bool afterEffect = false);
+// Writes from the n-th on fail as on a full disk (SQLITE_FULL).
+void armDiskFull(int n);
 // Runs `hook` each time a connection gives up its last lock on the database
 // file `path` (another program can take the file from that moment), until it
 // returns true; an empty hook stops.
 void onUnlock(const QString& path, std::function<bool()> hook);
 void disarm();
+// In a child process: ends it at once, as kill -9 would, at the n-th
+// operation of any kind on a counted file or the n-th tick(), whichever
+// comes first. total() counts both.
+void armKill(int n);
+// One step outside SQLite (a rename, a link, a sync of a folder), counted
+// and killed at like an operation.
+void tick();
+int total();
 // Whether the armed fault has been hit since the last arm().
 bool fired();
 Counts counts();
@@ -126,6 +136,7 @@ struct Steps {
     std::function<void(const Run&)> check; // optional, before detach: the windows show what is stored
     bool persistent = false;       // also fail every operation after the n-th
     int maxPoints = 0;             // 0: every point; else at most this many, spread evenly
+    QString target;                // prefix of the files counted; empty: the database file itself
 };
 
 struct Report {

@@ -6,6 +6,7 @@
 #include "common/dialogs.h"
 #include "common/paths.h"
 #include "data/bakcopy.h"
+#include "data/damage.h"
 #include "data/schema.h"
 #include "data/tfrdm.h"
 #include <gtest/gtest.h>
@@ -66,6 +67,8 @@ protected:
         qm::dlg::resetBackend();
         dialogs = nullptr;
         qm::Clock::reset();
+        // Damage noticed by one test's files is not the next test's.
+        qm::setWorkingDamaged(false);
     }
 
     // Lets a copy to bak/ asked for finish, and its failure message arrive.

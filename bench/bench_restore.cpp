@@ -1,0 +1,97 @@
+// Restore of a backup over the ten-year shop, against its raw floor in the
+// same run: the sqlite3 shell's quick_check of the backup plus `cp` of it and
+// a sync to disk.
+//   bench_restore [runs] [scale]
+// Each figure is the best of `runs` rounds (default 3); every round starts
+// from the same working file, and the measures take turns, so that the disk's
+// write-back of one falls on all of them alike.
+#include "admin/backup.h"
+#include "common/paths.h"
+#include "data/connection.h"
+#include "shopgen.h"
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <vector>
+
+namespace {
+
+void run(const QString& program, const QStringList& args)
+{
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(-1) || p.exitCode() != 0) {
+        std::fprintf(stderr, "%s failed: %s\n", qPrintable(program), p.readAllStandardError().constData());
+        std::exit(1);
+    }
+}
+
+struct Measure {
+    const char* name;
+    std::function<void()> work;
+    double best = 1e99;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    qm::bench::ShopSpec spec;
+    if (argc > 2) spec.scale = std::atof(argv[2]);
+    QTemporaryDir dir;
+    qm::AppPaths::setProgramFolder(dir.path());
+    QDir().mkpath(dir.path() + "/works");
+    const QString working = qm::AppPaths::workingDatabase();
+    const QString pristine = dir.path() + "/pristine.mdb";
+    const QString backup = dir.path() + "/usb/vkdb.mdb";
+    const QString target = dir.path() + "/cp.mdb";
+    QDir().mkpath(dir.path() + "/usb");
+    qm::bench::copyOfShop(pristine, spec);
+    // The backup: the same shop a few days earlier.
+    qm::bench::copyOfShop(backup, spec);
+    {
+        qm::Connection c;
+        c.open(backup);
+        c.exec("DELETE FROM outdetail WHERE rowid > (SELECT max(rowid) FROM outdetail) - 2000");
+        c.exec("UPDATE customer SET balance = balance + 1");
+    }
+    auto fresh = [&] {
+        QFile::remove(target);
+        for (const QString& f : QDir(dir.path() + "/works").entryList(QDir::Files | QDir::Hidden))
+            QFile::remove(dir.path() + "/works/" + f);
+        QFile::copy(pristine, working);
+        run("sync", {working});
+    };
+    std::vector<Measure> m = {
+        {"quick_check of the backup (sqlite3)", [&] { run("sqlite3", {"-readonly", backup, "PRAGMA quick_check"}); }},
+        {"cp of the backup, then sync", [&] { run("cp", {backup, target}); run("sync", {target}); }},
+        {"restore", [&] {
+             if (qm::restoreDatabase(backup, working) != qm::RestoreOutcome::Restored) {
+                 std::fprintf(stderr, "restore failed\n");
+                 std::exit(1);
+             }
+         }},
+    };
+    for (int i = 0; i < runs; ++i)
+        for (Measure& x : m) {
+            fresh();
+            QElapsedTimer t;
+            t.start();
+            x.work();
+            x.best = std::min(x.best, t.nsecsElapsed() / 1e6);
+        }
+    const double floor = m[0].best + m[1].best;
+    std::printf("shop at scale %.2f: backup %.1f MB; best of %d rounds\n", spec.scale, QFileInfo(backup).size() / 1048576.0, runs);
+    for (const Measure& x : m) std::printf("%-42s %8.0f ms\n", x.name, x.best);
+    std::printf("restore / (quick_check + cp + sync)        %8.2fx\n", m[2].best / floor);
+    return 0;
+}
