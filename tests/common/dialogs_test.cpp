@@ -56,7 +56,7 @@ protected:
 };
 }
 
-TEST_F(BoxOwner, AMessageFromALongStepOpensOverEachWindowThatStaysOnTop)
+TEST_F(BoxOwner, ABoxFromALongStepOpensOverTheWindowThatAskedAndHandsTheKeyboardBack)
 {
     // A window of its own, a modeless one opened by another, the tender, and one run modally.
     const std::vector<std::function<QWidget*()>> windows = {
@@ -80,10 +80,8 @@ TEST_F(BoxOwner, AMessageFromALongStepOpensOverEachWindowThatStaysOnTop)
         EXPECT_EQ(QApplication::activeWindow(), w.data()) << qPrintable(w->objectName());
         delete w.data();
     }
-}
 
-TEST_F(BoxOwner, TheActiveWindowOrElseTheLatestOnTopOwnsQuestionsAndTheErrorWindow)
-{
+    // The active window, or else the latest on top, owns a question.
     std::unique_ptr<Tfrconfig> options(new Tfrconfig(frmain));
     options->show();
     std::unique_ptr<TFrcompany> company(new TFrcompany(frmain));

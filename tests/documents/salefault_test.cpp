@@ -107,9 +107,9 @@ QStringList booksOf(Connection& c, const QString& sale)
     QStringList out;
     for (const char* sql : {"SELECT balance FROM bank WHERE id='0000000001'", "SELECT sl FROM product WHERE sphh='1002'",
                             "SELECT amount||'/'||balance FROM customer WHERE id='0000000002'", "SELECT amount FROM config",
-                            "SELECT amount FROM totallist ORDER BY rowid LIMIT 1"})
-        out << c.scalar(sql).toString();
-    out << c.scalar("SELECT group_concat(pass||'/'||pay, ' ') FROM outdetail WHERE mainintno=:n", {{"n", sale}}).toString();
+                            "SELECT amount FROM totallist ORDER BY rowid LIMIT 1",
+                            "SELECT group_concat(pass||'/'||pay, ' ') FROM outdetail WHERE mainintno=:n"})
+        out << c.scalar(sql, {{"n", sale}}).toString();
     return out;
 }
 }
