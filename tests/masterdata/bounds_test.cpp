@@ -18,14 +18,6 @@
 using namespace qm;
 
 namespace {
-const QString kRefusal = QStringLiteral("输入的数值超出范围！");
-
-// Past every bound, far past it, and each bound itself.
-QStringList refusedFor(Magnitude m)
-{
-    return {"1e308", "1e16", QString::number(bound(m), 'f', 0)};
-}
-
 class Bounds : public AppFixture {
 protected:
     void TearDown() override
@@ -36,18 +28,30 @@ protected:
     Connection& db() { return frdm->ADOCon; }
     QString stored(const QString& sql) { return db().scalar(sql).toString(); }
 
-    // Types each refused number into `box` of a modal editor and saves.
-    void refuseEach(QLineEdit* box, QPushButton* save, Magnitude m, const std::function<QString()>& storedNow)
+    // Types numbers past the bound of `m`, and the bound itself, into `box` and
+    // saves: one message each, the box as typed, `sql` reads what it read before.
+    void refuseEach(QLineEdit* box, QPushButton* save, Magnitude m, const QString& sql)
     {
-        const QString before = storedNow();
-        for (const QString& typed : refusedFor(m)) {
+        const QString before = stored(sql);
+        for (const QString& typed : {QString("1e308"), QString("1e16"), QString::number(bound(m), 'f', 0)}) {
             dialogs->clear();
             box->setText(typed);
             save->click();
-            EXPECT_EQ(dialogs->messages(), QStringList{kRefusal}) << typed.toStdString();
-            EXPECT_EQ(box->text(), typed);
-            EXPECT_EQ(storedNow(), before) << typed.toStdString();
+            EXPECT_EQ(dialogs->messages().join('|') + " " + box->text() + " " + stored(sql),
+                      QStringLiteral("输入的数值超出范围！ ") + typed + " " + before);
         }
+    }
+    // The same in the modal editor of class E that `open` shows.
+    template <class E, class Box>
+    void refuseInEditor(const std::function<void()>& open, Box box, Magnitude m, const QString& sql)
+    {
+        bool shown = false;
+        dialogs->onExec = [&](QDialog* d) {
+            if (auto* e = qobject_cast<E*>(d)) shown = true, refuseEach(box(e), e->Button1, m, sql);
+            return int(QDialog::Rejected);
+        };
+        open();
+        EXPECT_TRUE(shown);
     }
 };
 }
@@ -58,7 +62,7 @@ TEST_F(Bounds, ProductEditorRefusesEachPriceAndLevelAtItsBound)
     frdm->Aqproduct->reopen("SELECT * from product\norder by sphh");
     frmain->editMode = "T";
     QWidget opener;
-    Tfrproductedit* ed = Tfrproductedit::openFrom(&opener);
+    std::unique_ptr<Tfrproductedit> ed(Tfrproductedit::openFrom(&opener));
     ed->setAttribute(Qt::WA_DeleteOnClose, false);
     const QList<QPair<QLineEdit*, Magnitude>> boxes = {
         {ed->Edit14, Magnitude::Quantity}, {ed->Edit5, Magnitude::Quantity}, {ed->Edit9, Magnitude::Quantity},
@@ -67,35 +71,22 @@ TEST_F(Bounds, ProductEditorRefusesEachPriceAndLevelAtItsBound)
         {ed->Edit3, Magnitude::Price}};
     ed->Edit7->setText("B1");
     for (const auto& [box, m] : boxes) {
-        refuseEach(box, ed->Button1, m, [&] { return stored("SELECT count(*) FROM product"); });
+        refuseEach(box, ed->Button1, m, "SELECT count(*) FROM product");
         EXPECT_EQ(frmain->editMode, "T");
-        box->setText("0");
+        box->setText(m == Magnitude::Quantity ? "999999" : "9999999.99");
     }
-    // Just under the bounds everything is stored.
-    for (const auto& [box, m] : boxes) box->setText(m == Magnitude::Quantity ? "999999" : "9999999.99");
+    // Just under the bounds everything is stored; changed past one, it is refused.
     ed->Button1Click();
-    EXPECT_EQ(stored("SELECT count(*) FROM product"), "2");
-    EXPECT_EQ(stored("SELECT spmz FROM product WHERE sphh='B1'"), "9999999.99");
-
-    // Changing a product: refused the same way, the stored row unchanged.
-    ed->Edit15->setText("1e16");
-    ed->Button1Click();
-    EXPECT_EQ(dialogs->lastMessage(), kRefusal);
-    EXPECT_EQ(stored("SELECT spmz FROM product WHERE sphh='B1'"), "9999999.99");
+    const QString b1 = "SELECT count(*)||' '||spmz FROM product WHERE sphh='B1'";
+    EXPECT_EQ(stored(b1), "1 9999999.99");
+    refuseEach(ed->Edit15, ed->Button1, Magnitude::Price, b1);
     EXPECT_EQ(frdm->Aqproduct->state(), Dataset::State::Browse);
-    delete ed;
 
     // The write refuses by itself, whatever window calls it.
     product::Values v;
     v.sphh = "C1";
     v.csdj = 1e7;
-    try {
-        product::store(*frdm->Aqproduct, v, true, {});
-        ADD_FAILURE() << "stored past the bound";
-    } catch (const OutOfRange& e) {
-        EXPECT_EQ(e.column, "csdj");
-    }
-    EXPECT_EQ(stored("SELECT count(*) FROM product WHERE sphh='C1'"), "0");
+    EXPECT_THROW(product::store(*frdm->Aqproduct, v, true, {}), OutOfRange);
 }
 
 TEST_F(Bounds, OpeningBalancesOfAllFourKindsAndTheCountRefuseTheirBounds)
@@ -107,19 +98,12 @@ TEST_F(Bounds, OpeningBalancesOfAllFourKindsAndTheCountRefuseTheirBounds)
 
     for (OpeningKind kind : allOpeningKinds()) {
         const OpeningDesc& d = openingDesc(kind);
+        SCOPED_TRACE(d.listInstance.toStdString());
         OpeningList* list = openOpeningList(kind);
-        ASSERT_NE(list, nullptr) << d.listInstance.toStdString();
+        ASSERT_NE(list, nullptr);
         const Magnitude m = kind == OpeningKind::Product ? Magnitude::Quantity : Magnitude::Amount;
-        bool shown = false;
-        dialogs->onExec = [&](QDialog* dlg) {
-            auto* e = qobject_cast<OpeningEditor*>(dlg);
-            if (!e) return int(QDialog::Rejected);
-            shown = true;
-            refuseEach(e->box(3), e->Button1, m, [&] { return stored("SELECT rest FROM " + d.table); });
-            return int(QDialog::Rejected);
-        };
-        list->ToolButton1Click();
-        EXPECT_TRUE(shown) << d.listInstance.toStdString();
+        refuseInEditor<OpeningEditor>([list] { list->ToolButton1Click(); }, [](OpeningEditor* e) { return e->box(3); }, m,
+                                      "SELECT rest FROM " + d.table);
         list->close();
         // And the write refuses by itself.
         openingDataset(kind)->reopen(openingBaseSql(kind));
@@ -128,16 +112,7 @@ TEST_F(Bounds, OpeningBalancesOfAllFourKindsAndTheCountRefuseTheirBounds)
     }
 
     ASSERT_TRUE(runCommand("N4"));
-    bool counted = false;
-    dialogs->onExec = [&](QDialog* dlg) {
-        auto* e = qobject_cast<Tfrproductpedit*>(dlg);
-        if (!e) return int(QDialog::Rejected);
-        counted = true;
-        refuseEach(e->Edit5, e->Button1, Magnitude::Quantity, [&] { return stored("SELECT factsl FROM product"); });
-        return int(QDialog::Rejected);
-    };
-    Frproductp->ToolButton2Click();
-    EXPECT_TRUE(counted);
+    refuseInEditor<Tfrproductpedit>([] { Frproductp->ToolButton2Click(); }, [](Tfrproductpedit* e) { return e->Edit5; },
+                                    Magnitude::Quantity, "SELECT factsl FROM product");
     EXPECT_THROW(stock::saveCount(*frdm->Aqproduct, "1e6"), OutOfRange);
-    EXPECT_EQ(stored("SELECT factsl FROM product"), "5");
 }

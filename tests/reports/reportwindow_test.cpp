@@ -295,8 +295,14 @@ TEST_F(ReportWindowTest, AMaximisedWindowShowsEveryColumn)
         row("inlist", day, {{"customerid", "0000000012"}, {"bankid", "0000000001"}, {"amount", 19020.0}, {"pay", 19020.0},
                             {"customername", "杭州联华华商集团有限公司"}, {"remark", "购进商品:康师傅红烧牛肉面"}});
     }
-    auto check = [](ReportWindow* r) {
+    // Maximised, then filled.
+    auto check = [](ReportWindow* r, const std::function<void()>& fill = {}) {
         SCOPED_TRACE(r->windowTitle().toStdString());
+        r->resize(1366, 740);
+        r->show();
+        QApplication::processEvents();
+        if (fill) fill();
+        QApplication::processEvents();
         ASSERT_GT(r->DBGrid2->model()->rowCount(), 2);
         QHeaderView* h = r->DBGrid2->horizontalHeader();
         EXPECT_LE(h->length(), r->DBGrid2->viewport()->width());
@@ -305,26 +311,18 @@ TEST_F(ReportWindowTest, AMaximisedWindowShowsEveryColumn)
                 EXPECT_GE(h->sectionSize(c), h->sectionSizeHint(c)) << c;
             }
     };
-    auto maximise = [](ReportWindow* r) {
-        r->resize(1366, 740);
-        r->show();
-        QApplication::processEvents();
-    };
     for (SummaryKind k : allSummaryKinds()) {
         SummaryWindow s(k, nullptr);
-        maximise(&s);
         check(&s);
     }
     for (StatementKind k : allStatementKinds()) {
         StatementWindow s(k, nullptr);
-        maximise(&s);
-        s.codeEdit->setText(k == StatementKind::Customer || k == StatementKind::Journal ? "1" : "12");
-        s.refreshClick();
-        QApplication::processEvents();
-        check(&s);
+        check(&s, [&] {
+            s.codeEdit->setText(k == StatementKind::Customer || k == StatementKind::Journal ? "1" : "12");
+            s.refreshClick();
+        });
     }
     fillProductHistory("00000000");
     Tfrdetail h("00000000", nullptr);
-    maximise(&h);
     check(&h);
 }

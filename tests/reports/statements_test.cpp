@@ -7,7 +7,6 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QScopeGuard>
 #include <QThread>
 #include <atomic>
 #include <sqlite3.h>
@@ -252,34 +251,27 @@ TEST_F(StatementTest, PrintingALongStatementLetsTheFrontDeskWrite)
     const StatementDesc& d = statementDesc(StatementKind::Customer);
     ASSERT_TRUE(findParty(d, "0000000001"));
 
-    std::atomic<bool> stop{false};
     std::atomic<int> writes{0};
     std::atomic<qint64> longestMs{0};
-    std::thread frontDesk([&] {
+    std::jthread frontDesk([&, path = c.path().toUtf8()](std::stop_token stop) {
         sqlite3* db = nullptr;
-        sqlite3_open_v2(c.path().toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+        sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
         sqlite3_busy_timeout(db, 10000);
-        while (!stop) {
-            QElapsedTimer t;
+        for (QElapsedTimer t; !stop.stop_requested(); QThread::msleep(5)) {
             t.start();
             if (sqlite3_exec(db, "BEGIN IMMEDIATE; UPDATE dateconfig SET bz=bz; COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK) ++writes;
             longestMs = std::max<qint64>(longestMs, t.elapsed());
-            QThread::msleep(5);
         }
         sqlite3_close(db);
     });
-    auto finish = [&] {
-        sqlite3_progress_handler(c.handle(), 0, nullptr, nullptr);
-        stop = true;
-        if (frontDesk.joinable()) frontDesk.join();
-    };
-    auto guard = qScopeGuard(finish);
     sqlite3_progress_handler(c.handle(), 100, [](void*) { return QThread::usleep(40), 0; }, nullptr);
     QElapsedTimer fill;
     fill.start();
     buildStatement(d, "0000000001", {QDate(2009, 3, 1), QDate(2009, 3, 31)});
     const qint64 fillMs = fill.elapsed();
-    finish();
+    sqlite3_progress_handler(c.handle(), 0, nullptr, nullptr);
+    frontDesk.request_stop();
+    frontDesk.join();
 
     ASSERT_GT(fillMs, 700) << "the fill must be slow enough to tell";
     EXPECT_GT(writes, 20);

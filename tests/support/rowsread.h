@@ -9,17 +9,10 @@ class RowsRead {
 public:
     explicit RowsRead(sqlite3* db) : db_(db)
     {
-        sqlite3_trace_v2(db_, SQLITE_TRACE_ROW,
-                         [](unsigned, void* self, void*, void*) {
-                             ++static_cast<RowsRead*>(self)->rows_;
-                             return 0;
-                         },
-                         this);
+        sqlite3_trace_v2(db_, SQLITE_TRACE_ROW, [](unsigned, void* n, void*, void*) { return ++*static_cast<long*>(n), 0; }, &rows_);
     }
     ~RowsRead() { sqlite3_trace_v2(db_, 0, nullptr, nullptr); }
     RowsRead(const RowsRead&) = delete;
-    RowsRead& operator=(const RowsRead&) = delete;
-
     long rows() const { return rows_; }
     void restart() { rows_ = 0; }
 
