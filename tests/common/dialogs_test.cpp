@@ -7,7 +7,10 @@
 #include "admin/tfropcrl.h"
 #include "common/errors.h"
 #include "documents/tfrcash.h"
+#include "masterdata/partneredit.h"
+#include "masterdata/tfrproductedit.h"
 #include "masterdata/tfrproductp.h"
+#include "masterdata/tfrspec.h"
 #include "support/fixture.h"
 #include <QMessageBox>
 #include <QTimer>
@@ -58,9 +61,14 @@ protected:
 
 TEST_F(BoxOwner, ABoxFromALongStepOpensOverTheWindowThatAskedAndHandsTheKeyboardBack)
 {
-    // A window of its own, a modeless one opened by another, the tender, and one run modally.
+    // Every window that stays on top, one of them run modally.
     const std::vector<std::function<QWidget*()>> windows = {
         [] { return new Tfrcopydir(frmain); },
+        [] { return new Tfrconfig(frmain); },
+        [] { return new TFrcompany(frmain); },
+        [] { return new Tfrproductedit(frmain); },
+        [] { return new Tfrcustomeredit(frmain); },
+        [] { return new Tfrspecedit(frmain); },
         [] { return (new Tfropcrl(frmain))->Fropedit; },
         [] { return new TFrcash(frmain, 12.5, 0, [](double) {}); },
         [] {
