@@ -220,6 +220,17 @@ bool compactDatabaseReporting(const QString& database)
     }
 }
 
+QString backupFileText(const QString& file)
+{
+    const QFileInfo fi(file);
+    if (!fi.isFile()) return QString();
+    const qint64 bytes = fi.size();
+    constexpr qint64 kMB = 1024 * 1024;
+    const QString size = bytes < kMB ? QStringLiteral("%1KB").arg((bytes + 1023) / 1024)
+                                     : QStringLiteral("%1MB").arg(double(bytes) / kMB, 0, 'f', 1);
+    return QStringLiteral("备份时间:%1  大小:%2").arg(fi.lastModified().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), size);
+}
+
 bool sameFolder(const QString& a, const QString& b)
 {
     const QString ca = QFileInfo(a).canonicalFilePath();

@@ -55,6 +55,10 @@ bool compactDatabase(const QString& database, QString* error = nullptr);
 bool compactDatabaseReporting(const QString& database);
 QString compactionFailedText();
 
+// "备份时间:<yyyy-MM-dd HH:mm:ss>  大小:<size>" of a backup file, empty when
+// there is none: what the operator checks before restoring from it.
+QString backupFileText(const QString& file);
+
 // True when both paths name the same folder.
 bool sameFolder(const QString& a, const QString& b);
 
