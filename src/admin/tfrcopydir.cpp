@@ -210,7 +210,10 @@ void Tfrcopydir::BitBtn1Click()
     {
         qm::ConnectionPause pause;
         try {
-            qm::copyDatabaseFile(qm::AppPaths::workingDatabase(), chosenFile());
+            const QString working = qm::AppPaths::workingDatabase(), target = chosenFile();
+            qm::LongWork(QStringLiteral("数据备份")).run([&](const qm::StepReport& report) {
+                qm::copyDatabaseFile(working, target, qm::stepsTo(report));
+            });
             qm::dlg::showMessage(QStringLiteral("数据备份完毕！ "));
         } catch (const qm::AppError& e) {
             qm::dlg::showMessage(qm::withReason(QStringLiteral("请检查本系统的数据备份是否存在！ "), qm::reasonOf(e)));
@@ -231,11 +234,17 @@ void Tfrcopydir::BitBtn2Click()
         qm::ConnectionPause pause;
         const QString missing = QStringLiteral("请检查本系统的数据备份是否存在！ ");
         try {
-            if (!QFileInfo(chosenFile()).isFile()) {
+            const QString backup = chosenFile(), working = qm::AppPaths::workingDatabase();
+            if (!QFileInfo(backup).isFile()) {
                 qm::dlg::showMessage(missing);
             } else {
                 QString kept, reason;
-                switch (qm::restoreDatabase(chosenFile(), qm::AppPaths::workingDatabase(), &kept, &reason)) {
+                qm::RestoreOutcome outcome;
+                qm::LongWork(QStringLiteral("数据恢复")).run([&](const qm::StepReport& report) {
+                    outcome = qm::restoreDatabase(backup, working, &kept, &reason, qm::KeptAs::BeforeRestore,
+                                                  qm::stepsTo(report));
+                });
+                switch (outcome) {
                 case qm::RestoreOutcome::Restored:
                     qm::dlg::showMessage(qm::restoredText(kept));
                     break;

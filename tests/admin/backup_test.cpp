@@ -186,7 +186,10 @@ TEST_F(BackupTest, CompactionFailureIsReportedAndTheWeekdayCopyStillMade)
     // Not a database at all: the same message with the true cause, and no success.
     writeFile(folder() + "works/broken.mdb", QByteArray(8192, 'x'));
     dialogs->clear();
-    EXPECT_FALSE(qm::compactDatabaseReporting(folder() + "works/broken.mdb"));
+    {
+        qm::LongWork work{QString()};
+        EXPECT_FALSE(qm::reportCompaction(qm::compactUnder(work, folder() + "works/broken.mdb")));
+    }
     ASSERT_EQ(dialogs->shown.size(), 1u);
     EXPECT_EQ(dialogs->shown[0].text, QStringLiteral("压缩数据库失败\r原因：可能此数据库正在被其他程序打开。\r") + qm::workingDamagedText());
     EXPECT_EQ(dialogs->shown[0].caption, QStringLiteral("提示"));
@@ -344,6 +347,62 @@ TEST_F(CopydirTest, TheKeyboardPicksAFolderOnceTheListHasLoaded)
     EXPECT_NE(next, QDir::cleanPath(folder() + "bak"));
     EXPECT_EQ(window->Edit1->text(), next);
     EXPECT_EQ(window->folder(), next);
+}
+
+// Each long command runs off the interface thread under one progress window
+// naming its steps in order (shown at once here); the messages before and
+// after stay as they were.
+TEST_F(CopydirTest, LongCommandsShowTheirStepsInOrder)
+{
+    dialogs->progressDelayMs = 0;
+    auto stepsOf = [this](const std::function<void()>& command) {
+        dialogs->clear();
+        command();
+        return dialogs->progressSteps();
+    };
+    auto reopen = [this] {
+        delete window;
+        qm::runCommand("N45");
+        window = qobject_cast<Tfrcopydir*>(qm::findOpenWindow("Frcopydir"));
+        window->setFolder(folder() + "usb");
+    };
+    reopen();
+    EXPECT_EQ(stepsOf([this] { window->BitBtn1Click(); }),
+              (QStringList{QStringLiteral("数据备份|复制数据"), QStringLiteral("数据备份|检查数据")}));
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("数据备份完毕！ "));
+    reopen();
+    EXPECT_EQ(stepsOf([this] { window->BitBtn2Click(); }),
+              (QStringList{QStringLiteral("数据恢复|复制数据"), QStringLiteral("数据恢复|检查备份文件")}));
+    EXPECT_TRUE(dialogs->lastMessage().startsWith(QStringLiteral("数据恢复完毕！ ")));
+
+    ASSERT_TRUE(qm::runCommand("N17"));
+    QPointer<Tfrpack> pack = qobject_cast<Tfrpack*>(qm::findOpenWindow("Frpack"));
+    EXPECT_EQ(stepsOf([&] { pack->Button1Click(); }),
+              (QStringList{QStringLiteral("数据整理|处理数据"), QStringLiteral("数据整理|压缩数据")}));
+    EXPECT_EQ(pack->Label1->text(), QStringLiteral("数据的压缩整理完毕！"));
+    pack->Button2Click();
+
+    writeFile(folder() + "program", "the program");
+    qm::setArchivedProgramFile(folder() + "program");
+    EXPECT_EQ(stepsOf([this] {
+                  dialogs->inputs = {"123456"};
+                  qm::runCommand("N77");
+              }),
+              (QStringList{QStringLiteral("年度数据备份|复制数据"), QStringLiteral("年度数据备份|复制数据"),
+                           QStringLiteral("年度数据备份|检查数据")}));
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("年度数据备份完毕！ "));
+
+    // Start-up's own restore of working data found damaged.
+    qm::copyDatabaseFile(working(), folder() + "bak/vkdb.mdb");
+    frdm->ADOCon.close();
+    writeFile(working(), QByteArray(8192, 'x'));
+    EXPECT_EQ(stepsOf([] { qm::openWorkingDatabase(frdm); }),
+              (QStringList{QStringLiteral("数据恢复|复制数据"), QStringLiteral("数据恢复|检查备份文件")}));
+    EXPECT_TRUE(frdm->ADOCon.isOpen());
+
+    EXPECT_EQ(stepsOf([] { qm::exitBackup(); }), (QStringList{QStringLiteral("数据备份|压缩数据"), QStringLiteral("数据备份|复制数据"),
+                                                              QStringLiteral("数据备份|检查数据")}));
+    EXPECT_EQ(dialogs->messages(), (QStringList{qm::exitBackupQuestion(), QStringLiteral("数据备份完毕！ ")}));
 }
 
 TEST_F(CopydirTest, RestoreKeepsTheCurrentDataAndUpgradesTheCopy)
