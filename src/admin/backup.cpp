@@ -80,6 +80,11 @@ bool isKeptAside(const QString& name)
 
 void setCopyStepHook(void (*hook)(const char*)) { g_stepHook = hook; }
 
+Progress stepsTo(const StepReport& report)
+{
+    return [report](ProgressStep step, qint64 done, qint64 total) { report(progressStepName(step), done, total); };
+}
+
 void copyStep(const char* name)
 {
     if (g_stepHook) g_stepHook(name);
@@ -98,7 +103,7 @@ QString weekdayBackupName(const QDate& day) { return QStringLiteral("BAK%1").arg
 
 QString yearArchiveName(const QDate& day) { return QString::number(day.year()).rightJustified(4, '0'); }
 
-void copyFileChecked(const QString& source, const QString& target)
+void copyFileChecked(const QString& source, const QString& target, const Progress& progress)
 {
     const QString tmp = besideName(target, ".part");
     QFile::remove(tmp);
@@ -117,6 +122,7 @@ void copyFileChecked(const QString& source, const QString& target)
             throw FileOpenError(QStringLiteral("不能写入文件 %1: %2").arg(tmp, out.errorString()));
         total += n;
         copyStep("file");
+        if (progress) progress(ProgressStep::Copying, total, in.size());
     }
     if (!out.flush() || ::fsync(out.handle()) != 0)
         throw FileOpenError(QStringLiteral("不能写入文件 %1: %2").arg(tmp, systemError()));
@@ -149,14 +155,14 @@ void copyOpenDatabase(Connection& c, const QString& target, const Progress& prog
     renameOver(fresh, target);
 }
 
-void copyDatabaseFile(const QString& database, const QString& target)
+void copyDatabaseFile(const QString& database, const QString& target, const Progress& progress)
 {
     Connection c;
     c.open(database);
-    copyOpenDatabase(c, target);
+    copyOpenDatabase(c, target, progress);
 }
 
-void copyFolder(const QString& source, const QString& destination)
+void copyFolder(const QString& source, const QString& destination, const Progress& progress)
 {
     QDir src(source);
     if (!src.exists()) throw FileOpenError(QStringLiteral("找不到文件夹: ") + source);
@@ -166,22 +172,22 @@ void copyFolder(const QString& source, const QString& destination)
     for (const QFileInfo& e : entries) {
         const QString to = destination + QLatin1Char('/') + e.fileName();
         if (e.isDir() && !e.isSymLink()) {
-            copyFolder(e.absoluteFilePath(), to);
+            copyFolder(e.absoluteFilePath(), to, progress);
         } else if (e.absoluteFilePath() == working) {
-            copyDatabaseFile(e.absoluteFilePath(), to);
+            copyDatabaseFile(e.absoluteFilePath(), to, progress);
         } else if (QFileInfo(to).absoluteFilePath() == working) {
             // Into the live file: its content is replaced in one write, under
             // the connections that have it open.
-            replaceDatabaseContent(e.absoluteFilePath(), to);
+            replaceDatabaseContent(e.absoluteFilePath(), to, progress);
         } else if (!isJournal(e.fileName()) && !isLeftover(e.fileName()) && !isKeptAside(e.fileName())) {
-            copyFileChecked(e.absoluteFilePath(), to);
+            copyFileChecked(e.absoluteFilePath(), to, progress);
         }
     }
 }
 
-void copyWorkingFolder(const QString& folderName)
+void copyWorkingFolder(const QString& folderName, const Progress& progress)
 {
-    copyFolder(AppPaths::file(QStringLiteral("works")), AppPaths::file(folderName));
+    copyFolder(AppPaths::file(QStringLiteral("works")), AppPaths::file(folderName), progress);
 }
 
 QString compactionFailedText() { return QStringLiteral("压缩数据库失败\r原因：可能此数据库正在被其他程序打开。"); }
@@ -207,17 +213,37 @@ bool compactDatabase(const QString& database, QString* error)
     }
 }
 
-bool compactDatabaseReporting(const QString& database)
+QString compactUnder(LongWork& work, const QString& database)
 {
     try {
-        compact(database);
-        return true;
+        work.run([&](const StepReport& report) {
+            report(progressStepName(ProgressStep::Compacting), 0, 0);
+            compact(database);
+        });
+        return QString();
     } catch (const AppError& e) {
         // Damage or a full disk is said on a second line: the text's own
         // cause, another program, is then not the cause.
-        dlg::messageBox(withTrueCause(compactionFailedText(), e), QStringLiteral("提示"), Buttons::Ok, Icon::Error);
-        return false;
+        return withTrueCause(compactionFailedText(), e);
     }
+}
+
+bool reportCompaction(const QString& failure)
+{
+    if (failure.isEmpty()) return true;
+    dlg::messageBox(failure, QStringLiteral("提示"), Buttons::Ok, Icon::Error);
+    return false;
+}
+
+QString backupFileText(const QString& file)
+{
+    const QFileInfo fi(file);
+    if (!fi.isFile()) return QString();
+    const qint64 bytes = fi.size();
+    constexpr qint64 kMB = 1024 * 1024;
+    const QString size = bytes < kMB ? QStringLiteral("%1KB").arg((bytes + 1023) / 1024)
+                                     : QStringLiteral("%1MB").arg(double(bytes) / kMB, 0, 'f', 1);
+    return QStringLiteral("备份时间:%1  大小:%2").arg(fi.lastModified().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), size);
 }
 
 bool sameFolder(const QString& a, const QString& b)
@@ -253,8 +279,9 @@ void replaceContent(Connection& into, Connection& from)
 }
 }
 
-void replaceDatabaseContent(const QString& source, const QString& database)
+void replaceDatabaseContent(const QString& source, const QString& database, const Progress& progress)
 {
+    if (progress) progress(ProgressStep::Copying, 0, 0);
     const SettledBackup settled(source);
     if (!isUsableBackup(settled.path())) throw DbError(QStringLiteral("数据文件已损坏: ") + source);
     Connection from;

@@ -9,6 +9,7 @@
 // Failures throw FileOpenError or DbError with the reason; the copies report
 // no window of their own, so that they can run off the interface thread.
 #include "admin/restore.h"
+#include "common/dialogs.h"
 #include "data/progress.h"
 #include <QDate>
 #include <QString>
@@ -22,8 +23,11 @@ QString weekdayBackupName(const QDate& day);
 // The folder named after the year, "2026".
 QString yearArchiveName(const QDate& day);
 
+// The copies' progress reported as steps of a progress window (LongWork).
+Progress stepsTo(const StepReport& report);
+
 // Copies a plain file to `target` through a temporary file beside it.
-void copyFileChecked(const QString& source, const QString& target);
+void copyFileChecked(const QString& source, const QString& target, const Progress& progress = {});
 // Copies the open database `c` to the file `target`: online backup into
 // ".<name>.new" beside it, the full check of that copy (checkCopy), then
 // rename. A copy that fails the check is made once more; when the second
@@ -31,7 +35,7 @@ void copyFileChecked(const QString& source, const QString& target);
 // text, noted, when it is the working database), and the target untouched.
 void copyOpenDatabase(Connection& c, const QString& target, const Progress& progress = {});
 // The same from a database file, opened for the copy only.
-void copyDatabaseFile(const QString& database, const QString& target);
+void copyDatabaseFile(const QString& database, const QString& target, const Progress& progress = {});
 
 // Copies the folder `source` with its files and subfolders into
 // `destination`, replacing files already there. The working database in it is
@@ -39,21 +43,28 @@ void copyDatabaseFile(const QString& database, const QString& target);
 // in one write; rollback journals, partial copies and the old data a restore
 // kept beside the working file are left behind. Throws when the source folder
 // is missing.
-void copyFolder(const QString& source, const QString& destination);
+void copyFolder(const QString& source, const QString& destination, const Progress& progress = {});
 // The same with the working database as the target: copyFolder of a folder
 // into works/ replaces the database's content this way. Checks the source first.
-void replaceDatabaseContent(const QString& source, const QString& database);
+void replaceDatabaseContent(const QString& source, const QString& database, const Progress& progress = {});
 // copyFolder of works/ into the program folder's `folderName`.
-void copyWorkingFolder(const QString& folderName);
+void copyWorkingFolder(const QString& folderName, const Progress& progress = {});
 
 // Rewrites the database file compactly. False, with the reason in `error`,
 // when it could not (another program holding it past the wait): the file is
 // then as it was.
 bool compactDatabase(const QString& database, QString* error = nullptr);
-// compactDatabase with the failure message shown; a damaged file or a full
-// disk is named on a second line.
-bool compactDatabaseReporting(const QString& database);
+// compactDatabase on the thread of `work`: empty when it was compacted, else
+// the failure message (a damaged file or a full disk named on a second line),
+// for reportCompaction once the work is done.
+QString compactUnder(LongWork& work, const QString& database);
+// Shows the failure message compactUnder returned; true when there is none.
+bool reportCompaction(const QString& failure);
 QString compactionFailedText();
+
+// "备份时间:<yyyy-MM-dd HH:mm:ss>  大小:<size>" of a backup file, empty when
+// there is none: what the operator checks before restoring from it.
+QString backupFileText(const QString& file);
 
 // True when both paths name the same folder.
 bool sameFolder(const QString& a, const QString& b);

@@ -62,15 +62,28 @@ void exitBackup()
     finishBakCopies();
     if (dlg::messageBox(exitBackupQuestion(), QStringLiteral("是否备份数据?"), Buttons::YesNo) == Answer::No) return;
     waitForBakCopies();
-    // A failed compaction has shown its message; the copy is still made,
+    // One window over the compaction and the copy; their messages follow it,
+    // in their order. A failed compaction still leaves the copy to be made,
     // unless the data is known to be damaged: its copy would fail its check.
-    compactDatabaseReporting(AppPaths::workingDatabase());
-    const QString failed = QStringLiteral("数据备份失败,请通过手工备份！ ");
-    try {
-        if (workingDamaged()) throw DbDamagedError(workingDamagedText());
-        copyWorkingFolder(weekdayBackupName(Clock::today()));
-    } catch (const AppError& e) {
-        dlg::messageBox(withReason(failed, reasonOf(e)), QStringLiteral("提示"), Buttons::Ok, Icon::Error);
+    QString compactionFailure;
+    bool copied = false;
+    QString reason;
+    {
+        LongWork work(QStringLiteral("数据备份"));
+        compactionFailure = compactUnder(work, AppPaths::workingDatabase());
+        try {
+            if (workingDamaged()) throw DbDamagedError(workingDamagedText());
+            const QString folder = weekdayBackupName(Clock::today());
+            work.run([&folder](const StepReport& report) { copyWorkingFolder(folder, stepsTo(report)); });
+            copied = true;
+        } catch (const AppError& e) {
+            reason = reasonOf(e);
+        }
+    }
+    reportCompaction(compactionFailure);
+    if (!copied) {
+        dlg::messageBox(withReason(QStringLiteral("数据备份失败,请通过手工备份！ "), reason), QStringLiteral("提示"), Buttons::Ok,
+                        Icon::Error);
         return;
     }
     dlg::showMessage(QStringLiteral("数据备份完毕！ "));
@@ -78,14 +91,18 @@ void exitBackup()
 
 namespace {
 // Copies `from` into works/ with the connection closed (this year's data
-// first into bak/ when `keepThisYear`); the mode changes only once the data
-// is in place, so that a failure leaves backups allowed.
-void switchYearData(const char* from, bool keepThisYear, const QString& mode, const QString& failure)
+// first into bak/ when `keepThisYear`) under a progress window captioned
+// `caption`; the mode changes only once the data is in place, so that a
+// failure leaves backups allowed.
+void switchYearData(const QString& caption, const char* from, bool keepThisYear, const QString& mode, const QString& failure)
 {
     ConnectionPause pause;
     try {
-        if (keepThisYear) copyWorkingFolder(QStringLiteral("bak"));
-        copyFolder(AppPaths::file(QLatin1String(from)), AppPaths::file(QStringLiteral("works")));
+        const QString source = AppPaths::file(QLatin1String(from)), works = AppPaths::file(QStringLiteral("works"));
+        LongWork(caption).run([&](const StepReport& report) {
+            if (keepThisYear) copyWorkingFolder(QStringLiteral("bak"), stepsTo(report));
+            copyFolder(source, works, stepsTo(report));
+        });
         qm::session().lastYearMode = mode;
         holdBakCopies(mode == QLatin1String("T"));
     } catch (const AppError& e) {
@@ -102,13 +119,13 @@ void copyLastYearData()
         return;
     }
     if (!dlg::confirm(QStringLiteral("确实要复制去年数据?"))) return;
-    switchYearData("LASTBAK", true, QStringLiteral("T"), QStringLiteral("复制去年数据失败！ "));
+    switchYearData(QStringLiteral("复制上年数据"), "LASTBAK", true, QStringLiteral("T"), QStringLiteral("复制去年数据失败！ "));
 }
 
 void restoreThisYearData()
 {
     if (!dlg::confirm(QStringLiteral("确实要恢复今年数据?"))) return;
-    switchYearData("bak", false, QStringLiteral("F"), QStringLiteral("恢复今年数据失败！ "));
+    switchYearData(QStringLiteral("恢复今年数据"), "bak", false, QStringLiteral("F"), QStringLiteral("恢复今年数据失败！ "));
 }
 
 QString archivedProgramFile()
@@ -126,15 +143,22 @@ void yearArchive()
     const QString folder = AppPaths::file(yearArchiveName(Clock::today()));
     dlg::showMessage(QStringLiteral("年度数据将备份到:") + folder);
     QDir().mkpath(folder + QStringLiteral("/works"));
+    const QString caption = QStringLiteral("年度数据备份");
     try {
-        copyFileChecked(archivedProgramFile(), folder + QStringLiteral("/quillmart"));
+        const QString program = archivedProgramFile();
+        LongWork(caption).run([&](const StepReport& report) {
+            copyFileChecked(program, folder + QStringLiteral("/quillmart"), stepsTo(report));
+        });
         dlg::showMessage(QStringLiteral("继续进行年度数据备份！ "));
     } catch (const AppError& e) {
         dlg::showMessage(withReason(QStringLiteral("年度程序备份失败,请通过手工备份！ "), e.message()));
     }
     ConnectionPause pause;
     try {
-        copyDatabaseFile(AppPaths::workingDatabase(), folder + QStringLiteral("/works/vkdb.mdb"));
+        const QString working = AppPaths::workingDatabase();
+        LongWork(caption).run([&](const StepReport& report) {
+            copyDatabaseFile(working, folder + QStringLiteral("/works/vkdb.mdb"), stepsTo(report));
+        });
         dlg::showMessage(QStringLiteral("年度数据备份完毕！ "));
     } catch (const AppError& e) {
         dlg::showMessage(withReason(QStringLiteral("年度数据备份失败,请通过手工备份！ "), reasonOf(e)));

@@ -3,8 +3,8 @@
 #include "admin/rights.h"
 #include "common/dialogs.h"
 #include "common/errors.h"
+#include "common/paths.h"
 #include "data/connection.h"
-#include "data/tfrdm.h"
 #include "shell/commands.h"
 
 namespace qm {
@@ -39,9 +39,23 @@ bool mayRun(const QString& refusal, const QString& question, const QString& noti
     return dlg::confirm(question);
 }
 
-void runOnData(const QStringList& commands, const QString& done)
+// The job on a connection of its own, off the interface thread.
+void runJob(LongWork& work, const QStringList& commands)
 {
-    runClosingJob(frdm->ADOCon, commands);
+    const QString working = AppPaths::workingDatabase();
+    work.run([&](const StepReport& report) {
+        Connection c;
+        c.open(working);
+        runClosingJob(c, commands, stepsTo(report));
+    });
+}
+
+void runOnData(const QString& caption, const QStringList& commands, const QString& done)
+{
+    {
+        LongWork work(caption);
+        runJob(work, commands);
+    }
     dlg::showMessage(done);
 }
 
@@ -81,17 +95,20 @@ QStringList clearSalesCommands()
             QStringLiteral("delete from outdetail"), QStringLiteral("delete from outbackdetail")};
 }
 
-void runClosingJob(Connection& c, const QStringList& commands)
+void runClosingJob(Connection& c, const QStringList& commands, const Progress& progress)
 {
     Transaction t(c);
-    for (const QString& sql : commands) c.exec(sql);
+    for (int i = 0; i < commands.size(); ++i) {
+        if (progress) progress(ProgressStep::Writing, i, commands.size());
+        c.exec(commands[i]);
+    }
     t.commit();
 }
 
 void monthEnd()
 {
     if (!mayRun(kNoRight, QStringLiteral("确实要月终数据处理?"))) return;
-    runOnData(monthEndCommands(), QStringLiteral("已做完月终数据处理!"));
+    runOnData(QStringLiteral("月终数据处理"), monthEndCommands(), QStringLiteral("已做完月终数据处理!"));
 }
 
 void yearEnd()
@@ -100,26 +117,37 @@ void yearEnd()
                 QStringLiteral("请先做年度数据备份，再做年终数据处理功能!")))
         return;
     // The copy of the year's data comes first; without it nothing changes.
-    try {
-        copyWorkingFolder(QStringLiteral("LASTBAK"));
-    } catch (const AppError& e) {
-        dlg::messageBox(QStringLiteral("年终数据备份到LASTBAK失败,年终数据处理没有进行！ \r原因：") + e.message(),
+    // One window over both.
+    bool copied = false;
+    QString failure;
+    {
+        LongWork work(QStringLiteral("年终数据处理"));
+        try {
+            work.run([](const StepReport& report) { copyWorkingFolder(QStringLiteral("LASTBAK"), stepsTo(report)); });
+            copied = true;
+        } catch (const AppError& e) {
+            failure = e.message();
+        }
+        if (copied) runJob(work, yearEndCommands());
+    }
+    if (!copied) {
+        dlg::messageBox(QStringLiteral("年终数据备份到LASTBAK失败,年终数据处理没有进行！ \r原因：") + failure,
                         QStringLiteral("提示"), Buttons::Ok, Icon::Error);
         return;
     }
-    runOnData(yearEndCommands(), QStringLiteral("年终数据处理完成，请到数据维护中进行数据整理。"));
+    dlg::showMessage(QStringLiteral("年终数据处理完成，请到数据维护中进行数据整理。"));
 }
 
 void initialiseSystem()
 {
     if (!mayRun(kOnly999, QStringLiteral("确实要初始化吗?"))) return;
-    runOnData(initialisationCommands(), QStringLiteral("初始化完成，请到数据维护中进行数据整理。"));
+    runOnData(QStringLiteral("系统初始化"), initialisationCommands(), QStringLiteral("初始化完成，请到数据维护中进行数据整理。"));
 }
 
 void clearSalesData()
 {
     if (!mayRun(kNoRight, QStringLiteral("确实要清空销售数据吗?"))) return;
-    runOnData(clearSalesCommands(), QStringLiteral("清空销售数据完毕！"));
+    runOnData(QStringLiteral("清空销售数据"), clearSalesCommands(), QStringLiteral("清空销售数据完毕！"));
 }
 
 }

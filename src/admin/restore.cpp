@@ -115,7 +115,11 @@ RestoreOutcome stage(const QString& backup, const QString& staged, const Progres
         }
     }
     copyStep("staged");
-    const DatabaseCheck check = checkFinishedCopy(staged, progress);
+    // The copy's check is the backup's: the operator sees it named so.
+    const Progress checkingBackup = [&progress](ProgressStep, qint64 done, qint64 total) {
+        if (progress) progress(ProgressStep::CheckingBackup, done, total);
+    };
+    const DatabaseCheck check = checkFinishedCopy(staged, checkingBackup);
     switch (check.state) {
     case DatabaseFileState::Usable:
         break;

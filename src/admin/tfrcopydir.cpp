@@ -18,10 +18,66 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QScrollBar>
 #include <QStorageInfo>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <functional>
+
+namespace {
+// The folder list. The operator's own picks, by mouse or keyboard, are told
+// apart from the moves of the current row that the list makes by itself while
+// it loads or refreshes (a row removed under it).
+class FolderTree : public QTreeView {
+public:
+    explicit FolderTree(QWidget* parent) : QTreeView(parent)
+    {
+        verticalScrollBar()->installEventFilter(this);
+        horizontalScrollBar()->installEventFilter(this);
+    }
+    std::function<void(const QModelIndex&)> picked; // the operator made this row current
+    std::function<void()> used;                     // the operator clicked, typed, scrolled
+
+protected:
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override
+    {
+        QTreeView::currentChanged(current, previous);
+        if (byOperator_ && current.isValid()) picked(current);
+    }
+    void mousePressEvent(QMouseEvent* e) override { byOperator([&] { QTreeView::mousePressEvent(e); }); }
+    void mouseReleaseEvent(QMouseEvent* e) override { byOperator([&] { QTreeView::mouseReleaseEvent(e); }); }
+    void mouseDoubleClickEvent(QMouseEvent* e) override { byOperator([&] { QTreeView::mouseDoubleClickEvent(e); }); }
+    void mouseMoveEvent(QMouseEvent* e) override
+    {
+        if (e->buttons() == Qt::NoButton) QTreeView::mouseMoveEvent(e);
+        else byOperator([&] { QTreeView::mouseMoveEvent(e); });
+    }
+    void keyPressEvent(QKeyEvent* e) override { byOperator([&] { QTreeView::keyPressEvent(e); }); }
+    void wheelEvent(QWheelEvent* e) override
+    {
+        used();
+        QTreeView::wheelEvent(e);
+    }
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        if (e->type() == QEvent::MouseButtonPress && (o == verticalScrollBar() || o == horizontalScrollBar())) used();
+        return QTreeView::eventFilter(o, e);
+    }
+
+private:
+    void byOperator(const std::function<void()>& handle)
+    {
+        used();
+        byOperator_ = true;
+        const auto done = qScopeGuard([this] { byOperator_ = false; });
+        handle();
+    }
+    bool byOperator_ = false;
+};
+}
 
 Tfrcopydir::Tfrcopydir(QWidget* parent) : QWidget(parent, Qt::Window)
 {
@@ -39,7 +95,10 @@ Tfrcopydir::Tfrcopydir(QWidget* parent) : QWidget(parent, Qt::Window)
     folders_ = new QFileSystemModel(this);
     folders_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
     folders_->setRootPath(QStringLiteral("/"));
-    DirectoryListBox1 = new QTreeView(this);
+    auto* tree = new FolderTree(this);
+    tree->picked = [this](const QModelIndex& i) { choose(folders_->filePath(i)); };
+    tree->used = [this] { follow_ = false; };
+    DirectoryListBox1 = tree;
     DirectoryListBox1->setObjectName(QStringLiteral("DirectoryListBox1"));
     DirectoryListBox1->setModel(folders_);
     for (int c = 1; c < folders_->columnCount(); ++c) DirectoryListBox1->hideColumn(c);
@@ -82,10 +141,13 @@ Tfrcopydir::Tfrcopydir(QWidget* parent) : QWidget(parent, Qt::Window)
     connect(BitBtn2, &QPushButton::clicked, this, &Tfrcopydir::BitBtn2Click);
     connect(BitBtn3, &QPushButton::clicked, this, &Tfrcopydir::BitBtn3Click);
     connect(DriveComboBox1, &QComboBox::activated, this, &Tfrcopydir::DriveComboBox1Change);
-    connect(DirectoryListBox1->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex& i) { Edit1->setText(QDir::cleanPath(folders_->filePath(i))); });
-
-    connect(folders_, &QFileSystemModel::directoryLoaded, this, [this] { showInTree(folder()); });
+    // The list reads folders in the background, and rows come, go and move
+    // under the chosen one: afterwards, its row is made current again.
+    connect(folders_, &QFileSystemModel::directoryLoaded, this, &Tfrcopydir::showInTree, Qt::QueuedConnection);
+    connect(folders_, &QFileSystemModel::rowsInserted, this, &Tfrcopydir::showInTree, Qt::QueuedConnection);
+    connect(folders_, &QFileSystemModel::rowsRemoved, this, &Tfrcopydir::showInTree, Qt::QueuedConnection);
+    connect(folders_, &QFileSystemModel::layoutChanged, this, &Tfrcopydir::showInTree, Qt::QueuedConnection);
+    connect(folders_, &QFileSystemModel::modelReset, this, &Tfrcopydir::showInTree, Qt::QueuedConnection);
 
     QString bak = qm::AppPaths::file(QStringLiteral("bak"));
     QDir().mkpath(bak);
@@ -94,25 +156,37 @@ Tfrcopydir::Tfrcopydir(QWidget* parent) : QWidget(parent, Qt::Window)
     qm::centreOnScreen(this);
 }
 
-QString Tfrcopydir::folder() const { return QDir::cleanPath(Edit1->text()); }
+QString Tfrcopydir::folder() const { return chosen_; }
 
-void Tfrcopydir::showInTree(const QString& folder)
+void Tfrcopydir::choose(const QString& folder)
 {
-    const QModelIndex i = folders_->index(folder);
-    if (!i.isValid()) return;
-    for (QModelIndex p = i.parent(); p.isValid(); p = p.parent()) DirectoryListBox1->expand(p);
+    chosen_ = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    Edit1->setText(chosen_);
+}
+
+void Tfrcopydir::showInTree()
+{
+    const QModelIndex i = folders_->index(chosen_);
+    if (!i.isValid()) {
+        // Gone from the list: no other row stands for it.
+        DirectoryListBox1->selectionModel()->clear();
+        return;
+    }
+    // Until the operator uses the list, it opens its way to the chosen folder
+    // as it loads; afterwards no row moves under the mouse.
+    if (follow_)
+        for (QModelIndex p = i.parent(); p.isValid(); p = p.parent()) DirectoryListBox1->expand(p);
     if (DirectoryListBox1->currentIndex() != i) DirectoryListBox1->setCurrentIndex(i);
-    DirectoryListBox1->scrollTo(i, QAbstractItemView::PositionAtCenter);
+    if (follow_) DirectoryListBox1->scrollTo(i, QAbstractItemView::PositionAtCenter);
 }
 
 void Tfrcopydir::setFolder(const QString& folder)
 {
-    const QString clean = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
-    Edit1->setText(clean);
-    // The folder list reads folders in the background: follow it as it loads.
-    folders_->setRootPath(clean);
-    showInTree(clean);
-    const QString root = QStorageInfo(clean).rootPath();
+    choose(folder);
+    follow_ = true;
+    folders_->setRootPath(chosen_);
+    showInTree();
+    const QString root = QStorageInfo(chosen_).rootPath();
     const int at = DriveComboBox1->findText(root);
     if (at >= 0) DriveComboBox1->setCurrentIndex(at);
 }
@@ -136,7 +210,10 @@ void Tfrcopydir::BitBtn1Click()
     {
         qm::ConnectionPause pause;
         try {
-            qm::copyDatabaseFile(qm::AppPaths::workingDatabase(), chosenFile());
+            const QString working = qm::AppPaths::workingDatabase(), target = chosenFile();
+            qm::LongWork(QStringLiteral("数据备份")).run([&](const qm::StepReport& report) {
+                qm::copyDatabaseFile(working, target, qm::stepsTo(report));
+            });
             qm::dlg::showMessage(QStringLiteral("数据备份完毕！ "));
         } catch (const qm::AppError& e) {
             qm::dlg::showMessage(qm::withReason(QStringLiteral("请检查本系统的数据备份是否存在！ "), qm::reasonOf(e)));
@@ -148,18 +225,26 @@ void Tfrcopydir::BitBtn1Click()
 
 void Tfrcopydir::BitBtn2Click()
 {
-    qm::dlg::showMessage(QStringLiteral("你选择的数据备份位置是:") + chosenFile());
+    // The copy's date and size beside it: the operator sees which copy replaces the data.
+    const QString copy = qm::backupFileText(chosenFile());
+    qm::dlg::showMessage(QStringLiteral("你选择的数据备份位置是:") + chosenFile() + (copy.isEmpty() ? QString() : QStringLiteral("\r") + copy));
     if (refuseWorkingFolder()) return;
     if (!qm::dlg::confirm(QStringLiteral("是否进行数据恢复?"))) return;
     {
         qm::ConnectionPause pause;
         const QString missing = QStringLiteral("请检查本系统的数据备份是否存在！ ");
         try {
-            if (!QFileInfo(chosenFile()).isFile()) {
+            const QString backup = chosenFile(), working = qm::AppPaths::workingDatabase();
+            if (!QFileInfo(backup).isFile()) {
                 qm::dlg::showMessage(missing);
             } else {
                 QString kept, reason;
-                switch (qm::restoreDatabase(chosenFile(), qm::AppPaths::workingDatabase(), &kept, &reason)) {
+                qm::RestoreOutcome outcome;
+                qm::LongWork(QStringLiteral("数据恢复")).run([&](const qm::StepReport& report) {
+                    outcome = qm::restoreDatabase(backup, working, &kept, &reason, qm::KeptAs::BeforeRestore,
+                                                  qm::stepsTo(report));
+                });
+                switch (outcome) {
                 case qm::RestoreOutcome::Restored:
                     qm::dlg::showMessage(qm::restoredText(kept));
                     break;

@@ -23,7 +23,9 @@ public:
     QPushButton* BitBtn2 = nullptr;         // 开始恢复
     QPushButton* BitBtn3 = nullptr;         // 退出
 
-    // The chosen folder, without a trailing "/".
+    // The chosen folder, without a trailing "/": the one the box shows and
+    // the commands use. Only the operator (a pick in the folder list, a
+    // drive) or setFolder changes it, never the list as it loads.
     QString folder() const;
     void setFolder(const QString& folder);
 
@@ -35,11 +37,16 @@ public slots:
 
 private:
     QString chosenFile() const;
-    void showInTree(const QString& folder);
+    void choose(const QString& folder);
+    // Puts the list's current row back on the chosen folder when the list
+    // moved it, and keeps it in view until the operator uses the list.
+    void showInTree();
     // The backup folder is the working folder: refused, as the copy would
     // replace the live file under the front desk.
     bool refuseWorkingFolder();
     QFileSystemModel* folders_ = nullptr;
+    QString chosen_;
+    bool follow_ = true;
 };
 
 namespace qm {

@@ -1,10 +1,10 @@
 #include "admin/tfrpack.h"
 #include "admin/backup.h"
 #include "admin/backupcommands.h"
+#include "admin/periodclosing.h"
 #include "admin/rights.h"
 #include "common/paths.h"
 #include "data/connection.h"
-#include "data/tfrdm.h"
 #include "shell/commands.h"
 #include "shell/windowprotocol.h"
 #include <QHBoxLayout>
@@ -48,30 +48,34 @@ QStringList Tfrpack::purgeCommands()
     return out;
 }
 
-void qm::purgeBlankRows(Connection& c)
-{
-    Transaction t(c);
-    for (const QString& sql : Tfrpack::purgeCommands()) c.exec(sql);
-    t.commit();
-}
+void qm::purgeBlankRows(Connection& c, const Progress& progress) { runClosingJob(c, Tfrpack::purgeCommands(), progress); }
 
 void Tfrpack::Button1Click()
 {
     Label1->setText(QStringLiteral("正在整理数据..."));
-    Label1->repaint();
-    try {
-        qm::purgeBlankRows(frdm->ADOCon);
-    } catch (...) {
-        // Nothing was removed; the error handler says why.
-        Label1->setText(QStringLiteral("准备数据整理……"));
-        throw;
-    }
-    bool compacted;
+    QString compactionFailure;
     {
+        // The clean-up and the compaction off the interface thread, under one window.
         qm::ConnectionPause pause;
-        compacted = qm::compactDatabaseReporting(qm::AppPaths::workingDatabase());
+        {
+            const QString working = qm::AppPaths::workingDatabase();
+            qm::LongWork work(QStringLiteral("数据整理"));
+            try {
+                work.run([&working](const qm::StepReport& report) {
+                    qm::Connection c;
+                    c.open(working);
+                    qm::purgeBlankRows(c, qm::stepsTo(report));
+                });
+            } catch (...) {
+                // Nothing was removed; the error handler says why.
+                Label1->setText(QStringLiteral("准备数据整理……"));
+                throw;
+            }
+            compactionFailure = qm::compactUnder(work, working);
+        }
         pause.resume();
     }
+    const bool compacted = qm::reportCompaction(compactionFailure);
     Label1->setText(compacted ? QStringLiteral("数据的压缩整理完毕！") : QStringLiteral("数据压缩没有完成,请稍后再试。"));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // 数据整理: removes blank document rows and nameless master rows, then
 // compacts the database file.
+#include "data/progress.h"
 #include <QStringList>
 #include <QWidget>
 
@@ -27,5 +28,5 @@ public slots:
 namespace qm {
 class Connection;
 // The clean-up in one transaction.
-void purgeBlankRows(Connection& c);
+void purgeBlankRows(Connection& c, const Progress& progress = {});
 }

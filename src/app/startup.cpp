@@ -1,4 +1,5 @@
 #include "app/startup.h"
+#include "admin/backup.h"
 #include "admin/errorhandler.h"
 #include "admin/restore.h"
 #include "admin/tfrpassword.h"
@@ -55,7 +56,10 @@ RestoreResult restoreWorkingDatabase(const QString& working, const QString& back
     RestoreResult r;
     QDir().mkpath(QFileInfo(working).absolutePath());
     try {
-        r.restored = restoreDatabase(backup, working, &r.keptAs, nullptr, KeptAs::Damaged) != RestoreOutcome::NotUsable;
+        LongWork(QStringLiteral("数据恢复")).run([&](const StepReport& report) {
+            r.restored = restoreDatabase(backup, working, &r.keptAs, nullptr, KeptAs::Damaged, stepsTo(report))
+                         != RestoreOutcome::NotUsable;
+        });
     } catch (const AppError& e) {
         r.cause = trueCause(e);
     }

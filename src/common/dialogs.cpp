@@ -1,4 +1,5 @@
 #include "common/dialogs.h"
+#include "common/dialogs_p.h"
 #include "common/inputpassword.h"
 #include <QApplication>
 #include <QMessageBox>
@@ -43,65 +44,44 @@ bool isOrdinaryWindow(const QWidget* w)
     return type == Qt::Window || type == Qt::Dialog;
 }
 
-// Keeps a box over its owner for as long as it is shown: owned by the window
-// that asked, in the layer of the windows that stay on top (so that no such
-// window of the program covers it), raised and given the keyboard when it
-// appears. Afterwards the box has its own owner and flags back, and the window
-// that asked has the keyboard again (the window manager may hand it to
-// another window, a disabled one even).
-class OverOwner {
-public:
-    explicit OverOwner(QWidget* box)
-        : box_(box), oldParent_(box->parentWidget()), hadParent_(oldParent_), oldFlags_(box->windowFlags())
-    {
-        QWidget* owner = dlg::ownerWindow();
-        if (owner && (owner == box || box->isAncestorOf(owner))) owner = nullptr;
-        owner_ = owner;
-        const Qt::WindowFlags flags = oldFlags_ | Qt::WindowStaysOnTopHint;
-        if (owner && (!oldParent_ || oldParent_->window() != owner)) {
-            box->setParent(owner, flags);
-            reowned_ = true;
-        } else if (flags != oldFlags_) {
-            box->setWindowFlags(flags);
-        }
-        raiser_ = new Raiser(box);
-        box->installEventFilter(raiser_);
-    }
-    ~OverOwner()
-    {
-        if (box_) {
-            delete raiser_.data();
-            if (reowned_) box_->setParent(hadParent_ ? oldParent_.data() : nullptr, oldFlags_);
-            else if (box_->windowFlags() != oldFlags_) box_->setWindowFlags(oldFlags_);
-        }
-        const QWidget* modal = QApplication::activeModalWidget();
-        if (owner_ && owner_->isVisible() && (!modal || modal == owner_)) owner_->activateWindow();
-    }
-    OverOwner(const OverOwner&) = delete;
-    OverOwner& operator=(const OverOwner&) = delete;
+}
 
-private:
-    class Raiser : public QObject {
-    public:
-        using QObject::QObject;
-        bool eventFilter(QObject* o, QEvent* e) override
-        {
-            if (e->type() == QEvent::Show && o == parent()) {
-                auto* w = static_cast<QWidget*>(o);
-                w->raise();
-                w->activateWindow();
-            }
-            return false;
-        }
-    };
-    QPointer<QWidget> box_;
-    QPointer<QWidget> owner_;
-    QPointer<QWidget> oldParent_;
-    bool hadParent_;
-    Qt::WindowFlags oldFlags_;
-    bool reowned_ = false;
-    QPointer<Raiser> raiser_;
-};
+OverOwner::OverOwner(QWidget* box)
+    : box_(box), oldParent_(box->parentWidget()), hadParent_(oldParent_), oldFlags_(box->windowFlags())
+{
+    QWidget* owner = dlg::ownerWindow();
+    if (owner && (owner == box || box->isAncestorOf(owner))) owner = nullptr;
+    owner_ = owner;
+    const Qt::WindowFlags flags = oldFlags_ | Qt::WindowStaysOnTopHint;
+    if (owner && (!oldParent_ || oldParent_->window() != owner)) {
+        box->setParent(owner, flags);
+        reowned_ = true;
+    } else if (flags != oldFlags_) {
+        box->setWindowFlags(flags);
+    }
+    raiser_ = new Raiser(box);
+    box->installEventFilter(raiser_);
+}
+
+OverOwner::~OverOwner()
+{
+    if (box_) {
+        delete raiser_.data();
+        if (reowned_) box_->setParent(hadParent_ ? oldParent_.data() : nullptr, oldFlags_);
+        else if (box_->windowFlags() != oldFlags_) box_->setWindowFlags(oldFlags_);
+    }
+    const QWidget* modal = QApplication::activeModalWidget();
+    if (owner_ && owner_->isVisible() && (!modal || modal == owner_)) owner_->activateWindow();
+}
+
+bool OverOwner::Raiser::eventFilter(QObject* o, QEvent* e)
+{
+    if (e->type() == QEvent::Show && o == parent()) {
+        auto* w = static_cast<QWidget*>(o);
+        w->raise();
+        w->activateWindow();
+    }
+    return false;
 }
 
 namespace dlg {

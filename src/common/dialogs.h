@@ -23,14 +23,45 @@ enum class Icon { None, Information, Warning, Error, Question };
 // The application title: the caption of plain messages.
 inline QString appTitle() { return QStringLiteral("Velkan软件"); }
 
-// A window over long work that goes on while it shows: once the work has
-// lasted its delay, it names the work and offers 取消. The work calls poll()
-// often; poll() lets the window paint and take the click, and answers true
-// once 取消 was pressed. It closes when it is destroyed.
+// A window over long work that goes on while it shows. Once the work has
+// lasted its delay, it names the step under way, with a bar where the amount
+// is known and, where the work can stop safely, a button that stops it. From
+// the start the program keeps painting and nothing else takes input: before
+// the window shows, the operator's input waits; then the window is modal to
+// the program. The work calls poll() often; the window closes when it is
+// destroyed.
 class ProgressWindow {
 public:
     virtual ~ProgressWindow() = default;
+    // Lets the program paint and the window take the click; true once the
+    // stop button was pressed.
     virtual bool poll() = 0;
+    // The step under way: `done` of `total` (0: not known).
+    virtual void setStep(const QString& step, qint64 done = 0, qint64 total = 0) = 0;
+};
+
+// How long work tells how far it has got, from the thread it runs on.
+using StepReport = std::function<void(const QString& step, qint64 done, qint64 total)>;
+
+// How long work may last before its window shows.
+inline constexpr int kProgressDelayMs = 300;
+
+// Long work run off the interface thread under one progress window (without
+// a stop button), shown for as long as this lives.
+class LongWork {
+public:
+    explicit LongWork(const QString& caption, int delayMs = kProgressDelayMs);
+    ~LongWork();
+    // Runs `work` on a thread of its own and returns once it has ended,
+    // throwing what it threw. The steps it reports show in the window in
+    // their order. `work` touches no window, no dialog and no connection of
+    // the interface thread.
+    void run(const std::function<void(const StepReport& report)>& work);
+    LongWork(const LongWork&) = delete;
+    LongWork& operator=(const LongWork&) = delete;
+
+private:
+    std::unique_ptr<ProgressWindow> window_;
 };
 
 class DialogBackend {
@@ -45,7 +76,9 @@ public:
     virtual QString saveFile(const QString& caption, const QString& dir, const QString& filter) = 0;
     virtual QString chooseFolder(const QString& caption, const QString& dir) = 0;
     virtual bool printerSetup(QPrinter* printer) = 0;
-    virtual std::unique_ptr<ProgressWindow> progress(const QString& caption, const QString& text, int delayMs) = 0;
+    // `stopText` names the stop button; empty: none.
+    virtual std::unique_ptr<ProgressWindow> progress(const QString& caption, const QString& text, int delayMs,
+                                                     const QString& stopText) = 0;
 };
 
 namespace dlg {
@@ -74,8 +107,10 @@ QString openFile(const QString& caption, const QString& dir, const QString& filt
 QString saveFile(const QString& caption, const QString& dir, const QString& filter = QString());
 QString chooseFolder(const QString& caption, const QString& dir);
 bool printerSetup(QPrinter* printer);
-// A progress window with 取消 over work that polls it (ProgressWindow).
-std::unique_ptr<ProgressWindow> progress(const QString& caption, const QString& text, int delayMs = 300);
+// A progress window over work that polls it (ProgressWindow), its stop
+// button named `stopText` (none when empty).
+std::unique_ptr<ProgressWindow> progress(const QString& caption, const QString& text, int delayMs = kProgressDelayMs,
+                                         const QString& stopText = QStringLiteral("取消"));
 
 // The window a box opens over: the active window; when none is active (a long
 // step took the focus away), the topmost modal or stay-on-top window that is
@@ -93,7 +128,8 @@ public:
     QString saveFile(const QString& caption, const QString& dir, const QString& filter) override;
     QString chooseFolder(const QString& caption, const QString& dir) override;
     bool printerSetup(QPrinter* printer) override;
-    std::unique_ptr<ProgressWindow> progress(const QString& caption, const QString& text, int delayMs) override;
+    std::unique_ptr<ProgressWindow> progress(const QString& caption, const QString& text, int delayMs,
+                                             const QString& stopText) override;
 };
 
 // The scripted backend of the tests.
@@ -112,8 +148,11 @@ public:
     std::deque<QString> files;         // for the choosers; empty answers ""
     // Modal dialogs: called with the dialog; returns the result code. Default: Rejected.
     std::function<int(QDialog*)> onExec;
-    // Progress windows show after their delay, as the real ones do; with
-    // this set, 取消 is pressed as soon as one shows.
+    // Progress windows show after their delay, as the real ones do, or after
+    // this one when it is not negative. A window shown is recorded with its
+    // caption and step, and again at each new step. With cancelProgress set,
+    // its stop button is pressed as soon as it shows.
+    int progressDelayMs = -1;
     bool cancelProgress = false;
 
     Answer messageBox(const QString& text, const QString& caption, Buttons b, Icon icon) override;
@@ -123,10 +162,13 @@ public:
     QString saveFile(const QString& caption, const QString& dir, const QString& filter) override;
     QString chooseFolder(const QString& caption, const QString& dir) override;
     bool printerSetup(QPrinter* printer) override;
-    std::unique_ptr<ProgressWindow> progress(const QString& caption, const QString& text, int delayMs) override;
+    std::unique_ptr<ProgressWindow> progress(const QString& caption, const QString& text, int delayMs,
+                                             const QString& stopText) override;
 
     // Texts of the messages shown, in order.
     QStringList messages() const;
+    // "<caption>|<step>" of the progress windows shown, in order.
+    QStringList progressSteps() const;
     QString lastMessage() const;
     void clear() { shown.clear(); }
 };

@@ -6,18 +6,12 @@
 #include "data/damage.h"
 #include "data/databasecheck.h"
 #include <QCoreApplication>
-#include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QLabel>
 #include <QMetaObject>
-#include <QProgressBar>
-#include <QPushButton>
 #include <QScopeGuard>
-#include <QTimer>
-#include <QVBoxLayout>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <atomic>
@@ -312,9 +306,6 @@ Copier& copier()
 
 std::atomic<bool> g_held{false};
 
-// How long a copy may take before the operator sees its progress.
-constexpr int kSilentWaitMs = 300;
-
 }
 
 void holdBakCopies(bool held) { g_held = held; }
@@ -343,35 +334,18 @@ bool waitForBakCopies(int timeoutMs) { return copier().wait(timeoutMs); }
 
 bool finishBakCopies()
 {
-    if (copier().wait(kSilentWaitMs)) return true;
-    QDialog box;
-    box.setObjectName(QStringLiteral("bakCopyProgress"));
-    box.setWindowTitle(QStringLiteral("数据备份"));
-    auto* layout = new QVBoxLayout(&box);
-    auto* label = new QLabel(&box);
-    auto* bar = new QProgressBar(&box);
-    bar->setRange(0, 1000);
-    auto* leave = new QPushButton(QStringLiteral("不再等待"), &box);
-    layout->addWidget(label);
-    layout->addWidget(bar);
-    layout->addWidget(leave);
-    QObject::connect(leave, &QPushButton::clicked, &box, &QDialog::reject);
-    auto show = [&] {
+    if (copier().wait(0)) return true;
+    auto window = dlg::progress(QStringLiteral("数据备份"), QString(), kProgressDelayMs, QStringLiteral("不再等待"));
+    while (!copier().wait(kPollMs)) {
         const int p = copier().progress();
-        label->setText(p < 0 ? QStringLiteral("前台正在写入数据,等其空闲后再复制到备份目录bak……")
-                             : QStringLiteral("正在将数据复制到备份目录bak,请稍候……"));
-        bar->setValue(std::max(p, 0));
-    };
-    show();
-    QTimer poll(&box);
-    QObject::connect(&poll, &QTimer::timeout, &box, [&] {
-        show();
-        if (copier().wait(0)) box.accept();
-    });
-    poll.start(100);
-    if (dlg::exec(&box) == QDialog::Accepted) return true;
-    copier().abandon();
-    return false;
+        if (p < 0) window->setStep(QStringLiteral("前台正在写入数据,等其空闲后再复制到备份目录bak……"));
+        else window->setStep(QStringLiteral("正在将数据复制到备份目录bak,请稍候……"), p, 1000);
+        if (window->poll()) {
+            copier().abandon();
+            return false;
+        }
+    }
+    return true;
 }
 
 void abandonBakCopies() { copier().abandon(); }

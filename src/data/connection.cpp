@@ -462,6 +462,7 @@ void backupInto(sqlite3* source, const QString& partial, int busyWaitMs, const P
     });
     b = sqlite3_backup_init(dst, "main", source, "main");
     if (!b) throwSqliteError(sqlite3_errcode(dst), QStringLiteral("备份失败: ") + QString::fromUtf8(sqlite3_errmsg(dst)));
+    if (progress) progress(ProgressStep::Copying, 0, 0);
     // Steps of a few megabytes: between them a writer can take its lock (the
     // copy then starts again from the changed file), and the wait for another
     // connection's lock is bounded.

@@ -13,7 +13,12 @@
 #include "support/files.h"
 #include "support/fixture.h"
 #include <QFile>
+#include <QFileSystemModel>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QTest>
+#include <QTreeView>
 #include <QPointer>
 #include <QRegularExpression>
 #include <QScopeGuard>
@@ -181,7 +186,10 @@ TEST_F(BackupTest, CompactionFailureIsReportedAndTheWeekdayCopyStillMade)
     // Not a database at all: the same message with the true cause, and no success.
     writeFile(folder() + "works/broken.mdb", QByteArray(8192, 'x'));
     dialogs->clear();
-    EXPECT_FALSE(qm::compactDatabaseReporting(folder() + "works/broken.mdb"));
+    {
+        qm::LongWork work{QString()};
+        EXPECT_FALSE(qm::reportCompaction(qm::compactUnder(work, folder() + "works/broken.mdb")));
+    }
     ASSERT_EQ(dialogs->shown.size(), 1u);
     EXPECT_EQ(dialogs->shown[0].text, QStringLiteral("压缩数据库失败\r原因：可能此数据库正在被其他程序打开。\r") + qm::workingDamagedText());
     EXPECT_EQ(dialogs->shown[0].caption, QStringLiteral("提示"));
@@ -268,6 +276,133 @@ TEST_F(CopydirTest, TheWorkingFolderIsNeitherSourceNorTarget)
     window->BitBtn2Click();
     EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("备份位置不能是工作数据位置,请另选文件夹！ "));
     EXPECT_TRUE(frdm->ADOCon.isOpen());
+}
+
+// The folder the operator picks stays picked whatever the folder list loads
+// or refreshes meanwhile: the box shows it and both commands use it.
+TEST_F(CopydirTest, TheFolderPickedIsTheOneShownAndUsedWhileTheListLoads)
+{
+    for (int i = 0; i < 40; ++i) QDir().mkpath(folder() + QStringLiteral("d%1").arg(i));
+    delete window;
+    ASSERT_TRUE(qm::runCommand("N45"));
+    window = qobject_cast<Tfrcopydir*>(qm::findOpenWindow("Frcopydir"));
+    ASSERT_TRUE(window);
+    auto* tree = window->DirectoryListBox1;
+    auto* list = qobject_cast<QFileSystemModel*>(tree->model());
+    const QString top = QDir::cleanPath(folder());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list->rowCount(list->index(top)) >= 41; }));
+
+    // Picked by mouse low in the list while a folder is still loading: the
+    // list follows the pick no more, so the row stays under the mouse.
+    QModelIndex row;
+    for (int y = tree->viewport()->height() - 4; y > 0 && !row.isValid(); y -= 4) {
+        const QModelIndex at = tree->indexAt(QPoint(tree->viewport()->width() / 2, y));
+        if (at.parent() == list->index(top)) row = at;
+    }
+    ASSERT_TRUE(row.isValid());
+    const QString picked = list->filePath(row);
+    const QPoint at = tree->visualRect(row).center();
+    QTest::mousePress(tree->viewport(), Qt::LeftButton, {}, at);
+    emit list->directoryLoaded(top + "/d0");
+    QCoreApplication::processEvents();
+    QMouseEvent move(QEvent::MouseMove, at, tree->viewport()->mapToGlobal(at), Qt::NoButton, Qt::LeftButton, {});
+    QApplication::sendEvent(tree->viewport(), &move);
+    QTest::mouseRelease(tree->viewport(), Qt::LeftButton, {}, at);
+    EXPECT_EQ(window->Edit1->text().toStdString(), picked.toStdString());
+
+    // Its row dropped and listed again (a refresh): still the one picked.
+    const QString name = QFileInfo(picked).fileName();
+    ASSERT_TRUE(list->rmdir(list->index(picked)));
+    ASSERT_TRUE(list->mkdir(list->index(top), name).isValid());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window->Edit1->text().toStdString(), picked.toStdString());
+    EXPECT_EQ(list->filePath(tree->currentIndex()).toStdString(), picked.toStdString());
+    EXPECT_EQ(window->folder().toStdString(), picked.toStdString());
+
+    // The restore names the copy there by its date and size; the backup writes there.
+    qm::copyDatabaseFile(working(), picked + "/vkdb.mdb");
+    const QFileInfo copy(picked + "/vkdb.mdb");
+    ASSERT_LT(copy.size(), 1024 * 1024);
+    dialogs->answers = {qm::Answer::Cancel};
+    window->BitBtn2Click();
+    EXPECT_EQ(dialogs->messages().value(0), QStringLiteral("你选择的数据备份位置是:%1/vkdb.mdb\r备份时间:%2  大小:%3KB")
+                                                 .arg(picked, copy.lastModified().toString("yyyy-MM-dd HH:mm:ss"))
+                                                 .arg((copy.size() + 1023) / 1024));
+    QFile::remove(picked + "/vkdb.mdb");
+    addProduct(QStringLiteral("选中的"));
+    window->BitBtn1Click();
+    EXPECT_EQ(productNames(picked + "/vkdb.mdb"), QStringList{QStringLiteral("选中的")});
+}
+
+// A pick by keyboard once the list has loaded moves the choice as well.
+TEST_F(CopydirTest, TheKeyboardPicksAFolderOnceTheListHasLoaded)
+{
+    auto* tree = window->DirectoryListBox1;
+    auto* list = qobject_cast<QFileSystemModel*>(tree->model());
+    QDir().mkpath(folder() + "usb");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list->rowCount(list->index(QDir::cleanPath(folder()))) >= 3; }));
+    tree->setFocus();
+    QTest::keyClick(tree, Qt::Key_Down);
+    const QString next = list->filePath(tree->currentIndex());
+    EXPECT_NE(next, QDir::cleanPath(folder() + "bak"));
+    EXPECT_EQ(window->Edit1->text(), next);
+    EXPECT_EQ(window->folder(), next);
+}
+
+// Each long command runs off the interface thread under one progress window
+// naming its steps in order (shown at once here); the messages before and
+// after stay as they were.
+TEST_F(CopydirTest, LongCommandsShowTheirStepsInOrder)
+{
+    dialogs->progressDelayMs = 0;
+    auto stepsOf = [this](const std::function<void()>& command) {
+        dialogs->clear();
+        command();
+        return dialogs->progressSteps();
+    };
+    auto reopen = [this] {
+        delete window;
+        qm::runCommand("N45");
+        window = qobject_cast<Tfrcopydir*>(qm::findOpenWindow("Frcopydir"));
+        window->setFolder(folder() + "usb");
+    };
+    reopen();
+    EXPECT_EQ(stepsOf([this] { window->BitBtn1Click(); }),
+              (QStringList{QStringLiteral("数据备份|复制数据"), QStringLiteral("数据备份|检查数据")}));
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("数据备份完毕！ "));
+    reopen();
+    EXPECT_EQ(stepsOf([this] { window->BitBtn2Click(); }),
+              (QStringList{QStringLiteral("数据恢复|复制数据"), QStringLiteral("数据恢复|检查备份文件")}));
+    EXPECT_TRUE(dialogs->lastMessage().startsWith(QStringLiteral("数据恢复完毕！ ")));
+
+    ASSERT_TRUE(qm::runCommand("N17"));
+    QPointer<Tfrpack> pack = qobject_cast<Tfrpack*>(qm::findOpenWindow("Frpack"));
+    EXPECT_EQ(stepsOf([&] { pack->Button1Click(); }),
+              (QStringList{QStringLiteral("数据整理|处理数据"), QStringLiteral("数据整理|压缩数据")}));
+    EXPECT_EQ(pack->Label1->text(), QStringLiteral("数据的压缩整理完毕！"));
+    pack->Button2Click();
+
+    writeFile(folder() + "program", "the program");
+    qm::setArchivedProgramFile(folder() + "program");
+    EXPECT_EQ(stepsOf([this] {
+                  dialogs->inputs = {"123456"};
+                  qm::runCommand("N77");
+              }),
+              (QStringList{QStringLiteral("年度数据备份|复制数据"), QStringLiteral("年度数据备份|复制数据"),
+                           QStringLiteral("年度数据备份|检查数据")}));
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("年度数据备份完毕！ "));
+
+    // Start-up's own restore of working data found damaged.
+    qm::copyDatabaseFile(working(), folder() + "bak/vkdb.mdb");
+    frdm->ADOCon.close();
+    writeFile(working(), QByteArray(8192, 'x'));
+    EXPECT_EQ(stepsOf([] { qm::openWorkingDatabase(frdm); }),
+              (QStringList{QStringLiteral("数据恢复|复制数据"), QStringLiteral("数据恢复|检查备份文件")}));
+    EXPECT_TRUE(frdm->ADOCon.isOpen());
+
+    EXPECT_EQ(stepsOf([] { qm::exitBackup(); }), (QStringList{QStringLiteral("数据备份|压缩数据"), QStringLiteral("数据备份|复制数据"),
+                                                              QStringLiteral("数据备份|检查数据")}));
+    EXPECT_EQ(dialogs->messages(), (QStringList{qm::exitBackupQuestion(), QStringLiteral("数据备份完毕！ ")}));
 }
 
 TEST_F(CopydirTest, RestoreKeepsTheCurrentDataAndUpgradesTheCopy)

@@ -240,7 +240,10 @@ TEST_F(DamageTest, AStatementThatMeetsDamageNamesItNotTheRawError)
 
     // The compaction says its own text, and the true cause on a second line.
     dialogs->clear();
-    EXPECT_FALSE(qm::compactDatabaseReporting(working));
+    {
+        qm::LongWork work{QString()};
+        EXPECT_FALSE(qm::reportCompaction(qm::compactUnder(work, working)));
+    }
     EXPECT_EQ(dialogs->lastMessage(), qm::compactionFailedText() + "\r" + qm::workingDamagedText());
 }
 
@@ -263,7 +266,10 @@ TEST_F(DamageTest, AFullDiskIsNamedWhereTheTextNamesAnotherCause)
     fault::setTarget(working);
     fault::armDiskFull(1);
     frdm->ADOCon.close();
-    EXPECT_FALSE(qm::compactDatabaseReporting(working));
+    {
+        qm::LongWork work{QString()};
+        EXPECT_FALSE(qm::reportCompaction(qm::compactUnder(work, working)));
+    }
     EXPECT_EQ(dialogs->messages(), QStringList{qm::compactionFailedText() + "\r" + qm::diskFullText()});
     EXPECT_FALSE(qm::workingDamaged());
 }

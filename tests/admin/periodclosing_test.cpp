@@ -185,3 +185,20 @@ TEST_F(PeriodClosingTest, ClearingSalesLeavesPurchasesPaymentsAndStock)
     EXPECT_EQ(product(), stock);
     EXPECT_EQ(numbering(), "product=57 BANK=4 outlist=99 INDETAIL=12");
 }
+
+// Month-end and year-end run off the interface thread under a progress window
+// naming each step (shown at once here), with their messages as before.
+TEST_F(PeriodClosingTest, MonthEndAndYearEndShowTheirStepsInOrder)
+{
+    dialogs->progressDelayMs = 0;
+    run("N65");
+    EXPECT_EQ(dialogs->progressSteps(), QStringList{QStringLiteral("月终数据处理|处理数据")});
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("已做完月终数据处理!"));
+    EXPECT_EQ(product(), "40 10 0 0 50 20");
+
+    run("N50");
+    EXPECT_EQ(dialogs->progressSteps(), (QStringList{QStringLiteral("年终数据处理|复制数据"), QStringLiteral("年终数据处理|检查数据"),
+                                                     QStringLiteral("年终数据处理|处理数据")}));
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("年终数据处理完成，请到数据维护中进行数据整理。"));
+    EXPECT_EQ(documents(), "000000000000");
+}

@@ -12,9 +12,16 @@
 #include "masterdata/tfrproductp.h"
 #include "masterdata/tfrspec.h"
 #include "support/fixture.h"
+#include <QElapsedTimer>
+#include <QLabel>
 #include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QThread>
 #include <QTimer>
 #include <QWindow>
+#include <atomic>
+#include <thread>
 
 using namespace qm;
 
@@ -108,4 +115,49 @@ TEST_F(BoxOwner, ABoxFromALongStepOpensOverTheWindowThatAskedAndHandsTheKeyboard
     EXPECT_EQ(Frm_ErrorMessage->parentWidget(), nullptr);
     EXPECT_FALSE(Frm_ErrorMessage->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     EXPECT_EQ(boxShownBy([this] { dlg::openFile(QStringLiteral("打开"), folder()); }), "QFileDialog" + overOptions);
+}
+
+// Long work runs on a thread of its own while the program goes on with its
+// events; after its delay a window modal to the program, over the window that
+// asked, names the step with a bar where the amount is known and offers no
+// stop. What the work throws reaches the caller.
+TEST_F(BoxOwner, LongWorkShowsItsStepOverTheWindowThatAskedWhileTheProgramGoesOn)
+{
+    auto* copydir = new Tfrcopydir(frmain);
+    copydir->show();
+    QApplication::setActiveWindow(copydir);
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
+    ticker.start(5);
+    std::atomic<bool> looked{false};
+    QString seen;
+    QTimer::singleShot(200, [&] {
+        if (auto* w = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            const auto* bar = w->findChild<QProgressBar*>();
+            seen = QStringLiteral("%1 over %2: %3 %4/%5").arg(w->windowTitle(), w->parentWidget()->objectName(),
+                                                               w->findChild<QLabel*>("step")->text()).arg(bar->value()).arg(bar->maximum());
+            if (w->windowFlags().testFlag(Qt::WindowStaysOnTopHint)) seen += " on top";
+            if (w->findChild<QPushButton*>()) seen += " with a stop button";
+        }
+        looked = true;
+    });
+    Qt::HANDLE workThread = nullptr;
+    LongWork(QStringLiteral("数据恢复"), 50).run([&](const StepReport& report) {
+        workThread = QThread::currentThreadId();
+        report(QStringLiteral("复制数据"), 0, 0);
+        report(QStringLiteral("检查备份文件"), 40, 100);
+        QElapsedTimer waited;
+        waited.start();
+        while (!looked && waited.elapsed() < 5000) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    });
+    EXPECT_EQ(seen.toStdString(), "数据恢复 over Frcopydir: 检查备份文件 400/1000 on top");
+    EXPECT_NE(workThread, QThread::currentThreadId());
+    EXPECT_GT(ticks, 2);
+    EXPECT_FALSE(QApplication::activeModalWidget());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(QApplication::activeWindow(), copydir);
+
+    EXPECT_THROW(LongWork(QString()).run([](const StepReport&) { throw DbBusyError(QStringLiteral("busy")); }), DbBusyError);
+    delete copydir;
 }
