@@ -7,6 +7,7 @@
 #include "admin/backup.h"
 #include "common/paths.h"
 #include "data/connection.h"
+#include "measure.h"
 #include "shopgen.h"
 #include <QCoreApplication>
 #include <QDir>
@@ -21,36 +22,6 @@
 #include <vector>
 
 namespace {
-
-struct Measure {
-    const char* name;
-    std::function<void()> work;
-    double best = 1e99;
-};
-
-// Runs every measure once per round, in turn, each from a fresh file: the
-// disk's write-back of one measure falls on all of them alike.
-void measure(std::vector<Measure>& measures, int runs, const std::function<void()>& prepare)
-{
-    for (int i = 0; i < runs; ++i)
-        for (Measure& m : measures) {
-            prepare();
-            QElapsedTimer t;
-            t.start();
-            m.work();
-            m.best = std::min(m.best, t.nsecsElapsed() / 1e6);
-        }
-}
-
-void run(const QString& program, const QStringList& args)
-{
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForFinished(-1) || p.exitCode() != 0) {
-        std::fprintf(stderr, "%s failed: %s\n", qPrintable(program), p.readAllStandardError().constData());
-        std::exit(1);
-    }
-}
 
 // Leaves free pages behind, as a year of deleted blank rows and year-ends do,
 // so that the compaction has work to do; every run starts from this file.
@@ -85,21 +56,21 @@ int main(int argc, char** argv)
         QFile::remove(dir.path() + "/shell.mdb");
     };
     const QString target = dir.path() + "/cp.mdb";
-    std::vector<Measure> m = {
-        {"cp of the closed file", [&] { run("cp", {working, target}); }},
-        {"cp of the closed file, then sync", [&] { run("cp", {working, target}); run("sync", {target}); }},
-        {"sqlite3 .backup", [&] { run("sqlite3", {working, ".backup " + dir.path() + "/shell.mdb"}); }},
-        {"sqlite3 VACUUM", [&] { run("sqlite3", {working, "VACUUM"}); }},
+    std::vector<qmbench::Measure> m = {
+        {"cp of the closed file", [&] { qmbench::runTool("cp", {working, target}); }},
+        {"cp of the closed file, then sync", [&] { qmbench::runTool("cp", {working, target}); qmbench::runTool("sync", {target}); }},
+        {"sqlite3 .backup", [&] { qmbench::runTool("sqlite3", {working, ".backup " + dir.path() + "/shell.mdb"}); }},
+        {"sqlite3 VACUUM", [&] { qmbench::runTool("sqlite3", {working, "VACUUM"}); }},
         {"weekday copy (backup, check, rename)", [&] { qm::copyWorkingFolder("BAK1"); }},
         {"compaction", [&] { if (!qm::compactDatabase(working)) std::exit(1); }},
         {"exit backup (compaction + weekday copy)", [&] { qm::compactDatabase(working); qm::copyWorkingFolder("BAK1"); }},
     };
-    measure(m, runs, fresh);
+    qmbench::takeTurns(m, runs, fresh);
     const double cpSync = m[1].best, shellBackup = m[2].best, shellVacuum = m[3].best;
 
     std::printf("ten-year shop: %.1f MB, %lld document rows; best of %d rounds\n", QFileInfo(pristine).size() / 1048576.0,
                 static_cast<long long>(shop.totalRows()), runs);
-    for (const Measure& x : m) std::printf("%-42s %8.0f ms\n", x.name, x.best);
+    for (const qmbench::Measure& x : m) std::printf("%-42s %8.0f ms\n", x.name, x.best);
     std::printf("weekday copy / (cp + sync)                 %8.2fx\n", m[4].best / cpSync);
     std::printf("weekday copy / sqlite3 .backup             %8.2fx\n", m[4].best / shellBackup);
     std::printf("compaction / sqlite3 VACUUM                %8.2fx\n", m[5].best / shellVacuum);

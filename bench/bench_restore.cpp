@@ -8,6 +8,7 @@
 #include "admin/backup.h"
 #include "common/paths.h"
 #include "data/connection.h"
+#include "measure.h"
 #include "shopgen.h"
 #include <QCoreApplication>
 #include <QDir>
@@ -20,26 +21,6 @@
 #include <cstdlib>
 #include <functional>
 #include <vector>
-
-namespace {
-
-void run(const QString& program, const QStringList& args)
-{
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForFinished(-1) || p.exitCode() != 0) {
-        std::fprintf(stderr, "%s failed: %s\n", qPrintable(program), p.readAllStandardError().constData());
-        std::exit(1);
-    }
-}
-
-struct Measure {
-    const char* name;
-    std::function<void()> work;
-    double best = 1e99;
-};
-
-} // namespace
 
 int main(int argc, char** argv)
 {
@@ -69,11 +50,11 @@ int main(int argc, char** argv)
         for (const QString& f : QDir(dir.path() + "/works").entryList(QDir::Files | QDir::Hidden))
             QFile::remove(dir.path() + "/works/" + f);
         QFile::copy(pristine, working);
-        run("sync", {working});
+        qmbench::runTool("sync", {working});
     };
-    std::vector<Measure> m = {
-        {"quick_check of the backup (sqlite3)", [&] { run("sqlite3", {"-readonly", backup, "PRAGMA quick_check"}); }},
-        {"cp of the backup, then sync", [&] { run("cp", {backup, target}); run("sync", {target}); }},
+    std::vector<qmbench::Measure> m = {
+        {"quick_check of the backup (sqlite3)", [&] { qmbench::runTool("sqlite3", {"-readonly", backup, "PRAGMA quick_check"}); }},
+        {"cp of the backup, then sync", [&] { qmbench::runTool("cp", {backup, target}); qmbench::runTool("sync", {target}); }},
         {"restore", [&] {
              if (qm::restoreDatabase(backup, working) != qm::RestoreOutcome::Restored) {
                  std::fprintf(stderr, "restore failed\n");
@@ -81,17 +62,10 @@ int main(int argc, char** argv)
              }
          }},
     };
-    for (int i = 0; i < runs; ++i)
-        for (Measure& x : m) {
-            fresh();
-            QElapsedTimer t;
-            t.start();
-            x.work();
-            x.best = std::min(x.best, t.nsecsElapsed() / 1e6);
-        }
+    qmbench::takeTurns(m, runs, fresh);
     const double floor = m[0].best + m[1].best;
     std::printf("shop at scale %.2f: backup %.1f MB; best of %d rounds\n", spec.scale, QFileInfo(backup).size() / 1048576.0, runs);
-    for (const Measure& x : m) std::printf("%-42s %8.0f ms\n", x.name, x.best);
+    for (const qmbench::Measure& x : m) std::printf("%-42s %8.0f ms\n", x.name, x.best);
     std::printf("restore / (quick_check + cp + sync)        %8.2fx\n", m[2].best / floor);
     return 0;
 }

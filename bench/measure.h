@@ -4,7 +4,11 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
+#include <QStringList>
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <vector>
 
@@ -38,6 +42,38 @@ inline long statusKb(const char* key)
     for (const QByteArray& line : f.readAll().split('\n'))
         if (line.startsWith(key)) return line.mid(int(qstrlen(key))).trimmed().split(' ').value(0).toLong();
     return -1;
+}
+
+// One named piece of work and its best time in ms over the rounds of takeTurns.
+struct Measure {
+    const char* name;
+    std::function<void()> work;
+    double best = 1e99;
+};
+
+// Runs every measure once per round, in turn, each after `prepare`: the
+// disk's write-back of one measure falls on all of them alike.
+inline void takeTurns(std::vector<Measure>& measures, int runs, const std::function<void()>& prepare)
+{
+    for (int i = 0; i < runs; ++i)
+        for (Measure& m : measures) {
+            prepare();
+            QElapsedTimer t;
+            t.start();
+            m.work();
+            m.best = std::min(m.best, t.nsecsElapsed() / 1e6);
+        }
+}
+
+// Runs a plain tool (cp, sync, the sqlite3 shell) to its end; a failure ends the benchmark.
+inline void runTool(const QString& program, const QStringList& args)
+{
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(-1) || p.exitCode() != 0) {
+        std::fprintf(stderr, "%s failed: %s\n", qPrintable(program), p.readAllStandardError().constData());
+        std::exit(1);
+    }
 }
 
 }

@@ -103,17 +103,6 @@ QString errorLogLine(const ErrorRecord& r)
 }
 
 namespace {
-bool isDamage(std::exception_ptr e)
-{
-    try {
-        std::rethrow_exception(e);
-    } catch (const DbDamagedError&) {
-        return true;
-    } catch (...) {
-        return false;
-    }
-}
-
 void appendToTable(const ErrorRecord& r)
 {
     if (!frdm || !frdm->ADOCon.isOpen()) throw DbError(QStringLiteral("no database connection"));
@@ -285,7 +274,7 @@ void TFrm_ErrorMessage::MyErrorMessage(QObject* sender, std::exception_ptr e)
     ErrorRecord r = describeError(sender, e);
     // Damaged data: the operator is told what to do, not SQLite's words; the
     // log goes to the text file, not into the damaged database.
-    if (isDamage(e)) {
+    if (isErrorOf<DbDamagedError>(e)) {
         setWorkingDamaged(true);
         appendToTextLog(r);
         dlg::showMessage(workingDamagedText());

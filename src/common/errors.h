@@ -49,18 +49,22 @@ inline QString dataInUseText()
     return QStringLiteral("数据正被其他程序(如前台收银)使用,本次操作没有执行,数据没有改变。请稍后再试！");
 }
 
-// Whether `e` is DbBusyError (another program held the database).
-inline bool isDataInUse(std::exception_ptr e)
+// Whether `e` is an error of the class E (or of one derived from it).
+template <class E>
+bool isErrorOf(std::exception_ptr e)
 {
     if (!e) return false;
     try {
         std::rethrow_exception(e);
-    } catch (const DbBusyError&) {
+    } catch (const E&) {
         return true;
     } catch (...) {
         return false;
     }
 }
+
+// Whether `e` is DbBusyError (another program held the database).
+inline bool isDataInUse(std::exception_ptr e) { return isErrorOf<DbBusyError>(e); }
 
 // Stops a handler after its message has been shown; caught and dropped by the
 // event loop guard, never logged.
