@@ -95,7 +95,7 @@ int measure(const QString& what, const QString& shopPath)
     const long before = qmbench::statusKb("VmRSS:");
 
     t.restart();
-    if (!prepareWithProgress(*r, w)) return 1;
+    if (!prepareWithProgress(*r)) return 1;
     const double prepared = t.nsecsElapsed() / 1e9;
     const int pages = r->pageCount();
     std::printf("%d rows filled in %.2f s; %d pages; ", rows, fill, pages);
