@@ -35,8 +35,8 @@ public:
     // the program reports, instead of the signal ending the program.
     static void ignoreFileSizeSignal();
 
-    // Qt's own Simplified Chinese texts (print dialog, file choosers, the
-    // preview's tool tips, standard buttons), installed in the application.
+    // Qt's own Simplified Chinese texts (print dialog, file choosers,
+    // standard buttons), installed in the application.
     // Null when the system has none.
     static QTranslator* loadQtTranslations();
 };

@@ -367,9 +367,7 @@ public:
 private:
     static void place(QWidget* w)
     {
-        if (!w->isWindow() || w->property("qmPlaced").toBool()) return;
-        const Qt::WindowType type = w->windowType();
-        if (type != Qt::Window && type != Qt::Dialog) return;
+        if (!w->isWindow() || !isOrdinaryWindow(w) || w->property("qmPlaced").toBool()) return;
         // Placed once, on the first show; later shows find it where it was left.
         w->setProperty("qmPlaced", true);
         if (w->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized)) return;

@@ -529,7 +529,7 @@ void Connection::detach(Dataset* ds)
 
 // -------------------------------------------------------------- Transaction
 
-Transaction::Transaction(Connection& c) : c_(c)
+Transaction::Transaction(Connection& c, Lock lock) : c_(c)
 {
     static int counter = 0;
     if (c_.inTransaction()) {
@@ -537,7 +537,7 @@ Transaction::Transaction(Connection& c) : c_(c)
         savepoint_ = QStringLiteral("sp%1").arg(++counter);
         c_.exec(QStringLiteral("SAVEPOINT ") + savepoint_);
     } else {
-        c_.exec(QStringLiteral("BEGIN IMMEDIATE"));
+        c_.exec(lock == Lock::Deferred ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE"));
     }
 }
 

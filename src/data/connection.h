@@ -115,10 +115,13 @@ private:
 };
 
 // RAII transaction: BEGIN IMMEDIATE, or a savepoint when one is already open.
-// Rolled back unless commit() is called.
+// A deferred one takes the file's lock only once a statement reads or writes
+// it (a read holds it for no longer than the transaction; a write to a table
+// of the connection alone never takes it). Rolled back unless commit() is called.
 class Transaction {
 public:
-    explicit Transaction(Connection& c);
+    enum class Lock { Immediate, Deferred };
+    explicit Transaction(Connection& c, Lock lock = Lock::Immediate);
     ~Transaction();
     void commit();
     // Rolls back now rather than at the end of the scope, so that datasets

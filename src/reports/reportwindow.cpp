@@ -18,7 +18,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QStyle>
 #include <QTableView>
@@ -305,7 +304,7 @@ void ReportWindow::reportClick()
     report::Layout* r = printLayout();
     if (!r) return;
     r->ReportTitle = report::reportTitle();
-    if (!prepareWithProgress(*r, this)) return;
+    if (!prepareWithProgress(*r)) return;
     r->Preview();
 }
 
@@ -363,7 +362,7 @@ bool ReportWindow::eventFilter(QObject* o, QEvent* e)
     return QDialog::eventFilter(o, e);
 }
 
-bool prepareWithProgress(report::Layout& r, QWidget* parent)
+bool prepareWithProgress(report::Layout& r)
 {
     Dataset* ds = r.dataset();
     // A short report is ready before a progress window could be read.
@@ -371,16 +370,10 @@ bool prepareWithProgress(report::Layout& r, QWidget* parent)
         r.Prepare();
         return !r.cancelled();
     }
-    QProgressDialog progress(QStringLiteral("正在准备打印..."), QStringLiteral("取消"), 0, 0, parent);
-    progress.setObjectName(QStringLiteral("printProgress"));
-    progress.setWindowTitle(report::reportTitle());
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(300);
+    const auto progress = dlg::progress(report::reportTitle(), QStringLiteral("正在准备打印..."));
     r.onPage = [&progress](int pages) {
-        progress.setLabelText(QStringLiteral("正在准备打印，已完成 %1 页").arg(pages));
-        progress.setValue(0);
-        QCoreApplication::processEvents();
-        return !progress.wasCanceled();
+        progress->setStep(QStringLiteral("正在准备打印，已完成 %1 页").arg(pages));
+        return !progress->poll();
     };
     r.Prepare();
     r.onPage = nullptr;

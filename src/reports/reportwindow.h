@@ -122,9 +122,9 @@ private:
     bool closed_ = false;
 };
 
-// Prepares a long report with a progress window whose 取消 stops it.
-// False when the operator cancelled.
-bool prepareWithProgress(report::Layout& r, QWidget* parent);
+// Prepares a long report under the dialogs layer's progress window, whose
+// 取消 stops it. False when the operator cancelled.
+bool prepareWithProgress(report::Layout& r);
 
 }
 }

@@ -206,34 +206,6 @@ double num(const QVariant& v) { return v.isNull() ? 0.0 : v.toDouble(); }
 // file: the front desk's commit waits for no more.
 constexpr int kLockStepMs = 50;
 
-// A transaction that locks a database only once it reads or writes it: the
-// statement's reads take the shop's file for one block, and the print's own
-// table is written without taking it at all. Within a transaction already
-// open it is a no-op. Rolled back unless committed.
-class DeferredTransaction {
-public:
-    explicit DeferredTransaction(sqlite3* db) : db_(db), own_(sqlite3_get_autocommit(db) != 0)
-    {
-        if (own_ && sqlite3_exec(db_, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK)
-            throw DbError(QString::fromUtf8(sqlite3_errmsg(db_)));
-    }
-    ~DeferredTransaction()
-    {
-        if (own_ && !sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-    }
-    void commit()
-    {
-        if (own_ && !sqlite3_get_autocommit(db_) && sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
-            throw DbError(QString::fromUtf8(sqlite3_errmsg(db_)));
-    }
-    DeferredTransaction(const DeferredTransaction&) = delete;
-    DeferredTransaction& operator=(const DeferredTransaction&) = delete;
-
-private:
-    sqlite3* db_;
-    bool own_;
-};
-
 // The rows of every source in the statement's order (date, document number,
 // row number), read a block at a time by the statement's indexes and merged.
 // Each block is a query of its own that ends before the next is read, so no
@@ -371,7 +343,7 @@ private:
         // The block and its documents' money are read in one read transaction,
         // cut short when it has lasted a moment: another program's commit waits
         // for it to end.
-        DeferredTransaction reading(frdm->ADOCon.handle());
+        Transaction reading(frdm->ADOCon, Transaction::Lock::Deferred);
         QElapsedTimer held;
         held.start();
         sqlite3_stmt* h = st.handle();
@@ -676,7 +648,7 @@ void buildStatement(const StatementDesc& d, const QString& paddedCode, const Dat
     };
     std::vector<Pending> pending;
     auto flush = [&] {
-        DeferredTransaction writing(c.handle());
+        Transaction writing(c, Transaction::Lock::Deferred);
         for (const Pending& p : pending) {
             for (int i = 0; i < n; ++i) ins.bindIndex(i + 1, p.values[i]);
             int next = n + 1;

@@ -190,6 +190,20 @@ TEST_F(ReportWindowTest, PreparingAPrintCanBeCancelled)
     r->onPage = nullptr;
     EXPECT_EQ(r->Prepare(), all);
     EXPECT_FALSE(r->cancelled());
+
+    // A print long enough for it shows the dialogs layer's progress window;
+    // its 取消 leaves no preview.
+    frdm->ADOCon.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<2000) "
+                      "INSERT INTO getdetail (intno, mainintno, billdate, billtype, billname, pass, cancel, sphh, amount) "
+                      "SELECT printf('9%09d', i), '0000000001', '2009-03-06 00:00:00', billtype, billname, 1, 0, sphh, 1 "
+                      "FROM n, (SELECT billtype, billname, sphh FROM getdetail LIMIT 1)");
+    dialogs->clear();
+    dialogs->progressDelayMs = 0;
+    dialogs->cancelProgress = true;
+    g->reportClick();
+    EXPECT_EQ(dialogs->progressSteps(), QStringList{QStringLiteral("Velkan打印预览|正在准备打印，已完成 0 页")});
+    EXPECT_EQ(dialogs->shown.size(), 1u);
+    EXPECT_TRUE(r->cancelled());
 }
 
 // Every report window looks finished: boxes inside, apart, captions whole.
