@@ -269,7 +269,7 @@ void replaceContent(Connection& into, Connection& from)
     for (;;) {
         rc = sqlite3_backup_step(b, -1);
         if (rc == SQLITE_OK) continue;
-        if ((rc & 0xff) != SQLITE_BUSY && (rc & 0xff) != SQLITE_LOCKED) break;
+        if (!isBusyCode(rc)) break;
         if (!busySince.isValid()) busySince.start();
         if (busySince.elapsed() >= kBackupBusyWaitMs) break;
         sqlite3_sleep(20);

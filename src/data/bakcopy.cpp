@@ -61,8 +61,6 @@ Stamp stampOf(const QByteArray& path)
     return {qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
 }
 
-bool isBusy(int rc) { return (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED; }
-
 enum class Attempt { Done, WriterCame, Abandoned, CopyDamaged };
 
 // The message for a copy that failed: the copy's own text, and the true
@@ -260,7 +258,7 @@ private:
             if (rc == SQLITE_DONE) break;
             // A commit by another connection starts the copy again from the
             // first page: that writer, or the next, would come again.
-            if (isBusy(rc)) return Attempt::WriterCame;
+            if (isBusyCode(rc)) return Attempt::WriterCame;
             if (rc != SQLITE_OK) throwSqliteError(rc, QStringLiteral("备份失败: ") + QString::fromUtf8(sqlite3_errstr(rc)), src);
             const int remaining = sqlite3_backup_remaining(b);
             if (lastRemaining >= 0 && remaining >= lastRemaining) return Attempt::WriterCame;

@@ -21,6 +21,8 @@
 
 namespace qm {
 
+bool isBusyCode(int rc) { return (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED; }
+
 void throwSqliteError(int rc, const QString& msg, sqlite3* db)
 {
     switch (rc & 0xff) {
@@ -485,7 +487,7 @@ void backupInto(sqlite3* source, const QString& partial, int busyWaitMs, const P
             }
             continue;
         }
-        if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED) {
+        if (isBusyCode(rc)) {
             if (!busySince.isValid()) busySince.start();
             if (busySince.elapsed() >= busyWaitMs) break;
             sqlite3_sleep(10);

@@ -159,6 +159,9 @@ private:
 // How long a copy waits for another connection's lock before it gives up.
 inline constexpr int kBackupBusyWaitMs = 5000;
 
+// Whether an SQLite result code says another connection held its lock.
+bool isBusyCode(int rc);
+
 // Raises the exception that fits an SQLite result code: DbBusyError,
 // DbDamagedError (noting damage when `db` is the working database's),
 // DiskFullError or DbError.
