@@ -144,7 +144,6 @@ class StatementWatch {
 public:
     StatementWatch(Connection& c, std::function<bool()> stop);
     ~StatementWatch();
-    bool stopped() const { return stopped_; }
     StatementWatch(const StatementWatch&) = delete;
     StatementWatch& operator=(const StatementWatch&) = delete;
 
