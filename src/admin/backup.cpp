@@ -283,7 +283,7 @@ void replaceDatabaseContent(const QString& source, const QString& database, cons
 {
     if (progress) progress(ProgressStep::Copying, 0, 0);
     const SettledBackup settled(source);
-    if (!isUsableBackup(settled.path())) throw DbError(QStringLiteral("数据文件已损坏: ") + source);
+    if (checkCopy(settled.path()).state != DatabaseFileState::Usable) throw DbError(QStringLiteral("数据文件已损坏: ") + source);
     Connection from;
     from.open(settled.path());
     Connection into;
