@@ -5,7 +5,7 @@
 // Each figure is the best of `runs` rounds (default 3); every round starts
 // from the same working file, and the measures take turns, so that the disk's
 // write-back of one falls on all of them alike.
-#include "admin/backup.h"
+#include "admin/restore.h"
 #include "common/paths.h"
 #include "data/connection.h"
 #include "measure.h"

@@ -8,7 +8,6 @@
 // own, never as a plain file: the front-desk program may be writing it.
 // Failures throw FileOpenError or DbError with the reason; the copies report
 // no window of their own, so that they can run off the interface thread.
-#include "admin/restore.h"
 #include "common/dialogs.h"
 #include "data/progress.h"
 #include <QDate>

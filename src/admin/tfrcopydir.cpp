@@ -1,5 +1,6 @@
 #include "admin/tfrcopydir.h"
 #include "admin/backup.h"
+#include "admin/restore.h"
 #include "admin/backupcommands.h"
 #include "admin/rights.h"
 #include "common/dialogs.h"

@@ -2,6 +2,7 @@
 // under a failing disk: the file is left as it was before or after, never in
 // between.
 #include "admin/backup.h"
+#include "admin/restore.h"
 #include "admin/datatool.h"
 #include "admin/periodclosing.h"
 #include "admin/tfrpack.h"
