@@ -13,7 +13,6 @@
 #include <sqlite3.h>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace qm {
@@ -88,15 +87,6 @@ Progress stepsTo(const StepReport& report)
 void copyStep(const char* name)
 {
     if (g_stepHook) g_stepHook(name);
-}
-
-bool syncFolder(const QString& folder)
-{
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
-    if (fd < 0) return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
 }
 
 QString weekdayBackupName(const QDate& day) { return QStringLiteral("BAK%1").arg(day.dayOfWeek() % 7); }

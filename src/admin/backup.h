@@ -72,8 +72,5 @@ bool sameFolder(const QString& a, const QString& b);
 // each file, before each rename) with a short name of the step.
 void setCopyStepHook(void (*hook)(const char* step));
 void copyStep(const char* name);
-// Makes a finished rename in `folder` survive a power cut; false when the
-// disk refused.
-bool syncFolder(const QString& folder);
 
 }

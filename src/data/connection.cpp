@@ -431,14 +431,20 @@ sqlite3* openPartialCopy(const QString& path, int busyWaitMs)
     return dst;
 }
 
-bool syncFile(const QString& path)
+namespace {
+bool syncPath(const QString& path, int flags)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+    const int fd = ::open(QFile::encodeName(path).constData(), flags);
     if (fd < 0) return false;
     const bool ok = ::fsync(fd) == 0;
     ::close(fd);
     return ok;
 }
+}
+
+bool syncFile(const QString& path) { return syncPath(path, O_RDONLY); }
+
+bool syncFolder(const QString& folder) { return syncPath(folder, O_RDONLY | O_DIRECTORY); }
 
 void renameCopyOver(const QString& from, const QString& to)
 {
@@ -446,11 +452,7 @@ void renameCopyOver(const QString& from, const QString& to)
         QFile::remove(from);
         throw FileOpenError(QStringLiteral("不能写入备份文件: ") + to);
     }
-    const int fd = ::open(QFile::encodeName(QFileInfo(to).absolutePath()).constData(), O_RDONLY | O_DIRECTORY);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
+    syncFolder(QFileInfo(to).absolutePath());
 }
 
 void backupInto(sqlite3* source, const QString& partial, int busyWaitMs, const Progress& progress)

@@ -194,6 +194,9 @@ int removeStalePartialCopies(const QString& folder);
 sqlite3* openPartialCopy(const QString& path, int busyWaitMs);
 // Flushes a closed file to the disk; false when that failed.
 bool syncFile(const QString& path);
+// Makes a finished rename in `folder` survive a power cut; false when the
+// disk refused.
+bool syncFolder(const QString& folder);
 // Renames the complete copy `from` over `to` and makes the rename durable;
 // throws FileOpenError (and removes `from`) when it fails.
 void renameCopyOver(const QString& from, const QString& to);
