@@ -66,13 +66,13 @@ bool isKeptAside(const QString& name)
 }
 
 // Damage the second copy shows as well is in the database copied.
-[[noreturn]] void sourceDamaged(const Connection& c, const QString& detail)
+[[noreturn]] void sourceDamaged(const QString& database, const QString& detail)
 {
-    if (isWorkingDatabase(c.path())) {
+    if (isWorkingDatabase(database)) {
         setWorkingDamaged(true);
         throw DbDamagedError(workingDamagedText());
     }
-    throw DbDamagedError(QStringLiteral("数据文件已损坏: %1 (%2)").arg(c.path(), detail));
+    throw DbDamagedError(QStringLiteral("数据文件已损坏: %1 (%2)").arg(database, detail));
 }
 
 } // namespace
@@ -123,8 +123,10 @@ void copyFileChecked(const QString& source, const QString& target, const Progres
     renameOver(tmp, target);
 }
 
-void copyOpenDatabase(Connection& c, const QString& target, const Progress& progress)
+void copyDatabaseFile(const QString& database, const QString& target, const Progress& progress)
 {
+    Connection c;
+    c.open(database);
     makeFolder(QFileInfo(target).absolutePath());
     const QString fresh = besideName(target, ".new");
     auto cleanup = qScopeGuard([&] { QFile::remove(fresh); });
@@ -139,17 +141,10 @@ void copyOpenDatabase(Connection& c, const QString& target, const Progress& prog
         if (check.state == DatabaseFileState::Usable) break;
         if (check.state != DatabaseFileState::Damaged && check.state != DatabaseFileState::NotDatabase)
             throw FileOpenError(QStringLiteral("备份的数据文件检查不通过: %1 (%2)").arg(target, check.detail));
-        if (attempt == 2) sourceDamaged(c, check.detail);
+        if (attempt == 2) sourceDamaged(database, check.detail);
     }
     cleanup.dismiss();
     renameOver(fresh, target);
-}
-
-void copyDatabaseFile(const QString& database, const QString& target, const Progress& progress)
-{
-    Connection c;
-    c.open(database);
-    copyOpenDatabase(c, target, progress);
 }
 
 void copyFolder(const QString& source, const QString& destination, const Progress& progress)

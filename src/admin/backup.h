@@ -15,8 +15,6 @@
 
 namespace qm {
 
-class Connection;
-
 // "BAK0" for Sunday, "BAK1" for Monday ... "BAK6" for Saturday.
 QString weekdayBackupName(const QDate& day);
 // The folder named after the year, "2026".
@@ -27,13 +25,12 @@ Progress stepsTo(const StepReport& report);
 
 // Copies a plain file to `target` through a temporary file beside it.
 void copyFileChecked(const QString& source, const QString& target, const Progress& progress = {});
-// Copies the open database `c` to the file `target`: online backup into
-// ".<name>.new" beside it, the full check of that copy (checkCopy), then
-// rename. A copy that fails the check is made once more; when the second
-// fails too, the database copied is damaged: DbDamagedError (with the damage
-// text, noted, when it is the working database), and the target untouched.
-void copyOpenDatabase(Connection& c, const QString& target, const Progress& progress = {});
-// The same from a database file, opened for the copy only.
+// Copies the database file `database` to the file `target`, through the
+// online backup of a connection opened for the copy only, into ".<name>.new"
+// beside it; the full check of that copy (checkCopy), then rename. A copy
+// that fails the check is made once more; when the second fails too, the
+// database copied is damaged: DbDamagedError (with the damage text, noted,
+// when it is the working database), and the target untouched.
 void copyDatabaseFile(const QString& database, const QString& target, const Progress& progress = {});
 
 // Copies the folder `source` with its files and subfolders into
