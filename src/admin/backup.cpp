@@ -65,16 +65,6 @@ bool isKeptAside(const QString& name)
     return name.contains(QLatin1String(".before-restore-")) || name.contains(QLatin1String(".damaged-"));
 }
 
-// Damage the second copy shows as well is in the database copied.
-[[noreturn]] void sourceDamaged(const QString& database, const QString& detail)
-{
-    if (isWorkingDatabase(database)) {
-        setWorkingDamaged(true);
-        throw DbDamagedError(workingDamagedText());
-    }
-    throw DbDamagedError(QStringLiteral("数据文件已损坏: %1 (%2)").arg(database, detail));
-}
-
 } // namespace
 
 void setCopyStepHook(void (*hook)(const char*)) { g_stepHook = hook; }
@@ -141,7 +131,7 @@ void copyDatabaseFile(const QString& database, const QString& target, const Prog
         if (check.state == DatabaseFileState::Usable) break;
         if (check.state != DatabaseFileState::Damaged && check.state != DatabaseFileState::NotDatabase)
             throw FileOpenError(QStringLiteral("备份的数据文件检查不通过: %1 (%2)").arg(target, check.detail));
-        if (attempt == 2) sourceDamaged(database, check.detail);
+        if (attempt == 2) throwCopiedDataDamaged(database, check.detail);
     }
     cleanup.dismiss();
     renameOver(fresh, target);

@@ -220,10 +220,7 @@ private:
             case Attempt::CopyDamaged:
                 // Made once more: damage in the second copy as well is in
                 // the data copied, and bak/ keeps its last good copy.
-                if (damagedOnce) {
-                    if (isWorkingDatabase(source)) setWorkingDamaged(true);
-                    throw DbDamagedError(workingDamagedText());
-                }
+                if (damagedOnce) throwCopiedDataDamaged(source, damage_);
                 damagedOnce = true;
                 break;
             }
@@ -277,8 +274,10 @@ private:
         // The copy must open and pass the check before it replaces anything;
         // two threads: the till goes on meanwhile.
         const DatabaseCheck check = checkFinishedCopy(partial, {}, 2);
-        if (check.state == DatabaseFileState::Damaged || check.state == DatabaseFileState::NotDatabase)
+        if (check.state == DatabaseFileState::Damaged || check.state == DatabaseFileState::NotDatabase) {
+            damage_ = check.detail;
             return Attempt::CopyDamaged;
+        }
         if (check.state != DatabaseFileState::Usable)
             throw FileOpenError(QStringLiteral("不能写入备份文件: %1 (%2)").arg(target, check.detail));
         cleanup.dismiss();
@@ -291,6 +290,7 @@ private:
     std::condition_variable cv_, idleCv_;
     std::thread thread_;
     QString source_, target_;
+    QString damage_; // what the check of the last copy found (the copier's thread only)
     bool pending_ = false, running_ = false, stop_ = false, abandon_ = false;
     int made_ = 0;
     std::atomic<int> progress_{-1};
