@@ -1,6 +1,6 @@
 #pragma once
 // Copies of the working data: the weekday folders BAK0..BAK6, LASTBAK, the
-// manual backup and restore, the yearly archive, and compaction.
+// manual backup, the yearly archive, and compaction (restore: restore.h).
 //
 // Every copy is written beside its target and renamed over it only when it is
 // complete and checked, so a failed copy leaves the previous one whole. The
