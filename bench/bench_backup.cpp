@@ -14,62 +14,44 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <vector>
 
-namespace {
-
-// Leaves free pages behind, as a year of deleted blank rows and year-ends do,
-// so that the compaction has work to do; every run starts from this file.
-void makePristine(const qm::bench::ShopSpec& spec, const QString& pristine)
-{
-    qm::bench::copyOfShop(pristine, spec);
-    qm::Connection c;
-    c.open(pristine);
-    c.exec("DELETE FROM outdetail WHERE rowid % 20 = 0");
-}
-
-} // namespace
-
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
-    qm::bench::ShopSpec spec;
-    if (argc > 2) spec.scale = std::atof(argv[2]);
-    QTemporaryDir dir;
-    qm::AppPaths::setProgramFolder(dir.path());
-    QDir().mkpath(dir.path() + "/works");
-    const QString working = qm::AppPaths::workingDatabase();
-    const QString pristine = dir.path() + "/pristine.mdb";
-    const qm::bench::ShopFacts shop = qm::bench::tenYearShop(spec);
-    makePristine(spec, pristine);
+    const qm::bench::CopyBench bench(argc, argv);
+    {
+        // Free pages left behind, as a year of deleted blank rows and
+        // year-ends leave them, so that the compaction has work to do.
+        qm::Connection c;
+        c.open(bench.pristine);
+        c.exec("DELETE FROM outdetail WHERE rowid % 20 = 0");
+    }
     auto fresh = [&] {
-        QFile::remove(working);
-        QFile::copy(pristine, working);
-        QDir(dir.path() + "/BAK1").removeRecursively();
-        QFile::remove(dir.path() + "/cp.mdb");
-        QFile::remove(dir.path() + "/shell.mdb");
+        QFile::remove(bench.working);
+        QFile::copy(bench.pristine, bench.working);
+        QDir(bench.dir.path() + "/BAK1").removeRecursively();
+        QFile::remove(bench.dir.path() + "/cp.mdb");
+        QFile::remove(bench.dir.path() + "/shell.mdb");
     };
-    const QString target = dir.path() + "/cp.mdb";
+    const QString target = bench.dir.path() + "/cp.mdb";
     std::vector<qmbench::Measure> m = {
-        {"cp of the closed file", [&] { qmbench::runTool("cp", {working, target}); }},
-        {"cp of the closed file, then sync", [&] { qmbench::runTool("cp", {working, target}); qmbench::runTool("sync", {target}); }},
-        {"sqlite3 .backup", [&] { qmbench::runTool("sqlite3", {working, ".backup " + dir.path() + "/shell.mdb"}); }},
-        {"sqlite3 VACUUM", [&] { qmbench::runTool("sqlite3", {working, "VACUUM"}); }},
+        {"cp of the closed file", [&] { qmbench::runTool("cp", {bench.working, target}); }},
+        {"cp of the closed file, then sync", [&] { qmbench::runTool("cp", {bench.working, target}); qmbench::runTool("sync", {target}); }},
+        {"sqlite3 .backup", [&] { qmbench::runTool("sqlite3", {bench.working, ".backup " + bench.dir.path() + "/shell.mdb"}); }},
+        {"sqlite3 VACUUM", [&] { qmbench::runTool("sqlite3", {bench.working, "VACUUM"}); }},
         {"weekday copy (backup, check, rename)", [&] { qm::copyWorkingFolder("BAK1"); }},
-        {"compaction", [&] { if (!qm::compactDatabase(working)) std::exit(1); }},
-        {"exit backup (compaction + weekday copy)", [&] { qm::compactDatabase(working); qm::copyWorkingFolder("BAK1"); }},
+        {"compaction", [&] { if (!qm::compactDatabase(bench.working)) std::exit(1); }},
+        {"exit backup (compaction + weekday copy)", [&] { qm::compactDatabase(bench.working); qm::copyWorkingFolder("BAK1"); }},
     };
-    qmbench::takeTurns(m, runs, fresh);
+    qmbench::takeTurns(m, bench.runs, fresh);
     const double cpSync = m[1].best, shellBackup = m[2].best, shellVacuum = m[3].best;
 
-    std::printf("ten-year shop: %.1f MB, %lld document rows; best of %d rounds\n", QFileInfo(pristine).size() / 1048576.0,
-                static_cast<long long>(shop.totalRows()), runs);
+    std::printf("ten-year shop: %.1f MB, %lld document rows; best of %d rounds\n", QFileInfo(bench.pristine).size() / 1048576.0,
+                static_cast<long long>(bench.shop.totalRows()), bench.runs);
     for (const qmbench::Measure& x : m) std::printf("%-42s %8.0f ms\n", x.name, x.best);
     std::printf("weekday copy / (cp + sync)                 %8.2fx\n", m[4].best / cpSync);
     std::printf("weekday copy / sqlite3 .backup             %8.2fx\n", m[4].best / shellBackup);

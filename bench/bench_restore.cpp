@@ -5,7 +5,7 @@
 // Each figure is the best of `runs` rounds (default 3); every round starts
 // from the same working file, and the measures take turns, so that the disk's
 // write-back of one falls on all of them alike.
-#include "admin/backup.h"
+#include "admin/restore.h"
 #include "common/paths.h"
 #include "data/connection.h"
 #include "measure.h"
@@ -15,8 +15,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -25,20 +23,12 @@
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
-    qm::bench::ShopSpec spec;
-    if (argc > 2) spec.scale = std::atof(argv[2]);
-    QTemporaryDir dir;
-    qm::AppPaths::setProgramFolder(dir.path());
-    QDir().mkpath(dir.path() + "/works");
-    const QString working = qm::AppPaths::workingDatabase();
-    const QString pristine = dir.path() + "/pristine.mdb";
-    const QString backup = dir.path() + "/usb/vkdb.mdb";
-    const QString target = dir.path() + "/cp.mdb";
-    QDir().mkpath(dir.path() + "/usb");
-    qm::bench::copyOfShop(pristine, spec);
+    const qm::bench::CopyBench bench(argc, argv);
+    const QString backup = bench.dir.path() + "/usb/vkdb.mdb";
+    const QString target = bench.dir.path() + "/cp.mdb";
+    QDir().mkpath(bench.dir.path() + "/usb");
     // The backup: the same shop a few days earlier.
-    qm::bench::copyOfShop(backup, spec);
+    qm::bench::copyOfShop(backup, bench.spec);
     {
         qm::Connection c;
         c.open(backup);
@@ -47,24 +37,24 @@ int main(int argc, char** argv)
     }
     auto fresh = [&] {
         QFile::remove(target);
-        for (const QString& f : QDir(dir.path() + "/works").entryList(QDir::Files | QDir::Hidden))
-            QFile::remove(dir.path() + "/works/" + f);
-        QFile::copy(pristine, working);
-        qmbench::runTool("sync", {working});
+        for (const QString& f : QDir(bench.dir.path() + "/works").entryList(QDir::Files | QDir::Hidden))
+            QFile::remove(bench.dir.path() + "/works/" + f);
+        QFile::copy(bench.pristine, bench.working);
+        qmbench::runTool("sync", {bench.working});
     };
     std::vector<qmbench::Measure> m = {
         {"quick_check of the backup (sqlite3)", [&] { qmbench::runTool("sqlite3", {"-readonly", backup, "PRAGMA quick_check"}); }},
         {"cp of the backup, then sync", [&] { qmbench::runTool("cp", {backup, target}); qmbench::runTool("sync", {target}); }},
         {"restore", [&] {
-             if (qm::restoreDatabase(backup, working) != qm::RestoreOutcome::Restored) {
+             if (qm::restoreDatabase(backup, bench.working) != qm::RestoreOutcome::Restored) {
                  std::fprintf(stderr, "restore failed\n");
                  std::exit(1);
              }
          }},
     };
-    qmbench::takeTurns(m, runs, fresh);
+    qmbench::takeTurns(m, bench.runs, fresh);
     const double floor = m[0].best + m[1].best;
-    std::printf("shop at scale %.2f: backup %.1f MB; best of %d rounds\n", spec.scale, QFileInfo(backup).size() / 1048576.0, runs);
+    std::printf("shop at scale %.2f: backup %.1f MB; best of %d rounds\n", bench.spec.scale, QFileInfo(backup).size() / 1048576.0, bench.runs);
     for (const qmbench::Measure& x : m) std::printf("%-42s %8.0f ms\n", x.name, x.best);
     std::printf("restore / (quick_check + cp + sync)        %8.2fx\n", m[2].best / floor);
     return 0;

@@ -1,5 +1,6 @@
 #include "shopgen.h"
 #include "common/errors.h"
+#include "common/paths.h"
 #include "common/password.h"
 #include "common/pinyin.h"
 #include "data/connection.h"
@@ -914,6 +915,17 @@ ShopFacts copyOfShopForRun(const char* file, int argc, char** argv)
     const ShopFacts f = copyOfShop(QDir::tempPath() + QLatin1Char('/') + QLatin1String(file), spec);
     std::printf("shop: %lld document rows (scale %.2f)\n", static_cast<long long>(f.totalRows()), spec.scale);
     return f;
+}
+
+CopyBench::CopyBench(int argc, char** argv)
+{
+    if (argc > 1) runs = std::max(1, std::atoi(argv[1]));
+    if (argc > 2) spec.scale = std::atof(argv[2]);
+    AppPaths::setProgramFolder(dir.path());
+    QDir().mkpath(dir.path() + QStringLiteral("/works"));
+    working = AppPaths::workingDatabase();
+    pristine = dir.path() + QStringLiteral("/pristine.mdb");
+    shop = copyOfShop(pristine, spec);
 }
 
 }

@@ -14,6 +14,7 @@
 // that the posted, unreversed documents give them.
 #include <QDate>
 #include <QString>
+#include <QTemporaryDir>
 #include <QtGlobal>
 #include <array>
 
@@ -61,5 +62,18 @@ ShopFacts copyOfShop(const QString& path, const ShopSpec& spec = {});
 // A private copy named `file` in the temporary folder, at the scale given as
 // the program's first argument (1 when none), with its size printed.
 ShopFacts copyOfShopForRun(const char* file, int argc, char** argv);
+
+// What the benchmarks of copies start from, `bench_x [runs] [scale]`: the
+// rounds (3 when not given), the shop's spec, a program folder in a temporary
+// place with its works/, and in it `pristine`, a private copy of the shop
+// (`shop`) from which every round starts.
+struct CopyBench {
+    CopyBench(int argc, char** argv);
+    int runs = 3;
+    ShopSpec spec;
+    QTemporaryDir dir;
+    QString working, pristine;
+    ShopFacts shop;
+};
 
 }

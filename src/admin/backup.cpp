@@ -13,7 +13,6 @@
 #include <sqlite3.h>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace qm {
@@ -66,16 +65,6 @@ bool isKeptAside(const QString& name)
     return name.contains(QLatin1String(".before-restore-")) || name.contains(QLatin1String(".damaged-"));
 }
 
-// Damage the second copy shows as well is in the database copied.
-[[noreturn]] void sourceDamaged(const Connection& c, const QString& detail)
-{
-    if (isWorkingDatabase(c.path())) {
-        setWorkingDamaged(true);
-        throw DbDamagedError(workingDamagedText());
-    }
-    throw DbDamagedError(QStringLiteral("数据文件已损坏: %1 (%2)").arg(c.path(), detail));
-}
-
 } // namespace
 
 void setCopyStepHook(void (*hook)(const char*)) { g_stepHook = hook; }
@@ -88,15 +77,6 @@ Progress stepsTo(const StepReport& report)
 void copyStep(const char* name)
 {
     if (g_stepHook) g_stepHook(name);
-}
-
-bool syncFolder(const QString& folder)
-{
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
-    if (fd < 0) return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
 }
 
 QString weekdayBackupName(const QDate& day) { return QStringLiteral("BAK%1").arg(day.dayOfWeek() % 7); }
@@ -133,8 +113,10 @@ void copyFileChecked(const QString& source, const QString& target, const Progres
     renameOver(tmp, target);
 }
 
-void copyOpenDatabase(Connection& c, const QString& target, const Progress& progress)
+void copyDatabaseFile(const QString& database, const QString& target, const Progress& progress)
 {
+    Connection c;
+    c.open(database);
     makeFolder(QFileInfo(target).absolutePath());
     const QString fresh = besideName(target, ".new");
     auto cleanup = qScopeGuard([&] { QFile::remove(fresh); });
@@ -149,17 +131,10 @@ void copyOpenDatabase(Connection& c, const QString& target, const Progress& prog
         if (check.state == DatabaseFileState::Usable) break;
         if (check.state != DatabaseFileState::Damaged && check.state != DatabaseFileState::NotDatabase)
             throw FileOpenError(QStringLiteral("备份的数据文件检查不通过: %1 (%2)").arg(target, check.detail));
-        if (attempt == 2) sourceDamaged(c, check.detail);
+        if (attempt == 2) throwCopiedDataDamaged(database, check.detail);
     }
     cleanup.dismiss();
     renameOver(fresh, target);
-}
-
-void copyDatabaseFile(const QString& database, const QString& target, const Progress& progress)
-{
-    Connection c;
-    c.open(database);
-    copyOpenDatabase(c, target, progress);
 }
 
 void copyFolder(const QString& source, const QString& destination, const Progress& progress)
@@ -269,7 +244,7 @@ void replaceContent(Connection& into, Connection& from)
     for (;;) {
         rc = sqlite3_backup_step(b, -1);
         if (rc == SQLITE_OK) continue;
-        if ((rc & 0xff) != SQLITE_BUSY && (rc & 0xff) != SQLITE_LOCKED) break;
+        if (!isBusyCode(rc)) break;
         if (!busySince.isValid()) busySince.start();
         if (busySince.elapsed() >= kBackupBusyWaitMs) break;
         sqlite3_sleep(20);
@@ -283,7 +258,7 @@ void replaceDatabaseContent(const QString& source, const QString& database, cons
 {
     if (progress) progress(ProgressStep::Copying, 0, 0);
     const SettledBackup settled(source);
-    if (!isUsableBackup(settled.path())) throw DbError(QStringLiteral("数据文件已损坏: ") + source);
+    if (checkCopy(settled.path()).state != DatabaseFileState::Usable) throw DbError(QStringLiteral("数据文件已损坏: ") + source);
     Connection from;
     from.open(settled.path());
     Connection into;

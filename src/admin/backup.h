@@ -1,6 +1,6 @@
 #pragma once
 // Copies of the working data: the weekday folders BAK0..BAK6, LASTBAK, the
-// manual backup and restore, the yearly archive, and compaction.
+// manual backup, the yearly archive, and compaction (restore: restore.h).
 //
 // Every copy is written beside its target and renamed over it only when it is
 // complete and checked, so a failed copy leaves the previous one whole. The
@@ -8,15 +8,12 @@
 // own, never as a plain file: the front-desk program may be writing it.
 // Failures throw FileOpenError or DbError with the reason; the copies report
 // no window of their own, so that they can run off the interface thread.
-#include "admin/restore.h"
 #include "common/dialogs.h"
 #include "data/progress.h"
 #include <QDate>
 #include <QString>
 
 namespace qm {
-
-class Connection;
 
 // "BAK0" for Sunday, "BAK1" for Monday ... "BAK6" for Saturday.
 QString weekdayBackupName(const QDate& day);
@@ -28,13 +25,12 @@ Progress stepsTo(const StepReport& report);
 
 // Copies a plain file to `target` through a temporary file beside it.
 void copyFileChecked(const QString& source, const QString& target, const Progress& progress = {});
-// Copies the open database `c` to the file `target`: online backup into
-// ".<name>.new" beside it, the full check of that copy (checkCopy), then
-// rename. A copy that fails the check is made once more; when the second
-// fails too, the database copied is damaged: DbDamagedError (with the damage
-// text, noted, when it is the working database), and the target untouched.
-void copyOpenDatabase(Connection& c, const QString& target, const Progress& progress = {});
-// The same from a database file, opened for the copy only.
+// Copies the database file `database` to the file `target`, through the
+// online backup of a connection opened for the copy only, into ".<name>.new"
+// beside it; the full check of that copy (checkCopy), then rename. A copy
+// that fails the check is made once more; when the second fails too, the
+// database copied is damaged: DbDamagedError (with the damage text, noted,
+// when it is the working database), and the target untouched.
 void copyDatabaseFile(const QString& database, const QString& target, const Progress& progress = {});
 
 // Copies the folder `source` with its files and subfolders into
@@ -73,8 +69,5 @@ bool sameFolder(const QString& a, const QString& b);
 // each file, before each rename) with a short name of the step.
 void setCopyStepHook(void (*hook)(const char* step));
 void copyStep(const char* name);
-// Makes a finished rename in `folder` survive a power cut; false when the
-// disk refused.
-bool syncFolder(const QString& folder);
 
 }

@@ -41,7 +41,7 @@ public:
         if (rc == SQLITE_OK) return;
         const QString why = QString::fromUtf8(sqlite3_errmsg(db_));
         release();
-        if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED) throw DbBusyError(why);
+        if (isBusyCode(rc)) throw DbBusyError(why);
     }
     ~WorkingLock() { release(); }
     bool held() const { return db_ != nullptr; }

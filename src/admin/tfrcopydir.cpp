@@ -1,5 +1,6 @@
 #include "admin/tfrcopydir.h"
 #include "admin/backup.h"
+#include "admin/restore.h"
 #include "admin/backupcommands.h"
 #include "admin/rights.h"
 #include "common/dialogs.h"
@@ -156,17 +157,16 @@ Tfrcopydir::Tfrcopydir(QWidget* parent) : QWidget(parent, Qt::Window)
     qm::centreOnScreen(this);
 }
 
-QString Tfrcopydir::folder() const { return chosen_; }
+QString Tfrcopydir::folder() const { return Edit1->text(); }
 
 void Tfrcopydir::choose(const QString& folder)
 {
-    chosen_ = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
-    Edit1->setText(chosen_);
+    Edit1->setText(QDir::cleanPath(QFileInfo(folder).absoluteFilePath()));
 }
 
 void Tfrcopydir::showInTree()
 {
-    const QModelIndex i = folders_->index(chosen_);
+    const QModelIndex i = folders_->index(folder());
     if (!i.isValid()) {
         // Gone from the list: no other row stands for it.
         DirectoryListBox1->selectionModel()->clear();
@@ -184,9 +184,10 @@ void Tfrcopydir::setFolder(const QString& folder)
 {
     choose(folder);
     follow_ = true;
-    folders_->setRootPath(chosen_);
+    const QString chosen = this->folder();
+    folders_->setRootPath(chosen);
     showInTree();
-    const QString root = QStorageInfo(chosen_).rootPath();
+    const QString root = QStorageInfo(chosen).rootPath();
     const int at = DriveComboBox1->findText(root);
     if (at >= 0) DriveComboBox1->setCurrentIndex(at);
 }

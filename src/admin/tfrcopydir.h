@@ -45,7 +45,6 @@ private:
     // replace the live file under the front desk.
     bool refuseWorkingFolder();
     QFileSystemModel* folders_ = nullptr;
-    QString chosen_;
     bool follow_ = true;
 };
 

@@ -57,8 +57,9 @@ RestoreResult restoreWorkingDatabase(const QString& working, const QString& back
     QDir().mkpath(QFileInfo(working).absolutePath());
     try {
         LongWork(QStringLiteral("数据恢复")).run([&](const StepReport& report) {
-            r.restored = restoreDatabase(backup, working, &r.keptAs, nullptr, KeptAs::Damaged, stepsTo(report))
-                         != RestoreOutcome::NotUsable;
+            // A replacement that failed left the old file under the name.
+            const RestoreOutcome outcome = restoreDatabase(backup, working, &r.keptAs, nullptr, KeptAs::Damaged, stepsTo(report));
+            r.restored = outcome == RestoreOutcome::Restored || outcome == RestoreOutcome::FailedButRestored;
         });
     } catch (const AppError& e) {
         r.cause = trueCause(e);

@@ -61,8 +61,6 @@ Stamp stampOf(const QByteArray& path)
     return {qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
 }
 
-bool isBusy(int rc) { return (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED; }
-
 enum class Attempt { Done, WriterCame, Abandoned, CopyDamaged };
 
 // The message for a copy that failed: the copy's own text, and the true
@@ -222,10 +220,7 @@ private:
             case Attempt::CopyDamaged:
                 // Made once more: damage in the second copy as well is in
                 // the data copied, and bak/ keeps its last good copy.
-                if (damagedOnce) {
-                    if (isWorkingDatabase(source)) setWorkingDamaged(true);
-                    throw DbDamagedError(workingDamagedText());
-                }
+                if (damagedOnce) throwCopiedDataDamaged(source, damage_);
                 damagedOnce = true;
                 break;
             }
@@ -260,7 +255,7 @@ private:
             if (rc == SQLITE_DONE) break;
             // A commit by another connection starts the copy again from the
             // first page: that writer, or the next, would come again.
-            if (isBusy(rc)) return Attempt::WriterCame;
+            if (isBusyCode(rc)) return Attempt::WriterCame;
             if (rc != SQLITE_OK) throwSqliteError(rc, QStringLiteral("备份失败: ") + QString::fromUtf8(sqlite3_errstr(rc)), src);
             const int remaining = sqlite3_backup_remaining(b);
             if (lastRemaining >= 0 && remaining >= lastRemaining) return Attempt::WriterCame;
@@ -279,8 +274,10 @@ private:
         // The copy must open and pass the check before it replaces anything;
         // two threads: the till goes on meanwhile.
         const DatabaseCheck check = checkFinishedCopy(partial, {}, 2);
-        if (check.state == DatabaseFileState::Damaged || check.state == DatabaseFileState::NotDatabase)
+        if (check.state == DatabaseFileState::Damaged || check.state == DatabaseFileState::NotDatabase) {
+            damage_ = check.detail;
             return Attempt::CopyDamaged;
+        }
         if (check.state != DatabaseFileState::Usable)
             throw FileOpenError(QStringLiteral("不能写入备份文件: %1 (%2)").arg(target, check.detail));
         cleanup.dismiss();
@@ -293,6 +290,7 @@ private:
     std::condition_variable cv_, idleCv_;
     std::thread thread_;
     QString source_, target_;
+    QString damage_; // what the check of the last copy found (the copier's thread only)
     bool pending_ = false, running_ = false, stop_ = false, abandon_ = false;
     int made_ = 0;
     std::atomic<int> progress_{-1};

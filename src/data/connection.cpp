@@ -21,6 +21,8 @@
 
 namespace qm {
 
+bool isBusyCode(int rc) { return (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED; }
+
 void throwSqliteError(int rc, const QString& msg, sqlite3* db)
 {
     switch (rc & 0xff) {
@@ -429,14 +431,20 @@ sqlite3* openPartialCopy(const QString& path, int busyWaitMs)
     return dst;
 }
 
-bool syncFile(const QString& path)
+namespace {
+bool syncPath(const QString& path, int flags)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+    const int fd = ::open(QFile::encodeName(path).constData(), flags);
     if (fd < 0) return false;
     const bool ok = ::fsync(fd) == 0;
     ::close(fd);
     return ok;
 }
+}
+
+bool syncFile(const QString& path) { return syncPath(path, O_RDONLY); }
+
+bool syncFolder(const QString& folder) { return syncPath(folder, O_RDONLY | O_DIRECTORY); }
 
 void renameCopyOver(const QString& from, const QString& to)
 {
@@ -444,11 +452,7 @@ void renameCopyOver(const QString& from, const QString& to)
         QFile::remove(from);
         throw FileOpenError(QStringLiteral("不能写入备份文件: ") + to);
     }
-    const int fd = ::open(QFile::encodeName(QFileInfo(to).absolutePath()).constData(), O_RDONLY | O_DIRECTORY);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
+    syncFolder(QFileInfo(to).absolutePath());
 }
 
 void backupInto(sqlite3* source, const QString& partial, int busyWaitMs, const Progress& progress)
@@ -485,7 +489,7 @@ void backupInto(sqlite3* source, const QString& partial, int busyWaitMs, const P
             }
             continue;
         }
-        if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED) {
+        if (isBusyCode(rc)) {
             if (!busySince.isValid()) busySince.start();
             if (busySince.elapsed() >= busyWaitMs) break;
             sqlite3_sleep(10);

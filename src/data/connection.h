@@ -147,7 +147,6 @@ class StatementWatch {
 public:
     StatementWatch(Connection& c, std::function<bool()> stop);
     ~StatementWatch();
-    bool stopped() const { return stopped_; }
     StatementWatch(const StatementWatch&) = delete;
     StatementWatch& operator=(const StatementWatch&) = delete;
 
@@ -161,6 +160,9 @@ private:
 
 // How long a copy waits for another connection's lock before it gives up.
 inline constexpr int kBackupBusyWaitMs = 5000;
+
+// Whether an SQLite result code says another connection held its lock.
+bool isBusyCode(int rc);
 
 // Raises the exception that fits an SQLite result code: DbBusyError,
 // DbDamagedError (noting damage when `db` is the working database's),
@@ -195,6 +197,9 @@ int removeStalePartialCopies(const QString& folder);
 sqlite3* openPartialCopy(const QString& path, int busyWaitMs);
 // Flushes a closed file to the disk; false when that failed.
 bool syncFile(const QString& path);
+// Makes a finished rename in `folder` survive a power cut; false when the
+// disk refused.
+bool syncFolder(const QString& folder);
 // Renames the complete copy `from` over `to` and makes the rename durable;
 // throws FileOpenError (and removes `from`) when it fails.
 void renameCopyOver(const QString& from, const QString& to);

@@ -207,7 +207,7 @@ Probe planTable(sqlite3* db, const QString& table, TableDigests& out)
         sqlite3_finalize(probe);
         if (rc != SQLITE_OK) {
             const int code = rc & 0xff;
-            if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB || isBusy(rc)) return lastError(db, rc);
+            if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB || isBusyCode(rc)) return lastError(db, rc);
             continue;
         }
         columns += added;

@@ -33,6 +33,15 @@ bool isWorkingDatabase(const QString& path)
     return !path.isEmpty() && samePath(path) == samePath(AppPaths::workingDatabase());
 }
 
+void throwCopiedDataDamaged(const QString& database, const QString& detail)
+{
+    if (isWorkingDatabase(database)) {
+        setWorkingDamaged(true);
+        throw DbDamagedError(workingDamagedText());
+    }
+    throw DbDamagedError(QStringLiteral("数据文件已损坏: %1 (%2)").arg(database, detail));
+}
+
 QString trueCause(const std::exception& e)
 {
     if (dynamic_cast<const DbDamagedError*>(&e)) return workingDamagedText();

@@ -16,6 +16,10 @@ void setWorkingDamaged(bool damaged);
 bool workingDamaged();
 // Whether `path` names the working database file.
 bool isWorkingDatabase(const QString& path);
+// A second copy of `database` failed its check as the first did: the damage
+// is in the data copied. DbDamagedError, with the damage text, noted, when it
+// is the working database; else naming the file and what the check found.
+[[noreturn]] void throwCopiedDataDamaged(const QString& database, const QString& detail);
 
 // The cause a message must name when its own text names another: the damage
 // text for DbDamagedError, the full disk for DiskFullError; empty otherwise.

@@ -54,11 +54,9 @@ Probe run(sqlite3* db, const char* sql, const std::function<void(const char*)>& 
     return p;
 }
 
-bool isBusy(int rc) { return (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED; }
-
 DatabaseCheck verdict(const Probe& p)
 {
-    if (isBusy(p.rc)) return {DatabaseFileState::Busy, p.message};
+    if (isBusyCode(p.rc)) return {DatabaseFileState::Busy, p.message};
     switch (p.rc & 0xff) {
     case SQLITE_NOTADB: return {DatabaseFileState::NotDatabase, p.message};
     case SQLITE_CORRUPT: return {DatabaseFileState::Damaged, p.message};
@@ -153,7 +151,7 @@ DatabaseCheck checkWorkingDatabase(const QString& path, int busyWaitMs)
     // Something looks wrong: only SQLite's own check may call the file damaged.
     bool whole = false;
     p = quickCheck(db, whole);
-    if (isBusy(p.rc)) return {DatabaseFileState::Busy, p.message};
+    if (isBusyCode(p.rc)) return {DatabaseFileState::Busy, p.message};
     if (!whole) return {DatabaseFileState::Damaged, p.message};
     // A whole file that lacks some tables is still the shop's data: an older
     // copy must not replace it; the schema upgrade reports what is missing.

@@ -17,7 +17,6 @@ struct Probe {
 Probe lastError(sqlite3* db, int rc);
 // Runs one statement to its end; the first column of each row goes to `row`.
 Probe run(sqlite3* db, const char* sql, const std::function<void(const char*)>& row = {});
-bool isBusy(int rc);
 DatabaseCheck verdict(const Probe& p);
 // The names of the base tables the file lacks; reading the schema also proves
 // the header and the first page.

@@ -2,6 +2,7 @@
 // under a failing disk: the file is left as it was before or after, never in
 // between.
 #include "admin/backup.h"
+#include "admin/restore.h"
 #include "admin/datatool.h"
 #include "admin/periodclosing.h"
 #include "admin/tfrpack.h"
@@ -36,6 +37,17 @@ protected:
         c.close();
     }
     QString working() const { return qm::AppPaths::workingDatabase(); }
+    // A backup in usb/ that differs from the working data in rows and balances.
+    QString changedBackup() const
+    {
+        const QString backup = folder() + "usb/vkdb.mdb";
+        qm::copyDatabaseFile(working(), backup);
+        Connection b;
+        b.open(backup);
+        b.exec("DELETE FROM product WHERE rowid % 2 = 0");
+        b.exec("UPDATE customer SET balance=7");
+        return backup;
+    }
     // A sweep over points spread across the command's I/O (on the files
     // starting with `target`, the database's own when empty), with a single
     // failure and with the disk gone for good.
@@ -73,14 +85,7 @@ TEST_F(ClosingFaultsTest, CleanUpAndDataToolAreAllOrNothing)
 
 TEST_F(ClosingFaultsTest, RestoreReplacesTheDataWhole)
 {
-    const QString backup = folder() + "usb/vkdb.mdb";
-    qm::copyDatabaseFile(working(), backup);
-    {
-        Connection b;
-        b.open(backup);
-        b.exec("DELETE FROM product WHERE rowid % 2 = 0");
-        b.exec("UPDATE customer SET balance=7");
-    }
+    const QString backup = changedBackup();
     // Every file restore writes is beside the working one.
     expectWhole(
         [&](Connection& c) {
@@ -92,13 +97,7 @@ TEST_F(ClosingFaultsTest, RestoreReplacesTheDataWhole)
 
 TEST_F(ClosingFaultsTest, RestoreKilledAtAnyStepLeavesTheOldDataOrTheNewAndNothingElse)
 {
-    const QString backup = folder() + "usb/vkdb.mdb";
-    qm::copyDatabaseFile(working(), backup);
-    {
-        Connection b;
-        b.open(backup);
-        b.exec("DELETE FROM product WHERE rowid % 2 = 0");
-    }
+    const QString backup = changedBackup();
     const QString old = folder() + "old.mdb";
     fault::copyDatabase(working(), old);
     const fault::Snapshot before = fault::snapshotFile(working()), after = fault::snapshotFile(backup);

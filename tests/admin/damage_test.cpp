@@ -1,6 +1,7 @@
 // Damaged working data: found by the checks of the copies, named to the
 // operator, never copied over a good copy, and restored over.
 #include "admin/backup.h"
+#include "admin/restore.h"
 #include "admin/backupcommands.h"
 #include "admin/errorhandler.h"
 #include "admin/tfrcopydir.h"

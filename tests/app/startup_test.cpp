@@ -1,4 +1,5 @@
 // Start-up: single instance, open or restore, the sequence around the login.
+#include "admin/backup.h"
 #include "admin/errorhandler.h"
 #include "admin/tfrpassword.h"
 #include "app/application.h"
@@ -119,6 +120,17 @@ TEST_F(StartUpTest, NoUsableBackupLeavesTheWorkingFileAlone)
     const QString working = qm::AppPaths::workingDatabase();
     const QByteArray garbage(2048, 'y');
     writeFile(working, garbage);
+
+    // The replacement refused: not said to be restored, the file as it was.
+    qm::setCopyStepHook([](const char* step) {
+        if (QByteArray(step) == "replace") throw qm::FileOpenError(QStringLiteral("refused"));
+    });
+    const auto unhook = qScopeGuard([] { qm::setCopyStepHook(nullptr); });
+    EXPECT_THROW(qm::openWorkingDatabase(frdm), qm::DbError);
+    EXPECT_EQ(dialogs->messages(), QStringList{QStringLiteral("请检查本系统的数据备份目录bak是否存在！ ")});
+    EXPECT_EQ(readFile(working), garbage);
+    EXPECT_EQ(QDir(folder() + "works").entryList(QDir::Files | QDir::Hidden), QStringList{"vkdb.mdb"});
+    qm::setCopyStepHook(nullptr);
 
     // A backup that is itself damaged is not copied over anything.
     writeFile(qm::AppPaths::backupDatabase(), "not a database either");
