@@ -630,11 +630,8 @@ void EntryWindow::closeEvent(QCloseEvent* e)
     rows->close();
     guardDatasets(false);
     try {
-        // Blank rows go; a sale or sales return with nothing else goes with
-        // them (the other kinds keep their carried-forward row, and a header
-        // without rows goes only by 退回).
-        if (!voided_ && !readOnly_ && !posted_ && (d_.carriedForward || !dropIfEmpty(frdm->ADOCon, d_, intno_)))
-            purgeBlankRows(frdm->ADOCon, d_, intno_);
+        // Blank rows go; a sale or sales return with nothing else goes with them.
+        if (!voided_ && !readOnly_ && !posted_) purgeBlankRows(frdm->ADOCon, d_, intno_);
     } catch (const AppError&) {
     }
     copyToBak();
