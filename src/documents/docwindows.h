@@ -132,6 +132,7 @@ protected:
     virtual void posted() {}
     // The rows and the header's totals as stored; a document found posted by
     // now (by another window or program) is then shown as stored, read-only.
+    // Never throws: what cannot be read now is read by the next command.
     void reread() override;
     // Read-only (the document is posted, or there is none): nothing in the
     // window writes; only 打印 and 退回 stay. false opens it for entry again.
