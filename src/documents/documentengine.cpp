@@ -89,7 +89,7 @@ bool writeChanged(Connection& c, const QString& table, const QString& key, const
 
 void requireInRange(double v, Magnitude m)
 {
-    if (!inRange(v, m)) throw Refusal(text::outOfRange());
+    if (!inRange(v, m)) throw Refusal(outOfRangeText());
 }
 
 std::optional<Magnitude> rowMagnitude(const QString& column)

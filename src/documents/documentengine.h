@@ -66,11 +66,8 @@ struct Row {
 
 // Every number a document stores, typed or computed, keeps to the program's
 // bounds (common/bounds.h); a write that would store anything else is refused
-// with text::outOfRange() and changes nothing.
-using qm::Magnitude;
-using qm::bound;
-using qm::inRange;
-// Refusal(text::outOfRange()) when `v` is not in range.
+// with outOfRangeText() and changes nothing.
+// Refusal(outOfRangeText()) when `v` is not in range.
 void requireInRange(double v, Magnitude m);
 // The magnitude of a row column that holds a number (sl; dj_w, dj_n, rebate;
 // amount, pay, deduck, rest); none for the others.
