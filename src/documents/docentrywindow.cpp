@@ -500,16 +500,22 @@ void EntryWindow::ToolButton5Click()
 {
     // A posted document prints as it is stored.
     if (writable()) {
-        Dataset* rows = frdm->AQoutdetail;
-        if (!writePendingRow()) return;
-        if (rows->active() && !rows->isEmpty()) {
-            rows->last();
-            if (rows->asString("spmc").isEmpty()) ToolButton2Click();
-        }
+        if (!finishRows()) return;
         // A refusal stops the print, unless the document turned out posted.
         if (!recalcOrRefuse() && writable()) return;
     }
     DocumentWindow::ToolButton5Click();
+}
+
+bool EntryWindow::finishRows()
+{
+    if (!writePendingRow()) return false;
+    Dataset* rows = frdm->AQoutdetail;
+    if (rows->active() && !rows->isEmpty()) {
+        rows->last();
+        if (rows->asString("spmc").isEmpty()) ToolButton2Click();
+    }
+    return true;
 }
 
 void EntryWindow::ToolButton7Click()

@@ -128,6 +128,9 @@ protected:
     // The row being entered, with the recalculation, before a command goes
     // on; false, with the failure's message, when that write failed.
     bool writePendingRow();
+    // Before the document leaves the window (打印, the till): the row being
+    // entered is written and a blank last row deleted; false when the write failed.
+    bool finishRows();
     // After a successful 过帐, before the window closes.
     virtual void posted() {}
     // The rows and the header's totals as stored; a document found posted by

@@ -110,16 +110,10 @@ void SaleEntryWindow::ToolButton8Click()
         return;
     }
     if (!writable()) return;
-    Dataset* rows = frdm->AQoutdetail;
     Header h;
     // The checkout starts here: a failure says so, and the window shows what is stored.
     try {
-        if (!writePendingRow()) return;
-        if (rows->active() && !rows->isEmpty()) {
-            rows->last();
-            if (rows->asString("spmc").isEmpty()) ToolButton2Click();
-        }
-        if (!recalcOrRefuse()) return;
+        if (!finishRows() || !recalcOrRefuse()) return;
         h = readHeader(frdm->ADOCon, d_, intno_);
         showFrontDeskTurnover(frdm->ADOCon, h.amount);
     } catch (const std::exception&) {
