@@ -264,7 +264,8 @@ private:
     void setCurrent(int row);
     void detectTable();
     QString selectSql() const;
-    void refreshRowFromTable(int row);
+    // Reads `row` again from the table; false when it is no longer stored.
+    bool refreshRowFromTable(int row);
     QVariant toStorage(const Field& f, const QVariant& v) const;
     bool lazy() const { return lazy_; }
     // On-demand rows: makes `row` one of the rows held in cols_ and returns its slot there.

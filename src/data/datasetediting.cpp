@@ -120,14 +120,15 @@ void Dataset::setText(const QString& fieldName, const QString& text)
     }
 }
 
-void Dataset::refreshRowFromTable(int row)
+bool Dataset::refreshRowFromTable(int row)
 {
     QStringList names;
     for (auto& f : fields_) names << f->name;
     Statement st(conn_->handle(), QStringLiteral("SELECT %1 FROM %2 WHERE rowid=:r").arg(names.join(','), table_));
     st.bind("r", rowidOf(row));
-    if (!st.step()) return;
+    if (!st.step()) return false;
     for (size_t i = 0; i < fields_.size(); ++i) storeCell(row, int(i), st.value(int(i)));
+    return true;
 }
 
 void Dataset::post()
@@ -235,15 +236,10 @@ void Dataset::refreshRow(int row)
         requery();
         return;
     }
-    QStringList names;
-    for (auto& f : fields_) names << f->name;
-    Statement st(conn_->handle(), QStringLiteral("SELECT %1 FROM %2 WHERE rowid=:r").arg(names.join(','), table_));
-    st.bind("r", rowidOf(row));
-    if (!st.step()) {
+    if (!refreshRowFromTable(row)) {
         dropRow(row);
         return;
     }
-    for (size_t i = 0; i < fields_.size(); ++i) storeCell(row, int(i), st.value(int(i)));
     emit rowChanged(row);
 }
 

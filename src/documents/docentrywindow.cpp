@@ -286,15 +286,13 @@ void EntryWindow::recalcBill(const std::function<void()>& alsoWrite)
         const Header h = recalc(frdm->ADOCon, d_, intno_, input());
         writeAlongside(h);
         t.commit();
-        showTotals(h);
+        // The header as written; the re-read adds what a kind shows beside it.
+        showHeader(h);
         reread();
     } catch (...) {
         QApplication::restoreOverrideCursor();
         // Rolled back: the window shows what is stored, rows and totals.
-        try {
-            reread();
-        } catch (...) {
-        }
+        reread();
         throw;
     }
     QApplication::restoreOverrideCursor();
@@ -415,7 +413,7 @@ void EntryWindow::leaveRow()
     const std::optional<Header> h = finishRow(refused);
     QTimer::singleShot(0, this, [this, h, refused]() {
         reread();
-        if (h) showTotals(*h);
+        if (h) showHeader(*h);
         else dlg::showMessage(refused);
     });
 }
@@ -502,16 +500,22 @@ void EntryWindow::ToolButton5Click()
 {
     // A posted document prints as it is stored.
     if (writable()) {
-        Dataset* rows = frdm->AQoutdetail;
-        if (!writePendingRow()) return;
-        if (rows->active() && !rows->isEmpty()) {
-            rows->last();
-            if (rows->asString("spmc").isEmpty()) ToolButton2Click();
-        }
+        if (!finishRows()) return;
         // A refusal stops the print, unless the document turned out posted.
         if (!recalcOrRefuse() && writable()) return;
     }
     DocumentWindow::ToolButton5Click();
+}
+
+bool EntryWindow::finishRows()
+{
+    if (!writePendingRow()) return false;
+    Dataset* rows = frdm->AQoutdetail;
+    if (rows->active() && !rows->isEmpty()) {
+        rows->last();
+        if (rows->asString("spmc").isEmpty()) ToolButton2Click();
+    }
+    return true;
 }
 
 void EntryWindow::ToolButton7Click()
@@ -630,11 +634,8 @@ void EntryWindow::closeEvent(QCloseEvent* e)
     rows->close();
     guardDatasets(false);
     try {
-        // Blank rows go; a sale or sales return with nothing else goes with
-        // them (the other kinds keep their carried-forward row, and a header
-        // without rows goes only by 退回).
-        if (!voided_ && !readOnly_ && !posted_ && (d_.carriedForward || !dropIfEmpty(frdm->ADOCon, d_, intno_)))
-            purgeBlankRows(frdm->ADOCon, d_, intno_);
+        // Blank rows go; a sale or sales return with nothing else goes with them.
+        if (!voided_ && !readOnly_ && !posted_) purgeBlankRows(frdm->ADOCon, d_, intno_);
     } catch (const AppError&) {
     }
     copyToBak();
@@ -647,21 +648,16 @@ void EntryWindow::closeEvent(QCloseEvent* e)
 
 void EntryWindow::reread()
 {
-    DocumentWindow::reread();
-    if (readOnly_ || intno_.isEmpty()) return;
-    Header h;
+    // What cannot be read now is read again by the next command.
     try {
-        h = readHeader(frdm->ADOCon, d_, intno_);
+        DocumentWindow::reread();
+        if (readOnly_ || intno_.isEmpty()) return;
+        const Header h = readHeader(frdm->ADOCon, d_, intno_);
+        if (h.pass) setReadOnlyState(true);
+        // Unposted, the totals as stored: what the operator typed into the header stays.
+        showTotals(h, h.pass ? QStringList() : totalColumns());
     } catch (const AppError&) {
-        return;
     }
-    if (!h.pass) {
-        // The totals as stored; what the operator typed into the header stays.
-        showTotals(h, totalColumns());
-        return;
-    }
-    showHeader(h);
-    setReadOnlyState(true);
 }
 
 QStringList EntryWindow::totalColumns() const
@@ -692,11 +688,7 @@ void EntryWindow::setReadOnlyState(bool on)
 void EntryWindow::showPosted(const PostedRefusal& r)
 {
     dlg::showMessage(r.message());
-    DocumentWindow::reread();
-    try {
-        showHeader(readHeader(frdm->ADOCon, d_, intno_));
-    } catch (const AppError&) {
-    }
+    reread();
     setReadOnlyState(true);
 }
 

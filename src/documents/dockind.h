@@ -10,7 +10,6 @@
 // at start-up (purchase.cpp, purchasereturn.cpp, sale.cpp, ...):
 //
 //   static const bool registered = qm::doc::registerKind(makePurchase());
-#include "common/bounds.h"
 #include "common/errors.h"
 #include <QString>
 #include <QList>
@@ -280,7 +279,6 @@ inline QString noCode() { return QStringLiteral("查无此货号！"); }
 inline QString noBarcode() { return QStringLiteral("查无此条形码！"); }
 inline QString noRowsYet() { return QStringLiteral("明细表中的没有记录,请先按新增！"); }
 inline QString noHistory() { return QStringLiteral("查无该历史单号！"); }
-inline QString outOfRange() { return outOfRangeText(); }
 inline QString copySourceMissing() { return QStringLiteral("数据没有成功复制,请检查前台连接线路及前台数据位置的设置！ "); }
 inline QString copyFailed() { return QStringLiteral("请检查本系统的数据备份目录bak是否存在！ "); }
 }

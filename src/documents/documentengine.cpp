@@ -89,7 +89,7 @@ bool writeChanged(Connection& c, const QString& table, const QString& key, const
 
 void requireInRange(double v, Magnitude m)
 {
-    if (!inRange(v, m)) throw Refusal(text::outOfRange());
+    if (!inRange(v, m)) throw Refusal(outOfRangeText());
 }
 
 std::optional<Magnitude> rowMagnitude(const QString& column)
@@ -524,6 +524,15 @@ void voidDocument(Connection& c, const DocDesc& d, const QString& docIntno)
 namespace {
 // A row without a product (or account) name or without a number.
 const QString kBlankRow = QStringLiteral("(coalesce(spmc,'')='' OR coalesce(intno,'')='')");
+
+// Deletes the unposted header when no row of it is left; whether it went.
+bool dropHeaderWithoutRows(Connection& c, const DocDesc& d, const QString& docIntno)
+{
+    return c.exec(QStringLiteral("DELETE FROM %1 WHERE intno=:n AND coalesce(pass,0)=0 "
+                                 "AND NOT EXISTS (SELECT 1 FROM %2 WHERE mainintno=:n)")
+                      .arg(d.headerTable, d.detailTable),
+                  {{"n", docIntno}}) > 0;
+}
 }
 
 bool dropIfEmpty(Connection& c, const DocDesc& d, const QString& docIntno)
@@ -535,8 +544,7 @@ bool dropIfEmpty(Connection& c, const DocDesc& d, const QString& docIntno)
             .isValid())
         return false;
     c.exec(QStringLiteral("DELETE FROM %1 WHERE mainintno=:n").arg(d.detailTable), {{"n", docIntno}});
-    const bool gone =
-        c.exec(QStringLiteral("DELETE FROM %1 WHERE intno=:n AND coalesce(pass,0)=0").arg(d.headerTable), {{"n", docIntno}}) > 0;
+    const bool gone = dropHeaderWithoutRows(c, d, docIntno);
     t.commit();
     return gone;
 }
@@ -547,6 +555,7 @@ int purgeBlankRows(Connection& c, const DocDesc& d, const QString& docIntno)
     requireUnposted(c, d, docIntno);
     const int n = c.exec(QStringLiteral("DELETE FROM %1 WHERE mainintno=:n AND %2").arg(d.detailTable, kBlankRow),
                          {{"n", docIntno}});
+    if (!d.carriedForward) dropHeaderWithoutRows(c, d, docIntno);
     t.commit();
     return n;
 }

@@ -66,11 +66,8 @@ struct Row {
 
 // Every number a document stores, typed or computed, keeps to the program's
 // bounds (common/bounds.h); a write that would store anything else is refused
-// with text::outOfRange() and changes nothing.
-using qm::Magnitude;
-using qm::bound;
-using qm::inRange;
-// Refusal(text::outOfRange()) when `v` is not in range.
+// with outOfRangeText() and changes nothing.
+// Refusal(outOfRangeText()) when `v` is not in range.
 void requireInRange(double v, Magnitude m);
 // The magnitude of a row column that holds a number (sl; dj_w, dj_n, rebate;
 // amount, pay, deduck, rest); none for the others.
@@ -179,11 +176,13 @@ void reverse(Connection& c, const DocDesc& d, const QString& docIntno);
 // Deletes an unposted document with its rows; a posted one is refused.
 void voidDocument(Connection& c, const DocDesc& d, const QString& docIntno);
 // Deletes a document whose rows are all blank (no name or no number), or that
-// has none, with those rows: a sale or sales return left with nothing entered
-// when its window closes. A document with a carried-forward row always keeps
-// it. Returns whether the document went.
+// has none, with those rows (退回 of a document left with nothing entered). A
+// document with a carried-forward row always keeps it. Returns whether the
+// document went.
 bool dropIfEmpty(Connection& c, const DocDesc& d, const QString& docIntno);
-// Deletes this document's rows without a product name or number.
+// Deletes this document's rows without a product name or number, as its entry
+// window closes; a kind without a carried-forward row (the sale, the sales
+// return) loses the document too when no row is left. Returns the rows deleted.
 int purgeBlankRows(Connection& c, const DocDesc& d, const QString& docIntno);
 
 // ------------------------------------------------------ pre-write checks

@@ -128,10 +128,14 @@ protected:
     // The row being entered, with the recalculation, before a command goes
     // on; false, with the failure's message, when that write failed.
     bool writePendingRow();
+    // Before the document leaves the window (打印, the till): the row being
+    // entered is written and a blank last row deleted; false when the write failed.
+    bool finishRows();
     // After a successful 过帐, before the window closes.
     virtual void posted() {}
     // The rows and the header's totals as stored; a document found posted by
     // now (by another window or program) is then shown as stored, read-only.
+    // Never throws: what cannot be read now is read by the next command.
     void reread() override;
     // Read-only (the document is posted, or there is none): nothing in the
     // window writes; only 打印 and 退回 stay. false opens it for entry again.

@@ -68,24 +68,8 @@ SaleEntryWindow::SaleEntryWindow(const DocDesc& desc, QWidget* owner) : EntryWin
 void SaleEntryWindow::showTotals(const Header& h, const QStringList& only)
 {
     EntryWindow::showTotals(h, only);
-    showStoredTurnover();
-}
-
-void SaleEntryWindow::showStoredTurnover()
-{
     // 总营业额 is what is stored, whatever the window shows beside it.
     box("Edit8")->setText(formatFloat(QStringLiteral("0.00"), storedTurnover(frdm->ADOCon)));
-}
-
-void SaleEntryWindow::reread()
-{
-    EntryWindow::reread();
-    if (intno_.isEmpty()) return;
-    try {
-        showStoredTurnover();
-    } catch (const AppError&) {
-        // Unreadable now, as the header may be: the next read shows it.
-    }
 }
 
 void SaleEntryWindow::writeAlongside(const Header& h) { showTurnover(frdm->ADOCon, h.amount); }
@@ -126,21 +110,15 @@ void SaleEntryWindow::ToolButton8Click()
         return;
     }
     if (!writable()) return;
-    Dataset* rows = frdm->AQoutdetail;
     Header h;
     // The checkout starts here: a failure says so, and the window shows what is stored.
     try {
-        if (!writePendingRow()) return;
-        if (rows->active() && !rows->isEmpty()) {
-            rows->last();
-            if (rows->asString("spmc").isEmpty()) ToolButton2Click();
-        }
-        if (!recalcOrRefuse()) return;
+        if (!finishRows() || !recalcOrRefuse()) return;
         h = readHeader(frdm->ADOCon, d_, intno_);
         showFrontDeskTurnover(frdm->ADOCon, h.amount);
     } catch (const std::exception&) {
         refuse(QString());
-        showStored();
+        reread();
         return;
     }
     auto* w = new TFrcash(this, h.amount, h.deduck, [this](double cash) { frontDeskPostAndPrint(cash); });
@@ -174,7 +152,7 @@ void SaleEntryWindow::frontDeskPostAndPrint(double cashTaken)
         if (!posted) refuse(QString());
     }
     if (!posted) {
-        showStored();
+        reread();
         return;
     }
     // The sale is posted: from here on a failure leaves it posted, and the
@@ -206,15 +184,6 @@ bool SaleEntryWindow::storedAsPosted()
         return isPosted(frdm->ADOCon, d_, intno_);
     } catch (const std::exception&) {
         return false;
-    }
-}
-
-void SaleEntryWindow::showStored()
-{
-    try {
-        reread();
-    } catch (const std::exception&) {
-        // Nothing more can be read now; the next command reads again.
     }
 }
 

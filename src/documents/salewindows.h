@@ -20,7 +20,6 @@ public slots:
 protected:
     void showTotals(const Header& h, const QStringList& only = {}) override;
     void writeAlongside(const Header& h) override;
-    void reread() override;
     void posted() override; // the ticket of what 过帐 posted
     bool eventFilter(QObject* o, QEvent* e) override;
     void showEvent(QShowEvent* e) override;
@@ -28,13 +27,9 @@ protected:
 private:
     // What is stored says whether the sale is posted (false when unreadable).
     bool storedAsPosted();
-    // The window shows what is stored, as far as it can be read.
-    void showStored();
     void startNextSale();
     // The next sale could not be opened: an empty, read-only window with the reason.
     void showNoSale(const QString& reason);
-    // 总营业额 from the stored turnover row.
-    void showStoredTurnover();
     bool opened_ = false;
 };
 

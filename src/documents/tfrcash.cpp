@@ -1,4 +1,5 @@
 #include "documents/tfrcash.h"
+#include "common/bounds.h"
 #include "common/boxkeys.h"
 #include "common/dialogs.h"
 #include "documents/documentengine.h"
@@ -123,8 +124,8 @@ void TFrcash::Button1Click()
 {
     const double cash = received();
     // More cash than money is kept exact to the cent in: the tender stays open.
-    if (!qm::doc::inRange(cash, qm::doc::Magnitude::Amount)) {
-        qm::dlg::showMessage(qm::doc::text::outOfRange());
+    if (!qm::inRange(cash, qm::Magnitude::Amount)) {
+        qm::dlg::showMessage(qm::outOfRangeText());
         Edit2->selectAll();
         return;
     }

@@ -53,6 +53,7 @@ TEST_F(SaleFaults, PostingAndReversalByBothPathsAreWholeOrNothing)
     const QString blank = newDocument(frdm->ADOCon, saleDesc());
     addRow(frdm->ADOCon, saleDesc(), blank);
     sweep("blank sale dropped", [blank](Connection& c) { dropIfEmpty(c, saleDesc(), blank); });
+    sweep("blank sale purged", [blank](Connection& c) { purgeBlankRows(c, saleDesc(), blank); });
 }
 
 TEST_F(SaleFaults, SalesReturnPostingAndReversalAreWholeOrNothing)
