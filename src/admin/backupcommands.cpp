@@ -151,7 +151,7 @@ void yearArchive()
         });
         dlg::showMessage(QStringLiteral("继续进行年度数据备份！ "));
     } catch (const AppError& e) {
-        dlg::showMessage(withReason(QStringLiteral("年度程序备份失败,请通过手工备份！ "), e.message()));
+        dlg::showMessage(withReason(QStringLiteral("年度程序备份失败,请通过手工备份！ "), reasonOf(e)));
     }
     ConnectionPause pause;
     try {

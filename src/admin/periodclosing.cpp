@@ -5,6 +5,7 @@
 #include "common/errors.h"
 #include "common/paths.h"
 #include "data/connection.h"
+#include "data/damage.h"
 #include "shell/commands.h"
 
 namespace qm {
@@ -126,7 +127,7 @@ void yearEnd()
             work.run([](const StepReport& report) { copyWorkingFolder(QStringLiteral("LASTBAK"), stepsTo(report)); });
             copied = true;
         } catch (const AppError& e) {
-            failure = e.message();
+            failure = reasonOf(e);
         }
         if (copied) runJob(work, yearEndCommands());
     }

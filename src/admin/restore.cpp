@@ -224,7 +224,7 @@ RestoreOutcome restoreDatabase(const QString& backupFile, const QString& working
         if (!syncFolder(QFileInfo(working).absolutePath()))
             throw FileOpenError(QStringLiteral("不能写入文件夹 %1: %2").arg(QFileInfo(working).absolutePath(), systemError()));
     } catch (const AppError& e) {
-        if (reason) *reason = e.message();
+        if (reason) *reason = reasonOf(e);
         return RestoreOutcome::FailedButRestored;
     }
     return RestoreOutcome::Restored;

@@ -2,6 +2,7 @@
 // hand-computed rows, the refusals in their order, and all-or-nothing.
 #include "admin/backup.h"
 #include "admin/periodclosing.h"
+#include "data/damage.h"
 #include "common/errors.h"
 #include "shell/commands.h"
 #include "support/files.h"
@@ -143,6 +144,13 @@ TEST_F(PeriodClosingTest, YearEndStopsWithNothingChangedWhenItsCopyOrACommandFai
     QFile f(folder() + "LASTBAK/vkdb.mdb");
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), lastbak);
+    // A full disk is named as such, as by the other copies.
+    qm::setCopyStepHook([](const char* step) {
+        if (QByteArray(step) == "database") throw qm::DiskFullError("SQLITE_FULL");
+    });
+    run("N50");
+    EXPECT_TRUE(dialogs->lastMessage().endsWith(QStringLiteral("\r原因：") + qm::diskFullText()));
+    EXPECT_EQ(everything(), before);
     qm::setCopyStepHook(nullptr);
 
     // The last deletion fails: the year is not left half closed.
