@@ -31,6 +31,7 @@
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QToolBar>
+#include <QScopeGuard>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -240,7 +241,7 @@ void EntryWindow::Edit2Exit()
     try {
         // A row being entered is written with the party, not dropped by the re-read.
         Transaction t(c);
-        if (frdm->AQoutdetail->active()) frdm->AQoutdetail->post();
+        postOwnRow();
         applyParty(c, d_, intno_, *code, *p);
         t.commit();
     } catch (const PostedRefusal& r) {
@@ -277,11 +278,10 @@ void EntryWindow::recalcBill(const std::function<void()>& alsoWrite)
     // The lookup's message comes first, outside the write.
     if (!fillPartyBoxes()) dlg::showMessage(d_.party.notFound);
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    Dataset* rows = frdm->AQoutdetail;
     try {
         // The row being edited, what the caller adds and the recalculation go in together.
         Transaction t(frdm->ADOCon);
-        if (rows->active()) rows->post();
+        postOwnRow();
         if (alsoWrite) alsoWrite();
         const Header h = recalc(frdm->ADOCon, d_, intno_, input());
         writeAlongside(h);
@@ -435,7 +435,7 @@ std::optional<Header> EntryWindow::finishRow(QString& refused)
     fillPartyBoxes();
     try {
         Transaction t(frdm->ADOCon);
-        rows->post();
+        postOwnRow();
         const Header h = recalc(frdm->ADOCon, d_, intno_, input());
         writeAlongside(h);
         t.commit();
@@ -692,6 +692,16 @@ void EntryWindow::showPosted(const PostedRefusal& r)
     setReadOnlyState(true);
 }
 
+void EntryWindow::postOwnRow()
+{
+    Dataset* rows = frdm->AQoutdetail;
+    if (!rows->active()) return;
+    const bool outer = ownWrite_;
+    ownWrite_ = true;
+    const auto restore = qScopeGuard([this, outer] { ownWrite_ = outer; });
+    rows->post();
+}
+
 void EntryWindow::guardDatasets(bool on)
 {
     Dataset* rows = frdm->AQoutdetail;
@@ -703,26 +713,27 @@ void EntryWindow::guardDatasets(bool on)
     }
     const DocDesc* d = &d_;
     QPointer<EntryWindow> self(this);
-    rows->beforePost = [self, d](Dataset& ds) {
-        if (!self || ds.updateTable().compare(d->detailTable, Qt::CaseInsensitive) != 0) return;
-        const QString doc = ds.asString(QStringLiteral("mainintno")).trimmed();
-        requireUnposted(*ds.connection(), *d, doc.isEmpty() ? self->docIntno() : doc);
+    auto guard = [self, d](const QString& table, const char* column) {
+        return [self, d, table, column](Dataset& ds) {
+            if (!self || ds.updateTable().compare(table, Qt::CaseInsensitive) != 0) return;
+            const QString doc = ds.asString(QLatin1String(column)).trimmed();
+            try {
+                requireUnposted(*ds.connection(), *d, doc.isEmpty() ? self->docIntno() : doc);
+            } catch (const PostedRefusal& r) {
+                if (self->ownWrite_) throw;
+                // Written from elsewhere: nothing is written, and once the
+                // write is undone the window says why and shows the document
+                // as stored.
+                ds.cancel();
+                QTimer::singleShot(0, self.data(), [self, r] {
+                    if (self) self->showPosted(r);
+                });
+                throw SilentStop();
+            }
+        };
     };
-    head->beforePost = [self, d](Dataset& ds) {
-        if (!self || ds.updateTable().compare(d->headerTable, Qt::CaseInsensitive) != 0) return;
-        try {
-            requireUnposted(*ds.connection(), *d, ds.asString(QStringLiteral("intno")));
-        } catch (const PostedRefusal& r) {
-            // Only a pick writes the header (an account): it stops, nothing is
-            // written, and once the write is undone the window says why and
-            // shows the document as stored.
-            ds.cancel();
-            QTimer::singleShot(0, self.data(), [self, r] {
-                if (self) self->showPosted(r);
-            });
-            throw SilentStop();
-        }
-    };
+    rows->beforePost = guard(d->detailTable, "mainintno");
+    head->beforePost = guard(d->headerTable, "intno");
 }
 
 }

@@ -147,9 +147,11 @@ protected:
     // A write refused because the document is posted by now: the message,
     // then the document as stored, read-only.
     void showPosted(const PostedRefusal& r);
-    // Guards the shared datasets' own writes (a pick into the row or the
-    // header) with the same rule as the engine's steps, while this window
-    // holds them.
+    // Guards the shared datasets' writes with the same rule as the engine's
+    // steps, while this window holds them. The window's own steps catch the
+    // refusal themselves; a write from elsewhere (a pick into the row or the
+    // header) stops quietly, nothing written, and the window then says why
+    // and shows the document as stored.
     void guardDatasets(bool on);
 
 private:
@@ -172,10 +174,13 @@ private:
     // finishRow() when the operator leaves the row; the window shows what is
     // stored, or the failure's message, once the move is done.
     void leaveRow();
+    // Posts the row being edited as a step of this window's own.
+    void postOwnRow();
     bool voided_ = false;
     bool posted_ = false;
     bool readOnly_ = false;
     bool closing_ = false;
+    bool ownWrite_ = false; // a step of the window's own writes the shared row query
 };
 
 // The read-only posted view (Tfrfindetail, ...).

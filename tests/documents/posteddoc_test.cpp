@@ -10,6 +10,7 @@
 #include "documents/tfrdoclist.h"
 #include "masterdata/partnerkinds.h"
 #include "masterdata/partnerlist.h"
+#include "masterdata/tfrproduct.h"
 #include "shell/commands.h"
 #include "support/faultvfs.h"
 #include <QApplication>
@@ -205,6 +206,16 @@ TEST_F(PostedDocTest, ADocumentPostedUnderAnOpenWindowIsRefusedThereAndShownRead
              QApplication::processEvents();
              EXPECT_EQ(w->box("Edit10")->text(), "0000000001");
              EXPECT_EQ(frdm->AQoutlist->state(), Dataset::State::Browse);
+         },
+         {kPosted}},
+        {"a product picked into a row",
+         [&](EntryWindow* w) {
+             lastRow();
+             TFrproduct* l = TFrproduct::openForPick(w, w->desc().pickCode);
+             ASSERT_TRUE(frdm->Aqproduct->active() && !frdm->Aqproduct->isEmpty());
+             EXPECT_THROW(l->ToolButton7Click(), SilentStop);
+             QApplication::processEvents();
+             EXPECT_EQ(frdm->AQoutdetail->state(), Dataset::State::Browse);
          },
          {kPosted}},
     };
