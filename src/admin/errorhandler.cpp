@@ -272,10 +272,10 @@ void TFrm_ErrorMessage::MyErrorMessage(QObject* sender, std::exception_ptr e)
         return;
     }
     ErrorRecord r = describeError(sender, e);
-    // Damaged data: the operator is told what to do, not SQLite's words; the
-    // log goes to the text file, not into the damaged database.
-    if (isErrorOf<DbDamagedError>(e)) {
-        setWorkingDamaged(true);
+    // Damaged working data (noted where SQLite found it): the operator is told
+    // what to do, not SQLite's words; the log goes to the text file, not into
+    // the damaged database. Another file found damaged is an ordinary failure.
+    if (isErrorOf<DbDamagedError>(e) && workingDamaged()) {
         appendToTextLog(r);
         dlg::showMessage(workingDamagedText());
         return;

@@ -239,6 +239,18 @@ TEST_F(DamageTest, AStatementThatMeetsDamageNamesItNotTheRawError)
     EXPECT_TRUE(readFile(qm::errorLogPath()).contains("malformed"));
     delete Frm_ErrorMessage;
 
+    // Another file found damaged (a backup) does not make the working data damaged.
+    qm::setWorkingDamaged(false);
+    dialogs->clear();
+    try {
+        qm::throwCopiedDataDamaged(folder() + "usb/vkdb.mdb", "malformed");
+    } catch (const qm::DbDamagedError&) {
+        qm::reportException(nullptr, std::current_exception());
+    }
+    EXPECT_FALSE(qm::workingDamaged());
+    EXPECT_FALSE(dialogs->messages().contains(qm::workingDamagedText()));
+    delete Frm_ErrorMessage;
+
     // The compaction says its own text, and the true cause on a second line.
     dialogs->clear();
     {
