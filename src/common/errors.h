@@ -40,6 +40,9 @@ class DbInterrupted : public DbError { using DbError::DbError; };
 class DbDamagedError : public DbError { using DbError::DbError; };
 // The disk (or the user's quota) is full.
 class DiskFullError : public DbError { using DbError::DbError; };
+// Reading or writing the file failed (a failing disk, a network folder that
+// went away): the file itself may be whole.
+class DbIoError : public DbError { using DbError::DbError; };
 class FileOpenError : public AppError { using AppError::AppError; };
 class AccessViolation : public AppError { using AppError::AppError; };
 

@@ -37,6 +37,8 @@ void throwSqliteError(int rc, const QString& msg, sqlite3* db)
         throw DbInterrupted(msg);
     case SQLITE_FULL:
         throw DiskFullError(msg);
+    case SQLITE_IOERR:
+        throw DbIoError(msg);
     default:
         throw DbError(msg);
     }

@@ -24,6 +24,10 @@ QString workingDamagedText()
 
 QString diskFullText() { return QStringLiteral("磁盘空间不足！请清理磁盘后再试。"); }
 
+QString ioErrorText() { return QStringLiteral("磁盘读写错误"); }
+
+QString dataBusyText() { return QStringLiteral("数据被其他程序占用"); }
+
 void setWorkingDamaged(bool damaged) { g_damaged = damaged; }
 
 bool workingDamaged() { return g_damaged; }
@@ -46,6 +50,7 @@ QString trueCause(const std::exception& e)
 {
     if (dynamic_cast<const DbDamagedError*>(&e)) return workingDamagedText();
     if (dynamic_cast<const DiskFullError*>(&e)) return diskFullText();
+    if (dynamic_cast<const DbIoError*>(&e)) return ioErrorText();
     return {};
 }
 
@@ -57,6 +62,7 @@ QString withTrueCause(const QString& text, const std::exception& e)
 
 QString reasonOf(const std::exception& e)
 {
+    if (dynamic_cast<const DbBusyError*>(&e)) return dataBusyText();
     const QString cause = trueCause(e);
     return cause.isEmpty() ? QString::fromUtf8(e.what()) : cause;
 }

@@ -11,6 +11,9 @@ namespace qm {
 
 QString workingDamagedText();
 QString diskFullText();
+// The causes named for a failed read or write, and for another program's lock.
+QString ioErrorText();
+QString dataBusyText();
 
 void setWorkingDamaged(bool damaged);
 bool workingDamaged();
@@ -22,11 +25,13 @@ bool isWorkingDatabase(const QString& path);
 [[noreturn]] void throwCopiedDataDamaged(const QString& database, const QString& detail);
 
 // The cause a message must name when its own text names another: the damage
-// text for DbDamagedError, the full disk for DiskFullError; empty otherwise.
+// text for DbDamagedError, the full disk for DiskFullError, the read or write
+// error for DbIoError; empty otherwise.
 QString trueCause(const std::exception& e);
 // `text`, and on a second line the true cause of `e` when there is one.
 QString withTrueCause(const QString& text, const std::exception& e);
-// The reason to give for a failure: its true cause, else its own text.
+// The reason to give for a failure: another program's lock, its true cause,
+// else its own text.
 QString reasonOf(const std::exception& e);
 
 }

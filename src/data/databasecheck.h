@@ -11,6 +11,7 @@ enum class DatabaseFileState {
     Usable,
     Missing,     // no file, or an empty one
     NotDatabase, // not an SQLite database, or none of this program's tables
+    MissingTables, // this program's data lacking some of its tables (detail: their names, comma-separated); not damage
     Damaged,     // fails the integrity check after SQLite opened it read-write
     Busy,        // another process kept it locked longer than we waited
     Unreadable,  // the file's permissions keep us out
