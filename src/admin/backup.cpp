@@ -5,6 +5,7 @@
 #include "data/connection.h"
 #include "data/damage.h"
 #include "data/databasecheck.h"
+#include "data/referee.h"
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -19,36 +20,10 @@ namespace qm {
 
 namespace {
 
-void (*g_stepHook)(const char*) = nullptr;
-
-// A hidden name beside `target` for the copy in progress.
-QString besideName(const QString& target, const char* suffix)
-{
-    QFileInfo ti(target);
-    return ti.absolutePath() + QStringLiteral("/.") + ti.fileName() + QLatin1String(suffix);
-}
-
-QString systemError() { return QString::fromLocal8Bit(std::strerror(errno)); }
-
-void renameOver(const QString& from, const QString& to)
-{
-    try {
-        copyStep("rename");
-    } catch (...) {
-        QFile::remove(from);
-        throw;
-    }
-    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0) {
-        QString why = systemError();
-        QFile::remove(from);
-        throw FileOpenError(QStringLiteral("不能写入备份文件 %1: %2").arg(to, why));
-    }
-    syncFolder(QFileInfo(to).absolutePath());
-}
-
 void makeFolder(const QString& folder)
 {
-    if (!QDir().mkpath(folder)) throw FileOpenError(QStringLiteral("不能创建文件夹: ") + folder);
+    errno = 0;
+    if (!QDir().mkpath(folder)) throwFileError(errno ? errno : ENOTDIR, QStringLiteral("不能创建文件夹 ") + folder);
 }
 
 bool isJournal(const QString& name) { return name.endsWith(QLatin1String("-journal")) || name.endsWith(QLatin1String("-wal")) || name.endsWith(QLatin1String("-shm")); }
@@ -67,74 +42,18 @@ bool isKeptAside(const QString& name)
 
 } // namespace
 
-void setCopyStepHook(void (*hook)(const char*)) { g_stepHook = hook; }
-
 Progress stepsTo(const StepReport& report)
 {
     return [report](ProgressStep step, qint64 done, qint64 total) { report(progressStepName(step), done, total); };
-}
-
-void copyStep(const char* name)
-{
-    if (g_stepHook) g_stepHook(name);
 }
 
 QString weekdayBackupName(const QDate& day) { return QStringLiteral("BAK%1").arg(day.dayOfWeek() % 7); }
 
 QString yearArchiveName(const QDate& day) { return QString::number(day.year()).rightJustified(4, '0'); }
 
-void copyFileChecked(const QString& source, const QString& target, const Progress& progress)
-{
-    const QString tmp = besideName(target, ".part");
-    QFile::remove(tmp);
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly)) throw FileOpenError(QStringLiteral("不能读取文件 %1: %2").arg(source, in.errorString()));
-    QFile out(tmp);
-    if (!out.open(QIODevice::WriteOnly)) throw FileOpenError(QStringLiteral("不能创建文件 %1: %2").arg(tmp, out.errorString()));
-    auto cleanup = qScopeGuard([&] { out.close(); QFile::remove(tmp); });
-    QByteArray buf(1 << 20, Qt::Uninitialized);
-    qint64 total = 0;
-    for (;;) {
-        qint64 n = in.read(buf.data(), buf.size());
-        if (n < 0) throw FileOpenError(QStringLiteral("不能读取文件 %1: %2").arg(source, in.errorString()));
-        if (n == 0) break;
-        if (out.write(buf.constData(), n) != n)
-            throw FileOpenError(QStringLiteral("不能写入文件 %1: %2").arg(tmp, out.errorString()));
-        total += n;
-        copyStep("file");
-        if (progress) progress(ProgressStep::Copying, total, in.size());
-    }
-    if (!out.flush() || ::fsync(out.handle()) != 0)
-        throw FileOpenError(QStringLiteral("不能写入文件 %1: %2").arg(tmp, systemError()));
-    out.close();
-    if (QFileInfo(tmp).size() != total || total != in.size())
-        throw FileOpenError(QStringLiteral("文件复制不完整: ") + source);
-    cleanup.dismiss();
-    renameOver(tmp, target);
-}
-
 void copyDatabaseFile(const QString& database, const QString& target, const Progress& progress)
 {
-    Connection c;
-    c.open(database);
-    makeFolder(QFileInfo(target).absolutePath());
-    const QString fresh = besideName(target, ".new");
-    auto cleanup = qScopeGuard([&] { QFile::remove(fresh); });
-    // A copy that fails its check is made once more: damage in the second
-    // as well is in the data, not in the copying.
-    for (int attempt = 1;; ++attempt) {
-        QFile::remove(fresh);
-        backupInto(c.handle(), fresh, kBackupBusyWaitMs, progress);
-        copyStep("database");
-        // The copy must open and pass the check before it replaces anything.
-        const DatabaseCheck check = checkFinishedCopy(fresh, progress);
-        if (check.state == DatabaseFileState::Usable) break;
-        if (check.state != DatabaseFileState::Damaged && check.state != DatabaseFileState::NotDatabase)
-            throw FileOpenError(QStringLiteral("备份的数据文件检查不通过: %1 (%2)").arg(target, check.detail));
-        if (attempt == 2) throwCopiedDataDamaged(database, check.detail);
-    }
-    cleanup.dismiss();
-    renameOver(fresh, target);
+    DatabaseCopy(database, target, operatorPolicy(progress)).run();
 }
 
 void copyFolder(const QString& source, const QString& destination, const Progress& progress)
@@ -155,7 +74,7 @@ void copyFolder(const QString& source, const QString& destination, const Progres
             // the connections that have it open.
             replaceDatabaseContent(e.absoluteFilePath(), to, progress);
         } else if (!isJournal(e.fileName()) && !isLeftover(e.fileName()) && !isKeptAside(e.fileName())) {
-            copyFileChecked(e.absoluteFilePath(), to, progress);
+            copyPlainFile(e.absoluteFilePath(), to, progress);
         }
     }
 }
@@ -165,7 +84,9 @@ void copyWorkingFolder(const QString& folderName, const Progress& progress)
     copyFolder(AppPaths::file(QStringLiteral("works")), AppPaths::file(folderName), progress);
 }
 
-QString compactionFailedText() { return QStringLiteral("压缩数据库失败\r原因：可能此数据库正在被其他程序打开。"); }
+QString compactionFailedText(const QString& cause) { return QStringLiteral("压缩数据库失败\r原因：") + cause; }
+
+QString compactionFailedText() { return compactionFailedText(QStringLiteral("可能此数据库正在被其他程序打开。")); }
 
 namespace {
 void compact(const QString& database)
@@ -193,13 +114,23 @@ QString compactUnder(LongWork& work, const QString& database)
     try {
         work.run([&](const StepReport& report) {
             report(progressStepName(ProgressStep::Compacting), 0, 0);
-            compact(database);
+            try {
+                compact(database);
+            } catch (const DbDamagedError&) {
+                // SQLite says the same of a failed read: the file's own check decides.
+                const std::optional<FileVerdict> v = judgeFile(database, operatorPolicy(stepsTo(report)));
+                if (v) actOnVerdict(database, *v);
+                throw DbIoError(QStringLiteral("读取数据失败: ") + database);
+            }
         });
         return QString();
+    } catch (const DbBusyError&) {
+        return compactionFailedText();
     } catch (const AppError& e) {
-        // Damage or a full disk is said on a second line: the text's own
-        // cause, another program, is then not the cause.
-        return withTrueCause(compactionFailedText(), e);
+        // Damage, a full disk or a read error is the cause; another program
+        // holding the file, or what the program cannot tell, keeps the text.
+        const QString cause = trueCause(e);
+        return cause.isEmpty() ? compactionFailedText() : compactionFailedText(cause);
     }
 }
 
@@ -229,31 +160,6 @@ bool sameFolder(const QString& a, const QString& b)
     return ca == cb;
 }
 
-namespace {
-// Copies the whole content of `from` into the open database `into` in one
-// write: other connections see either the old or the new content.
-void replaceContent(Connection& into, Connection& from)
-{
-    sqlite3_backup* b = sqlite3_backup_init(into.handle(), "main", from.handle(), "main");
-    if (!b) into.fail(QStringLiteral("restore"));
-    // Another program holding the file is waited for, but not for ever: the
-    // wait is measured here, a short slice at a time.
-    sqlite3_busy_timeout(into.handle(), 100);
-    QElapsedTimer busySince;
-    int rc;
-    for (;;) {
-        rc = sqlite3_backup_step(b, -1);
-        if (rc == SQLITE_OK) continue;
-        if (!isBusyCode(rc)) break;
-        if (!busySince.isValid()) busySince.start();
-        if (busySince.elapsed() >= kBackupBusyWaitMs) break;
-        sqlite3_sleep(20);
-    }
-    sqlite3_backup_finish(b);
-    if (rc != SQLITE_DONE) throw DbError(QStringLiteral("数据恢复失败: ") + QString::fromUtf8(sqlite3_errstr(rc)));
-}
-}
-
 void replaceDatabaseContent(const QString& source, const QString& database, const Progress& progress)
 {
     if (progress) progress(ProgressStep::Copying, 0, 0);
@@ -263,7 +169,9 @@ void replaceDatabaseContent(const QString& source, const QString& database, cons
     from.open(settled.path());
     Connection into;
     into.open(database);
-    replaceContent(into, from);
+    // Another program holding the file is waited for, a short slice at a time.
+    sqlite3_busy_timeout(into.handle(), 100);
+    copyPages(into.handle(), from.handle(), replacementPolicy(progress));
 }
 
 }

@@ -3,12 +3,14 @@
 // manual backup, the yearly archive, and compaction (restore: restore.h).
 //
 // Every copy is written beside its target and renamed over it only when it is
-// complete and checked, so a failed copy leaves the previous one whole. The
-// database is always copied through the online backup of a connection of its
-// own, never as a plain file: the front-desk program may be writing it.
-// Failures throw FileOpenError or DbError with the reason; the copies report
-// no window of their own, so that they can run off the interface thread.
+// complete and checked, so a failed copy leaves the previous one whole
+// (datacopy.h). The database is always copied through the online backup of a
+// connection of its own, never as a plain file: the front-desk program may be
+// writing it. Failures throw with their cause (damage.h: reasonOf); the
+// copies report no window of their own, so that they can run off the
+// interface thread.
 #include "common/dialogs.h"
+#include "data/datacopy.h"
 #include "data/progress.h"
 #include <QDate>
 #include <QString>
@@ -23,14 +25,9 @@ QString yearArchiveName(const QDate& day);
 // The copies' progress reported as steps of a progress window (LongWork).
 Progress stepsTo(const StepReport& report);
 
-// Copies a plain file to `target` through a temporary file beside it.
-void copyFileChecked(const QString& source, const QString& target, const Progress& progress = {});
-// Copies the database file `database` to the file `target`, through the
-// online backup of a connection opened for the copy only, into ".<name>.new"
-// beside it; the full check of that copy (checkCopy), then rename. A copy
-// that fails the check is made once more; when the second fails too, the
-// database copied is damaged: DbDamagedError (with the damage text, noted,
-// when it is the working database), and the target untouched.
+// Copies the database file `database` to the file `target` under the
+// operator's policy (DatabaseCopy): the target is replaced only by a checked
+// copy, and the working data is called damaged only by its own check.
 void copyDatabaseFile(const QString& database, const QString& target, const Progress& progress = {});
 
 // Copies the folder `source` with its files and subfolders into
@@ -56,7 +53,10 @@ bool compactDatabase(const QString& database, QString* error = nullptr);
 QString compactUnder(LongWork& work, const QString& database);
 // Shows the failure message compactUnder returned; true when there is none.
 bool reportCompaction(const QString& failure);
+// "压缩数据库失败", and on a second line "原因：" with the cause: another
+// program holding the file unless a truer cause is known.
 QString compactionFailedText();
+QString compactionFailedText(const QString& cause);
 
 // "备份时间:<yyyy-MM-dd HH:mm:ss>  大小:<size>" of a backup file, empty when
 // there is none: what the operator checks before restoring from it.
@@ -64,10 +64,5 @@ QString backupFileText(const QString& file);
 
 // True when both paths name the same folder.
 bool sameFolder(const QString& a, const QString& b);
-
-// Test hook: called between the steps of the copies and of restore (after
-// each file, before each rename) with a short name of the step.
-void setCopyStepHook(void (*hook)(const char* step));
-void copyStep(const char* name);
 
 }

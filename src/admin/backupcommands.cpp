@@ -72,7 +72,7 @@ void exitBackup()
         LongWork work(QStringLiteral("数据备份"));
         compactionFailure = compactUnder(work, AppPaths::workingDatabase());
         try {
-            if (workingDamaged()) throw DbDamagedError(workingDamagedText());
+            if (workingDamaged()) throw WorkingDamagedError(workingDamagedText());
             const QString folder = weekdayBackupName(Clock::today());
             work.run([&folder](const StepReport& report) { copyWorkingFolder(folder, stepsTo(report)); });
             copied = true;
@@ -147,7 +147,7 @@ void yearArchive()
     try {
         const QString program = archivedProgramFile();
         LongWork(caption).run([&](const StepReport& report) {
-            copyFileChecked(program, folder + QStringLiteral("/quillmart"), stepsTo(report));
+            copyPlainFile(program, folder + QStringLiteral("/quillmart"), stepsTo(report));
         });
         dlg::showMessage(QStringLiteral("继续进行年度数据备份！ "));
     } catch (const AppError& e) {

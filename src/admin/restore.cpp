@@ -20,8 +20,6 @@ namespace qm {
 
 namespace {
 
-QString systemError() { return QString::fromLocal8Bit(std::strerror(errno)); }
-
 QByteArray nativeName(const QString& path) { return QFile::encodeName(path); }
 
 // The working file held against every other connection while its name
@@ -79,12 +77,12 @@ void keepAside(const QString& working, const QString& kept, bool locked, bool& j
     if (!locked && QFileInfo::exists(journal)) {
         copyStep("journal");
         if (::rename(nativeName(journal).constData(), nativeName(kept + QStringLiteral("-journal")).constData()) != 0)
-            throw FileOpenError(QStringLiteral("不能保存恢复前的数据 %1: %2").arg(journal, systemError()));
+            throwFileError(errno, QStringLiteral("不能保存恢复前的数据 ") + journal);
         journalMoved = true;
     }
     copyStep("keep");
     if (::link(nativeName(working).constData(), nativeName(kept).constData()) == 0) return;
-    copyFileChecked(working, kept);
+    copyPlainFile(working, kept);
 }
 
 // A journal whose database is gone would be played into the file that takes
@@ -96,7 +94,7 @@ void setOrphanJournalAside(const QString& working)
     QString aside = journal + QStringLiteral(".orphan");
     for (int n = 2; QFileInfo::exists(aside); ++n) aside = journal + QStringLiteral(".orphan-%1").arg(n);
     if (::rename(nativeName(journal).constData(), nativeName(aside).constData()) != 0)
-        throw FileOpenError(QStringLiteral("不能移开日志文件 %1: %2").arg(journal, systemError()));
+        throwFileError(errno, QStringLiteral("不能移开日志文件 ") + journal);
 }
 
 // Copies the backup to `staged` and checks the copy; NotUsable when the
@@ -123,14 +121,20 @@ RestoreOutcome stage(const QString& backup, const QString& staged, const Progres
     switch (check.state) {
     case DatabaseFileState::Usable:
         break;
+    case DatabaseFileState::MissingTables:
+        return RestoreOutcome::NotUsable;
     case DatabaseFileState::Damaged:
     case DatabaseFileState::NotDatabase:
     case DatabaseFileState::Missing:
         // The backup, or only the copy of it made here?
         if (checkCopy(backup).state != DatabaseFileState::Usable) return RestoreOutcome::NotUsable;
-        throw DbError(QStringLiteral("复制备份文件时出错: ") + check.detail);
+        logFailureDetail(QStringLiteral("复制备份文件时出错 %1: %2").arg(staged, check.detail));
+        throw DbIoError(QStringLiteral("复制备份文件时出错: ") + check.detail);
+    case DatabaseFileState::Unreadable:
+        throw CausedError(QStringLiteral("不能读取文件 %1: %2").arg(staged, check.detail), fileErrorCause(EACCES));
     default:
-        throw FileOpenError(QStringLiteral("不能写入文件 %1: %2").arg(staged, check.detail));
+        logFailureDetail(QStringLiteral("不能写入文件 %1: %2").arg(staged, check.detail));
+        throw DbIoError(QStringLiteral("不能写入文件 %1: %2").arg(staged, check.detail));
     }
     // An older copy gains what start-up would add; its own transaction, synced.
     Connection c;
@@ -207,7 +211,7 @@ RestoreOutcome restoreDatabase(const QString& backupFile, const QString& working
         }
         copyStep("replace");
         if (::rename(nativeName(staged).constData(), nativeName(working).constData()) != 0)
-            throw FileOpenError(QStringLiteral("不能替换工作数据 %1: %2").arg(working, systemError()));
+            throwFileError(errno, QStringLiteral("不能替换工作数据 ") + working);
     } catch (const AppError& e) {
         // The old data never left its name: what was made beside it goes.
         if (!kept.isEmpty()) QFile::remove(kept);
@@ -222,7 +226,7 @@ RestoreOutcome restoreDatabase(const QString& backupFile, const QString& working
     try {
         copyStep("synced");
         if (!syncFolder(QFileInfo(working).absolutePath()))
-            throw FileOpenError(QStringLiteral("不能写入文件夹 %1: %2").arg(QFileInfo(working).absolutePath(), systemError()));
+            throwFileError(errno, QStringLiteral("不能写入文件夹 ") + QFileInfo(working).absolutePath());
     } catch (const AppError& e) {
         if (reason) *reason = reasonOf(e);
         return RestoreOutcome::FailedButRestored;

@@ -95,6 +95,11 @@ void openWorkingDatabase(Tfrdm* dm, int busyWaitMs)
     case DatabaseFileState::Failed:
         dlg::showMessage(QStringLiteral("不能打开数据库文件: ") + working + QStringLiteral("\n") + check.detail);
         throw ProgramExit(1);
+    case DatabaseFileState::IoError:
+        // The file may be whole: it stays where it is, and so does every other.
+        logFailureDetail(working + QStringLiteral(": ") + check.detail);
+        dlg::showMessage(cannotReadText(working, ioErrorText()));
+        throw ProgramExit(1);
     default:
         break;
     }
