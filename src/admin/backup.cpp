@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <sqlite3.h>
 #include <cerrno>
@@ -150,6 +151,16 @@ QString backupFileText(const QString& file)
     const QString size = bytes < kMB ? QStringLiteral("%1KB").arg((bytes + 1023) / 1024)
                                      : QStringLiteral("%1MB").arg(double(bytes) / kMB, 0, 'f', 1);
     return QStringLiteral("备份时间:%1  大小:%2").arg(fi.lastModified().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), size);
+}
+
+int removeCopyLeftovers()
+{
+    static const QRegularExpression ours(QStringLiteral("^(bak|BAK[0-6]|LASTBAK|\\d{4})$"));
+    int removed = 0;
+    const QDir program(AppPaths::programFolder());
+    for (const QString& f : program.entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        if (ours.match(f).hasMatch()) removed += removeStalePartialCopies(program.filePath(f), true);
+    return removed;
 }
 
 bool sameFolder(const QString& a, const QString& b)

@@ -62,6 +62,12 @@ QString compactionFailedText(const QString& cause);
 // there is none: what the operator checks before restoring from it.
 QString backupFileText(const QString& file);
 
+// Removes the partial copies that copies killed in an earlier run left in the
+// program's own backup folders (bak/, BAK0..BAK6, LASTBAK, the year folders,
+// with their subfolders); a copy still running keeps its file. A folder the
+// operator chose is cleaned by the next copy into it. Returns how many.
+int removeCopyLeftovers();
+
 // True when both paths name the same folder.
 bool sameFolder(const QString& a, const QString& b);
 

@@ -82,8 +82,10 @@ void openWorkingDatabase(Tfrdm* dm, int busyWaitMs)
     const QString working = AppPaths::workingDatabase();
     const QString backup = AppPaths::backupDatabase();
     dm->ADOCon.close();
-    // What a copy or restore killed in an earlier run left beside the data.
+    // What a copy or restore killed in an earlier run left beside the data
+    // and in the backup folders.
     removeRestoreLeftovers(working);
+    removeCopyLeftovers();
     const DatabaseCheck check = checkWorkingDatabase(working, busyWaitMs);
     switch (check.state) {
     case DatabaseFileState::Busy:

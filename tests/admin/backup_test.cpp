@@ -177,6 +177,31 @@ TEST_F(BackupTest, EveryCopyFailingHalfWayKeepsThePreviousCopyAndSaysSo)
     EXPECT_EQ(readFile(folder() + "BAK1/memo.txt"), "old memo");
 }
 
+TEST_F(BackupTest, WhatKilledCopiesLeftInTheBackupFoldersGoesAtTheNextStart)
+{
+    const QString dead = QString::number([] {
+        const pid_t child = ::fork();
+        if (child == 0) ::_exit(0);
+        ::waitpid(child, nullptr, 0);
+        return child;
+    }());
+    const QString running = QString::number(::getpid());
+    const QStringList stale = {"bak/.vkdb.mdb.D-1.part",       "BAK3/.vkdb.mdb.D-2.part",       "BAK3/notes/.memo.txt.D-3.part",
+                               "LASTBAK/.vkdb.mdb.D-4.part",   "2025/.quillmart.D-5.part",      "2025/works/.vkdb.mdb.D-6.part",
+                               "works/.vkdb.mdb.D-7.part",     "BAK0/.vkdb.mdb.D-8.part-journal"};
+    const QStringList kept = {"BAK3/.vkdb.mdb.R-9.part", "usb/.vkdb.mdb.D-10.part", "BAK3/vkdb.mdb", "bakup/.vkdb.mdb.D-11.part",
+                              "BAK3/.vkdb.mdb.new"};
+    auto path = [&](QString f) { return folder() + f.replace("D-", dead + "-").replace("R-", running + "-"); };
+    for (const QString& f : stale + kept) writeFile(path(f), QByteArray(4096, 'p'));
+    frdm->ADOCon.close();
+    qm::openWorkingDatabase(frdm);
+    for (const QString& f : stale) EXPECT_FALSE(QFileInfo::exists(path(f))) << f.toStdString();
+    for (const QString& f : kept) EXPECT_TRUE(QFileInfo::exists(path(f))) << f.toStdString();
+    // A folder the operator chose: cleaned by the next copy into it.
+    qm::copyDatabaseFile(working(), folder() + "usb/vkdb.mdb");
+    EXPECT_EQ(QDir(folder() + "usb").entryList(QDir::Files | QDir::Hidden), QStringList{"vkdb.mdb"});
+}
+
 TEST_F(BackupTest, CompactionFailureIsReportedAndTheWeekdayCopyStillMade)
 {
     qm::Clock::setFixed(QDateTime(QDate(2026, 12, 8), QTime(18, 0)));

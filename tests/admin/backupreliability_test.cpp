@@ -144,6 +144,9 @@ TEST_F(BackupReliabilityTest, KilledDuringCompactionWeekdayCopyOrYearEndLeavesWh
         EXPECT_TRUE(passesIntegrityCheck(folder() + "BAK1/vkdb.mdb"));
         EXPECT_EQ(digest(folder() + "BAK1/vkdb.mdb"), previousBackup);
     }
+    // What the killed copies left goes at the next start.
+    qm::removeCopyLeftovers();
+    EXPECT_EQ(QDir(folder() + "BAK1").entryList(QDir::Files | QDir::Hidden), QStringList{"vkdb.mdb"});
 
     // Year-end: the year as it was, or closed; never half closed.
     const QString start = folder() + "start.mdb";
