@@ -43,6 +43,22 @@ void replaceDatabaseContent(const QString& source, const QString& database, cons
 // copyFolder of works/ into the program folder's `folderName`.
 void copyWorkingFolder(const QString& folderName, const Progress& progress = {});
 
+// The exit backup's compaction and its copy of works/ into the program
+// folder's `folderName`, reading and writing the data as few times as it can.
+// With every other writer held off, the working database is compacted into a
+// new file beside it (VACUUM INTO), which is checked and copied, byte for
+// byte and read back, into the weekday folder at once; the copy takes its
+// place there, and the new file the working file's, each only when whole. A
+// front desk left running meanwhile loses no write: it waits and fails, and
+// once the name holds the new file SQLite refuses a write through its old
+// connection. When the compaction is not made, works/ is copied as it stands.
+struct ExitBackupResult {
+    QString compactionFailure; // the message for a compaction not made; empty when made
+    bool copied = false;       // works/ is in the weekday folder
+    QString copyFailure;       // else why not
+};
+ExitBackupResult compactAndBackUp(const QString& folderName, const Progress& progress = {});
+
 // Rewrites the database file compactly. False, with the reason in `error`,
 // when it could not (another program holding it past the wait): the file is
 // then as it was.

@@ -4,6 +4,7 @@
 #include "data/damage.h"
 #include "data/databasecheck.h"
 #include "data/referee.h"
+#include "data/vfsfile.h"
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
@@ -15,6 +16,7 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <limits>
 #include <unistd.h>
@@ -236,23 +238,7 @@ DatabaseCopy::Attempt DatabaseCopy::attempt()
     if (g_writtenHook) g_writtenHook(partial);
     // The copy must open and pass the check before it replaces anything.
     const DatabaseCheck check = checkFinishedCopy(partial, policy_.progress, policy_.checkThreads);
-    const QString what = QStringLiteral("备份的数据文件检查不通过 %1: %2").arg(target_, check.detail);
-    switch (check.state) {
-    case DatabaseFileState::Usable:
-        break;
-    case DatabaseFileState::Damaged:
-    case DatabaseFileState::NotDatabase:
-        logFailureDetail(what);
-        return Attempt::CopySpoilt;
-    case DatabaseFileState::MissingTables:
-        throw CausedError(what, missingTablesText(check.detail));
-    case DatabaseFileState::Unreadable:
-        logFailureDetail(what);
-        throw CausedError(what, fileErrorCause(EACCES));
-    default:
-        logFailureDetail(what);
-        throw DbIoError(what);
-    }
+    if (!fitCopy(check, target_)) return Attempt::CopySpoilt;
     cleanup.dismiss();
     renameCopyOver(partial, target_);
     return Attempt::Done;
@@ -267,6 +253,27 @@ void DatabaseCopy::conclude(const FileVerdict& v)
     const QString why = targetFaultText(target_);
     logFailureDetail(why);
     throw CausedError(why, why);
+}
+
+bool fitCopy(const DatabaseCheck& check, const QString& what)
+{
+    const QString found = QStringLiteral("数据文件检查不通过 %1: %2").arg(what, check.detail);
+    switch (check.state) {
+    case DatabaseFileState::Usable:
+        return true;
+    case DatabaseFileState::Damaged:
+    case DatabaseFileState::NotDatabase:
+        logFailureDetail(found);
+        return false;
+    case DatabaseFileState::MissingTables:
+        throw CausedError(found, missingTablesText(check.detail));
+    case DatabaseFileState::Unreadable:
+        logFailureDetail(found);
+        throw CausedError(found, fileErrorCause(EACCES));
+    default:
+        logFailureDetail(found);
+        throw DbIoError(found);
+    }
 }
 
 // ------------------------------------------------------------ the copies
@@ -332,6 +339,82 @@ void copyPlainFile(const QString& source, const QString& target, const Progress&
     if (total != size) throwFileError(EIO, QStringLiteral("文件复制不完整: ") + source);
     cleanup.dismiss();
     renameCopyOver(tmp, target);
+}
+
+namespace {
+
+// A digest of one piece of a file, to compare a copy read back with what was
+// written.
+quint64 pieceDigest(const char* p, size_t n)
+{
+    quint64 h = 0x9E3779B97F4A7C15ull ^ n;
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        quint64 w;
+        std::memcpy(&w, p + i, 8);
+        h = (h ^ w) * 0x100000001B3ull;
+        h ^= h >> 29;
+    }
+    for (; i < n; ++i) h = (h ^ quint64(uchar(p[i]))) * 0x100000001B3ull;
+    return h;
+}
+
+// What the file layer writes in one call: it writes less than 128 KiB at a time.
+constexpr int kPieceBytes = 1 << 16;
+
+// One copy of `source` into `partial`; true when it reads back as written.
+bool copyOnceVerified(const QString& source, const QString& partial)
+{
+    std::vector<char> buf(kPieceBytes);
+    std::vector<quint64> written;
+    qint64 size = 0;
+    {
+        VfsFile in(source, SQLITE_OPEN_READONLY | SQLITE_OPEN_MAIN_DB);
+        int rc = in.rc() == SQLITE_OK ? in.size(size) : in.rc();
+        if (rc != SQLITE_OK) throwCopyFailure(rc, QStringLiteral("不能读取文件 ") + source, errno);
+        VfsFile out(partial, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_MAIN_DB);
+        if (out.rc() != SQLITE_OK) {
+            int err = errno;
+            if (::access(QFile::encodeName(QFileInfo(partial).absolutePath()).constData(), W_OK) != 0) err = errno;
+            throwCopyFailure(out.rc(), QStringLiteral("不能创建文件 ") + partial, err);
+        }
+        for (qint64 at = 0; at < size; at += kPieceBytes) {
+            const int n = int(std::min<qint64>(kPieceBytes, size - at));
+            if ((rc = in.read(buf.data(), n, at)) != SQLITE_OK) throwCopyFailure(rc, QStringLiteral("不能读取文件 ") + source, errno);
+            written.push_back(pieceDigest(buf.data(), size_t(n)));
+            if ((rc = out.write(buf.data(), n, at)) != SQLITE_OK) throwCopyFailure(rc, QStringLiteral("不能写入文件 ") + partial, errno);
+        }
+        if ((rc = out.sync()) != SQLITE_OK) throwCopyFailure(rc, QStringLiteral("不能写入文件 ") + partial, errno);
+    }
+    copyStep("database");
+    if (g_writtenHook) g_writtenHook(partial);
+    VfsFile back(partial, SQLITE_OPEN_READONLY | SQLITE_OPEN_MAIN_DB);
+    qint64 backSize = 0;
+    int rc = back.rc() == SQLITE_OK ? back.size(backSize) : back.rc();
+    if (rc != SQLITE_OK) throwCopyFailure(rc, QStringLiteral("不能读取文件 ") + partial, errno);
+    if (backSize != size) return false;
+    for (qint64 at = 0; at < size; at += kPieceBytes) {
+        const int n = int(std::min<qint64>(kPieceBytes, size - at));
+        if ((rc = back.read(buf.data(), n, at)) != SQLITE_OK) throwCopyFailure(rc, QStringLiteral("不能读取文件 ") + partial, errno);
+        if (pieceDigest(buf.data(), size_t(n)) != written[size_t(at / kPieceBytes)]) return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void copyFileVerified(const QString& source, const QString& partial, const QString& target)
+{
+    auto cleanup = qScopeGuard([&] { QFile::remove(partial); });
+    for (int attempt = 1;; ++attempt) {
+        if (copyOnceVerified(source, partial)) break;
+        QFile::remove(partial);
+        const QString why = targetFaultText(target);
+        logFailureDetail(QStringLiteral("copy %1 differs from %2").arg(partial, source));
+        // Made once more: the first may have been spoilt on its way.
+        if (attempt == 2) throw CausedError(why, why);
+    }
+    cleanup.dismiss();
 }
 
 // ------------------------------------------------------------ partial files

@@ -24,6 +24,7 @@ struct sqlite3;
 
 namespace qm {
 
+struct DatabaseCheck;
 struct FileVerdict;
 
 // How long a copy waits for another connection's lock before it gives up.
@@ -106,6 +107,17 @@ void backupDatabase(sqlite3* source, const QString& target, int busyWaitMs = kBa
 // Copies a plain file to `target` through a partial file beside it, synced
 // and renamed over it.
 void copyPlainFile(const QString& source, const QString& target, const Progress& progress = {});
+// Copies the closed file `source`, which no one else writes, byte for byte
+// into the new file `partial` through SQLite's file layer, synced, then reads
+// the copy back and compares. A copy that differs is made once more; when
+// the second differs too, the folder of `target` is at fault (CausedError
+// naming it). The caller renames `partial` over `target`, or removes it.
+void copyFileVerified(const QString& source, const QString& partial, const QString& target);
+
+// Whether the check of a copy just written found it fit (true) or spoilt
+// (false: damaged, or not a database); any other finding throws with its
+// cause (the tables the source lacks, a failed read or sync).
+bool fitCopy(const DatabaseCheck& check, const QString& what);
 
 // A partial copy's name beside `target`: ".<name>.<pid>-<n>.part", unique
 // among the copies of every thread and process writing beside it.

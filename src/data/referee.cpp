@@ -4,12 +4,12 @@
 #include "data/connection.h"
 #include "data/damage.h"
 #include "data/databasecheck_p.h"
+#include "data/vfsfile.h"
 #include <QFile>
 #include <QHash>
 #include <QScopeGuard>
 #include <sqlite3.h>
 #include <sys/stat.h>
-#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -127,27 +127,14 @@ std::optional<FileVerdict> judgeCopy(const QString& path, const CopyPolicy& poli
 
 int readWholeFile(const QString& path)
 {
-    sqlite3_vfs* vfs = sqlite3_vfs_find(nullptr);
-    if (!vfs) return SQLITE_ERROR;
-    sqlite3_filename name = sqlite3_create_filename(QFile::encodeName(path).constData(), "", "", 0, nullptr);
-    if (!name) return SQLITE_NOMEM;
-    const auto freeName = qScopeGuard([&] { sqlite3_free_filename(name); });
-    std::unique_ptr<char[]> storage(new char[size_t(vfs->szOsFile)]());
-    auto* f = reinterpret_cast<sqlite3_file*>(storage.get());
-    int flags = 0;
-    int rc = vfs->xOpen(vfs, name, f, SQLITE_OPEN_READONLY | SQLITE_OPEN_MAIN_DB, &flags);
-    // Closed through the file layer, which keeps the locks other connections
-    // of this process hold on the file.
-    const auto closer = qScopeGuard([&] {
-        if (f->pMethods) f->pMethods->xClose(f);
-    });
+    VfsFile f(path, SQLITE_OPEN_READONLY | SQLITE_OPEN_MAIN_DB);
+    qint64 size = 0;
+    int rc = f.size(size);
     if (rc != SQLITE_OK) return rc;
-    sqlite3_int64 size = 0;
-    if ((rc = f->pMethods->xFileSize(f, &size)) != SQLITE_OK) return rc;
     std::vector<char> buf(1 << 20);
-    for (sqlite3_int64 at = 0; at < size;) {
-        const int n = int(std::min<sqlite3_int64>(sqlite3_int64(buf.size()), size - at));
-        rc = f->pMethods->xRead(f, buf.data(), n, at);
+    for (qint64 at = 0; at < size;) {
+        const int n = int(std::min<qint64>(qint64(buf.size()), size - at));
+        rc = f.read(buf.data(), n, at);
         if (rc == SQLITE_IOERR_SHORT_READ) break; // the file shrank meanwhile
         if (rc != SQLITE_OK) return rc;
         at += n;

@@ -304,8 +304,22 @@ TEST_F(DamageTest, CopiesSpoiltInTheirFolderNameTheFolderAndNeverTheWorkingData)
     namespace fault = qm::fault;
     const auto stop = qScopeGuard([] { fault::corruptWrites({}, 0); });
     qm::Clock::setFixed(QDateTime(QDate(2026, 12, 7), QTime(18, 0))); // BAK1
+    qm::copyWorkingFolder("BAK1");
+    const QByteArray bak1 = readFile(folder() + "BAK1/vkdb.mdb");
     frdm->ADOCon.exec("UPDATE product SET name='新' WHERE intno='00000001'");
     const QByteArray bak = readFile(backup);
+
+    // The weekday folder of the exit backup spoils what it is given: the data
+    // is compacted all the same, the folder named, its old copy kept.
+    fault::corruptWrites(folder() + "BAK1/", 7);
+    qm::exitBackup();
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("数据备份失败,请通过手工备份！ \r原因：") + qm::targetFaultText(folder() + "BAK1/vkdb.mdb"));
+    EXPECT_EQ(readFile(folder() + "BAK1/vkdb.mdb"), bak1);
+    EXPECT_FALSE(qm::workingDamaged());
+    EXPECT_EQ(qm::checkCopy(working).state, qm::DatabaseFileState::Usable);
+    frdm->connectTo(working);
+
+    // So does bak/.
     fault::corruptWrites(folder() + "bak/", 7);
     for (int save = 0; save < 2; ++save) {
         SCOPED_TRACE(save);
@@ -320,9 +334,9 @@ TEST_F(DamageTest, CopiesSpoiltInTheirFolderNameTheFolderAndNeverTheWorkingData)
     dialogs->clear();
     qm::exitBackup();
     EXPECT_EQ(dialogs->messages(), (QStringList{qm::exitBackupQuestion(), QStringLiteral("数据备份完毕！ ")}));
-    Connection bak1;
-    bak1.open(folder() + "BAK1/vkdb.mdb");
-    EXPECT_EQ(bak1.scalar("SELECT name FROM product WHERE intno='00000001'").toString(), QStringLiteral("新"));
+    Connection weekday;
+    weekday.open(folder() + "BAK1/vkdb.mdb");
+    EXPECT_EQ(weekday.scalar("SELECT name FROM product WHERE intno='00000001'").toString(), QStringLiteral("新"));
     // bak/ receives its copy once its folder keeps what it is given.
     fault::corruptWrites({}, 0);
     frdm->connectTo(working);
