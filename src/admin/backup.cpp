@@ -230,6 +230,8 @@ ExitBackupResult compactAndBackUp(const QString& folderName, const Progress& pro
     bool databaseCopied = false;
     try {
         if (progress) progress(ProgressStep::Compacting, 0, 0);
+        // Data known to be damaged is not put in place of the file it came from.
+        if (workingDamaged()) throw WorkingDamagedError(workingDamagedText());
         // From here until the compact file has the working file's name, no
         // other program writes: none is lost into the old file.
         const WriteLock lock(working);
@@ -255,7 +257,9 @@ ExitBackupResult compactAndBackUp(const QString& folderName, const Progress& pro
                 copyFailed = std::current_exception();
             }
         });
+        auto joined = qScopeGuard([&] { copier.join(); });
         const DatabaseCheck check = checkFinishedCopy(compacted, progress);
+        joined.dismiss();
         copier.join();
         if (!fitCopy(check, compacted)) judgeWhatWasMet(working, progress);
         // The compact data into the weekday folder, then into the working
