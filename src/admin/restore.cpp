@@ -106,8 +106,10 @@ RestoreOutcome stage(const QString& backup, const QString& staged, const Progres
     {
         sqlite3* src = nullptr;
         const auto close = qScopeGuard([&] { sqlite3_close_v2(src); });
+        // Opening reads nothing yet: a failure here is the file's access, not its content.
         if (sqlite3_open_v2(nativeName(backup).constData(), &src, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
-            return RestoreOutcome::NotUsable;
+            throw FileOpenError(QStringLiteral("不能打开备份文件 %1: %2")
+                                    .arg(backup, src ? QString::fromUtf8(sqlite3_errmsg(src)) : systemError()));
         try {
             backupInto(src, staged, kBackupBusyWaitMs, progress);
         } catch (const DbDamagedError&) {
@@ -126,9 +128,22 @@ RestoreOutcome stage(const QString& backup, const QString& staged, const Progres
     case DatabaseFileState::Damaged:
     case DatabaseFileState::NotDatabase:
     case DatabaseFileState::Missing:
-        // The backup, or only the copy of it made here?
-        if (checkCopy(backup).state != DatabaseFileState::Usable) return RestoreOutcome::NotUsable;
-        throw DbError(QStringLiteral("复制备份文件时出错: ") + check.detail);
+    case DatabaseFileState::MissingTables: {
+        // The backup, or only the copy of it made here? A backup that could
+        // not be read is not called damaged.
+        const DatabaseCheck original = checkCopy(backup);
+        switch (original.state) {
+        case DatabaseFileState::Usable:
+            throw DbError(QStringLiteral("复制备份文件时出错: ") + check.detail);
+        case DatabaseFileState::Damaged:
+        case DatabaseFileState::NotDatabase:
+        case DatabaseFileState::Missing:
+        case DatabaseFileState::MissingTables:
+            return RestoreOutcome::NotUsable;
+        default:
+            throw FileOpenError(QStringLiteral("不能读取备份文件 %1: %2").arg(backup, original.detail));
+        }
+    }
     default:
         throw FileOpenError(QStringLiteral("不能写入文件 %1: %2").arg(staged, check.detail));
     }
