@@ -547,7 +547,10 @@ TEST_F(CopydirTest, RestoresInARowKeepEveryOldDataNameItAndRemoveWhatKilledRunsL
     const QString running = QStringLiteral(".vkdb.mdb.%1-999999.part").arg(::getpid());
     auto leaveLeftovers = [&] {
         for (const QString& f : stale + QStringList{running}) writeFile(works + f, QByteArray(4096, 'p'));
-        writeFile(settle + "/vkdb.mdb", "copy");
+        // The start of another test process may remove it first, as it should.
+        QDir().mkpath(settle);
+        QFile settled(settle + "/vkdb.mdb");
+        if (settled.open(QIODevice::WriteOnly)) settled.write("copy");
         // A restore killed after it gave the working file its second name.
         QFile::remove(works + "vkdb.mdb.before-restore-20200101-000000");
         ASSERT_EQ(::link(QFile::encodeName(working()).constData(), QFile::encodeName(works + "vkdb.mdb.before-restore-20200101-000000").constData()), 0);
