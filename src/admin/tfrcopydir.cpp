@@ -6,6 +6,7 @@
 #include "common/dialogs.h"
 #include "common/errors.h"
 #include "common/paths.h"
+#include "data/bakcopy.h"
 #include "data/damage.h"
 #include "shell/commands.h"
 #include "shell/session.h"
@@ -251,6 +252,8 @@ void Tfrcopydir::BitBtn2Click()
                     const QString head = outcome == qm::RestoreOutcome::Restored
                                              ? QStringLiteral("数据恢复完毕！ ")
                                              : qm::withReason(QStringLiteral("数据已恢复,但恢复过程中报告了错误,请检查磁盘！ "), reason);
+                    // bak/ takes the restored data: a later start-up swap would undo the restore.
+                    qm::requestBakCopy();
                     qm::dlg::showMessage(qm::restoredText(head, kept, qm::pruneKeptCopies(working, kept)));
                     break;
                 }

@@ -374,6 +374,8 @@ TEST_F(CopydirTest, LongCommandsShowTheirStepsInOrder)
     EXPECT_EQ(stepsOf([this] { window->BitBtn2Click(); }),
               (QStringList{QStringLiteral("数据恢复|复制数据"), QStringLiteral("数据恢复|检查备份文件")}));
     EXPECT_TRUE(dialogs->lastMessage().startsWith(QStringLiteral("数据恢复完毕！ ")));
+    // The restore's copy to bak/ is done before the next command waits for it.
+    qm::waitForBakCopies();
 
     ASSERT_TRUE(qm::runCommand("N17"));
     QPointer<Tfrpack> pack = qobject_cast<Tfrpack*>(qm::findOpenWindow("Frpack"));
@@ -381,6 +383,7 @@ TEST_F(CopydirTest, LongCommandsShowTheirStepsInOrder)
               (QStringList{QStringLiteral("数据整理|处理数据"), QStringLiteral("数据整理|压缩数据")}));
     EXPECT_EQ(pack->Label1->text(), QStringLiteral("数据的压缩整理完毕！"));
     pack->Button2Click();
+    qm::waitForBakCopies();
 
     writeFile(folder() + "program", "the program");
     qm::setArchivedProgramFile(folder() + "program");
@@ -638,6 +641,32 @@ TEST_F(CopydirTest, OldDataKeptByRestoresGoesAfterThirtyDaysBeyondTheLastThree)
     EXPECT_EQ(QDir(works).entryList({"vkdb.mdb.before-restore-*"}, QDir::Files),
               (QStringList{"vkdb.mdb.before-restore-20261201-090000", "vkdb.mdb.before-restore-20261207-090000",
                            "vkdb.mdb.before-restore-20270601-080000"}));
+}
+
+// A restore and the clean-up end with their data copied to bak/, as a save
+// does: a start-up swap after a later damage would otherwise undo them.
+TEST_F(CopydirTest, RestoreAndCleanUpLeaveTheirDataInBak)
+{
+    const QString bak = folder() + "bak/vkdb.mdb";
+    addProduct(QStringLiteral("备份的"));
+    qm::copyDatabaseFile(working(), folder() + "usb/vkdb.mdb");
+    addProduct(QStringLiteral("恢复前"));
+    qm::copyDatabaseFile(working(), bak);
+    window->setFolder(folder() + "usb");
+    window->BitBtn2Click();
+    ASSERT_TRUE(dialogs->lastMessage().startsWith(QStringLiteral("数据恢复完毕！ ")));
+    qm::waitForBakCopies();
+    EXPECT_EQ(productNames(bak), QStringList{QStringLiteral("备份的")});
+
+    frdm->ADOCon.exec("INSERT INTO product (intno, name) VALUES ('', '空号')");
+    qm::copyDatabaseFile(working(), bak);
+    ASSERT_TRUE(qm::runCommand("N17"));
+    QPointer<Tfrpack> pack = qobject_cast<Tfrpack*>(qm::findOpenWindow("Frpack"));
+    ASSERT_TRUE(pack);
+    pack->Button1Click();
+    qm::waitForBakCopies();
+    EXPECT_EQ(productNames(bak), QStringList{QStringLiteral("备份的")});
+    delete pack;
 }
 
 TEST_F(BackupTest, CleanUpRemovesBlankRowsInOneGoAndCompacts)
