@@ -6,6 +6,7 @@
 #include "common/dialogs.h"
 #include "common/errors.h"
 #include "common/paths.h"
+#include "data/bakcopy.h"
 #include "data/damage.h"
 #include "shell/commands.h"
 #include "shell/session.h"
@@ -247,17 +248,20 @@ void Tfrcopydir::BitBtn2Click()
                 });
                 switch (outcome) {
                 case qm::RestoreOutcome::Restored:
-                    qm::dlg::showMessage(qm::restoredText(kept));
+                case qm::RestoreOutcome::FailedButRestored: {
+                    const QString head = outcome == qm::RestoreOutcome::Restored
+                                             ? QStringLiteral("数据恢复完毕！ ")
+                                             : qm::withReason(QStringLiteral("数据已恢复,但恢复过程中报告了错误,请检查磁盘！ "), reason);
+                    // bak/ takes the restored data: a later start-up swap would undo the restore.
+                    qm::requestBakCopy();
+                    qm::dlg::showMessage(qm::restoredText(head, kept, qm::pruneKeptCopies(working, kept)));
                     break;
+                }
                 case qm::RestoreOutcome::NotUsable:
                     qm::dlg::showMessage(QStringLiteral("备份位置的数据文件已损坏或不是本系统的数据,不能恢复！工作数据没有改变。 "));
                     break;
                 case qm::RestoreOutcome::FailedUnchanged:
                     qm::dlg::showMessage(qm::withReason(QStringLiteral("数据恢复失败,工作数据没有改变。 "), reason));
-                    break;
-                case qm::RestoreOutcome::FailedButRestored:
-                    qm::dlg::showMessage(
-                        qm::withReason(QStringLiteral("数据已恢复,但恢复过程中报告了错误,请检查磁盘！ "), reason));
                     break;
                 }
             }

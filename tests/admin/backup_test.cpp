@@ -374,6 +374,8 @@ TEST_F(CopydirTest, LongCommandsShowTheirStepsInOrder)
     EXPECT_EQ(stepsOf([this] { window->BitBtn2Click(); }),
               (QStringList{QStringLiteral("数据恢复|复制数据"), QStringLiteral("数据恢复|检查备份文件")}));
     EXPECT_TRUE(dialogs->lastMessage().startsWith(QStringLiteral("数据恢复完毕！ ")));
+    // The restore's copy to bak/ is done before the next command waits for it.
+    qm::waitForBakCopies();
 
     ASSERT_TRUE(qm::runCommand("N17"));
     QPointer<Tfrpack> pack = qobject_cast<Tfrpack*>(qm::findOpenWindow("Frpack"));
@@ -381,6 +383,7 @@ TEST_F(CopydirTest, LongCommandsShowTheirStepsInOrder)
               (QStringList{QStringLiteral("数据整理|处理数据"), QStringLiteral("数据整理|压缩数据")}));
     EXPECT_EQ(pack->Label1->text(), QStringLiteral("数据的压缩整理完毕！"));
     pack->Button2Click();
+    qm::waitForBakCopies();
 
     writeFile(folder() + "program", "the program");
     qm::setArchivedProgramFile(folder() + "program");
@@ -425,7 +428,8 @@ TEST_F(CopydirTest, RestoreKeepsTheCurrentDataAndUpgradesTheCopy)
     EXPECT_THROW(frontDesk.exec("UPDATE product SET name='前台'"), qm::DbError);
     const QStringList kept = QDir(folder() + "works").entryList({"vkdb.mdb.before-restore-*"});
     ASSERT_EQ(kept.size(), 1);
-    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("数据恢复完毕！ \r恢复前的数据保存在: ") + folder() + "works/" + kept[0]);
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("数据恢复完毕！ \r恢复前的数据保存在: ") + folder() + "works/" + kept[0]
+                                          + QStringLiteral("\r前台收银程序如正在运行,请关闭后重新启动,否则它仍读取恢复前的数据,录入的数据不能保存。"));
     EXPECT_EQ(productNames(working()), QStringList{QStringLiteral("备份前")});
     EXPECT_TRUE(frdm->ADOCon.columnExists("config", "cashboxbj"));
     EXPECT_EQ(productNames(folder() + "works/" + kept[0]), (QStringList{QStringLiteral("备份前"), QStringLiteral("备份后")}));
@@ -532,7 +536,7 @@ TEST_F(CopydirTest, AFailedRestoreSaysWhatTheWorkingDataHolds)
     }
 }
 
-TEST_F(CopydirTest, RestoreKeepsOnlyTheLatestOldDataAndRemovesWhatKilledRunsLeft)
+TEST_F(CopydirTest, RestoresInARowKeepEveryOldDataNameItAndRemoveWhatKilledRunsLeft)
 {
     const QString works = folder() + "works/";
     const pid_t dead = [] {
@@ -546,7 +550,10 @@ TEST_F(CopydirTest, RestoreKeepsOnlyTheLatestOldDataAndRemovesWhatKilledRunsLeft
     const QString running = QStringLiteral(".vkdb.mdb.%1-999999.part").arg(::getpid());
     auto leaveLeftovers = [&] {
         for (const QString& f : stale + QStringList{running}) writeFile(works + f, QByteArray(4096, 'p'));
-        writeFile(settle + "/vkdb.mdb", "copy");
+        // The start of another test process may remove it first, as it should.
+        QDir().mkpath(settle);
+        QFile settled(settle + "/vkdb.mdb");
+        if (settled.open(QIODevice::WriteOnly)) settled.write("copy");
         // A restore killed after it gave the working file its second name.
         QFile::remove(works + "vkdb.mdb.before-restore-20200101-000000");
         ASSERT_EQ(::link(QFile::encodeName(working()).constData(), QFile::encodeName(works + "vkdb.mdb.before-restore-20200101-000000").constData()), 0);
@@ -561,8 +568,11 @@ TEST_F(CopydirTest, RestoreKeepsOnlyTheLatestOldDataAndRemovesWhatKilledRunsLeft
     addProduct(QStringLiteral("备份的"));
     qm::copyDatabaseFile(working(), folder() + "usb/vkdb.mdb");
     window->setFolder(folder() + "usb");
-    QStringList keptNames;
-    for (int round = 0; round < 2; ++round) {
+    // Each restore keeps the data it replaced, and the message names every
+    // copy kept, the latest first: the documents entered before the first
+    // restore may be nowhere else.
+    QStringList keptNames; // newest first
+    for (int round = 0; round < 3; ++round) {
         SCOPED_TRACE(round);
         qm::Clock::setFixed(QDateTime(QDate(2026, 12, 7), QTime(9, round)));
         addProduct(QStringLiteral("第%1次恢复前").arg(round));
@@ -570,13 +580,17 @@ TEST_F(CopydirTest, RestoreKeepsOnlyTheLatestOldDataAndRemovesWhatKilledRunsLeft
         dialogs->clear();
         window->BitBtn2Click();
         expectRemoved();
-        const QStringList kept = QDir(works).entryList({"vkdb.mdb.before-restore-*"}, QDir::Files);
-        ASSERT_EQ(kept.size(), 1) << kept.join(' ').toStdString();
-        EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("数据恢复完毕！ \r恢复前的数据保存在: ") + works + kept[0]);
-        EXPECT_TRUE(productNames(works + kept[0]).contains(QStringLiteral("第%1次恢复前").arg(round)));
-        keptNames << kept;
+        const QString latest = works + QStringLiteral("vkdb.mdb.before-restore-20261207-09%1").arg(round, 2, 10, QLatin1Char('0')) + "00";
+        ASSERT_TRUE(QFileInfo::exists(latest));
+        QString told = QStringLiteral("数据恢复完毕！ \r恢复前的数据保存在: ") + latest;
+        if (!keptNames.isEmpty()) told += QStringLiteral("\r以前恢复前保存的数据:\r") + keptNames.join('\r');
+        told += QStringLiteral("\r前台收银程序如正在运行,请关闭后重新启动,否则它仍读取恢复前的数据,录入的数据不能保存。");
+        EXPECT_EQ(dialogs->lastMessage(), told);
+        keptNames.prepend(latest);
+        EXPECT_EQ(QDir(works).entryList({"vkdb.mdb.before-restore-*"}, QDir::Files).size(), round + 1);
     }
-    EXPECT_NE(keptNames[0], keptNames[1]);
+    for (int round = 0; round < 3; ++round)
+        EXPECT_TRUE(productNames(keptNames[2 - round]).contains(QStringLiteral("第%1次恢复前").arg(round))) << round;
 
     // The folder copies leave it where it is.
     qm::copyWorkingFolder("BAK1");
@@ -588,6 +602,71 @@ TEST_F(CopydirTest, RestoreKeepsOnlyTheLatestOldDataAndRemovesWhatKilledRunsLeft
     qm::openWorkingDatabase(frdm);
     expectRemoved();
     QFile::remove(works + running);
+}
+
+// Old data kept by restores goes only when it is older than 30 days and not
+// among the last three; the message names what went.
+TEST_F(CopydirTest, OldDataKeptByRestoresGoesAfterThirtyDaysBeyondTheLastThree)
+{
+    const QString works = folder() + "works/";
+    const QString prefix = works + "vkdb.mdb.before-restore-";
+    qm::copyDatabaseFile(working(), folder() + "usb/vkdb.mdb");
+    window->setFolder(folder() + "usb");
+    const QString front = QStringLiteral("\r前台收银程序如正在运行,请关闭后重新启动,否则它仍读取恢复前的数据,录入的数据不能保存。");
+
+    // 6, 17, 29 and 31 days old, a year old (with its journal), and one whose name gives no time.
+    for (const char* name : {"20261201-090000", "20261120-090000", "20261108-090000", "20261106-090000", "20251207-090000",
+                             "20251207-090000-journal", "copied-by-hand"})
+        writeFile(prefix + name, "old data");
+    qm::Clock::setFixed(QDateTime(QDate(2026, 12, 7), QTime(9, 0)));
+    window->BitBtn2Click();
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("数据恢复完毕！ \r恢复前的数据保存在: ") + prefix + "20261207-090000"
+                                          + QStringLiteral("\r以前恢复前保存的数据:\r") + prefix + "20261201-090000\r" + prefix
+                                          + "20261120-090000\r" + prefix + "20261108-090000\r" + prefix + "copied-by-hand"
+                                          + QStringLiteral("\r已删除30天以前恢复前保存的数据:\r") + prefix + "20261106-090000\r"
+                                          + prefix + "20251207-090000" + front);
+    EXPECT_EQ(QDir(works).entryList({"vkdb.mdb.before-restore-*"}, QDir::Files),
+              (QStringList{"vkdb.mdb.before-restore-20261108-090000", "vkdb.mdb.before-restore-20261120-090000",
+                           "vkdb.mdb.before-restore-20261201-090000", "vkdb.mdb.before-restore-20261207-090000",
+                           "vkdb.mdb.before-restore-copied-by-hand"}));
+
+    // Months later every copy is old: the last three stay whatever their age.
+    QFile::remove(prefix + "copied-by-hand");
+    qm::Clock::setFixed(QDateTime(QDate(2027, 6, 1), QTime(8, 0)));
+    window->BitBtn2Click();
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("数据恢复完毕！ \r恢复前的数据保存在: ") + prefix + "20270601-080000"
+                                          + QStringLiteral("\r以前恢复前保存的数据:\r") + prefix + "20261207-090000\r" + prefix
+                                          + "20261201-090000" + QStringLiteral("\r已删除30天以前恢复前保存的数据:\r") + prefix
+                                          + "20261120-090000\r" + prefix + "20261108-090000" + front);
+    EXPECT_EQ(QDir(works).entryList({"vkdb.mdb.before-restore-*"}, QDir::Files),
+              (QStringList{"vkdb.mdb.before-restore-20261201-090000", "vkdb.mdb.before-restore-20261207-090000",
+                           "vkdb.mdb.before-restore-20270601-080000"}));
+}
+
+// A restore and the clean-up end with their data copied to bak/, as a save
+// does: a start-up swap after a later damage would otherwise undo them.
+TEST_F(CopydirTest, RestoreAndCleanUpLeaveTheirDataInBak)
+{
+    const QString bak = folder() + "bak/vkdb.mdb";
+    addProduct(QStringLiteral("备份的"));
+    qm::copyDatabaseFile(working(), folder() + "usb/vkdb.mdb");
+    addProduct(QStringLiteral("恢复前"));
+    qm::copyDatabaseFile(working(), bak);
+    window->setFolder(folder() + "usb");
+    window->BitBtn2Click();
+    ASSERT_TRUE(dialogs->lastMessage().startsWith(QStringLiteral("数据恢复完毕！ ")));
+    qm::waitForBakCopies();
+    EXPECT_EQ(productNames(bak), QStringList{QStringLiteral("备份的")});
+
+    frdm->ADOCon.exec("INSERT INTO product (intno, name) VALUES ('', '空号')");
+    qm::copyDatabaseFile(working(), bak);
+    ASSERT_TRUE(qm::runCommand("N17"));
+    QPointer<Tfrpack> pack = qobject_cast<Tfrpack*>(qm::findOpenWindow("Frpack"));
+    ASSERT_TRUE(pack);
+    pack->Button1Click();
+    qm::waitForBakCopies();
+    EXPECT_EQ(productNames(bak), QStringList{QStringLiteral("备份的")});
+    delete pack;
 }
 
 TEST_F(BackupTest, CleanUpRemovesBlankRowsInOneGoAndCompacts)
