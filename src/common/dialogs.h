@@ -46,11 +46,15 @@ using StepReport = std::function<void(const QString& step, qint64 done, qint64 t
 // How long work may last before its window shows.
 inline constexpr int kProgressDelayMs = 300;
 
-// Long work run off the interface thread under one progress window (without
-// a stop button), shown for as long as this lives.
+// Long work run off the interface thread under one progress window, shown
+// for as long as this lives.
 class LongWork {
 public:
+    // Without a stop button.
     explicit LongWork(const QString& caption, int delayMs = kProgressDelayMs);
+    // With a stop button named `stopText`: pressing it calls `stop` on the
+    // interface thread, once; the work is then to end as soon as it can.
+    LongWork(const QString& caption, const QString& stopText, std::function<void()> stop, int delayMs = kProgressDelayMs);
     ~LongWork();
     // Runs `work` on a thread of its own and returns once it has ended,
     // throwing what it threw. The steps it reports show in the window in
@@ -61,7 +65,10 @@ public:
     LongWork& operator=(const LongWork&) = delete;
 
 private:
+    // Polls the window; calls stop_ once its button was pressed.
+    void poll();
     std::unique_ptr<ProgressWindow> window_;
+    std::function<void()> stop_;
 };
 
 class DialogBackend {
