@@ -1,6 +1,7 @@
 // The sale's windows as the cashier uses them: F2, code entry at the walk-in
 // price, the tender and checkout with its receipt, 过帐 with the ticket, and
 // the posted view's receipt, preview and reversal.
+#include "admin/errorhandler.h"
 #include "common/errors.h"
 #include "common/receiptprinter.h"
 #include "documents/sale.h"
@@ -10,6 +11,7 @@
 #include "documents/tfrcash.h"
 #include "shell/commands.h"
 #include "shell/session.h"
+#include "support/files.h"
 #include <QFile>
 #include <QPointer>
 #include <QLineEdit>
@@ -78,8 +80,8 @@ TEST_F(SaleWindows, NewSaleAtTheWalkInPriceThroughTheTenderToTheNextSale)
     w->ToolButton1Click();
     enter(w, "6901234567893"); // a barcode
     EXPECT_EQ(w->box("Edit5")->text(), "16.00"); // 3.50 + 12.50 at retail prices
-    // 总营业额 is the stored turnover: the row being entered joins it when written.
-    EXPECT_EQ(w->box("Edit8")->text(), "103.50");
+    // 总营业额 goes with 金额合计, the row being entered and all.
+    EXPECT_EQ(w->box("Edit8")->text(), "116.00");
 
     w->ToolButton1Click(); // an empty row the tender drops
     EXPECT_EQ(w->box("Edit8")->text(), "116.00");
@@ -200,17 +202,27 @@ TEST_F(SaleWindows, ACodeTypedIntoTheGridFillsItsRow)
 }
 
 namespace {
-// Notes what 总营业额 shows while the receipt question is asked.
-class TurnoverAtTheQuestion : public qm::ScriptedDialogs {
+// Runs `watch` with each message as it is shown.
+class WatchedDialogs : public qm::ScriptedDialogs {
 public:
-    QPointer<SaleEntryWindow> window;
-    QString shown;
+    std::function<void(const QString&)> watch;
     qm::Answer messageBox(const QString& text, const QString& caption, qm::Buttons b, qm::Icon icon) override
     {
-        if (window) shown = window->box("Edit8")->text();
+        if (watch) watch(text);
         return ScriptedDialogs::messageBox(text, caption, b, icon);
     }
 };
+
+// The scripted dialogs of the fixture, watched.
+WatchedDialogs* watchMessages(qm::ScriptedDialogs*& dialogs, std::function<void(const QString&)> watch)
+{
+    auto backend = std::make_unique<WatchedDialogs>();
+    WatchedDialogs* w = backend.get();
+    w->watch = std::move(watch);
+    dialogs = w;
+    qm::dlg::setBackend(std::move(backend));
+    return w;
+}
 }
 
 // While the receipt question waits after a cash sale, 总营业额 shows the stored
@@ -226,19 +238,19 @@ TEST_F(SaleWindows, ACashSaleShowsTheStoredTurnoverAndASaleLeftBlankGoesOnClosin
                                    "(SELECT count(*) FROM outdetail)||' '||(SELECT count(*) FROM outbacklist)||"
                                    "(SELECT count(*) FROM outbackdetail)").toString().toStdString();
     };
-    auto backend = std::make_unique<TurnoverAtTheQuestion>();
-    TurnoverAtTheQuestion* watch = backend.get();
-    dialogs = watch;
-    qm::dlg::setBackend(std::move(backend));
+    QPointer<SaleEntryWindow> w;
+    QString turnover;
+    WatchedDialogs* watch = watchMessages(dialogs, [&](const QString&) {
+        if (w) turnover = w->box("Edit8")->text();
+    });
     frdm->ADOCon.exec("UPDATE customer SET balance=-20117.71 WHERE id='0000000001'");
     // After the checkout the next sale waits with its blank row; the frame closes it.
-    SaleEntryWindow* w = openNewSale();
-    watch->window = w;
+    w = openNewSale();
     enter(w, "1001");
     watch->answers = {qm::Answer::No};
     w->frontDeskPostAndPrint(5);
     EXPECT_EQ(frdm->ADOCon.scalar("SELECT rest FROM outlist WHERE pass=1").toDouble(), -20117.71);
-    EXPECT_EQ(watch->shown, "3.50");
+    EXPECT_EQ(turnover, "3.50");
     EXPECT_EQ(counts(), "2 1 2 00");
     w->close();
     EXPECT_EQ(counts(), "1 1 1 00");
@@ -269,4 +281,167 @@ TEST_F(SaleWindows, ACashSaleShowsTheStoredTurnoverAndASaleLeftBlankGoesOnClosin
     frontDesk.exec("UPDATE outlist SET pass=1 WHERE intno=:n", {{"n", posted}});
     w->close();
     EXPECT_EQ(counts(), "3 2 3 00");
+}
+
+namespace {
+// The sale's rows as stored: code × quantity, in order.
+QString storedRows(const QString& sale)
+{
+    return frdm->ADOCon.scalar("SELECT group_concat(r, ' ') FROM (SELECT sphh||'x'||sl AS r FROM outdetail "
+                               "WHERE mainintno=:n ORDER BY intno)", {{"n", sale}}).toString();
+}
+}
+
+// The tender over a sale: the sale takes no code, no grid edit and no command
+// meanwhile, and keeps its blank row for the next code; 确定 posts the amount
+// due the tender shows, and the change shown is the one stored and printed.
+TEST_F(SaleWindows, WhileTheTenderIsOpenTheSaleTakesNothingAndTheChangeShownIsTheChangeGiven)
+{
+    SaleEntryWindow* w = openNewSale();
+    const QString no = w->docIntno();
+    enter(w, "1001");
+    w->ToolButton1Click();
+    enter(w, "1002");
+    w->ToolButton1Click(); // the blank row for the next code
+    QTest::keyClick(w->box("Edit12"), Qt::Key_Down);
+    ASSERT_TRUE(Frcash);
+    EXPECT_EQ(Frcash->Edit1->text(), "16.00");
+    const QString rung = storedRows(no);
+    EXPECT_EQ(rung, "1001x1.0 1002x1.0 x0.0");
+
+    QTableView* g = w->DBGrid1;
+    QAbstractItemModel* m = g->model();
+    const int sl = frdm->AQoutdetail->fieldIndex("sl");
+    QTest::keyClicks(w->box("Edit12"), "1003");
+    QTest::keyClick(w->box("Edit12"), Qt::Key_Return);
+    enter(w, "1003");
+    m->setData(m->index(0, sl), 5, Qt::EditRole);
+    QTest::keyClick(g, Qt::Key_Return);
+    w->ToolButton1Click();
+    w->ToolButton2Click();
+    w->ToolButton3Click();
+    EXPECT_EQ(storedRows(no), rung);
+    EXPECT_EQ(frdm->AQoutdetail->recordCount(), 3);
+    EXPECT_EQ(w->box("Edit5")->text(), "16.00");
+    EXPECT_FALSE(w->box("Edit12")->isEnabled());
+    EXPECT_FALSE(g->isEnabled());
+
+    // 取消: the sale takes codes again, into its blank row.
+    Frcash->Button2Click();
+    EXPECT_TRUE(w->box("Edit12")->isEnabled());
+    enter(w, "1003");
+    w->ToolButton3Click();
+    EXPECT_EQ(storedRows(no), "1001x1.0 1002x1.0 1003x1.0");
+    EXPECT_EQ(w->box("Edit5")->text(), "21.00");
+
+    w->ToolButton8Click();
+    ASSERT_TRUE(Frcash && Frcash->isVisible());
+    EXPECT_EQ(Frcash->Edit1->text(), "21.00");
+    Frcash->Edit2->setText("25.55");
+    EXPECT_EQ(Frcash->Edit3->text(), "4.55");
+    dialogs->clear();
+    dialogs->answers = {qm::Answer::Yes};
+    Frcash->Button1Click();
+    EXPECT_EQ(dialogs->messages(), QStringList{"是否要打印销售小票?"});
+    EXPECT_EQ(frdm->ADOCon.scalar("SELECT pass||' '||amount FROM outlist WHERE intno=:n", {{"n", no}}).toString(), "1 21.0");
+    EXPECT_EQ(frdm->ADOCon.scalar("SELECT pay||' '||round(rest, 2) FROM outdetail WHERE mainintno=:n ORDER BY intno DESC LIMIT 1",
+                                  {{"n", no}}).toString(), "25.55 4.55");
+    EXPECT_TRUE(printed().contains(qm::receipt::gbk(QStringLiteral("找零:")) + "  4.55\n")) << printed().toStdString();
+}
+
+// A sale changed from elsewhere while the cash is taken is not posted at the
+// amount the tender showed: the tender opens again with the amount due as
+// stored and the change for the cash handed over.
+TEST_F(SaleWindows, ASaleChangedWhileTenderingIsPostedOnlyAtTheAmountShown)
+{
+    SaleEntryWindow* w = openNewSale();
+    const QString no = w->docIntno();
+    enter(w, "1001");
+    w->ToolButton8Click();
+    ASSERT_TRUE(Frcash);
+    EXPECT_EQ(Frcash->Edit1->text(), "3.50");
+    qm::Connection other;
+    other.open(frdm->ADOCon.path());
+    other.exec("UPDATE outdetail SET sl=3 WHERE mainintno=:n", {{"n", no}});
+
+    Frcash->Edit2->setText("20");
+    dialogs->clear();
+    Frcash->Button1Click();
+    EXPECT_EQ(dialogs->messages(), QStringList{QStringLiteral("本单合计已改变,请核对找零后再按确定！")});
+    EXPECT_EQ(frdm->ADOCon.scalar("SELECT pass FROM outlist WHERE intno=:n", {{"n", no}}).toInt(), 0);
+    ASSERT_TRUE(Frcash && Frcash->isVisible());
+    EXPECT_EQ(Frcash->Edit1->text(), "10.50");
+    EXPECT_EQ(Frcash->Edit2->text(), "20");
+    EXPECT_EQ(Frcash->Edit3->text(), "9.50");
+
+    dialogs->clear();
+    dialogs->answers = {qm::Answer::Yes};
+    Frcash->Button1Click();
+    EXPECT_EQ(frdm->ADOCon.scalar("SELECT pass||' '||amount FROM outlist WHERE intno=:n", {{"n", no}}).toString(), "1 10.5");
+    EXPECT_EQ(frdm->ADOCon.scalar("SELECT rest FROM outdetail WHERE mainintno=:n", {{"n", no}}).toDouble(), 9.5);
+    EXPECT_TRUE(printed().contains(qm::receipt::gbk(QStringLiteral("找零:")) + "   9.5\n"));
+}
+
+// 总营业额 is the turnover since login plus the sale on screen whenever 金额合计
+// shows: after a code, a quantity and a deletion, after another writer of the
+// turnover row, and while the receipt question waits (the sale then posted
+// and counted once).
+TEST_F(SaleWindows, TheTurnoverBoxGoesWithTheSaleOnScreen)
+{
+    frdm->ADOCon.exec("INSERT INTO product(intno, sphh, name, spmc, spbzxh, spmz, hydj, sl) VALUES"
+                      "('00000004', '1004', '', '四十元', '个', 40, 40, 50), ('00000005', '1005', '', '十元', '个', 10, 10, 50)");
+    QPointer<SaleEntryWindow> w = openNewSale();
+    auto shown = [&w] { return w->box("Edit5")->text() + " " + w->box("Edit8")->text(); };
+    EXPECT_EQ(shown(), "0.00 0.00");
+    enter(w, "1004");
+    EXPECT_EQ(shown(), "40.00 40.00");
+    qm::Dataset* rows = frdm->AQoutdetail;
+    QAbstractItemModel* m = w->DBGrid1->model();
+    const QModelIndex qty = m->index(rows->recNo(), rows->fieldIndex("sl"));
+    w->DBGrid1->setCurrentIndex(qty);
+    m->setData(qty, 2, Qt::EditRole);
+    w->DBGrid1->setCurrentIndex(m->index(qty.row(), rows->fieldIndex("dj_n")));
+    EXPECT_EQ(shown(), "80.00 80.00");
+    w->ToolButton1Click();
+    enter(w, "1001");
+    EXPECT_EQ(shown(), "83.50 83.50");
+    w->ToolButton3Click();
+    w->ToolButton2Click(); // the row goes; the amounts stay until 刷新
+    EXPECT_EQ(frdm->AQoutdetail->recordCount(), 1);
+    EXPECT_EQ(shown(), "83.50 83.50");
+    w->ToolButton3Click();
+    EXPECT_EQ(shown(), "80.00 80.00");
+    w->ToolButton6Click(); // voided
+
+    // A purchase summary replaced the turnover row: the turnover goes on from its amount.
+    frdm->ADOCon.exec("DELETE FROM totallist");
+    frdm->ADOCon.exec("INSERT INTO totallist(hjsl, amount, rest) VALUES(3, 34.5, 120)");
+    QString atTheQuestion;
+    WatchedDialogs* watch = watchMessages(dialogs, [&](const QString& text) {
+        if (text == QStringLiteral("是否要打印销售小票?")) atTheQuestion = shown();
+    });
+    w = openNewSale();
+    EXPECT_EQ(shown(), "0.00 34.50");
+    enter(w, "1005");
+    EXPECT_EQ(shown(), "10.00 44.50");
+    watch->answers = {qm::Answer::No};
+    w->frontDeskPostAndPrint(10);
+    EXPECT_EQ(atTheQuestion, "10.00 44.50");
+    EXPECT_EQ(shown(), "0.00 44.50");
+}
+
+// The next sale refused by the file after a checkout: the window says so in
+// the operator's words; SQLite's own, with the statement, go to the log.
+TEST_F(SaleWindows, WhenTheNextSaleCannotBeOpenedTheStatementGoesOnlyToTheLog)
+{
+    SaleEntryWindow* w = openNewSale();
+    const QString sold = w->docIntno();
+    enter(w, "1001");
+    frdm->ADOCon.exec("CREATE TRIGGER no_more_sales BEFORE INSERT ON outlist BEGIN SELECT RAISE(ABORT, 'no more sales'); END");
+    dialogs->clear();
+    dialogs->answers = {qm::Answer::No};
+    w->frontDeskPostAndPrint(5);
+    EXPECT_EQ(frdm->ADOCon.scalar("SELECT pass FROM outlist WHERE intno=:n", {{"n", sold}}).toInt(), 1);
+    EXPECT_EQ(dialogs->messages(), (QStringList{"是否要打印销售小票?", QStringLiteral("本单已过帐,下一张单没有打开！\n请退回后重新开单！")}));
+    EXPECT_TRUE(readFile(qm::errorLogPath()).contains("no more sales [INSERT INTO outlist")) << readFile(qm::errorLogPath()).constData();
 }
