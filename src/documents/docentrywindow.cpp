@@ -5,6 +5,7 @@
 #include "common/datepicker.h"
 #include "common/dialogs.h"
 #include "common/formats.h"
+#include "data/damage.h"
 #include "data/datasetmodel.h"
 #include "data/schema.h"
 #include "data/tfrdm.h"
@@ -383,6 +384,12 @@ bool EntryWindow::enterCode(const QString& code)
     } catch (const Refusal& r) {
         dlg::showMessage(r.message());
         return false;
+    } catch (const DbError& e) {
+        // A lookup that met damage (or a full or failing disk) says so, not
+        // that the code is unknown.
+        if (trueCause(e).isEmpty()) throw;
+        dlg::showMessage(reasonOf(e));
+        return false;
     }
     if (Field* f = rows->findField("sl")) DBGrid1->setCurrentIndex(model_->index(std::max(rows->recNo(), 0), f->index));
     DBGrid1->setFocus();
@@ -631,14 +638,15 @@ void EntryWindow::closeEvent(QCloseEvent* e)
     // The row being entered is written; after that nothing the closing moves writes.
     if (!closing_ && !readOnly_) writePendingRow();
     closing_ = true;
-    rows->close();
     guardDatasets(false);
     try {
         // Blank rows go; a sale or sales return with nothing else goes with them.
         if (!voided_ && !readOnly_ && !posted_) purgeBlankRows(frdm->ADOCon, d_, intno_);
     } catch (const AppError&) {
     }
+    // A message of the copy shows over the document, not over a grid without its data.
     copyToBak();
+    rows->close();
     // The list shows what is stored now (a new document, new totals): the
     // document's own row when the list holds it, else the list read again.
     Dataset* head = frdm->AQoutlist;

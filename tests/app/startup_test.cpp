@@ -9,6 +9,7 @@
 #include <QTimer>
 #include "common/errors.h"
 #include "data/upgrades.h"
+#include "support/damagedindex.h"
 #include "support/faultvfs.h"
 #include "support/files.h"
 #include "support/fixture.h"
@@ -173,6 +174,38 @@ TEST_F(StartUpTest, WholeSequenceLogsInAppliesOptionsAndShowsTheGuideOnce)
     frmain->FormActivate();
     EXPECT_EQ(execs(), QStringList({"Frflash", "Frpassword", "Frstart"}));
     EXPECT_EQ(frmain->firstActivate, "F");
+}
+
+// The start-up check reads only the edges of the tables: the copy to bak/
+// made after the login, checked, names damage that it passes, and keeps the
+// good copy; a sound working file is copied.
+TEST_F(StartUpTest, TheCopyAfterTheLoginNamesDamageTheStartUpCheckPasses)
+{
+    const QString working = qm::AppPaths::workingDatabase();
+    const QString backup = qm::AppPaths::backupDatabase();
+    {
+        Connection c;
+        c.open(working);
+        c.exec("INSERT INTO product(intno, sphh, name) VALUES('00000001', '1001', 'a'), ('00000002', '1002', 'b'), "
+               "('00000003', '1003', 'c')");
+    }
+    loginWith("888");
+    qm::StartUp(frmain).run();
+    settleBakCopies();
+    EXPECT_FALSE(dialogs->messages().join('|').contains(qm::workingDamagedText()));
+    Connection copy;
+    copy.open(backup);
+    EXPECT_EQ(copy.scalar("SELECT group_concat(sphh) FROM product").toString(), "1001,1002,1003");
+    copy.close();
+
+    frdm->ADOCon.close();
+    changeIndexEntry(working, "ix_product_sphh", "1002");
+    const QByteArray good = readFile(backup);
+    dialogs->clear();
+    qm::StartUp(frmain).run();
+    settleBakCopies();
+    EXPECT_TRUE(dialogs->messages().join('|').contains(qm::workingDamagedText())) << dialogs->messages().join('|').toStdString();
+    EXPECT_EQ(readFile(backup), good);
 }
 
 TEST_F(StartUpTest, YearEndReminderFrom26DecemberBeforeAndAfterTheLogin)

@@ -11,6 +11,7 @@
 #include "documents/tfrcash.h"
 #include "shell/commands.h"
 #include "shell/session.h"
+#include "support/damagedindex.h"
 #include "support/files.h"
 #include <QFile>
 #include <QPointer>
@@ -428,6 +429,54 @@ TEST_F(SaleWindows, TheTurnoverBoxGoesWithTheSaleOnScreen)
     w->frontDeskPostAndPrint(10);
     EXPECT_EQ(atTheQuestion, "10.00 44.50");
     EXPECT_EQ(shown(), "0.00 44.50");
+}
+
+// A product index that misses a code, silently or with SQLite's error: the
+// till names the damage instead of saying the code is unknown.
+TEST_F(SaleWindows, ACodeADamagedIndexMissesNamesTheDamage)
+{
+    const QString path = frdm->ADOCon.path();
+    const QString damaged = qm::workingDamagedText();
+    frdm->ADOCon.close();
+    changeIndexEntry(path, "ix_product_sphh", "1002");
+    changeIndexEntry(path, "ix_product_name", "6901234567893");
+    frdm->connectTo(path);
+    SaleEntryWindow* w = openNewSale();
+    dialogs->clear();
+    for (const char* code : {"1002", "6901234567893", "1009", "6901234567899"}) enter(w, code);
+    EXPECT_EQ(dialogs->messages(), (QStringList{damaged, damaged, QStringLiteral("查无此货号！"), QStringLiteral("查无此条形码！")}));
+    EXPECT_EQ(frdm->AQoutdetail->asString("spmc"), "");
+    delete w;
+
+    frdm->ADOCon.close();
+    breakIndexPages(path, "ix_product_sphh");
+    frdm->connectTo(path);
+    w = openNewSale();
+    dialogs->clear();
+    enter(w, "1001");
+    EXPECT_EQ(dialogs->messages(), QStringList{damaged});
+    delete w;
+}
+
+// Damage known when the sale is closed: its message shows over the sale as it
+// stood, not over a grid whose data is already closed.
+TEST_F(SaleWindows, TheDamageMessageAtClosingShowsOverTheSale)
+{
+    QPointer<SaleEntryWindow> w = openNewSale();
+    enter(w, "1001");
+    QStringList seen;
+    watchMessages(dialogs, [&](const QString&) {
+        qm::Dataset* rows = frdm->AQoutdetail;
+        seen << (rows->active() ? rows->asString("spmc") : QStringLiteral("closed"));
+        QStringList titles; // of the columns the grid shows
+        for (int i = 0; w && i < w->DBGrid1->model()->columnCount(); ++i)
+            if (!w->DBGrid1->isColumnHidden(i)) titles << w->DBGrid1->model()->headerData(i, Qt::Horizontal).toString();
+        seen << titles.mid(0, 2).join(',');
+    });
+    qm::setWorkingDamaged(true);
+    w->ToolButton7Click();
+    EXPECT_EQ(dialogs->messages(), QStringList{QStringLiteral("请检查本系统的数据备份目录bak是否存在！ \r") + qm::workingDamagedText()});
+    EXPECT_EQ(seen, (QStringList{QStringLiteral("可口可乐"), QStringLiteral("货号,品名规格")}));
 }
 
 // The next sale refused by the file after a checkout: the window says so in
