@@ -683,14 +683,15 @@ void EntryWindow::setReadOnlyState(bool on)
     for (const char* name : {"Edit12", "Edit17"})
         if (QLineEdit* e = boxes_.value(name)) e->setReadOnly(on);
     if (model_) model_->editable = !on;
-    // What writes goes; 打印 and 退回 stay.
-    for (QToolButton* b : findChildren<QToolButton*>()) {
+    // What writes goes; 打印 and 退回 stay. Only this window's own buttons:
+    // a window it owns (a pick list, the cash tender) keeps its own.
+    for (QToolButton* b : toolBar_->findChildren<QToolButton*>()) {
         const QString name = b->objectName();
         if (name.startsWith(QLatin1String("ToolButton")) && name != QLatin1String("ToolButton5") &&
             name != QLatin1String("ToolButton7"))
             b->setEnabled(!on);
     }
-    if (auto* b = findChild<QPushButton*>(QStringLiteral("Button1"))) b->setEnabled(!on);
+    if (auto* b = central_->findChild<QPushButton*>(QStringLiteral("Button1"))) b->setEnabled(!on);
 }
 
 void EntryWindow::showPosted(const PostedRefusal& r)

@@ -15,6 +15,7 @@
 #include "support/files.h"
 #include <QFile>
 #include <QPointer>
+#include <QPushButton>
 #include <QLineEdit>
 #include <QTableView>
 #include <QTest>
@@ -326,6 +327,7 @@ TEST_F(SaleWindows, WhileTheTenderIsOpenTheSaleTakesNothingAndTheChangeShownIsTh
     EXPECT_EQ(w->box("Edit5")->text(), "16.00");
     EXPECT_FALSE(w->box("Edit12")->isEnabled());
     EXPECT_FALSE(g->isEnabled());
+    EXPECT_TRUE(Frcash->Button1->isEnabled() && Frcash->Button2->isEnabled());
 
     // 取消: the sale takes codes again, into its blank row.
     Frcash->Button2Click();
