@@ -176,36 +176,23 @@ TEST_F(StartUpTest, WholeSequenceLogsInAppliesOptionsAndShowsTheGuideOnce)
     EXPECT_EQ(frmain->firstActivate, "F");
 }
 
-// The start-up check reads only the edges of the tables: the copy to bak/
-// made after the login, checked, names damage that it passes, and keeps the
-// good copy; a sound working file is copied.
+// Damage that the start-up check passes (it reads only the edges of the
+// tables) is named by the checked copy to bak/ made after the login.
 TEST_F(StartUpTest, TheCopyAfterTheLoginNamesDamageTheStartUpCheckPasses)
 {
     const QString working = qm::AppPaths::workingDatabase();
-    const QString backup = qm::AppPaths::backupDatabase();
     {
         Connection c;
         c.open(working);
-        c.exec("INSERT INTO product(intno, sphh, name) VALUES('00000001', '1001', 'a'), ('00000002', '1002', 'b'), "
-               "('00000003', '1003', 'c')");
+        c.exec("INSERT INTO product(intno, sphh) VALUES('1', '1001'), ('2', '1002'), ('3', '1003')");
     }
+    changeIndexEntry(working, "ix_product_sphh", "1002");
+    const QByteArray good = readFile(qm::AppPaths::backupDatabase());
     loginWith("888");
     qm::StartUp(frmain).run();
     settleBakCopies();
-    EXPECT_FALSE(dialogs->messages().join('|').contains(qm::workingDamagedText()));
-    Connection copy;
-    copy.open(backup);
-    EXPECT_EQ(copy.scalar("SELECT group_concat(sphh) FROM product").toString(), "1001,1002,1003");
-    copy.close();
-
-    frdm->ADOCon.close();
-    changeIndexEntry(working, "ix_product_sphh", "1002");
-    const QByteArray good = readFile(backup);
-    dialogs->clear();
-    qm::StartUp(frmain).run();
-    settleBakCopies();
-    EXPECT_TRUE(dialogs->messages().join('|').contains(qm::workingDamagedText())) << dialogs->messages().join('|').toStdString();
-    EXPECT_EQ(readFile(backup), good);
+    EXPECT_TRUE(dialogs->messages().join('|').contains(qm::workingDamagedText()));
+    EXPECT_EQ(readFile(qm::AppPaths::backupDatabase()), good);
 }
 
 TEST_F(StartUpTest, YearEndReminderFrom26DecemberBeforeAndAfterTheLogin)

@@ -97,19 +97,6 @@ TEST(ReceiptText, CompanyLineAndNegativeChange)
     EXPECT_EQ(lines[11], receipt::gbk(QStringLiteral("找零:")) + " -10.0\r");
 }
 
-// The change given is printed as it is given, to the cent, and so are the
-// amount due and the cash beside it; whole tenths keep one decimal.
-TEST(ReceiptText, TheMoneyThatChangesHandsIsPrintedToTheCent)
-{
-    receipt::Content c = sample();
-    c.amount = 3.45;
-    c.pay = 20;
-    c.rest = 16.55;
-    const QList<QByteArray> lines = receipt::render(c).split('\n');
-    EXPECT_EQ(lines[10], receipt::gbk(QStringLiteral("合计:")) + "    3.45" + receipt::gbk(QStringLiteral("    现金:")) + "    20.0\r");
-    EXPECT_EQ(lines[11], receipt::gbk(QStringLiteral("找零:")) + " 16.55\r");
-}
-
 class ReceiptPrinter : public ::testing::Test {
 protected:
     QTemporaryDir dir;

@@ -285,200 +285,97 @@ TEST_F(SaleWindows, ACashSaleShowsTheStoredTurnoverAndASaleLeftBlankGoesOnClosin
     EXPECT_EQ(counts(), "3 2 3 00");
 }
 
-namespace {
-// The sale's rows as stored: code × quantity, in order.
-QString storedRows(const QString& sale)
-{
-    return frdm->ADOCon.scalar("SELECT group_concat(r, ' ') FROM (SELECT sphh||'x'||sl AS r FROM outdetail "
-                               "WHERE mainintno=:n ORDER BY intno)", {{"n", sale}}).toString();
-}
-}
-
-// The tender over a sale: the sale takes no code, no grid edit and no command
-// meanwhile, and keeps its blank row for the next code; 确定 posts the amount
-// due the tender shows, and the change shown is the one stored and printed.
-TEST_F(SaleWindows, WhileTheTenderIsOpenTheSaleTakesNothingAndTheChangeShownIsTheChangeGiven)
+// The tender over a sale: no code, grid edit or command reaches the sale
+// meanwhile; a sale changed from elsewhere is not posted at the amount shown,
+// the tender opens again with the stored one; the change shown is the one
+// stored and printed, to the cent.
+TEST_F(SaleWindows, TheTenderPostsTheAmountItShowsAndTheChangeItShows)
 {
     SaleEntryWindow* w = openNewSale();
     const QString no = w->docIntno();
     enter(w, "1001");
-    w->ToolButton1Click();
-    enter(w, "1002");
     w->ToolButton1Click(); // the blank row for the next code
     QTest::keyClick(w->box("Edit12"), Qt::Key_Down);
     ASSERT_TRUE(Frcash);
-    EXPECT_EQ(Frcash->Edit1->text(), "16.00");
-    const QString rung = storedRows(no);
-    EXPECT_EQ(rung, "1001x1.0 1002x1.0 x0.0");
-
-    QTableView* g = w->DBGrid1;
-    QAbstractItemModel* m = g->model();
-    const int sl = frdm->AQoutdetail->fieldIndex("sl");
-    QTest::keyClicks(w->box("Edit12"), "1003");
+    EXPECT_TRUE(Frcash->Button1->isEnabled());
+    QAbstractItemModel* m = w->DBGrid1->model();
+    QTest::keyClicks(w->box("Edit12"), "1002");
     QTest::keyClick(w->box("Edit12"), Qt::Key_Return);
-    enter(w, "1003");
-    m->setData(m->index(0, sl), 5, Qt::EditRole);
-    QTest::keyClick(g, Qt::Key_Return);
-    w->ToolButton1Click();
-    w->ToolButton2Click();
+    enter(w, "1002");
+    m->setData(m->index(0, frdm->AQoutdetail->fieldIndex("sl")), 5, Qt::EditRole);
     w->ToolButton3Click();
-    EXPECT_EQ(storedRows(no), rung);
-    EXPECT_EQ(frdm->AQoutdetail->recordCount(), 3);
-    EXPECT_EQ(w->box("Edit5")->text(), "16.00");
-    EXPECT_FALSE(w->box("Edit12")->isEnabled());
-    EXPECT_FALSE(g->isEnabled());
-    EXPECT_TRUE(Frcash->Button1->isEnabled() && Frcash->Button2->isEnabled());
+    const auto rows = [&no] {
+        return frdm->ADOCon.scalar("SELECT group_concat(sphh||'x'||sl) FROM outdetail WHERE mainintno=:n", {{"n", no}}).toString();
+    };
+    EXPECT_EQ(rows(), "1001x1.0,x0.0");
 
-    // 取消: the sale takes codes again, into its blank row.
-    Frcash->Button2Click();
-    EXPECT_TRUE(w->box("Edit12")->isEnabled());
-    enter(w, "1003");
-    w->ToolButton3Click();
-    EXPECT_EQ(storedRows(no), "1001x1.0 1002x1.0 1003x1.0");
-    EXPECT_EQ(w->box("Edit5")->text(), "21.00");
-
-    w->ToolButton8Click();
-    ASSERT_TRUE(Frcash && Frcash->isVisible());
-    EXPECT_EQ(Frcash->Edit1->text(), "21.00");
-    Frcash->Edit2->setText("25.55");
-    EXPECT_EQ(Frcash->Edit3->text(), "4.55");
-    dialogs->clear();
-    dialogs->answers = {qm::Answer::Yes};
-    Frcash->Button1Click();
-    EXPECT_EQ(dialogs->messages(), QStringList{"是否要打印销售小票?"});
-    EXPECT_EQ(frdm->ADOCon.scalar("SELECT pass||' '||amount FROM outlist WHERE intno=:n", {{"n", no}}).toString(), "1 21.0");
-    EXPECT_EQ(frdm->ADOCon.scalar("SELECT pay||' '||round(rest, 2) FROM outdetail WHERE mainintno=:n ORDER BY intno DESC LIMIT 1",
-                                  {{"n", no}}).toString(), "25.55 4.55");
-    EXPECT_TRUE(printed().contains(qm::receipt::gbk(QStringLiteral("找零:")) + "  4.55\n")) << printed().toStdString();
-}
-
-// A sale changed from elsewhere while the cash is taken is not posted at the
-// amount the tender showed: the tender opens again with the amount due as
-// stored and the change for the cash handed over.
-TEST_F(SaleWindows, ASaleChangedWhileTenderingIsPostedOnlyAtTheAmountShown)
-{
-    SaleEntryWindow* w = openNewSale();
-    const QString no = w->docIntno();
-    enter(w, "1001");
-    w->ToolButton8Click();
-    ASSERT_TRUE(Frcash);
-    EXPECT_EQ(Frcash->Edit1->text(), "3.50");
     qm::Connection other;
     other.open(frdm->ADOCon.path());
-    other.exec("UPDATE outdetail SET sl=3 WHERE mainintno=:n", {{"n", no}});
-
+    other.exec("UPDATE outdetail SET sl=3 WHERE sphh='1001'");
     Frcash->Edit2->setText("20");
     dialogs->clear();
     Frcash->Button1Click();
     EXPECT_EQ(dialogs->messages(), QStringList{QStringLiteral("本单合计已改变,请核对找零后再按确定！")});
-    EXPECT_EQ(frdm->ADOCon.scalar("SELECT pass FROM outlist WHERE intno=:n", {{"n", no}}).toInt(), 0);
     ASSERT_TRUE(Frcash && Frcash->isVisible());
-    EXPECT_EQ(Frcash->Edit1->text(), "10.50");
-    EXPECT_EQ(Frcash->Edit2->text(), "20");
-    EXPECT_EQ(Frcash->Edit3->text(), "9.50");
-
-    dialogs->clear();
+    EXPECT_EQ(Frcash->Edit1->text() + " " + Frcash->Edit3->text(), "10.50 9.50");
+    Frcash->Edit2->setText("20.55");
     dialogs->answers = {qm::Answer::Yes};
     Frcash->Button1Click();
     EXPECT_EQ(frdm->ADOCon.scalar("SELECT pass||' '||amount FROM outlist WHERE intno=:n", {{"n", no}}).toString(), "1 10.5");
-    EXPECT_EQ(frdm->ADOCon.scalar("SELECT rest FROM outdetail WHERE mainintno=:n", {{"n", no}}).toDouble(), 9.5);
-    EXPECT_TRUE(printed().contains(qm::receipt::gbk(QStringLiteral("找零:")) + "   9.5\n"));
+    EXPECT_EQ(frdm->ADOCon.scalar("SELECT round(rest, 2) FROM outdetail WHERE mainintno=:n", {{"n", no}}).toString(), "10.05");
+    EXPECT_TRUE(printed().contains(qm::receipt::gbk(QStringLiteral("找零:")) + " 10.05\n"));
 }
 
-// 总营业额 is the turnover since login plus the sale on screen whenever 金额合计
-// shows: after a code, a quantity and a deletion, after another writer of the
-// turnover row, and while the receipt question waits (the sale then posted
-// and counted once).
+// 总营业额 is the turnover since login plus the sale on screen: after a code and
+// a quantity, after a summary replaced the turnover row, and while the
+// receipt question waits (the sale then posted, and counted once).
 TEST_F(SaleWindows, TheTurnoverBoxGoesWithTheSaleOnScreen)
 {
-    frdm->ADOCon.exec("INSERT INTO product(intno, sphh, name, spmc, spbzxh, spmz, hydj, sl) VALUES"
-                      "('00000004', '1004', '', '四十元', '个', 40, 40, 50), ('00000005', '1005', '', '十元', '个', 10, 10, 50)");
+    frdm->ADOCon.exec("INSERT INTO product(intno, sphh, name, spmc, spmz, sl) VALUES('00000004', '1004', '', 'x', 40, 9)");
     QPointer<SaleEntryWindow> w = openNewSale();
     auto shown = [&w] { return w->box("Edit5")->text() + " " + w->box("Edit8")->text(); };
-    EXPECT_EQ(shown(), "0.00 0.00");
     enter(w, "1004");
     EXPECT_EQ(shown(), "40.00 40.00");
-    qm::Dataset* rows = frdm->AQoutdetail;
     QAbstractItemModel* m = w->DBGrid1->model();
-    const QModelIndex qty = m->index(rows->recNo(), rows->fieldIndex("sl"));
-    w->DBGrid1->setCurrentIndex(qty);
-    m->setData(qty, 2, Qt::EditRole);
-    w->DBGrid1->setCurrentIndex(m->index(qty.row(), rows->fieldIndex("dj_n")));
-    EXPECT_EQ(shown(), "80.00 80.00");
-    w->ToolButton1Click();
-    enter(w, "1001");
-    EXPECT_EQ(shown(), "83.50 83.50");
-    w->ToolButton3Click();
-    w->ToolButton2Click(); // the row goes; the amounts stay until 刷新
-    EXPECT_EQ(frdm->AQoutdetail->recordCount(), 1);
-    EXPECT_EQ(shown(), "83.50 83.50");
-    w->ToolButton3Click();
+    m->setData(m->index(0, frdm->AQoutdetail->fieldIndex("sl")), 2, Qt::EditRole);
+    w->DBGrid1->setCurrentIndex(m->index(0, frdm->AQoutdetail->fieldIndex("dj_n")));
     EXPECT_EQ(shown(), "80.00 80.00");
     w->ToolButton6Click(); // voided
 
-    // A purchase summary replaced the turnover row: the turnover goes on from its amount.
     frdm->ADOCon.exec("DELETE FROM totallist");
     frdm->ADOCon.exec("INSERT INTO totallist(hjsl, amount, rest) VALUES(3, 34.5, 120)");
     QString atTheQuestion;
-    WatchedDialogs* watch = watchMessages(dialogs, [&](const QString& text) {
-        if (text == QStringLiteral("是否要打印销售小票?")) atTheQuestion = shown();
-    });
+    watchMessages(dialogs, [&](const QString&) { atTheQuestion = shown(); })->answers = {qm::Answer::No};
     w = openNewSale();
-    EXPECT_EQ(shown(), "0.00 34.50");
-    enter(w, "1005");
-    EXPECT_EQ(shown(), "10.00 44.50");
-    watch->answers = {qm::Answer::No};
+    enter(w, "1003");
+    EXPECT_EQ(shown(), "5.00 39.50");
     w->frontDeskPostAndPrint(10);
-    EXPECT_EQ(atTheQuestion, "10.00 44.50");
-    EXPECT_EQ(shown(), "0.00 44.50");
+    EXPECT_EQ(atTheQuestion, "5.00 39.50");
 }
 
-// A product index that misses a code, silently or with SQLite's error: the
-// till names the damage instead of saying the code is unknown.
-TEST_F(SaleWindows, ACodeADamagedIndexMissesNamesTheDamage)
+// Damage at the till: a code that the product index misses while the table
+// holds it names the damage; the copy's message at closing shows over the
+// sale, not over a grid whose data is already closed.
+TEST_F(SaleWindows, DamageIsNamedAtTheTill)
 {
     const QString path = frdm->ADOCon.path();
-    const QString damaged = qm::workingDamagedText();
     frdm->ADOCon.close();
     changeIndexEntry(path, "ix_product_sphh", "1002");
-    changeIndexEntry(path, "ix_product_name", "6901234567893");
     frdm->connectTo(path);
-    SaleEntryWindow* w = openNewSale();
-    dialogs->clear();
-    for (const char* code : {"1002", "6901234567893", "1009", "6901234567899"}) enter(w, code);
-    EXPECT_EQ(dialogs->messages(), (QStringList{damaged, damaged, QStringLiteral("查无此货号！"), QStringLiteral("查无此条形码！")}));
-    EXPECT_EQ(frdm->AQoutdetail->asString("spmc"), "");
-    delete w;
-
-    frdm->ADOCon.close();
-    breakIndexPages(path, "ix_product_sphh");
-    frdm->connectTo(path);
-    w = openNewSale();
-    dialogs->clear();
-    enter(w, "1001");
-    EXPECT_EQ(dialogs->messages(), QStringList{damaged});
-    delete w;
-}
-
-// Damage known when the sale is closed: its message shows over the sale as it
-// stood, not over a grid whose data is already closed.
-TEST_F(SaleWindows, TheDamageMessageAtClosingShowsOverTheSale)
-{
     QPointer<SaleEntryWindow> w = openNewSale();
-    enter(w, "1001");
     QStringList seen;
     watchMessages(dialogs, [&](const QString&) {
-        qm::Dataset* rows = frdm->AQoutdetail;
-        seen << (rows->active() ? rows->asString("spmc") : QStringLiteral("closed"));
         QStringList titles; // of the columns the grid shows
-        for (int i = 0; w && i < w->DBGrid1->model()->columnCount(); ++i)
+        for (int i = 0; i < w->DBGrid1->model()->columnCount(); ++i)
             if (!w->DBGrid1->isColumnHidden(i)) titles << w->DBGrid1->model()->headerData(i, Qt::Horizontal).toString();
-        seen << titles.mid(0, 2).join(',');
+        seen << titles.value(0);
     });
+    for (const char* code : {"1002", "1009", "1001"}) enter(w, code);
+    EXPECT_EQ(dialogs->messages(), (QStringList{qm::workingDamagedText(), QStringLiteral("查无此货号！")}));
     qm::setWorkingDamaged(true);
     w->ToolButton7Click();
-    EXPECT_EQ(dialogs->messages(), QStringList{QStringLiteral("请检查本系统的数据备份目录bak是否存在！ \r") + qm::workingDamagedText()});
-    EXPECT_EQ(seen, (QStringList{QStringLiteral("可口可乐"), QStringLiteral("货号,品名规格")}));
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("请检查本系统的数据备份目录bak是否存在！ \r") + qm::workingDamagedText());
+    EXPECT_EQ(seen.value(2), QStringLiteral("货号"));
 }
 
 // The next sale refused by the file after a checkout: the window says so in
@@ -486,13 +383,10 @@ TEST_F(SaleWindows, TheDamageMessageAtClosingShowsOverTheSale)
 TEST_F(SaleWindows, WhenTheNextSaleCannotBeOpenedTheStatementGoesOnlyToTheLog)
 {
     SaleEntryWindow* w = openNewSale();
-    const QString sold = w->docIntno();
     enter(w, "1001");
     frdm->ADOCon.exec("CREATE TRIGGER no_more_sales BEFORE INSERT ON outlist BEGIN SELECT RAISE(ABORT, 'no more sales'); END");
-    dialogs->clear();
     dialogs->answers = {qm::Answer::No};
     w->frontDeskPostAndPrint(5);
-    EXPECT_EQ(frdm->ADOCon.scalar("SELECT pass FROM outlist WHERE intno=:n", {{"n", sold}}).toInt(), 1);
-    EXPECT_EQ(dialogs->messages(), (QStringList{"是否要打印销售小票?", QStringLiteral("本单已过帐,下一张单没有打开！\n请退回后重新开单！")}));
-    EXPECT_TRUE(readFile(qm::errorLogPath()).contains("no more sales [INSERT INTO outlist")) << readFile(qm::errorLogPath()).constData();
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("本单已过帐,下一张单没有打开！\n请退回后重新开单！"));
+    EXPECT_TRUE(readFile(qm::errorLogPath()).contains("no more sales [INSERT INTO outlist"));
 }
