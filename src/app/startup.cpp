@@ -12,6 +12,7 @@
 #include "common/dialogs.h"
 #include "common/errors.h"
 #include "common/paths.h"
+#include "data/bakcopy.h"
 #include "data/damage.h"
 #include "data/tfrdm.h"
 #include "data/upgrades.h"
@@ -180,6 +181,10 @@ void StartUp::run()
     remindYearEnd();
     applyOptions();
     finish();
+    // The start-up check reads only the edges of the tables: the checked copy
+    // to bak/, made in the background as after a save, names damage within
+    // seconds rather than at the first save.
+    requestBakCopy();
 }
 
 void StartUp::showStatus() { main_->showStatusPanels(); }

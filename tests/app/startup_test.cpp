@@ -10,6 +10,7 @@
 #include "common/errors.h"
 #include "data/damage.h"
 #include "data/upgrades.h"
+#include "support/damagedindex.h"
 #include "support/faultvfs.h"
 #include "support/files.h"
 #include "support/fixture.h"
@@ -240,6 +241,25 @@ TEST_F(StartUpTest, WholeSequenceLogsInAppliesOptionsAndShowsTheGuideOnce)
     frmain->FormActivate();
     EXPECT_EQ(execs(), QStringList({"Frflash", "Frpassword", "Frstart"}));
     EXPECT_EQ(frmain->firstActivate, "F");
+}
+
+// Damage that the start-up check passes (it reads only the edges of the
+// tables) is named by the checked copy to bak/ made after the login.
+TEST_F(StartUpTest, TheCopyAfterTheLoginNamesDamageTheStartUpCheckPasses)
+{
+    const QString working = qm::AppPaths::workingDatabase();
+    {
+        Connection c;
+        c.open(working);
+        c.exec("INSERT INTO product(intno, sphh) VALUES('1', '1001'), ('2', '1002'), ('3', '1003')");
+    }
+    changeIndexEntry(working, "ix_product_sphh", "1002");
+    const QByteArray good = readFile(qm::AppPaths::backupDatabase());
+    loginWith("888");
+    qm::StartUp(frmain).run();
+    settleBakCopies();
+    EXPECT_TRUE(dialogs->messages().join('|').contains(qm::workingDamagedText()));
+    EXPECT_EQ(readFile(qm::AppPaths::backupDatabase()), good);
 }
 
 TEST_F(StartUpTest, YearEndReminderFrom26DecemberBeforeAndAfterTheLogin)
