@@ -385,7 +385,8 @@ DatabaseCheck checkCopy(const QString& path, const Progress& progress, int threa
     QStringList missing;
     Probe p = missingTables(db, missing);
     if (!p.ok()) return verdict(p);
-    if (!missing.isEmpty()) return {DatabaseFileState::NotDatabase, QStringLiteral("missing tables: ") + missing.join(',')};
+    if (missing.size() == baseTableCount()) return {DatabaseFileState::NotDatabase, QStringLiteral("missing tables: ") + missing.join(',')};
+    if (!missing.isEmpty()) return {DatabaseFileState::MissingTables, missing.join(QLatin1Char(','))};
     addDigestFunctions(db);
     QStringList names;
     p = run(db, "SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite%' "
