@@ -5,7 +5,13 @@
 #include "common/errors.h"
 #include "data/datasetmodel.h"
 #include "shell/windowprotocol.h"
+#include "app/application.h"
+#include "common/paths.h"
+#include "support/faultvfs.h"
 #include "support/fixture.h"
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QScopeGuard>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QKeyEvent>
@@ -203,6 +209,58 @@ TEST_F(OptionsWindowTest, SecondOpenBringsTheOpenWindowForwardAndBadDecimalsSave
     EXPECT_FALSE(first);
     EXPECT_EQ(configValue("amountformat"), "0.00");
     EXPECT_TRUE(frmain->isEnabled());
+}
+
+// Saved while another program holds the data (writing, or reading so that
+// the commit waits): the busy cursor shows from a moment into the wait until
+// the save gives up, then the message says the data is in use; nothing is
+// written and the window stays open.
+TEST_F(OptionsWindowTest, SavingWhileAnotherProgramHoldsTheDataShowsTheWait)
+{
+    qm::Connection::setBusyWait(800);
+    const auto waitBack = qScopeGuard([] { qm::Connection::setBusyWait(5000); });
+    const QString path = qm::AppPaths::workingDatabase();
+    frdm->connectTo(path);
+    const qm::WaitSign real = qm::waitSign();
+    QElapsedTimer clock;
+    QStringList seen;
+    qm::setWaitSign({[&] {
+                         real.begin();
+                         const QCursor* c = QApplication::overrideCursor();
+                         seen << QStringLiteral("%1 after %2 ms")
+                                     .arg(c && c->shape() == Qt::WaitCursor ? "busy cursor" : "no cursor")
+                                     .arg(clock.elapsed() >= qm::kWaitSignAfterMs ? "300" : "less than 300");
+                     },
+                     real.end});
+    const auto signBack = qScopeGuard([real] { qm::setWaitSign(real); });
+
+    for (bool writer : {true, false}) {
+        SCOPED_TRACE(writer ? "under a writer" : "under a reader");
+        seen.clear();
+        dialogs->clear();
+        qm::runMenuItem("N22");
+        QPointer<Tfrconfig> w = frconfig;
+        ASSERT_TRUE(w);
+        w->edAmountDec->setText("3");
+        {
+            std::unique_ptr<qm::fault::WriterHold> wh;
+            std::unique_ptr<qm::fault::ReaderHold> rh;
+            if (writer) wh = std::make_unique<qm::fault::WriterHold>(path);
+            else rh = std::make_unique<qm::fault::ReaderHold>(path);
+            clock.start();
+            qm::Application::guard(frmain, [&] { w->Button1Click(); });
+            EXPECT_GE(clock.elapsed(), 800);
+        }
+        EXPECT_EQ(seen, QStringList{"busy cursor after 300 ms"});
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+        EXPECT_EQ(dialogs->messages(), QStringList{qm::dataInUseText()});
+        for (const auto& s : dialogs->shown) EXPECT_NE(s.caption, QStringLiteral("异常信息"));
+        EXPECT_EQ(configValue("amountformat"), "0.00");
+        ASSERT_TRUE(w);
+        EXPECT_TRUE(w->isVisible());
+        w->Button2Click();
+        flushDeletes();
+    }
 }
 
 TEST_F(OptionsWindowTest, CompanyRowEditedWhileOpenAndSavedOnClose)
