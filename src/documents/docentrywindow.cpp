@@ -5,6 +5,7 @@
 #include "common/datepicker.h"
 #include "common/dialogs.h"
 #include "common/formats.h"
+#include "data/damage.h"
 #include "data/datasetmodel.h"
 #include "data/schema.h"
 #include "data/tfrdm.h"
@@ -309,6 +310,11 @@ bool EntryWindow::recalcOrRefuse()
         return false;
     } catch (const Refusal& r) {
         dlg::showMessage(r.message());
+        return false;
+    } catch (const AppError& e) {
+        // Rolled back; the window already shows what is stored. The cause a
+        // retry cannot mend (the disk) is named on a second line.
+        dlg::showMessage(withTrueCause(text::catchAll(), e));
         return false;
     }
 }
