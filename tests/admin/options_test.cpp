@@ -2,6 +2,7 @@
 #include "admin/tfrcompany.h"
 #include "admin/tfrconfig.h"
 #include "app/mainmenu.h"
+#include "common/bounds.h"
 #include "common/errors.h"
 #include "data/datasetmodel.h"
 #include "shell/windowprotocol.h"
@@ -40,6 +41,10 @@ TEST(Options, NumberFormatsFromDecimalsAndSeparators)
     EXPECT_EQ(qm::options::numberFormat(" 2 ", false), "0.00");
     EXPECT_THROW(qm::options::numberFormat("x", false), qm::ConversionError);
     EXPECT_THROW(qm::options::numberFormat("1.5", false), qm::ConversionError);
+    EXPECT_THROW(qm::options::numberFormat("1e3", false), qm::ConversionError);
+    // Numbers no box holds are out of range.
+    for (const char* huge : {"99999999999", "1e309", "inf", "nan"})
+        EXPECT_THROW(qm::options::numberFormat(huge, false), qm::OutOfRange) << huge;
 
     // Empty boxes take their defaults; the quantity gets no decimals.
     Page p;
@@ -187,6 +192,17 @@ TEST_F(OptionsWindowTest, SecondOpenBringsTheOpenWindowForwardAndBadDecimalsSave
     EXPECT_THROW(first->Button1Click(), qm::ConversionError);
     EXPECT_EQ(configValue("priceformat"), "0.00");
     EXPECT_NE(frdm->ATCONFIG->state(), qm::Dataset::State::Edit);
+    EXPECT_TRUE(first->isVisible());
+    // A number no box holds (pasted) is out of range: one message, nothing
+    // written, the boxes as typed.
+    first->edPriceDec->setText("inf");
+    first->edQtyDec->clear();
+    dialogs->clear();
+    first->Button1Click();
+    EXPECT_EQ(dialogs->messages(), QStringList{QStringLiteral("输入的数值超出范围！")});
+    EXPECT_EQ(configValue("priceformat"), "0.00");
+    EXPECT_EQ(first->edPriceDec->text(), "inf");
+    EXPECT_EQ(first->edQtyDec->text(), "");
     EXPECT_TRUE(first->isVisible());
 
     // Keys: digit boxes take digits and ".", the year box "Y", "y" and ".".
