@@ -33,9 +33,9 @@
 namespace qm {
 // The folders from "/" down, for the folder list: each folder's subfolders
 // are read when it is first opened, sorted by name without regard to case
-// (hidden folders left out), and kept:
-// rows neither come nor move while the window is open, so that the row under
-// the mouse or the keyboard is the one the operator sees.
+// (hidden folders left out), and kept: rows neither come nor move while the
+// window is open, so that the row under the mouse or the keyboard is the one
+// the operator sees.
 class FolderModel : public QAbstractItemModel {
 public:
     explicit FolderModel(QObject* parent) : QAbstractItemModel(parent)
@@ -111,7 +111,6 @@ private:
         std::vector<std::unique_ptr<Node>> children;
     };
     static Node* node(const QModelIndex& i) { return static_cast<Node*>(i.internalPointer()); }
-    QModelIndex indexOfNode(Node* n) const { return n == &top_ ? createIndex(0, 0, n) : createIndex(n->row, 0, n); }
 
     void list(Node* n)
     {
@@ -123,7 +122,7 @@ private:
             const int c = a.compare(b, Qt::CaseInsensitive);
             return c != 0 ? c < 0 : a < b;
         });
-        beginInsertRows(indexOfNode(n), 0, int(names.size()) - 1);
+        beginInsertRows(createIndex(n->row, 0, n), 0, int(names.size()) - 1);
         for (const QString& name : names) {
             auto c = std::make_unique<Node>();
             c->name = name;
@@ -135,7 +134,8 @@ private:
         endInsertRows();
     }
 
-    Node hidden_, top_;
+    Node hidden_; // the list's invisible root, above "/"
+    Node top_;    // "/"
     QIcon folderIcon_ = QApplication::style()->standardIcon(QStyle::SP_DirIcon);
 };
 }

@@ -49,9 +49,9 @@ void throwSqliteError(int rc, const QString& msg, sqlite3* db)
 namespace {
 int g_busyWaitMs = 5000;
 
-// The sign is set once, before any other thread runs a statement.
+// The sign is set once, at start; only its own thread reads it.
 WaitSign g_waitSign;
-std::thread::id g_signThread;
+std::atomic<std::thread::id> g_signThread;
 thread_local bool t_signShown = false;
 
 // Shows the sign once the wait on this thread has lasted long enough.
