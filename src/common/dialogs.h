@@ -82,7 +82,10 @@ public:
     virtual QString openFile(const QString& caption, const QString& dir, const QString& filter) = 0;
     virtual QString saveFile(const QString& caption, const QString& dir, const QString& filter) = 0;
     virtual QString chooseFolder(const QString& caption, const QString& dir) = 0;
+    // The printer's set-up (确定 keeps it, nothing prints); false for 取消.
     virtual bool printerSetup(QPrinter* printer) = 0;
+    // The print dialog: true when its 打印 was pressed, the printer set as chosen there.
+    virtual bool print(QPrinter* printer) = 0;
     // `stopText` names the stop button; empty: none.
     virtual std::unique_ptr<ProgressWindow> progress(const QString& caption, const QString& text, int delayMs,
                                                      const QString& stopText) = 0;
@@ -114,6 +117,7 @@ QString openFile(const QString& caption, const QString& dir, const QString& filt
 QString saveFile(const QString& caption, const QString& dir, const QString& filter = QString());
 QString chooseFolder(const QString& caption, const QString& dir);
 bool printerSetup(QPrinter* printer);
+bool print(QPrinter* printer);
 // A progress window over work that polls it (ProgressWindow), its stop
 // button named `stopText` (none when empty).
 std::unique_ptr<ProgressWindow> progress(const QString& caption, const QString& text, int delayMs = kProgressDelayMs,
@@ -135,6 +139,7 @@ public:
     QString saveFile(const QString& caption, const QString& dir, const QString& filter) override;
     QString chooseFolder(const QString& caption, const QString& dir) override;
     bool printerSetup(QPrinter* printer) override;
+    bool print(QPrinter* printer) override;
     std::unique_ptr<ProgressWindow> progress(const QString& caption, const QString& text, int delayMs,
                                              const QString& stopText) override;
 };
@@ -143,7 +148,7 @@ public:
 class ScriptedDialogs : public DialogBackend {
 public:
     struct Shown {
-        QString kind;    // "message", "input", "exec", "open", "save", "folder", "printer", "progress"
+        QString kind;    // "message", "input", "exec", "open", "save", "folder", "printer", "print", "progress"
         QString caption;
         QString text;    // message text, prompt, or the dialog's objectName
         Buttons buttons = Buttons::Ok;
@@ -169,6 +174,7 @@ public:
     QString saveFile(const QString& caption, const QString& dir, const QString& filter) override;
     QString chooseFolder(const QString& caption, const QString& dir) override;
     bool printerSetup(QPrinter* printer) override;
+    bool print(QPrinter* printer) override;
     std::unique_ptr<ProgressWindow> progress(const QString& caption, const QString& text, int delayMs,
                                              const QString& stopText) override;
 

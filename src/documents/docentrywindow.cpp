@@ -311,6 +311,11 @@ bool EntryWindow::recalcOrRefuse()
     } catch (const Refusal& r) {
         dlg::showMessage(r.message());
         return false;
+    } catch (const AppError& e) {
+        // Rolled back; the window already shows what is stored. The cause a
+        // retry cannot mend (the disk) is named on a second line.
+        dlg::showMessage(withTrueCause(text::catchAll(), e));
+        return false;
     }
 }
 

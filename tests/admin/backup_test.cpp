@@ -13,7 +13,6 @@
 #include "support/files.h"
 #include "support/fixture.h"
 #include <QFile>
-#include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -278,9 +277,9 @@ TEST_F(CopydirTest, TheWorkingFolderIsNeitherSourceNorTarget)
     EXPECT_TRUE(frdm->ADOCon.isOpen());
 }
 
-// The folder the operator picks stays picked whatever the folder list loads
-// or refreshes meanwhile: the box shows it and both commands use it.
-TEST_F(CopydirTest, TheFolderPickedIsTheOneShownAndUsedWhileTheListLoads)
+// The folder the operator picks by mouse is the one the box shows and both
+// commands use, however long the window stays open.
+TEST_F(CopydirTest, TheFolderPickedIsTheOneShownAndUsed)
 {
     for (int i = 0; i < 40; ++i) QDir().mkpath(folder() + QStringLiteral("d%1").arg(i));
     delete window;
@@ -288,35 +287,24 @@ TEST_F(CopydirTest, TheFolderPickedIsTheOneShownAndUsedWhileTheListLoads)
     window = qobject_cast<Tfrcopydir*>(qm::findOpenWindow("Frcopydir"));
     ASSERT_TRUE(window);
     auto* tree = window->DirectoryListBox1;
-    auto* list = qobject_cast<QFileSystemModel*>(tree->model());
     const QString top = QDir::cleanPath(folder());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return list->rowCount(list->index(top)) >= 41; }));
 
-    // Picked by mouse low in the list while a folder is still loading: the
-    // list follows the pick no more, so the row stays under the mouse.
+    // Picked by mouse low in the list.
     QModelIndex row;
     for (int y = tree->viewport()->height() - 4; y > 0 && !row.isValid(); y -= 4) {
         const QModelIndex at = tree->indexAt(QPoint(tree->viewport()->width() / 2, y));
-        if (at.parent() == list->index(top)) row = at;
+        if (window->pathOf(at.parent()) == top) row = at;
     }
     ASSERT_TRUE(row.isValid());
-    const QString picked = list->filePath(row);
+    const QString picked = window->pathOf(row);
     const QPoint at = tree->visualRect(row).center();
     QTest::mousePress(tree->viewport(), Qt::LeftButton, {}, at);
-    emit list->directoryLoaded(top + "/d0");
-    QCoreApplication::processEvents();
     QMouseEvent move(QEvent::MouseMove, at, tree->viewport()->mapToGlobal(at), Qt::NoButton, Qt::LeftButton, {});
     QApplication::sendEvent(tree->viewport(), &move);
     QTest::mouseRelease(tree->viewport(), Qt::LeftButton, {}, at);
+    QTest::qWait(100);
     EXPECT_EQ(window->Edit1->text().toStdString(), picked.toStdString());
-
-    // Its row dropped and listed again (a refresh): still the one picked.
-    const QString name = QFileInfo(picked).fileName();
-    ASSERT_TRUE(list->rmdir(list->index(picked)));
-    ASSERT_TRUE(list->mkdir(list->index(top), name).isValid());
-    QCoreApplication::processEvents();
-    EXPECT_EQ(window->Edit1->text().toStdString(), picked.toStdString());
-    EXPECT_EQ(list->filePath(tree->currentIndex()).toStdString(), picked.toStdString());
+    EXPECT_EQ(window->pathOf(tree->currentIndex()).toStdString(), picked.toStdString());
     EXPECT_EQ(window->folder().toStdString(), picked.toStdString());
 
     // The restore names the copy there by its date and size; the backup writes there.
@@ -334,19 +322,42 @@ TEST_F(CopydirTest, TheFolderPickedIsTheOneShownAndUsedWhileTheListLoads)
     EXPECT_EQ(productNames(picked + "/vkdb.mdb"), QStringList{QStringLiteral("选中的")});
 }
 
-// A pick by keyboard once the list has loaded moves the choice as well.
-TEST_F(CopydirTest, TheKeyboardPicksAFolderOnceTheListHasLoaded)
+// The window opens with the folder list whole and sorted (by name, case
+// aside, hidden folders left out) and the keys on it:
+// Down and Up pick the folders beside the chosen one, and nothing else moves
+// the choice while the window stays open.
+TEST_F(CopydirTest, TheListOpensSortedWithTheKeysOnIt)
 {
+    for (const char* name : {"B10", "b2", "a", ".hidden"}) QDir().mkpath(folder() + name);
+    delete window;
+    ASSERT_TRUE(qm::runCommand("N45"));
+    window = qobject_cast<Tfrcopydir*>(qm::findOpenWindow("Frcopydir"));
+    ASSERT_TRUE(window);
     auto* tree = window->DirectoryListBox1;
-    auto* list = qobject_cast<QFileSystemModel*>(tree->model());
-    QDir().mkpath(folder() + "usb");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return list->rowCount(list->index(QDir::cleanPath(folder()))) >= 3; }));
-    tree->setFocus();
-    QTest::keyClick(tree, Qt::Key_Down);
-    const QString next = list->filePath(tree->currentIndex());
-    EXPECT_NE(next, QDir::cleanPath(folder() + "bak"));
-    EXPECT_EQ(window->Edit1->text(), next);
-    EXPECT_EQ(window->folder(), next);
+    const QString top = QDir::cleanPath(folder());
+    QStringList names;
+    const QModelIndex bak = tree->currentIndex();
+    for (int r = 0; r < tree->model()->rowCount(bak.parent()); ++r)
+        names << tree->model()->index(r, 0, bak.parent()).data().toString();
+    EXPECT_EQ(window->pathOf(bak.parent()), top);
+    EXPECT_FALSE(names.contains(".hidden"));
+    const QStringList ours = names.filter(QRegularExpression("^(a|b2|B10)$"));
+    EXPECT_EQ(ours, (QStringList{"a", "B10", "b2"})) << names.join(' ').toStdString();
+
+    window->show();
+    QApplication::setActiveWindow(window);
+    EXPECT_EQ(window->focusWidget(), tree);
+    const int at = names.indexOf("bak");
+    ASSERT_GE(at, 0);
+    ASSERT_LT(at + 1, names.size());
+    QTest::keyClick(window->focusWidget(), Qt::Key_Down);
+    EXPECT_EQ(window->folder(), top + "/" + names[at + 1]);
+    QTest::keyClick(window->focusWidget(), Qt::Key_Up);
+    EXPECT_EQ(window->folder(), top + "/bak");
+    QTest::qWait(200);
+    EXPECT_EQ(window->folder(), top + "/bak");
+    EXPECT_EQ(window->Edit1->text(), top + "/bak");
+    EXPECT_EQ(window->pathOf(tree->currentIndex()), top + "/bak");
 }
 
 // Each long command runs off the interface thread under one progress window

@@ -5,6 +5,7 @@
 #include "common/printer.h"
 #include "support/fixture.h"
 #include <QAction>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPrinter>
@@ -79,7 +80,7 @@ TEST_F(PreviewTest, ALongReportDrawsOnlyThePagesInViewAndLetsThemGoOnClosing)
 }
 
 // The preview's page count and the last page it shows are what its 打印 puts
-// on paper.
+// on paper; its 打印设置 puts nothing.
 TEST_F(PreviewTest, PrintFromThePreviewPrintsThePagesItShows)
 {
     const QString tool = QStandardPaths::findExecutable("pdftotext");
@@ -93,12 +94,18 @@ TEST_F(PreviewTest, PrintFromThePreviewPrintsThePagesItShows)
     printer.setOutputFileName(folder() + "printed.pdf");
     int pages = 0;
     QString shown;
+    QStringList asked;
     preview(100, 40, [&](PreviewDialog* p) {
         p->lastPage();
         pages = p->view()->pageCount();
         shown = r.page(p->view()->currentPage()).textList().join("");
+        // 打印设置 sets the printer up and prints nothing; 打印 asks the print dialog, then prints.
+        p->findChild<QAction*>("printSetup")->trigger();
+        asked << dialogs->shown.back().kind + (QFileInfo::exists(folder() + "printed.pdf") ? " printed" : "");
         p->findChild<QAction*>("print")->trigger();
+        asked << dialogs->shown.back().kind;
     });
+    EXPECT_EQ(asked, (QStringList{"printer", "print"}));
     EXPECT_EQ(pages, 3);
     QProcess p;
     p.start(tool, {folder() + "printed.pdf", "-"});
