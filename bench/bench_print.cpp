@@ -1,7 +1,7 @@
 // The print of the walk-in customer's statement, as the statement window's
 // 打印 runs it: the run, the print's rows, the pages laid out, then the
 // preview or the print to PDF.
-//   bench_print [scale] [year|all]     each measure below in a fresh process, one line each
+//   bench_print [scale] [year|all] [measure]   each measure below (or the one named) in a fresh process, one line each
 //   bench_print <scale> <range> <measure> <shop copy>
 // The range is the shop's last full year (year, the default) or every year of
 // its trade (all). Measures: "prepare" (the print's rows and the pages laid
@@ -9,7 +9,8 @@
 // shown, the last page after 末页, the peak, and the memory left once the
 // preview has closed, against before 打印), "pdf" (打印 clicked and the
 // preview's 打印 on a PDF printer: time to the file written, peak, file size;
-// then raw SQLite reading the same rows in order in the same process).
+// then raw SQLite reading the same rows in order in the same process), and
+// "texts" (a digest of every page's texts, to compare two builds).
 // Peak memory is the process's own high-water mark (VmHWM), as /usr/bin/time
 // reports it; each measure runs in a process of its own so that one cannot
 // lend its peak to another.
@@ -31,6 +32,7 @@
 #include "measure.h"
 #include <QAction>
 #include <QApplication>
+#include <QCryptographicHash>
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
@@ -138,6 +140,21 @@ int measure(const QString& rangeName, const QString& what, const QString& shopPa
         std::printf("%d rows ready in %.2f s; %d pages laid out in %.2f s, %.1f kB a page with the rows, peak %.0f MB\n",
                     w->rows()->rowCount(), fill, r->pageCount(), prepared, double(after - before) / r->pageCount(),
                     mb(qmbench::statusKb("VmHWM:")));
+    } else if (what == QLatin1String("texts")) {
+        // What the pages say, as one digest: equal digests, equal pages.
+        buildStatement(w->desc(), QStringLiteral("0000000001"), range);
+        report::Layout* r = w->layout();
+        r->Prepare();
+        QCryptographicHash digest(QCryptographicHash::Sha1);
+        for (int i = 1; i <= r->pageCount(); ++i) {
+            const report::Page page = r->makePage(i);
+            for (const report::PageText& text : page.texts) {
+                digest.addData(text.text.toUtf8());
+                digest.addData(QByteArrayView("\x1f", 1));
+            }
+            digest.addData(QByteArrayView("\x1e", 1));
+        }
+        std::printf("%d pages, texts %s\n", r->pageCount(), digest.result().toHex().constData());
     } else if (what == QLatin1String("preview")) {
         double first = 0, toLast = 0;
         long open = 0;
@@ -202,7 +219,9 @@ int main(int argc, char** argv)
     const QString scale = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("1");
     const QString range = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("year");
     std::printf("the walk-in customer's statement, %s\n", range == QLatin1String("all") ? "all years" : "last full year");
-    for (const char* what : {"prepare", "preview", "pdf"}) {
+    const char* const all[] = {"prepare", "preview", "pdf"};
+    const char* const one[] = {argc > 3 ? argv[3] : ""};
+    for (const char* what : argc > 3 ? std::vector<const char*>(one, one + 1) : std::vector<const char*>(all, all + 3)) {
         QProcess p;
         p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         p.start(QCoreApplication::applicationFilePath(), {scale, range, QString::fromLatin1(what), facts.path});
