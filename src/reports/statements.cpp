@@ -269,6 +269,10 @@ public:
     // for the whole walk.
     std::pair<double, double> moneyOf(const Source& s, const std::string& doc)
     {
+        if (money_ && sqlite3_db_handle(money_) != frdm->ADOCon.handle()) {
+            sqlite3_finalize(money_); // of a connection closed since
+            money_ = nullptr;
+        }
         if (!money_)
             sqlite3_prepare_v2(frdm->ADOCon.handle(), QStringLiteral("SELECT pay, deduck FROM %1 WHERE intno=?1").arg(s.moneyTable).toUtf8().constData(),
                                -1, &money_, nullptr);
@@ -509,6 +513,8 @@ struct StatementRun::Impl {
     // kept for the run.
     Statement& readOf(size_t source)
     {
+        // A connection opened afresh since (a reconnect) needs its own statement.
+        if (reads[source] && sqlite3_db_handle(reads[source]->handle()) != frdm->ADOCon.handle()) reads[source].reset();
         if (!reads[source]) {
             const QString shown = shownExprs(sources[source], columns).join(QLatin1Char(','));
             reads[source] = std::make_unique<Statement>(frdm->ADOCon.handle(),
