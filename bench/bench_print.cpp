@@ -30,6 +30,7 @@
 #include "reports/statementmodel.h"
 #include "reports/statementwindow.h"
 #include "measure.h"
+#include "rawstatement.h"
 #include <QAction>
 #include <QApplication>
 #include <QCryptographicHash>
@@ -75,23 +76,12 @@ double rawRead(const QString& path, const DateRange& r)
 {
     sqlite3* db = nullptr;
     sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-    QStringList parts;
-    for (const char* t : {"outdetail", "outbackdetail", "getdetail"})
-        parts << QStringLiteral("SELECT billdate,billname,djh,sphh,spmc,amount,deduck,pay,dj_n,unit,sl,sl_j,remark,billtype,mainintno,intno "
-                                "FROM %1 WHERE customerid=:p3 AND pass=1 AND cancel=0 AND spmc<>'上期结转' AND billdate>=:p1 AND billdate<:p2")
-                     .arg(QLatin1String(t));
     QElapsedTimer t;
     t.start();
     sqlite3_stmt* s = nullptr;
-    sqlite3_prepare_v2(db, (parts.join(" UNION ALL ") + " ORDER BY 1, 15, 16").toUtf8().constData(), -1, &s, nullptr);
-    for (const auto& [name, v] : {std::pair{":p1", toDbDate(r.from)}, {":p2", toDbDate(r.to.addDays(1))}, {":p3", QStringLiteral("0000000001")}}) {
-        const QByteArray b = v.toUtf8();
-        sqlite3_bind_text(s, sqlite3_bind_parameter_index(s, name), b.constData(), b.size(), SQLITE_TRANSIENT);
-    }
-    qint64 bytes = 0;
-    while (sqlite3_step(s) == SQLITE_ROW)
-        for (int i = 0; i < 16; ++i)
-            if (sqlite3_column_type(s, i) == SQLITE_TEXT) bytes += sqlite3_column_bytes(s, i);
+    sqlite3_prepare_v2(db, qmbench::customerRowsSql().toUtf8().constData(), -1, &s, nullptr);
+    qmbench::bindStatementRange(s, r, QStringLiteral("0000000001"));
+    const qint64 bytes = qmbench::readEveryRow(s);
     sqlite3_finalize(s);
     const double secs = t.nsecsElapsed() / 1e9;
     sqlite3_close(db);

@@ -14,6 +14,7 @@
 #include "data/upgrades.h"
 #include "reports/statementwindow.h"
 #include "measure.h"
+#include "rawstatement.h"
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -31,30 +32,19 @@ namespace {
 // the first screen's rows in order, every shown column.
 double rawFirstScreen(sqlite3* db, const DateRange& r, int rows)
 {
-    const QString cols = QStringLiteral("billdate,billname,djh,sphh,spmc,amount,deduck,pay,dj_n,unit,sl,sl_j,remark,billtype,mainintno,intno");
-    QStringList sums, parts;
-    for (const char* t : {"outdetail", "outbackdetail", "getdetail"}) {
+    QStringList sums;
+    for (const char* t : {"outdetail", "outbackdetail", "getdetail"})
         sums << QStringLiteral("SELECT total(CASE WHEN billdate<:p1 THEN amount END), count(CASE WHEN billdate>=:p1 THEN 1 END) FROM %1 "
                                "WHERE customerid=:p3 AND pass=1 AND cancel=0 AND billdate<:p2")
                     .arg(QLatin1String(t));
-        parts << QStringLiteral("SELECT %1 FROM %2 WHERE customerid=:p3 AND pass=1 AND cancel=0 AND spmc<>'上期结转' AND billdate>=:p1 AND billdate<:p2")
-                     .arg(cols, QLatin1String(t));
-    }
     QElapsedTimer t;
     t.start();
-    for (const QString& sql : {sums.join(" UNION ALL "), parts.join(" UNION ALL ") + QStringLiteral(" ORDER BY 1, 15, 16 LIMIT %1").arg(rows)}) {
+    for (const QString& sql : {sums.join(" UNION ALL "), qmbench::customerRowsSql() + QStringLiteral(" LIMIT %1").arg(rows)}) {
         sqlite3_stmt* s = nullptr;
         sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &s, nullptr);
-        for (const auto& [name, v] : {std::pair{":p1", toDbDate(r.from)}, {":p2", toDbDate(r.to.addDays(1))}, {":p3", QStringLiteral("0000000001")}}) {
-            const QByteArray b = v.toUtf8();
-            sqlite3_bind_text(s, sqlite3_bind_parameter_index(s, name), b.constData(), b.size(), SQLITE_TRANSIENT);
-        }
-        qint64 bytes = 0;
-        while (sqlite3_step(s) == SQLITE_ROW)
-            for (int i = 0; i < sqlite3_column_count(s); ++i)
-                if (sqlite3_column_type(s, i) == SQLITE_TEXT) bytes += sqlite3_column_bytes(s, i);
+        qmbench::bindStatementRange(s, r, QStringLiteral("0000000001"));
+        if (qmbench::readEveryRow(s) == 42) std::puts(""); // keeps the reads
         sqlite3_finalize(s);
-        if (bytes == 42) std::puts(""); // keeps the reads
     }
     return t.nsecsElapsed() / 1e9;
 }
