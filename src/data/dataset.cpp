@@ -278,7 +278,8 @@ void Dataset::close()
     if (state_ == State::Inactive) return;
     state_ = State::Inactive;
     cols_.clear();
-    rowids_.clear();
+    // Swapped with an empty one, so that the rowids of a long result go back at once.
+    std::vector<qint64>().swap(rowids_);
     paged_ = false;
     arena_.release();
     longTexts_.clear();
@@ -446,6 +447,35 @@ void Dataset::loadBlock(int row) const
                 sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
         }
     } reading(conn_->handle());
+    auto emptyRow = [this] {
+        for (auto& c : cols_) { c.payload.push_back(0); c.tag.push_back(TagNull); }
+    };
+    // Rows whose rowids ascend closely, as a table read in its own order
+    // gives them, are read by one pass over their span rather than one
+    // lookup a row; rows of the span the dataset does not hold are passed over.
+    bool ascending = end - start > 1 && rowids_[size_t(end - 1)] - rowids_[size_t(start)] < 2 * qint64(end - start);
+    for (int r = start + 1; ascending && r < end; ++r) ascending = rowids_[size_t(r - 1)] > 0 && rowids_[size_t(r - 1)] < rowids_[size_t(r)];
+    if (ascending) {
+        Statement st(conn_->handle(), QStringLiteral("SELECT rowid, ") + selectList_ + baseClause_ +
+                                          QStringLiteral(" WHERE rowid>=:__from AND rowid<=:__to ORDER BY rowid"));
+        st.bind(params_);
+        sqlite3_stmt* h = st.handle();
+        sqlite3_bind_int64(h, sqlite3_bind_parameter_index(h, ":__from"), rowids_[size_t(start)]);
+        sqlite3_bind_int64(h, sqlite3_bind_parameter_index(h, ":__to"), rowids_[size_t(end - 1)]);
+        int r = start;
+        while (r < end && st.step()) {
+            const qint64 rowid = sqlite3_column_int64(h, 0);
+            // A row deleted meanwhile by another program reads as empty.
+            for (; r < end && rowids_[size_t(r)] < rowid; ++r) emptyRow();
+            if (r == end || rowids_[size_t(r)] != rowid) continue;
+            for (size_t i = 0; i < fields_.size(); ++i) appendCellRaw(cols_[i], st, blockSrc_[i] + 1);
+            ++r;
+        }
+        for (; r < end; ++r) emptyRow();
+        blockStart_ = start;
+        blockRows_ = end - start;
+        return;
+    }
     // The SQL's own columns: a result computed in the select list shows as the query gives it.
     Statement st(conn_->handle(), QStringLiteral("SELECT ") + selectList_ + baseClause_ + QStringLiteral(" WHERE rowid=:__rowid"));
     st.bind(params_);

@@ -302,3 +302,34 @@ TEST(Dataset, RowidsByPageOpenOnACountAndKeepEveryOrder)
     EXPECT_EQ(paged.rowOfRowid(paged.rowid()), paged.recNo());
     expectSameRows(paged, byCode);
 }
+
+// Rows in table order are read a span of rowids at a time: rows of the span
+// that the query leaves out, or that another program deleted since the
+// opening, take no other row's place.
+TEST(Dataset, OnDemandRowsInTableOrderKeepTheirPlaces)
+{
+    Db db;
+    fillItems(db.c);
+    db.c.exec("UPDATE item SET mark=1 WHERE rowid % 3 = 0");
+    const QString sql = "select * from item where mark=0";
+    Dataset whole(&db.c, "whole"), lazy(&db.c, "lazy");
+    whole.reopen(sql);
+    lazy.setFetchOnDemand(true);
+    lazy.reopen(sql);
+    ASSERT_EQ(lazy.recordCount(), whole.recordCount());
+    // Deleted after the opening: the first row of the second block and a run further on.
+    const qint64 gone = whole.rowidAt(256);
+    db.c.exec("DELETE FROM item WHERE rowid=:r OR (rowid>=1000 AND rowid<1010)", {{"r", gone}});
+    int empty = 0;
+    for (lazy.first(); !lazy.eof(); lazy.next()) {
+        const int r = lazy.recNo();
+        const qint64 rowid = whole.rowidAt(r);
+        if (rowid == gone || (rowid >= 1000 && rowid < 1010)) {
+            EXPECT_TRUE(lazy.valueAt(r, 0).isNull()) << r;
+            ++empty;
+        } else {
+            ASSERT_EQ(rowOf(lazy, r), rowOf(whole, r)) << r;
+        }
+    }
+    EXPECT_EQ(empty, 1 + 7); // 1000 to 1009 less the three marked rows
+}
