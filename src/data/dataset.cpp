@@ -238,9 +238,13 @@ void Dataset::open()
         if (paged_) {
             Statement count(conn_->handle(), QStringLiteral("SELECT count(*)") + baseClause_);
             count.bind(params_);
-            rowids_.assign(count.step() ? size_t(sqlite3_column_int64(count.handle(), 0)) : 0, kUnknownRowid);
+            const int n = count.step() ? int(sqlite3_column_int64(count.handle(), 0)) : 0;
+            rowids_.assign(size_t(n), kUnknownRowid);
+            runs_ = std::make_unique<PageRuns>();
+            runs_->count = runs_->tail = n;
         } else if (ordered_) {
-            Statement ids(conn_->handle(), rowidSql());
+            const bool found = byPage_ && !condition_.isEmpty() && selectList_ == QLatin1String("*");
+            Statement ids(conn_->handle(), found ? foundRowidsSql() : rowidSql());
             ids.bind(params_);
             sqlite3_stmt* h = ids.handle();
             while (ids.step()) rowids_.push_back(sqlite3_column_int64(h, 0));
@@ -280,6 +284,7 @@ void Dataset::close()
     cols_.clear();
     rowids_.clear();
     paged_ = false;
+    runs_.reset();
     arena_.release();
     longTexts_.clear();
     dropBlock();
@@ -407,9 +412,10 @@ bool Dataset::locate(const QString& fieldName, const QVariant& value, bool parti
 
 int Dataset::rowOfRowid(qint64 rowid) const
 {
+    // A row the list has read is found among the rowids read so far.
+    if (const int row = knownRowOf(rowid); row >= 0 || !paged_) return row;
     readAllRowids();
-    auto it = std::find(rowids_.begin(), rowids_.end(), rowid);
-    return it == rowids_.end() ? -1 : int(it - rowids_.begin());
+    return knownRowOf(rowid);
 }
 
 size_t Dataset::slotOf(int row) const
@@ -427,25 +433,10 @@ void Dataset::loadBlock(int row) const
     arena_.clear();
     longTexts_.clear();
     dropBlock();
+    // One read transaction for the block's rowids and rows: the file's lock and
+    // its check for another program's changes are taken once, not at every row.
+    ReadTransaction reading(conn_->handle());
     ensureRowids(start, end);
-    // One read transaction for the block: the file's lock and its check for
-    // another program's changes are taken once, not at every row. Inside a
-    // transaction, or beside a statement still reading, the lock is held already.
-    struct ReadTransaction {
-        sqlite3* db = nullptr;
-        explicit ReadTransaction(sqlite3* h)
-        {
-            if (!sqlite3_get_autocommit(h)) return;
-            for (sqlite3_stmt* s = sqlite3_next_stmt(h, nullptr); s; s = sqlite3_next_stmt(h, s))
-                if (sqlite3_stmt_busy(s)) return;
-            if (sqlite3_exec(h, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK) db = h;
-        }
-        ~ReadTransaction()
-        {
-            if (db && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
-                sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-        }
-    } reading(conn_->handle());
     // The SQL's own columns: a result computed in the select list shows as the query gives it.
     Statement st(conn_->handle(), QStringLiteral("SELECT ") + selectList_ + baseClause_ + QStringLiteral(" WHERE rowid=:__rowid"));
     st.bind(params_);

@@ -157,6 +157,7 @@ void Dataset::post()
         const qint64 rowid = conn_->lastInsertRowid();
         if (t) t->commit();
         rowids_[size_t(cur_)] = rowid;
+        if (paged_) keepAppended(cur_);
         state_ = State::Browse;
         refreshRowFromTable(cur_);
     } else {
@@ -214,6 +215,7 @@ void Dataset::remove()
 
 void Dataset::dropRow(int row)
 {
+    if (paged_) forgetRow(row);
     if (lazy_) dropBlock();
     else
         for (auto& c : cols_) { c.payload.erase(size_t(row)); c.tag.erase(size_t(row)); }
