@@ -23,7 +23,10 @@ const int g_mmapThresholdFixed = mallopt(M_MMAP_THRESHOLD, 128 * 1024);
 // bytes or more are kept whole on their own.
 constexpr quint64 kPackedLengthLimit = 0xFFFFFF;
 
-// Rows read at a time by an on-demand dataset: a few screens of a grid.
+// Rows read at a time by an on-demand dataset: a screen of a grid where it is
+// first shown or moved to, growing to a few screens while rows are read on in
+// order (a grid scrolling, a print).
+constexpr int kFirstBlockRows = 64;
 constexpr int kBlockRows = 256;
 
 FieldType typeFromDecl(const char* decl)
@@ -218,7 +221,14 @@ void Dataset::open()
     if (active()) return;
     if (!conn_ || !conn_->isOpen()) throw DbError(objectName() + QStringLiteral(": 数据库未连接"));
     if (sql_.trimmed().isEmpty()) throw DbError(objectName() + QStringLiteral(": SQL 为空"));
-    Statement st(conn_->handle(), selectSql());
+    // A list read on demand opens the same few texts again and again, a
+    // search at every key: their statements are kept for the next opening.
+    const bool onDemand = onDemand_ && updatable_;
+    auto statement = [this, onDemand](const QString& sql) {
+        return onDemand ? std::make_unique<Statement>(*conn_, sql) : std::make_unique<Statement>(conn_->handle(), sql);
+    };
+    const std::unique_ptr<Statement> full = statement(selectSql());
+    Statement& st = *full;
     st.bind(params_);
     std::vector<int> src;
     buildFields(st, src);
@@ -228,7 +238,7 @@ void Dataset::open()
     arena_.clear();
     longTexts_.clear();
     dropBlock();
-    lazy_ = onDemand_ && updatable_;
+    lazy_ = onDemand;
     paged_ = lazy_ && byPage_ && pageable_ && pagesAlongIndex();
     if (lazy_) {
         // Rows are read later with the SQL's own select list, without the rowid in front.
@@ -236,18 +246,17 @@ void Dataset::open()
         for (int i : src) blockSrc_.push_back(i - 1);
         // Only the rowids now, or only their count; the prepared full query gave the fields.
         if (paged_) {
-            Statement count(conn_->handle(), QStringLiteral("SELECT count(*)") + baseClause_);
-            count.bind(params_);
-            const int n = count.step() ? int(sqlite3_column_int64(count.handle(), 0)) : 0;
-            rowids_.assign(size_t(n), kUnknownRowid);
+            const auto count = statement(QStringLiteral("SELECT count(*)") + baseClause_);
+            const int n = count->step() ? int(sqlite3_column_int64(count->handle(), 0)) : 0;
+            rowids_.assignZeros(size_t(n));
             runs_ = std::make_unique<PageRuns>();
             runs_->count = runs_->tail = n;
         } else if (ordered_) {
             const bool found = byPage_ && !condition_.isEmpty() && selectList_ == QLatin1String("*");
-            Statement ids(conn_->handle(), found ? foundRowidsSql() : rowidSql());
-            ids.bind(params_);
-            sqlite3_stmt* h = ids.handle();
-            while (ids.step()) rowids_.push_back(sqlite3_column_int64(h, 0));
+            const auto ids = statement(found ? foundRowidsSql() : rowidSql());
+            ids->bind(params_);
+            sqlite3_stmt* h = ids->handle();
+            while (ids->step()) rowids_.push_back(sqlite3_column_int64(h, 0));
         } else {
             // All rowids in one step. The planner may read them from any index;
             // without ORDER BY the rows come in table order, as a whole read gives them.
@@ -282,7 +291,7 @@ void Dataset::close()
     if (state_ == State::Inactive) return;
     state_ = State::Inactive;
     cols_.clear();
-    rowids_.clear();
+    rowids_.release();
     paged_ = false;
     runs_.reset();
     arena_.release();
@@ -426,9 +435,14 @@ size_t Dataset::slotOf(int row) const
 
 void Dataset::loadBlock(int row) const
 {
-    // A block reaching a little before the row, for a grid scrolling either way.
-    const int start = std::max(0, std::min(row - kBlockRows / 4, recordCount() - kBlockRows));
-    const int end = std::min(recordCount(), start + kBlockRows);
+    // A block reaching a little before the row, for a grid scrolling either
+    // way; twice the last one when the row follows on from it, and mostly
+    // above the row when the rows are read upwards.
+    const bool readingOn = blockRows_ > 0 && row >= blockStart_ - blockRows_ && row < blockStart_ + 2 * blockRows_;
+    const bool upwards = readingOn && row < blockStart_;
+    const int rows = readingOn ? std::min(kBlockRows, 2 * blockRows_) : kFirstBlockRows;
+    const int start = std::max(0, std::min(row - (upwards ? rows * 3 / 4 : rows / 4), recordCount() - rows));
+    const int end = std::min(recordCount(), start + rows);
     for (auto& c : cols_) { c.payload.clear(); c.tag.clear(); }
     arena_.clear();
     longTexts_.clear();
@@ -438,7 +452,7 @@ void Dataset::loadBlock(int row) const
     ReadTransaction reading(conn_->handle());
     ensureRowids(start, end);
     // The SQL's own columns: a result computed in the select list shows as the query gives it.
-    Statement st(conn_->handle(), QStringLiteral("SELECT ") + selectList_ + baseClause_ + QStringLiteral(" WHERE rowid=:__rowid"));
+    Statement st(*conn_, QStringLiteral("SELECT ") + selectList_ + baseClause_ + QStringLiteral(" WHERE rowid=:__rowid"));
     st.bind(params_);
     sqlite3_stmt* h = st.handle();
     const int rowidAt = sqlite3_bind_parameter_index(h, ":__rowid");
@@ -447,7 +461,7 @@ void Dataset::loadBlock(int row) const
         sqlite3_reset(h); // the bindings stay
         sqlite3_bind_int64(h, rowidAt, rowid);
         // A row not yet written, or deleted meanwhile by another program, reads as empty.
-        if (rowid != 0 && st.step()) {
+        if (rowid != kNoRow && st.step()) {
             for (size_t i = 0; i < fields_.size(); ++i) appendCellRaw(cols_[i], st, blockSrc_[i]);
         } else {
             for (auto& c : cols_) { c.payload.push_back(0); c.tag.push_back(TagNull); }

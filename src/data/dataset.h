@@ -39,6 +39,11 @@ public:
     ~PodBuffer() { std::free(p_); }
 
     size_t size() const { return n_; }
+    bool empty() const { return n_ == 0; }
+    T* begin() { return p_; }
+    T* end() { return p_ + n_; }
+    const T* begin() const { return p_; }
+    const T* end() const { return p_ + n_; }
     T* data() { return p_; }
     const T* data() const { return p_; }
     T& operator[](size_t i) { return p_[i]; }
@@ -61,6 +66,21 @@ public:
     }
     void clear() { n_ = 0; }
     void release() { std::free(p_); p_ = nullptr; n_ = cap_ = 0; }
+    // `count` zero values. A large block comes from the system already zero and
+    // is not touched: its pages cost nothing until they are written.
+    void assignZeros(size_t count)
+    {
+        release();
+        if (count == 0) return;
+        p_ = static_cast<T*>(std::calloc(count, sizeof(T)));
+        if (!p_) throw std::bad_alloc();
+        n_ = cap_ = count;
+    }
+    void assign(const T* from, const T* to)
+    {
+        clear();
+        append(from, size_t(to - from));
+    }
 
 private:
     void grow(size_t need)
@@ -324,8 +344,9 @@ private:
     // Whole results hold every row here; on-demand results one block of rows,
     // from row blockStart_ on.
     mutable std::vector<Column> cols_;
-    // On-demand results read by page hold kUnknownRowid where a page is not read yet.
-    mutable std::vector<qint64> rowids_;
+    // Rowids read by key are held only where a block is read (kNoRow: a row
+    // not stored); elsewhere they are 0, not read yet.
+    mutable detail::PodBuffer<qint64> rowids_;
     mutable detail::PodBuffer<char> arena_;
     mutable std::vector<QByteArray> longTexts_; // texts too long to pack into one word
     bool onDemand_ = false;

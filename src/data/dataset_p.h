@@ -11,8 +11,9 @@ namespace qm::detail {
 // The kind of value a cell holds.
 enum : quint8 { TagNull = 0, TagInt = 1, TagReal = 2, TagText = 3, TagLongText = 4 };
 
-// The rowid of a row whose page of rowids is not read yet.
-constexpr qint64 kUnknownRowid = std::numeric_limits<qint64>::min();
+// The rowid held for a row not stored: one being appended, or a row of a list
+// read by key that another program deleted before its block was read.
+constexpr qint64 kNoRow = std::numeric_limits<qint64>::min();
 
 // A value as SQLite stored it: bound again, it compares exactly as it did in the table.
 struct SqlValueFree {

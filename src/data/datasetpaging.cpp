@@ -164,7 +164,7 @@ bool Dataset::pagesAlongIndex() const
     // A block read in an order no index gives would sort the whole table each
     // time: then every rowid is read at once, in one sort.
     for (bool down : {false, true}) {
-        Statement plan(conn_->handle(), QStringLiteral("EXPLAIN QUERY PLAN ") + stretchSql(baseClause_, pageColumn_, false, true, down));
+        Statement plan(*conn_, QStringLiteral("EXPLAIN QUERY PLAN ") + stretchSql(baseClause_, pageColumn_, false, true, down));
         while (plan.step())
             if (plan.value(3).toString().contains(QLatin1String("TEMP B-TREE"))) return false;
     }
@@ -181,7 +181,7 @@ bool Dataset::ordersBy(const QString& field) const
 
 qint64 Dataset::rowidOf(int row) const
 {
-    if (paged_ && rowids_[size_t(row)] == kUnknownRowid) ensureRowids(row, row + 1);
+    if (paged_ && row >= runs_->head && row < runs_->tail) ensureRowids(row, row + 1);
     return rowids_[size_t(row)];
 }
 
@@ -195,7 +195,7 @@ std::vector<qint64> Dataset::readRowids(const Place* after, bool backwards, int 
     if (after && !pageColumn_.isEmpty() && stretches[0] != !after->key) i = 1;
     for (bool first = true; i < (pageColumn_.isEmpty() ? 1 : 2) && int(out.size()) < n; ++i, first = false) {
         const bool bounded = after && first;
-        Statement st(conn_->handle(), stretchSql(baseClause_, pageColumn_, stretches[i], bounded, down));
+        Statement st(*conn_, stretchSql(baseClause_, pageColumn_, stretches[i], bounded, down));
         if (bounded) bindKey(st, *after);
         st.bind(QStringLiteral("__n"), n - int(out.size()));
         while (st.step()) out.push_back(sqlite3_column_int64(st.handle(), 0));
@@ -208,7 +208,7 @@ Place Dataset::placeOf(qint64 rowid) const
     Place p;
     p.rowid = rowid;
     if (pageColumn_.isEmpty()) return p;
-    Statement st(conn_->handle(), QStringLiteral("SELECT ") + pageColumn_ + baseClause_ + QStringLiteral(" WHERE rowid=:__r"));
+    Statement st(*conn_, QStringLiteral("SELECT ") + pageColumn_ + baseClause_ + QStringLiteral(" WHERE rowid=:__r"));
     st.bind(QStringLiteral("__r"), rowid);
     if (st.step() && sqlite3_column_type(st.handle(), 0) != SQLITE_NULL) p.key.reset(sqlite3_value_dup(sqlite3_column_value(st.handle(), 0)));
     return p;
@@ -218,7 +218,7 @@ bool Dataset::comesBefore(qint64 rowid, const Place& bound, bool backwards) cons
 {
     // Before the bound in the reading direction: after it in the other one.
     const bool down = pageDown_ == backwards;
-    Statement st(conn_->handle(), QStringLiteral("SELECT 1") + baseClause_ + QStringLiteral(" WHERE rowid=:__x AND ") +
+    Statement st(*conn_, QStringLiteral("SELECT 1") + baseClause_ + QStringLiteral(" WHERE rowid=:__x AND ") +
                                       afterCondition(pageColumn_, !bound.key, down));
     bindKey(st, bound);
     st.bind(QStringLiteral("__x"), rowid);
@@ -242,7 +242,6 @@ void Dataset::dropTail() const
 {
     PageRuns& p = *runs_;
     const int from = p.tail;
-    for (int r = from; r < p.count; ++r) rowids_[size_t(r)] = kUnknownRowid;
     p.tail = p.count;
     p.tailFirst = Place();
     p.tailOff = true;
@@ -268,7 +267,7 @@ void Dataset::extendHead(int end) const
         else dropTail();
     }
     if (int(ids.size()) > n) ids.resize(size_t(n));
-    for (int i = 0; i < n; ++i) rowids_[size_t(p.head + i)] = i < int(ids.size()) ? ids[size_t(i)] : 0;
+    for (int i = 0; i < n; ++i) rowids_[size_t(p.head + i)] = i < int(ids.size()) ? ids[size_t(i)] : kNoRow;
     if (int(ids.size()) < n) p.headAtEnd = true;
     if (!ids.empty()) p.headLast = placeOf(ids.back());
     p.head = end;
@@ -310,8 +309,8 @@ void Dataset::ensureRowids(int from, int to) const
 int Dataset::knownRowOf(qint64 rowid) const
 {
     auto find = [&](int from, int to) {
-        const auto b = rowids_.begin();
-        const auto it = std::find(b + from, b + to, rowid);
+        const qint64* b = rowids_.begin();
+        const qint64* it = std::find(b + from, b + to, rowid);
         return it == b + to ? -1 : int(it - b);
     };
     if (!paged_) return find(0, recordCount());

@@ -11,6 +11,9 @@ class RowsRead {
 public:
     explicit RowsRead(sqlite3* db) : db_(db)
     {
+        // Statements prepared before (kept for use again) count from here on.
+        for (sqlite3_stmt* s = sqlite3_next_stmt(db_, nullptr); s; s = sqlite3_next_stmt(db_, s))
+            sqlite3_stmt_status(s, SQLITE_STMTSTATUS_VM_STEP, 1);
         sqlite3_trace_v2(db_, SQLITE_TRACE_ROW | SQLITE_TRACE_PROFILE, &RowsRead::traced, this);
     }
     ~RowsRead() { sqlite3_trace_v2(db_, 0, nullptr, nullptr); }
@@ -18,7 +21,12 @@ public:
     RowsRead& operator=(const RowsRead&) = delete;
     long rows() const { return rows_; }
     long steps() const { return steps_; }
-    void restart() { rows_ = steps_ = 0; }
+    void restart()
+    {
+        rows_ = steps_ = 0;
+        for (sqlite3_stmt* s = sqlite3_next_stmt(db_, nullptr); s; s = sqlite3_next_stmt(db_, s))
+            sqlite3_stmt_status(s, SQLITE_STMTSTATUS_VM_STEP, 1);
+    }
 
 private:
     static int traced(unsigned what, void* self, void* stmt, void*)
