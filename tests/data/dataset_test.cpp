@@ -304,9 +304,9 @@ TEST(Dataset, RowidsByPageOpenOnACountAndKeepEveryOrder)
 }
 
 namespace {
-// 3,000 codes, lower and upper case alike to the column (NOCASE) and some
-// twice, after 2,000 rows without a code: the NULL keys and the others meet
-// in the middle of the list in either direction.
+// 5,000 items spread over the rowids: 2,000 without a code, the others with
+// codes each twice, in lower and upper case alike to the column (NOCASE). The
+// NULL keys and the others meet in the middle of the list in either direction.
 void fillCodesAndNulls(Connection& c)
 {
     Transaction t(c);

@@ -370,7 +370,7 @@ TEST_F(DocListTest, TheSalesListReadsWhatItShowsWhateverItsHistory)
         return read.steps();
     };
     struct Work {
-        long open, date, number, customer, name;
+        long open, date, number, customer;
     };
     auto run = [&](int history) {
         Work w{};
@@ -386,7 +386,7 @@ TEST_F(DocListTest, TheSalesListReadsWhatItShowsWhateverItsHistory)
         EXPECT_EQ(shownNumbers(), wangs);
         QAbstractItemModel* m = list->DBGrid1->model();
         EXPECT_EQ(m->data(m->index(0, 0), Qt::ForegroundRole).value<QColor>(), QColor(0, 0, 255));
-        w.name = measure([&](DocumentList*& l) { search(l = list, QStringLiteral("客户名"), QStringLiteral("芳")); });
+        search(list, QStringLiteral("客户名"), QStringLiteral("芳"));
         EXPECT_EQ(shownNumbers(), wangs);
         search(list, QStringLiteral("单据号"), "9000005");
         EXPECT_EQ(m->data(m->index(0, 0), Qt::ForegroundRole).value<QColor>(), QColor(255, 0, 0));
