@@ -19,6 +19,7 @@
 #include "layouts/reportlayouts.h"
 #include "reports/statements.h"
 #include "measure.h"
+#include "rawstatement.h"
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -167,25 +168,16 @@ private:
 // transaction: the ordered INSERT ... SELECT without the running balance.
 double rawFill(sqlite3* db, const QString& code, const DateRange& r)
 {
-    QStringList parts;
-    for (const char* t : {"outdetail", "outbackdetail", "getdetail"})
-        parts << QStringLiteral("SELECT billdate,billname,djh,sphh,spmc,amount,deduck,pay,dj_n,unit,sl,sl_j,remark,billtype,mainintno,intno "
-                                "FROM %1 WHERE customerid=:p3 AND pass=1 AND cancel=0 AND spmc<>'上期结转' AND billdate>=:p1 AND billdate<:p2")
-                     .arg(QLatin1String(t));
     QElapsedTimer t;
     t.start();
     sqlite3_exec(db, "BEGIN IMMEDIATE; DELETE FROM custtotal1", nullptr, nullptr, nullptr);
     sqlite3_stmt* s = nullptr;
     sqlite3_prepare_v2(db,
-                       ("INSERT INTO custtotal1 (billdate,billname,djh,sphh,spmc,amount,deduck,pay,dj_n,unit,sl,sl_j,remark,billtype,mainintno,intno) "
-                        + parts.join(" UNION ALL ") + " ORDER BY 1, 15, 16")
+                       (QStringLiteral("INSERT INTO custtotal1 (%1) ").arg(QLatin1String(qmbench::customerRowColumns())) + qmbench::customerRowsSql())
                            .toUtf8()
                            .constData(),
                        -1, &s, nullptr);
-    for (const auto& [name, v] : {std::pair{":p1", toDbDate(r.from)}, {":p2", toDbDate(r.to.addDays(1))}, {":p3", code}}) {
-        const QByteArray b = v.toUtf8();
-        sqlite3_bind_text(s, sqlite3_bind_parameter_index(s, name), b.constData(), b.size(), SQLITE_TRANSIENT);
-    }
+    qmbench::bindStatementRange(s, r, code);
     sqlite3_step(s);
     sqlite3_finalize(s);
     sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);

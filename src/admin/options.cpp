@@ -1,5 +1,8 @@
 #include "admin/options.h"
+#include "common/bounds.h"
 #include "common/errors.h"
+#include <cmath>
+#include <limits>
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -14,9 +17,14 @@ void orDefault(QString& box, const char* value)
 int wholeNumber(const QString& text)
 {
     bool ok = false;
-    int n = text.trimmed().toInt(&ok);
-    if (!ok) throw ConversionError(QStringLiteral("'%1' is not a valid integer value").arg(text));
-    return n;
+    const int n = text.trimmed().toInt(&ok);
+    if (ok) return n;
+    // A whole number too large for the box, or one no double holds, is out
+    // of range; anything else is no whole number.
+    const double v = text.trimmed().toDouble(&ok);
+    if ((ok || std::isinf(v)) && (!std::isfinite(v) || (v == std::trunc(v) && std::fabs(v) > std::numeric_limits<int>::max())))
+        throw OutOfRange(QString());
+    throw ConversionError(QStringLiteral("'%1' is not a valid integer value").arg(text));
 }
 }
 

@@ -29,7 +29,7 @@ struct Row {
 // Empty digit boxes take their defaults (12/10/10/10 integer digits; 2, 2, 0, 2 decimals).
 void fillDefaults(Page& page);
 // "0.00", "0,.000", at most six decimals. Throws ConversionError when the
-// decimals are not a whole number.
+// decimals are not a whole number, OutOfRange when they are one too large.
 QString numberFormat(const QString& decimals, bool separator);
 // The row the page saves; fills the empty boxes of `page` first.
 Row build(Page& page);

@@ -4,6 +4,7 @@
 #include "common/dialogs.h"
 #include "common/errors.h"
 #include "common/paths.h"
+#include "data/bakcopy.h"
 #include "data/connection.h"
 #include "data/damage.h"
 #include "shell/commands.h"
@@ -51,13 +52,22 @@ void runJob(LongWork& work, const QStringList& commands)
     });
 }
 
+// bak/ takes the data the job left, as after a save: a start-up swap after
+// a later damage would otherwise undo the whole job. A job that failed
+// changed nothing and has thrown before this.
+void finished(const QString& done)
+{
+    requestBakCopy();
+    dlg::showMessage(done);
+}
+
 void runOnData(const QString& caption, const QStringList& commands, const QString& done)
 {
     {
         LongWork work(caption);
         runJob(work, commands);
     }
-    dlg::showMessage(done);
+    finished(done);
 }
 
 } // namespace
@@ -136,7 +146,7 @@ void yearEnd()
                         QStringLiteral("提示"), Buttons::Ok, Icon::Error);
         return;
     }
-    dlg::showMessage(QStringLiteral("年终数据处理完成，请到数据维护中进行数据整理。"));
+    finished(QStringLiteral("年终数据处理完成，请到数据维护中进行数据整理。"));
 }
 
 void initialiseSystem()

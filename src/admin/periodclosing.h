@@ -23,7 +23,8 @@ void runClosingJob(Connection& c, const QStringList& commands, const Progress& p
 // The menu commands with their password re-check, administrator rule,
 // question and closing message; the job runs off the interface thread under
 // a progress window. Year-end first copies works/ to LASTBAK and stops with
-// nothing changed unless that copy was written and checked.
+// nothing changed unless that copy was written and checked. A job that ran
+// ends with the checked copy to bak/ (requestBakCopy), as a save does.
 void monthEnd();
 void yearEnd();
 void initialiseSystem();

@@ -6,12 +6,14 @@
 #include "data/damage.h"
 #include "data/databasecheck.h"
 #include "data/upgrades.h"
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QScopeGuard>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <unistd.h>
@@ -57,10 +59,12 @@ private:
     sqlite3* db_ = nullptr;
 };
 
+const QString kKeptStampFormat = QStringLiteral("yyyyMMdd-HHmmss");
+
 QString keptName(const QString& working, KeptAs kind)
 {
     const QString base = working + (kind == KeptAs::Damaged ? QStringLiteral(".damaged-") : QStringLiteral(".before-restore-"))
-                         + Clock::now().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+                         + Clock::now().toString(kKeptStampFormat);
     QString name = base;
     for (int n = 2; QFileInfo::exists(name) || QFileInfo::exists(name + QStringLiteral("-journal")); ++n)
         name = base + QStringLiteral("~%1").arg(n);
@@ -104,8 +108,14 @@ RestoreOutcome stage(const QString& backup, const QString& staged, const Progres
     {
         sqlite3* src = nullptr;
         const auto close = qScopeGuard([&] { sqlite3_close_v2(src); });
-        if (sqlite3_open_v2(nativeName(backup).constData(), &src, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
-            return RestoreOutcome::NotUsable;
+        // Opening reads nothing yet: a failure here is the file's access, not its content.
+        const int opened = sqlite3_open_v2(nativeName(backup).constData(), &src, SQLITE_OPEN_READONLY, nullptr);
+        if (opened != SQLITE_OK) {
+            const int err = src ? sqlite3_system_errno(src) : errno;
+            const QString what = QStringLiteral("不能打开备份文件 ") + backup;
+            logFailureDetail(what + QStringLiteral(": ") + QString::fromUtf8(sqlite3_errstr(opened)));
+            throw CausedError(what, what + QStringLiteral(": ") + fileErrorCause(err ? err : EACCES));
+        }
         try {
             backupInto(src, staged, kBackupBusyWaitMs, progress);
         } catch (const DbDamagedError&) {
@@ -121,15 +131,31 @@ RestoreOutcome stage(const QString& backup, const QString& staged, const Progres
     switch (check.state) {
     case DatabaseFileState::Usable:
         break;
-    case DatabaseFileState::MissingTables:
-        return RestoreOutcome::NotUsable;
     case DatabaseFileState::Damaged:
     case DatabaseFileState::NotDatabase:
     case DatabaseFileState::Missing:
-        // The backup, or only the copy of it made here?
-        if (checkCopy(backup).state != DatabaseFileState::Usable) return RestoreOutcome::NotUsable;
-        logFailureDetail(QStringLiteral("复制备份文件时出错 %1: %2").arg(staged, check.detail));
-        throw DbIoError(QStringLiteral("复制备份文件时出错: ") + check.detail);
+    case DatabaseFileState::MissingTables: {
+        // The backup, or only the copy of it made here? A backup that could
+        // not be read is not called damaged.
+        const DatabaseCheck original = checkCopy(backup);
+        switch (original.state) {
+        case DatabaseFileState::Usable:
+            logFailureDetail(QStringLiteral("复制备份文件时出错 %1: %2").arg(staged, check.detail));
+            throw DbIoError(QStringLiteral("复制备份文件时出错: ") + check.detail);
+        case DatabaseFileState::Damaged:
+        case DatabaseFileState::NotDatabase:
+        case DatabaseFileState::Missing:
+        case DatabaseFileState::MissingTables:
+            return RestoreOutcome::NotUsable;
+        case DatabaseFileState::Busy:
+            throw DbBusyError(QStringLiteral("不能读取备份文件 %1: %2").arg(backup, original.detail));
+        case DatabaseFileState::Unreadable:
+            throw CausedError(QStringLiteral("不能读取备份文件 %1: %2").arg(backup, original.detail), fileErrorCause(EACCES));
+        default:
+            logFailureDetail(QStringLiteral("不能读取备份文件 %1: %2").arg(backup, original.detail));
+            throw DbIoError(QStringLiteral("不能读取备份文件 %1: %2").arg(backup, original.detail));
+        }
+    }
     case DatabaseFileState::Unreadable:
         throw CausedError(QStringLiteral("不能读取文件 %1: %2").arg(staged, check.detail), fileErrorCause(EACCES));
     default:
@@ -143,15 +169,23 @@ RestoreOutcome stage(const QString& backup, const QString& staged, const Progres
     return RestoreOutcome::Restored;
 }
 
-// After a manual restore, the copies kept by earlier ones go.
-void removeOlderKeptCopies(const QString& working, const QString& kept)
+// A before-restore copy and when it was kept, read from its name
+// ("<time>" or "<time>~<n>", n counting copies kept within one second).
+struct KeptCopy {
+    QString path;
+    QDateTime when; // invalid when the name does not say
+    int n = 1;
+};
+
+KeptCopy keptCopyOf(const QString& path, const QString& prefix)
 {
-    const QFileInfo wi(working);
-    QDir dir(wi.absolutePath());
-    for (const QString& f : dir.entryList({wi.fileName() + QStringLiteral(".before-restore-*")}, QDir::Files | QDir::Hidden)) {
-        const QString path = dir.filePath(f);
-        if (path != kept && path != kept + QStringLiteral("-journal")) QFile::remove(path);
-    }
+    KeptCopy k{path, {}, 1};
+    const QString rest = QFileInfo(path).fileName().mid(prefix.size());
+    const QStringList parts = rest.split(QLatin1Char('~'));
+    k.when = QDateTime::fromString(parts[0], kKeptStampFormat);
+    if (parts.size() == 2) k.n = parts[1].toInt();
+    else if (parts.size() > 2) k.when = {};
+    return k;
 }
 
 bool sameFile(const QString& a, const QString& b)
@@ -163,10 +197,46 @@ bool sameFile(const QString& a, const QString& b)
 
 } // namespace
 
-QString restoredText(const QString& keptAs)
+KeptCopies pruneKeptCopies(const QString& working, const QString& latest)
 {
-    const QString done = QStringLiteral("数据恢复完毕！ ");
-    return keptAs.isEmpty() ? done : done + QStringLiteral("\r恢复前的数据保存在: ") + keptAs;
+    const QFileInfo wi(working);
+    const QString prefix = wi.fileName() + QStringLiteral(".before-restore-");
+    QDir dir(wi.absolutePath());
+    std::vector<KeptCopy> copies;
+    for (const QString& f : dir.entryList({prefix + QLatin1Char('*')}, QDir::Files | QDir::Hidden)) {
+        const QString path = dir.filePath(f);
+        if (f.endsWith(QLatin1String("-journal")) || path == latest) continue;
+        copies.push_back(keptCopyOf(path, prefix));
+    }
+    // Newest first; a copy whose name gives no time is never taken for an old one.
+    std::sort(copies.begin(), copies.end(), [](const KeptCopy& a, const KeptCopy& b) {
+        if (a.when.isValid() != b.when.isValid()) return a.when.isValid();
+        return a.when != b.when ? a.when > b.when : a.n > b.n;
+    });
+    KeptCopies out;
+    const QDateTime oldest = Clock::now().addDays(-kKeptCopyDays);
+    int counted = latest.isEmpty() ? 0 : 1;
+    for (const KeptCopy& k : copies) {
+        const bool keep = ++counted <= kKeptCopiesAtLeast || !k.when.isValid() || k.when >= oldest;
+        if (!keep && QFile::remove(k.path)) {
+            QFile::remove(k.path + QStringLiteral("-journal"));
+            out.removed << k.path;
+        } else {
+            out.earlier << k.path;
+        }
+    }
+    return out;
+}
+
+QString restoredText(const QString& head, const QString& keptAs, const KeptCopies& copies)
+{
+    QStringList lines{head};
+    if (!keptAs.isEmpty()) lines << QStringLiteral("恢复前的数据保存在: ") + keptAs;
+    if (!copies.earlier.isEmpty()) lines << QStringLiteral("以前恢复前保存的数据:") << copies.earlier;
+    if (!copies.removed.isEmpty())
+        lines << QStringLiteral("已删除%1天以前恢复前保存的数据:").arg(kKeptCopyDays) << copies.removed;
+    lines << QStringLiteral("前台收银程序如正在运行,请关闭后重新启动,否则它仍读取恢复前的数据,录入的数据不能保存。");
+    return lines.join(QLatin1Char('\r'));
 }
 
 int removeRestoreLeftovers(const QString& working)
@@ -222,7 +292,6 @@ RestoreOutcome restoreDatabase(const QString& backupFile, const QString& working
     cleanup.dismiss();
     if (keptAs) *keptAs = kept;
     setWorkingDamaged(false);
-    if (kind == KeptAs::BeforeRestore) removeOlderKeptCopies(working, kept);
     try {
         copyStep("synced");
         if (!syncFolder(QFileInfo(working).absolutePath()))

@@ -13,6 +13,7 @@
 // kept aside as it is.
 #include "data/progress.h"
 #include <QString>
+#include <QStringList>
 
 namespace qm {
 
@@ -26,9 +27,9 @@ enum class RestoreOutcome {
 };
 
 // What the old working file is kept as: "vkdb.mdb.before-restore-<time>" for
-// the manual restore (only the latest of them is kept), and
-// "vkdb.mdb.damaged-<time>" at start-up (every one is kept: the documents
-// entered since the backup are in it).
+// the manual restore (see pruneKeptCopies), and "vkdb.mdb.damaged-<time>" at
+// start-up (every one is kept: the documents entered since the backup are in
+// it). <time> is the clock's, yyyyMMdd-HHmmss.
 enum class KeptAs { BeforeRestore, Damaged };
 
 // Replaces the working database by the backup file. A failure before the
@@ -40,8 +41,25 @@ RestoreOutcome restoreDatabase(const QString& backupFile, const QString& working
                                QString* reason = nullptr, KeptAs kind = KeptAs::BeforeRestore,
                                const Progress& progress = {});
 
-// "数据恢复完毕！ ", and where the data before the restore was kept.
-QString restoredText(const QString& keptAs);
+// The copies that earlier manual restores kept may hold the only record of
+// the documents entered before them: each one of the last kKeptCopyDays days
+// stays, and the last kKeptCopiesAtLeast whatever their age. Only older ones
+// beyond those are removed, and the restore's message names them.
+inline constexpr int kKeptCopyDays = 30;
+inline constexpr int kKeptCopiesAtLeast = 3;
+struct KeptCopies {
+    QStringList earlier; // still kept besides the latest, newest first
+    QStringList removed;
+};
+// Applies the rule above to the before-restore copies beside `working`;
+// `latest`, the one the restore just made, always stays.
+KeptCopies pruneKeptCopies(const QString& working, const QString& latest);
+
+// After a restore replaced the working data: `head` ("数据恢复完毕！ "), where
+// the data before it was kept (`keptAs`, empty when there was none), the
+// copies of earlier restores kept and removed, and that the front desk must
+// be started again.
+QString restoredText(const QString& head, const QString& keptAs, const KeptCopies& copies);
 
 // Removes what restores and copies of ended processes left beside the working
 // file: partial copies, a staging file of an older version, a second name of

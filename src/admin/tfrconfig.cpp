@@ -1,4 +1,6 @@
 #include "admin/tfrconfig.h"
+#include "common/bounds.h"
+#include "common/dialogs.h"
 #include <QScopeGuard>
 #include "common/boxkeys.h"
 #include "data/tfrdm.h"
@@ -278,8 +280,15 @@ void Tfrconfig::Button1Click()
 {
     qm::options::Page p = page();
     // Builds everything first: a decimals box that is no number stops here
-    // with the options row untouched.
-    const qm::options::Row r = qm::options::build(p);
+    // with the options row untouched, one out of range with its message and
+    // the boxes as typed.
+    qm::options::Row r;
+    try {
+        r = qm::options::build(p);
+    } catch (const qm::OutOfRange& e) {
+        qm::dlg::showMessage(e.message());
+        return;
+    }
     setPage(p); // the empty boxes now show their defaults
 
     qm::Dataset* cfg = frdm->ATCONFIG;

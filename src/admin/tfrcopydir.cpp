@@ -6,6 +6,7 @@
 #include "common/dialogs.h"
 #include "common/errors.h"
 #include "common/paths.h"
+#include "data/bakcopy.h"
 #include "data/damage.h"
 #include "shell/commands.h"
 #include "shell/session.h"
@@ -13,7 +14,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
-#include <QFileSystemModel>
+#include <QApplication>
+#include <QStyle>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -22,25 +24,130 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScopeGuard>
-#include <QScrollBar>
 #include <QStorageInfo>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <functional>
+#include <memory>
+
+namespace qm {
+// The folders from "/" down, for the folder list: each folder's subfolders
+// are read when it is first opened, sorted by name without regard to case
+// (hidden folders left out), and kept: rows neither come nor move while the
+// window is open, so that the row under the mouse or the keyboard is the one
+// the operator sees.
+class FolderModel : public QAbstractItemModel {
+public:
+    explicit FolderModel(QObject* parent) : QAbstractItemModel(parent)
+    {
+        top_.name = top_.path = QStringLiteral("/");
+        top_.parent = &hidden_;
+        hidden_.listed = true;
+        top_.row = 0;
+    }
+
+    QString pathOf(const QModelIndex& i) const { return i.isValid() ? node(i)->path : QString(); }
+
+    // The row of `path`, its parents read on the way; invalid when a part of
+    // it is no folder in the list.
+    QModelIndex indexOf(const QString& path)
+    {
+        Node* at = &top_;
+        for (const QString& part : QDir::cleanPath(path).split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+            list(at);
+            auto it = std::find_if(at->children.begin(), at->children.end(),
+                                   [&part](const std::unique_ptr<Node>& c) { return c->name == part; });
+            if (it == at->children.end()) return {};
+            at = it->get();
+        }
+        return createIndex(at->row, 0, at);
+    }
+
+    QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override
+    {
+        const Node* p = parent.isValid() ? node(parent) : &hidden_;
+        if (column != 0 || row < 0) return {};
+        if (p == &hidden_) return row == 0 ? createIndex(0, 0, const_cast<Node*>(&top_)) : QModelIndex();
+        if (row >= int(p->children.size())) return {};
+        return createIndex(row, 0, p->children[size_t(row)].get());
+    }
+    QModelIndex parent(const QModelIndex& i) const override
+    {
+        if (!i.isValid()) return {};
+        Node* p = node(i)->parent;
+        return p == &hidden_ ? QModelIndex() : createIndex(p->row, 0, p);
+    }
+    int rowCount(const QModelIndex& parent = {}) const override
+    {
+        if (!parent.isValid()) return 1;
+        return parent.column() == 0 ? int(node(parent)->children.size()) : 0;
+    }
+    int columnCount(const QModelIndex& = {}) const override { return 1; }
+    bool hasChildren(const QModelIndex& parent = {}) const override
+    {
+        if (!parent.isValid()) return true;
+        const Node* n = node(parent);
+        return !n->listed || !n->children.empty();
+    }
+    bool canFetchMore(const QModelIndex& parent) const override { return parent.isValid() && !node(parent)->listed; }
+    void fetchMore(const QModelIndex& parent) override
+    {
+        if (parent.isValid()) list(node(parent));
+    }
+    QVariant data(const QModelIndex& i, int role) const override
+    {
+        if (!i.isValid()) return {};
+        if (role == Qt::DisplayRole) return node(i)->name;
+        if (role == Qt::DecorationRole) return folderIcon_;
+        return {};
+    }
+
+private:
+    struct Node {
+        QString name, path;
+        Node* parent = nullptr;
+        int row = 0;
+        bool listed = false;
+        std::vector<std::unique_ptr<Node>> children;
+    };
+    static Node* node(const QModelIndex& i) { return static_cast<Node*>(i.internalPointer()); }
+
+    void list(Node* n)
+    {
+        if (n->listed) return;
+        n->listed = true;
+        QStringList names = QDir(n->path).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        if (names.isEmpty()) return;
+        std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+            const int c = a.compare(b, Qt::CaseInsensitive);
+            return c != 0 ? c < 0 : a < b;
+        });
+        beginInsertRows(createIndex(n->row, 0, n), 0, int(names.size()) - 1);
+        for (const QString& name : names) {
+            auto c = std::make_unique<Node>();
+            c->name = name;
+            c->path = n->path.endsWith(QLatin1Char('/')) ? n->path + name : n->path + QLatin1Char('/') + name;
+            c->parent = n;
+            c->row = int(n->children.size());
+            n->children.push_back(std::move(c));
+        }
+        endInsertRows();
+    }
+
+    Node hidden_; // the list's invisible root, above "/"
+    Node top_;    // "/"
+    QIcon folderIcon_ = QApplication::style()->standardIcon(QStyle::SP_DirIcon);
+};
+}
 
 namespace {
 // The folder list. The operator's own picks, by mouse or keyboard, are told
-// apart from the moves of the current row that the list makes by itself while
-// it loads or refreshes (a row removed under it).
+// apart from the rows the window makes current itself.
 class FolderTree : public QTreeView {
 public:
-    explicit FolderTree(QWidget* parent) : QTreeView(parent)
-    {
-        verticalScrollBar()->installEventFilter(this);
-        horizontalScrollBar()->installEventFilter(this);
-    }
+    using QTreeView::QTreeView;
     std::function<void(const QModelIndex&)> picked; // the operator made this row current
-    std::function<void()> used;                     // the operator clicked, typed, scrolled
 
 protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override
@@ -57,21 +164,10 @@ protected:
         else byOperator([&] { QTreeView::mouseMoveEvent(e); });
     }
     void keyPressEvent(QKeyEvent* e) override { byOperator([&] { QTreeView::keyPressEvent(e); }); }
-    void wheelEvent(QWheelEvent* e) override
-    {
-        used();
-        QTreeView::wheelEvent(e);
-    }
-    bool eventFilter(QObject* o, QEvent* e) override
-    {
-        if (e->type() == QEvent::MouseButtonPress && (o == verticalScrollBar() || o == horizontalScrollBar())) used();
-        return QTreeView::eventFilter(o, e);
-    }
 
 private:
     void byOperator(const std::function<void()>& handle)
     {
-        used();
         byOperator_ = true;
         const auto done = qScopeGuard([this] { byOperator_ = false; });
         handle();
@@ -93,16 +189,12 @@ Tfrcopydir::Tfrcopydir(QWidget* parent) : QWidget(parent, Qt::Window)
             && !v.rootPath().startsWith(QLatin1String("/sys")))
             DriveComboBox1->addItem(v.rootPath());
 
-    folders_ = new QFileSystemModel(this);
-    folders_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
-    folders_->setRootPath(QStringLiteral("/"));
+    folders_ = new qm::FolderModel(this);
     auto* tree = new FolderTree(this);
-    tree->picked = [this](const QModelIndex& i) { choose(folders_->filePath(i)); };
-    tree->used = [this] { follow_ = false; };
+    tree->picked = [this](const QModelIndex& i) { choose(folders_->pathOf(i)); };
     DirectoryListBox1 = tree;
     DirectoryListBox1->setObjectName(QStringLiteral("DirectoryListBox1"));
     DirectoryListBox1->setModel(folders_);
-    for (int c = 1; c < folders_->columnCount(); ++c) DirectoryListBox1->hideColumn(c);
     DirectoryListBox1->header()->hide();
     DirectoryListBox1->setMinimumSize(360, 260);
 
@@ -142,13 +234,6 @@ Tfrcopydir::Tfrcopydir(QWidget* parent) : QWidget(parent, Qt::Window)
     connect(BitBtn2, &QPushButton::clicked, this, &Tfrcopydir::BitBtn2Click);
     connect(BitBtn3, &QPushButton::clicked, this, &Tfrcopydir::BitBtn3Click);
     connect(DriveComboBox1, &QComboBox::activated, this, &Tfrcopydir::DriveComboBox1Change);
-    // The list reads folders in the background, and rows come, go and move
-    // under the chosen one: afterwards, its row is made current again.
-    connect(folders_, &QFileSystemModel::directoryLoaded, this, &Tfrcopydir::showInTree, Qt::QueuedConnection);
-    connect(folders_, &QFileSystemModel::rowsInserted, this, &Tfrcopydir::showInTree, Qt::QueuedConnection);
-    connect(folders_, &QFileSystemModel::rowsRemoved, this, &Tfrcopydir::showInTree, Qt::QueuedConnection);
-    connect(folders_, &QFileSystemModel::layoutChanged, this, &Tfrcopydir::showInTree, Qt::QueuedConnection);
-    connect(folders_, &QFileSystemModel::modelReset, this, &Tfrcopydir::showInTree, Qt::QueuedConnection);
 
     QString bak = qm::AppPaths::file(QStringLiteral("bak"));
     QDir().mkpath(bak);
@@ -164,29 +249,28 @@ void Tfrcopydir::choose(const QString& folder)
     Edit1->setText(QDir::cleanPath(QFileInfo(folder).absoluteFilePath()));
 }
 
-void Tfrcopydir::showInTree()
+QString Tfrcopydir::pathOf(const QModelIndex& row) const { return folders_->pathOf(row); }
+
+void Tfrcopydir::showEvent(QShowEvent* e)
 {
-    const QModelIndex i = folders_->index(folder());
-    if (!i.isValid()) {
-        // Gone from the list: no other row stands for it.
-        DirectoryListBox1->selectionModel()->clear();
-        return;
-    }
-    // Until the operator uses the list, it opens its way to the chosen folder
-    // as it loads; afterwards no row moves under the mouse.
-    if (follow_)
-        for (QModelIndex p = i.parent(); p.isValid(); p = p.parent()) DirectoryListBox1->expand(p);
-    if (DirectoryListBox1->currentIndex() != i) DirectoryListBox1->setCurrentIndex(i);
-    if (follow_) DirectoryListBox1->scrollTo(i, QAbstractItemView::PositionAtCenter);
+    QWidget::showEvent(e);
+    // The keys go to the folder list: the drive box moves the choice to
+    // another disk only when the operator opens it.
+    DirectoryListBox1->setFocus();
 }
 
 void Tfrcopydir::setFolder(const QString& folder)
 {
     choose(folder);
-    follow_ = true;
     const QString chosen = this->folder();
-    folders_->setRootPath(chosen);
-    showInTree();
+    const QModelIndex i = folders_->indexOf(chosen);
+    if (i.isValid()) {
+        for (QModelIndex p = i.parent(); p.isValid(); p = p.parent()) DirectoryListBox1->expand(p);
+        DirectoryListBox1->setCurrentIndex(i);
+        DirectoryListBox1->scrollTo(i, QAbstractItemView::PositionAtCenter);
+    } else {
+        DirectoryListBox1->selectionModel()->clear();
+    }
     const QString root = QStorageInfo(chosen).rootPath();
     const int at = DriveComboBox1->findText(root);
     if (at >= 0) DriveComboBox1->setCurrentIndex(at);
@@ -247,17 +331,20 @@ void Tfrcopydir::BitBtn2Click()
                 });
                 switch (outcome) {
                 case qm::RestoreOutcome::Restored:
-                    qm::dlg::showMessage(qm::restoredText(kept));
+                case qm::RestoreOutcome::FailedButRestored: {
+                    const QString head = outcome == qm::RestoreOutcome::Restored
+                                             ? QStringLiteral("数据恢复完毕！ ")
+                                             : qm::withReason(QStringLiteral("数据已恢复,但恢复过程中报告了错误,请检查磁盘！ "), reason);
+                    // bak/ takes the restored data: a later start-up swap would undo the restore.
+                    qm::requestBakCopy();
+                    qm::dlg::showMessage(qm::restoredText(head, kept, qm::pruneKeptCopies(working, kept)));
                     break;
+                }
                 case qm::RestoreOutcome::NotUsable:
                     qm::dlg::showMessage(QStringLiteral("备份位置的数据文件已损坏或不是本系统的数据,不能恢复！工作数据没有改变。 "));
                     break;
                 case qm::RestoreOutcome::FailedUnchanged:
                     qm::dlg::showMessage(qm::withReason(QStringLiteral("数据恢复失败,工作数据没有改变。 "), reason));
-                    break;
-                case qm::RestoreOutcome::FailedButRestored:
-                    qm::dlg::showMessage(
-                        qm::withReason(QStringLiteral("数据已恢复,但恢复过程中报告了错误,请检查磁盘！ "), reason));
                     break;
                 }
             }

@@ -3,8 +3,12 @@
 // chosen folder back over the working database.
 #include <QWidget>
 
+namespace qm {
+class FolderModel;
+}
+
 class QComboBox;
-class QFileSystemModel;
+class QModelIndex;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -25,9 +29,11 @@ public:
 
     // The chosen folder, without a trailing "/": the one the box shows and
     // the commands use. Only the operator (a pick in the folder list, a
-    // drive) or setFolder changes it, never the list as it loads.
+    // drive) or setFolder changes it.
     QString folder() const;
     void setFolder(const QString& folder);
+    // The folder a row of the folder list stands for.
+    QString pathOf(const QModelIndex& row) const;
 
 public slots:
     void BitBtn1Click();
@@ -38,14 +44,11 @@ public slots:
 private:
     QString chosenFile() const;
     void choose(const QString& folder);
-    // Puts the list's current row back on the chosen folder when the list
-    // moved it, and keeps it in view until the operator uses the list.
-    void showInTree();
+    void showEvent(QShowEvent* e) override;
     // The backup folder is the working folder: refused, as the copy would
     // replace the live file under the front desk.
     bool refuseWorkingFolder();
-    QFileSystemModel* folders_ = nullptr;
-    bool follow_ = true;
+    qm::FolderModel* folders_ = nullptr;
 };
 
 namespace qm {

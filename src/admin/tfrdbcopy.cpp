@@ -3,6 +3,8 @@
 #include "admin/rights.h"
 #include "common/dialogs.h"
 #include "common/errors.h"
+#include "data/connection.h"
+#include "data/dataset.h"
 #include "data/datasetmodel.h"
 #include "data/tfrdm.h"
 #include "shell/commands.h"
@@ -10,11 +12,14 @@
 #include <QCloseEvent>
 #include <QFontDatabase>
 #include <QHBoxLayout>
+#include <QItemSelectionModel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSplitter>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <atomic>
 
 Tfrdbcopy::Tfrdbcopy(QWidget* parent) : QWidget(parent, Qt::Window)
 {
@@ -29,8 +34,8 @@ Tfrdbcopy::Tfrdbcopy(QWidget* parent) : QWidget(parent, Qt::Window)
                                        "(spmz*100)/100,spzz=round(spzz*100)/100"));
     DBGrid1 = new QTableView(this);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
-    model_ = new qm::DatasetModel(frdm->AQcom, this);
-    qm::DatasetModel::bind(DBGrid1, model_);
+    db_ = std::make_unique<qm::Connection>();
+    showRows(newRows());
 
     Button1 = new QPushButton(QStringLiteral("SQlexe"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
@@ -56,20 +61,47 @@ Tfrdbcopy::Tfrdbcopy(QWidget* parent) : QWidget(parent, Qt::Window)
     resize(760, 520);
 }
 
+Tfrdbcopy::~Tfrdbcopy() = default;
+
 void Tfrdbcopy::closeEvent(QCloseEvent* e)
 {
-    frdm->AQcom->close();
+    db_->close();
     QWidget::closeEvent(e);
+}
+
+qm::Connection& Tfrdbcopy::database()
+{
+    if (!db_->isOpen()) qm::openToolConnection(*db_, frdm->ADOCon);
+    return *db_;
+}
+
+std::unique_ptr<qm::Dataset> Tfrdbcopy::newRows()
+{
+    auto rows = std::make_unique<qm::Dataset>(db_.get(), QStringLiteral("AQcom"));
+    rows->setReadOnly(true);
+    return rows;
+}
+
+void Tfrdbcopy::showRows(std::unique_ptr<qm::Dataset> rows)
+{
+    QItemSelectionModel* oldSelection = DBGrid1->selectionModel();
+    qm::DatasetModel* oldModel = model_;
+    model_ = new qm::DatasetModel(rows.get(), this);
+    qm::DatasetModel::bind(DBGrid1, model_);
+    delete oldSelection;
+    delete oldModel;
+    rows_ = std::move(rows);
 }
 
 void Tfrdbcopy::Button1Click()
 {
     const QString sql = qm::memoSql(Memo1->toPlainText());
+    qm::Connection& db = database();
     if (refusePragma(sql)) return;
     if (!qm::dlg::confirm(QStringLiteral("确实要执行这些SQL语句吗?\r\r") + sql)) return;
-    frdm->AQcom->close();
+    showRows(newRows());
     int changed = 0;
-    if (!watched([&](const std::function<bool()>& stop) { changed = qm::runStatements(frdm->ADOCon, sql, stop); })) {
+    if (!watched([&](const std::function<bool()>& stop) { changed = qm::runStatements(db, sql, stop); })) {
         qm::dlg::showMessage(QStringLiteral("已取消执行,数据没有改动。"));
         return;
     }
@@ -79,23 +111,46 @@ void Tfrdbcopy::Button1Click()
 void Tfrdbcopy::Button2Click()
 {
     const QString sql = qm::memoSql(Memo1->toPlainText());
+    qm::Connection& db = database();
     if (refusePragma(sql)) return;
-    if (!qm::isReadOnlyQuery(frdm->ADOCon, sql)) {
+    if (!qm::isReadOnlyQuery(db, sql)) {
         qm::dlg::showMessage(QStringLiteral("查表只能执行一条只读的查询语句(SELECT)！"));
         return;
     }
-    if (!watched([&](const std::function<bool()>& stop) { qm::openReadOnlyQuery(frdm->AQcom, sql, stop); })) {
+    showRows(newRows());
+    // The rows are read whole off the interface thread into a dataset that no
+    // window shows yet; the grid takes it once it is complete.
+    std::unique_ptr<qm::Dataset> rows = newRows();
+    if (!watched([&](const std::function<bool()>& stop) { qm::openReadOnlyQuery(rows.get(), sql, stop); })) {
         qm::dlg::showMessage(QStringLiteral("已取消查表。"));
         return;
     }
+    showRows(std::move(rows));
     qm::dlg::showMessage(QStringLiteral("可查看数据表了."));
 }
 
 bool Tfrdbcopy::watched(const std::function<void(const std::function<bool()>&)>& work)
 {
-    auto progress = qm::dlg::progress(QStringLiteral("数据处理"), QStringLiteral("正在执行SQL语句,请稍候……"));
+    std::atomic<bool> stopped{false};
+    qm::Connection& db = *db_;
+    // However the work ended, the connection is left with no transaction open.
+    auto settle = qScopeGuard([&db] {
+        if (!db.inTransaction()) return;
+        try {
+            db.exec(QStringLiteral("ROLLBACK"));
+        } catch (const qm::DbError&) {
+            db.close(); // which ends it; the next command opens the connection again
+        }
+    });
+    qm::LongWork progress(QStringLiteral("数据处理"), QStringLiteral("取消"), [&] {
+        stopped = true;
+        qm::interruptStatement(db);
+    });
     try {
-        work([&progress] { return progress->poll(); });
+        progress.run([&](const qm::StepReport& report) {
+            report(QStringLiteral("正在执行SQL语句,请稍候……"), 0, 0);
+            work([&stopped] { return stopped.load(); });
+        });
     } catch (const qm::DbInterrupted&) {
         return false;
     }
@@ -104,7 +159,7 @@ bool Tfrdbcopy::watched(const std::function<void(const std::function<bool()>&)>&
 
 bool Tfrdbcopy::refusePragma(const QString& sql)
 {
-    const QString pragma = qm::refusedPragma(frdm->ADOCon, sql);
+    const QString pragma = qm::refusedPragma(*db_, sql);
     if (pragma.isEmpty()) return false;
     qm::dlg::showMessage(qm::pragmaRefusalText(pragma));
     return true;

@@ -4,6 +4,7 @@
 #include "admin/periodclosing.h"
 #include "admin/rights.h"
 #include "common/paths.h"
+#include "data/bakcopy.h"
 #include "data/connection.h"
 #include "shell/commands.h"
 #include "shell/windowprotocol.h"
@@ -75,6 +76,8 @@ void Tfrpack::Button1Click()
         }
         pause.resume();
     }
+    // bak/ takes the cleaned data, compacted or not (the removal is done).
+    qm::requestBakCopy();
     const bool compacted = qm::reportCompaction(compactionFailure);
     Label1->setText(compacted ? QStringLiteral("数据的压缩整理完毕！") : QStringLiteral("数据压缩没有完成,请稍后再试。"));
 }

@@ -3,9 +3,11 @@
 #include "common/assets.h"
 #include "common/boxkeys.h"
 #include "common/errors.h"
+#include "data/connection.h"
 #include "shell/launchprobe.h"
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QTimer>
 #include <QTranslator>
 #include <QWidget>
 #include <csignal>
@@ -35,6 +37,20 @@ void handle(QObject* sender, std::exception_ptr e)
 }
 }
 
+void Application::showDataWaits()
+{
+    if (waitSign().begin) return;
+    setWaitSign({[] {
+                     // Set from inside the wait, where no event runs: the
+                     // window system gets the cursor at once all the same.
+                     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+                     // Whatever call to the library waited, the cursor goes
+                     // once the events run again.
+                     QTimer::singleShot(0, qApp, [] { endWaitSign(); });
+                 },
+                 [] { QGuiApplication::restoreOverrideCursor(); }});
+}
+
 void Application::ignoreFileSizeSignal() { std::signal(SIGXFSZ, SIG_IGN); }
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv)
@@ -43,6 +59,7 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv)
     startLaunchClock();
     setWindowIcon(qm::programIcon()); // every window and the desktop's task list
     qm::enterPressesFocusedButtons();
+    showDataWaits();
     loadQtTranslations();
 }
 

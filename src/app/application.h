@@ -31,6 +31,11 @@ public:
     // program prints it and the milliseconds since start, and ends at once.
     static void launchProbe(QWidget* shown);
 
+    // While a statement of the interface waits for another program's lock
+    // past a moment, the busy cursor shows over every window of the program,
+    // until the statement ends. Installed once; harmless to call again.
+    static void showDataWaits();
+
     // A write past the file-size limit (ulimit -f) fails with an error that
     // the program reports, instead of the signal ending the program.
     static void ignoreFileSizeSignal();

@@ -1,5 +1,6 @@
 #include "app/startup.h"
 #include "admin/backup.h"
+#include "admin/backupcommands.h"
 #include "admin/errorhandler.h"
 #include "admin/restore.h"
 #include "admin/tfrpassword.h"
@@ -11,6 +12,7 @@
 #include "common/dialogs.h"
 #include "common/errors.h"
 #include "common/paths.h"
+#include "data/bakcopy.h"
 #include "data/damage.h"
 #include "data/tfrdm.h"
 #include "data/upgrades.h"
@@ -49,6 +51,20 @@ QString yearEndReminderText()
                           "并做年终数据处理(一般是在12月31日做完业务后或1月1日做业务前).");
 }
 
+QString bothDamagedAtStartText(bool workingMissing)
+{
+    const QString found = workingMissing ? QStringLiteral("找不到工作数据,备份目录bak中的数据也已损坏,不能恢复！")
+                                         : QStringLiteral("工作数据和备份目录bak中的数据都已损坏,不能恢复！");
+    return QStringList{found, QStringLiteral("工作数据: ") + AppPaths::workingDatabase(),
+                       QStringLiteral("备份数据: ") + AppPaths::backupDatabase(),
+                       QStringLiteral("需要其他位置的备份:程序文件夹%1中的BAK0至BAK6(每天退出时的备份)或LASTBAK(年终数据处理前的备份),"
+                                      "或手工备份的数据。")
+                           .arg(AppPaths::programFolder()),
+                       QStringLiteral("请将其中的vkdb.mdb复制到%1中,替换损坏的备份文件,然后再启动本系统。")
+                           .arg(AppPaths::file(QStringLiteral("bak")))}
+        .join(QLatin1Char('\r'));
+}
+
 QString lockedAtStartText() { return QStringLiteral("数据库正被其他程序(如前台收银)使用,请稍后再启动本系统！"); }
 
 RestoreResult restoreWorkingDatabase(const QString& working, const QString& backup)
@@ -57,14 +73,14 @@ RestoreResult restoreWorkingDatabase(const QString& working, const QString& back
     QDir().mkpath(QFileInfo(working).absolutePath());
     try {
         LongWork(QStringLiteral("数据恢复")).run([&](const StepReport& report) {
-            // A replacement that failed left the old file under the name.
-            const RestoreOutcome outcome = restoreDatabase(backup, working, &r.keptAs, nullptr, KeptAs::Damaged, stepsTo(report));
-            r.restored = outcome == RestoreOutcome::Restored || outcome == RestoreOutcome::FailedButRestored;
+            r.outcome = restoreDatabase(backup, working, &r.keptAs, &r.reason, KeptAs::Damaged, stepsTo(report));
         });
     } catch (const AppError& e) {
-        r.cause = trueCause(e);
+        r.outcome = RestoreOutcome::FailedUnchanged;
+        r.reason = reasonOf(e);
     }
-    if (!r.restored) r.keptAs.clear();
+    // A replacement that failed left the old file under the name.
+    if (r.outcome != RestoreOutcome::Restored && r.outcome != RestoreOutcome::FailedButRestored) r.keptAs.clear();
     return r;
 }
 
@@ -111,13 +127,26 @@ void openWorkingDatabase(Tfrdm* dm, int busyWaitMs)
             throw ProgramExit(1);
         }
         const QString backupTime = QFileInfo(backup).lastModified().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        const bool missing = check.state == DatabaseFileState::Missing;
         const RestoreResult r = restoreWorkingDatabase(working, backup);
         // Never in silence: the documents entered since the backup are in the file kept.
-        const bool missing = check.state == DatabaseFileState::Missing;
-        const QString notRestored = QStringLiteral("请检查本系统的数据备份目录bak是否存在！ ");
-        dlg::showMessage(r.restored         ? restoredAtStartText(backupTime, missing ? QString() : r.keptAs)
-                         : r.cause.isEmpty() ? notRestored
-                                             : notRestored + QLatin1Char('\r') + r.cause);
+        const QString restored = restoredAtStartText(backupTime, missing ? QString() : r.keptAs);
+        switch (r.outcome) {
+        case RestoreOutcome::Restored:
+            dlg::showMessage(restored);
+            break;
+        case RestoreOutcome::FailedButRestored:
+            dlg::showMessage(withReason(restored + QStringLiteral("\r恢复过程中报告了错误,请检查磁盘！ "), r.reason));
+            break;
+        case RestoreOutcome::NotUsable:
+            // Nothing here can mend it, and no window can be reached without the data.
+            dlg::showMessage(bothDamagedAtStartText(missing));
+            throw ProgramExit(1);
+        case RestoreOutcome::FailedUnchanged:
+            // The working file is as it was found: missing or damaged.
+            dlg::showMessage(withReason(QStringLiteral("请检查本系统的数据备份目录bak是否存在！ "), r.reason));
+            throw ProgramExit(1);
+        }
     }
     dm->connectTo(working);
 }
@@ -159,6 +188,10 @@ void StartUp::run()
     remindYearEnd();
     applyOptions();
     finish();
+    // The start-up check reads only the edges of the tables: the checked copy
+    // to bak/, made in the background as after a save, names damage within
+    // seconds rather than at the first save.
+    requestBakCopy();
 }
 
 void StartUp::showStatus() { main_->showStatusPanels(); }

@@ -1,5 +1,6 @@
 #pragma once
 // The path from launch to a logged-in main window.
+#include "admin/restore.h"
 #include "data/databasecheck.h"
 #include <QDate>
 #include <QString>
@@ -24,9 +25,9 @@ bool isYearEndReminderDay(const QDate& d);
 QString yearEndReminderText();
 
 struct RestoreResult {
-    bool restored = false;
-    QString keptAs; // where the damaged working file was kept, if there was one
-    QString cause;  // why not, where the message's own text names another cause (a full disk)
+    RestoreOutcome outcome = RestoreOutcome::FailedUnchanged;
+    QString keptAs; // where the damaged working file was kept, if it was
+    QString reason; // why the restore failed, when it failed
 };
 // Replaces a missing or damaged working database by a checked copy of the
 // backup (restoreDatabase); a damaged working file is kept beside it as
@@ -36,6 +37,10 @@ RestoreResult restoreWorkingDatabase(const QString& working, const QString& back
 // What start-up says after it put the backup in place: from when the copy
 // is, and where the damaged file was kept (empty: the working file was missing).
 QString restoredAtStartText(const QString& backupTime, const QString& keptAs);
+// What start-up says when the backup in bak/ is damaged as well (or the
+// working file is missing, `workingMissing`): where both files are, and how
+// to put a backup from another folder in place.
+QString bothDamagedAtStartText(bool workingMissing);
 
 // Another program kept the database locked past the wait at start-up.
 QString lockedAtStartText();
@@ -43,8 +48,10 @@ QString lockedAtStartText();
 // Opens the working database on `dm`, restoring it from bak/ first when it is
 // missing, empty, not a database or damaged, and saying so. A file that is
 // busy, unreadable for its permissions or fails otherwise is reported and left
-// as it is (ProgramExit). No backup to restore from: the message, then
-// ProgramExit. Leftovers of killed copies and restores go first.
+// as it is (ProgramExit). No backup to restore from, a damaged backup, or a
+// restore that failed: the message (with the failure's reason), then
+// ProgramExit, with the files as they were. Leftovers of killed copies and
+// restores go first.
 void openWorkingDatabase(Tfrdm* dm, int busyWaitMs = kStartupBusyWaitMs);
 
 // The quick-start guide unless the options row turns it off.

@@ -30,6 +30,18 @@ public:
     QString column;
 };
 
+// The number typed into a box that stores into `column`: throws OutOfRange
+// when the text reads as a number no double holds (infinity, NaN, a number
+// past 1e308), ConversionError when it is no number at all.
+inline double parseBoxNumber(const QString& text, const QString& column)
+{
+    bool ok = false;
+    const double v = text.trimmed().toDouble(&ok);
+    if (ok && std::isfinite(v)) return v;
+    if (ok || std::isinf(v)) throw OutOfRange(column);
+    throw ConversionError(QStringLiteral("'%1' is not a valid floating point value").arg(text));
+}
+
 // Throws OutOfRange when `v` is outside the bound of `m`.
 inline void requireBounded(double v, Magnitude m, const QString& column)
 {

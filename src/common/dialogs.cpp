@@ -9,10 +9,12 @@
 #include <QGridLayout>
 #include <QPointer>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 
 namespace qm {
 
@@ -43,6 +45,27 @@ bool isOrdinaryWindow(const QWidget* w)
     const Qt::WindowType type = w->windowType();
     return type == Qt::Window || type == Qt::Dialog;
 }
+
+// A box that the window manager minimised all the same (some draw that
+// button whatever a window asks for) comes back at once: out of sight, it
+// would leave the program waiting for an answer nobody can give.
+class ComesBack : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        if (e->type() == QEvent::WindowStateChange && o->isWidgetType() && static_cast<QWidget*>(o)->isMinimized()) {
+            QPointer<QWidget> w = static_cast<QWidget*>(o);
+            QTimer::singleShot(0, w, [w] {
+                if (!w || !w->isMinimized()) return;
+                w->showNormal();
+                w->raise();
+                w->activateWindow();
+            });
+        }
+        return false;
+    }
+};
 
 }
 
@@ -109,6 +132,7 @@ QString openFile(const QString& c, const QString& d, const QString& f) { return 
 QString saveFile(const QString& c, const QString& d, const QString& f) { return backend().saveFile(c, d, f); }
 QString chooseFolder(const QString& c, const QString& d) { return backend().chooseFolder(c, d); }
 bool printerSetup(QPrinter* printer) { return backend().printerSetup(printer); }
+bool print(QPrinter* printer) { return backend().print(printer); }
 
 QWidget* ownerWindow()
 {
@@ -133,6 +157,10 @@ QWidget* ownerWindow()
 Answer WidgetDialogs::messageBox(const QString& text, const QString& caption, Buttons b, Icon icon)
 {
     QMessageBox box;
+    // A box is answered, not put away: its title bar has the close button alone.
+    box.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    ComesBack comesBack;
+    box.installEventFilter(&comesBack);
     box.setWindowTitle(caption);
     // A carriage return in a message is a line break.
     QString shown = text;
@@ -239,8 +267,21 @@ QString WidgetDialogs::chooseFolder(const QString& caption, const QString& dir)
 
 bool WidgetDialogs::printerSetup(QPrinter* printer)
 {
+    // The print dialog chooses the printer and its settings; here its button
+    // keeps them and prints nothing, and says so.
     QPrintDialog d(printer);
     d.setWindowTitle(QStringLiteral("打印设置"));
+    if (auto* buttons = d.findChild<QDialogButtonBox*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (QPushButton* ok = buttons->button(QDialogButtonBox::Ok)) ok->setText(QStringLiteral("确定"));
+        if (QPushButton* cancel = buttons->button(QDialogButtonBox::Cancel)) cancel->setText(QStringLiteral("取消"));
+    }
+    OverOwner over(&d);
+    return d.exec() == QDialog::Accepted;
+}
+
+bool WidgetDialogs::print(QPrinter* printer)
+{
+    QPrintDialog d(printer);
     OverOwner over(&d);
     return d.exec() == QDialog::Accepted;
 }
@@ -296,6 +337,12 @@ QString ScriptedDialogs::chooseFolder(const QString& caption, const QString&)
 bool ScriptedDialogs::printerSetup(QPrinter*)
 {
     shown.push_back({QStringLiteral("printer"), QStringLiteral("打印设置"), QString()});
+    return true;
+}
+
+bool ScriptedDialogs::print(QPrinter*)
+{
+    shown.push_back({QStringLiteral("print"), QStringLiteral("打印"), QString()});
     return true;
 }
 

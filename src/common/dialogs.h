@@ -46,11 +46,15 @@ using StepReport = std::function<void(const QString& step, qint64 done, qint64 t
 // How long work may last before its window shows.
 inline constexpr int kProgressDelayMs = 300;
 
-// Long work run off the interface thread under one progress window (without
-// a stop button), shown for as long as this lives.
+// Long work run off the interface thread under one progress window, shown
+// for as long as this lives.
 class LongWork {
 public:
+    // Without a stop button.
     explicit LongWork(const QString& caption, int delayMs = kProgressDelayMs);
+    // With a stop button named `stopText`: pressing it calls `stop` on the
+    // interface thread, once; the work is then to end as soon as it can.
+    LongWork(const QString& caption, const QString& stopText, std::function<void()> stop, int delayMs = kProgressDelayMs);
     ~LongWork();
     // Runs `work` on a thread of its own and returns once it has ended,
     // throwing what it threw. The steps it reports show in the window in
@@ -61,7 +65,10 @@ public:
     LongWork& operator=(const LongWork&) = delete;
 
 private:
+    // Polls the window; calls stop_ once its button was pressed.
+    void poll();
     std::unique_ptr<ProgressWindow> window_;
+    std::function<void()> stop_;
 };
 
 class DialogBackend {
@@ -75,7 +82,10 @@ public:
     virtual QString openFile(const QString& caption, const QString& dir, const QString& filter) = 0;
     virtual QString saveFile(const QString& caption, const QString& dir, const QString& filter) = 0;
     virtual QString chooseFolder(const QString& caption, const QString& dir) = 0;
+    // The printer's set-up (确定 keeps it, nothing prints); false for 取消.
     virtual bool printerSetup(QPrinter* printer) = 0;
+    // The print dialog: true when its 打印 was pressed, the printer set as chosen there.
+    virtual bool print(QPrinter* printer) = 0;
     // `stopText` names the stop button; empty: none.
     virtual std::unique_ptr<ProgressWindow> progress(const QString& caption, const QString& text, int delayMs,
                                                      const QString& stopText) = 0;
@@ -107,6 +117,7 @@ QString openFile(const QString& caption, const QString& dir, const QString& filt
 QString saveFile(const QString& caption, const QString& dir, const QString& filter = QString());
 QString chooseFolder(const QString& caption, const QString& dir);
 bool printerSetup(QPrinter* printer);
+bool print(QPrinter* printer);
 // A progress window over work that polls it (ProgressWindow), its stop
 // button named `stopText` (none when empty).
 std::unique_ptr<ProgressWindow> progress(const QString& caption, const QString& text, int delayMs = kProgressDelayMs,
@@ -128,6 +139,7 @@ public:
     QString saveFile(const QString& caption, const QString& dir, const QString& filter) override;
     QString chooseFolder(const QString& caption, const QString& dir) override;
     bool printerSetup(QPrinter* printer) override;
+    bool print(QPrinter* printer) override;
     std::unique_ptr<ProgressWindow> progress(const QString& caption, const QString& text, int delayMs,
                                              const QString& stopText) override;
 };
@@ -136,7 +148,7 @@ public:
 class ScriptedDialogs : public DialogBackend {
 public:
     struct Shown {
-        QString kind;    // "message", "input", "exec", "open", "save", "folder", "printer", "progress"
+        QString kind;    // "message", "input", "exec", "open", "save", "folder", "printer", "print", "progress"
         QString caption;
         QString text;    // message text, prompt, or the dialog's objectName
         Buttons buttons = Buttons::Ok;
@@ -162,6 +174,7 @@ public:
     QString saveFile(const QString& caption, const QString& dir, const QString& filter) override;
     QString chooseFolder(const QString& caption, const QString& dir) override;
     bool printerSetup(QPrinter* printer) override;
+    bool print(QPrinter* printer) override;
     std::unique_ptr<ProgressWindow> progress(const QString& caption, const QString& text, int delayMs,
                                              const QString& stopText) override;
 

@@ -16,6 +16,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 namespace qm {
 
@@ -217,7 +218,17 @@ std::unique_ptr<ProgressWindow> progress(const QString& caption, const QString& 
 
 LongWork::LongWork(const QString& caption, int delayMs) : window_(dlg::progress(caption, QString(), delayMs, QString())) {}
 
+LongWork::LongWork(const QString& caption, const QString& stopText, std::function<void()> stop, int delayMs)
+    : window_(dlg::progress(caption, QString(), delayMs, stopText)), stop_(std::move(stop))
+{
+}
+
 LongWork::~LongWork() = default;
+
+void LongWork::poll()
+{
+    if (window_->poll() && stop_) std::exchange(stop_, nullptr)();
+}
 
 void LongWork::run(const std::function<void(const StepReport& report)>& work)
 {
@@ -240,7 +251,7 @@ void LongWork::run(const std::function<void(const StepReport& report)>& work)
         told.done = done;
         told.total = total;
     };
-    window_->poll();
+    poll();
     std::thread worker([&] {
         try {
             work(report);
@@ -267,7 +278,7 @@ void LongWork::run(const std::function<void(const StepReport& report)>& work)
         // Steps that passed between two looks still show, in their order.
         for (size_t i = 0; i + 1 < steps.size(); ++i) window_->setStep(steps[i]);
         if (!step.isEmpty()) window_->setStep(step, done, total);
-        window_->poll();
+        poll();
     }
     worker.join();
     if (told.error) std::rethrow_exception(told.error);

@@ -8,6 +8,9 @@
 #include <QFileInfo>
 #include <sqlite3.h>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 namespace qm {
 
@@ -37,6 +40,40 @@ void throwSqliteError(int rc, const QString& msg, sqlite3* db)
 
 namespace {
 int g_busyWaitMs = 5000;
+
+// The sign is set once, at start; only its own thread reads it.
+WaitSign g_waitSign;
+std::atomic<std::thread::id> g_signThread;
+thread_local bool t_signShown = false;
+
+// Shows the sign once the wait on this thread has lasted long enough.
+void showWaitSign(qint64 waitedMs)
+{
+    if (t_signShown || waitedMs < kWaitSignAfterMs || std::this_thread::get_id() != g_signThread || !g_waitSign.begin)
+        return;
+    t_signShown = true;
+    g_waitSign.begin();
+}
+
+// Ends the sign when the call to the library that may have waited returns.
+struct WaitEnds {
+    ~WaitEnds() { endWaitSign(); }
+};
+}
+
+void setWaitSign(WaitSign sign)
+{
+    g_waitSign = std::move(sign);
+    g_signThread = std::this_thread::get_id();
+}
+
+WaitSign waitSign() { return g_waitSign; }
+
+void endWaitSign()
+{
+    if (!t_signShown) return;
+    t_signShown = false;
+    if (g_waitSign.end) g_waitSign.end();
 }
 
 // ---------------------------------------------------------------- Statement
@@ -57,6 +94,7 @@ void Statement::prepare()
 {
     if (!db_) throw DbError(QStringLiteral("数据库未连接"));
     QByteArray u = sql_.toUtf8();
+    const WaitEnds ends;
     const int rc = sqlite3_prepare_v2(db_, u.constData(), int(u.size()), &stmt_, nullptr);
     if (rc != SQLITE_OK) {
         QString msg = QString::fromUtf8(sqlite3_errmsg(db_));
@@ -140,6 +178,7 @@ void Statement::bind(const Params& params)
 bool Statement::step()
 {
     if (!stmt_) return false;
+    const WaitEnds ends;
     int rc = sqlite3_step(stmt_);
     if (rc == SQLITE_ROW) return true;
     if (rc == SQLITE_DONE) return false;
@@ -239,7 +278,8 @@ void Connection::open(const QString& path, bool create)
         sqlite3_close(db);
         throw DbError(msg + QStringLiteral(": ") + path);
     }
-    sqlite3_busy_timeout(db, g_busyWaitMs);
+    busyWaitMs_ = g_busyWaitMs;
+    sqlite3_busy_handler(db, &Connection::busyHandler, this);
     sqlite3_extended_result_codes(db, 1);
     sqlite3_create_function_v2(db, "rowids", 1, SQLITE_UTF8, nullptr, nullptr, rowidsStep, rowidsFinal, nullptr);
     sqlite3_create_function_v2(db, "contains_like", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, containsLike, nullptr,
@@ -257,6 +297,20 @@ void Connection::open(const QString& path, bool create)
         path_.clear();
         throw;
     }
+}
+
+int Connection::busyHandler(void* self, int count)
+{
+    auto* c = static_cast<Connection*>(self);
+    if (count == 0) c->busySince_.start();
+    const qint64 waited = c->busySince_.elapsed();
+    if (waited >= c->busyWaitMs_) return 0;
+    showWaitSign(waited);
+    // Short at first, as most locks are short; never past the wait.
+    constexpr int kSleepsMs[] = {1, 2, 5, 10, 15, 20};
+    const int sleep = kSleepsMs[std::min<size_t>(size_t(count), std::size(kSleepsMs) - 1)];
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::min<qint64>(sleep, c->busyWaitMs_ - waited)));
+    return 1;
 }
 
 void Connection::setBusyWait(int ms) { g_busyWaitMs = ms; }
@@ -318,6 +372,7 @@ void Connection::execScript(const QString& sql)
 {
     if (!db_) throw DbError(QStringLiteral("数据库未连接"));
     char* err = nullptr;
+    const WaitEnds ends;
     const int rc = sqlite3_exec(db_, sql.toUtf8().constData(), nullptr, nullptr, &err);
     if (rc != SQLITE_OK) {
         QString msg = QString::fromUtf8(err ? err : "error");

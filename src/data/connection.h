@@ -7,6 +7,7 @@
 #include <QPair>
 #include <QStringList>
 #include <QHash>
+#include <QElapsedTimer>
 #include "data/datacopy.h"
 #include "data/progress.h"
 #include <functional>
@@ -65,6 +66,8 @@ public:
     void open(const QString& path, bool create = false);
     // How long a statement waits for another program's lock before it fails
     // with DbBusyError; taken by connections opened afterwards.
+    // The wait is spent in short sleeps, so that the lock is taken soon after
+    // it is given up, and shown to the operator as WaitSign says.
     static void setBusyWait(int ms);
     static int busyWait();
     // Closes every dataset bound to this connection, then the database.
@@ -103,6 +106,11 @@ public:
 
 private:
     friend class Statement;
+    // SQLite's busy handler: true (1) while the wait for another
+    // connection's lock goes on.
+    static int busyHandler(void* self, int count);
+    int busyWaitMs_ = 0;
+    QElapsedTimer busySince_;
     // Prepared statements kept between runs of the same SQL text: the posting
     // and checkout paths run the same few dozen statements again and again.
     sqlite3_stmt* takeCached(const QString& sql);
@@ -158,6 +166,24 @@ private:
     std::function<bool()> stop_;
     bool stopped_ = false;
 };
+
+// What the interface shows while a statement waits for another program's
+// lock: `begin` once the wait has lasted kWaitSignAfterMs, on the thread that
+// set the sign only (the interface's), from inside the wait, where no event
+// may be processed; `end` once the statement is over, whether it got the lock
+// or gave up. Waits of other threads show nothing: their work has its own
+// window.
+struct WaitSign {
+    std::function<void()> begin;
+    std::function<void()> end;
+};
+inline constexpr int kWaitSignAfterMs = 300;
+void setWaitSign(WaitSign sign);
+WaitSign waitSign();
+// Ends the sign when one is shown on this thread; statements end it
+// themselves, and the interface once its events run again, whatever call
+// to the library waited.
+void endWaitSign();
 
 // Whether an SQLite result code says another connection held its lock.
 bool isBusyCode(int rc);

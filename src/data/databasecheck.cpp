@@ -79,6 +79,8 @@ Probe missingTables(sqlite3* db, QStringList& missing)
     return p;
 }
 
+int baseTableCount() { return int(std::size(kBaseTables)); }
+
 Probe quickCheck(sqlite3* db, bool& whole)
 {
     QStringList lines;
@@ -160,7 +162,7 @@ DatabaseCheck checkOpened(const QString& path, int busyWaitMs)
     Probe p = missingTables(db, missing);
     if (!p.ok()) {
         if ((p.rc & 0xff) != SQLITE_CORRUPT) return verdict(p);
-    } else if (missing.size() == int(std::size(kBaseTables))) {
+    } else if (missing.size() == baseTableCount()) {
         return {DatabaseFileState::NotDatabase, QStringLiteral("no tables of this program")};
     } else if (missing.isEmpty() && passesCheapChecks(db, path)) {
         return {DatabaseFileState::Usable, {}};

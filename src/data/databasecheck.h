@@ -43,9 +43,10 @@ DatabaseCheck checkWorkingDatabase(const QString& path, int busyWaitMs = kStartu
 
 // The check of a copy before it replaces anything: it opens, holds this
 // program's tables, passes SQLite's check of every page, and every index holds
-// exactly its table's rows (the check that finds an index damaged, at the cost
-// of about two reads of the file). Usable, NotDatabase, Damaged (with what was
-// found), or the state of a failure to read it. The file is only read, by
+// exactly its table's rows, in its order, a UNIQUE one no key twice (the
+// check that finds an index damaged, at the cost of about two reads of the
+// file). Usable, NotDatabase, MissingTables (their names), Damaged (with what
+// was found), or the state of a failure to read it. The file is only read, by
 // `threads` connections at once (0: as many as the machine offers, up to four).
 DatabaseCheck checkCopy(const QString& path, const Progress& progress = {}, int threads = 0);
 // checkCopy of a copy just written, while a second thread syncs it to the

@@ -21,6 +21,9 @@ DatabaseCheck verdict(const Probe& p);
 // The names of the base tables the file lacks; reading the schema also proves
 // the header and the first page.
 Probe missingTables(sqlite3* db, QStringList& missing);
+// How many base tables there are: a file lacking all of them is not this
+// program's database.
+int baseTableCount();
 // SQLite's check of every page, answering whether the file is whole. It
 // does not compare the indexes with their tables (checkCopy does).
 Probe quickCheck(sqlite3* db, bool& whole);

@@ -23,7 +23,10 @@ const int g_mmapThresholdFixed = mallopt(M_MMAP_THRESHOLD, 128 * 1024);
 // bytes or more are kept whole on their own.
 constexpr quint64 kPackedLengthLimit = 0xFFFFFF;
 
-// Rows read at a time by an on-demand dataset: a few screens of a grid.
+// Rows read at a time by an on-demand dataset: a screen of a grid where it is
+// first shown or moved to, growing to a few screens while rows are read on in
+// order (a grid scrolling, a print).
+constexpr int kFirstBlockRows = 64;
 constexpr int kBlockRows = 256;
 
 FieldType typeFromDecl(const char* decl)
@@ -218,7 +221,14 @@ void Dataset::open()
     if (active()) return;
     if (!conn_ || !conn_->isOpen()) throw DbError(objectName() + QStringLiteral(": 数据库未连接"));
     if (sql_.trimmed().isEmpty()) throw DbError(objectName() + QStringLiteral(": SQL 为空"));
-    Statement st(conn_->handle(), selectSql());
+    // A list read on demand opens the same few texts again and again, a
+    // search at every key: their statements are kept for the next opening.
+    const bool onDemand = onDemand_ && updatable_;
+    auto statement = [this, onDemand](const QString& sql) {
+        return onDemand ? std::make_unique<Statement>(*conn_, sql) : std::make_unique<Statement>(conn_->handle(), sql);
+    };
+    const std::unique_ptr<Statement> full = statement(selectSql());
+    Statement& st = *full;
     st.bind(params_);
     std::vector<int> src;
     buildFields(st, src);
@@ -228,7 +238,7 @@ void Dataset::open()
     arena_.clear();
     longTexts_.clear();
     dropBlock();
-    lazy_ = onDemand_ && updatable_;
+    lazy_ = onDemand;
     paged_ = lazy_ && byPage_ && pageable_ && pagesAlongIndex();
     if (lazy_) {
         // Rows are read later with the SQL's own select list, without the rowid in front.
@@ -236,14 +246,17 @@ void Dataset::open()
         for (int i : src) blockSrc_.push_back(i - 1);
         // Only the rowids now, or only their count; the prepared full query gave the fields.
         if (paged_) {
-            Statement count(conn_->handle(), QStringLiteral("SELECT count(*)") + baseClause_);
-            count.bind(params_);
-            rowids_.assign(count.step() ? size_t(sqlite3_column_int64(count.handle(), 0)) : 0, kUnknownRowid);
+            const auto count = statement(QStringLiteral("SELECT count(*)") + baseClause_);
+            const int n = count->step() ? int(sqlite3_column_int64(count->handle(), 0)) : 0;
+            rowids_.assignZeros(size_t(n));
+            runs_ = std::make_unique<PageRuns>();
+            runs_->count = runs_->tail = n;
         } else if (ordered_) {
-            Statement ids(conn_->handle(), rowidSql());
-            ids.bind(params_);
-            sqlite3_stmt* h = ids.handle();
-            while (ids.step()) rowids_.push_back(sqlite3_column_int64(h, 0));
+            const bool found = byPage_ && !condition_.isEmpty() && selectList_ == QLatin1String("*");
+            const auto ids = statement(found ? foundRowidsSql() : rowidSql());
+            ids->bind(params_);
+            sqlite3_stmt* h = ids->handle();
+            while (ids->step()) rowids_.push_back(sqlite3_column_int64(h, 0));
         } else {
             // All rowids in one step. The planner may read them from any index;
             // without ORDER BY the rows come in table order, as a whole read gives them.
@@ -278,8 +291,9 @@ void Dataset::close()
     if (state_ == State::Inactive) return;
     state_ = State::Inactive;
     cols_.clear();
-    rowids_.clear();
+    rowids_.release();
     paged_ = false;
+    runs_.reset();
     arena_.release();
     longTexts_.clear();
     dropBlock();
@@ -407,9 +421,10 @@ bool Dataset::locate(const QString& fieldName, const QVariant& value, bool parti
 
 int Dataset::rowOfRowid(qint64 rowid) const
 {
+    // A row the list has read is found among the rowids read so far.
+    if (const int row = knownRowOf(rowid); row >= 0 || !paged_) return row;
     readAllRowids();
-    auto it = std::find(rowids_.begin(), rowids_.end(), rowid);
-    return it == rowids_.end() ? -1 : int(it - rowids_.begin());
+    return knownRowOf(rowid);
 }
 
 size_t Dataset::slotOf(int row) const
@@ -420,34 +435,54 @@ size_t Dataset::slotOf(int row) const
 
 void Dataset::loadBlock(int row) const
 {
-    // A block reaching a little before the row, for a grid scrolling either way.
-    const int start = std::max(0, std::min(row - kBlockRows / 4, recordCount() - kBlockRows));
-    const int end = std::min(recordCount(), start + kBlockRows);
+    // A block reaching a little before the row, for a grid scrolling either
+    // way; twice the last one when the row follows on from it, and mostly
+    // above the row when the rows are read upwards.
+    const bool readingOn = blockRows_ > 0 && row >= blockStart_ - blockRows_ && row < blockStart_ + 2 * blockRows_;
+    const bool upwards = readingOn && row < blockStart_;
+    const int rows = readingOn ? std::min(kBlockRows, 2 * blockRows_) : kFirstBlockRows;
+    const int start = std::max(0, std::min(row - (upwards ? rows * 3 / 4 : rows / 4), recordCount() - rows));
+    const int end = std::min(recordCount(), start + rows);
     for (auto& c : cols_) { c.payload.clear(); c.tag.clear(); }
     arena_.clear();
     longTexts_.clear();
     dropBlock();
+    // One read transaction for the block's rowids and rows: the file's lock and
+    // its check for another program's changes are taken once, not at every row.
+    ReadTransaction reading(conn_->handle());
     ensureRowids(start, end);
-    // One read transaction for the block: the file's lock and its check for
-    // another program's changes are taken once, not at every row. Inside a
-    // transaction, or beside a statement still reading, the lock is held already.
-    struct ReadTransaction {
-        sqlite3* db = nullptr;
-        explicit ReadTransaction(sqlite3* h)
-        {
-            if (!sqlite3_get_autocommit(h)) return;
-            for (sqlite3_stmt* s = sqlite3_next_stmt(h, nullptr); s; s = sqlite3_next_stmt(h, s))
-                if (sqlite3_stmt_busy(s)) return;
-            if (sqlite3_exec(h, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK) db = h;
+    auto emptyRow = [this] {
+        for (auto& c : cols_) { c.payload.push_back(0); c.tag.push_back(TagNull); }
+    };
+    // Rows whose rowids ascend closely, as a table read in its own order
+    // gives them, are read by one pass over their span rather than one
+    // lookup a row; rows of the span the dataset does not hold are passed over.
+    bool ascending = end - start > 1;
+    for (int r = start + 1; ascending && r < end; ++r) ascending = rowids_[size_t(r - 1)] > 0 && rowids_[size_t(r - 1)] < rowids_[size_t(r)];
+    ascending = ascending && rowids_[size_t(end - 1)] - rowids_[size_t(start)] < 2 * qint64(end - start);
+    if (ascending) {
+        Statement st(*conn_, QStringLiteral("SELECT rowid, ") + selectList_ + baseClause_ +
+                                 QStringLiteral(" WHERE rowid>=:__from AND rowid<=:__to ORDER BY rowid"));
+        st.bind(params_);
+        sqlite3_stmt* h = st.handle();
+        sqlite3_bind_int64(h, sqlite3_bind_parameter_index(h, ":__from"), rowids_[size_t(start)]);
+        sqlite3_bind_int64(h, sqlite3_bind_parameter_index(h, ":__to"), rowids_[size_t(end - 1)]);
+        int r = start;
+        while (r < end && st.step()) {
+            const qint64 rowid = sqlite3_column_int64(h, 0);
+            // A row deleted meanwhile by another program reads as empty.
+            for (; r < end && rowids_[size_t(r)] < rowid; ++r) emptyRow();
+            if (r == end || rowids_[size_t(r)] != rowid) continue;
+            for (size_t i = 0; i < fields_.size(); ++i) appendCellRaw(cols_[i], st, blockSrc_[i] + 1);
+            ++r;
         }
-        ~ReadTransaction()
-        {
-            if (db && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
-                sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-        }
-    } reading(conn_->handle());
+        for (; r < end; ++r) emptyRow();
+        blockStart_ = start;
+        blockRows_ = end - start;
+        return;
+    }
     // The SQL's own columns: a result computed in the select list shows as the query gives it.
-    Statement st(conn_->handle(), QStringLiteral("SELECT ") + selectList_ + baseClause_ + QStringLiteral(" WHERE rowid=:__rowid"));
+    Statement st(*conn_, QStringLiteral("SELECT ") + selectList_ + baseClause_ + QStringLiteral(" WHERE rowid=:__rowid"));
     st.bind(params_);
     sqlite3_stmt* h = st.handle();
     const int rowidAt = sqlite3_bind_parameter_index(h, ":__rowid");
@@ -456,10 +491,10 @@ void Dataset::loadBlock(int row) const
         sqlite3_reset(h); // the bindings stay
         sqlite3_bind_int64(h, rowidAt, rowid);
         // A row not yet written, or deleted meanwhile by another program, reads as empty.
-        if (rowid != 0 && st.step()) {
+        if (rowid != kNoRow && st.step()) {
             for (size_t i = 0; i < fields_.size(); ++i) appendCellRaw(cols_[i], st, blockSrc_[i]);
         } else {
-            for (auto& c : cols_) { c.payload.push_back(0); c.tag.push_back(TagNull); }
+            emptyRow();
         }
     }
     blockStart_ = start;

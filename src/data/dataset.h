@@ -19,6 +19,9 @@
 namespace qm {
 
 namespace detail {
+struct Place;
+struct PageRuns;
+
 // A growable array of plain values on malloc/realloc: large blocks grow in
 // place (the C library remaps them) instead of being copied at each doubling.
 template <typename T>
@@ -36,6 +39,11 @@ public:
     ~PodBuffer() { std::free(p_); }
 
     size_t size() const { return n_; }
+    bool empty() const { return n_ == 0; }
+    T* begin() { return p_; }
+    T* end() { return p_ + n_; }
+    const T* begin() const { return p_; }
+    const T* end() const { return p_ + n_; }
     T* data() { return p_; }
     const T* data() const { return p_; }
     T& operator[](size_t i) { return p_[i]; }
@@ -58,6 +66,21 @@ public:
     }
     void clear() { n_ = 0; }
     void release() { std::free(p_); p_ = nullptr; n_ = cap_ = 0; }
+    // `count` zero values. A large block comes from the system already zero and
+    // is not touched: its pages cost nothing until they are written.
+    void assignZeros(size_t count)
+    {
+        release();
+        if (count == 0) return;
+        p_ = static_cast<T*>(std::calloc(count, sizeof(T)));
+        if (!p_) throw std::bad_alloc();
+        n_ = cap_ = count;
+    }
+    void assign(const T* from, const T* to)
+    {
+        clear();
+        append(from, size_t(to - from));
+    }
 
 private:
     void grow(size_t need)
@@ -153,14 +176,24 @@ public:
     void setFetchOnDemand(bool on) { onDemand_ = on; }
     bool fetchOnDemand() const { return onDemand_; }
     // With rows fetched on demand: a query over a whole table (no WHERE, no
-    // LIMIT), in table order or in an order an index gives, opens on one count
-    // of its rows, and its rowids are read a page at a time as the rows are
-    // needed, from whichever end is nearer; opening and the first and last
-    // screens then cost about the same whatever the number of rows. Other
-    // queries read their rowids at opening, as above; so does any query once a
-    // row is appended to it in an order of its own, an edit moves a row in its
-    // order, or a row is looked up (locate, rowOfRowid). Takes effect at the
-    // next open.
+    // LIMIT), in table order or ordered by one column that an index gives,
+    // opens on one count of its rows, and its rowids are read a block at a
+    // time as the rows are needed, by key: a block after the last row of the
+    // block before it, or from the far end before the first row of the block
+    // after it. Opening and the first and last screens then cost about the
+    // same whatever the number of rows, and a row another program adds or
+    // deletes meanwhile is never shown twice nor left out between two blocks.
+    // The count stays as it was at opening until the query is opened again: a
+    // row added inside a block already read, or beyond the count, waits for
+    // that; a row deleted reads as empty (at the end of the list when its
+    // block was not read yet). Rows that moved where the blocks met are told
+    // to the views by rowsReplaced. A query with a condition reads the rowids
+    // of the rows it finds at opening, found through the condition's own index
+    // and then ordered, so that a search costs what it finds and not the
+    // length of the table. Other queries read their rowids at opening, as
+    // above; so does any query once a row is appended to it in an order of
+    // its own, an edit moves a row in its order, or a row is looked up
+    // (locate; rowOfRowid of a row not read yet). Takes effect at the next open.
     void setRowidsByPage(bool on) { byPage_ = on; }
     // The row holding `rowid`, or -1.
     int rowOfRowid(qint64 rowid) const;
@@ -248,6 +281,9 @@ signals:
     void rowChanged(int row);
     void rowInserted(int row);
     void rowRemoved(int row);
+    // The rows first..last now hold other rows of the table (another
+    // program's change found while reading): views show them anew.
+    void rowsReplaced(int first, int last);
     void fieldsChanged();
     void stateChanged();
 
@@ -273,13 +309,25 @@ private:
     void loadBlock(int row) const;
     void dropBlock() const { blockRows_ = 0; }
     QString rowidSql() const;
-    // Rowids read by page (datasetpaging.cpp).
+    // Rowids read by key (datasetpaging.cpp).
     void detectPaging(const QString& base, const QString& rest);
     bool pagesAlongIndex() const;
-    QString pageSql(bool reverse) const;
+    // The rowids of a query with a condition, found through the condition's index and then ordered.
+    QString foundRowidsSql() const;
     qint64 rowidOf(int row) const;
     void ensureRowids(int from, int to) const;
-    void readRowidPage(int page) const;
+    void extendHead(int end) const;
+    void extendTail(int start) const;
+    void dropTail() const;
+    std::vector<qint64> readRowids(const detail::Place* after, bool backwards, int n) const;
+    detail::Place placeOf(qint64 rowid) const;
+    int placesBefore(const std::vector<qint64>& read, const detail::Place& bound, bool backwards) const;
+    bool comesBefore(qint64 rowid, const detail::Place& bound, bool backwards) const;
+    int knownRowOf(qint64 rowid) const;
+    // A row appended in table order and stored: the last row of the order.
+    void keepAppended(int row) const;
+    // A row leaving the list: the rows after it move up one place.
+    void forgetRow(int row) const;
     // Every rowid at once; the rows are then held as any on-demand result's.
     void readAllRowids() const;
     bool ordersBy(const QString& field) const;
@@ -296,8 +344,9 @@ private:
     // Whole results hold every row here; on-demand results one block of rows,
     // from row blockStart_ on.
     mutable std::vector<Column> cols_;
-    // On-demand results read by page hold kUnknownRowid where a page is not read yet.
-    mutable std::vector<qint64> rowids_;
+    // Rowids read by key are held only where a block is read (kNoRow: a row
+    // not stored); elsewhere they are 0, not read yet.
+    mutable detail::PodBuffer<qint64> rowids_;
     mutable detail::PodBuffer<char> arena_;
     mutable std::vector<QByteArray> longTexts_; // texts too long to pack into one word
     bool onDemand_ = false;
@@ -307,10 +356,14 @@ private:
     QString selectList_;   // the SQL's select list, which on-demand rows are read with
     std::vector<int> blockSrc_; // each field's column in a row read with it
     bool byPage_ = false;
-    mutable bool paged_ = false;  // this result's rowids are read by page
-    bool pageable_ = false;       // the SQL is a whole table, in table or index order
-    QString baseClause_;          // " from table", before the order
-    QString orderTerms_, reversedTerms_; // the ORDER BY terms and their reverse; empty: table order
+    mutable bool paged_ = false;  // this result's rowids are read by key
+    bool pageable_ = false;       // the SQL is a whole table, in table order or along one column
+    QString baseClause_;          // " from table", before the condition and the order
+    QString condition_;           // "where ...", empty when none
+    QString orderTerms_;          // the ORDER BY terms as written; empty: table order
+    QString pageColumn_;          // the one term read by key, without its direction; empty: rowid
+    bool pageDown_ = false;       // that term descends
+    mutable std::unique_ptr<detail::PageRuns> runs_;
     mutable int blockStart_ = 0;
     mutable int blockRows_ = 0;
     int cur_ = -1;

@@ -43,7 +43,7 @@ void Dataset::append()
     if (lazy_) dropBlock();
     else
         for (auto& c : cols_) { c.payload.push_back(0); c.tag.push_back(TagNull); }
-    rowids_.push_back(0);
+    rowids_.push_back(kNoRow);
     cur_ = recordCount() - 1;
     buf_.assign(fields_.size(), QVariant());
     modified_.assign(fields_.size(), false);
@@ -157,6 +157,7 @@ void Dataset::post()
         const qint64 rowid = conn_->lastInsertRowid();
         if (t) t->commit();
         rowids_[size_t(cur_)] = rowid;
+        if (paged_) keepAppended(cur_);
         state_ = State::Browse;
         refreshRowFromTable(cur_);
     } else {
@@ -214,10 +215,11 @@ void Dataset::remove()
 
 void Dataset::dropRow(int row)
 {
+    if (paged_) forgetRow(row);
     if (lazy_) dropBlock();
     else
         for (auto& c : cols_) { c.payload.erase(size_t(row)); c.tag.erase(size_t(row)); }
-    rowids_.erase(rowids_.begin() + row);
+    rowids_.erase(size_t(row));
     cur_ = std::min(cur_ > row ? cur_ - 1 : cur_, recordCount() - 1);
     eof_ = isEmpty();
     emit rowRemoved(row);

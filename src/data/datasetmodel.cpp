@@ -14,6 +14,9 @@ DatasetModel::DatasetModel(Dataset* ds, QObject* parent) : QAbstractTableModel(p
     connect(ds, &Dataset::rowChanged, this, [this](int row) {
         if (row >= 0 && row < rowCount()) emit dataChanged(index(row, 0), index(row, columnCount() - 1));
     });
+    connect(ds, &Dataset::rowsReplaced, this, [this](int first, int last) {
+        if (last < rowCount()) emit dataChanged(index(first, 0), index(last, columnCount() - 1));
+    });
     connect(ds, &Dataset::rowInserted, this, &DatasetModel::reset);
     connect(ds, &Dataset::rowRemoved, this, &DatasetModel::reset);
 }

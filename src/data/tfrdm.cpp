@@ -185,8 +185,10 @@ Tfrdm::Tfrdm(QObject* parent) : QObject(parent)
     AQstore = make("AQstore", QStringLiteral("SELECT * from store"));
     AQspec = make("AQspec", QStringLiteral("select * from spec"));
     AQoutlist = make("AQoutlist", QStringLiteral("select * from outlist"));
-    // The document lists show every header of a kind: years of sales.
+    // The document lists show every header of a kind: years of sales, read
+    // by the block as they are shown, and a search reads what it finds.
     AQoutlist->setFetchOnDemand(true);
+    AQoutlist->setRowidsByPage(true);
     AQoutdetail = make("AQoutdetail", QStringLiteral("select * from outdetail"));
     AQdetail = make("AQdetail", QStringLiteral("select * from outdetail"));
     AQtotallist = make("AQtotallist", QStringLiteral("select * from totallist"));

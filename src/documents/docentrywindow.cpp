@@ -5,6 +5,7 @@
 #include "common/datepicker.h"
 #include "common/dialogs.h"
 #include "common/formats.h"
+#include "data/damage.h"
 #include "data/datasetmodel.h"
 #include "data/schema.h"
 #include "data/tfrdm.h"
@@ -310,6 +311,11 @@ bool EntryWindow::recalcOrRefuse()
     } catch (const Refusal& r) {
         dlg::showMessage(r.message());
         return false;
+    } catch (const AppError& e) {
+        // Rolled back; the window already shows what is stored. The cause a
+        // retry cannot mend (the disk) is named on a second line.
+        dlg::showMessage(withTrueCause(text::catchAll(), e));
+        return false;
     }
 }
 
@@ -382,6 +388,12 @@ bool EntryWindow::enterCode(const QString& code)
         return true;
     } catch (const Refusal& r) {
         dlg::showMessage(r.message());
+        return false;
+    } catch (const DbError& e) {
+        // A lookup that met damage (or a full or failing disk) says so, not
+        // that the code is unknown.
+        if (trueCause(e).isEmpty()) throw;
+        dlg::showMessage(reasonOf(e));
         return false;
     }
     if (Field* f = rows->findField("sl")) DBGrid1->setCurrentIndex(model_->index(std::max(rows->recNo(), 0), f->index));
@@ -631,14 +643,15 @@ void EntryWindow::closeEvent(QCloseEvent* e)
     // The row being entered is written; after that nothing the closing moves writes.
     if (!closing_ && !readOnly_) writePendingRow();
     closing_ = true;
-    rows->close();
     guardDatasets(false);
     try {
         // Blank rows go; a sale or sales return with nothing else goes with them.
         if (!voided_ && !readOnly_ && !posted_) purgeBlankRows(frdm->ADOCon, d_, intno_);
     } catch (const AppError&) {
     }
+    // A message of the copy shows over the document, not over a grid without its data.
     copyToBak();
+    rows->close();
     // The list shows what is stored now (a new document, new totals): the
     // document's own row when the list holds it, else the list read again.
     Dataset* head = frdm->AQoutlist;
@@ -675,14 +688,15 @@ void EntryWindow::setReadOnlyState(bool on)
     for (const char* name : {"Edit12", "Edit17"})
         if (QLineEdit* e = boxes_.value(name)) e->setReadOnly(on);
     if (model_) model_->editable = !on;
-    // What writes goes; 打印 and 退回 stay.
-    for (QToolButton* b : findChildren<QToolButton*>()) {
+    // What writes goes; 打印 and 退回 stay. Only this window's own buttons:
+    // a window it owns (a pick list, the cash tender) keeps its own.
+    for (QToolButton* b : toolBar_->findChildren<QToolButton*>()) {
         const QString name = b->objectName();
         if (name.startsWith(QLatin1String("ToolButton")) && name != QLatin1String("ToolButton5") &&
             name != QLatin1String("ToolButton7"))
             b->setEnabled(!on);
     }
-    if (auto* b = findChild<QPushButton*>(QStringLiteral("Button1"))) b->setEnabled(!on);
+    if (auto* b = central_->findChild<QPushButton*>(QStringLiteral("Button1"))) b->setEnabled(!on);
 }
 
 void EntryWindow::showPosted(const PostedRefusal& r)

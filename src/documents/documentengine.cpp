@@ -308,11 +308,20 @@ Params productForCode(Connection& c, const DocDesc& d, const QString& code, cons
 {
     const QString typed = code.trimmed();
     const bool barcode = typed.size() >= 13;
+    const QString column = barcode ? QStringLiteral("name") : QStringLiteral("sphh");
     Statement st(c, QStringLiteral("SELECT intno, sphh, spmc, spbzxh, sl_j, dj_n, dj_w, spgg, spmz, hydj, name "
                                             "FROM product WHERE %1=:p1 LIMIT 1")
-                                 .arg(barcode ? QStringLiteral("name") : QStringLiteral("sphh")));
+                                 .arg(column));
     st.bind("p1", typed);
-    if (!st.step()) throw Refusal(barcode ? text::noBarcode() : text::noCode());
+    if (!st.step()) {
+        // A damaged index may miss a code without an error. The table itself,
+        // read past the index, says whether the code is really unknown; this
+        // costs one scan of the products, and only for a code not found.
+        if (c.scalar(QStringLiteral("SELECT 1 FROM product NOT INDEXED WHERE %1=:p1 LIMIT 1").arg(column), {{"p1", typed}})
+                .isValid())
+            throw DbDamagedError(QStringLiteral("the index of product.%1 misses '%2', which the table holds").arg(column, typed));
+        throw Refusal(barcode ? text::noBarcode() : text::noCode());
+    }
     double price = num(st.value(5));
     if (d.codePrice == CodePrice::RetailOrMember)
         price = num(st.value(partyCode.trimmed() == kCash ? 8 : 9));

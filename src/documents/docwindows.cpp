@@ -14,6 +14,7 @@
 #include "shell/windowprotocol.h"
 #include <QCloseEvent>
 #include <QGridLayout>
+#include <QAbstractSpinBox>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -125,7 +126,8 @@ private:
 
 // A cell's editor keeps what was typed before the grid acts on Enter: the
 // value goes into the row and the editor closes at once, then the key goes on
-// to the grid's own handling. A value the row refuses keeps the editor open.
+// to the grid's own handling. A value the row refuses keeps the editor open,
+// its text selected.
 class CellDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
@@ -144,7 +146,13 @@ protected:
             if (key == Qt::Key_Return || key == Qt::Key_Enter) {
                 kept_ = true;
                 emit commitData(editor);
-                if (!kept_) return true;
+                if (!kept_) {
+                    // Refused: the text stays, selected, so that what is
+                    // typed next replaces it rather than adding to it.
+                    if (auto* line = qobject_cast<QLineEdit*>(editor)) line->selectAll();
+                    else if (auto* spin = qobject_cast<QAbstractSpinBox*>(editor)) spin->selectAll();
+                    return true;
+                }
                 emit closeEditor(editor, NoHint);
                 return false;
             }

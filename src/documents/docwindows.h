@@ -116,7 +116,8 @@ protected:
     // 刷新; `alsoWrite` goes into the same transaction before the recalculation.
     // Kinds with windows of their own show more after it.
     virtual void recalcBill(const std::function<void()>& alsoWrite = {});
-    // 刷新, with a refusal's message shown; false when refused (nothing written).
+    // 刷新, with the message of a refusal or a failure shown; false when
+    // refused or failed (nothing written, the window showing what is stored).
     bool recalcOrRefuse();
     // The header after a recalculation, or its totals (`only`) while a row is
     // being entered; kinds with windows of their own show more.

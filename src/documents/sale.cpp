@@ -200,9 +200,10 @@ double turnoverSinceLogin(Connection& c)
     return c.scalar(QStringLiteral("SELECT amount FROM totallist ORDER BY rowid LIMIT 1")).toDouble();
 }
 
-double storedTurnover(Connection& c)
+double runningTurnover(Connection& c, const Header& shown)
 {
-    return c.scalar(QStringLiteral("SELECT rest FROM totallist ORDER BY rowid LIMIT 1")).toDouble();
+    // Posting adds the sale to the turnover: a posted sale is counted there once.
+    return turnoverSinceLogin(c) + (shown.pass ? 0.0 : shown.amount);
 }
 
 double showTurnover(Connection& c, double saleOnScreen)
@@ -226,8 +227,10 @@ double showFrontDeskTurnover(Connection& c, double saleOnScreen)
     return shown;
 }
 
+DueChanged::DueChanged() : Refusal(QStringLiteral("本单合计已改变,请核对找零后再按确定！")) {}
+
 void postTendered(Connection& c, const QString& docIntno, const HeaderInput& in, double cashTaken,
-                  const QString& operatorCode, bool dropLast)
+                  const QString& operatorCode, bool dropLast, std::optional<double> dueShown)
 {
     const DocDesc& d = saleDesc();
     Transaction t(c);
@@ -247,6 +250,8 @@ void postTendered(Connection& c, const QString& docIntno, const HeaderInput& in,
     // The amount due as the rows stand now.
     const Header h = recalc(c, d, docIntno, in);
     const double due = sale::amountDue(h.amount, h.deduck);
+    // The change is the one the tender showed, or nothing is posted.
+    if (dueShown && sale::moneyText(*dueShown) != sale::moneyText(due)) throw DueChanged();
     requireInRange(cashTaken, Magnitude::Amount);
     requireInRange(cashTaken - due, Magnitude::Amount);
     // The books take in only what the till was given.

@@ -29,18 +29,29 @@ void storeClosingBalance(Connection& c, const DocDesc& d, const Header& h);
 double turnoverSinceLogin(Connection& c);
 // Writes the turnover plus the sale on screen and returns it (总营业额).
 double showTurnover(Connection& c, double saleOnScreen);
-// The turnover as stored: what the sale window last wrote, or posting left.
-double storedTurnover(Connection& c);
+// 总营业额 beside a sale as shown: the turnover since login plus the sale's
+// amount, unless the sale is posted and so among the turnover already.
+double runningTurnover(Connection& c, const Header& shown);
 // The front desk's own turnover in the options row: amount, raised by every
 // checkout, and amount0, that plus the sale being tendered.
 double showFrontDeskTurnover(Connection& c, double saleOnScreen);
+
+// The amount due of a sale differs from the one the tender showed: the sale
+// was changed while the cashier took the cash. Nothing is written.
+class DueChanged : public Refusal {
+public:
+    DueChanged();
+};
 
 // The checkout of a tendered sale, in one transaction: an empty last row goes
 // when `dropLast`, the last row keeps the cash handed over (pay) and the change
 // (rest), the header's pay becomes what the till keeps (the amount due), the
 // sale is posted as 过帐 posts it, and the front desk's turnover grows by the
-// sale. Refusals and failures roll it all back. Run checkBeforePosting first.
+// sale. With `dueShown` (the tender's 合计) the sale is posted only at that
+// amount due, to the cent, so that the change stored and printed is the one
+// shown; else DueChanged. Refusals and failures roll it all back. Run
+// checkBeforePosting first.
 void postTendered(Connection& c, const QString& docIntno, const HeaderInput& in, double cashTaken,
-                  const QString& operatorCode, bool dropLast = false);
+                  const QString& operatorCode, bool dropLast = false, std::optional<double> dueShown = {});
 
 }

@@ -58,6 +58,8 @@ QByteArray rightAligned(const QByteArray& text, int width)
 
 QByteArray money(double v) { return formatFloat(QStringLiteral("0.0"), v).toLatin1(); }
 
+QByteArray cash(double v) { return formatFloat(QStringLiteral("0.0#"), v).toLatin1(); }
+
 namespace {
 QByteArray twoDigits(int v) { return QByteArray::number(v % 100).rightJustified(2, '0'); }
 }
@@ -84,9 +86,9 @@ QByteArray render(const Content& c)
         line(nameField(r.name) + rightAligned(formatFloat(QString(), r.sl).toLatin1(), 2)
              + rightAligned(money(r.price), 6) + rightAligned(money(r.amount), 6));
     line(rule);
-    line(gbk(QStringLiteral("合计:")) + rightAligned(money(c.amount), 8) + gbk(QStringLiteral("    现金:"))
-         + rightAligned(money(c.pay), 8));
-    line(gbk(QStringLiteral("找零:")) + rightAligned(money(c.rest), 6));
+    line(gbk(QStringLiteral("合计:")) + rightAligned(cash(c.amount), 8) + gbk(QStringLiteral("    现金:"))
+         + rightAligned(cash(c.pay), 8));
+    line(gbk(QStringLiteral("找零:")) + rightAligned(cash(c.rest), 6));
     line(gbk(c.slogan));
     for (int i = 0; i < 5; ++i) line(" ");
     return out;

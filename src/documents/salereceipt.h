@@ -44,8 +44,11 @@ QByteArray gbk(const QString& text);
 QByteArray nameField(const QString& name, int width = NameWidth);
 // `text` right-aligned in `width` columns; a longer text is kept whole.
 QByteArray rightAligned(const QByteArray& text, int width);
-// Money as the receipt shows it: one decimal, rounded.
+// Money as the receipt's rows show it: one decimal, rounded.
 QByteArray money(double v);
+// Money that changes hands (合计, 现金, 找零): one decimal, two when there
+// are cents, so that the change printed is the change given.
+QByteArray cash(double v);
 
 // The whole receipt, line by line, each line ended by CR LF.
 QByteArray render(const Content& c);

@@ -1,10 +1,12 @@
 #include "documents/salewindows.h"
+#include "admin/errorhandler.h"
 #include "common/clock.h"
 #include "common/dialogs.h"
 #include "common/formats.h"
 #include "common/printer.h"
 #include "common/receiptprinter.h"
 #include "data/bakcopy.h"
+#include "data/damage.h"
 #include "data/tfrdm.h"
 #include "documents/sale.h"
 #include "documents/salereceipt.h"
@@ -13,6 +15,7 @@
 #include "shell/commands.h"
 #include "shell/mainwindow.h"
 #include "shell/session.h"
+#include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QTableView>
@@ -48,6 +51,22 @@ void refuse(const QString& message)
     if (!message.isEmpty()) dlg::showMessage(message);
     dlg::showMessage(text::catchAll());
 }
+
+// Why the next sale did not open, in the operator's words: a refusal's own
+// text, another program's lock, a full disk, damage or a failing disk; empty
+// for anything else (SQLite's words and the statement go to the log only).
+QString reasonInWords(std::exception_ptr failure)
+{
+    try {
+        std::rethrow_exception(failure);
+    } catch (const Refusal& r) {
+        return r.message();
+    } catch (const std::exception& e) {
+        return dynamic_cast<const DbBusyError*>(&e) || !trueCause(e).isEmpty() ? reasonOf(e) : QString();
+    } catch (...) {
+    }
+    return {};
+}
 }
 
 // ------------------------------------------------------------ entry window
@@ -65,11 +84,17 @@ SaleEntryWindow::SaleEntryWindow(const DocDesc& desc, QWidget* owner) : EntryWin
     box("Edit12")->installEventFilter(this);
 }
 
+SaleEntryWindow::~SaleEntryWindow()
+{
+    // The tender goes while this window is whole: its end opens the sale again.
+    if (Frcash && Frcash->parent() == this) delete Frcash;
+}
+
 void SaleEntryWindow::showTotals(const Header& h, const QStringList& only)
 {
     EntryWindow::showTotals(h, only);
-    // 总营业额 is what is stored, whatever the window shows beside it.
-    box("Edit8")->setText(formatFloat(QStringLiteral("0.00"), storedTurnover(frdm->ADOCon)));
+    // 总营业额 goes with 金额合计, the row being entered and all.
+    box("Edit8")->setText(formatFloat(QStringLiteral("0.00"), runningTurnover(frdm->ADOCon, h)));
 }
 
 void SaleEntryWindow::writeAlongside(const Header& h) { showTurnover(frdm->ADOCon, h.amount); }
@@ -104,16 +129,22 @@ void SaleEntryWindow::posted() { DocumentWindow::ToolButton5Click(); }
 
 void SaleEntryWindow::ToolButton8Click()
 {
-    if (Frcash) {
+    if (Frcash && Frcash->isVisible()) {
         Frcash->raise();
         Frcash->activateWindow();
         return;
     }
+    tender();
+}
+
+void SaleEntryWindow::tender(const QString& cash)
+{
     if (!writable()) return;
     Header h;
     // The checkout starts here: a failure says so, and the window shows what is stored.
     try {
-        if (!finishRows() || !recalcOrRefuse()) return;
+        // A blank last row stays for the next code; the checkout drops it.
+        if (!writePendingRow() || !recalcOrRefuse()) return;
         h = readHeader(frdm->ADOCon, d_, intno_);
         showFrontDeskTurnover(frdm->ADOCon, h.amount);
     } catch (const std::exception&) {
@@ -121,11 +152,31 @@ void SaleEntryWindow::ToolButton8Click()
         reread();
         return;
     }
-    auto* w = new TFrcash(this, h.amount, h.deduck, [this](double cash) { frontDeskPostAndPrint(cash); });
+    const double due = sale::amountDue(h.amount, h.deduck);
+    auto* w = new TFrcash(this, h.amount, h.deduck, [this, due](double taken) { frontDeskPostAndPrint(taken, due); });
+    holdForTender(true);
+    // However the tender ends (确定, 取消, Esc, its frame), the sale is open
+    // again before the checkout runs.
+    connect(w, &QDialog::finished, this, [this] { holdForTender(false); });
+    if (!cash.isEmpty()) w->Edit2->setText(cash);
     w->show();
 }
 
-void SaleEntryWindow::frontDeskPostAndPrint(double cashTaken)
+void SaleEntryWindow::holdForTender(bool on)
+{
+    setReadOnlyState(on);
+    central_->setEnabled(!on);
+    toolBar_->setEnabled(!on);
+}
+
+void SaleEntryWindow::closeEvent(QCloseEvent* e)
+{
+    // The tender goes first; the sale is then closed as it stands.
+    if (Frcash && Frcash->parent() == this && Frcash->isVisible()) Frcash->close();
+    EntryWindow::closeEvent(e);
+}
+
+void SaleEntryWindow::frontDeskPostAndPrint(double cashTaken, std::optional<double> dueShown)
 {
     Connection& c = frdm->ADOCon;
     if (!writable()) return;
@@ -141,9 +192,16 @@ void SaleEntryWindow::frontDeskPostAndPrint(double cashTaken)
         bool dropLast = false;
         if (checkBeforePosting(c, d_, intno_, input(), dropLast)) {
             writing = true;
-            postTendered(c, intno_, input(), cashTaken, qm::session().operatorCode, dropLast);
+            postTendered(c, intno_, input(), cashTaken, qm::session().operatorCode, dropLast, dueShown);
             posted = true;
         }
+    } catch (const DueChanged& r) {
+        // Changed while the cash was taken: the tender opens again with the
+        // amount due as stored and the change for the cash handed over.
+        reread();
+        dlg::showMessage(r.message());
+        tender(formatFloat(QString(), cashTaken));
+        return;
     } catch (const Refusal& r) {
         refuse(r.message());
     } catch (const std::exception&) {
@@ -171,8 +229,8 @@ void SaleEntryWindow::frontDeskPostAndPrint(double cashTaken)
         }
         // The copy runs on its own thread: the next customer does not wait for it.
         requestBakCopy();
-    } catch (const std::exception& e) {
-        showNoSale(QString::fromUtf8(e.what()));
+    } catch (const std::exception&) {
+        showNoSale(std::current_exception());
         return;
     }
     startNextSale();
@@ -209,20 +267,22 @@ void SaleEntryWindow::startNextSale()
         box("Edit10")->setText(sale::walkInCustomer());
         recalcBill();
         frdm->AQoutdetail->last();
-    } catch (const std::exception& e) {
+    } catch (const std::exception&) {
+        const std::exception_ptr failure = std::current_exception();
         // A next sale numbered but not opened is not left behind.
         try {
             if (!next.isEmpty()) dropIfEmpty(c, d_, next);
         } catch (const std::exception&) {
         }
-        showNoSale(QString::fromUtf8(e.what()));
+        showNoSale(failure);
         return;
     }
     box("Edit12")->setFocus();
 }
 
-void SaleEntryWindow::showNoSale(const QString& reason)
+void SaleEntryWindow::showNoSale(std::exception_ptr failure)
 {
+    appendToTextLog(describeError(this, failure));
     // The posted sale is no longer this window's: the window is left empty,
     // read-only, and says why; 退回 closes it.
     intno_.clear();
@@ -234,7 +294,9 @@ void SaleEntryWindow::showNoSale(const QString& reason)
         frdm->AQoutdetail->close();
     }
     for (QLineEdit* e : boxes_) e->clear();
-    dlg::showMessage(QStringLiteral("本单已过帐,下一张单没有打开:%1\n请退回后重新开单！").arg(reason));
+    const QString reason = reasonInWords(failure);
+    dlg::showMessage(reason.isEmpty() ? QStringLiteral("本单已过帐,下一张单没有打开！\n请退回后重新开单！")
+                                      : QStringLiteral("本单已过帐,下一张单没有打开:%1\n请退回后重新开单！").arg(reason));
 }
 
 // ------------------------------------------------------------- posted view

@@ -2,6 +2,7 @@
 #include "common/clock.h"
 #include "common/formats.h"
 #include "data/dataset.h"
+#include <QStringEncoder>
 #include <algorithm>
 #include <stdexcept>
 
@@ -223,7 +224,7 @@ void Layout::clearPages()
     // Swapped with empty ones, so that their memory goes back at once.
     std::vector<PageEntry>().swap(pageIndex_);
     std::vector<Placed>().swap(placed_);
-    QString().swap(textChars_);
+    QByteArray().swap(textChars_);
     std::vector<uint32_t>().swap(textEnds_);
     prepared_ = false;
     pagesChanged();
@@ -237,15 +238,20 @@ void Layout::pagesChanged()
 
 // -------------------------------------------------------------- page model
 
-QStringView Layout::storedText(size_t i) const
+QByteArrayView Layout::storedText(size_t i) const
 {
     const uint32_t from = i ? textEnds_[i - 1] : 0;
-    return QStringView(textChars_).mid(from, textEnds_[i] - from);
+    return QByteArrayView(textChars_).sliced(from, textEnds_[i] - from);
 }
 
 void Layout::addText(const QString& text)
 {
-    textChars_.append(text);
+    // As UTF-8: the digits, dates and codes that fill most cells take a byte a character.
+    const qsizetype at = textChars_.size();
+    textChars_.resize(at + text.size() * 3);
+    QStringEncoder utf8(QStringEncoder::Utf8);
+    char* end = utf8.appendToBuffer(textChars_.data() + at, text);
+    textChars_.resize(end - textChars_.constData());
     textEnds_.push_back(uint32_t(textChars_.size()));
 }
 
@@ -253,14 +259,15 @@ void Layout::addText(const QString& text)
 void Layout::replaceTexts(const std::vector<uint32_t>& at, const QString& text)
 {
     if (at.empty()) return;
-    QString chars;
-    chars.reserve(textChars_.size() + qsizetype(at.size()) * text.size());
+    const QByteArray replacement = text.toUtf8();
+    QByteArray chars;
+    chars.reserve(textChars_.size() + qsizetype(at.size()) * replacement.size());
     std::vector<uint32_t> ends;
     ends.reserve(textEnds_.size());
     size_t next = 0;
     for (size_t i = 0; i < textEnds_.size(); ++i) {
         if (next < at.size() && at[next] == i) {
-            chars.append(text);
+            chars.append(replacement);
             ++next;
         } else {
             chars.append(storedText(i));
@@ -288,7 +295,7 @@ void Layout::drawPlaced(Page& page, const Placed& placed) const
         default: {
             PageText t;
             t.rect = r;
-            t.text = storedText(text++).toString();
+            t.text = QString::fromUtf8(storedText(text++));
             t.element = e.id_;
             t.band = placed.kind;
             t.pointSize = e.pointSize_ > 0 ? e.pointSize_ : pointSize_;

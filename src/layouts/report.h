@@ -17,6 +17,7 @@
 //   r.summary().field(25, 1, 30, 6, frdm->AQtotallist, "hjsl");
 //   r.pageFooter(8).system(80, 1, 30, 6, qm::report::SystemData::PageNumber).text("第%1页").center();
 //   r.Preview();
+#include <QByteArray>
 #include <QFont>
 #include <QLineF>
 #include <QRectF>
@@ -309,7 +310,7 @@ private:
     QString valueText(const Element& e, int masterRow, int pageNumber) const;
     void configurePrinter(QPrinter& printer) const;
     void paintPage(QPainter& p, const Page& page, double dpiX, double dpiY) const;
-    QStringView storedText(size_t i) const;
+    QByteArrayView storedText(size_t i) const;
     void addText(const QString& text);
     void drawPlaced(Page& page, const Placed& placed) const;
     void pagesChanged();
@@ -325,7 +326,7 @@ private:
     // The page model.
     std::vector<PageEntry> pageIndex_;
     std::vector<Placed> placed_;
-    QString textChars_;              // every text, one after the other
+    QByteArray textChars_;           // every text in UTF-8, one after the other
     std::vector<uint32_t> textEnds_; // where each text ends in textChars_
     double left_ = 0, right_ = 0;    // the printable width's edges when prepared
     // Pages drawn from it.

@@ -283,7 +283,7 @@ void PreviewDialog::zoomTyped()
 
 void PreviewDialog::printClick()
 {
-    if (!dlg::printerSetup(&printer_)) return;
+    if (!dlg::print(&printer_)) return;
     layout_.configurePrinter(printer_);
     // A printer that cannot be started leaves the preview open.
     if (layout_.paint(printer_, printer_.fromPage(), printer_.toPage())) accept();

@@ -137,7 +137,7 @@ void saveOpening(OpeningKind kind, const QString& name, const QString& third, co
 {
     Dataset* ds = openingDataset(kind);
     if (!ds->active() || ds->isEmpty()) return;
-    const double value = parseNumber(opening);
+    const double value = parseBoxNumber(opening, QStringLiteral("rest"));
     requireBounded(value, kind == OpeningKind::Product ? Magnitude::Quantity : Magnitude::Amount, QStringLiteral("rest"));
     const auto& boxes = openingDesc(kind).boxes;
     try {

@@ -23,6 +23,9 @@ ProductGridModel::ProductGridModel(Dataset* ds, const QList<Column>& columns, in
     connect(ds, &Dataset::rowChanged, this, [this](int row) {
         if (row >= 0 && row < rowCount()) emit dataChanged(index(row, 0), index(row, columnCount() - 1));
     });
+    connect(ds, &Dataset::rowsReplaced, this, [this](int first, int last) {
+        if (last < rowCount()) emit dataChanged(index(first, 0), index(last, columnCount() - 1));
+    });
     reset();
 }
 

@@ -174,7 +174,7 @@ void requireStoredTotals()
 void saveCount(Dataset& products, const QString& typed)
 {
     if (!products.active() || products.isEmpty()) return;
-    const double counted = parseNumber(typed);
+    const double counted = parseBoxNumber(typed, QStringLiteral("factsl"));
     requireBounded(counted, Magnitude::Quantity, QStringLiteral("factsl"));
     Connection& c = *products.connection();
     Transaction t(c);

@@ -391,7 +391,18 @@ void Tfrproductedit::Button1Click()
     v.factory = Edit1->text();
     v.spgg = Edit25->text();
     v.name = Edit22->text();
-    for (const NumberBox& n : kNumberBoxes) v.*n.value = parseNumber((this->*n.box)->text());
+    // A number refused stores nothing and stays as typed, to be corrected.
+    auto refuse = [this](const OutOfRange& e) {
+        dlg::showMessage(e.message());
+        for (const NumberBox& n : kNumberBoxes)
+            if (e.column == QLatin1String(n.column)) (this->*n.box)->setFocus();
+    };
+    try {
+        for (const NumberBox& n : kNumberBoxes) v.*n.value = parseBoxNumber((this->*n.box)->text(), QLatin1String(n.column));
+    } catch (const OutOfRange& e) {
+        refuse(e);
+        return;
+    }
     v.outdate = dateOfBox(MaskEdit1);
     v.enddate = dateOfBox(MaskEdit2);
     v.spph = Edit4->text();
@@ -405,10 +416,7 @@ void Tfrproductedit::Button1Click()
     try {
         stored = product::store(*p, v, adding, qm::session().currentIntno);
     } catch (const OutOfRange& e) {
-        // Nothing was stored; the number stays as typed, to be corrected.
-        dlg::showMessage(e.message());
-        for (const NumberBox& n : kNumberBoxes)
-            if (e.column == QLatin1String(n.column)) (this->*n.box)->setFocus();
+        refuse(e);
         return;
     }
     if (stored.codeTaken) {

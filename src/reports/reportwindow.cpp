@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -251,20 +252,23 @@ void ReportWindow::fitColumns()
     const int digit = fm.horizontalAdvance(QLatin1Char('0'));
     const int margin = 2 * (DBGrid2->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, DBGrid2) + 1) + 2;
     const int rows = std::min(m->rowCount(), kSampleRows);
+    // Row by row: a model that reads its rows a block at a time reads each block once.
+    std::vector<int> text(size_t(m->columnCount()), 0);
+    std::vector<char> number(size_t(m->columnCount()), false);
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < m->columnCount(); ++c) {
+            if (DBGrid2->isColumnHidden(c)) continue;
+            const QModelIndex i = m->index(r, c);
+            text[size_t(c)] = std::max(text[size_t(c)], fm.horizontalAdvance(i.data().toString()));
+            number[size_t(c)] = number[size_t(c)] || (i.data(Qt::TextAlignmentRole).toInt() & Qt::AlignRight);
+        }
     for (int c = 0; c < m->columnCount(); ++c) {
         if (DBGrid2->isColumnHidden(c)) continue;
-        int text = 0;
-        bool number = false;
-        for (int r = 0; r < rows; ++r) {
-            const QModelIndex i = m->index(r, c);
-            text = std::max(text, fm.horizontalAdvance(i.data().toString()));
-            number = number || (i.data(Qt::TextAlignmentRole).toInt() & Qt::AlignRight);
-        }
         // Money keeps room for ten digits, a balance that grows further down
         // included; a longer name is cut short rather than crowding out the others.
-        if (number) text = std::max(text, digit * 10);
-        text = std::min(text, digit * 30);
-        DBGrid2->setColumnWidth(c, std::max(DBGrid2->horizontalHeader()->sectionSizeHint(c), text + margin));
+        int width = number[size_t(c)] ? std::max(text[size_t(c)], digit * 10) : text[size_t(c)];
+        width = std::min(width, digit * 30);
+        DBGrid2->setColumnWidth(c, std::max(DBGrid2->horizontalHeader()->sectionSizeHint(c), width + margin));
     }
 }
 
@@ -301,6 +305,7 @@ void ReportWindow::MaskEdit2DblClick() { pickDate(MaskEdit2); }
 void ReportWindow::reportClick()
 {
     if (printRunsFirst()) refreshClick();
+    const auto closed = qScopeGuard([this] { printClosed(); });
     report::Layout* r = printLayout();
     if (!r) return;
     r->ReportTitle = report::reportTitle();

@@ -73,6 +73,9 @@ protected:
     // Whether 打印 runs first, and the layout it previews (nullptr: none).
     virtual bool printRunsFirst() const { return true; }
     virtual report::Layout* printLayout() { return nullptr; }
+    // What the print read for itself goes once its preview has closed (or its
+    // preparation stopped).
+    virtual void printClosed() {}
     // The window's resets when it closes.
     virtual void closeReset() {}
 

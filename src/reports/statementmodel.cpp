@@ -5,7 +5,9 @@
 namespace qm::reports {
 
 namespace {
-constexpr int kBlock = 64;
+// Rows read at a time: the first block holds the first screen and the rows
+// the grid's columns are fitted to.
+constexpr int kBlock = 256;
 }
 
 StatementModel::StatementModel(const StatementDesc& d, std::vector<StatementColumn> columns, QObject* parent)
@@ -13,7 +15,10 @@ StatementModel::StatementModel(const StatementDesc& d, std::vector<StatementColu
 {
     QStringList all = scratchColumns(d);
     all << QStringLiteral("balance") << QStringLiteral("rest");
-    for (const StatementColumn& c : columns_) source_.push_back(int(all.indexOf(c.field)));
+    for (const StatementColumn& c : columns_) {
+        source_.push_back(int(all.indexOf(c.field)));
+        defs_.push_back(statementRows(d)->persistentField(c.field));
+    }
 }
 
 StatementModel::~StatementModel() = default;
@@ -46,7 +51,7 @@ const QVariantList& StatementModel::values(int row) const
         block_.clear();
         blockStart_ = start;
         run_->walkTo(start + kBlock - 1);
-        for (int r = start; r < start + kBlock && r < run_->walked(); ++r) block_.push_back(run_->rowValues(r));
+        block_ = run_->rowValues(start, std::min(start + kBlock, run_->walked()));
         // Fewer rows than counted: rows were reversed since the run began.
         if (run_->rowCount() < shown_) QTimer::singleShot(0, const_cast<StatementModel*>(this), &StatementModel::shrink);
     }
@@ -66,15 +71,14 @@ QVariant StatementModel::data(const QModelIndex& index, int role) const
 {
     if (!run_ || !index.isValid() || index.row() >= shown_) return {};
     const int src = source_[size_t(index.column())];
+    const FieldDef* def = defs_[size_t(index.column())];
     if (role == Qt::TextAlignmentRole) {
-        const FieldDef* f = statementRows(d_)->persistentField(columns_[size_t(index.column())].field);
-        const bool number = f && (f->type == FieldType::Float || f->type == FieldType::Integer);
+        const bool number = def && (def->type == FieldType::Float || def->type == FieldType::Integer);
         return number ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant(Qt::AlignLeft | Qt::AlignVCenter);
     }
     if (role != Qt::DisplayRole || src < 0) return {};
     const QVariantList& v = values(index.row());
     if (src >= v.size()) return {};
-    const FieldDef* def = statementRows(d_)->persistentField(columns_[size_t(index.column())].field);
     if (!def) return v[src].toString();
     Field f;
     f.name = def->name;

@@ -6,6 +6,10 @@
 #include <QAbstractTableModel>
 #include <memory>
 
+namespace qm {
+struct FieldDef;
+}
+
 namespace qm::reports {
 
 class StatementModel : public QAbstractTableModel {
@@ -33,6 +37,7 @@ private:
     const StatementDesc& d_;
     std::vector<StatementColumn> columns_;
     std::vector<int> source_;   // each column's place in the run's values
+    std::vector<const FieldDef*> defs_; // each column's field in the statement's dataset, or nullptr
     std::unique_ptr<StatementRun> run_;
     int shown_ = 0;             // rows the views were told of
     mutable int blockStart_ = -1;

@@ -7,6 +7,9 @@
 #include <functional>
 #include <string>
 #include <sqlite3.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace qm::reports {
 
@@ -206,6 +209,9 @@ double num(const QVariant& v) { return v.isNull() ? 0.0 : v.toDouble(); }
 // file: the front desk's commit waits for no more.
 constexpr int kLockStepMs = 50;
 
+// Rows read at a time from one source when the walk reads their values.
+constexpr int kValueBlock = 1024;
+
 // The rows of every source in the statement's order (date, document number,
 // row number), read a block at a time by the statement's indexes and merged.
 // Each block is a query of its own that ends before the next is read, so no
@@ -224,7 +230,7 @@ public:
         : sources_(sourcesOf(kind)), columns_(columnsOf(kind)), code_(code), name_(name), range_(r), values_(values)
     {
         cursors_.resize(sources_.size());
-        for (Cursor& c : cursors_) c.block = values ? 2048 : 256;
+        for (Cursor& c : cursors_) c.block = values ? kValueBlock : 256;
     }
 
     // The next row in order; false when the rows run out.
@@ -259,13 +265,23 @@ public:
         return true;
     }
 
-    // The header's pay and deduck of a sale.
-    static std::pair<double, double> documentMoney(const Source& s, const QString& doc)
+    // The header's pay and deduck of a sale, through one statement prepared
+    // for the whole walk.
+    std::pair<double, double> moneyOf(const Source& s, const std::string& doc)
     {
-        Statement st(frdm->ADOCon, QStringLiteral("SELECT pay, deduck FROM %1 WHERE intno=:n").arg(s.moneyTable));
-        st.bind(QStringLiteral("n"), doc);
-        if (!st.step()) return {0, 0};
-        return {num(st.value(0)), num(st.value(1))};
+        if (money_ && sqlite3_db_handle(money_) != frdm->ADOCon.handle()) {
+            sqlite3_finalize(money_); // of a connection closed since
+            money_ = nullptr;
+        }
+        if (!money_)
+            sqlite3_prepare_v2(frdm->ADOCon.handle(), QStringLiteral("SELECT pay, deduck FROM %1 WHERE intno=?1").arg(s.moneyTable).toUtf8().constData(),
+                               -1, &money_, nullptr);
+        if (!money_) throw DbError(QString::fromUtf8(sqlite3_errmsg(frdm->ADOCon.handle())));
+        sqlite3_bind_text(money_, 1, doc.data(), int(doc.size()), SQLITE_STATIC);
+        std::pair<double, double> out{0, 0};
+        if (sqlite3_step(money_) == SQLITE_ROW) out = {sqlite3_column_double(money_, 0), sqlite3_column_double(money_, 1)};
+        sqlite3_reset(money_);
+        return out;
     }
 
     Walker(const Walker&) = delete;
@@ -382,22 +398,10 @@ private:
             c.doc = c.rows.back().doc;
             c.rowNo = c.rows.back().rowNo;
         }
-        // Blocks grow while the reader keeps asking.
-        c.block = std::min(c.block * 4, 16384);
-    }
-
-    // documentMoney through one statement prepared for the whole walk.
-    std::pair<double, double> moneyOf(const Source& s, const std::string& doc)
-    {
-        if (!money_)
-            sqlite3_prepare_v2(frdm->ADOCon.handle(), QStringLiteral("SELECT pay, deduck FROM %1 WHERE intno=?1").arg(s.moneyTable).toUtf8().constData(),
-                               -1, &money_, nullptr);
-        if (!money_) throw DbError(QString::fromUtf8(sqlite3_errmsg(frdm->ADOCon.handle())));
-        sqlite3_bind_text(money_, 1, doc.data(), int(doc.size()), SQLITE_STATIC);
-        std::pair<double, double> out{0, 0};
-        if (sqlite3_step(money_) == SQLITE_ROW) out = {sqlite3_column_double(money_, 0), sqlite3_column_double(money_, 1)};
-        sqlite3_reset(money_);
-        return out;
+        // Blocks of rows walked for their balance alone grow while the reader
+        // keeps asking; rows read with their values stay a block of a fixed
+        // size, so that a print holds a few thousand of them at most.
+        if (!values_) c.block = std::min(c.block * 4, 16384);
     }
 
     sqlite3_stmt* money_ = nullptr;
@@ -500,13 +504,30 @@ constexpr qint64 kRowidMask = (qint64(1) << 55) - 1;
 
 struct StatementRun::Impl {
     Impl(StatementKind kind, const QString& code, const QString& name, const DateRange& r)
-        : walker(kind, code, name, r, false), sources(sourcesOf(kind)), columns(columnsOf(kind)), name(name)
+        : walker(kind, code, name, r, false), sources(sourcesOf(kind)), columns(columnsOf(kind)), code(code), name(name),
+          reads(sources.size()), pay(int(columns.indexOf(QStringLiteral("pay")))),
+          deduck(int(columns.indexOf(QStringLiteral("deduck")))), mainintno(int(columns.indexOf(QStringLiteral("mainintno"))))
     {
+    }
+    // The read of one stored row of a source, prepared at its first use and
+    // kept for the run.
+    Statement& readOf(size_t source)
+    {
+        // A connection opened afresh since (a reconnect) needs its own statement.
+        if (reads[source] && sqlite3_db_handle(reads[source]->handle()) != frdm->ADOCon.handle()) reads[source].reset();
+        if (!reads[source]) {
+            const QString shown = shownExprs(sources[source], columns).join(QLatin1Char(','));
+            reads[source] = std::make_unique<Statement>(frdm->ADOCon.handle(),
+                                                        QStringLiteral("SELECT %1 FROM %2 WHERE rowid=:r").arg(shown, sources[source].table));
+        }
+        return *reads[source];
     }
     Walker walker;
     std::vector<Source> sources;
     QStringList columns;
-    QString name;
+    QString code, name;
+    std::vector<std::unique_ptr<Statement>> reads;
+    int pay, deduck, mainintno; // places in `columns`
 };
 
 StatementRun::StatementRun(const StatementDesc& d, const QString& paddedCode, const QString& partyName, double yearOpening,
@@ -540,33 +561,37 @@ bool StatementRun::walkTo(int row)
 
 double StatementRun::balanceAt(int row) const { return entries_[size_t(row)].second; }
 
-QVariantList StatementRun::rowValues(int row) const
+QVariantList StatementRun::rowValues(int row) const { return rowValues(row, row + 1).front(); }
+
+std::vector<QVariantList> StatementRun::rowValues(int from, int to) const
 {
-    QVariantList v;
-    const qint64 key = entries_[size_t(row)].first;
-    if (key < 0) {
-        v = openingRowOf(d_.kind, range_.from);
-    } else {
-        const Source& s = impl_->sources[size_t(key >> kSourceShift)];
-        Statement st(frdm->ADOCon, QStringLiteral("SELECT %1 FROM %2 WHERE rowid=:r").arg(shownExprs(s, impl_->columns).join(','), s.table));
-        Params p{{QStringLiteral("r"), key & kRowidMask}};
-        const QString sql = shownExprs(s, impl_->columns).join(',');
-        if (sql.contains(QLatin1String(":p3"))) p.append({QStringLiteral("p3"), code_});
-        if (sql.contains(QLatin1String(":p4"))) p.append({QStringLiteral("p4"), impl_->name});
-        st.bind(p);
-        if (st.step())
-            for (int i = 0; i < int(impl_->columns.size()); ++i) v << st.value(i);
-        else
-            for (int i = 0; i < int(impl_->columns.size()); ++i) v << QVariant();
-        st.reset();
-        if (key & kMoneyBit) {
-            const auto money = Walker::documentMoney(s, v.value(int(impl_->columns.indexOf(QStringLiteral("mainintno")))).toString());
-            v[impl_->columns.indexOf(QStringLiteral("pay"))] = money.first;
-            v[impl_->columns.indexOf(QStringLiteral("deduck"))] = money.second;
+    std::vector<QVariantList> out;
+    out.reserve(size_t(std::max(0, to - from)));
+    // The rows are read in one short read of the file.
+    Transaction reading(frdm->ADOCon, Transaction::Lock::Deferred);
+    for (int row = from; row < to; ++row) {
+        QVariantList v;
+        const qint64 key = entries_[size_t(row)].first;
+        if (key < 0) {
+            v = openingRowOf(d_.kind, range_.from);
+        } else {
+            const size_t source = size_t(key >> kSourceShift);
+            Statement& st = impl_->readOf(source);
+            st.bind({{QStringLiteral("r"), key & kRowidMask}, {QStringLiteral("p3"), impl_->code}, {QStringLiteral("p4"), impl_->name}});
+            const bool stored = st.step();
+            for (int i = 0; i < int(impl_->columns.size()); ++i) v << (stored ? st.value(i) : QVariant());
+            st.reset();
+            if (key & kMoneyBit) {
+                const auto money = impl_->walker.moneyOf(impl_->sources[source], v.value(impl_->mainintno).toString().toStdString());
+                v[impl_->pay] = money.first;
+                v[impl_->deduck] = money.second;
+            }
         }
+        v << (row > 0 ? balanceAt(row - 1) : opening_) << balanceAt(row);
+        out.push_back(std::move(v));
     }
-    v << (row > 0 ? balanceAt(row - 1) : opening_) << balanceAt(row);
-    return v;
+    reading.commit();
+    return out;
 }
 
 namespace {
@@ -590,15 +615,24 @@ void emptyScratch(Connection& c, const QStringList& tables, const std::function<
     t.commit();
 }
 
-// The print's copy of a scratch table: a table of this connection alone, with
-// the scratch table's columns and defaults. Other programs never wait for it,
-// and it goes with the connection (the window's close reconnects).
-QString printTable(Connection& c, const QString& scratch)
+// The statement's scratch table (custtotal1, or totallist1 for the statement
+// by document), and the print's copy of it.
+QString scratchTableOf(const StatementDesc& d)
 {
-    const QString name = scratch + QStringLiteral("_print");
-    const QString create =
-        c.scalar(QStringLiteral("SELECT sql FROM main.sqlite_master WHERE type='table' AND name=:p1"), {{QStringLiteral("p1"), scratch}})
-            .toString();
+    return d.kind == StatementKind::SupplierDocuments ? QStringLiteral("totallist1") : QStringLiteral("custtotal1");
+}
+QString printTableOf(const StatementDesc& d) { return scratchTableOf(d) + QStringLiteral("_print"); }
+
+// Makes the print's copy of the scratch table afresh: a table of this
+// connection alone, with the scratch table's columns and defaults. Other
+// programs never wait for it, and it goes with the connection (the window's
+// close reconnects) if the preview's close has not dropped it already.
+QString printTable(Connection& c, const StatementDesc& d)
+{
+    const QString name = printTableOf(d);
+    const QString create = c.scalar(QStringLiteral("SELECT sql FROM main.sqlite_master WHERE type='table' AND name=:p1"),
+                                    {{QStringLiteral("p1"), scratchTableOf(d)}})
+                               .toString();
     c.exec(QStringLiteral("DROP TABLE IF EXISTS temp.%1").arg(name));
     c.exec(QStringLiteral("CREATE TEMP TABLE %1 ").arg(name) + create.mid(create.indexOf(QLatin1Char('('))));
     return name;
@@ -631,7 +665,7 @@ void buildStatement(const StatementDesc& d, const QString& paddedCode, const Dat
     } else {
         emptyScratch(c, {QStringLiteral("custtotal"), QStringLiteral("custtotal1")});
     }
-    const QString target = printTable(c, documents ? QStringLiteral("totallist1") : QStringLiteral("custtotal1"));
+    const QString target = printTable(c, d);
 
     QStringList cols = columns;
     if (documents) cols << QStringLiteral("balance");
@@ -670,8 +704,32 @@ void buildStatement(const StatementDesc& d, const QString& paddedCode, const Dat
         if (pending.size() >= 4096) flush();
     }
     flush();
+    // The layout reads the rows a block at a time as it lays the pages out.
+    view->setFetchOnDemand(true);
     view->setSql(QStringLiteral("select * from %1 order by rowid").arg(target));
     view->open();
+}
+
+void releaseStatement(const StatementDesc& d)
+{
+    Dataset* view = statementRows(d);
+    view->close();
+    // The shared row query goes back to holding its rows whole for the windows that edit them.
+    if (view == frdm->AQoutdetail) view->setFetchOnDemand(false);
+    // A drop that fails leaves the table to the connection's close, which the
+    // window's close makes: nothing here throws, so it can run as a failed
+    // print unwinds.
+    Connection& c = frdm->ADOCon;
+    if (c.isOpen()) {
+        sqlite3_exec(c.handle(), QStringLiteral("DROP TABLE IF EXISTS temp.%1").arg(printTableOf(d)).toUtf8().constData(), nullptr,
+                     nullptr, nullptr);
+        sqlite3_db_release_memory(c.handle()); // the pages cached of the table dropped
+    }
+    // The memory the print's reads left free goes back to the system now,
+    // not whenever the top of the heap happens to be free.
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
 }
 
 void fillProductHistory(const QString& spintno)

@@ -101,6 +101,9 @@ public:
     // The values of a walked row by the columns of scratchColumns(desc()),
     // then the balance before it and the balance after it.
     QVariantList rowValues(int row) const;
+    // The values of the walked rows from `from` to before `to`, as rowValues
+    // gives them, in one short read of the file.
+    std::vector<QVariantList> rowValues(int from, int to) const;
 
 private:
     struct Impl;
@@ -123,10 +126,14 @@ QStringList scratchColumns(const StatementDesc& d);
 // totallist1) in one short transaction, then writes the opening row and the
 // rows of the range into the print's own copy of the scratch table
 // (custtotal1_print or totallist1_print, a table of this connection alone)
-// and shows it through statementRows(d) in the order written. Another program
-// never waits for the print longer than one step of its reads; a print that
-// fails or is stopped halfway leaves a partial copy that the next one replaces.
+// and shows it through statementRows(d) in the order written, read a block of
+// rows at a time as they are asked for. Another program never waits for the
+// print longer than one step of its reads; a print that fails or is stopped
+// halfway leaves a partial copy that the next one replaces.
 void buildStatement(const StatementDesc& d, const QString& paddedCode, const DateRange& r);
+// Ends the print: statementRows(d) closes and the print's copy is dropped.
+// Never throws.
+void releaseStatement(const StatementDesc& d);
 
 // The posted goods rows of one product (sales, sales returns, purchases,
 // purchase returns) into custtotal, in one transaction, shown through AQdetail

@@ -66,8 +66,16 @@ report::Layout* StatementWindow::printLayout()
     return layout_.get();
 }
 
+void StatementWindow::printClosed()
+{
+    // The pages are gone with the preview; so go the rows they were laid out from.
+    if (layout_) layout_->clearPages();
+    releaseStatement(d_);
+}
+
 void StatementWindow::closeReset()
 {
+    releaseStatement(d_);
     Dataset* party = partyDataset(d_);
     party->close();
     party->setSql(QStringLiteral("SELECT * from %1").arg(d_.partyTable));

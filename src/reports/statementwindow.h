@@ -33,6 +33,7 @@ protected:
     void toDateEnter() override;
     bool printRunsFirst() const override { return d_.printRunsFirst; }
     report::Layout* printLayout() override;
+    void printClosed() override;
     void closeReset() override;
 
 private:

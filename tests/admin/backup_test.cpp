@@ -13,7 +13,6 @@
 #include "support/files.h"
 #include "support/fixture.h"
 #include <QFile>
-#include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -394,9 +393,9 @@ TEST_F(CopydirTest, TheWorkingFolderIsNeitherSourceNorTarget)
     EXPECT_TRUE(frdm->ADOCon.isOpen());
 }
 
-// The folder the operator picks stays picked whatever the folder list loads
-// or refreshes meanwhile: the box shows it and both commands use it.
-TEST_F(CopydirTest, TheFolderPickedIsTheOneShownAndUsedWhileTheListLoads)
+// The folder the operator picks by mouse is the one the box shows and both
+// commands use, however long the window stays open.
+TEST_F(CopydirTest, TheFolderPickedIsTheOneShownAndUsed)
 {
     for (int i = 0; i < 40; ++i) QDir().mkpath(folder() + QStringLiteral("d%1").arg(i));
     delete window;
@@ -404,35 +403,24 @@ TEST_F(CopydirTest, TheFolderPickedIsTheOneShownAndUsedWhileTheListLoads)
     window = qobject_cast<Tfrcopydir*>(qm::findOpenWindow("Frcopydir"));
     ASSERT_TRUE(window);
     auto* tree = window->DirectoryListBox1;
-    auto* list = qobject_cast<QFileSystemModel*>(tree->model());
     const QString top = QDir::cleanPath(folder());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return list->rowCount(list->index(top)) >= 41; }));
 
-    // Picked by mouse low in the list while a folder is still loading: the
-    // list follows the pick no more, so the row stays under the mouse.
+    // Picked by mouse low in the list.
     QModelIndex row;
     for (int y = tree->viewport()->height() - 4; y > 0 && !row.isValid(); y -= 4) {
         const QModelIndex at = tree->indexAt(QPoint(tree->viewport()->width() / 2, y));
-        if (at.parent() == list->index(top)) row = at;
+        if (window->pathOf(at.parent()) == top) row = at;
     }
     ASSERT_TRUE(row.isValid());
-    const QString picked = list->filePath(row);
+    const QString picked = window->pathOf(row);
     const QPoint at = tree->visualRect(row).center();
     QTest::mousePress(tree->viewport(), Qt::LeftButton, {}, at);
-    emit list->directoryLoaded(top + "/d0");
-    QCoreApplication::processEvents();
     QMouseEvent move(QEvent::MouseMove, at, tree->viewport()->mapToGlobal(at), Qt::NoButton, Qt::LeftButton, {});
     QApplication::sendEvent(tree->viewport(), &move);
     QTest::mouseRelease(tree->viewport(), Qt::LeftButton, {}, at);
+    QTest::qWait(100);
     EXPECT_EQ(window->Edit1->text().toStdString(), picked.toStdString());
-
-    // Its row dropped and listed again (a refresh): still the one picked.
-    const QString name = QFileInfo(picked).fileName();
-    ASSERT_TRUE(list->rmdir(list->index(picked)));
-    ASSERT_TRUE(list->mkdir(list->index(top), name).isValid());
-    QCoreApplication::processEvents();
-    EXPECT_EQ(window->Edit1->text().toStdString(), picked.toStdString());
-    EXPECT_EQ(list->filePath(tree->currentIndex()).toStdString(), picked.toStdString());
+    EXPECT_EQ(window->pathOf(tree->currentIndex()).toStdString(), picked.toStdString());
     EXPECT_EQ(window->folder().toStdString(), picked.toStdString());
 
     // The restore names the copy there by its date and size; the backup writes there.
@@ -450,19 +438,42 @@ TEST_F(CopydirTest, TheFolderPickedIsTheOneShownAndUsedWhileTheListLoads)
     EXPECT_EQ(productNames(picked + "/vkdb.mdb"), QStringList{QStringLiteral("选中的")});
 }
 
-// A pick by keyboard once the list has loaded moves the choice as well.
-TEST_F(CopydirTest, TheKeyboardPicksAFolderOnceTheListHasLoaded)
+// The window opens with the folder list whole and sorted (by name, case
+// aside, hidden folders left out) and the keys on it:
+// Down and Up pick the folders beside the chosen one, and nothing else moves
+// the choice while the window stays open.
+TEST_F(CopydirTest, TheListOpensSortedWithTheKeysOnIt)
 {
+    for (const char* name : {"B10", "b2", "a", ".hidden"}) QDir().mkpath(folder() + name);
+    delete window;
+    ASSERT_TRUE(qm::runCommand("N45"));
+    window = qobject_cast<Tfrcopydir*>(qm::findOpenWindow("Frcopydir"));
+    ASSERT_TRUE(window);
     auto* tree = window->DirectoryListBox1;
-    auto* list = qobject_cast<QFileSystemModel*>(tree->model());
-    QDir().mkpath(folder() + "usb");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return list->rowCount(list->index(QDir::cleanPath(folder()))) >= 3; }));
-    tree->setFocus();
-    QTest::keyClick(tree, Qt::Key_Down);
-    const QString next = list->filePath(tree->currentIndex());
-    EXPECT_NE(next, QDir::cleanPath(folder() + "bak"));
-    EXPECT_EQ(window->Edit1->text(), next);
-    EXPECT_EQ(window->folder(), next);
+    const QString top = QDir::cleanPath(folder());
+    QStringList names;
+    const QModelIndex bak = tree->currentIndex();
+    for (int r = 0; r < tree->model()->rowCount(bak.parent()); ++r)
+        names << tree->model()->index(r, 0, bak.parent()).data().toString();
+    EXPECT_EQ(window->pathOf(bak.parent()), top);
+    EXPECT_FALSE(names.contains(".hidden"));
+    const QStringList ours = names.filter(QRegularExpression("^(a|b2|B10)$"));
+    EXPECT_EQ(ours, (QStringList{"a", "B10", "b2"})) << names.join(' ').toStdString();
+
+    window->show();
+    QApplication::setActiveWindow(window);
+    EXPECT_EQ(window->focusWidget(), tree);
+    const int at = names.indexOf("bak");
+    ASSERT_GE(at, 0);
+    ASSERT_LT(at + 1, names.size());
+    QTest::keyClick(window->focusWidget(), Qt::Key_Down);
+    EXPECT_EQ(window->folder(), top + "/" + names[at + 1]);
+    QTest::keyClick(window->focusWidget(), Qt::Key_Up);
+    EXPECT_EQ(window->folder(), top + "/bak");
+    QTest::qWait(200);
+    EXPECT_EQ(window->folder(), top + "/bak");
+    EXPECT_EQ(window->Edit1->text(), top + "/bak");
+    EXPECT_EQ(window->pathOf(tree->currentIndex()), top + "/bak");
 }
 
 // Each long command runs off the interface thread under one progress window
@@ -490,6 +501,8 @@ TEST_F(CopydirTest, LongCommandsShowTheirStepsInOrder)
     EXPECT_EQ(stepsOf([this] { window->BitBtn2Click(); }),
               (QStringList{QStringLiteral("数据恢复|复制数据"), QStringLiteral("数据恢复|检查备份文件")}));
     EXPECT_TRUE(dialogs->lastMessage().startsWith(QStringLiteral("数据恢复完毕！ ")));
+    // The restore's copy to bak/ is done before the next command waits for it.
+    qm::waitForBakCopies();
 
     ASSERT_TRUE(qm::runCommand("N17"));
     QPointer<Tfrpack> pack = qobject_cast<Tfrpack*>(qm::findOpenWindow("Frpack"));
@@ -497,6 +510,7 @@ TEST_F(CopydirTest, LongCommandsShowTheirStepsInOrder)
               (QStringList{QStringLiteral("数据整理|处理数据"), QStringLiteral("数据整理|压缩数据")}));
     EXPECT_EQ(pack->Label1->text(), QStringLiteral("数据的压缩整理完毕！"));
     pack->Button2Click();
+    qm::waitForBakCopies();
 
     writeFile(folder() + "program", "the program");
     qm::setArchivedProgramFile(folder() + "program");
@@ -541,7 +555,8 @@ TEST_F(CopydirTest, RestoreKeepsTheCurrentDataAndUpgradesTheCopy)
     EXPECT_THROW(frontDesk.exec("UPDATE product SET name='前台'"), qm::DbError);
     const QStringList kept = QDir(folder() + "works").entryList({"vkdb.mdb.before-restore-*"});
     ASSERT_EQ(kept.size(), 1);
-    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("数据恢复完毕！ \r恢复前的数据保存在: ") + folder() + "works/" + kept[0]);
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("数据恢复完毕！ \r恢复前的数据保存在: ") + folder() + "works/" + kept[0]
+                                          + QStringLiteral("\r前台收银程序如正在运行,请关闭后重新启动,否则它仍读取恢复前的数据,录入的数据不能保存。"));
     EXPECT_EQ(productNames(working()), QStringList{QStringLiteral("备份前")});
     EXPECT_TRUE(frdm->ADOCon.columnExists("config", "cashboxbj"));
     EXPECT_EQ(productNames(folder() + "works/" + kept[0]), (QStringList{QStringLiteral("备份前"), QStringLiteral("备份后")}));
@@ -648,7 +663,7 @@ TEST_F(CopydirTest, AFailedRestoreSaysWhatTheWorkingDataHolds)
     }
 }
 
-TEST_F(CopydirTest, RestoreKeepsOnlyTheLatestOldDataAndRemovesWhatKilledRunsLeft)
+TEST_F(CopydirTest, RestoresInARowKeepEveryOldDataNameItAndRemoveWhatKilledRunsLeft)
 {
     const QString works = folder() + "works/";
     const pid_t dead = [] {
@@ -662,7 +677,10 @@ TEST_F(CopydirTest, RestoreKeepsOnlyTheLatestOldDataAndRemovesWhatKilledRunsLeft
     const QString running = QStringLiteral(".vkdb.mdb.%1-999999.part").arg(::getpid());
     auto leaveLeftovers = [&] {
         for (const QString& f : stale + QStringList{running}) writeFile(works + f, QByteArray(4096, 'p'));
-        writeFile(settle + "/vkdb.mdb", "copy");
+        // The start of another test process may remove it first, as it should.
+        QDir().mkpath(settle);
+        QFile settled(settle + "/vkdb.mdb");
+        if (settled.open(QIODevice::WriteOnly)) settled.write("copy");
         // A restore killed after it gave the working file its second name.
         QFile::remove(works + "vkdb.mdb.before-restore-20200101-000000");
         ASSERT_EQ(::link(QFile::encodeName(working()).constData(), QFile::encodeName(works + "vkdb.mdb.before-restore-20200101-000000").constData()), 0);
@@ -677,8 +695,11 @@ TEST_F(CopydirTest, RestoreKeepsOnlyTheLatestOldDataAndRemovesWhatKilledRunsLeft
     addProduct(QStringLiteral("备份的"));
     qm::copyDatabaseFile(working(), folder() + "usb/vkdb.mdb");
     window->setFolder(folder() + "usb");
-    QStringList keptNames;
-    for (int round = 0; round < 2; ++round) {
+    // Each restore keeps the data it replaced, and the message names every
+    // copy kept, the latest first: the documents entered before the first
+    // restore may be nowhere else.
+    QStringList keptNames; // newest first
+    for (int round = 0; round < 3; ++round) {
         SCOPED_TRACE(round);
         qm::Clock::setFixed(QDateTime(QDate(2026, 12, 7), QTime(9, round)));
         addProduct(QStringLiteral("第%1次恢复前").arg(round));
@@ -686,13 +707,17 @@ TEST_F(CopydirTest, RestoreKeepsOnlyTheLatestOldDataAndRemovesWhatKilledRunsLeft
         dialogs->clear();
         window->BitBtn2Click();
         expectRemoved();
-        const QStringList kept = QDir(works).entryList({"vkdb.mdb.before-restore-*"}, QDir::Files);
-        ASSERT_EQ(kept.size(), 1) << kept.join(' ').toStdString();
-        EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("数据恢复完毕！ \r恢复前的数据保存在: ") + works + kept[0]);
-        EXPECT_TRUE(productNames(works + kept[0]).contains(QStringLiteral("第%1次恢复前").arg(round)));
-        keptNames << kept;
+        const QString latest = works + QStringLiteral("vkdb.mdb.before-restore-20261207-09%1").arg(round, 2, 10, QLatin1Char('0')) + "00";
+        ASSERT_TRUE(QFileInfo::exists(latest));
+        QString told = QStringLiteral("数据恢复完毕！ \r恢复前的数据保存在: ") + latest;
+        if (!keptNames.isEmpty()) told += QStringLiteral("\r以前恢复前保存的数据:\r") + keptNames.join('\r');
+        told += QStringLiteral("\r前台收银程序如正在运行,请关闭后重新启动,否则它仍读取恢复前的数据,录入的数据不能保存。");
+        EXPECT_EQ(dialogs->lastMessage(), told);
+        keptNames.prepend(latest);
+        EXPECT_EQ(QDir(works).entryList({"vkdb.mdb.before-restore-*"}, QDir::Files).size(), round + 1);
     }
-    EXPECT_NE(keptNames[0], keptNames[1]);
+    for (int round = 0; round < 3; ++round)
+        EXPECT_TRUE(productNames(keptNames[2 - round]).contains(QStringLiteral("第%1次恢复前").arg(round))) << round;
 
     // The folder copies leave it where it is.
     qm::copyWorkingFolder("BAK1");
@@ -704,6 +729,71 @@ TEST_F(CopydirTest, RestoreKeepsOnlyTheLatestOldDataAndRemovesWhatKilledRunsLeft
     qm::openWorkingDatabase(frdm);
     expectRemoved();
     QFile::remove(works + running);
+}
+
+// Old data kept by restores goes only when it is older than 30 days and not
+// among the last three; the message names what went.
+TEST_F(CopydirTest, OldDataKeptByRestoresGoesAfterThirtyDaysBeyondTheLastThree)
+{
+    const QString works = folder() + "works/";
+    const QString prefix = works + "vkdb.mdb.before-restore-";
+    qm::copyDatabaseFile(working(), folder() + "usb/vkdb.mdb");
+    window->setFolder(folder() + "usb");
+    const QString front = QStringLiteral("\r前台收银程序如正在运行,请关闭后重新启动,否则它仍读取恢复前的数据,录入的数据不能保存。");
+
+    // 6, 17, 29 and 31 days old, a year old (with its journal), and one whose name gives no time.
+    for (const char* name : {"20261201-090000", "20261120-090000", "20261108-090000", "20261106-090000", "20251207-090000",
+                             "20251207-090000-journal", "copied-by-hand"})
+        writeFile(prefix + name, "old data");
+    qm::Clock::setFixed(QDateTime(QDate(2026, 12, 7), QTime(9, 0)));
+    window->BitBtn2Click();
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("数据恢复完毕！ \r恢复前的数据保存在: ") + prefix + "20261207-090000"
+                                          + QStringLiteral("\r以前恢复前保存的数据:\r") + prefix + "20261201-090000\r" + prefix
+                                          + "20261120-090000\r" + prefix + "20261108-090000\r" + prefix + "copied-by-hand"
+                                          + QStringLiteral("\r已删除30天以前恢复前保存的数据:\r") + prefix + "20261106-090000\r"
+                                          + prefix + "20251207-090000" + front);
+    EXPECT_EQ(QDir(works).entryList({"vkdb.mdb.before-restore-*"}, QDir::Files),
+              (QStringList{"vkdb.mdb.before-restore-20261108-090000", "vkdb.mdb.before-restore-20261120-090000",
+                           "vkdb.mdb.before-restore-20261201-090000", "vkdb.mdb.before-restore-20261207-090000",
+                           "vkdb.mdb.before-restore-copied-by-hand"}));
+
+    // Months later every copy is old: the last three stay whatever their age.
+    QFile::remove(prefix + "copied-by-hand");
+    qm::Clock::setFixed(QDateTime(QDate(2027, 6, 1), QTime(8, 0)));
+    window->BitBtn2Click();
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("数据恢复完毕！ \r恢复前的数据保存在: ") + prefix + "20270601-080000"
+                                          + QStringLiteral("\r以前恢复前保存的数据:\r") + prefix + "20261207-090000\r" + prefix
+                                          + "20261201-090000" + QStringLiteral("\r已删除30天以前恢复前保存的数据:\r") + prefix
+                                          + "20261120-090000\r" + prefix + "20261108-090000" + front);
+    EXPECT_EQ(QDir(works).entryList({"vkdb.mdb.before-restore-*"}, QDir::Files),
+              (QStringList{"vkdb.mdb.before-restore-20261201-090000", "vkdb.mdb.before-restore-20261207-090000",
+                           "vkdb.mdb.before-restore-20270601-080000"}));
+}
+
+// A restore and the clean-up end with their data copied to bak/, as a save
+// does: a start-up swap after a later damage would otherwise undo them.
+TEST_F(CopydirTest, RestoreAndCleanUpLeaveTheirDataInBak)
+{
+    const QString bak = folder() + "bak/vkdb.mdb";
+    addProduct(QStringLiteral("备份的"));
+    qm::copyDatabaseFile(working(), folder() + "usb/vkdb.mdb");
+    addProduct(QStringLiteral("恢复前"));
+    qm::copyDatabaseFile(working(), bak);
+    window->setFolder(folder() + "usb");
+    window->BitBtn2Click();
+    ASSERT_TRUE(dialogs->lastMessage().startsWith(QStringLiteral("数据恢复完毕！ ")));
+    qm::waitForBakCopies();
+    EXPECT_EQ(productNames(bak), QStringList{QStringLiteral("备份的")});
+
+    frdm->ADOCon.exec("INSERT INTO product (intno, name) VALUES ('', '空号')");
+    qm::copyDatabaseFile(working(), bak);
+    ASSERT_TRUE(qm::runCommand("N17"));
+    QPointer<Tfrpack> pack = qobject_cast<Tfrpack*>(qm::findOpenWindow("Frpack"));
+    ASSERT_TRUE(pack);
+    pack->Button1Click();
+    qm::waitForBakCopies();
+    EXPECT_EQ(productNames(bak), QStringList{QStringLiteral("备份的")});
+    delete pack;
 }
 
 TEST_F(BackupTest, CleanUpRemovesBlankRowsInOneGoAndCompacts)

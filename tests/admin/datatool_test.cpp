@@ -3,6 +3,8 @@
 #include "admin/datatool.h"
 #include "admin/tfrdbcopy.h"
 #include "common/errors.h"
+#include "data/dataset.h"
+#include "data/datasetmodel.h"
 #include "shell/commands.h"
 #include "shell/windowprotocol.h"
 #include "support/fixture.h"
@@ -227,7 +229,7 @@ TEST_F(DataToolTest, ARunawayStatementIsStoppedByCancel)
     dialogs->clear();
     tool->Button2Click();
     EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("已取消查表。"));
-    EXPECT_FALSE(frdm->AQcom->active());
+    EXPECT_EQ(tool->DBGrid1->model()->rowCount(), 0);
 
     // The next statements run, without a progress window.
     tool->Memo1->setPlainText("select name from units");
@@ -239,4 +241,156 @@ TEST_F(DataToolTest, ARunawayStatementIsStoppedByCancel)
     tool->Button1Click();
     EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("处理完毕！共改动 2 行数据。"));
     EXPECT_EQ(progressShown(), QString());
+}
+
+// Text after a NUL is not read by the database: a NUL at the end is the end
+// of the text, and one with statements after it is refused whole.
+TEST_F(DataToolTest, ANulEndsTheText)
+{
+    open();
+    ASSERT_TRUE(tool);
+    frdm->ADOCon.exec("INSERT INTO units (intno, name) VALUES ('1', 'box'), ('2', 'bag')");
+    const QString nul(QChar(0));
+    tool->Memo1->setPlainText("select name from units order by intno;" + nul);
+    ASSERT_TRUE(qm::memoSql(tool->Memo1->toPlainText()).contains(nul));
+    tool->Button2Click();
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("可查看数据表了."));
+    EXPECT_EQ(tool->DBGrid1->model()->rowCount(), 2);
+    tool->Memo1->setPlainText("delete from units where intno='1';" + nul + " " + nul);
+    tool->Button1Click();
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("处理完毕！共改动 1 行数据。"));
+
+    for (auto click : {&Tfrdbcopy::Button1Click, &Tfrdbcopy::Button2Click}) {
+        tool->Memo1->setPlainText("select 1;" + nul + "delete from units");
+        try {
+            (tool->*click)();
+            ADD_FAILURE() << "ran";
+        } catch (const qm::DbError& e) {
+            EXPECT_EQ(e.message(), QStringLiteral("SQL语句中间有空字符(NUL),不能执行！"));
+        }
+        EXPECT_EQ(count("units"), 1);
+    }
+}
+
+// Nothing the free SQL makes stays on a connection after its statement: a
+// TEMP trigger on a table of the file would fire at every later write. The
+// two-argument fts3_tokenizer, which would take any number as the address of
+// a tokenizer, is refused, and writes to the hidden tables of a full-text
+// index; full-text tables still work.
+TEST_F(DataToolTest, NothingTheSqlMakesOutlivesItsStatement)
+{
+    open();
+    ASSERT_TRUE(tool);
+    const int operators = count("opcrl");
+    ASSERT_GT(operators, 0);
+    for (const char* sql : {"CREATE TEMP TRIGGER t AFTER INSERT ON main.apperror BEGIN DELETE FROM opcrl; END",
+                            "create trigger temp.t after insert on apperror begin delete from opcrl; end",
+                            "CREATE TEMPORARY TABLE x(a)", "create table temp.x as select * from opcrl",
+                            "CREATE TEMP VIEW v AS SELECT 1", "create view temp.w as select 1",
+                            "create virtual table temp.f using fts4(x)"}) {
+        SCOPED_TRACE(sql);
+        tool->Memo1->setPlainText(QString::fromUtf8(sql));
+        try {
+            tool->Button1Click();
+            ADD_FAILURE() << "ran";
+        } catch (const qm::DbError& e) {
+            EXPECT_EQ(e.message(), QStringLiteral("这里不能建立临时的表、视图、触发器或索引: ") + sql) << e.what();
+        }
+        dialogs->clear();
+        tool->Button2Click();
+        EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("查表只能执行一条只读的查询语句(SELECT)！"));
+    }
+    tool->Memo1->setPlainText("insert into apperror (capt) values ('tool')");
+    tool->Button1Click();
+    frdm->ADOCon.exec("INSERT INTO apperror (capt) VALUES ('program')");
+    EXPECT_EQ(count("opcrl"), operators);
+    tool->Memo1->setPlainText("select count(*) from temp.sqlite_master");
+    tool->Button2Click();
+    EXPECT_EQ(tool->DBGrid1->model()->index(0, 0).data().toString(), "0");
+
+    tool->Memo1->setPlainText("select fts3_tokenizer('simple', zeroblob(8))");
+    ASSERT_THROW(tool->Button1Click(), qm::DbError);
+    ASSERT_THROW(tool->Button2Click(), qm::DbError);
+    tool->Memo1->setPlainText("create virtual table ft using fts3(x);\ninsert into ft values ('a b');\ndelete from ft_segdir");
+    EXPECT_THROW(tool->Button1Click(), qm::DbError);
+    EXPECT_FALSE(frdm->ADOCon.tableExists("ft"));
+    tool->Memo1->setPlainText("create virtual table ft using fts3(x);\ninsert into ft values ('a b');\n"
+                              "delete from units where name in (select x from ft where x match 'b');\ndrop table ft");
+    dialogs->clear();
+    tool->Button1Click();
+    EXPECT_TRUE(dialogs->lastMessage().startsWith(QStringLiteral("处理完毕！"))) << dialogs->lastMessage().toStdString();
+}
+
+namespace {
+// The progress window lets the program paint at each poll, as the real one
+// does: `paint` runs there.
+class PaintingDialogs : public qm::ScriptedDialogs {
+public:
+    std::function<void()> paint;
+    std::unique_ptr<qm::ProgressWindow> progress(const QString& caption, const QString& text, int delayMs,
+                                                 const QString& stopText) override
+    {
+        struct Painting : qm::ProgressWindow {
+            std::unique_ptr<qm::ProgressWindow> window;
+            std::function<void()> paint;
+            bool poll() override
+            {
+                if (paint) paint();
+                return window->poll();
+            }
+            void setStep(const QString& step, qint64 done, qint64 total) override { window->setStep(step, done, total); }
+        };
+        auto w = std::make_unique<Painting>();
+        w->window = ScriptedDialogs::progress(caption, text, delayMs, stopText);
+        w->paint = paint;
+        return w;
+    }
+};
+}
+
+// While the tool's statement runs, and when 取消 stops it, the program paints
+// its other windows: a list over the program's connection reads through it,
+// which is never in the middle of the tool's statement.
+TEST_F(DataToolTest, TheProgramPaintsWhileTheToolsStatementRuns)
+{
+    auto backend = std::make_unique<PaintingDialogs>();
+    PaintingDialogs* painting = backend.get();
+    dialogs = painting;
+    qm::dlg::setBackend(std::move(backend));
+    open();
+    ASSERT_TRUE(tool);
+    auto& c = frdm->ADOCon;
+    c.exec("INSERT INTO units (intno, name) VALUES ('1', 'box'), ('2', 'bag')");
+    qm::Dataset list(&c, "list");
+    list.setFetchOnDemand(true);
+    list.setSql("select * from units");
+    list.open();
+    QTableView grid;
+    qm::DatasetModel model(&list);
+    qm::DatasetModel::bind(&grid, &model);
+    grid.resize(300, 200);
+
+    int paints = 0;
+    bool midStatement = false;
+    painting->paint = [&] {
+        ++paints;
+        for (sqlite3_stmt* s = sqlite3_next_stmt(c.handle(), nullptr); s; s = sqlite3_next_stmt(c.handle(), s))
+            midStatement = midStatement || sqlite3_stmt_busy(s);
+        if (midStatement) return;
+        grid.grab();
+        EXPECT_EQ(c.scalar("SELECT count(*) FROM units").toInt(), 2);
+    };
+    painting->progressDelayMs = 60;
+    painting->cancelProgress = true;
+    const QString endless = "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM n) SELECT x FROM n WHERE x<0";
+    for (auto click : {&Tfrdbcopy::Button1Click, &Tfrdbcopy::Button2Click}) {
+        tool->Memo1->setPlainText("delete from units;\n" + endless);
+        if (click == &Tfrdbcopy::Button2Click) tool->Memo1->setPlainText(endless);
+        paints = 0;
+        (tool->*click)();
+        EXPECT_GT(paints, 1);
+        EXPECT_FALSE(midStatement);
+        EXPECT_TRUE(dialogs->lastMessage().startsWith(QStringLiteral("已取消"))) << dialogs->lastMessage().toStdString();
+    }
+    EXPECT_EQ(count("units"), 2);
 }

@@ -2,10 +2,17 @@
 #include "admin/tfrcompany.h"
 #include "admin/tfrconfig.h"
 #include "app/mainmenu.h"
+#include "common/bounds.h"
 #include "common/errors.h"
 #include "data/datasetmodel.h"
 #include "shell/windowprotocol.h"
+#include "app/application.h"
+#include "common/paths.h"
+#include "support/faultvfs.h"
 #include "support/fixture.h"
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QScopeGuard>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QKeyEvent>
@@ -34,6 +41,10 @@ TEST(Options, NumberFormatsFromDecimalsAndSeparators)
     EXPECT_EQ(qm::options::numberFormat(" 2 ", false), "0.00");
     EXPECT_THROW(qm::options::numberFormat("x", false), qm::ConversionError);
     EXPECT_THROW(qm::options::numberFormat("1.5", false), qm::ConversionError);
+    EXPECT_THROW(qm::options::numberFormat("1e3", false), qm::ConversionError);
+    // Numbers no box holds are out of range.
+    for (const char* huge : {"99999999999", "1e309", "inf", "nan"})
+        EXPECT_THROW(qm::options::numberFormat(huge, false), qm::OutOfRange) << huge;
 
     // Empty boxes take their defaults; the quantity gets no decimals.
     Page p;
@@ -182,6 +193,17 @@ TEST_F(OptionsWindowTest, SecondOpenBringsTheOpenWindowForwardAndBadDecimalsSave
     EXPECT_EQ(configValue("priceformat"), "0.00");
     EXPECT_NE(frdm->ATCONFIG->state(), qm::Dataset::State::Edit);
     EXPECT_TRUE(first->isVisible());
+    // A number no box holds (pasted) is out of range: one message, nothing
+    // written, the boxes as typed.
+    first->edPriceDec->setText("inf");
+    first->edQtyDec->clear();
+    dialogs->clear();
+    first->Button1Click();
+    EXPECT_EQ(dialogs->messages(), QStringList{QStringLiteral("输入的数值超出范围！")});
+    EXPECT_EQ(configValue("priceformat"), "0.00");
+    EXPECT_EQ(first->edPriceDec->text(), "inf");
+    EXPECT_EQ(first->edQtyDec->text(), "");
+    EXPECT_TRUE(first->isVisible());
 
     // Keys: digit boxes take digits and ".", the year box "Y", "y" and ".".
     auto type = [](QLineEdit* e, const QString& text) {
@@ -203,6 +225,58 @@ TEST_F(OptionsWindowTest, SecondOpenBringsTheOpenWindowForwardAndBadDecimalsSave
     EXPECT_FALSE(first);
     EXPECT_EQ(configValue("amountformat"), "0.00");
     EXPECT_TRUE(frmain->isEnabled());
+}
+
+// Saved while another program holds the data (writing, or reading so that
+// the commit waits): the busy cursor shows from a moment into the wait until
+// the save gives up, then the message says the data is in use; nothing is
+// written and the window stays open.
+TEST_F(OptionsWindowTest, SavingWhileAnotherProgramHoldsTheDataShowsTheWait)
+{
+    qm::Connection::setBusyWait(800);
+    const auto waitBack = qScopeGuard([] { qm::Connection::setBusyWait(5000); });
+    const QString path = qm::AppPaths::workingDatabase();
+    frdm->connectTo(path);
+    const qm::WaitSign real = qm::waitSign();
+    QElapsedTimer clock;
+    QStringList seen;
+    qm::setWaitSign({[&] {
+                         real.begin();
+                         const QCursor* c = QApplication::overrideCursor();
+                         seen << QStringLiteral("%1 after %2 ms")
+                                     .arg(c && c->shape() == Qt::WaitCursor ? "busy cursor" : "no cursor")
+                                     .arg(clock.elapsed() >= qm::kWaitSignAfterMs ? "300" : "less than 300");
+                     },
+                     real.end});
+    const auto signBack = qScopeGuard([real] { qm::setWaitSign(real); });
+
+    for (bool writer : {true, false}) {
+        SCOPED_TRACE(writer ? "under a writer" : "under a reader");
+        seen.clear();
+        dialogs->clear();
+        qm::runMenuItem("N22");
+        QPointer<Tfrconfig> w = frconfig;
+        ASSERT_TRUE(w);
+        w->edAmountDec->setText("3");
+        {
+            std::unique_ptr<qm::fault::WriterHold> wh;
+            std::unique_ptr<qm::fault::ReaderHold> rh;
+            if (writer) wh = std::make_unique<qm::fault::WriterHold>(path);
+            else rh = std::make_unique<qm::fault::ReaderHold>(path);
+            clock.start();
+            qm::Application::guard(frmain, [&] { w->Button1Click(); });
+            EXPECT_GE(clock.elapsed(), 800);
+        }
+        EXPECT_EQ(seen, QStringList{"busy cursor after 300 ms"});
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+        EXPECT_EQ(dialogs->messages(), QStringList{qm::dataInUseText()});
+        for (const auto& s : dialogs->shown) EXPECT_NE(s.caption, QStringLiteral("异常信息"));
+        EXPECT_EQ(configValue("amountformat"), "0.00");
+        ASSERT_TRUE(w);
+        EXPECT_TRUE(w->isVisible());
+        w->Button2Click();
+        flushDeletes();
+    }
 }
 
 TEST_F(OptionsWindowTest, CompanyRowEditedWhileOpenAndSavedOnClose)

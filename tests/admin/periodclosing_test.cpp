@@ -5,8 +5,10 @@
 #include "data/damage.h"
 #include "common/errors.h"
 #include "shell/commands.h"
+#include "support/faultvfs.h"
 #include "support/files.h"
 #include "support/fixture.h"
+#include <QScopeGuard>
 
 namespace {
 const char* const kDocumentTables[] = {"outlist", "outdetail", "outbacklist", "outbackdetail", "getlist", "getdetail",
@@ -209,4 +211,54 @@ TEST_F(PeriodClosingTest, MonthEndAndYearEndShowTheirStepsInOrder)
                                                      QStringLiteral("年终数据处理|处理数据")}));
     EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("年终数据处理完成，请到数据维护中进行数据整理。"));
     EXPECT_EQ(documents(), "000000000000");
+}
+
+// Each job ends with its data copied to bak/, as a save does: a start-up swap
+// after a later damage would otherwise undo the whole job. While last year's
+// data is shown, bak/ keeps this year's; a job that did not run copies nothing.
+TEST_F(PeriodClosingTest, EachJobLeavesItsDataInBak)
+{
+    namespace fault = qm::fault;
+    const QString working = qm::AppPaths::workingDatabase(), bak = qm::AppPaths::backupDatabase();
+    // Counters, balances and documents for every job to change.
+    int number = 1;
+    auto freshYear = [&] {
+        auto& c = frdm->ADOCon;
+        ++number;
+        c.exec("UPDATE product SET sl=40, rest=10, sl_in_m=5, sl_out_m=6, sl_in_y=50, sl_out_y=20");
+        c.exec("UPDATE customer SET balance=300, rest=100, amount=7");
+        for (const char* t : kDocumentTables)
+            c.exec(QStringLiteral("INSERT INTO %1 (intno) VALUES (:p1)").arg(QLatin1String(t)),
+                   {{"p1", QString::number(number).rightJustified(10, '0')}});
+        fault::copyDatabase(working, bak);
+    };
+    for (const char* command : {"N65", "N74", "N50", "N20"}) {
+        SCOPED_TRACE(command);
+        freshYear();
+        const fault::Snapshot before = fault::snapshotFile(bak);
+        run(command);
+        qm::waitForBakCopies();
+        const fault::Snapshot after = fault::snapshotFile(working);
+        ASSERT_NE(fault::difference(before, after), QString());
+        EXPECT_EQ(fault::difference(fault::snapshotFile(bak), after), QString());
+    }
+
+    // Last year's data in works/: bak/ keeps this year's.
+    qm::holdBakCopies(true);
+    const auto release = qScopeGuard([] { qm::holdBakCopies(false); });
+    freshYear();
+    const QByteArray thisYear = readFile(bak);
+    run("N65");
+    qm::waitForBakCopies();
+    EXPECT_EQ(readFile(bak), thisYear);
+    qm::holdBakCopies(false);
+
+    // Year-end stopped by its failed copy to LASTBAK: nothing to copy.
+    const int made = qm::bakCopiesMade();
+    qm::setCopyStepHook(failCopy);
+    run("N50");
+    qm::setCopyStepHook(nullptr);
+    qm::waitForBakCopies();
+    EXPECT_EQ(qm::bakCopiesMade(), made);
+    EXPECT_EQ(readFile(bak), thisYear);
 }

@@ -8,7 +8,9 @@
 #include "app/tfrflash.h"
 #include <QTimer>
 #include "common/errors.h"
+#include "data/damage.h"
 #include "data/upgrades.h"
+#include "support/damagedindex.h"
 #include "support/faultvfs.h"
 #include "support/files.h"
 #include "support/fixture.h"
@@ -115,35 +117,101 @@ TEST_F(StartUpTest, RestoreDecision)
     EXPECT_EQ(QDir(folder() + "works").entryList({"*.tmp*"}, QDir::Files), QStringList());
 }
 
-TEST_F(StartUpTest, NoUsableBackupLeavesTheWorkingFileAlone)
+TEST_F(StartUpTest, AFailedRestoreSaysWhyAndEndsTheProgramWithTheFileAsItWas)
 {
     const QString working = qm::AppPaths::workingDatabase();
     const QByteArray garbage(2048, 'y');
     writeFile(working, garbage);
-
-    // The replacement refused: not said to be restored, the file as it was.
-    qm::setCopyStepHook([](const char* step) {
-        if (QByteArray(step) == "replace") throw qm::FileOpenError(QStringLiteral("refused"));
-    });
     const auto unhook = qScopeGuard([] { qm::setCopyStepHook(nullptr); });
-    EXPECT_THROW(qm::openWorkingDatabase(frdm), qm::DbError);
-    EXPECT_EQ(dialogs->messages(), QStringList{QStringLiteral("请检查本系统的数据备份目录bak是否存在！ ")});
-    EXPECT_EQ(readFile(working), garbage);
-    EXPECT_EQ(QDir(folder() + "works").entryList(QDir::Files | QDir::Hidden), QStringList{"vkdb.mdb"});
-    qm::setCopyStepHook(nullptr);
 
-    // A backup that is itself damaged is not copied over anything.
-    writeFile(qm::AppPaths::backupDatabase(), "not a database either");
-    EXPECT_THROW(qm::openWorkingDatabase(frdm), qm::DbError);
-    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("请检查本系统的数据备份目录bak是否存在！ "));
-    EXPECT_EQ(readFile(working), garbage);
+    // Failing while the backup is copied, or when it is to replace the file:
+    // not said to be restored, the reason given, the file as it was.
+    struct Case {
+        const char* step;
+        void (*hook)(const char*);
+        QString reason;
+    };
+    const Case cases[] = {
+        {"staged", [](const char* step) { if (QByteArray(step) == "staged") throw qm::FileOpenError(QStringLiteral("refused")); },
+         QStringLiteral("refused")},
+        {"full disk", [](const char* step) { if (QByteArray(step) == "staged") throw qm::DiskFullError("SQLITE_FULL"); },
+         qm::diskFullText()},
+        {"replace", [](const char* step) { if (QByteArray(step) == "replace") throw qm::FileOpenError(QStringLiteral("refused")); },
+         QStringLiteral("refused")},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.step);
+        dialogs->clear();
+        qm::setCopyStepHook(k.hook);
+        EXPECT_THROW(qm::openWorkingDatabase(frdm), qm::ProgramExit);
+        EXPECT_EQ(dialogs->messages(), QStringList{QStringLiteral("请检查本系统的数据备份目录bak是否存在！ \r原因：") + k.reason});
+        EXPECT_EQ(readFile(working), garbage);
+        EXPECT_EQ(QDir(folder() + "works").entryList(QDir::Files | QDir::Hidden), QStringList{"vkdb.mdb"});
+        EXPECT_FALSE(frdm->ADOCon.isOpen());
+    }
+
+    // The backup in place, then the folder's sync refused: restored, and the
+    // failure named after what was put in place.
+    const QString backupTime = QFileInfo(qm::AppPaths::backupDatabase()).lastModified().toString("yyyy-MM-dd HH:mm:ss");
+    dialogs->clear();
+    qm::setCopyStepHook([](const char* step) {
+        if (QByteArray(step) == "synced") throw qm::FileOpenError(QStringLiteral("not synced"));
+    });
+    qm::openWorkingDatabase(frdm);
+    qm::setCopyStepHook(nullptr);
+    EXPECT_EQ(frdm->ADOCon.scalar("SELECT name FROM company").toString(), QStringLiteral("备份的商店"));
+    frdm->ADOCon.close();
+    const QStringList kept = QDir(folder() + "works").entryList({"vkdb.mdb.damaged-*"}, QDir::Files);
+    ASSERT_EQ(kept.size(), 1);
+    EXPECT_EQ(dialogs->messages(), QStringList{QStringLiteral("工作数据已损坏,已换上备份目录bak中的数据(备份时间:%1)。\r"
+                                                              "损坏的数据文件保存在:%2,此后录入的单据都在其中。\r"
+                                                              "恢复过程中报告了错误,请检查磁盘！ \r原因：not synced")
+                                                   .arg(backupTime, folder() + "works/" + kept[0])});
 
     // No backup at all: the message, and the program ends.
+    writeFile(working, garbage);
     QFile::remove(qm::AppPaths::backupDatabase());
     EXPECT_THROW(qm::openWorkingDatabase(frdm), qm::ProgramExit);
     EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("找不到数据并无法恢复数据,请检查工作数据和备份数据位置是否存在！ "));
     EXPECT_EQ(readFile(working), garbage);
     EXPECT_FALSE(frdm->ADOCon.isOpen());
+}
+
+// Both copies unusable: what was found, where the files are and how to put a
+// backup from another folder in place; then the program ends before the
+// login, every file as it was.
+TEST_F(StartUpTest, BothCopiesDamagedSayWhereTheyAreAndHowToGoOnAndEndTheProgram)
+{
+    const QString working = qm::AppPaths::workingDatabase(), backup = qm::AppPaths::backupDatabase();
+    const QByteArray damagedWorking(4096, 'w'), damagedBackup("not a database either");
+    writeFile(working, damagedWorking);
+    writeFile(backup, damagedBackup);
+    const QString whereAndHow =
+        QStringLiteral("\r工作数据: %1works/vkdb.mdb\r备份数据: %1bak/vkdb.mdb\r"
+                       "需要其他位置的备份:程序文件夹%1中的BAK0至BAK6(每天退出时的备份)或LASTBAK(年终数据处理前的备份),或手工备份的数据。\r"
+                       "请将其中的vkdb.mdb复制到%1bak中,替换损坏的备份文件,然后再启动本系统。")
+            .arg(folder());
+    auto expectEndedBeforeTheLogin = [&] {
+        loginWith("888");
+        EXPECT_THROW(qm::StartUp(frmain).run(), qm::ProgramExit);
+        for (const auto& s : dialogs->shown) {
+            EXPECT_NE(s.caption, QStringLiteral("异常信息"));
+            EXPECT_NE(s.text, "Frpassword");
+        }
+        EXPECT_FALSE(frdm->ADOCon.isOpen());
+        EXPECT_EQ(readFile(backup), damagedBackup);
+        EXPECT_EQ(QDir(folder() + "bak").entryList(QDir::Files | QDir::Hidden), QStringList{"vkdb.mdb"});
+    };
+    expectEndedBeforeTheLogin();
+    EXPECT_EQ(dialogs->messages(), QStringList{QStringLiteral("工作数据和备份目录bak中的数据都已损坏,不能恢复！") + whereAndHow});
+    EXPECT_EQ(readFile(working), damagedWorking);
+    EXPECT_EQ(QDir(folder() + "works").entryList(QDir::Files | QDir::Hidden), QStringList{"vkdb.mdb"});
+
+    QFile::remove(working);
+    dialogs->clear();
+    expectEndedBeforeTheLogin();
+    EXPECT_EQ(dialogs->messages(), QStringList{QStringLiteral("找不到工作数据,备份目录bak中的数据也已损坏,不能恢复！") + whereAndHow});
+    EXPECT_EQ(QDir(folder() + "works").entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
 TEST_F(StartUpTest, WholeSequenceLogsInAppliesOptionsAndShowsTheGuideOnce)
@@ -173,6 +241,25 @@ TEST_F(StartUpTest, WholeSequenceLogsInAppliesOptionsAndShowsTheGuideOnce)
     frmain->FormActivate();
     EXPECT_EQ(execs(), QStringList({"Frflash", "Frpassword", "Frstart"}));
     EXPECT_EQ(frmain->firstActivate, "F");
+}
+
+// Damage that the start-up check passes (it reads only the edges of the
+// tables) is named by the checked copy to bak/ made after the login.
+TEST_F(StartUpTest, TheCopyAfterTheLoginNamesDamageTheStartUpCheckPasses)
+{
+    const QString working = qm::AppPaths::workingDatabase();
+    {
+        Connection c;
+        c.open(working);
+        c.exec("INSERT INTO product(intno, sphh) VALUES('1', '1001'), ('2', '1002'), ('3', '1003')");
+    }
+    changeIndexEntry(working, "ix_product_sphh", "1002");
+    const QByteArray good = readFile(qm::AppPaths::backupDatabase());
+    loginWith("888");
+    qm::StartUp(frmain).run();
+    settleBakCopies();
+    EXPECT_TRUE(dialogs->messages().join('|').contains(qm::workingDamagedText()));
+    EXPECT_EQ(readFile(qm::AppPaths::backupDatabase()), good);
 }
 
 TEST_F(StartUpTest, YearEndReminderFrom26DecemberBeforeAndAfterTheLogin)

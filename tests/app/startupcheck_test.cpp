@@ -173,12 +173,9 @@ TEST_F(StartUpCheckTest, BadWorkingFilesAndBadBackupsCrossed)
             writeFile(working, w.bytes);
             writeFile(backup, b.bytes);
             dialogs->clear();
-            try {
-                qm::openWorkingDatabase(frdm);
-            } catch (...) {
-            }
-            frdm->ADOCon.close();
-            EXPECT_EQ(dialogs->messages(), QStringList{QStringLiteral("请检查本系统的数据备份目录bak是否存在！ ")});
+            EXPECT_THROW(qm::openWorkingDatabase(frdm), qm::ProgramExit);
+            EXPECT_FALSE(frdm->ADOCon.isOpen());
+            EXPECT_EQ(dialogs->messages(), QStringList{qm::bothDamagedAtStartText(w.bytes.isEmpty())});
             EXPECT_EQ(readFile(working), w.bytes);
             EXPECT_EQ(readFile(backup), b.bytes);
         }
@@ -206,6 +203,37 @@ TEST_F(StartUpCheckTest, AnUnreadableFileIsReportedNotReplaced)
     EXPECT_EQ(WEXITSTATUS(status), int(DatabaseFileState::Unreadable));
     EXPECT_EQ(readFile(working), before);
     EXPECT_EQ(QDir(folder() + "works").entryList(QDir::Files), QStringList{"vkdb.mdb"});
+}
+
+TEST_F(StartUpCheckTest, ABackupThatCannotBeReadIsNotCalledDamaged)
+{
+    const QByteArray garbage(8192, 'g'), copy = readFile(backup);
+    writeFile(working, garbage);
+    // Root reads every file: start as an ordinary user in a child process.
+    for (const QString& f : {dir.path(), folder() + "works", folder() + "bak"})
+        ASSERT_EQ(chmod(QFile::encodeName(f).constData(), 0777), 0);
+    ASSERT_EQ(chmod(QFile::encodeName(working).constData(), 0666), 0);
+    ASSERT_EQ(chmod(QFile::encodeName(backup).constData(), 0), 0);
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (geteuid() == 0 && setuid(65534) != 0) _exit(100);
+        try {
+            qm::openWorkingDatabase(frdm);
+        } catch (const qm::ProgramExit&) {
+            const QString told = dialogs->lastMessage();
+            _exit(told.startsWith(QStringLiteral("请检查本系统的数据备份目录bak是否存在！ \r原因：不能打开备份文件 ") + backup) ? 0 : 1);
+        } catch (...) {
+        }
+        _exit(2);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    ASSERT_EQ(chmod(QFile::encodeName(backup).constData(), 0644), 0);
+    EXPECT_EQ(readFile(working), garbage);
+    EXPECT_EQ(readFile(backup), copy);
+    EXPECT_EQ(QDir(folder() + "works").entryList(QDir::Files | QDir::Hidden), QStringList{"vkdb.mdb"});
 }
 
 TEST_F(StartUpCheckTest, KilledWritersLoseNoCommittedRowAtTheNextStart)

@@ -16,7 +16,10 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QDialogButtonBox>
+#include <QPrinter>
 #include <QPushButton>
+#include <QTest>
 #include <QThread>
 #include <QTimer>
 #include <QWindow>
@@ -160,4 +163,49 @@ TEST_F(BoxOwner, LongWorkShowsItsStepOverTheWindowThatAskedWhileTheProgramGoesOn
 
     EXPECT_THROW(LongWork(QString()).run([](const StepReport&) { throw DbBusyError(QStringLiteral("busy")); }), DbBusyError);
     delete copydir;
+}
+
+// A message box has only its close button, and one minimised all the same
+// comes back at once. The printer's set-up says 确定 and 取消 (it prints
+// nothing); the print dialog keeps its own print button.
+TEST_F(BoxOwner, AMessageBoxKeepsInSightAndThePrinterSetUpSaysOk)
+{
+    QString flags, after;
+    QTimer::singleShot(0, [&] {
+        QCoreApplication::processEvents();
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        const Qt::WindowFlags f = box->windowFlags();
+        flags = QStringLiteral("close %1, minimise %2, maximise %3")
+                    .arg(f.testFlag(Qt::WindowCloseButtonHint))
+                    .arg(f.testFlag(Qt::WindowMinimizeButtonHint))
+                    .arg(f.testFlag(Qt::WindowMaximizeButtonHint));
+        box->showMinimized();
+        QTest::qWait(50);
+        after = QStringLiteral("minimised %1, shown %2").arg(box->isMinimized()).arg(box->isVisible());
+        box->done(QDialog::Accepted);
+    });
+    dlg::showMessage(QStringLiteral("数据备份完毕！ "));
+    EXPECT_EQ(flags.toStdString(), "close 1, minimise 0, maximise 0");
+    EXPECT_EQ(after.toStdString(), "minimised 0, shown 1");
+
+    auto buttonsOf = [](const std::function<void()>& show) {
+        QString seen;
+        QTimer::singleShot(0, [&seen] {
+            QCoreApplication::processEvents();
+            auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!d) return;
+            seen = d->windowTitle() + ":";
+            if (auto* box = d->findChild<QDialogButtonBox*>(QString(), Qt::FindDirectChildrenOnly))
+                for (auto which : {QDialogButtonBox::Ok, QDialogButtonBox::Cancel})
+                    if (QPushButton* b = box->button(which)) seen += " " + b->text();
+            d->reject();
+        });
+        show();
+        return seen.toStdString();
+    };
+    QPrinter printer;
+    EXPECT_EQ(buttonsOf([&] { dlg::printerSetup(&printer); }), "打印设置: 确定 取消");
+    const std::string printing = buttonsOf([&] { dlg::print(&printer); });
+    EXPECT_NE(printing.find("Print"), std::string::npos) << printing;
 }

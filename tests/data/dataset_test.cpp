@@ -302,3 +302,102 @@ TEST(Dataset, RowidsByPageOpenOnACountAndKeepEveryOrder)
     EXPECT_EQ(paged.rowOfRowid(paged.rowid()), paged.recNo());
     expectSameRows(paged, byCode);
 }
+
+// Rows in table order are read a span of rowids at a time: rows of the span
+// that the query leaves out, or that another program deleted since the
+// opening, take no other row's place.
+TEST(Dataset, OnDemandRowsInTableOrderKeepTheirPlaces)
+{
+    Db db;
+    fillItems(db.c);
+    db.c.exec("UPDATE item SET mark=1 WHERE rowid % 3 = 0");
+    const QString sql = "select * from item where mark=0";
+    Dataset whole(&db.c, "whole"), lazy(&db.c, "lazy");
+    whole.reopen(sql);
+    lazy.setFetchOnDemand(true);
+    lazy.reopen(sql);
+    ASSERT_EQ(lazy.recordCount(), whole.recordCount());
+    // Deleted after the opening: the first row of the second block and a run further on.
+    const qint64 gone = whole.rowidAt(256);
+    db.c.exec("DELETE FROM item WHERE rowid=:r OR (rowid>=1000 AND rowid<1010)", {{"r", gone}});
+    int empty = 0;
+    for (lazy.first(); !lazy.eof(); lazy.next()) {
+        const int r = lazy.recNo();
+        const qint64 rowid = whole.rowidAt(r);
+        if (rowid == gone || (rowid >= 1000 && rowid < 1010)) {
+            EXPECT_TRUE(lazy.valueAt(r, 0).isNull()) << r;
+            ++empty;
+        } else {
+            ASSERT_EQ(rowOf(lazy, r), rowOf(whole, r)) << r;
+        }
+    }
+    EXPECT_EQ(empty, 1 + 7); // 1000 to 1009 less the three marked rows
+}
+
+namespace {
+// 5,000 items spread over the rowids: 2,000 without a code, the others with
+// codes each twice, in lower and upper case alike to the column (NOCASE). The
+// NULL keys and the others meet in the middle of the list in either direction.
+void fillCodesAndNulls(Connection& c)
+{
+    Transaction t(c);
+    Statement st(c.handle(), "INSERT INTO item(code,name) VALUES (:c,:n)");
+    for (int i = 1; i <= 5000; ++i) {
+        st.reset();
+        const int k = (i * 7919) % 5000; // spread over the rowids
+        const QString code = QString("%1%2").arg(k % 3 ? "B" : "b").arg(k / 2 * 2, 5, 10, QChar('0'));
+        st.bind({{"c", k < 2000 ? QVariant() : QVariant(code)}, {"n", QString("品%1").arg(i)}});
+        st.step();
+    }
+    t.commit();
+    c.execScript("CREATE INDEX ix_item_code ON item(code)");
+}
+
+QStringList allRows(const Dataset& d, bool backwards = false)
+{
+    QStringList v;
+    for (int i = 0; i < d.recordCount(); ++i) v << rowOf(d, backwards ? d.recordCount() - 1 - i : i);
+    if (backwards) std::reverse(v.begin(), v.end());
+    return v;
+}
+}
+
+// Blocks read by key keep the order's NULL keys (first ascending, last
+// descending), its case-blind codes and its ties, read from the start, from
+// the far end, or both, and while another program writes between them.
+TEST(Dataset, RowsReadByKeyKeepNullsCaseAndTiesInEitherDirection)
+{
+    Db db;
+    db.c.exec("DELETE FROM item");
+    fillCodesAndNulls(db.c);
+    Connection other;
+    other.open(db.c.path());
+    Dataset paged(&db.c, "paged"), whole(&db.c, "whole");
+    paged.setFetchOnDemand(true);
+    paged.setRowidsByPage(true);
+    for (const QString& sql : {QString("select * from item order by code"), QString("select * from item order by code desc")}) {
+        SCOPED_TRACE(sql.toStdString());
+        whole.reopen(sql);
+        const QStringList want = allRows(whole);
+        paged.reopen(sql);
+        EXPECT_EQ(allRows(paged, true), want); // from the far end up
+        paged.reopen(sql);
+        EXPECT_EQ(allRows(paged), want); // from the start down
+        paged.reopen(sql);
+        paged.valueAt(2600, 0); // the middle first, then both ends
+        EXPECT_EQ(allRows(paged), want);
+
+        // Both ends shown; another program adds a row without a code and a
+        // row in lower case, and deletes two, all between the blocks read.
+        paged.reopen(sql);
+        paged.valueAt(0, 0);
+        paged.valueAt(4999, 0);
+        other.exec("INSERT INTO item(code,name) VALUES (NULL,'new null'),('b02500x','new code')");
+        other.exec("DELETE FROM item WHERE rowid IN (SELECT rowid FROM item WHERE code IS NULL ORDER BY rowid LIMIT 1 OFFSET 1500)");
+        other.exec("DELETE FROM item WHERE rowid IN (SELECT rowid FROM item WHERE code>'B03000' ORDER BY code LIMIT 1)");
+        whole.reopen(sql);
+        EXPECT_EQ(allRows(paged), allRows(whole));
+        other.exec("DELETE FROM item WHERE name LIKE 'new%'");
+        other.exec("INSERT INTO item(code,name) VALUES (NULL,'a null'),('B03001','a code')");
+    }
+}

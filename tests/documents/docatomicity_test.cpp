@@ -5,6 +5,9 @@
 #include "documents/purchase.h"
 #include "support/faultvfs.h"
 #include "documents/docwindows.h"
+#include "app/application.h"
+#include "data/damage.h"
+#include <QScopeGuard>
 #include <QLineEdit>
 #include <QTableView>
 
@@ -170,6 +173,52 @@ TEST_F(DocAtomicity, TheEntryWindowShowsWhatIsStoredAfterAFailedPosting)
     sql("UPDATE branch SET balance=240"); // the posting recalculates from here
     frmain->operatorCode = "999";
     EXPECT_TRUE(fault::sound(fault::sweep(path, s)));
+}
+
+// 刷新 failing anywhere (a read or write error, a full disk): one message,
+// the catch-all with the cause on a second line, never the error window; the
+// window shows the rows and totals as stored.
+TEST_F(DocAtomicity, ARecalculationThatFailsSaysWhyAndShowsWhatIsStored)
+{
+    sql("UPDATE indetail SET sl=sl+1"); // every row changes at the recalculation
+    sql("UPDATE branch SET balance=350");
+    EntryWindow* w = nullptr;
+    fault::Steps s = overWindow(w);
+    const auto open = s.attach;
+    s.attach = [&] {
+        open();
+        dialogs->clear();
+    };
+    s.command = [&] { Application::guard(frmain, [&] { w->ToolButton3Click(); }); };
+    auto showsStored = [&](const QString& where) {
+        for (const auto& shown : dialogs->shown) EXPECT_NE(shown.caption, QStringLiteral("异常信息")) << where.toStdString();
+        EXPECT_EQ(fault::compareWithTable(*frdm->AQoutdetail, "indetail", {"intno", "sl", "amount", "rest"}, "mainintno=:n",
+                                          {{"n", doc}})
+                      .toStdString(),
+                  "")
+            << where.toStdString();
+        const double amount = frdm->ADOCon.scalar("SELECT amount FROM inlist WHERE intno=:n", {{"n", doc}}).toDouble();
+        EXPECT_EQ(w->box("Edit5")->text(), QString::number(amount, 'f', 2)) << where.toStdString();
+    };
+    s.check = [&](const fault::Run& run) {
+        ASSERT_NE(w, nullptr);
+        const QString where = run.point.describe();
+        if (run.outcome == fault::Outcome::Before) {
+            EXPECT_EQ(dialogs->messages(), QStringList{QStringLiteral("该功能暂时不能执行，请重新操作！\r") + ioErrorText()})
+                << where.toStdString();
+        }
+        showsStored(where);
+    };
+    EXPECT_TRUE(fault::sound(fault::sweep(path, s)));
+
+    s.attach();
+    const auto disarm = qScopeGuard([] { fault::disarm(); });
+    fault::armDiskFull(1);
+    s.command();
+    fault::disarm();
+    EXPECT_EQ(dialogs->messages(), QStringList{QStringLiteral("该功能暂时不能执行，请重新操作！\r") + diskFullText()});
+    showsStored("disk full");
+    s.detach();
 }
 
 TEST_F(DocAtomicity, KilledWhilePostingAndReversingLeavesWholeDocuments)

@@ -6,6 +6,9 @@
 #include "documents/salewindows.h"
 #include "documents/tfrdoclist.h"
 #include "shell/commands.h"
+#include "common/formats.h"
+#include "data/numbering.h"
+#include "support/rowsread.h"
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDialog>
@@ -323,4 +326,80 @@ TEST_F(DocListTest, EveryListShowsItsDocumentsByNumber)
         EXPECT_EQ(shownNumbers(), ordered);
         l->close();
     }
+}
+
+namespace {
+// Sales headers numbered `first` on, one a minute from `from` on, all of the walk-in customer.
+void addHistory(int first, int count, const QDateTime& from)
+{
+    Transaction t(db());
+    Statement st(db().handle(), "INSERT INTO outlist (intno,billdate,customerid,customername,pass,amount) "
+                                "VALUES (:i,:d,'0000000001',:n,1,10)");
+    for (int i = 0; i < count; ++i) {
+        st.reset();
+        st.bind({{"i", zeroPad(first + i, 10)}, {"d", toDbDateTime(from.addSecs(60 * i))}, {"n", QStringLiteral("零散客户")}});
+        st.step();
+    }
+    t.commit();
+}
+}
+
+// Opening the sales list and searching it by date, number or customer cost
+// what they show: ten times the history costs no more work. What they list
+// stays the same, in number order.
+TEST_F(DocListTest, TheSalesListReadsWhatItShowsWhateverItsHistory)
+{
+    // The last three days: numbers and times not in the same order, two customers.
+    QStringList lastDays, onTheLastTwo, wangs;
+    for (int i = 1; i <= 45; ++i) {
+        const QString n = QStringLiteral("00090000%1").arg(i, 2, 10, QChar('0'));
+        const int day = 28 + (i * 7) % 3;
+        const bool wang = i % 4 == 0;
+        header("outlist", n, QStringLiteral("2026-11-%1 %2:00:00").arg(day).arg(8 + (45 - i) % 12, 2, 10, QChar('0')),
+               wang ? "0000000007" : "0000000001", wang ? QStringLiteral("王芳") : QStringLiteral("零散客户"), true, i == 5);
+        lastDays << n;
+        if (day >= 29) onTheLastTwo << n;
+        if (wang) wangs << n;
+    }
+    auto measure = [this](const std::function<void(DocumentList*&)>& work) {
+        qmtest::RowsRead read(db().handle());
+        DocumentList* l = nullptr;
+        work(l);
+        QAbstractItemModel* m = l->DBGrid1->model();
+        for (int r = 0; r < std::min(30, m->rowCount()); ++r) m->data(m->index(r, 0), Qt::DisplayRole);
+        return read.steps();
+    };
+    struct Work {
+        long open, date, number, customer;
+    };
+    auto run = [&](int history) {
+        Work w{};
+        DocumentList* list = nullptr;
+        w.open = measure([&](DocumentList*& l) { l = list = open(DocKind::Sale); });
+        EXPECT_EQ(frdm->AQoutlist->recordCount(), history + 45);
+        EXPECT_EQ(shownNumbers().mid(history), lastDays);
+        w.date = measure([&](DocumentList*& l) { search(l = list, QStringLiteral("日期"), "2026-11-29"); });
+        EXPECT_EQ(shownNumbers(), onTheLastTwo);
+        w.number = measure([&](DocumentList*& l) { search(l = list, QStringLiteral("单据号"), "9000012"); });
+        EXPECT_EQ(shownNumbers(), QStringList{"0009000012"});
+        w.customer = measure([&](DocumentList*& l) { search(l = list, QStringLiteral("客户号"), "7"); });
+        EXPECT_EQ(shownNumbers(), wangs);
+        QAbstractItemModel* m = list->DBGrid1->model();
+        EXPECT_EQ(m->data(m->index(0, 0), Qt::ForegroundRole).value<QColor>(), QColor(0, 0, 255));
+        search(list, QStringLiteral("客户名"), QStringLiteral("芳"));
+        EXPECT_EQ(shownNumbers(), wangs);
+        search(list, QStringLiteral("单据号"), "9000005");
+        EXPECT_EQ(m->data(m->index(0, 0), Qt::ForegroundRole).value<QColor>(), QColor(255, 0, 0));
+        list->close();
+        return w;
+    };
+    addHistory(1, 2000, QDateTime(QDate(2025, 1, 1), QTime(8, 0)));
+    const Work few = run(2000);
+    addHistory(2001, 18000, QDateTime(QDate(2023, 1, 1), QTime(8, 0)));
+    const Work many = run(20000);
+    auto flat = [](long a, long b) { return b < a + a / 4 + 200; };
+    EXPECT_PRED2(flat, few.open, many.open);
+    EXPECT_PRED2(flat, few.date, many.date);
+    EXPECT_PRED2(flat, few.number, many.number);
+    EXPECT_PRED2(flat, few.customer, many.customer);
 }

@@ -134,17 +134,35 @@ TEST_F(EntryKeys, TabAndTheArrowsAlsoKeepTheTypedValue)
     EXPECT_EQ(str("SELECT sl||'/'||dj_w||'/'||amount FROM indetail WHERE sphh='101'").toStdString(), "7.0/4.0/28.0");
 }
 
+// A refused text stays in the cell, selected: the correction typed next
+// replaces it and is kept.
 TEST_F(EntryKeys, EnterOnATypedTextThatIsNoNumberStaysInTheCell)
 {
     EntryWindow* w = openNew(DocKind::Purchase);
     QTest::keyClicks(w->box("Edit12"), "101");
     QTest::keyClick(w->box("Edit12"), Qt::Key_Return);
     const int before = frdm->AQoutdetail->recordCount();
-    typeIntoCell(w->DBGrid1, "2x");
+    QTableView* g = w->DBGrid1;
+    typeIntoCell(g, "2x");
     EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("“2x”不是有效的数字！"));
-    EXPECT_NE(w->DBGrid1->indexWidget(w->DBGrid1->currentIndex()), nullptr);
+    auto* editor = qobject_cast<QLineEdit*>(g->indexWidget(g->currentIndex()));
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->selectedText(), "2x");
     EXPECT_EQ(frdm->AQoutdetail->recordCount(), before);
     EXPECT_DOUBLE_EQ(cell("sl"), 1);
+
+    // Out of range, then corrected the same way.
+    dialogs->clear();
+    QTest::keyClicks(editor, "1e7");
+    QTest::keyClick(editor, Qt::Key_Return);
+    ASSERT_EQ(g->indexWidget(g->currentIndex()), editor);
+    EXPECT_EQ(editor->selectedText(), "1e7");
+    QTest::keyClicks(editor, "3");
+    QTest::keyClick(editor, Qt::Key_Return);
+    EXPECT_EQ(dialogs->messages().value(0), QStringLiteral("输入的数值超出范围！"));
+    EXPECT_FALSE(dialogs->messages().mid(1).contains(QStringLiteral("输入的数值超出范围！")));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(str("SELECT sl FROM indetail WHERE sphh='101'").toDouble(), 3);
 }
 
 TEST_F(EntryKeys, BoxesAreReadyToBeTypedOverAndAPickedPartyShowsItsName)

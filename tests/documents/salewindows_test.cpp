@@ -1,6 +1,7 @@
 // The sale's windows as the cashier uses them: F2, code entry at the walk-in
 // price, the tender and checkout with its receipt, 过帐 with the ticket, and
 // the posted view's receipt, preview and reversal.
+#include "admin/errorhandler.h"
 #include "common/errors.h"
 #include "common/receiptprinter.h"
 #include "documents/sale.h"
@@ -10,8 +11,11 @@
 #include "documents/tfrcash.h"
 #include "shell/commands.h"
 #include "shell/session.h"
+#include "support/damagedindex.h"
+#include "support/files.h"
 #include <QFile>
 #include <QPointer>
+#include <QPushButton>
 #include <QLineEdit>
 #include <QTableView>
 #include <QTest>
@@ -78,8 +82,8 @@ TEST_F(SaleWindows, NewSaleAtTheWalkInPriceThroughTheTenderToTheNextSale)
     w->ToolButton1Click();
     enter(w, "6901234567893"); // a barcode
     EXPECT_EQ(w->box("Edit5")->text(), "16.00"); // 3.50 + 12.50 at retail prices
-    // 总营业额 is the stored turnover: the row being entered joins it when written.
-    EXPECT_EQ(w->box("Edit8")->text(), "103.50");
+    // 总营业额 goes with 金额合计, the row being entered and all.
+    EXPECT_EQ(w->box("Edit8")->text(), "116.00");
 
     w->ToolButton1Click(); // an empty row the tender drops
     EXPECT_EQ(w->box("Edit8")->text(), "116.00");
@@ -200,17 +204,27 @@ TEST_F(SaleWindows, ACodeTypedIntoTheGridFillsItsRow)
 }
 
 namespace {
-// Notes what 总营业额 shows while the receipt question is asked.
-class TurnoverAtTheQuestion : public qm::ScriptedDialogs {
+// Runs `watch` with each message as it is shown.
+class WatchedDialogs : public qm::ScriptedDialogs {
 public:
-    QPointer<SaleEntryWindow> window;
-    QString shown;
+    std::function<void(const QString&)> watch;
     qm::Answer messageBox(const QString& text, const QString& caption, qm::Buttons b, qm::Icon icon) override
     {
-        if (window) shown = window->box("Edit8")->text();
+        if (watch) watch(text);
         return ScriptedDialogs::messageBox(text, caption, b, icon);
     }
 };
+
+// The scripted dialogs of the fixture, watched.
+WatchedDialogs* watchMessages(qm::ScriptedDialogs*& dialogs, std::function<void(const QString&)> watch)
+{
+    auto backend = std::make_unique<WatchedDialogs>();
+    WatchedDialogs* w = backend.get();
+    w->watch = std::move(watch);
+    dialogs = w;
+    qm::dlg::setBackend(std::move(backend));
+    return w;
+}
 }
 
 // While the receipt question waits after a cash sale, 总营业额 shows the stored
@@ -226,19 +240,19 @@ TEST_F(SaleWindows, ACashSaleShowsTheStoredTurnoverAndASaleLeftBlankGoesOnClosin
                                    "(SELECT count(*) FROM outdetail)||' '||(SELECT count(*) FROM outbacklist)||"
                                    "(SELECT count(*) FROM outbackdetail)").toString().toStdString();
     };
-    auto backend = std::make_unique<TurnoverAtTheQuestion>();
-    TurnoverAtTheQuestion* watch = backend.get();
-    dialogs = watch;
-    qm::dlg::setBackend(std::move(backend));
+    QPointer<SaleEntryWindow> w;
+    QString turnover;
+    WatchedDialogs* watch = watchMessages(dialogs, [&](const QString&) {
+        if (w) turnover = w->box("Edit8")->text();
+    });
     frdm->ADOCon.exec("UPDATE customer SET balance=-20117.71 WHERE id='0000000001'");
     // After the checkout the next sale waits with its blank row; the frame closes it.
-    SaleEntryWindow* w = openNewSale();
-    watch->window = w;
+    w = openNewSale();
     enter(w, "1001");
     watch->answers = {qm::Answer::No};
     w->frontDeskPostAndPrint(5);
     EXPECT_EQ(frdm->ADOCon.scalar("SELECT rest FROM outlist WHERE pass=1").toDouble(), -20117.71);
-    EXPECT_EQ(watch->shown, "3.50");
+    EXPECT_EQ(turnover, "3.50");
     EXPECT_EQ(counts(), "2 1 2 00");
     w->close();
     EXPECT_EQ(counts(), "1 1 1 00");
@@ -269,4 +283,110 @@ TEST_F(SaleWindows, ACashSaleShowsTheStoredTurnoverAndASaleLeftBlankGoesOnClosin
     frontDesk.exec("UPDATE outlist SET pass=1 WHERE intno=:n", {{"n", posted}});
     w->close();
     EXPECT_EQ(counts(), "3 2 3 00");
+}
+
+// The tender over a sale: no code, grid edit or command reaches the sale
+// meanwhile; a sale changed from elsewhere is not posted at the amount shown,
+// the tender opens again with the stored one; the change shown is the one
+// stored and printed, to the cent.
+TEST_F(SaleWindows, TheTenderPostsTheAmountItShowsAndTheChangeItShows)
+{
+    SaleEntryWindow* w = openNewSale();
+    const QString no = w->docIntno();
+    enter(w, "1001");
+    w->ToolButton1Click(); // the blank row for the next code
+    QTest::keyClick(w->box("Edit12"), Qt::Key_Down);
+    ASSERT_TRUE(Frcash);
+    EXPECT_TRUE(Frcash->Button1->isEnabled());
+    QAbstractItemModel* m = w->DBGrid1->model();
+    QTest::keyClicks(w->box("Edit12"), "1002");
+    QTest::keyClick(w->box("Edit12"), Qt::Key_Return);
+    enter(w, "1002");
+    m->setData(m->index(0, frdm->AQoutdetail->fieldIndex("sl")), 5, Qt::EditRole);
+    w->ToolButton3Click();
+    const auto rows = [&no] {
+        return frdm->ADOCon.scalar("SELECT group_concat(sphh||'x'||sl) FROM outdetail WHERE mainintno=:n", {{"n", no}}).toString();
+    };
+    EXPECT_EQ(rows(), "1001x1.0,x0.0");
+
+    qm::Connection other;
+    other.open(frdm->ADOCon.path());
+    other.exec("UPDATE outdetail SET sl=3 WHERE sphh='1001'");
+    Frcash->Edit2->setText("20");
+    dialogs->clear();
+    Frcash->Button1Click();
+    EXPECT_EQ(dialogs->messages(), QStringList{QStringLiteral("本单合计已改变,请核对找零后再按确定！")});
+    ASSERT_TRUE(Frcash && Frcash->isVisible());
+    EXPECT_EQ(Frcash->Edit1->text() + " " + Frcash->Edit3->text(), "10.50 9.50");
+    Frcash->Edit2->setText("20.55");
+    dialogs->answers = {qm::Answer::Yes};
+    Frcash->Button1Click();
+    EXPECT_EQ(frdm->ADOCon.scalar("SELECT pass||' '||amount FROM outlist WHERE intno=:n", {{"n", no}}).toString(), "1 10.5");
+    EXPECT_EQ(frdm->ADOCon.scalar("SELECT round(rest, 2) FROM outdetail WHERE mainintno=:n", {{"n", no}}).toString(), "10.05");
+    EXPECT_TRUE(printed().contains(qm::receipt::gbk(QStringLiteral("找零:")) + " 10.05\n"));
+}
+
+// 总营业额 is the turnover since login plus the sale on screen: after a code and
+// a quantity, after a summary replaced the turnover row, and while the
+// receipt question waits (the sale then posted, and counted once).
+TEST_F(SaleWindows, TheTurnoverBoxGoesWithTheSaleOnScreen)
+{
+    frdm->ADOCon.exec("INSERT INTO product(intno, sphh, name, spmc, spmz, sl) VALUES('00000004', '1004', '', 'x', 40, 9)");
+    QPointer<SaleEntryWindow> w = openNewSale();
+    auto shown = [&w] { return w->box("Edit5")->text() + " " + w->box("Edit8")->text(); };
+    enter(w, "1004");
+    EXPECT_EQ(shown(), "40.00 40.00");
+    QAbstractItemModel* m = w->DBGrid1->model();
+    m->setData(m->index(0, frdm->AQoutdetail->fieldIndex("sl")), 2, Qt::EditRole);
+    w->DBGrid1->setCurrentIndex(m->index(0, frdm->AQoutdetail->fieldIndex("dj_n")));
+    EXPECT_EQ(shown(), "80.00 80.00");
+    w->ToolButton6Click(); // voided
+
+    frdm->ADOCon.exec("DELETE FROM totallist");
+    frdm->ADOCon.exec("INSERT INTO totallist(hjsl, amount, rest) VALUES(3, 34.5, 120)");
+    QString atTheQuestion;
+    watchMessages(dialogs, [&](const QString&) { atTheQuestion = shown(); })->answers = {qm::Answer::No};
+    w = openNewSale();
+    enter(w, "1003");
+    EXPECT_EQ(shown(), "5.00 39.50");
+    w->frontDeskPostAndPrint(10);
+    EXPECT_EQ(atTheQuestion, "5.00 39.50");
+}
+
+// Damage at the till: a code that the product index misses while the table
+// holds it names the damage; the copy's message at closing shows over the
+// sale, not over a grid whose data is already closed.
+TEST_F(SaleWindows, DamageIsNamedAtTheTill)
+{
+    const QString path = frdm->ADOCon.path();
+    frdm->ADOCon.close();
+    changeIndexEntry(path, "ix_product_sphh", "1002");
+    frdm->connectTo(path);
+    QPointer<SaleEntryWindow> w = openNewSale();
+    QStringList seen;
+    watchMessages(dialogs, [&](const QString&) {
+        QStringList titles; // of the columns the grid shows
+        for (int i = 0; i < w->DBGrid1->model()->columnCount(); ++i)
+            if (!w->DBGrid1->isColumnHidden(i)) titles << w->DBGrid1->model()->headerData(i, Qt::Horizontal).toString();
+        seen << titles.value(0);
+    });
+    for (const char* code : {"1002", "1009", "1001"}) enter(w, code);
+    EXPECT_EQ(dialogs->messages(), (QStringList{qm::workingDamagedText(), QStringLiteral("查无此货号！")}));
+    qm::setWorkingDamaged(true);
+    w->ToolButton7Click();
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("请检查本系统的数据备份目录bak是否存在！ \r") + qm::workingDamagedText());
+    EXPECT_EQ(seen.value(2), QStringLiteral("货号"));
+}
+
+// The next sale refused by the file after a checkout: the window says so in
+// the operator's words; SQLite's own, with the statement, go to the log.
+TEST_F(SaleWindows, WhenTheNextSaleCannotBeOpenedTheStatementGoesOnlyToTheLog)
+{
+    SaleEntryWindow* w = openNewSale();
+    enter(w, "1001");
+    frdm->ADOCon.exec("CREATE TRIGGER no_more_sales BEFORE INSERT ON outlist BEGIN SELECT RAISE(ABORT, 'no more sales'); END");
+    dialogs->answers = {qm::Answer::No};
+    w->frontDeskPostAndPrint(5);
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("本单已过帐,下一张单没有打开！\n请退回后重新开单！"));
+    EXPECT_TRUE(readFile(qm::errorLogPath()).contains("no more sales [INSERT INTO outlist"));
 }

@@ -28,12 +28,14 @@ protected:
     Connection& db() { return frdm->ADOCon; }
     QString stored(const QString& sql) { return db().scalar(sql).toString(); }
 
-    // Types numbers past the bound of `m`, and the bound itself, into `box` and
-    // saves: one message each, the box as typed, `sql` reads what it read before.
+    // Types numbers past the bound of `m`, the bound itself, and numbers no
+    // double holds (pasted, or a long run of digits) into `box` and saves: one
+    // message each, the box as typed, `sql` reads what it read before.
     void refuseEach(QLineEdit* box, QPushButton* save, Magnitude m, const QString& sql)
     {
         const QString before = stored(sql);
-        for (const QString& typed : {QString("1e308"), QString("1e16"), QString::number(bound(m), 'f', 0)}) {
+        for (const QString& typed : {QString("1e308"), QString("1e16"), QString::number(bound(m), 'f', 0), QString("inf"),
+                                     QString("-inf"), QString("nan"), QString("1e309"), QString(400, QChar('9'))}) {
             dialogs->clear();
             box->setText(typed);
             save->click();

@@ -59,6 +59,32 @@ protected:
         list->ToolButton6Click();
     }
     int count() { return db().scalar("select count(*) from product").toInt(); }
+    // Products `prefix`00001 and on, in code order as in table order.
+    void addMany(const QString& prefix, int from, int to)
+    {
+        Transaction t(db());
+        Statement st(db().handle(), "INSERT INTO product (intno,sphh,spmc) VALUES (:i,:c,:m)");
+        for (int i = from; i <= to; ++i) {
+            st.reset();
+            st.bind({{"i", zeroPad(i, 8)}, {"c", prefix + zeroPad(i, 5)}, {"m", QStringLiteral("商品%1").arg(i)}});
+            st.step();
+        }
+        t.commit();
+    }
+    // The codes the grid shows, row by row.
+    QStringList gridCodes(int from = 0, int to = -1)
+    {
+        ProductGridModel* m = list->gridModel();
+        QStringList out;
+        for (int r = from; r < (to < 0 ? m->rowCount() : to); ++r) out << m->data(m->index(r, 2), Qt::DisplayRole).toString();
+        return out;
+    }
+    QStringList storedCodes()
+    {
+        QStringList out;
+        for (const QVariantList& r : db().rows("select sphh from product order by sphh")) out << r[0].toString();
+        return out;
+    }
 };
 }
 
@@ -518,4 +544,88 @@ TEST_F(ProductList, ManyProductsAreReadAsTheyAreShown)
     frdm->Aqproduct->append();
     frdm->Aqproduct->cancel();
     EXPECT_EQ(list->StatusPanel3->text(), QStringLiteral("记录数:5000"));
+}
+
+// Another program adds and deletes products while the list is open. Every
+// block of the list is read after the last product of the block above it (or
+// before the first of the block below it, from the far end), so no product
+// shows twice and none is left out between two blocks. The count stays as it
+// was at opening: a product added in a block already read, or beyond the
+// count, shows once the list is read again; one deleted reads as empty.
+TEST_F(ProductList, ProductsAddedOrDeletedElsewhereShowOnceAcrossTheBlocks)
+{
+    addMany("B", 1, 3000);
+    Connection other;
+    other.open(db().path());
+    openFromMenu();
+    const QStringList opened = storedCodes();
+
+    // The first screen is shown; a product comes before its end, one goes further down.
+    EXPECT_EQ(gridCodes(0, 30), opened.mid(0, 30));
+    other.exec("INSERT INTO product (intno,sphh) VALUES ('90000001','B00500A')");
+    other.exec("DELETE FROM product WHERE sphh='B02000'");
+    QStringList want = opened;
+    want.removeOne("B02000");
+    want << "";
+    EXPECT_EQ(gridCodes(), want);
+    EXPECT_EQ(gridCodes(1023, 1025), (QStringList{"B01024", "B01025"}));
+
+    // Read again: both show as stored. The first and the last screens are
+    // shown; a product goes from the first, one comes in the middle.
+    list->ToolButton6Click();
+    EXPECT_EQ(gridCodes(0, 30), storedCodes().mid(0, 30));
+    EXPECT_EQ(gridCodes(2970), storedCodes().mid(2970));
+    other.exec("DELETE FROM product WHERE sphh='B00800'");
+    other.exec("INSERT INTO product (intno,sphh) VALUES ('90000002','B01500A')");
+    want = storedCodes();
+    want.insert(want.indexOf("B00801"), ""); // read before it went
+    want.removeLast();                       // beyond the count until read again
+    EXPECT_EQ(gridCodes(), want);
+    EXPECT_EQ(list->StatusPanel3->text(), QStringLiteral("记录数:3000"));
+    list->ToolButton6Click();
+    EXPECT_EQ(gridCodes(), storedCodes());
+    EXPECT_EQ(list->StatusPanel3->text(), QStringLiteral("记录数:3000"));
+
+    // Scrolled up from the end, one going between the screens shown: the rows
+    // close up where the blocks meet, and the grid is told to paint again
+    // every row it showed that now holds another product.
+    list->ToolButton6Click();
+    EXPECT_EQ(gridCodes(0, 30), storedCodes().mid(0, 30));
+    EXPECT_EQ(gridCodes(2970), storedCodes().mid(2970));
+    other.exec("DELETE FROM product WHERE sphh='B01700'");
+    std::vector<std::pair<int, int>> repainted;
+    QObject::connect(list->gridModel(), &QAbstractItemModel::dataChanged, list,
+            [&](const QModelIndex& a, const QModelIndex& b) { repainted.push_back({a.row(), b.row()}); });
+    QStringList upwards;
+    for (int r = 2999; r >= 0; --r) upwards.prepend(gridCodes(r, r + 1).first());
+    const QStringList shown = gridCodes();
+    EXPECT_EQ(shown, storedCodes() << "");
+    for (int r = 0; r < 3000; ++r) {
+        if (upwards[r] == shown[r]) continue;
+        EXPECT_TRUE(std::any_of(repainted.begin(), repainted.end(), [r](auto p) { return p.first <= r && r <= p.second; }))
+            << r << " " << upwards[r].toStdString() << " is not painted again as " << shown[r].toStdString();
+    }
+}
+
+// The work of the first screen does not grow with the products: its block is
+// read from the start of the order, and so is the count, not walked to from
+// the far end.
+TEST_F(ProductList, TheFirstScreenCostsTheSameWhateverTheNumberOfProducts)
+{
+    auto firstScreen = [this] {
+        qmtest::RowsRead read(db().handle());
+        openFromMenu();
+        EXPECT_EQ(gridCodes(0, 30).first(), "B00001");
+        const long steps = read.steps();
+        EXPECT_LT(read.rows(), 1500);
+        list->close();
+        delete list;
+        list = nullptr;
+        return steps;
+    };
+    addMany("B", 1, 3000);
+    const long few = firstScreen();
+    addMany("C", 3001, 30000);
+    const long many = firstScreen();
+    EXPECT_LT(many, few + few / 4) << few << " steps for 3,000 products, " << many << " for 30,000";
 }

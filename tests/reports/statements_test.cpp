@@ -2,11 +2,22 @@
 #include "reports/statementmodel.h"
 #include "reports/reportdata.h"
 #include "common/formats.h"
+#include "common/printer.h"
 #include "layouts/report.h"
+#include "support/rowsread.h"
+#include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QElapsedTimer>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPrinter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QScopeGuard>
+#include <QStandardPaths>
+#include <QTableView>
 #include <QThread>
 #include <atomic>
 #include <sqlite3.h>
@@ -73,6 +84,17 @@ protected:
         row(kind + "list", date, header, s);
         return no;
     }
+    // `n` receipts of customer 2 in the range, one a document, the i-th (from
+    // 1) named by `name(i)` and of i % 7 + 1.
+    void receipts(int n, const std::function<QString(int)>& name)
+    {
+        Transaction t(frdm->ADOCon);
+        for (int i = 1; i <= n; ++i)
+            row("getdetail", QString("2009-03-%1 10:00:00").arg(5 + i * 5 / n, 2, 10, QChar('0')),
+                {{"mainintno", QString("%1").arg(i, 10, 10, QChar('0'))}, {"customerid", "0000000002"}, {"sphh", "0000000001"},
+                 {"spmc", name(i)}, {"amount", double(i % 7 + 1)}});
+        t.commit();
+    }
     int docs = 0;
     StatementWindow* w = nullptr;
 };
@@ -106,15 +128,21 @@ TEST_F(StatementTest, CustomerStatementMovesAsPostingDoes)
     EXPECT_DOUBLE_EQ(w->rows()->run()->closing(), 90.0);
     EXPECT_DOUBLE_EQ(openingBalance(w->desc(), "0000000002", 100, QDate(2009, 3, 12)), 99.0);
 
-    // Printed: the scratch table holds what the grid showed, the last balance after "总计：".
+    // Printed: the scratch table holds what the grid showed, the last balance
+    // after "总计："; the rows go with the preview.
     report::Layout* r = w->layout();
+    dialogs->onExec = [&](QDialog*) {
+        EXPECT_EQ(column(statementRows(w->desc()), "rest"), col("rest"));
+        const report::Page& last = r->pages().back();
+        EXPECT_NE(last.find("总计："), nullptr);
+        EXPECT_NE(last.find("90.00"), nullptr);
+        EXPECT_NE(last.find("备注：老客户"), nullptr);
+        return int(QDialog::Rejected);
+    };
     w->reportClick();
-    EXPECT_EQ(column(statementRows(w->desc()), "rest"), col("rest"));
-    r->Prepare();
-    const report::Page& last = r->pages().back();
-    EXPECT_NE(last.find("总计："), nullptr);
-    EXPECT_NE(last.find("90.00"), nullptr);
-    EXPECT_NE(last.find("备注：老客户"), nullptr);
+    EXPECT_FALSE(statementRows(w->desc())->active());
+    EXPECT_FALSE(frdm->ADOCon.scalar("SELECT 1 FROM temp.sqlite_master WHERE name='custtotal1_print'").isValid());
+    EXPECT_FALSE(frdm->AQoutdetail->fetchOnDemand()); // whole again, for the windows that edit rows
     EXPECT_GT(r->paper().width, r->paper().length);
 
     // An unknown code says so (on leaving the code and again on the run) and
@@ -181,13 +209,16 @@ TEST_F(StatementTest, SupplierStatementsByRowAndByDocument)
     EXPECT_EQ(w->layout(), nullptr); // made at the print
     // Printed: the totals keep only the opening row, so the sales window's
     // turnover continues from 0.
+    dialogs->onExec = [&](QDialog*) {
+        EXPECT_EQ(column(statementRows(w->desc()), "rest"), col("rest"));
+        EXPECT_NE(w->layout()->pages().back().find("备注：月结"), nullptr);
+        return int(QDialog::Rejected);
+    };
     w->reportClick();
-    EXPECT_EQ(column(statementRows(w->desc()), "rest"), col("rest"));
+    ASSERT_TRUE(w->layout());
     EXPECT_EQ(num("SELECT count(*) FROM totallist"), 1);
     EXPECT_EQ(num("SELECT amount FROM totallist"), 0.0);
-    ASSERT_TRUE(w->layout());
-    w->layout()->Prepare();
-    EXPECT_NE(w->layout()->pages().back().find("备注：月结"), nullptr);
+    EXPECT_FALSE(statementRows(w->desc())->active());
 }
 
 // Cash opening 1000; before the range a sale that kept 35 and a receipt of 40
@@ -282,4 +313,85 @@ TEST_F(StatementTest, PrintingALongStatementLetsTheFrontDeskWrite)
     ASSERT_EQ(rows->recordCount(), 5001);
     EXPECT_EQ(rows->displayText(5000, rows->fieldIndex("rest")), "5000.00");
     EXPECT_EQ(c.scalar("SELECT count(*) FROM custtotal1").toInt(), 0);
+}
+
+// A statement of many blocks of rows prints the rows the grid shows, page
+// after page, and the PDF says what the pages say; the rows go with the preview.
+TEST_F(StatementTest, ALongStatementPrintsWhatTheGridShows)
+{
+    const QString tool = QStandardPaths::findExecutable("pdftotext");
+    if (tool.isEmpty()) GTEST_SKIP() << "pdftotext is not installed";
+    receipts(700, [](int i) { return QString("收款%1").arg(i); });
+    open(StatementKind::Customer, "2");
+    const QStringList shown = col("rest");
+    ASSERT_EQ(shown.size(), 701);
+
+    QPrinter& printer = sharedPrinter();
+    const auto restore = qScopeGuard([&printer, format = printer.outputFormat(), file = printer.outputFileName()] {
+        printer.setOutputFormat(format);
+        printer.setOutputFileName(file);
+    });
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(folder() + "statement.pdf");
+    auto letters = [](QString s) {
+        s.remove(QRegularExpression("\\s"));
+        std::sort(s.begin(), s.end());
+        return s.toStdString();
+    };
+    std::vector<std::string> pages;
+    QStringList names, balances; // 名称 and 累计金额 of every detail row, in print order
+    dialogs->onExec = [&](QDialog* d) {
+        report::Layout* r = w->layout();
+        QStringList fields; // of the detail band's texts, in order
+        for (const report::Element& e : r->band(report::BandKind::Detail)->elements())
+            if (e.kind() == report::Element::Kind::Field || e.kind() == report::Element::Kind::Label) fields << e.fieldName();
+        for (const report::Page& page : r->pages()) {
+            pages.push_back(letters(page.textList().join("")));
+            int n = 0;
+            for (const report::PageText& t : page.texts) {
+                if (t.band != report::BandKind::Detail) continue;
+                const QString field = fields[n++ % fields.size()];
+                if (field == "spmc") names << t.text;
+                if (field == "rest") balances << t.text;
+            }
+        }
+        d->findChild<QAction*>("print")->trigger();
+        return d->result();
+    };
+    w->reportClick();
+    EXPECT_EQ(names, col("spmc"));
+    EXPECT_EQ(balances, shown);
+    EXPECT_FALSE(statementRows(w->desc())->active());
+
+    QProcess p;
+    p.start(tool, {folder() + "statement.pdf", "-"});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    const QStringList sheets = QString::fromUtf8(p.readAllStandardOutput()).split(QChar('\f'), Qt::SkipEmptyParts);
+    ASSERT_EQ(sheets.size(), int(pages.size()));
+    for (int i = 0; i < sheets.size(); ++i) EXPECT_EQ(letters(sheets[i]), pages[size_t(i)]) << "sheet " << i + 1;
+}
+
+// 刷新 of a long statement reads the rows of its first screen once each,
+// however many columns are fitted to them; the columns fit the first 200
+// rows, and a wider text further down is cut short.
+TEST_F(StatementTest, RefreshReadsTheFirstRowsOnceAndFitsTheColumnsToThem)
+{
+    const QString wide = "长名称商品一号", wider = "长名称商品一号还要更长些";
+    receipts(300, [&](int i) { return i == 150 ? wide : i == 250 ? wider : QString("品"); });
+    delete w;
+    w = new StatementWindow(StatementKind::Customer, nullptr);
+    w->resize(1000, 600);
+    w->show();
+    w->codeEdit->setText("2");
+    qmtest::RowsRead read(frdm->ADOCon.handle());
+    w->refreshClick();
+    w->DBGrid2->grab();
+    // The walk's first block and the values of the first screen's block, once.
+    EXPECT_LT(read.rows(), 600);
+
+    const QFontMetrics fm(w->DBGrid2->font());
+    ASSERT_LT(fm.horizontalAdvance(wider), 30 * fm.horizontalAdvance(QChar('0')));
+    const int width = w->DBGrid2->columnWidth(w->rows()->fieldColumn("spmc"));
+    EXPECT_GE(width, fm.horizontalAdvance(wide));
+    EXPECT_LT(width, fm.horizontalAdvance(wider));
 }
