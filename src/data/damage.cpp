@@ -127,9 +127,11 @@ bool isWorkingDatabase(const QString& path)
 
 QString trueCause(const std::exception& e)
 {
-    if (dynamic_cast<const WorkingDamagedError*>(&e)) return workingDamagedText();
-    // Damage of another file, or met before the working file's check spoke.
-    if (dynamic_cast<const DbDamagedError*>(&e)) return QStringLiteral("数据文件已损坏");
+    // What SQLite called damage in the working file is damage only once its
+    // own check has found it; until then the global handler has it judged.
+    if (dynamic_cast<const SuspectedDamageError*>(&e)) return workingDamaged() ? workingDamagedText() : QString();
+    // Damage the program found itself, or the working file's check confirmed.
+    if (dynamic_cast<const DbDamagedError*>(&e)) return workingDamagedText();
     if (dynamic_cast<const DiskFullError*>(&e)) return diskFullText();
     if (dynamic_cast<const DbIoError*>(&e)) return ioErrorText();
     if (const auto* c = dynamic_cast<const CausedError*>(&e)) return c->cause();
@@ -145,6 +147,8 @@ QString withTrueCause(const QString& text, const std::exception& e)
 QString reasonOf(const std::exception& e)
 {
     if (dynamic_cast<const DbBusyError*>(&e)) return dataBusyText();
+    // Not yet judged: a read that failed, as far as anyone can tell.
+    if (dynamic_cast<const SuspectedDamageError*>(&e) && !workingDamaged()) return ioErrorText();
     const QString cause = trueCause(e);
     return cause.isEmpty() ? QString::fromUtf8(e.what()) : cause;
 }

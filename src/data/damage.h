@@ -45,8 +45,9 @@ bool workingDamaged();
 bool isWorkingDatabase(const QString& path);
 
 // The cause a message must name when its own text names another: the damage
-// text for damage the working file's check confirmed, the full disk, the read
-// or write error, the cause of CausedError; empty otherwise.
+// text for damage (not for what SQLite called damage in the working file
+// before its own check found it), the full disk, the read or write error, the
+// cause of CausedError; empty otherwise.
 QString trueCause(const std::exception& e);
 // `text`, and on a second line the true cause of `e` when there is one.
 QString withTrueCause(const QString& text, const std::exception& e);
