@@ -359,8 +359,9 @@ quint64 pieceDigest(const char* p, size_t n)
     return h;
 }
 
-// What the file layer writes in one call: it writes less than 128 KiB at a time.
-constexpr int kPieceBytes = 1 << 16;
+// What the file layer writes in one call: it writes less than 128 KiB at a
+// time, and the larger the piece, the fewer the calls.
+constexpr int kPieceBytes = 124 << 10;
 
 // One copy of `source` into `partial`; true when it reads back as written.
 bool copyOnceVerified(const QString& source, const QString& partial)
