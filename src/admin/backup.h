@@ -3,12 +3,14 @@
 // manual backup, the yearly archive, and compaction (restore: restore.h).
 //
 // Every copy is written beside its target and renamed over it only when it is
-// complete and checked, so a failed copy leaves the previous one whole. The
-// database is always copied through the online backup of a connection of its
-// own, never as a plain file: the front-desk program may be writing it.
-// Failures throw FileOpenError or DbError with the reason; the copies report
-// no window of their own, so that they can run off the interface thread.
+// complete and checked, so a failed copy leaves the previous one whole
+// (datacopy.h). The database is always copied through the online backup of a
+// connection of its own, never as a plain file: the front-desk program may be
+// writing it. Failures throw with their cause (damage.h: reasonOf); the
+// copies report no window of their own, so that they can run off the
+// interface thread.
 #include "common/dialogs.h"
+#include "data/datacopy.h"
 #include "data/progress.h"
 #include <QDate>
 #include <QString>
@@ -23,14 +25,9 @@ QString yearArchiveName(const QDate& day);
 // The copies' progress reported as steps of a progress window (LongWork).
 Progress stepsTo(const StepReport& report);
 
-// Copies a plain file to `target` through a temporary file beside it.
-void copyFileChecked(const QString& source, const QString& target, const Progress& progress = {});
-// Copies the database file `database` to the file `target`, through the
-// online backup of a connection opened for the copy only, into ".<name>.new"
-// beside it; the full check of that copy (checkCopy), then rename. A copy
-// that fails the check is made once more; when the second fails too, the
-// database copied is damaged: DbDamagedError (with the damage text, noted,
-// when it is the working database), and the target untouched.
+// Copies the database file `database` to the file `target` under the
+// operator's policy (DatabaseCopy): the target is replaced only by a checked
+// copy, and the working data is called damaged only by its own check.
 void copyDatabaseFile(const QString& database, const QString& target, const Progress& progress = {});
 
 // Copies the folder `source` with its files and subfolders into
@@ -46,6 +43,22 @@ void replaceDatabaseContent(const QString& source, const QString& database, cons
 // copyFolder of works/ into the program folder's `folderName`.
 void copyWorkingFolder(const QString& folderName, const Progress& progress = {});
 
+// The exit backup's compaction and its copy of works/ into the program
+// folder's `folderName`, reading and writing the data as few times as it can.
+// With every other writer held off, the working database is compacted into a
+// new file beside it (VACUUM INTO), which is checked and copied, byte for
+// byte and read back, into the weekday folder at once; the copy takes its
+// place there, and the new file the working file's, each only when whole. A
+// front desk left running meanwhile loses no write: it waits and fails, and
+// once the name holds the new file SQLite refuses a write through its old
+// connection. When the compaction is not made, works/ is copied as it stands.
+struct ExitBackupResult {
+    QString compactionFailure; // the message for a compaction not made; empty when made
+    bool copied = false;       // works/ is in the weekday folder
+    QString copyFailure;       // else why not
+};
+ExitBackupResult compactAndBackUp(const QString& folderName, const Progress& progress = {});
+
 // Rewrites the database file compactly. False, with the reason in `error`,
 // when it could not (another program holding it past the wait): the file is
 // then as it was.
@@ -56,18 +69,22 @@ bool compactDatabase(const QString& database, QString* error = nullptr);
 QString compactUnder(LongWork& work, const QString& database);
 // Shows the failure message compactUnder returned; true when there is none.
 bool reportCompaction(const QString& failure);
+// "压缩数据库失败", and on a second line "原因：" with the cause: another
+// program holding the file unless a truer cause is known.
 QString compactionFailedText();
+QString compactionFailedText(const QString& cause);
 
 // "备份时间:<yyyy-MM-dd HH:mm:ss>  大小:<size>" of a backup file, empty when
 // there is none: what the operator checks before restoring from it.
 QString backupFileText(const QString& file);
 
+// Removes the partial copies that copies killed in an earlier run left in the
+// program's own backup folders (bak/, BAK0..BAK6, LASTBAK, the year folders,
+// with their subfolders); a copy still running keeps its file. A folder the
+// operator chose is cleaned by the next copy into it. Returns how many.
+int removeCopyLeftovers();
+
 // True when both paths name the same folder.
 bool sameFolder(const QString& a, const QString& b);
-
-// Test hook: called between the steps of the copies and of restore (after
-// each file, before each rename) with a short name of the step.
-void setCopyStepHook(void (*hook)(const char* step));
-void copyStep(const char* name);
 
 }

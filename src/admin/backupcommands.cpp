@@ -65,24 +65,14 @@ void exitBackup()
     // One window over the compaction and the copy; their messages follow it,
     // in their order. A failed compaction still leaves the copy to be made,
     // unless the data is known to be damaged: its copy would fail its check.
-    QString compactionFailure;
-    bool copied = false;
-    QString reason;
+    ExitBackupResult r;
     {
-        LongWork work(QStringLiteral("数据备份"));
-        compactionFailure = compactUnder(work, AppPaths::workingDatabase());
-        try {
-            if (workingDamaged()) throw DbDamagedError(workingDamagedText());
-            const QString folder = weekdayBackupName(Clock::today());
-            work.run([&folder](const StepReport& report) { copyWorkingFolder(folder, stepsTo(report)); });
-            copied = true;
-        } catch (const AppError& e) {
-            reason = reasonOf(e);
-        }
+        const QString folder = weekdayBackupName(Clock::today());
+        LongWork(QStringLiteral("数据备份")).run([&](const StepReport& report) { r = compactAndBackUp(folder, stepsTo(report)); });
     }
-    reportCompaction(compactionFailure);
-    if (!copied) {
-        dlg::messageBox(withReason(QStringLiteral("数据备份失败,请通过手工备份！ "), reason), QStringLiteral("提示"), Buttons::Ok,
+    reportCompaction(r.compactionFailure);
+    if (!r.copied) {
+        dlg::messageBox(withReason(QStringLiteral("数据备份失败,请通过手工备份！ "), r.copyFailure), QStringLiteral("提示"), Buttons::Ok,
                         Icon::Error);
         return;
     }
@@ -147,7 +137,7 @@ void yearArchive()
     try {
         const QString program = archivedProgramFile();
         LongWork(caption).run([&](const StepReport& report) {
-            copyFileChecked(program, folder + QStringLiteral("/quillmart"), stepsTo(report));
+            copyPlainFile(program, folder + QStringLiteral("/quillmart"), stepsTo(report));
         });
         dlg::showMessage(QStringLiteral("继续进行年度数据备份！ "));
     } catch (const AppError& e) {

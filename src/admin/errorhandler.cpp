@@ -1,10 +1,12 @@
 #include "admin/errorhandler.h"
+#include "admin/backup.h"
 #include "common/clock.h"
 #include "common/dialogs.h"
 #include "common/errors.h"
 #include "common/formats.h"
 #include "common/paths.h"
 #include "data/damage.h"
+#include "data/referee.h"
 #include "data/datasetmodel.h"
 #include "data/tfrdm.h"
 #include <QApplication>
@@ -95,7 +97,7 @@ ErrorRecord describeError(const QObject* sender, std::exception_ptr e)
     return r;
 }
 
-QString errorLogPath() { return AppPaths::file(AppPaths::programName() + QStringLiteral(".txt")); }
+QString errorLogPath() { return AppPaths::errorLog(); }
 
 QString errorLogLine(const ErrorRecord& r)
 {
@@ -272,10 +274,30 @@ void TFrm_ErrorMessage::MyErrorMessage(QObject* sender, std::exception_ptr e)
         return;
     }
     ErrorRecord r = describeError(sender, e);
-    // Damaged working data (noted where SQLite found it): the operator is told
-    // what to do, not SQLite's words; the log goes to the text file, not into
-    // the damaged database. Another file found damaged is an ordinary failure.
-    if (isErrorOf<DbDamagedError>(e) && workingDamaged()) {
+    // What SQLite called damage in the working file: the file's own check
+    // decides, once for the file as it stands. Anything but damage it found
+    // is a failed read: said with its cause, and nothing is marked or moved.
+    if (isErrorOf<SuspectedDamageError>(e) && !workingDamaged()) {
+        QString cause;
+        LongWork(progressStepName(ProgressStep::CheckingWorking)).run([&cause](const StepReport& report) {
+            try {
+                actOnVerdict(AppPaths::workingDatabase(), judgeWorkingFile(stepsTo(report)));
+                cause = ioErrorText(); // whole: the read of that moment failed
+            } catch (const WorkingDamagedError&) {
+            } catch (const AppError& x) {
+                cause = reasonOf(x);
+            }
+        });
+        if (!cause.isEmpty()) {
+            appendToTextLog(r);
+            dlg::showMessage(cannotReadText(AppPaths::workingDatabase(), cause));
+            return;
+        }
+    }
+    // Damaged working data: the operator is told what to do, not SQLite's
+    // words; the log goes to the text file, not into the damaged database.
+    // Another file found damaged is an ordinary failure.
+    if ((isErrorOf<SuspectedDamageError>(e) || isErrorOf<WorkingDamagedError>(e)) && workingDamaged()) {
         appendToTextLog(r);
         dlg::showMessage(workingDamagedText());
         return;

@@ -22,8 +22,6 @@ namespace qm {
 
 namespace {
 
-QString systemError() { return QString::fromLocal8Bit(std::strerror(errno)); }
-
 QByteArray nativeName(const QString& path) { return QFile::encodeName(path); }
 
 // The working file held against every other connection while its name
@@ -83,12 +81,12 @@ void keepAside(const QString& working, const QString& kept, bool locked, bool& j
     if (!locked && QFileInfo::exists(journal)) {
         copyStep("journal");
         if (::rename(nativeName(journal).constData(), nativeName(kept + QStringLiteral("-journal")).constData()) != 0)
-            throw FileOpenError(QStringLiteral("不能保存恢复前的数据 %1: %2").arg(journal, systemError()));
+            throwFileError(errno, QStringLiteral("不能保存恢复前的数据 ") + journal);
         journalMoved = true;
     }
     copyStep("keep");
     if (::link(nativeName(working).constData(), nativeName(kept).constData()) == 0) return;
-    copyFileChecked(working, kept);
+    copyPlainFile(working, kept);
 }
 
 // A journal whose database is gone would be played into the file that takes
@@ -100,7 +98,7 @@ void setOrphanJournalAside(const QString& working)
     QString aside = journal + QStringLiteral(".orphan");
     for (int n = 2; QFileInfo::exists(aside); ++n) aside = journal + QStringLiteral(".orphan-%1").arg(n);
     if (::rename(nativeName(journal).constData(), nativeName(aside).constData()) != 0)
-        throw FileOpenError(QStringLiteral("不能移开日志文件 %1: %2").arg(journal, systemError()));
+        throwFileError(errno, QStringLiteral("不能移开日志文件 ") + journal);
 }
 
 // Copies the backup to `staged` and checks the copy; NotUsable when the
@@ -111,9 +109,13 @@ RestoreOutcome stage(const QString& backup, const QString& staged, const Progres
         sqlite3* src = nullptr;
         const auto close = qScopeGuard([&] { sqlite3_close_v2(src); });
         // Opening reads nothing yet: a failure here is the file's access, not its content.
-        if (sqlite3_open_v2(nativeName(backup).constData(), &src, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
-            throw FileOpenError(QStringLiteral("不能打开备份文件 %1: %2")
-                                    .arg(backup, src ? QString::fromUtf8(sqlite3_errmsg(src)) : systemError()));
+        const int opened = sqlite3_open_v2(nativeName(backup).constData(), &src, SQLITE_OPEN_READONLY, nullptr);
+        if (opened != SQLITE_OK) {
+            const int err = src ? sqlite3_system_errno(src) : errno;
+            const QString what = QStringLiteral("不能打开备份文件 ") + backup;
+            logFailureDetail(what + QStringLiteral(": ") + QString::fromUtf8(sqlite3_errstr(opened)));
+            throw CausedError(what, what + QStringLiteral(": ") + fileErrorCause(err ? err : EACCES));
+        }
         try {
             backupInto(src, staged, kBackupBusyWaitMs, progress);
         } catch (const DbDamagedError&) {
@@ -138,18 +140,27 @@ RestoreOutcome stage(const QString& backup, const QString& staged, const Progres
         const DatabaseCheck original = checkCopy(backup);
         switch (original.state) {
         case DatabaseFileState::Usable:
-            throw DbError(QStringLiteral("复制备份文件时出错: ") + check.detail);
+            logFailureDetail(QStringLiteral("复制备份文件时出错 %1: %2").arg(staged, check.detail));
+            throw DbIoError(QStringLiteral("复制备份文件时出错: ") + check.detail);
         case DatabaseFileState::Damaged:
         case DatabaseFileState::NotDatabase:
         case DatabaseFileState::Missing:
         case DatabaseFileState::MissingTables:
             return RestoreOutcome::NotUsable;
+        case DatabaseFileState::Busy:
+            throw DbBusyError(QStringLiteral("不能读取备份文件 %1: %2").arg(backup, original.detail));
+        case DatabaseFileState::Unreadable:
+            throw CausedError(QStringLiteral("不能读取备份文件 %1: %2").arg(backup, original.detail), fileErrorCause(EACCES));
         default:
-            throw FileOpenError(QStringLiteral("不能读取备份文件 %1: %2").arg(backup, original.detail));
+            logFailureDetail(QStringLiteral("不能读取备份文件 %1: %2").arg(backup, original.detail));
+            throw DbIoError(QStringLiteral("不能读取备份文件 %1: %2").arg(backup, original.detail));
         }
     }
+    case DatabaseFileState::Unreadable:
+        throw CausedError(QStringLiteral("不能读取文件 %1: %2").arg(staged, check.detail), fileErrorCause(EACCES));
     default:
-        throw FileOpenError(QStringLiteral("不能写入文件 %1: %2").arg(staged, check.detail));
+        logFailureDetail(QStringLiteral("不能写入文件 %1: %2").arg(staged, check.detail));
+        throw DbIoError(QStringLiteral("不能写入文件 %1: %2").arg(staged, check.detail));
     }
     // An older copy gains what start-up would add; its own transaction, synced.
     Connection c;
@@ -270,7 +281,7 @@ RestoreOutcome restoreDatabase(const QString& backupFile, const QString& working
         }
         copyStep("replace");
         if (::rename(nativeName(staged).constData(), nativeName(working).constData()) != 0)
-            throw FileOpenError(QStringLiteral("不能替换工作数据 %1: %2").arg(working, systemError()));
+            throwFileError(errno, QStringLiteral("不能替换工作数据 ") + working);
     } catch (const AppError& e) {
         // The old data never left its name: what was made beside it goes.
         if (!kept.isEmpty()) QFile::remove(kept);
@@ -284,7 +295,7 @@ RestoreOutcome restoreDatabase(const QString& backupFile, const QString& working
     try {
         copyStep("synced");
         if (!syncFolder(QFileInfo(working).absolutePath()))
-            throw FileOpenError(QStringLiteral("不能写入文件夹 %1: %2").arg(QFileInfo(working).absolutePath(), systemError()));
+            throwFileError(errno, QStringLiteral("不能写入文件夹 ") + QFileInfo(working).absolutePath());
     } catch (const AppError& e) {
         if (reason) *reason = reasonOf(e);
         return RestoreOutcome::FailedButRestored;

@@ -98,8 +98,10 @@ void openWorkingDatabase(Tfrdm* dm, int busyWaitMs)
     const QString working = AppPaths::workingDatabase();
     const QString backup = AppPaths::backupDatabase();
     dm->ADOCon.close();
-    // What a copy or restore killed in an earlier run left beside the data.
+    // What a copy or restore killed in an earlier run left beside the data
+    // and in the backup folders.
     removeRestoreLeftovers(working);
+    removeCopyLeftovers();
     const DatabaseCheck check = checkWorkingDatabase(working, busyWaitMs);
     switch (check.state) {
     case DatabaseFileState::Busy:
@@ -110,6 +112,11 @@ void openWorkingDatabase(Tfrdm* dm, int busyWaitMs)
         throw ProgramExit(1);
     case DatabaseFileState::Failed:
         dlg::showMessage(QStringLiteral("不能打开数据库文件: ") + working + QStringLiteral("\n") + check.detail);
+        throw ProgramExit(1);
+    case DatabaseFileState::IoError:
+        // The file may be whole: it stays where it is, and so does every other.
+        logFailureDetail(working + QStringLiteral(": ") + check.detail);
+        dlg::showMessage(cannotReadText(working, ioErrorText()));
         throw ProgramExit(1);
     default:
         break;

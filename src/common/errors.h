@@ -36,14 +36,31 @@ class DbBusyError : public DbError { using DbError::DbError; };
 // what its transaction wrote is rolled back with it.
 class DbInterrupted : public DbError { using DbError::DbError; };
 // The database file is damaged ("malformed", "not a database"): nothing a
-// retry can mend; only a restore from a good copy can.
+// retry can mend; only a restore from a good copy can. SQLite says the same
+// of a read the disk failed, so this alone names no file damaged.
 class DbDamagedError : public DbError { using DbError::DbError; };
+// A statement on the working database met what SQLite calls damage: the
+// working file's own check (referee.h) tells whether it is.
+class SuspectedDamageError : public DbDamagedError { using DbDamagedError::DbDamagedError; };
+// Damage of the working database that its own check confirmed: the program
+// remembers it until a restore replaces the file.
+class WorkingDamagedError : public DbDamagedError { using DbDamagedError::DbDamagedError; };
 // The disk (or the user's quota) is full.
 class DiskFullError : public DbError { using DbError::DbError; };
 // Reading or writing the file failed (a failing disk, a network folder that
 // went away): the file itself may be whole.
 class DbIoError : public DbError { using DbError::DbError; };
 class FileOpenError : public AppError { using AppError::AppError; };
+// A file operation that failed for a cause the operator is told in his own
+// words (cause()); what() keeps the technical text for the log.
+class CausedError : public FileOpenError {
+public:
+    CausedError(const QString& msg, const QString& cause) : FileOpenError(msg), cause_(cause) {}
+    QString cause() const { return cause_; }
+
+private:
+    QString cause_;
+};
 class AccessViolation : public AppError { using AppError::AppError; };
 
 // What the operator is told when a command met DbBusyError.

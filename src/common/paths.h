@@ -15,5 +15,7 @@ public:
     static QString backupDatabase() { return file("bak/vkdb.mdb"); }
     // The program file's base name ("quillmart"), used for the text log.
     static QString programName();
+    // The text log of failures: <program folder>/<program name>.txt
+    static QString errorLog() { return file(programName() + QStringLiteral(".txt")); }
 };
 }

@@ -4,18 +4,16 @@
 #include "common/paths.h"
 #include "data/connection.h"
 #include "data/damage.h"
-#include "data/databasecheck.h"
+#include "data/datacopy.h"
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QMetaObject>
-#include <QScopeGuard>
-#include <sqlite3.h>
 #include <sys/stat.h>
 #include <atomic>
 #include <condition_variable>
+#include <memory>
 #include <cstdio>
 #include <mutex>
 #include <thread>
@@ -27,16 +25,11 @@ namespace {
 const QString kCopyFailed = QStringLiteral("请检查本系统的数据备份目录bak是否存在！ ");
 const QString kSourceMissing = QStringLiteral("数据没有成功复制,请检查前台连接线路及前台数据位置的设置！ ");
 
-// Pages read under one read lock: a writer that comes meanwhile waits for
-// at most this many (a millisecond or two).
-constexpr int kStepPages = 256;
 // How long the file must stay unchanged before an attempt starts: the first
 // time, and at most after attempts that writers interrupted.
 constexpr int kFirstQuietMs = 50;
 constexpr int kLongestQuietMs = 8000;
 constexpr int kPollMs = 20;
-
-std::function<void(const QString&)> g_writtenHook;
 
 void tellOperator(const QString& text)
 {
@@ -61,14 +54,12 @@ Stamp stampOf(const QByteArray& path)
     return {qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
 }
 
-enum class Attempt { Done, WriterCame, Abandoned, CopyDamaged };
-
-// The message for a copy that failed: the copy's own text, and the true
-// cause on a second line where that text names another.
+// The message for a copy that failed: the copy's own text, and its cause on
+// a second line.
 QString failureText(const std::exception& e)
 {
     if (dynamic_cast<const FileOpenError*>(&e) && QString::fromUtf8(e.what()) == kSourceMissing) return kSourceMissing;
-    return withTrueCause(kCopyFailed, e);
+    return kCopyFailed + QLatin1Char('\r') + reasonOf(e);
 }
 
 class Copier {
@@ -187,7 +178,7 @@ private:
     void copyWhenQuiet()
     {
         int quietMs = kFirstQuietMs;
-        bool cleaned = false, damagedOnce = false;
+        std::unique_ptr<DatabaseCopy> copy;
         for (;;) {
             progress_ = -1;
             QString source;
@@ -205,92 +196,32 @@ private:
                 target = target_;
                 pending_ = false;
             }
-            if (!cleaned) {
-                QDir().mkpath(QFileInfo(target).absolutePath());
-                removeStalePartialCopies(QFileInfo(target).absolutePath());
-                cleaned = true;
+            if (!QFileInfo(source).isFile()) throw FileOpenError(kSourceMissing);
+            // A copy that a writer interrupted goes on where it stood: a copy
+            // spoilt once, or the check of the source under way, is not forgotten.
+            if (!copy || copy->source() != source || copy->target() != target) {
+                const Progress copied = [this](ProgressStep step, qint64 done, qint64 total) {
+                    if (step == ProgressStep::Copying && total > 0) progress_ = int(done * 1000 / total);
+                };
+                copy = std::make_unique<DatabaseCopy>(source, target, backgroundPolicy([this] { return abandoned(); }, copied));
             }
-            switch (attempt(source, target)) {
-            case Attempt::Done:
-            case Attempt::Abandoned:
+            switch (copy->run()) {
+            case CopyResult::Done:
+                progress_ = 1000;
                 return;
-            case Attempt::WriterCame:
+            case CopyResult::Stopped:
+                return;
+            case CopyResult::WriterCame:
                 quietMs = std::min(quietMs * 2, kLongestQuietMs);
                 break;
-            case Attempt::CopyDamaged:
-                // Made once more: damage in the second copy as well is in
-                // the data copied, and bak/ keeps its last good copy.
-                if (damagedOnce) throwCopiedDataDamaged(source, damage_);
-                damagedOnce = true;
-                break;
             }
         }
-    }
-
-    // One attempt at a whole copy; throws on failure.
-    Attempt attempt(const QString& source, const QString& target)
-    {
-        if (!QFileInfo(source).isFile()) throw FileOpenError(kSourceMissing);
-        sqlite3* src = nullptr;
-        sqlite3* dst = nullptr;
-        sqlite3_backup* b = nullptr;
-        const QString partial = partialCopyName(target);
-        auto cleanup = qScopeGuard([&] {
-            if (b) sqlite3_backup_finish(b);
-            sqlite3_close_v2(dst);
-            sqlite3_close_v2(src);
-            QFile::remove(partial);
-        });
-        if (sqlite3_open_v2(QFile::encodeName(source).constData(), &src, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
-            throw DbError(QStringLiteral("不能打开数据库: ") + source);
-        // A writer's lock is a reason to step aside, never to wait.
-        sqlite3_busy_timeout(src, 0);
-        dst = openPartialCopy(partial, kBackupBusyWaitMs);
-        b = sqlite3_backup_init(dst, "main", src, "main");
-        if (!b) throw DbError(QStringLiteral("备份失败: ") + QString::fromUtf8(sqlite3_errmsg(dst)));
-        int lastRemaining = -1;
-        for (;;) {
-            if (abandoned()) return Attempt::Abandoned;
-            const int rc = sqlite3_backup_step(b, kStepPages);
-            if (rc == SQLITE_DONE) break;
-            // A commit by another connection starts the copy again from the
-            // first page: that writer, or the next, would come again.
-            if (isBusyCode(rc)) return Attempt::WriterCame;
-            if (rc != SQLITE_OK) throwSqliteError(rc, QStringLiteral("备份失败: ") + QString::fromUtf8(sqlite3_errstr(rc)), src);
-            const int remaining = sqlite3_backup_remaining(b);
-            if (lastRemaining >= 0 && remaining >= lastRemaining) return Attempt::WriterCame;
-            lastRemaining = remaining;
-            const int total = std::max(1, sqlite3_backup_pagecount(b));
-            progress_ = int(qint64(total - remaining) * 1000 / total);
-        }
-        const int rc = sqlite3_backup_finish(b);
-        b = nullptr;
-        if (rc != SQLITE_OK) throwSqliteError(rc, QStringLiteral("备份失败: ") + QString::fromUtf8(sqlite3_errstr(rc)), src);
-        sqlite3_close_v2(src);
-        src = nullptr;
-        if (sqlite3_close(dst) != SQLITE_OK) throw DbError(QStringLiteral("备份失败: ") + QString::fromUtf8(sqlite3_errmsg(dst)));
-        dst = nullptr;
-        if (g_writtenHook) g_writtenHook(partial);
-        // The copy must open and pass the check before it replaces anything;
-        // two threads: the till goes on meanwhile.
-        const DatabaseCheck check = checkFinishedCopy(partial, {}, 2);
-        if (check.state == DatabaseFileState::Damaged || check.state == DatabaseFileState::NotDatabase) {
-            damage_ = check.detail;
-            return Attempt::CopyDamaged;
-        }
-        if (check.state != DatabaseFileState::Usable)
-            throw FileOpenError(QStringLiteral("不能写入备份文件: %1 (%2)").arg(target, check.detail));
-        cleanup.dismiss();
-        renameCopyOver(partial, target);
-        progress_ = 1000;
-        return Attempt::Done;
     }
 
     std::mutex m_;
     std::condition_variable cv_, idleCv_;
     std::thread thread_;
     QString source_, target_;
-    QString damage_; // what the check of the last copy found (the copier's thread only)
     bool pending_ = false, running_ = false, stop_ = false, abandon_ = false;
     int made_ = 0;
     std::atomic<int> progress_{-1};
@@ -350,6 +281,5 @@ void abandonBakCopies() { copier().abandon(); }
 
 int bakCopiesMade() { return copier().made(); }
 
-void setBakCopyWrittenHook(std::function<void(const QString&)> hook) { g_writtenHook = std::move(hook); }
 
 }

@@ -9,11 +9,12 @@
 // The till never waits for it: the copy reads the file in small steps, and
 // when a writer comes (the front desk, the next sale) it gives up the attempt
 // and tries again once the file has stayed unchanged for a while, waiting
-// longer each time. A copy is checked (checkCopy) before it replaces
-// bak/vkdb.mdb; one that fails its check leaves the previous copy in place and
-// is made once more. When the second fails as well the working data is
-// damaged: the operator is told so, and from then on every request says so
-// at once and copies nothing, until a restore replaces the working file.
+// longer each time. A copy is checked before it replaces bak/vkdb.mdb, and
+// one that fails its check is made once more (datacopy.h). When the working
+// file's own check then finds it damaged, the operator is told so, and from
+// then on every request says so at once and copies nothing, until a restore
+// replaces the working file; when it finds the file whole, bak/ and its disk
+// are named, and bak/ keeps its previous copy.
 #include <QString>
 #include <functional>
 
@@ -46,8 +47,5 @@ void abandonBakCopies();
 // Copies finished (made, failed or abandoned) since the program started:
 // lets tests and benchmarks see that requests coalesced.
 int bakCopiesMade();
-
-// Test hook: called with the complete partial copy, before its check.
-void setBakCopyWrittenHook(std::function<void(const QString& partial)> hook);
 
 }

@@ -6,18 +6,9 @@
 #include "common/formats.h"
 #include <QFile>
 #include <QFileInfo>
-#include <QDir>
 #include <sqlite3.h>
 #include <algorithm>
 #include <atomic>
-#include <QElapsedTimer>
-#include <QScopeGuard>
-#include <unistd.h>
-#include <QRegularExpression>
-#include <cerrno>
-#include <csignal>
-#include <fcntl.h>
-#include <limits>
 #include <chrono>
 #include <thread>
 
@@ -33,7 +24,8 @@ void throwSqliteError(int rc, const QString& msg, sqlite3* db)
         throw DbBusyError(msg);
     case SQLITE_CORRUPT:
     case SQLITE_NOTADB:
-        if (db && isWorkingDatabase(QString::fromUtf8(sqlite3_db_filename(db, "main")))) setWorkingDamaged(true);
+        // SQLite says the same of a read the disk failed: nothing is marked here.
+        if (db && isWorkingDatabase(QString::fromUtf8(sqlite3_db_filename(db, "main")))) throw SuspectedDamageError(msg);
         throw DbDamagedError(msg);
     case SQLITE_INTERRUPT:
         throw DbInterrupted(msg);
@@ -440,139 +432,6 @@ void Connection::backupTo(const QString& target)
 {
     if (!db_) throw DbError(QStringLiteral("数据库未连接"));
     backupDatabase(db_, target);
-}
-
-QString partialCopyName(const QString& target)
-{
-    static std::atomic<int> counter{0};
-    QFileInfo ti(target);
-    return ti.absolutePath() + QStringLiteral("/.") + ti.fileName()
-           + QStringLiteral(".%1-%2.part").arg(::getpid()).arg(++counter);
-}
-
-bool processEnded(qint64 pid)
-{
-    if (pid <= 0 || pid > std::numeric_limits<pid_t>::max() || pid_t(pid) == ::getpid()) return false;
-    return ::kill(pid_t(pid), 0) != 0 && errno == ESRCH;
-}
-
-int removeStalePartialCopies(const QString& folder)
-{
-    static const QRegularExpression name(QStringLiteral("^\\..+\\.(\\d+)-\\d+\\.part(-journal)?$"));
-    int removed = 0;
-    const QDir dir(folder);
-    for (const QString& f : dir.entryList({QStringLiteral(".*.part"), QStringLiteral(".*.part-journal")},
-                                          QDir::Files | QDir::Hidden | QDir::System)) {
-        const QRegularExpressionMatch m = name.match(f);
-        if (!m.hasMatch()) continue;
-        bool ok = false;
-        const qint64 pid = m.captured(1).toLongLong(&ok);
-        // A process that runs (or that we may not signal) may still be writing it.
-        if (!ok || !processEnded(pid)) continue;
-        if (QFile::remove(dir.filePath(f))) ++removed;
-    }
-    return removed;
-}
-
-sqlite3* openPartialCopy(const QString& path, int busyWaitMs)
-{
-    sqlite3* dst = nullptr;
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &dst, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
-        sqlite3_close_v2(dst);
-        QFile::remove(path);
-        throw FileOpenError(QStringLiteral("不能创建备份文件: ") + path);
-    }
-    sqlite3_busy_timeout(dst, busyWaitMs);
-    sqlite3_exec(dst, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF", nullptr, nullptr, nullptr);
-    return dst;
-}
-
-namespace {
-bool syncPath(const QString& path, int flags)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), flags);
-    if (fd < 0) return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-}
-}
-
-bool syncFile(const QString& path) { return syncPath(path, O_RDONLY); }
-
-bool syncFolder(const QString& folder) { return syncPath(folder, O_RDONLY | O_DIRECTORY); }
-
-void renameCopyOver(const QString& from, const QString& to)
-{
-    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0) {
-        QFile::remove(from);
-        throw FileOpenError(QStringLiteral("不能写入备份文件: ") + to);
-    }
-    syncFolder(QFileInfo(to).absolutePath());
-}
-
-void backupInto(sqlite3* source, const QString& partial, int busyWaitMs, const Progress& progress)
-{
-    sqlite3* dst = openPartialCopy(partial, busyWaitMs);
-    sqlite3_backup* b = nullptr;
-    auto cleanup = qScopeGuard([&] {
-        if (b) sqlite3_backup_finish(b);
-        sqlite3_close_v2(dst);
-        QFile::remove(partial);
-    });
-    b = sqlite3_backup_init(dst, "main", source, "main");
-    if (!b) throwSqliteError(sqlite3_errcode(dst), QStringLiteral("备份失败: ") + QString::fromUtf8(sqlite3_errmsg(dst)));
-    if (progress) progress(ProgressStep::Copying, 0, 0);
-    // Steps of a few megabytes: between them a writer can take its lock (the
-    // copy then starts again from the changed file), and the wait for another
-    // connection's lock is bounded.
-    QElapsedTimer busySince;
-    int rc;
-    int restarts = 0, lastRemaining = -1;
-    for (;;) {
-        // A writer busier than the copy is long would make it start again for
-        // ever: after a few restarts the rest is copied in one step, whose read
-        // lock makes the writer wait for it instead.
-        rc = sqlite3_backup_step(b, restarts >= 3 ? -1 : 1024);
-        if (rc == SQLITE_OK) {
-            const int remaining = sqlite3_backup_remaining(b);
-            if (lastRemaining >= 0 && remaining >= lastRemaining) ++restarts;
-            lastRemaining = remaining;
-            busySince.invalidate();
-            if (progress) {
-                const int total = sqlite3_backup_pagecount(b);
-                progress(ProgressStep::Copying, total - remaining, total);
-            }
-            continue;
-        }
-        if (isBusyCode(rc)) {
-            if (!busySince.isValid()) busySince.start();
-            if (busySince.elapsed() >= busyWaitMs) break;
-            sqlite3_sleep(10);
-            continue;
-        }
-        break;
-    }
-    sqlite3_backup_finish(b);
-    b = nullptr;
-    if (rc != SQLITE_DONE) throwSqliteError(rc, QStringLiteral("备份失败: ") + QString::fromUtf8(sqlite3_errstr(rc)), source);
-    if (sqlite3_close(dst) != SQLITE_OK) throw DbError(QStringLiteral("备份失败: ") + QString::fromUtf8(sqlite3_errmsg(dst)));
-    dst = nullptr;
-    cleanup.dismiss();
-}
-
-void backupDatabase(sqlite3* source, const QString& target, int busyWaitMs)
-{
-    QFileInfo ti(target);
-    QDir().mkpath(ti.absolutePath());
-    removeStalePartialCopies(ti.absolutePath());
-    const QString tmp = partialCopyName(target);
-    backupInto(source, tmp, busyWaitMs);
-    if (!syncFile(tmp)) {
-        QFile::remove(tmp);
-        throw FileOpenError(QStringLiteral("不能写入备份文件: ") + target);
-    }
-    renameCopyOver(tmp, target);
 }
 
 void Connection::compact() { exec(QStringLiteral("VACUUM")); }

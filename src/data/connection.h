@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QHash>
 #include <QElapsedTimer>
+#include "data/datacopy.h"
 #include "data/progress.h"
 #include <functional>
 #include <vector>
@@ -184,51 +185,14 @@ WaitSign waitSign();
 // to the library waited.
 void endWaitSign();
 
-// How long a copy waits for another connection's lock before it gives up.
-inline constexpr int kBackupBusyWaitMs = 5000;
-
 // Whether an SQLite result code says another connection held its lock.
 bool isBusyCode(int rc);
 
 // Raises the exception that fits an SQLite result code: DbBusyError,
-// DbDamagedError (noting damage when `db` is the working database's),
-// DiskFullError or DbError.
+// DbDamagedError (SuspectedDamageError when `db` is the working database's:
+// only the working file's own check may call it damaged), DiskFullError,
+// DbIoError or DbError.
 [[noreturn]] void throwSqliteError(int rc, const QString& msg, sqlite3* db = nullptr);
-
-// Copies the database open on `source` through the online backup API into
-// the new file `partial` (openPartialCopy), which the caller checks, syncs and
-// renames, or removes. Waits at most `busyWaitMs` at a time for another
-// connection's lock, then throws. The operator waits for this copy: a writer
-// busier than the copy is long makes it copy the rest in one step, during
-// which the writer waits.
-void backupInto(sqlite3* source, const QString& partial, int busyWaitMs = kBackupBusyWaitMs, const Progress& progress = {});
-// backupInto a partial file beside `target` (partialCopyName), synced and
-// renamed over `target` once complete: the previous copy stays whole until
-// then. Throws DbError/FileOpenError.
-void backupDatabase(sqlite3* source, const QString& target, int busyWaitMs = kBackupBusyWaitMs);
-
-// A partial copy's name beside `target`: ".<name>.<pid>-<n>.part", unique
-// among the copies of every thread and process writing beside it.
-QString partialCopyName(const QString& target);
-// Whether no process `pid` runs any more (never this one).
-bool processEnded(qint64 pid);
-// Removes from `folder` the partial copies (and their journals) whose process
-// no longer runs: a copy killed halfway leaves them. Files of a copy still
-// running, in this process or another, stay. Returns how many were removed.
-int removeStalePartialCopies(const QString& folder);
-// Opens `path` for an online backup to write into: no journal and no sync of
-// its own (a partial file is thrown away when anything fails, and is synced
-// by syncFile once complete, so that the source's lock is never held while
-// the disk catches up). Throws FileOpenError.
-sqlite3* openPartialCopy(const QString& path, int busyWaitMs);
-// Flushes a closed file to the disk; false when that failed.
-bool syncFile(const QString& path);
-// Makes a finished rename in `folder` survive a power cut; false when the
-// disk refused.
-bool syncFolder(const QString& folder);
-// Renames the complete copy `from` over `to` and makes the rename durable;
-// throws FileOpenError (and removes `from`) when it fails.
-void renameCopyOver(const QString& from, const QString& to);
 
 // Quick test whether a file is a usable SQLite database: it opens and passes
 // "PRAGMA quick_check".

@@ -1,6 +1,7 @@
 #include "data/databasecheck.h"
 #include "data/connection.h"
 #include "data/databasecheck_p.h"
+#include "data/referee.h"
 #include <QFile>
 #include <QFileInfo>
 #include <QDir>
@@ -62,6 +63,7 @@ DatabaseCheck verdict(const Probe& p)
     case SQLITE_CORRUPT: return {DatabaseFileState::Damaged, p.message};
     case SQLITE_PERM:
     case SQLITE_AUTH: return {DatabaseFileState::Unreadable, p.message};
+    case SQLITE_IOERR: return {DatabaseFileState::IoError, p.message};
     default: return {DatabaseFileState::Failed, p.message};
     }
 }
@@ -124,7 +126,22 @@ bool permissionDenied(const QString& path)
 
 }
 
+namespace {
+DatabaseCheck checkOpened(const QString& path, int busyWaitMs);
+}
+
 DatabaseCheck checkWorkingDatabase(const QString& path, int busyWaitMs)
+{
+    const DatabaseCheck check = checkOpened(path, busyWaitMs);
+    if (check.state != DatabaseFileState::Damaged && check.state != DatabaseFileState::NotDatabase) return check;
+    // What SQLite called damage may be a read the disk failed.
+    const int read = readWholeFile(path);
+    if (read == SQLITE_OK) return check;
+    return {DatabaseFileState::IoError, QStringLiteral("%1 (%2)").arg(QString::fromUtf8(sqlite3_errstr(read))).arg(read)};
+}
+
+namespace {
+DatabaseCheck checkOpened(const QString& path, int busyWaitMs)
 {
     QFileInfo fi(path);
     if (!fi.exists() || (fi.isFile() && fi.size() == 0 && !QFileInfo::exists(path + QStringLiteral("-journal"))))
@@ -158,6 +175,7 @@ DatabaseCheck checkWorkingDatabase(const QString& path, int busyWaitMs)
     // A whole file that lacks some tables is still the shop's data: an older
     // copy must not replace it; the schema upgrade reports what is missing.
     return {DatabaseFileState::Usable, {}};
+}
 }
 
 SettledBackup::SettledBackup(const QString& path) : path_(path)

@@ -15,7 +15,8 @@ enum class DatabaseFileState {
     Damaged,     // fails the integrity check after SQLite opened it read-write
     Busy,        // another process kept it locked longer than we waited
     Unreadable,  // the file's permissions keep us out
-    Failed,      // any other failure (I/O error, folder not writable): not ours to mend
+    Failed,      // any other failure (folder not writable): not ours to mend
+    IoError,     // reading the file failed (a failing disk, a network share gone): it may be whole; never replaced
 };
 
 struct DatabaseCheck {
@@ -35,7 +36,9 @@ inline constexpr int kStartupBusyWaitMs = 10000;
 // Opens the working database read-write, as the program will, so that SQLite
 // rolls back a journal left by a writer that died. The cost does not grow with
 // the file: the schema is read and each table's first and last pages touched;
-// the full integrity check runs only when one of those fails.
+// the full integrity check runs only when one of those fails. A file that
+// then looks damaged is read whole, plainly: SQLite reports a read the disk
+// failed as damage, and a read that fails makes it IoError, not Damaged.
 DatabaseCheck checkWorkingDatabase(const QString& path, int busyWaitMs = kStartupBusyWaitMs);
 
 // The check of a copy before it replaces anything: it opens, holds this

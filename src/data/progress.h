@@ -11,6 +11,7 @@ enum class ProgressStep {
     Copying,        // a copy of the data being written
     Checking,       // the check of a copy just written
     CheckingBackup, // the check of the backup a restore takes
+    CheckingWorking, // the working file's own check, before it is called damaged
     Compacting,
     Writing,        // the commands of a job, one transaction
 };
@@ -24,6 +25,7 @@ inline QString progressStepName(ProgressStep step)
     case ProgressStep::Copying: return QStringLiteral("复制数据");
     case ProgressStep::Checking: return QStringLiteral("检查数据");
     case ProgressStep::CheckingBackup: return QStringLiteral("检查备份文件");
+    case ProgressStep::CheckingWorking: return QStringLiteral("检查工作数据");
     case ProgressStep::Compacting: return QStringLiteral("压缩数据");
     case ProgressStep::Writing: return QStringLiteral("处理数据");
     }

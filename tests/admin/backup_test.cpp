@@ -21,6 +21,7 @@
 #include <QPointer>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -43,12 +44,11 @@ void failAtStep(const char* step)
     if (g_failAt && QByteArray(step) == g_failAt) throw qm::FileOpenError(QStringLiteral("injected failure at ") + step);
 }
 
-// The copy written and not yet checked, damaged at its second page's head.
-QString g_newCopy;
-void damageNewCopy(const char* step)
+// A copy written and not yet checked, damaged at its second page's head (a
+// stick that spoils what it is given).
+void spoil(const QString& partial)
 {
-    if (QByteArray(step) != "database") return;
-    QFile f(g_newCopy);
+    QFile f(partial);
     if (!f.open(QIODevice::ReadWrite)) return;
     f.seek(4096);
     f.write(QByteArray(16, '\xff'));
@@ -159,12 +159,46 @@ TEST_F(BackupTest, EveryCopyFailingHalfWayKeepsThePreviousCopyAndSaysSo)
         EXPECT_TRUE(QDir(folder() + "BAK1").entryList(QDir::Hidden | QDir::Files).filter(QRegularExpression("^\\.")).isEmpty());
     }
 
+    // The folder's sync refused once the copy took the old one's name: the
+    // copy is there, but not yet safe from a power cut, and that is said.
+    failAt("synced");
+    dialogs->clear();
+    frdm->connectTo(working());
+    qm::exitBackup();
+    EXPECT_TRUE(dialogs->lastMessage().startsWith(QStringLiteral("数据备份失败,请通过手工备份！ \r原因："))) << dialogs->lastMessage().toStdString();
+    EXPECT_FALSE(dialogs->messages().contains(QStringLiteral("数据备份完毕！ ")));
+
     // A plain file of the folder fails the same way.
     writeFile(folder() + "works/memo.txt", "new memo");
     writeFile(folder() + "BAK1/memo.txt", "old memo");
     failAt("file");
     EXPECT_THROW(qm::copyWorkingFolder("BAK1"), qm::FileOpenError);
     EXPECT_EQ(readFile(folder() + "BAK1/memo.txt"), "old memo");
+}
+
+TEST_F(BackupTest, WhatKilledCopiesLeftInTheBackupFoldersGoesAtTheNextStart)
+{
+    const QString dead = QString::number([] {
+        const pid_t child = ::fork();
+        if (child == 0) ::_exit(0);
+        ::waitpid(child, nullptr, 0);
+        return child;
+    }());
+    const QString running = QString::number(::getpid());
+    const QStringList stale = {"bak/.vkdb.mdb.D-1.part",       "BAK3/.vkdb.mdb.D-2.part",       "BAK3/notes/.memo.txt.D-3.part",
+                               "LASTBAK/.vkdb.mdb.D-4.part",   "2025/.quillmart.D-5.part",      "2025/works/.vkdb.mdb.D-6.part",
+                               "works/.vkdb.mdb.D-7.part",     "BAK0/.vkdb.mdb.D-8.part-journal"};
+    const QStringList kept = {"BAK3/.vkdb.mdb.R-9.part", "usb/.vkdb.mdb.D-10.part", "BAK3/vkdb.mdb", "bakup/.vkdb.mdb.D-11.part",
+                              "BAK3/.vkdb.mdb.new"};
+    auto path = [&](QString f) { return folder() + f.replace("D-", dead + "-").replace("R-", running + "-"); };
+    for (const QString& f : stale + kept) writeFile(path(f), QByteArray(4096, 'p'));
+    frdm->ADOCon.close();
+    qm::openWorkingDatabase(frdm);
+    for (const QString& f : stale) EXPECT_FALSE(QFileInfo::exists(path(f))) << f.toStdString();
+    for (const QString& f : kept) EXPECT_TRUE(QFileInfo::exists(path(f))) << f.toStdString();
+    // A folder the operator chose: cleaned by the next copy into it.
+    qm::copyDatabaseFile(working(), folder() + "usb/vkdb.mdb");
+    EXPECT_EQ(QDir(folder() + "usb").entryList(QDir::Files | QDir::Hidden), QStringList{"vkdb.mdb"});
 }
 
 TEST_F(BackupTest, CompactionFailureIsReportedAndTheWeekdayCopyStillMade)
@@ -182,7 +216,7 @@ TEST_F(BackupTest, CompactionFailureIsReportedAndTheWeekdayCopyStillMade)
     EXPECT_TRUE(qm::isUsableDatabase(folder() + "BAK2/vkdb.mdb"));
     EXPECT_EQ(frontDesk.scalar("SELECT startbj FROM config").toInt(), 0);
 
-    // Not a database at all: the same message with the true cause, and no success.
+    // Not a database at all: the true cause instead of another program, and no success.
     writeFile(folder() + "works/broken.mdb", QByteArray(8192, 'x'));
     dialogs->clear();
     {
@@ -190,7 +224,7 @@ TEST_F(BackupTest, CompactionFailureIsReportedAndTheWeekdayCopyStillMade)
         EXPECT_FALSE(qm::reportCompaction(qm::compactUnder(work, folder() + "works/broken.mdb")));
     }
     ASSERT_EQ(dialogs->shown.size(), 1u);
-    EXPECT_EQ(dialogs->shown[0].text, QStringLiteral("压缩数据库失败\r原因：可能此数据库正在被其他程序打开。\r") + qm::workingDamagedText());
+    EXPECT_EQ(dialogs->shown[0].text, QStringLiteral("压缩数据库失败\r原因：") + qm::damagedFileText(folder() + "works/broken.mdb"));
     EXPECT_EQ(dialogs->shown[0].caption, QStringLiteral("提示"));
     EXPECT_EQ(dialogs->shown[0].icon, qm::Icon::Error);
 }
@@ -250,21 +284,103 @@ TEST_F(CopydirTest, BackupWritesTheChosenFolderAndReopensTheData)
     EXPECT_TRUE(window.isNull() || !window->isVisible());
 }
 
-TEST_F(CopydirTest, ABackupDamagedBeforeItsCheckIsAnErrorAndTheOldCopyStays)
+TEST_F(CopydirTest, ACopySpoiltBeforeItsCheckNamesTheTargetNotTheWorkingData)
 {
+    qm::Clock::setFixed(QDateTime(QDate(2026, 12, 7), QTime(18, 0))); // BAK1
     const QString usb = folder() + "usb/vkdb.mdb";
     qm::copyDatabaseFile(working(), usb);
     const QByteArray old = readFile(usb);
     addProduct(QStringLiteral("新"));
-    window->setFolder(folder() + "usb");
-    g_newCopy = folder() + "usb/.vkdb.mdb.new";
-    qm::setCopyStepHook(damageNewCopy);
-    window->BitBtn1Click();
-    EXPECT_TRUE(dialogs->lastMessage().startsWith(QStringLiteral("请检查本系统的数据备份是否存在！ \r原因："))) << dialogs->lastMessage().toStdString();
-    EXPECT_FALSE(dialogs->messages().contains(QStringLiteral("数据备份完毕！ ")));
+    const auto unhook = qScopeGuard([] { qm::setCopyWrittenHook({}); });
+    auto backUpTo = [this](const QString& where, int spoilt) {
+        delete window;
+        qm::runCommand("N45");
+        window = qobject_cast<Tfrcopydir*>(qm::findOpenWindow("Frcopydir"));
+        window->setFolder(where);
+        int written = 0;
+        qm::setCopyWrittenHook([&written, spoilt](const QString& partial) {
+            if (++written <= spoilt) spoil(partial);
+        });
+        dialogs->clear();
+        window->BitBtn1Click();
+        qm::setCopyWrittenHook({});
+        return written;
+    };
+
+    // Every copy spoilt on its way: the target and its disk are named, the
+    // old copy stays, and the working data is whole and not called damaged.
+    EXPECT_EQ(backUpTo(folder() + "usb", 1000), 2);
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("请检查本系统的数据备份是否存在！ \r原因：") + qm::targetFaultText(usb));
+    EXPECT_FALSE(dialogs->lastMessage().contains(QStringLiteral("恢复")));
+    EXPECT_FALSE(qm::workingDamaged());
     EXPECT_EQ(readFile(usb), old);
-    EXPECT_FALSE(QFileInfo::exists(g_newCopy));
+    EXPECT_EQ(QDir(folder() + "usb").entryList(QDir::Files | QDir::Hidden), QStringList{"vkdb.mdb"});
     EXPECT_TRUE(frdm->ADOCon.isOpen());
+
+    // The exit backup to a folder that keeps what it is given is made.
+    dialogs->clear();
+    qm::exitBackup();
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("数据备份完毕！ "));
+    EXPECT_EQ(productNames(folder() + "BAK1/vkdb.mdb"), QStringList{QStringLiteral("新")});
+    frdm->connectTo(working());
+    qm::requestBakCopy();
+    settleBakCopies();
+    EXPECT_EQ(productNames(folder() + "bak/vkdb.mdb"), QStringList{QStringLiteral("新")});
+
+    // Spoilt once only: made once more, and in place.
+    EXPECT_EQ(backUpTo(folder() + "usb", 1), 2);
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("数据备份完毕！ "));
+    EXPECT_EQ(productNames(usb), QStringList{QStringLiteral("新")});
+    EXPECT_FALSE(qm::workingDamaged());
+}
+
+TEST_F(CopydirTest, ASourceLackingTablesOrAFolderNotWritableIsNamedAndTheOldCopyStays)
+{
+    const QString usb = folder() + "usb/vkdb.mdb";
+    qm::copyDatabaseFile(working(), usb);
+    const QByteArray old = readFile(usb);
+
+    // Working data that lacks a table of the program's is not damage.
+    frdm->ADOCon.exec("DROP TABLE apperror");
+    window->setFolder(folder() + "usb");
+    window->BitBtn1Click();
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("请检查本系统的数据备份是否存在！ \r原因：数据表apperror不存在"));
+    EXPECT_EQ(readFile(usb), old);
+    EXPECT_FALSE(qm::workingDamaged());
+    dialogs->clear();
+    qm::requestBakCopy();
+    settleBakCopies();
+    EXPECT_EQ(dialogs->messages(), QStringList{QStringLiteral("请检查本系统的数据备份目录bak是否存在！ \r数据表apperror不存在")});
+
+    // A folder the program may not write: root writes every folder, so the
+    // copy runs as an ordinary user in a child process.
+    frdm->ADOCon.close();
+    for (const QString& f : {dir.path(), folder() + "works", folder() + "usb"})
+        ASSERT_EQ(::chmod(QFile::encodeName(f).constData(), f.endsWith("usb") ? 0555 : 0755), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(working()).constData(), 0644), 0);
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(fds[0]);
+        QByteArray said = "copied";
+        if (::geteuid() == 0 && ::setuid(65534) != 0) ::_exit(100);
+        try {
+            qm::copyDatabaseFile(working(), usb);
+        } catch (const qm::AppError& e) {
+            said = qm::reasonOf(e).toUtf8();
+        }
+        ::_exit(::write(fds[1], said.constData(), size_t(said.size())) < 0 ? 1 : 0);
+    }
+    ::close(fds[1]);
+    QByteArray said;
+    char buf[256];
+    for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;) said.append(buf, n);
+    ::close(fds[0]);
+    ::waitpid(child, nullptr, 0);
+    ::chmod(QFile::encodeName(folder() + "usb").constData(), 0755);
+    EXPECT_EQ(QString::fromUtf8(said), QStringLiteral("没有读写权限"));
+    EXPECT_EQ(readFile(usb), old);
 }
 
 TEST_F(CopydirTest, TheWorkingFolderIsNeitherSourceNorTarget)

@@ -3,12 +3,14 @@
 // and a full disk. Each runs the work in a child process of its own.
 #include "admin/backup.h"
 #include "admin/periodclosing.h"
+#include "admin/restore.h"
 #include "common/errors.h"
 #include "support/faultvfs.h"
 #include "support/fixture.h"
 #include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QFile>
+#include <sqlite3.h>
 #include <csignal>
 #include <functional>
 #include <sys/resource.h>
@@ -144,6 +146,9 @@ TEST_F(BackupReliabilityTest, KilledDuringCompactionWeekdayCopyOrYearEndLeavesWh
         EXPECT_TRUE(passesIntegrityCheck(folder() + "BAK1/vkdb.mdb"));
         EXPECT_EQ(digest(folder() + "BAK1/vkdb.mdb"), previousBackup);
     }
+    // What the killed copies left goes at the next start.
+    qm::removeCopyLeftovers();
+    EXPECT_EQ(QDir(folder() + "BAK1").entryList(QDir::Files | QDir::Hidden), QStringList{"vkdb.mdb"});
 
     // Year-end: the year as it was, or closed; never half closed.
     const QString start = folder() + "start.mdb";
@@ -237,6 +242,90 @@ TEST_F(BackupReliabilityTest, CopiesWhileTheFrontDeskWritesAreWholeAndConsistent
     stopFrontDesk(desk);
     EXPECT_GT(seen, 0) << "the front desk never wrote during the copies";
     EXPECT_TRUE(passesIntegrityCheck(working()));
+}
+
+// A front desk left running through the exit backup, in a process of its
+// own: it sends the number of every sale whose commit returned to it.
+pid_t startReportingFrontDesk(const QString& database, int fd, int forMs)
+{
+    const pid_t desk = ::fork();
+    if (desk != 0) return desk;
+    QElapsedTimer running;
+    running.start();
+    Connection c;
+    try {
+        c.open(database);
+        sqlite3_busy_timeout(c.handle(), 50);
+    } catch (...) {
+        ::_exit(1);
+    }
+    for (int i = 0; running.elapsed() < forMs; ++i) {
+        try {
+            qm::Transaction t(c);
+            c.exec("INSERT INTO outlist (intno, amount) VALUES (:p1, 1)", {{"p1", QString::number(2000000 + i)}});
+            c.exec("UPDATE customer SET amount=amount+1 WHERE intno='0000000001'");
+            t.commit();
+            if (::write(fd, &i, sizeof i) != ssize_t(sizeof i)) ::_exit(2);
+        } catch (...) {
+            // Refused (held off, or its file replaced): the till says so.
+        }
+        ::usleep(2000);
+    }
+    ::_exit(0);
+}
+
+TEST_F(BackupReliabilityTest, AFrontDeskLeftRunningThroughTheExitBackupLosesNoSale)
+{
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    const pid_t desk = startReportingFrontDesk(working(), fds[1], 4000);
+    ::close(fds[1]);
+    ::usleep(300000);
+    const qm::ExitBackupResult r = qm::compactAndBackUp("BAK4");
+    EXPECT_EQ(r.compactionFailure, QString());
+    EXPECT_TRUE(r.copied) << r.copyFailure.toStdString();
+    std::vector<int> committed;
+    for (int v; ::read(fds[0], &v, sizeof v) == ssize_t(sizeof v);) committed.push_back(v);
+    ::close(fds[0]);
+    ::waitpid(desk, nullptr, 0);
+    ASSERT_FALSE(committed.empty()) << "the front desk never wrote";
+    // Every sale whose commit returned is in the working file; none went
+    // into the old file unseen.
+    Connection c;
+    c.open(working());
+    int missing = 0;
+    for (int i : committed)
+        missing += c.scalar("SELECT count(*) FROM outlist WHERE intno=:p1", {{"p1", QString::number(2000000 + i)}}).toInt() == 1 ? 0 : 1;
+    EXPECT_EQ(missing, 0) << "of " << committed.size();
+    EXPECT_EQ(c.scalar("SELECT amount FROM customer WHERE intno='0000000001'").toInt(),
+              c.scalar("SELECT count(*) FROM outlist WHERE intno >= '2000000'").toInt());
+    c.close();
+    EXPECT_TRUE(passesIntegrityCheck(working()));
+    checkedSales(folder() + "BAK4/vkdb.mdb");
+}
+
+TEST_F(BackupReliabilityTest, TheExitBackupKilledAnywhereLeavesTheOldDataOrTheCompactedAndWholeCopies)
+{
+    const QByteArray before = digest(working());
+    qm::copyWorkingFolder("BAK1");
+    const QByteArray size = QByteArray::number(QFileInfo(working()).size());
+    for (unsigned seed = 1; seed <= 6; ++seed) {
+        SCOPED_TRACE(seed);
+        EXPECT_TRUE(fault::killDuring([](int) { qm::compactAndBackUp("BAK1"); }, 5, 40 * int(seed), seed).killed);
+        // The old file or the compacted one, whole, with the same data.
+        EXPECT_TRUE(passesIntegrityCheck(working()));
+        EXPECT_EQ(digest(working()), before);
+        EXPECT_TRUE(passesIntegrityCheck(folder() + "BAK1/vkdb.mdb"));
+        EXPECT_EQ(digest(folder() + "BAK1/vkdb.mdb"), before);
+    }
+    // What the killed runs left goes at the next start.
+    qm::removeRestoreLeftovers(working());
+    qm::removeCopyLeftovers();
+    EXPECT_EQ(QDir(folder() + "works").entryList(QDir::Files | QDir::Hidden), QStringList{"vkdb.mdb"});
+    EXPECT_EQ(QDir(folder() + "BAK1").entryList(QDir::Files | QDir::Hidden), QStringList{"vkdb.mdb"});
+    // Once not killed, the file is the compacted one.
+    EXPECT_EQ(qm::compactAndBackUp("BAK1").compactionFailure, QString());
+    EXPECT_LT(QFileInfo(working()).size(), size.toLongLong());
 }
 
 TEST_F(BackupReliabilityTest, ACopyFinishesWhileTheFrontDeskWritesFasterThanItCopies)

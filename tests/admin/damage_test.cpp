@@ -9,6 +9,8 @@
 #include "common/errors.h"
 #include "data/damage.h"
 #include "data/databasecheck.h"
+#include "data/referee.h"
+#include "common/clock.h"
 #include "shell/commands.h"
 #include "shell/windowprotocol.h"
 #include "support/faultvfs.h"
@@ -244,8 +246,13 @@ TEST_F(DamageTest, AStatementThatMeetsDamageNamesItNotTheRawError)
     // Another file found damaged (a backup) does not make the working data damaged.
     qm::setWorkingDamaged(false);
     dialogs->clear();
+    QDir().mkpath(folder() + "usb");
+    QFile::copy(working, folder() + "usb/vkdb.mdb");
     try {
-        qm::throwCopiedDataDamaged(folder() + "usb/vkdb.mdb", "malformed");
+        Connection usb;
+        usb.open(folder() + "usb/vkdb.mdb");
+        usb.scalar("SELECT sum(amount) FROM outdetail");
+        FAIL() << "the damaged leaf was not read";
     } catch (const qm::DbDamagedError&) {
         qm::reportException(nullptr, std::current_exception());
     }
@@ -253,13 +260,15 @@ TEST_F(DamageTest, AStatementThatMeetsDamageNamesItNotTheRawError)
     EXPECT_FALSE(dialogs->messages().contains(qm::workingDamagedText()));
     delete Frm_ErrorMessage;
 
-    // The compaction says its own text, and the true cause on a second line.
+    // The compaction gives the damage as its cause, once the check found it.
     dialogs->clear();
+    frdm->ADOCon.close();
     {
         qm::LongWork work{QString()};
         EXPECT_FALSE(qm::reportCompaction(qm::compactUnder(work, working)));
     }
-    EXPECT_EQ(dialogs->lastMessage(), qm::compactionFailedText() + "\r" + qm::workingDamagedText());
+    EXPECT_EQ(dialogs->lastMessage(), qm::compactionFailedText(qm::workingDamagedText()));
+    EXPECT_TRUE(qm::workingDamaged());
 }
 
 TEST_F(DamageTest, AFullDiskIsNamedWhereTheTextNamesAnotherCause)
@@ -285,6 +294,149 @@ TEST_F(DamageTest, AFullDiskIsNamedWhereTheTextNamesAnotherCause)
         qm::LongWork work{QString()};
         EXPECT_FALSE(qm::reportCompaction(qm::compactUnder(work, working)));
     }
-    EXPECT_EQ(dialogs->messages(), QStringList{qm::compactionFailedText() + "\r" + qm::diskFullText()});
+    EXPECT_EQ(dialogs->messages(), QStringList{qm::compactionFailedText(qm::diskFullText())});
     EXPECT_FALSE(qm::workingDamaged());
+}
+
+// A stick or network folder that spoils what it is given: the copies fail
+// their check, the working file's own check finds it whole, and the folder is
+// named, not the working data.
+TEST_F(DamageTest, CopiesSpoiltInTheirFolderNameTheFolderAndNeverTheWorkingData)
+{
+    namespace fault = qm::fault;
+    const auto stop = qScopeGuard([] { fault::corruptWrites({}, 0); });
+    qm::Clock::setFixed(QDateTime(QDate(2026, 12, 7), QTime(18, 0))); // BAK1
+    qm::copyWorkingFolder("BAK1");
+    const QByteArray bak1 = readFile(folder() + "BAK1/vkdb.mdb");
+    frdm->ADOCon.exec("UPDATE product SET name='新' WHERE intno='00000001'");
+    const QByteArray bak = readFile(backup);
+
+    // The weekday folder of the exit backup spoils what it is given: the data
+    // is compacted all the same, the folder named, its old copy kept.
+    fault::corruptWrites(folder() + "BAK1/", 7);
+    qm::exitBackup();
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("数据备份失败,请通过手工备份！ \r原因：") + qm::targetFaultText(folder() + "BAK1/vkdb.mdb"));
+    EXPECT_EQ(readFile(folder() + "BAK1/vkdb.mdb"), bak1);
+    EXPECT_FALSE(qm::workingDamaged());
+    EXPECT_EQ(qm::checkCopy(working).state, qm::DatabaseFileState::Usable);
+    frdm->connectTo(working);
+
+    // So does bak/.
+    fault::corruptWrites(folder() + "bak/", 7);
+    for (int save = 0; save < 2; ++save) {
+        SCOPED_TRACE(save);
+        dialogs->clear();
+        qm::requestBakCopy();
+        settleBakCopies();
+        EXPECT_EQ(dialogs->messages(), QStringList{kBakText + "\r" + qm::targetFaultText(backup)});
+        EXPECT_FALSE(qm::workingDamaged());
+        EXPECT_EQ(readFile(backup), bak);
+    }
+    // The exit backup to a folder that keeps what it is given.
+    dialogs->clear();
+    qm::exitBackup();
+    EXPECT_EQ(dialogs->messages(), (QStringList{qm::exitBackupQuestion(), QStringLiteral("数据备份完毕！ ")}));
+    Connection weekday;
+    weekday.open(folder() + "BAK1/vkdb.mdb");
+    EXPECT_EQ(weekday.scalar("SELECT name FROM product WHERE intno='00000001'").toString(), QStringLiteral("新"));
+    // bak/ receives its copy once its folder keeps what it is given.
+    fault::corruptWrites({}, 0);
+    frdm->connectTo(working);
+    dialogs->clear();
+    qm::requestBakCopy();
+    settleBakCopies();
+    EXPECT_TRUE(dialogs->messages().isEmpty());
+    EXPECT_NE(readFile(backup), bak);
+}
+
+// SQLite reports a read the disk failed as "malformed": a read error, said
+// with its cause; nothing is marked, replaced or moved.
+TEST_F(DamageTest, AReadTheDiskFailedIsNeverTakenForDamage)
+{
+    namespace fault = qm::fault;
+    const auto disarm = qScopeGuard([] {
+        fault::disarm();
+        fault::setTarget({});
+    });
+    const QByteArray before = readFile(working);
+    const QString cannotRead = qm::cannotReadText(working, qm::ioErrorText());
+    auto statementMeetsAFailedRead = [&](bool persistent) {
+        frdm->connectTo(working); // nothing read yet
+        fault::setTarget(working);
+        fault::arm(fault::Op::Read, 3, persistent);
+        try {
+            frdm->ADOCon.scalar("SELECT sum(amount) FROM outdetail");
+            ADD_FAILURE() << "the read did not fail";
+        } catch (const qm::DbError&) {
+            qm::reportException(nullptr, std::current_exception());
+        }
+        delete Frm_ErrorMessage;
+    };
+    dialogs->progressDelayMs = 0;
+
+    // Once (a network share that stalled): the file's check finds it whole.
+    statementMeetsAFailedRead(false);
+    EXPECT_EQ(dialogs->messages(), QStringList{cannotRead});
+    EXPECT_EQ(dialogs->progressSteps(), QStringList{QStringLiteral("检查工作数据|检查工作数据")});
+    EXPECT_FALSE(qm::workingDamaged());
+    // Again on the file as it stands: the verdict is remembered, not asked again.
+    dialogs->clear();
+    statementMeetsAFailedRead(false);
+    EXPECT_EQ(dialogs->messages(), QStringList{cannotRead});
+    EXPECT_TRUE(dialogs->progressSteps().isEmpty());
+    EXPECT_EQ(frdm->ADOCon.scalar("SELECT count(*) FROM outdetail").toInt(), 3000);
+
+    // For good (the share is gone): the plain read fails as well.
+    qm::forgetVerdicts();
+    dialogs->clear();
+    statementMeetsAFailedRead(true);
+    EXPECT_EQ(dialogs->messages(), QStringList{cannotRead});
+    EXPECT_FALSE(qm::workingDamaged());
+
+    // The compaction names the read error, not another program.
+    dialogs->clear();
+    frdm->ADOCon.close();
+    fault::arm(fault::Op::Read, 3, true);
+    {
+        qm::LongWork work{QString()};
+        EXPECT_FALSE(qm::reportCompaction(qm::compactUnder(work, working)));
+    }
+    EXPECT_EQ(dialogs->messages(), QStringList{qm::compactionFailedText(qm::ioErrorText())});
+
+    // The manual backup says so in Chinese, and bak/ still receives its copies.
+    fault::arm(fault::Op::Read, 3, true);
+    EXPECT_THROW(qm::copyDatabaseFile(working, folder() + "usb/vkdb.mdb"), qm::DbIoError);
+    fault::disarm();
+    EXPECT_FALSE(qm::workingDamaged());
+    EXPECT_EQ(readFile(working), before);
+    const int made = qm::bakCopiesMade();
+    qm::requestBakCopy();
+    settleBakCopies();
+    EXPECT_EQ(qm::bakCopiesMade(), made + 1);
+}
+
+// A backup that is not a database at all, offered for restore, is refused and
+// says nothing of the working data.
+TEST_F(DamageTest, ARefusedBackupLeavesTheWorkingDataUsable)
+{
+    frdm->ADOCon.exec("UPDATE product SET name='新' WHERE intno='00000001'");
+    QByteArray junk = readFile(pristine);
+    junk.replace(0, 100, QByteArray(100, 'j'));
+    writeFile(folder() + "usb/vkdb.mdb", junk);
+    ASSERT_TRUE(qm::runCommand("N45"));
+    QPointer<Tfrcopydir> window = qobject_cast<Tfrcopydir*>(qm::findOpenWindow("Frcopydir"));
+    ASSERT_TRUE(window);
+    window->setFolder(folder() + "usb");
+    window->BitBtn2Click();
+    delete window;
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("备份位置的数据文件已损坏或不是本系统的数据,不能恢复！工作数据没有改变。 "));
+    EXPECT_FALSE(qm::workingDamaged());
+    // The next save copies to bak/ as usual.
+    dialogs->clear();
+    qm::requestBakCopy();
+    settleBakCopies();
+    EXPECT_TRUE(dialogs->messages().isEmpty());
+    Connection bak;
+    bak.open(backup);
+    EXPECT_EQ(bak.scalar("SELECT name FROM product WHERE intno='00000001'").toString(), QStringLiteral("新"));
 }

@@ -2,11 +2,13 @@
 // working files and bad backup copies.
 #include "app/startup.h"
 #include "common/errors.h"
+#include "data/damage.h"
 #include "masterdata/productlogic.h"
 #include "support/faultvfs.h"
 #include "support/files.h"
 #include "support/fixture.h"
 #include <QFile>
+#include <QScopeGuard>
 #include <csignal>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -320,4 +322,39 @@ TEST_F(StartUpCheckTest, ABackupWithItsHotJournalIsJudgedRolledBack)
     EXPECT_EQ(frdm->ADOCon.scalar("SELECT count(*) FROM customer WHERE name='未提交'").toInt(), 0);
     EXPECT_EQ(frdm->ADOCon.scalar("PRAGMA integrity_check").toString(), "ok");
     EXPECT_EQ(readFile(backup), copy);
+}
+
+TEST_F(StartUpCheckTest, AReadErrorIsSaidWithItsCauseAndNothingIsReplacedOrMoved)
+{
+    {
+        Connection c;
+        c.open(working);
+        addCustomers(c, 1000, 300);
+    }
+    const int committed = customers(working);
+    const QByteArray file = readFile(working), bak = readFile(backup);
+    const auto disarm = qScopeGuard([] {
+        qm::fault::disarm();
+        qm::fault::setTarget({});
+    });
+    // The disk fails every read from the n-th on (a network share gone):
+    // SQLite calls the file "malformed" or reports the read, by turns.
+    for (int n : {3, 6, 12, 30}) {
+        SCOPED_TRACE(n);
+        dialogs->clear();
+        qm::fault::setTarget(working);
+        qm::fault::arm(qm::fault::Op::Read, n, true);
+        EXPECT_THROW(qm::openWorkingDatabase(frdm), qm::ProgramExit);
+        qm::fault::disarm();
+        EXPECT_EQ(dialogs->messages(), QStringList{qm::cannotReadText(working, qm::ioErrorText())});
+        EXPECT_FALSE(frdm->ADOCon.isOpen());
+        EXPECT_EQ(QDir(folder() + "works").entryList(QDir::Files | QDir::Hidden), QStringList{"vkdb.mdb"});
+        EXPECT_EQ(readFile(working), file);
+        EXPECT_EQ(readFile(backup), bak);
+    }
+    // Once the disk reads again, the data opens as it was.
+    dialogs->clear();
+    qm::openWorkingDatabase(frdm);
+    EXPECT_TRUE(dialogs->messages().isEmpty());
+    EXPECT_EQ(frdm->ADOCon.scalar("SELECT count(*) FROM customer").toInt(), committed);
 }

@@ -102,7 +102,7 @@ TEST_F(BakCopy, FailuresReachTheOperatorOnTheGuiThread)
     ASSERT_TRUE(waitForBakCopies(10000));
     EXPECT_TRUE(dialogs->messages().isEmpty()) << "shown only by the GUI thread's event loop";
     QCoreApplication::processEvents();
-    EXPECT_EQ(dialogs->messages(), QStringList{QStringLiteral("请检查本系统的数据备份目录bak是否存在！ ")});
+    EXPECT_EQ(dialogs->messages(), QStringList{QStringLiteral("请检查本系统的数据备份目录bak是否存在！ \r找不到文件或文件夹")});
 
     // No working file: said at once, nothing copied.
     dialogs->clear();
@@ -188,12 +188,12 @@ TEST_F(BakCopy, ACopyThatFailsItsCheckIsMadeOnceMoreAndDamagedDataNeverReachesBa
     frdm->ADOCon.backupTo(backup);
     frdm->ADOCon.exec("INSERT INTO customer(intno, id, name) VALUES('0000000104', '104', '戊')");
     int written = 0;
-    setBakCopyWrittenHook([&](const QString& partial) {
+    setCopyWrittenHook([&](const QString& partial) {
         if (++written == 1) damageAnIndex(partial);
     });
     requestBakCopy();
     ASSERT_TRUE(waitForBakCopies(10000));
-    setBakCopyWrittenHook({});
+    setCopyWrittenHook({});
     QCoreApplication::processEvents();
     EXPECT_EQ(written, 2);
     EXPECT_TRUE(dialogs->messages().isEmpty());

@@ -213,7 +213,7 @@ TEST_F(DocWindowTest, ClosingPurgesOnlyThisDocumentsBlankRowsAndBacksUp)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(g.isNull());
     settleBakCopies();
-    EXPECT_EQ(dialogs->messages(), QStringList{QStringLiteral("请检查本系统的数据备份目录bak是否存在！ ")});
+    EXPECT_EQ(dialogs->messages(), QStringList{QStringLiteral("请检查本系统的数据备份目录bak是否存在！ \r找不到文件或文件夹")});
 }
 
 TEST_F(DocWindowTest, VoidingAsksAndDeletesTheUnpostedDocument)

@@ -337,7 +337,7 @@ TEST_F(ProductEditor, OpenedFromPurchaseWindowAndBackupFailures)
     dialogs->clear();
     ed->Button1Click();
     settleBakCopies();
-    EXPECT_EQ(dialogs->messages(), QStringList{QStringLiteral("请检查本系统的数据备份目录bak是否存在！ ")});
+    EXPECT_EQ(dialogs->messages(), QStringList{QStringLiteral("请检查本系统的数据备份目录bak是否存在！ \r找不到文件或文件夹")});
     EXPECT_EQ(count(), 1); // the save already made stays
 
     ed->Button5Click();

@@ -34,6 +34,9 @@ struct State {
     int total = 0;          // operations and ticks since the reset
     QByteArray unlockPath;     // onceUnlocked: the file, and what to run
     std::function<bool()> unlockHook;
+    QByteArray corruptPrefix;  // corruptWrites: where, how often, and the writes seen
+    int corruptEvery = 0;
+    int corruptSeen = 0;
 };
 
 State& state()
@@ -59,6 +62,35 @@ bool shouldFail(Op op)
     return false;
 }
 
+// Counts one read of a counted file and decides whether it fails.
+bool shouldFailRead()
+{
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.m);
+    ++s.counts.reads;
+    if (!s.armed || s.op != Op::Read) return false;
+    if (s.fired && s.persistent) return true;
+    if (!s.fired && s.counts.reads == s.n) {
+        s.fired = true;
+        return true;
+    }
+    return false;
+}
+
+bool isCorruptible(const char* path)
+{
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.m);
+    return path && !s.corruptPrefix.isEmpty() && std::strncmp(path, s.corruptPrefix.constData(), size_t(s.corruptPrefix.size())) == 0;
+}
+
+bool corruptThisWrite()
+{
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.m);
+    return s.corruptEvery > 0 && ++s.corruptSeen % s.corruptEvery == 0;
+}
+
 bool isCounted(const char* path)
 {
     State& s = state();
@@ -74,6 +106,7 @@ sqlite3_vfs* realVfs = nullptr;
 struct FaultFile {
     sqlite3_file base;
     bool counted;
+    bool corruptible;       // under the prefix of corruptWrites
     bool observed;          // a counted database file opened read-only
     int reads;              // reads under the read lock held now
     const char* name; // valid while the file is open
@@ -95,6 +128,7 @@ int fClose(sqlite3_file* f)
 int fRead(sqlite3_file* f, void* buf, int amt, sqlite3_int64 off)
 {
     if (ff(f)->observed) ++ff(f)->reads;
+    if (ff(f)->counted && shouldFailRead()) return SQLITE_IOERR_CORRUPTFS;
     return rm(f)->xRead(rf(f), buf, amt, off);
 }
 void endHold(FaultFile* p)
@@ -122,6 +156,11 @@ int fWrite(sqlite3_file* f, const void* buf, int amt, sqlite3_int64 off)
     if (ff(f)->counted && shouldFail(Op::Write)) {
         if (afterEffect()) rm(f)->xWrite(rf(f), buf, amt, off);
         return diskFull() ? SQLITE_FULL : SQLITE_IOERR_WRITE;
+    }
+    if (ff(f)->corruptible && amt > 0 && corruptThisWrite()) {
+        QByteArray bad(static_cast<const char*>(buf), amt);
+        std::memset(bad.data(), 0xff, size_t(std::min(amt, 16)));
+        return rm(f)->xWrite(rf(f), bad.constData(), amt, off);
     }
     return rm(f)->xWrite(rf(f), buf, amt, off);
 }
@@ -199,6 +238,7 @@ int vOpen(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* f, int flags, int* 
     FaultFile* p = ff(f);
     p->base.pMethods = nullptr;
     p->counted = name && isCounted(name);
+    p->corruptible = isCorruptible(name);
     p->observed = p->counted && (flags & SQLITE_OPEN_MAIN_DB) && (flags & SQLITE_OPEN_READONLY);
     p->reads = 0;
     p->name = (flags & SQLITE_OPEN_MAIN_DB) ? name : nullptr;
@@ -280,7 +320,19 @@ void resetLongestReadOnlyHold()
 
 QString opName(Op op)
 {
-    return op == Op::Write ? QStringLiteral("write") : op == Op::Sync ? QStringLiteral("sync") : QStringLiteral("delete");
+    return op == Op::Write ? QStringLiteral("write")
+           : op == Op::Sync ? QStringLiteral("sync")
+           : op == Op::Read ? QStringLiteral("read")
+                            : QStringLiteral("delete");
+}
+
+void corruptWrites(const QString& prefix, int every)
+{
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.m);
+    s.corruptPrefix = prefix.isEmpty() ? QByteArray() : QFileInfo(prefix).absoluteFilePath().toUtf8();
+    s.corruptEvery = every;
+    s.corruptSeen = 0;
 }
 
 void setTarget(const QString& prefix)

@@ -50,14 +50,15 @@
 
 namespace qm::fault {
 
-enum class Op { Write, Sync, Delete };
+enum class Op { Write, Sync, Delete, Read };
 QString opName(Op op);
 
 struct Counts {
     int writes = 0;
     int syncs = 0;
     int deletes = 0; // files removed: in rollback-journal mode, deleting the journal is the commit
-    int of(Op op) const { return op == Op::Write ? writes : op == Op::Sync ? syncs : deletes; }
+    int reads = 0;
+    int of(Op op) const { return op == Op::Write ? writes : op == Op::Sync ? syncs : op == Op::Read ? reads : deletes; }
 };
 
 // Only files whose path starts with `prefix` are counted and failed; an empty
@@ -68,7 +69,15 @@ void setTarget(const QString& prefix);
 // went away), so that the rollback fails as well and leaves a hot journal.
 // With `afterEffect` the operation is carried out before it reports the
 // failure (a journal unlinked whose folder then failed to sync).
+// A failing read reports what the system's VFS reports for EIO: SQLite then
+// calls the file "malformed", as it does on a disk or share that fails.
+// Reads are counted apart: they never count towards armKill and total().
 void arm(Op op, int n, bool persistent = false, bool afterEffect = false);
+// From now on every `every`-th write into a file whose path starts with
+// `prefix` reaches the disk with its first bytes overwritten, and reports
+// success: a failing stick or network folder that corrupts what it is given.
+// An empty prefix stops it.
+void corruptWrites(const QString& prefix, int every);
 // Writes from the n-th on fail as on a full disk (SQLITE_FULL).
 void armDiskFull(int n);
 // Runs `hook` each time a connection gives up its last lock on the database
