@@ -129,7 +129,7 @@ QString trueCause(const std::exception& e)
 {
     // What SQLite called damage in the working file is damage only once its
     // own check has found it; until then the global handler has it judged.
-    if (dynamic_cast<const SuspectedDamageError*>(&e)) return workingDamaged() ? workingDamagedText() : QString();
+    if (dynamic_cast<const SuspectedDamageError*>(&e)) return awaitsJudgement(e) ? QString() : workingDamagedText();
     // Damage the program found itself, or the working file's check confirmed.
     if (dynamic_cast<const DbDamagedError*>(&e)) return workingDamagedText();
     if (dynamic_cast<const DiskFullError*>(&e)) return diskFullText();
@@ -137,6 +137,8 @@ QString trueCause(const std::exception& e)
     if (const auto* c = dynamic_cast<const CausedError*>(&e)) return c->cause();
     return {};
 }
+
+bool awaitsJudgement(const std::exception& e) { return dynamic_cast<const SuspectedDamageError*>(&e) && !workingDamaged(); }
 
 QString withTrueCause(const QString& text, const std::exception& e)
 {
@@ -148,7 +150,7 @@ QString reasonOf(const std::exception& e)
 {
     if (dynamic_cast<const DbBusyError*>(&e)) return dataBusyText();
     // Not yet judged: a read that failed, as far as anyone can tell.
-    if (dynamic_cast<const SuspectedDamageError*>(&e) && !workingDamaged()) return ioErrorText();
+    if (awaitsJudgement(e)) return ioErrorText();
     const QString cause = trueCause(e);
     return cause.isEmpty() ? QString::fromUtf8(e.what()) : cause;
 }

@@ -49,6 +49,9 @@ bool isWorkingDatabase(const QString& path);
 // before its own check found it), the full disk, the read or write error, the
 // cause of CausedError; empty otherwise.
 QString trueCause(const std::exception& e);
+// What SQLite called damage in the working file, not yet judged by the file's
+// own check: left to the global handler, which has it judged.
+bool awaitsJudgement(const std::exception& e);
 // `text`, and on a second line the true cause of `e` when there is one.
 QString withTrueCause(const QString& text, const std::exception& e);
 // The reason to give for a failure: another program's lock, its true cause,

@@ -312,6 +312,9 @@ bool EntryWindow::recalcOrRefuse()
         dlg::showMessage(r.message());
         return false;
     } catch (const AppError& e) {
+        // What SQLite called damage goes to the global handler, which has the
+        // working file judged before anything is said.
+        if (awaitsJudgement(e)) throw;
         // Rolled back; the window already shows what is stored. The cause a
         // retry cannot mend (the disk) is named on a second line.
         dlg::showMessage(withTrueCause(text::catchAll(), e));

@@ -4,6 +4,7 @@
 #include "common/formats.h"
 #include "data/numbering.h"
 #include "masterdata/picklink.h"
+#include <sqlite3.h>
 #include <cmath>
 
 namespace qm::doc {
@@ -319,7 +320,8 @@ Params productForCode(Connection& c, const DocDesc& d, const QString& code, cons
         // costs one scan of the products, and only for a code not found.
         if (c.scalar(QStringLiteral("SELECT 1 FROM product NOT INDEXED WHERE %1=:p1 LIMIT 1").arg(column), {{"p1", typed}})
                 .isValid())
-            throw DbDamagedError(QStringLiteral("the index of product.%1 misses '%2', which the table holds").arg(column, typed));
+            throwSqliteError(SQLITE_CORRUPT, QStringLiteral("the index of product.%1 misses '%2', which the table holds").arg(column, typed),
+                             c.handle());
         throw Refusal(barcode ? text::noBarcode() : text::noCode());
     }
     double price = num(st.value(5));

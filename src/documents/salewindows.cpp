@@ -147,7 +147,8 @@ void SaleEntryWindow::tender(const QString& cash)
         if (!writePendingRow() || !recalcOrRefuse()) return;
         h = readHeader(frdm->ADOCon, d_, intno_);
         showFrontDeskTurnover(frdm->ADOCon, h.amount);
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        if (awaitsJudgement(e)) throw;
         refuse(QString());
         reread();
         return;

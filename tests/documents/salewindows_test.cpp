@@ -370,9 +370,16 @@ TEST_F(SaleWindows, DamageIsNamedAtTheTill)
             if (!w->DBGrid1->isColumnHidden(i)) titles << w->DBGrid1->model()->headerData(i, Qt::Horizontal).toString();
         seen << titles.value(0);
     });
-    for (const char* code : {"1002", "1009", "1001"}) enter(w, code);
+    for (const char* code : {"1002", "1009", "1001"}) {
+        try {
+            enter(w, code);
+        } catch (...) {
+            // As the event loop hands it on: the handler has the file judged.
+            qm::reportException(w, std::current_exception());
+        }
+    }
     EXPECT_EQ(dialogs->messages(), (QStringList{qm::workingDamagedText(), QStringLiteral("查无此货号！")}));
-    qm::setWorkingDamaged(true);
+    EXPECT_TRUE(qm::workingDamaged());
     w->ToolButton7Click();
     EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("请检查本系统的数据备份目录bak是否存在！ \r") + qm::workingDamagedText());
     EXPECT_EQ(seen.value(2), QStringLiteral("货号"));
