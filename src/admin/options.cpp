@@ -1,6 +1,5 @@
 #include "admin/options.h"
 #include "common/bounds.h"
-#include "common/errors.h"
 #include <cmath>
 #include <limits>
 #include <QProcess>
@@ -21,9 +20,9 @@ int wholeNumber(const QString& text)
     if (ok) return n;
     // A whole number too large for the box, or one no double holds, is out
     // of range; anything else is no whole number.
+    if (beyondDouble(text)) throw OutOfRange(QString());
     const double v = text.trimmed().toDouble(&ok);
-    if ((ok || std::isinf(v)) && (!std::isfinite(v) || (v == std::trunc(v) && std::fabs(v) > std::numeric_limits<int>::max())))
-        throw OutOfRange(QString());
+    if (ok && v == std::trunc(v) && std::fabs(v) > std::numeric_limits<int>::max()) throw OutOfRange(QString());
     throw ConversionError(QStringLiteral("'%1' is not a valid integer value").arg(text));
 }
 }

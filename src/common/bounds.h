@@ -7,6 +7,7 @@
 // in a double. A write that would store anything else is refused with
 // outOfRangeText() and changes nothing.
 #include "common/errors.h"
+#include "common/formats.h"
 #include <QString>
 #include <cmath>
 
@@ -30,16 +31,22 @@ public:
     QString column;
 };
 
-// The number typed into a box that stores into `column`: throws OutOfRange
-// when the text reads as a number no double holds (infinity, NaN, a number
-// past 1e308), ConversionError when it is no number at all.
-inline double parseBoxNumber(const QString& text, const QString& column)
+// Whether `text` reads as a number no double holds: infinity, NaN, a number
+// past 1e308.
+inline bool beyondDouble(const QString& text)
 {
     bool ok = false;
     const double v = text.trimmed().toDouble(&ok);
-    if (ok && std::isfinite(v)) return v;
-    if (ok || std::isinf(v)) throw OutOfRange(column);
-    throw ConversionError(QStringLiteral("'%1' is not a valid floating point value").arg(text));
+    return (ok || std::isinf(v)) && !std::isfinite(v);
+}
+
+// The number typed into a box that stores into `column`: throws OutOfRange
+// when the text reads as a number no double holds, ConversionError when it is
+// no number at all.
+inline double parseBoxNumber(const QString& text, const QString& column)
+{
+    if (beyondDouble(text)) throw OutOfRange(column);
+    return parseNumber(text);
 }
 
 // Throws OutOfRange when `v` is outside the bound of `m`.

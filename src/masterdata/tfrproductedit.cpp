@@ -391,32 +391,24 @@ void Tfrproductedit::Button1Click()
     v.factory = Edit1->text();
     v.spgg = Edit25->text();
     v.name = Edit22->text();
-    // A number refused stores nothing and stays as typed, to be corrected.
-    auto refuse = [this](const OutOfRange& e) {
+    product::Stored stored;
+    try {
+        for (const NumberBox& n : kNumberBoxes) v.*n.value = parseBoxNumber((this->*n.box)->text(), QLatin1String(n.column));
+        v.outdate = dateOfBox(MaskEdit1);
+        v.enddate = dateOfBox(MaskEdit2);
+        v.spph = Edit4->text();
+
+        Dataset* p = frdm->Aqproduct;
+        if (!adding) {
+            if (!p->active()) p->open();
+            if (p->asString("intno") != qm::session().currentIntno && !p->locate("intno", qm::session().currentIntno)) return;
+        }
+        stored = product::store(*p, v, adding, qm::session().currentIntno);
+    } catch (const OutOfRange& e) {
+        // A number refused stores nothing and stays as typed, to be corrected.
         dlg::showMessage(e.message());
         for (const NumberBox& n : kNumberBoxes)
             if (e.column == QLatin1String(n.column)) (this->*n.box)->setFocus();
-    };
-    try {
-        for (const NumberBox& n : kNumberBoxes) v.*n.value = parseBoxNumber((this->*n.box)->text(), QLatin1String(n.column));
-    } catch (const OutOfRange& e) {
-        refuse(e);
-        return;
-    }
-    v.outdate = dateOfBox(MaskEdit1);
-    v.enddate = dateOfBox(MaskEdit2);
-    v.spph = Edit4->text();
-
-    Dataset* p = frdm->Aqproduct;
-    if (!adding) {
-        if (!p->active()) p->open();
-        if (p->asString("intno") != qm::session().currentIntno && !p->locate("intno", qm::session().currentIntno)) return;
-    }
-    product::Stored stored;
-    try {
-        stored = product::store(*p, v, adding, qm::session().currentIntno);
-    } catch (const OutOfRange& e) {
-        refuse(e);
         return;
     }
     if (stored.codeTaken) {
