@@ -392,24 +392,6 @@ QByteArray quoted(const QString& name) { return '"' + name.toUtf8().replace('"',
 
 QString textColumn(sqlite3_stmt* st, int i) { return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i))); }
 
-// Runs `sql` with `args` bound as text (?1, ?2, ...), each row to `row`.
-Probe query(sqlite3* db, const char* sql, const QStringList& args, const std::function<void(sqlite3_stmt*)>& row)
-{
-    sqlite3_stmt* st = nullptr;
-    int rc = sqlite3_prepare_v2(db, sql, -1, &st, nullptr);
-    for (int i = 0; rc == SQLITE_OK && i < args.size(); ++i) {
-        const QByteArray a = args[i].toUtf8();
-        rc = sqlite3_bind_text(st, i + 1, a.constData(), int(a.size()), SQLITE_TRANSIENT);
-    }
-    if (rc == SQLITE_OK) {
-        while ((rc = sqlite3_step(st)) == SQLITE_ROW) row(st);
-        if (rc == SQLITE_DONE) rc = SQLITE_OK;
-    }
-    const Probe p = rc == SQLITE_OK ? Probe{} : lastError(db, rc);
-    sqlite3_finalize(st);
-    return p;
-}
-
 bool isWordByte(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$' || (c & 0x80); }
 
 // The condition of a partial index, from its CREATE INDEX text: what follows
