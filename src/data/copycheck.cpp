@@ -157,14 +157,17 @@ quint64 entryDigest(qint64 rowid, const quint64* values, const int* at, int n)
     return h;
 }
 
+// The most arguments a digest statement takes: planTable leaves out an index
+// that would take the table's statement past it, so qm_table_entries' array
+// holds its values.
 constexpr int kMaxDigestValues = 128;
 
 int sign(bool less, bool greater) { return less ? -1 : greater ? 1 : 0; }
 
-// The sign of i - r, exactly, whatever their magnitudes.
+// The sign of i - r, exactly, whatever their magnitudes (r is never a NaN:
+// SQLite reads one as NULL).
 int compareIntReal(qint64 i, double r)
 {
-    if (std::isnan(r)) return 0;
     if (r < -0x1p63) return 1;
     if (r >= 0x1p63) return -1;
     const qint64 whole = qint64(r); // exact: |r| < 2^63, and toward zero
@@ -230,7 +233,8 @@ struct IndexPlan {
 
 // What the scan of an index keeps: its sum and the entry before.
 struct IndexScan {
-    const IndexPlan* plan = nullptr;
+    explicit IndexScan(const IndexPlan* p) : plan(p) {}
+    const IndexPlan* plan;
     quint64 sum = 0;
     bool started = false;
     qint64 lastRowid = 0;
@@ -298,8 +302,7 @@ State* aggregateState(sqlite3_context* ctx, sqlite3_value* plan, const char* typ
     if (!*slot) {
         const auto* p = static_cast<const Plan*>(sqlite3_value_pointer(plan, type));
         if (!p) return nullptr;
-        *slot = new State;
-        (*slot)->plan = p;
+        *slot = new State(p);
     }
     return *slot;
 }
@@ -325,7 +328,7 @@ void indexEntriesStep(sqlite3_context* ctx, int argc, sqlite3_value** argv)
     const qint64 rowid = sqlite3_value_int64(argv[1]);
     KeyValue keys[kMaxDigestValues];
     quint64 values[kMaxDigestValues];
-    const int n = std::min(argc - 2, int(plan.keys.size()));
+    const int n = int(plan.keys.size());
     for (int i = 0; i < n; ++i) {
         keys[i] = keyValue(argv[i + 2]);
         values[i] = keyDigest(keys[i], plan.keys[size_t(i)].collation);
@@ -345,25 +348,25 @@ void indexEntriesFinal(sqlite3_context* ctx)
 }
 
 struct TableSums {
-    const TableDigests* plan = nullptr;
+    explicit TableSums(const TableDigests* p) : plan(p), sums(p->entryValues.size()) {}
+    const TableDigests* plan;
     std::vector<quint64> sums;
 };
 
 // qm_table_entries(plan, rowid, value, ..., condition, ...): every index's
 // sum from one read of the table's rows, as a blob of 64-bit sums. Each value
 // is digested once for each collation its indexes compare it by.
-void tableEntriesStep(sqlite3_context* ctx, int argc, sqlite3_value** argv)
+void tableEntriesStep(sqlite3_context* ctx, int, sqlite3_value** argv)
 {
-    TableSums* s = argc - 2 <= kMaxDigestValues ? aggregateState<TableSums, TableDigests>(ctx, argv[0], kTablePlanType) : nullptr;
+    TableSums* s = aggregateState<TableSums, TableDigests>(ctx, argv[0], kTablePlanType);
     if (!s) {
         sqlite3_result_error_nomem(ctx);
         return;
     }
     const TableDigests& t = *s->plan;
-    s->sums.resize(t.entryValues.size());
     const qint64 rowid = sqlite3_value_int64(argv[1]);
     quint64 values[kMaxDigestValues];
-    const int n = std::min(argc - 2, int(t.valueCollations.size()));
+    const int n = int(t.valueCollations.size());
     for (int i = 0; i < n; ++i) values[i] = keyDigest(keyValue(argv[i + 2]), t.valueCollations[size_t(i)]);
     for (size_t i = 0; i < t.entryValues.size(); ++i) {
         const int cond = t.condition[i];
@@ -730,7 +733,7 @@ private:
             } else {
                 const auto* sums = static_cast<const quint64*>(sqlite3_column_blob(st, 0));
                 const size_t n = size_t(sqlite3_column_bytes(st, 0)) / sizeof(quint64);
-                for (size_t i = 0; i < n && i < t.fromTable.size(); ++i) {
+                for (size_t i = 0; i < n; ++i) {
                     quint64 v;
                     std::memcpy(&v, sums + i, sizeof v);
                     t.fromTable[i] += v;
