@@ -158,8 +158,8 @@ quint64 entryDigest(qint64 rowid, const quint64* values, const int* at, int n)
 }
 
 // The most arguments a digest statement takes: planTable leaves out an index
-// that would take the table's statement past it, so qm_table_entries' array
-// holds its values.
+// whose statements would take more (or more than SQLite lets a function
+// take), so the digest functions' arrays hold their values.
 constexpr int kMaxDigestValues = 128;
 
 int sign(bool less, bool greater) { return less ? -1 : greater ? 1 : 0; }
@@ -317,9 +317,9 @@ std::unique_ptr<State> finalState(sqlite3_context* ctx)
 // qm_index_entries(plan, rowid, value, ...), over an index's entries in its
 // order: the sum, modulo 2^64, of their digests; an entry out of order, or a
 // repeated key of a UNIQUE index, stops the scan as damage.
-void indexEntriesStep(sqlite3_context* ctx, int argc, sqlite3_value** argv)
+void indexEntriesStep(sqlite3_context* ctx, int, sqlite3_value** argv)
 {
-    IndexScan* s = argc - 2 <= kMaxDigestValues ? aggregateState<IndexScan, IndexPlan>(ctx, argv[0], kIndexPlanType) : nullptr;
+    IndexScan* s = aggregateState<IndexScan, IndexPlan>(ctx, argv[0], kIndexPlanType);
     if (!s) {
         sqlite3_result_error_nomem(ctx);
         return;
@@ -564,7 +564,10 @@ Probe planTable(sqlite3* db, const QString& table, quint32 root, bool ordered, T
               });
     if (!p.ok()) return p;
     // The values read from the table: a column under each collation its
-    // indexes compare it by, once each.
+    // indexes compare it by, once each. An index's statement takes the plan,
+    // the rowid and its columns; the table's the plan, the rowid, the values
+    // and the conditions.
+    const size_t maxValues = size_t(std::min(kMaxDigestValues, sqlite3_limit(db, SQLITE_LIMIT_FUNCTION_ARG, -1)));
     using Value = std::pair<QString, Collation>;
     std::vector<Value> columns;
     QByteArrayList conditions;
@@ -593,7 +596,8 @@ Probe planTable(sqlite3* db, const QString& table, quint32 root, bool ordered, T
         for (const Value& v : own)
             if (std::find(columns.begin(), columns.end(), v) == columns.end() && std::find(added.begin(), added.end(), v) == added.end())
                 added.push_back(v);
-        if (columns.size() + added.size() + size_t(conditions.size()) + (condition.isEmpty() ? 0 : 1) + 2 > size_t(kMaxDigestValues)) continue;
+        if (own.size() + 2 > maxValues) continue;
+        if (columns.size() + added.size() + size_t(conditions.size()) + (condition.isEmpty() ? 0 : 1) + 2 > maxValues) continue;
         QByteArrayList values{rowid};
         for (const Value& v : own) values << quoted(v.first);
         plan.outOfOrder = "entries out of order in index " + ix.name.toUtf8();
