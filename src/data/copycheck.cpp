@@ -199,7 +199,8 @@ int compareBytes(Collation c, const unsigned char* a, int na, const unsigned cha
     } else if (n > 0) {
         r = std::memcmp(a, b, size_t(n));
     }
-    return r != 0 ? r : na - nb;
+    // memcmp's result may be any int; the caller negates it for a DESC key.
+    return r != 0 ? sign(r < 0, r > 0) : sign(na < nb, na > nb);
 }
 
 // The sign of a - b in one key column, before its direction.
