@@ -15,7 +15,6 @@
 #include <QItemSelectionModel>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QSplitter>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -133,15 +132,6 @@ bool Tfrdbcopy::watched(const std::function<void(const std::function<bool()>&)>&
 {
     std::atomic<bool> stopped{false};
     qm::Connection& db = *db_;
-    // However the work ended, the connection is left with no transaction open.
-    auto settle = qScopeGuard([&db] {
-        if (!db.inTransaction()) return;
-        try {
-            db.exec(QStringLiteral("ROLLBACK"));
-        } catch (const qm::DbError&) {
-            db.close(); // which ends it; the next command opens the connection again
-        }
-    });
     qm::LongWork progress(QStringLiteral("数据处理"), QStringLiteral("取消"), [&] {
         stopped = true;
         qm::interruptStatement(db);
