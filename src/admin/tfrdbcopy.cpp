@@ -3,6 +3,7 @@
 #include "admin/rights.h"
 #include "common/dialogs.h"
 #include "common/errors.h"
+#include "data/bakcopy.h"
 #include "data/connection.h"
 #include "data/dataset.h"
 #include "data/datasetmodel.h"
@@ -104,6 +105,9 @@ void Tfrdbcopy::Button1Click()
         qm::dlg::showMessage(QStringLiteral("已取消执行,数据没有改动。"));
         return;
     }
+    // bak/ takes the committed changes, as after a save: a start-up swap
+    // after a later damage would otherwise undo them.
+    qm::requestBakCopy();
     qm::dlg::showMessage(QStringLiteral("处理完毕！共改动 %1 行数据。").arg(changed));
 }
 
@@ -155,7 +159,11 @@ bool Tfrdbcopy::refusePragma(const QString& sql)
     return true;
 }
 
-void Tfrdbcopy::Button3Click() { qm::emptyPackageLists(frdm->ADOCon); }
+void Tfrdbcopy::Button3Click()
+{
+    qm::emptyPackageLists(frdm->ADOCon);
+    qm::requestBakCopy();
+}
 
 namespace qm {
 void openDataTool()
