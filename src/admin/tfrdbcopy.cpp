@@ -3,6 +3,7 @@
 #include "admin/rights.h"
 #include "common/dialogs.h"
 #include "common/errors.h"
+#include "data/bakcopy.h"
 #include "data/connection.h"
 #include "data/dataset.h"
 #include "data/datasetmodel.h"
@@ -15,7 +16,6 @@
 #include <QItemSelectionModel>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QSplitter>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -105,6 +105,9 @@ void Tfrdbcopy::Button1Click()
         qm::dlg::showMessage(QStringLiteral("已取消执行,数据没有改动。"));
         return;
     }
+    // bak/ takes the committed changes, as after a save: a start-up swap
+    // after a later damage would otherwise undo them.
+    qm::requestBakCopy();
     qm::dlg::showMessage(QStringLiteral("处理完毕！共改动 %1 行数据。").arg(changed));
 }
 
@@ -133,15 +136,6 @@ bool Tfrdbcopy::watched(const std::function<void(const std::function<bool()>&)>&
 {
     std::atomic<bool> stopped{false};
     qm::Connection& db = *db_;
-    // However the work ended, the connection is left with no transaction open.
-    auto settle = qScopeGuard([&db] {
-        if (!db.inTransaction()) return;
-        try {
-            db.exec(QStringLiteral("ROLLBACK"));
-        } catch (const qm::DbError&) {
-            db.close(); // which ends it; the next command opens the connection again
-        }
-    });
     qm::LongWork progress(QStringLiteral("数据处理"), QStringLiteral("取消"), [&] {
         stopped = true;
         qm::interruptStatement(db);
@@ -165,7 +159,11 @@ bool Tfrdbcopy::refusePragma(const QString& sql)
     return true;
 }
 
-void Tfrdbcopy::Button3Click() { qm::emptyPackageLists(frdm->ADOCon); }
+void Tfrdbcopy::Button3Click()
+{
+    qm::emptyPackageLists(frdm->ADOCon);
+    qm::requestBakCopy();
+}
 
 namespace qm {
 void openDataTool()

@@ -46,27 +46,6 @@ bool isOrdinaryWindow(const QWidget* w)
     return type == Qt::Window || type == Qt::Dialog;
 }
 
-// A box that the window manager minimised all the same (some draw that
-// button whatever a window asks for) comes back at once: out of sight, it
-// would leave the program waiting for an answer nobody can give.
-class ComesBack : public QObject {
-public:
-    using QObject::QObject;
-    bool eventFilter(QObject* o, QEvent* e) override
-    {
-        if (e->type() == QEvent::WindowStateChange && o->isWidgetType() && static_cast<QWidget*>(o)->isMinimized()) {
-            QPointer<QWidget> w = static_cast<QWidget*>(o);
-            QTimer::singleShot(0, w, [w] {
-                if (!w || !w->isMinimized()) return;
-                w->showNormal();
-                w->raise();
-                w->activateWindow();
-            });
-        }
-        return false;
-    }
-};
-
 }
 
 OverOwner::OverOwner(QWidget* box)
@@ -99,10 +78,22 @@ OverOwner::~OverOwner()
 
 bool OverOwner::Raiser::eventFilter(QObject* o, QEvent* e)
 {
-    if (e->type() == QEvent::Show && o == parent()) {
-        auto* w = static_cast<QWidget*>(o);
+    if (o != parent()) return false;
+    auto* w = static_cast<QWidget*>(o);
+    if (e->type() == QEvent::Show) {
         w->raise();
         w->activateWindow();
+    } else if (e->type() == QEvent::WindowStateChange && w->isMinimized()) {
+        // A box that the window manager minimised all the same (some draw that
+        // button whatever a window asks for) comes back at once: out of sight,
+        // it would leave the program waiting for an answer nobody can give.
+        QPointer<QWidget> box = w;
+        QTimer::singleShot(0, w, [box] {
+            if (!box || !box->isMinimized()) return;
+            box->showNormal();
+            box->raise();
+            box->activateWindow();
+        });
     }
     return false;
 }
@@ -159,8 +150,6 @@ Answer WidgetDialogs::messageBox(const QString& text, const QString& caption, Bu
     QMessageBox box;
     // A box is answered, not put away: its title bar has the close button alone.
     box.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    ComesBack comesBack;
-    box.installEventFilter(&comesBack);
     box.setWindowTitle(caption);
     // A carriage return in a message is a line break.
     QString shown = text;

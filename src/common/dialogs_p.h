@@ -9,7 +9,7 @@ namespace qm {
 // Keeps a box over its owner for as long as it is shown: owned by the window
 // that asked (dlg::ownerWindow()), in the layer of the windows that stay on
 // top (so that no such window of the program covers it), raised and given the
-// keyboard when it appears. Afterwards the box has its own owner and flags
+// keyboard when it appears, and shown again at once if minimised. Afterwards the box has its own owner and flags
 // back, and the window that asked has the keyboard again (the window manager
 // may hand it to another window, a disabled one even).
 class OverOwner {

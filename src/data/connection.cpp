@@ -466,14 +466,21 @@ void Transaction::rollback()
 {
     if (done_ || !c_.isOpen()) return;
     done_ = true;
-    try {
-        if (nested_) {
-            c_.exec(QStringLiteral("ROLLBACK TO ") + savepoint_);
-            c_.exec(QStringLiteral("RELEASE ") + savepoint_);
-        } else if (c_.inTransaction()) {
-            c_.exec(QStringLiteral("ROLLBACK"));
+    // An interrupt meant for the statement before (the operator stopping it
+    // just as it ended) can stop the ROLLBACK as it starts and leave the
+    // transaction open. SQLite drops an interrupt when a statement starts with
+    // none running, so a second try goes through.
+    for (int tries = 0; tries < 2; ++tries) {
+        try {
+            if (nested_) {
+                c_.exec(QStringLiteral("ROLLBACK TO ") + savepoint_);
+                c_.exec(QStringLiteral("RELEASE ") + savepoint_);
+            } else if (c_.inTransaction()) {
+                c_.exec(QStringLiteral("ROLLBACK"));
+            }
+            return;
+        } catch (...) {
         }
-    } catch (...) {
     }
 }
 

@@ -157,14 +157,17 @@ quint64 entryDigest(qint64 rowid, const quint64* values, const int* at, int n)
     return h;
 }
 
+// The most arguments a digest statement takes: planTable leaves out an index
+// whose statements would take more (or more than SQLite lets a function
+// take), so the digest functions' arrays hold their values.
 constexpr int kMaxDigestValues = 128;
 
 int sign(bool less, bool greater) { return less ? -1 : greater ? 1 : 0; }
 
-// The sign of i - r, exactly, whatever their magnitudes.
+// The sign of i - r, exactly, whatever their magnitudes (r is never a NaN:
+// SQLite reads one as NULL).
 int compareIntReal(qint64 i, double r)
 {
-    if (std::isnan(r)) return 0;
     if (r < -0x1p63) return 1;
     if (r >= 0x1p63) return -1;
     const qint64 whole = qint64(r); // exact: |r| < 2^63, and toward zero
@@ -196,7 +199,8 @@ int compareBytes(Collation c, const unsigned char* a, int na, const unsigned cha
     } else if (n > 0) {
         r = std::memcmp(a, b, size_t(n));
     }
-    return r != 0 ? r : na - nb;
+    // memcmp's result may be any int; the caller negates it for a DESC key.
+    return r != 0 ? sign(r < 0, r > 0) : sign(na < nb, na > nb);
 }
 
 // The sign of a - b in one key column, before its direction.
@@ -230,7 +234,8 @@ struct IndexPlan {
 
 // What the scan of an index keeps: its sum and the entry before.
 struct IndexScan {
-    const IndexPlan* plan = nullptr;
+    explicit IndexScan(const IndexPlan* p) : plan(p) {}
+    const IndexPlan* plan;
     quint64 sum = 0;
     bool started = false;
     qint64 lastRowid = 0;
@@ -298,8 +303,7 @@ State* aggregateState(sqlite3_context* ctx, sqlite3_value* plan, const char* typ
     if (!*slot) {
         const auto* p = static_cast<const Plan*>(sqlite3_value_pointer(plan, type));
         if (!p) return nullptr;
-        *slot = new State;
-        (*slot)->plan = p;
+        *slot = new State(p);
     }
     return *slot;
 }
@@ -314,9 +318,9 @@ std::unique_ptr<State> finalState(sqlite3_context* ctx)
 // qm_index_entries(plan, rowid, value, ...), over an index's entries in its
 // order: the sum, modulo 2^64, of their digests; an entry out of order, or a
 // repeated key of a UNIQUE index, stops the scan as damage.
-void indexEntriesStep(sqlite3_context* ctx, int argc, sqlite3_value** argv)
+void indexEntriesStep(sqlite3_context* ctx, int, sqlite3_value** argv)
 {
-    IndexScan* s = argc - 2 <= kMaxDigestValues ? aggregateState<IndexScan, IndexPlan>(ctx, argv[0], kIndexPlanType) : nullptr;
+    IndexScan* s = aggregateState<IndexScan, IndexPlan>(ctx, argv[0], kIndexPlanType);
     if (!s) {
         sqlite3_result_error_nomem(ctx);
         return;
@@ -325,7 +329,7 @@ void indexEntriesStep(sqlite3_context* ctx, int argc, sqlite3_value** argv)
     const qint64 rowid = sqlite3_value_int64(argv[1]);
     KeyValue keys[kMaxDigestValues];
     quint64 values[kMaxDigestValues];
-    const int n = std::min(argc - 2, int(plan.keys.size()));
+    const int n = int(plan.keys.size());
     for (int i = 0; i < n; ++i) {
         keys[i] = keyValue(argv[i + 2]);
         values[i] = keyDigest(keys[i], plan.keys[size_t(i)].collation);
@@ -345,25 +349,25 @@ void indexEntriesFinal(sqlite3_context* ctx)
 }
 
 struct TableSums {
-    const TableDigests* plan = nullptr;
+    explicit TableSums(const TableDigests* p) : plan(p), sums(p->entryValues.size()) {}
+    const TableDigests* plan;
     std::vector<quint64> sums;
 };
 
 // qm_table_entries(plan, rowid, value, ..., condition, ...): every index's
 // sum from one read of the table's rows, as a blob of 64-bit sums. Each value
 // is digested once for each collation its indexes compare it by.
-void tableEntriesStep(sqlite3_context* ctx, int argc, sqlite3_value** argv)
+void tableEntriesStep(sqlite3_context* ctx, int, sqlite3_value** argv)
 {
-    TableSums* s = argc - 2 <= kMaxDigestValues ? aggregateState<TableSums, TableDigests>(ctx, argv[0], kTablePlanType) : nullptr;
+    TableSums* s = aggregateState<TableSums, TableDigests>(ctx, argv[0], kTablePlanType);
     if (!s) {
         sqlite3_result_error_nomem(ctx);
         return;
     }
     const TableDigests& t = *s->plan;
-    s->sums.resize(t.entryValues.size());
     const qint64 rowid = sqlite3_value_int64(argv[1]);
     quint64 values[kMaxDigestValues];
-    const int n = std::min(argc - 2, int(t.valueCollations.size()));
+    const int n = int(t.valueCollations.size());
     for (int i = 0; i < n; ++i) values[i] = keyDigest(keyValue(argv[i + 2]), t.valueCollations[size_t(i)]);
     for (size_t i = 0; i < t.entryValues.size(); ++i) {
         const int cond = t.condition[i];
@@ -391,24 +395,6 @@ void addDigestFunctions(sqlite3* db)
 QByteArray quoted(const QString& name) { return '"' + name.toUtf8().replace('"', "\"\"") + '"'; }
 
 QString textColumn(sqlite3_stmt* st, int i) { return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i))); }
-
-// Runs `sql` with `args` bound as text (?1, ?2, ...), each row to `row`.
-Probe query(sqlite3* db, const char* sql, const QStringList& args, const std::function<void(sqlite3_stmt*)>& row)
-{
-    sqlite3_stmt* st = nullptr;
-    int rc = sqlite3_prepare_v2(db, sql, -1, &st, nullptr);
-    for (int i = 0; rc == SQLITE_OK && i < args.size(); ++i) {
-        const QByteArray a = args[i].toUtf8();
-        rc = sqlite3_bind_text(st, i + 1, a.constData(), int(a.size()), SQLITE_TRANSIENT);
-    }
-    if (rc == SQLITE_OK) {
-        while ((rc = sqlite3_step(st)) == SQLITE_ROW) row(st);
-        if (rc == SQLITE_DONE) rc = SQLITE_OK;
-    }
-    const Probe p = rc == SQLITE_OK ? Probe{} : lastError(db, rc);
-    sqlite3_finalize(st);
-    return p;
-}
 
 bool isWordByte(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$' || (c & 0x80); }
 
@@ -579,7 +565,10 @@ Probe planTable(sqlite3* db, const QString& table, quint32 root, bool ordered, T
               });
     if (!p.ok()) return p;
     // The values read from the table: a column under each collation its
-    // indexes compare it by, once each.
+    // indexes compare it by, once each. An index's statement takes the plan,
+    // the rowid and its columns; the table's the plan, the rowid, the values
+    // and the conditions.
+    const size_t maxValues = size_t(std::min(kMaxDigestValues, sqlite3_limit(db, SQLITE_LIMIT_FUNCTION_ARG, -1)));
     using Value = std::pair<QString, Collation>;
     std::vector<Value> columns;
     QByteArrayList conditions;
@@ -608,7 +597,8 @@ Probe planTable(sqlite3* db, const QString& table, quint32 root, bool ordered, T
         for (const Value& v : own)
             if (std::find(columns.begin(), columns.end(), v) == columns.end() && std::find(added.begin(), added.end(), v) == added.end())
                 added.push_back(v);
-        if (columns.size() + added.size() + size_t(conditions.size()) + (condition.isEmpty() ? 0 : 1) + 2 > size_t(kMaxDigestValues)) continue;
+        if (own.size() + 2 > maxValues) continue;
+        if (columns.size() + added.size() + size_t(conditions.size()) + (condition.isEmpty() ? 0 : 1) + 2 > maxValues) continue;
         QByteArrayList values{rowid};
         for (const Value& v : own) values << quoted(v.first);
         plan.outOfOrder = "entries out of order in index " + ix.name.toUtf8();
@@ -748,7 +738,7 @@ private:
             } else {
                 const auto* sums = static_cast<const quint64*>(sqlite3_column_blob(st, 0));
                 const size_t n = size_t(sqlite3_column_bytes(st, 0)) / sizeof(quint64);
-                for (size_t i = 0; i < n && i < t.fromTable.size(); ++i) {
+                for (size_t i = 0; i < n; ++i) {
                     quint64 v;
                     std::memcpy(&v, sums + i, sizeof v);
                     t.fromTable[i] += v;

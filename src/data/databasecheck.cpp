@@ -39,20 +39,29 @@ Probe lastError(sqlite3* db, int rc)
     return {rc, QString::fromUtf8(sqlite3_errmsg(db))};
 }
 
-Probe run(sqlite3* db, const char* sql, const std::function<void(const char*)>& row)
+Probe query(sqlite3* db, const char* sql, const QStringList& args, const std::function<void(sqlite3_stmt*)>& row)
 {
     sqlite3_stmt* st = nullptr;
     int rc = sqlite3_prepare_v2(db, sql, -1, &st, nullptr);
-    if (rc != SQLITE_OK) {
-        Probe p = lastError(db, rc);
-        sqlite3_finalize(st);
-        return p;
+    for (int i = 0; rc == SQLITE_OK && i < args.size(); ++i) {
+        const QByteArray a = args[i].toUtf8();
+        rc = sqlite3_bind_text(st, i + 1, a.constData(), int(a.size()), SQLITE_TRANSIENT);
     }
-    while ((rc = sqlite3_step(st)) == SQLITE_ROW)
-        if (row) row(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
-    Probe p = rc == SQLITE_DONE ? Probe{} : lastError(db, rc);
+    if (rc == SQLITE_OK) {
+        while ((rc = sqlite3_step(st)) == SQLITE_ROW)
+            if (row) row(st);
+        if (rc == SQLITE_DONE) rc = SQLITE_OK;
+    }
+    const Probe p = rc == SQLITE_OK ? Probe{} : lastError(db, rc);
     sqlite3_finalize(st);
     return p;
+}
+
+Probe run(sqlite3* db, const char* sql, const std::function<void(const char*)>& row)
+{
+    return query(db, sql, {}, [&](sqlite3_stmt* st) {
+        if (row) row(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+    });
 }
 
 DatabaseCheck verdict(const Probe& p)

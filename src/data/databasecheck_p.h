@@ -1,5 +1,5 @@
 #pragma once
-// What the checks of database files share: one statement run to its end,
+// What the checks of database files share: a statement run to its end,
 // and SQLite's answers turned into a file's state.
 #include "data/databasecheck.h"
 #include <QStringList>
@@ -15,7 +15,10 @@ struct Probe {
 };
 
 Probe lastError(sqlite3* db, int rc);
-// Runs one statement to its end; the first column of each row goes to `row`.
+// Runs one statement to its end with `args` bound as text (?1, ?2, ...); each
+// row goes to `row`.
+Probe query(sqlite3* db, const char* sql, const QStringList& args, const std::function<void(sqlite3_stmt*)>& row = {});
+// The same without arguments; the first column of each row goes to `row`.
 Probe run(sqlite3* db, const char* sql, const std::function<void(const char*)>& row = {});
 DatabaseCheck verdict(const Probe& p);
 // The names of the base tables the file lacks; reading the schema also proves

@@ -2,11 +2,14 @@
 // the read-only guard of 查表.
 #include "admin/datatool.h"
 #include "admin/tfrdbcopy.h"
+#include "common/paths.h"
 #include "common/errors.h"
+#include "data/bakcopy.h"
 #include "data/dataset.h"
 #include "data/datasetmodel.h"
 #include "shell/commands.h"
 #include "shell/windowprotocol.h"
+#include "support/faultvfs.h"
 #include "support/fixture.h"
 #include <QDir>
 #include <QFileInfo>
@@ -158,6 +161,49 @@ TEST_F(DataToolTest, PackageEmptiesPackagesAndUnits)
     EXPECT_EQ(count("package") + count("units"), 0);
     tool->close();
     EXPECT_FALSE(frdm->AQcom->active());
+}
+
+// What the tool commits, by its statements or by emptying the package lists,
+// is copied to bak/ as after a save: a start-up swap after a later damage
+// would otherwise undo it. A look at a table, or a run refused, answered
+// 取消, failed or stopped, copies nothing.
+TEST_F(DataToolTest, WhatTheToolCommitsIsCopiedToBak)
+{
+    namespace fault = qm::fault;
+    open();
+    ASSERT_TRUE(tool);
+    const QString working = qm::AppPaths::workingDatabase(), bak = qm::AppPaths::backupDatabase();
+    frdm->ADOCon.exec("INSERT INTO package (intno) VALUES ('1')");
+    qm::waitForBakCopies();
+    fault::copyDatabase(working, bak);
+    const int made = qm::bakCopiesMade();
+    const QString insert = "insert into units (intno, name) values ('1', 'box');\n";
+    tool->Memo1->setPlainText("select * from package");
+    tool->Button2Click();
+    tool->Memo1->setPlainText(insert + "PRAGMA journal_mode=OFF");
+    tool->Button1Click();
+    tool->Memo1->setPlainText(insert);
+    dialogs->answers = {qm::Answer::Cancel};
+    tool->Button1Click();
+    tool->Memo1->setPlainText(insert + "update nosuch set x=1");
+    EXPECT_THROW(tool->Button1Click(), qm::DbError);
+    tool->Memo1->setPlainText(insert + "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM n) SELECT x FROM n WHERE x<0");
+    dialogs->cancelProgress = true;
+    tool->Button1Click();
+    dialogs->cancelProgress = false;
+    EXPECT_EQ(dialogs->lastMessage(), QStringLiteral("已取消执行,数据没有改动。"));
+    qm::waitForBakCopies();
+    EXPECT_EQ(qm::bakCopiesMade(), made);
+
+    tool->Memo1->setPlainText(insert);
+    for (auto click : {&Tfrdbcopy::Button1Click, &Tfrdbcopy::Button3Click}) {
+        const fault::Snapshot before = fault::snapshotFile(bak);
+        (tool->*click)();
+        qm::waitForBakCopies();
+        const fault::Snapshot after = fault::snapshotFile(working);
+        ASSERT_NE(fault::difference(before, after), QString());
+        EXPECT_EQ(fault::difference(fault::snapshotFile(bak), after), QString());
+    }
 }
 
 // Whatever comments or spelling hide them, statements that would end the

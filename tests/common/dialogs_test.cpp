@@ -165,9 +165,10 @@ TEST_F(BoxOwner, LongWorkShowsItsStepOverTheWindowThatAskedWhileTheProgramGoesOn
     delete copydir;
 }
 
-// A message box has only its close button, and one minimised all the same
-// comes back at once. The printer's set-up says 确定 and 取消 (it prints
-// nothing); the print dialog keeps its own print button.
+// A message box has only its close button, and a box minimised all the same
+// (a message or a question asking for text) comes back at once. The printer's
+// set-up says 确定 and 取消 (it prints nothing); the print dialog keeps its own
+// print button.
 TEST_F(BoxOwner, AMessageBoxKeepsInSightAndThePrinterSetUpSaysOk)
 {
     QString flags, after;
@@ -187,6 +188,20 @@ TEST_F(BoxOwner, AMessageBoxKeepsInSightAndThePrinterSetUpSaysOk)
     });
     dlg::showMessage(QStringLiteral("数据备份完毕！ "));
     EXPECT_EQ(flags.toStdString(), "close 1, minimise 0, maximise 0");
+    EXPECT_EQ(after.toStdString(), "minimised 0, shown 1");
+
+    after.clear();
+    QTimer::singleShot(0, [&after] {
+        QCoreApplication::processEvents();
+        auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!d) return;
+        d->showMinimized();
+        QTest::qWait(50);
+        after = QStringLiteral("minimised %1, shown %2").arg(d->isMinimized()).arg(d->isVisible());
+        d->reject();
+    });
+    QString typed;
+    dlg::inputText(QStringLiteral("输入"), QStringLiteral("名称"), typed);
     EXPECT_EQ(after.toStdString(), "minimised 0, shown 1");
 
     auto buttonsOf = [](const std::function<void()>& show) {

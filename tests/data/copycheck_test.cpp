@@ -163,6 +163,16 @@ const Unusual kUnusual[] = {
      "CREATE TABLE t(a INTEGER); CREATE INDEX t_a ON t(a);"
      "INSERT INTO t(rowid, a) VALUES (-9223372036854775808, 1), (9223372036854775807, 2);"
      + rows(3000, "INSERT INTO t(rowid, a) SELECT (i - 1500) * 6148914691236517, i")},
+    {"more indexed columns than a function takes arguments, and an index naming one column as often", [] {
+         QString s = "CREATE TABLE w(c0", many = "CREATE INDEX w_many ON w(c0";
+         for (int i = 1; i < 130; ++i) {
+             s += QStringLiteral(", c%1").arg(i);
+             many += ", c0";
+         }
+         s += ");" + many + ");";
+         for (int i = 0; i < 130; ++i) s += QStringLiteral("CREATE INDEX w_%1 ON w(c%1);").arg(i);
+         return s + "INSERT INTO w(c0, c5, c129) VALUES (1, 'a', 2), (2, 'b', NULL);";
+     }()},
     {"rowids on the old job edges", "CREATE TABLE t(a INTEGER); CREATE INDEX t_a ON t(a);"
                                     "INSERT INTO t(rowid, a) VALUES (1, 1), (150001, 2), (300001, 3), (300002, 4);"},
 };

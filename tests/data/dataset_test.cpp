@@ -5,6 +5,7 @@
 #include "support/scratchdb.h"
 #include <gtest/gtest.h>
 #include <QTemporaryDir>
+#include <sqlite3.h>
 
 using namespace qm;
 
@@ -136,6 +137,27 @@ TEST(Connection, TransactionRollsBackUnlessCommitted)
         }
         outer.commit();
     }
+    EXPECT_EQ(db.c.scalar("select count(*) from item").toInt(), 1);
+
+    // A ROLLBACK that fails once (an interrupt meant for the statement before
+    // it) is tried again: the connection is not left inside the transaction.
+    int refusals = 1;
+    sqlite3_set_authorizer(
+        db.c.handle(),
+        [](void* left, int action, const char* what, const char*, const char*, const char*) {
+            int& n = *static_cast<int*>(left);
+            if (action != SQLITE_TRANSACTION || qstrcmp(what, "ROLLBACK") != 0 || n == 0) return SQLITE_OK;
+            --n;
+            return SQLITE_DENY;
+        },
+        &refusals);
+    {
+        Transaction t(db.c);
+        db.c.exec("delete from item");
+    }
+    sqlite3_set_authorizer(db.c.handle(), nullptr, nullptr);
+    EXPECT_EQ(refusals, 0);
+    EXPECT_FALSE(db.c.inTransaction());
     EXPECT_EQ(db.c.scalar("select count(*) from item").toInt(), 1);
 }
 
